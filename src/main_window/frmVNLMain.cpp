@@ -1,0 +1,2 @@
+#include "main_window/frmVNLMain.h"
+frmVNLMain::frmVNLMain(QWidget* parent) : QWidget(parent) {}

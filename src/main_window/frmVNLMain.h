@@ -1,0 +1,7 @@
+#pragma once
+#include <QWidget>
+class frmVNLMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmVNLMain(QWidget* parent = nullptr);
+};

@@ -1,0 +1,169 @@
+#include "source/Cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <optional>
+
+namespace Cp932 {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kIcuSubstitute = 0x1A;
+
+// ASCII bytes that ICU's table maps to other control codes.
+constexpr bool isSwappedControl(unsigned char b) { return b == 0x1A || b == 0x1C || b == 0x7F; }
+
+// Opening an ICU converter is costly; each thread keeps one of each.
+thread_local std::optional<QStringDecoder> t_decoder;
+thread_local std::optional<QStringEncoder> t_encoder;
+
+QStringDecoder& icuDecoder() {
+    if (!t_decoder)
+        t_decoder.emplace("windows-31j");
+    return *t_decoder;
+}
+void resetIcuDecoder() { t_decoder.reset(); }
+QStringEncoder& icuEncoder() {
+    if (!t_encoder)
+        t_encoder.emplace("windows-31j");
+    return *t_encoder;
+}
+void resetIcuEncoder() { t_encoder.reset(); }
+
+// Runs ICU over bytes known to be well-formed and free of the swapped control codes.
+qsizetype icuDecode(QByteArrayView bytes, char16_t* out) {
+    if (bytes.isEmpty())
+        return 0;
+    QStringDecoder& decoder = icuDecoder();
+    QChar* end = decoder.appendToBuffer(reinterpret_cast<QChar*>(out), bytes);
+    if (decoder.hasError())
+        resetIcuDecoder(); // unmapped characters set the flag; start clean next time
+    const qsizetype n = reinterpret_cast<char16_t*>(end) - out;
+    // Within well-formed input ICU only substitutes for unmapped characters.
+    for (qsizetype i = 0; i < n; ++i)
+        if (out[i] == kIcuSubstitute)
+            out[i] = kReplacement;
+    return n;
+}
+
+} // namespace
+
+qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype written = 0;
+    qsizetype segStart = 0; // start of the well-formed run handed to ICU
+    qsizetype i = 0;
+    bool segHasNonAscii = false;
+    auto flush = [&](qsizetype segEnd) {
+        if (segEnd <= segStart)
+            return;
+        if (!segHasNonAscii) {
+            for (qsizetype k = segStart; k < segEnd; ++k)
+                out[written++] = p[k];
+        } else {
+            written += icuDecode(bytes.sliced(segStart, segEnd - segStart), out + written);
+        }
+        segHasNonAscii = false;
+    };
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            if (isSwappedControl(b)) {
+                flush(i);
+                out[written++] = b;
+                segStart = ++i;
+            } else {
+                ++i;
+            }
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            segHasNonAscii = true;
+            ++i;
+        } else if (isLeadByte(b) && i + 1 < n && isTrailByte(p[i + 1])) {
+            segHasNonAscii = true;
+            i += 2;
+        } else {
+            // 0x80, 0xA0, 0xFD..0xFF, or a lead byte without its trail byte.
+            flush(i);
+            out[written++] = kReplacement;
+            segStart = ++i;
+        }
+    }
+    flush(n);
+    return written;
+}
+
+QString decode(QByteArrayView bytes) {
+    QString s(bytes.size(), Qt::Uninitialized);
+    const qsizetype n = decodeInto(bytes, reinterpret_cast<char16_t*>(s.data()));
+    s.truncate(n);
+    return s;
+}
+
+qsizetype encodeAppend(QStringView text, QByteArray& out) {
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype segStart = 0;
+    bool segHasNonAscii = false;
+    auto flush = [&](qsizetype segEnd) -> qsizetype {
+        const qsizetype len = segEnd - segStart;
+        if (len <= 0)
+            return -1;
+        const qsizetype base = out.size();
+        if (!segHasNonAscii) {
+            out.resize(base + len);
+            char* d = out.data() + base;
+            for (qsizetype k = segStart; k < segEnd; ++k)
+                *d++ = char(p[k]);
+            return -1;
+        }
+        segHasNonAscii = false;
+        QStringEncoder& encoder = icuEncoder();
+        out.resize(base + 2 * len);
+        char* end = encoder.appendToBuffer(out.data() + base, text.sliced(segStart, len));
+        if (!encoder.hasError()) {
+            out.truncate(end - out.data());
+            return -1;
+        }
+        resetIcuEncoder();
+        // Find the first character that failed.
+        for (qsizetype k = segStart; k < segEnd; ++k) {
+            if (p[k] < 0x80)
+                continue;
+            QStringEncoder& one = icuEncoder();
+            (void)one.encode(text.sliced(k, 1));
+            const bool failed = one.hasError();
+            resetIcuEncoder();
+            if (failed)
+                return k;
+        }
+        return segStart;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c < 0x80) {
+            if (c == 0x1A || c == 0x1C || c == 0x7F) {
+                if (const qsizetype bad = flush(i); bad >= 0)
+                    return bad;
+                out.append(char(c));
+                segStart = i + 1;
+            }
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            // Nothing outside the Basic Multilingual Plane exists in code page 932.
+            return i;
+        } else {
+            segHasNonAscii = true;
+        }
+    }
+    return flush(n);
+}
+
+EncodeResult encode(QStringView text) {
+    EncodeResult r;
+    r.bytes.reserve(text.size() * 2);
+    r.badIndex = encodeAppend(text, r.bytes);
+    return r;
+}
+
+} // namespace Cp932

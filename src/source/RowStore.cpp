@@ -1,0 +1,64 @@
+#include "source/RowStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr qsizetype kFirstBlock = 64 * 1024;        // code units
+constexpr qsizetype kLargestBlock = 16 * 1024 * 1024; // code units (32 MB)
+} // namespace
+
+RowStore::RowStore() = default;
+RowStore::~RowStore() = default;
+
+void RowStore::reset(int commaCount) {
+    m_commaCount = commaCount;
+    m_blocks.clear();
+    m_blockSize.clear();
+    m_blockUsed = 0;
+    m_rowStart = {};
+    m_rowLength = {};
+    m_commas = {};
+}
+
+char16_t* RowStore::reserveText(qsizetype length) {
+    if (m_blocks.empty() || m_blockSize.back() - m_blockUsed < length) {
+        qsizetype size = m_blocks.empty() ? kFirstBlock : std::min(m_blockSize.back() * 2, kLargestBlock);
+        size = std::max(size, length);
+        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(size)));
+        m_blockSize.push_back(size);
+        m_blockUsed = 0;
+    }
+    char16_t* p = m_blocks.back().get() + m_blockUsed;
+    m_rowStart.push_back((std::uint64_t(m_blocks.size() - 1) << kOffsetBits) | std::uint64_t(m_blockUsed));
+    m_blockUsed += length;
+    return p;
+}
+
+void RowStore::appendLine(QStringView line, const std::uint32_t* commaPositions) {
+    char16_t* p = reserveText(line.size());
+    if (!line.isEmpty())
+        std::memcpy(p, line.utf16(), size_t(line.size()) * sizeof(char16_t));
+    m_rowLength.push_back(std::uint32_t(line.size()));
+    m_commas.insert(m_commas.end(), commaPositions, commaPositions + m_commaCount);
+}
+
+void RowStore::appendLine(QStringView line) {
+    std::vector<std::uint32_t> commas;
+    commas.reserve(size_t(m_commaCount));
+    for (qsizetype i = 0; i < line.size(); ++i)
+        if (line[i] == u',')
+            commas.push_back(std::uint32_t(i));
+    commas.resize(size_t(m_commaCount)); // the caller has tested the count
+    appendLine(line, commas.data());
+}
+
+std::size_t RowStore::memoryUsed() const {
+    std::size_t bytes = 0;
+    for (qsizetype s : m_blockSize)
+        bytes += size_t(s) * sizeof(char16_t);
+    bytes += m_rowStart.capacity() * sizeof(std::uint64_t);
+    bytes += m_rowLength.capacity() * sizeof(std::uint32_t);
+    bytes += m_commas.capacity() * sizeof(std::uint32_t);
+    return bytes;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The source table: every accepted line of the data file, kept as decoded UTF-16 text in large
+// blocks, with one offset record per row and the comma positions of every row. A row's text is the
+// accepted line itself (all fields joined by ","), so it is handed out as a view, never rebuilt.
+//
+// Rows and fields are numbered from 0 here; the window numbers columns from 1.
+class RowStore {
+public:
+    RowStore();
+    ~RowStore();
+    RowStore(const RowStore&) = delete;
+    RowStore& operator=(const RowStore&) = delete;
+
+    // Empties the store and fixes the number of commas every row has.
+    void reset(int commaCount);
+
+    int commaCount() const { return m_commaCount; }
+    int fieldCount() const { return m_commaCount + 1; }
+    qint64 rowCount() const { return qint64(m_rowStart.size()); }
+    bool isEmpty() const { return m_rowStart.empty(); }
+
+    // The row's whole text: its fields joined by ",".
+    QStringView rowText(qint64 row) const {
+        const std::uint64_t s = m_rowStart[size_t(row)];
+        return QStringView(m_blocks[size_t(s >> kOffsetBits)].get() + (s & kOffsetMask),
+                           qsizetype(m_rowLength[size_t(row)]));
+    }
+
+    // Field index 0 .. commaCount() of the row.
+    QStringView field(qint64 row, int index) const {
+        const QStringView text = rowText(row);
+        const std::uint32_t* commas = m_commas.data() + size_t(row) * size_t(m_commaCount);
+        const qsizetype begin = index == 0 ? 0 : qsizetype(commas[index - 1]) + 1;
+        const qsizetype end = index == m_commaCount ? text.size() : qsizetype(commas[index]);
+        return text.sliced(begin, end - begin);
+    }
+
+    // Appends a line that holds exactly commaCount() commas (the caller has tested it).
+    void appendLine(QStringView line);
+
+    // Appends a line whose comma positions the caller already found (commaCount() of them,
+    // ascending, relative to the line's start).
+    void appendLine(QStringView line, const std::uint32_t* commaPositions);
+
+    // Bytes held, for the benchmark's memory figures.
+    std::size_t memoryUsed() const;
+
+private:
+    static constexpr int kOffsetBits = 40;
+    static constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
+
+    char16_t* reserveText(qsizetype length);
+
+    int m_commaCount = 0;
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    std::vector<qsizetype> m_blockSize;
+    qsizetype m_blockUsed = 0; // code units used in the last block
+    std::vector<std::uint64_t> m_rowStart; // block index << kOffsetBits | offset in the block
+    std::vector<std::uint32_t> m_rowLength;
+    std::vector<std::uint32_t> m_commas; // commaCount() positions per row
+};
