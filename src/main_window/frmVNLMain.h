@@ -1,7 +1,227 @@
 #pragma once
+
+// The main window of Vornel and the map of how the program works.
+//
+//   data file --(myFileOpen: DataFileReader, frmVNLError)--> RowStore  (shown by SourceTableModel)
+//   four condition lists (ConditionListModel x 4, registration and list files in conditions/)
+//   RowStore + lists --(myPickupStart: PickupEngine)--> picked row indices (ResultListModel)
+//   result rows --> copy / sort / save / print (results/), hand-over to Zelvo (shell/)
+//
+// The window owns every control and model. Its commands are member functions named as the
+// program's documentation names them (myFileOpen, myPickupStart, ...); each area of the program
+// defines its own in src/<area>/frmVNLMain<Area>.cpp, and the logic they call lives beside them as
+// plain QtCore code. Long jobs (load, pickup, transfer) run inside their handlers in time slices
+// and let the event loop turn between slices; the job state (myControlsDisable / myControlsEnable)
+// keeps everything but Stop and Help out while they run.
+
+#include "main_window/CommonDialog.h"
+#include "progress/ProgressBar.h"
+#include "source/RowStore.h"
+
+#include <QPointer>
+#include <QString>
 #include <QWidget>
+
+#include <array>
+#include <memory>
+
+class ConditionListModel;
+class Platform;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QShortcut;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class ResultListModel;
+class SourceTableModel;
+
+// The four condition lists, in the fixed order in which every walk over them visits them.
+enum class ConditionList { OutAND = 0, OutOR = 1, InAND = 2, InOR = 3 };
+constexpr int kConditionListCount = 4;
+
+// The controls of one condition list.
+struct ConditionListControls {
+    ConditionList id;
+    QString suffix;      // "OutAND", "OutOR", "InAND", "InOR" (part of the controls' names)
+    QString messageName; // "NOT AND", "NOT OR", "AND", "OR"
+    ConditionListModel* model = nullptr;
+    QTreeView* lvw = nullptr;
+    QLineEdit* txtNo = nullptr;
+    QLineEdit* txtGoku = nullptr;
+    QPushButton* cmdTuika = nullptr;
+    QPushButton* cmdSakujo = nullptr;
+    QPushButton* cmdAllSakujo = nullptr;
+    QPushButton* cmdOpen = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QLabel* heading = nullptr;
+    // The remembered row: 1-based position of the row last clicked, 0 = none. A bare position.
+    int SelectedRow = 0;
+};
+
 class frmVNLMain : public QWidget {
     Q_OBJECT
 public:
-    explicit frmVNLMain(QWidget* parent = nullptr);
+    // Twips per device-independent pixel: the layout is given in twips.
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int twips(int t) { return (t + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+    // platform: the seam for dialogs and the desktop; nullptr = the real one (QtPlatform).
+    explicit frmVNLMain(Platform* platform = nullptr, QWidget* parent = nullptr);
+    ~frmVNLMain() override;
+
+    // ---- Commands (the key-to-procedure table routes to these) ----
+    void myFileSelect();
+    void myFileOpen(const QString& path);
+    void myResultSave();
+    void myResultPrint();
+    void myPickupStart();
+    void myPickupStop();
+    void myAllSelect();
+    void myCopy();
+    void mySortAsc();
+    void mySortDesc();
+    void myHelp();
+    void myAbout();
+
+    // ---- Dispatch ----
+    // Runs the procedure of a command key; an unknown key (a separator) does nothing.
+    void runCommand(const QString& key);
+    void tlbMain_ButtonClick(const QString& key);
+    void tlbMain_ButtonMenuClick(const QString& key);
+    // Alt + letter: runs the command of access key `index` (0..8) only while its button is enabled.
+    void cmdAccessKey_Click(int index);
+    void cmdSend_Click();
+
+    // ---- Job state ----
+    void myControlsDisable();
+    void myControlsEnable();
+    void myStartCheck();
+    // True between myControlsDisable and myControlsEnable: the window refuses to close.
+    bool isBusy() const { return m_busy; }
+
+    // ---- Window position (settings file) ----
+    void myPositionLoad();
+    void myPositionSave();
+
+    // ---- Access for the areas and for tests ----
+    Platform& platform() { return *m_platform; }
+    QAction* toolbarButton(const QString& key) const;   // "M_Open" ... "M_Help"
+    QAction* toolbarMenuItem(const QString& key) const; // "M_SortAsc" ... "M_HelpAbout"
+    QString panelText(const QString& key) const;        // "S_FilePath", "S_Pickup", "S_Original"
+    void setPanelText(const QString& key, const QString& text);
+    ConditionListControls& conditionList(ConditionList id) { return m_lists[size_t(id)]; }
+    std::array<ConditionListControls, kConditionListCount>& conditionLists() { return m_lists; }
+    RowStore& store() { return m_store; }
+    SourceTableModel* sourceModel() const { return m_sourceModel; }
+    ResultListModel* resultModel() const { return m_resultModel; }
+    QProgressBar* progressWindow() const { return ProgressWindow; }
+
+    // The number of commas of the loaded file's first line; 0 until the first load.
+    int CommaCount = 0;
+    // Set by Stop, read by the running load or pickup after each yield.
+    bool StopRequested = false;
+
+    // Longest time a job may run before it lets the event loop turn (milliseconds). Tests shorten
+    // it.
+    int jobSliceMs = 15;
+
+    // ---- Controls, named as the window's layout names them ----
+    QToolBar* tlbMain = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QFrame* fraWordSet = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QTreeView* lvwOriginalData = nullptr;
+    QTreeView* lvwPickupData = nullptr;
+    QFrame* fraProgressbar = nullptr;
+    QLabel* lblStatus = nullptr;
+    QFrame* picProgressbar = nullptr;
+    QStatusBar* sbrStatus = nullptr;
+    QMenu* mnuPopup = nullptr;
+    QAction* mnuPopupAllSelect = nullptr;
+    QAction* mnuPopupCopy = nullptr;
+    QAction* mnuPopupLine = nullptr;
+    QMenu* mnuPopupSort = nullptr;
+    QAction* mnuPopupSortAsc = nullptr;
+    QAction* mnuPopupSortDesc = nullptr;
+    CommonDialog dlg;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+    void buildLayout();
+    void buildToolbar();
+    void buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                             QLabel*& plusLabel, const QString& plusName);
+    void buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y, int width,
+                            int height, const QString& heading);
+    void buildLists();
+    void buildProgressPanel();
+    void buildStatusBar();
+    void buildAccessKeys();
+    void setCloseEnabled(bool enabled);
+
+    // Each area connects its controls' signals here (called once from the constructor).
+    void sourceConnect();
+    void conditionsConnect();
+    void resultsConnect();
+    // Each area's share of eventFilter; true = the event was handled and stops here.
+    bool sourceEventFilter(QObject* watched, QEvent* event);
+    bool conditionsEventFilter(QObject* watched, QEvent* event);
+    bool resultsEventFilter(QObject* watched, QEvent* event);
+
+    // The hand-over of the result rows to Zelvo; atShutdown is the call from Form_Unload.
+    void TransferToZelvo(bool atShutdown);
+
+    std::unique_ptr<Platform> m_ownPlatform;
+    Platform* m_platform;
+    bool m_busy = false;
+    bool m_unloaded = false;
+
+    RowStore m_store;
+    SourceTableModel* m_sourceModel = nullptr;
+    ResultListModel* m_resultModel = nullptr;
+    std::array<ConditionListControls, kConditionListCount> m_lists;
+
+    QPointer<QProgressBar> ProgressWindow;
+    QLabel* m_panels[3] = {};
+    std::array<QShortcut*, 9> cmdAccessKey = {};
+
+    // --- source: begin ---
+    void lvwOriginalData_Click();
+    void lvwOriginalData_DblClick();
+    // --- source: end ---
+
+    // --- conditions: begin ---
+    // --- conditions: end ---
+
+    // --- pickup: begin ---
+    // --- pickup: end ---
+
+    // --- results: begin ---
+    void lvwPickupData_Click();
+    void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    // --- results: end ---
+
+    // --- shell: begin ---
+    // --- shell: end ---
+
+    // --- settings: begin ---
+    // Start-up step 1: where the settings file is.
+    void setIniFilePath();
+    // --- settings: end ---
 };

@@ -1,0 +1,38 @@
+#include "main_window/CommonDialog.h"
+
+#include "main_window/Platform.h"
+
+#include <QStringList>
+
+QString CommonDialog::toQtFilter(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        if (description.isEmpty() && parts[i + 1].isEmpty())
+            continue;
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            if (p == u"*.*")
+                p = QStringLiteral("*"); // every file, also those without a dot
+        entries.append(description + u" (" + patterns.join(u' ') + u')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+bool CommonDialog::ShowOpen() {
+    const auto chosen = m_platform.openFileName(m_owner, toQtFilter(Filter), FileName);
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    return true;
+}
+
+bool CommonDialog::ShowSave() {
+    const auto chosen =
+        m_platform.saveFileName(m_owner, toQtFilter(Filter), FileName, Flags & OverwritePrompt);
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    return true;
+}

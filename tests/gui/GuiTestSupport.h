@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ScriptedPlatform.h"
+
+#include "main_window/frmVNLMain.h"
+#include "settings/AppPaths.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+// A real main window over a scripted platform, with the program's folder in a temporary folder
+// (so the settings and hand-over files of a test never touch the build tree).
+struct TestWindow {
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    std::unique_ptr<frmVNLMain> window;
+
+    TestWindow() {
+        AppPaths::setProgramFolder(dir.path());
+        window = std::make_unique<frmVNLMain>(&platform);
+    }
+    ~TestWindow() {
+        window.reset();
+        AppPaths::setProgramFolder(QString());
+    }
+    frmVNLMain* operator->() const { return window.get(); }
+    frmVNLMain& operator*() const { return *window; }
+
+    template <typename T> T* child(const QString& name) const {
+        return window->findChild<T*>(name);
+    }
+
+    // Writes a file into the temporary folder and returns its path.
+    QString writeFile(const QString& name, const QByteArray& bytes) const {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+        return path;
+    }
+
+    bool enabled(const QString& key) const { return window->toolbarButton(key)->isEnabled(); }
+};
+
+// Runs `action` on the next modal dialog as soon as it is open (it is polled, so this works for
+// dialogs that a handler opens and waits on). Call before the code that opens the dialog.
+inline void onNextModal(std::function<void(QWidget*)> action, int timeoutMs = 10000) {
+    auto* timer = new QTimer;
+    auto started = std::make_shared<int>(0);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action, started, timeoutMs] {
+        *started += 5;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal || *started > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            if (modal)
+                action(modal);
+        }
+    });
+    timer->start();
+}
