@@ -3,7 +3,10 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cstdint>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 namespace Cp932 {
 namespace {
@@ -12,7 +15,9 @@ constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kIcuSubstitute = 0x1A;
 
 // ASCII bytes that ICU's table maps to other control codes.
-constexpr bool isSwappedControl(unsigned char b) { return b == 0x1A || b == 0x1C || b == 0x7F; }
+constexpr bool isSwappedControl(unsigned char b) {
+    return b == 0x1A || b == 0x1C || b == 0x7F;
+}
 
 // Opening an ICU converter is costly; each thread keeps one of each.
 thread_local std::optional<QStringDecoder> t_decoder;
@@ -23,13 +28,17 @@ QStringDecoder& icuDecoder() {
         t_decoder.emplace("windows-31j");
     return *t_decoder;
 }
-void resetIcuDecoder() { t_decoder.reset(); }
+void resetIcuDecoder() {
+    t_decoder.reset();
+}
 QStringEncoder& icuEncoder() {
     if (!t_encoder)
         t_encoder.emplace("windows-31j");
     return *t_encoder;
 }
-void resetIcuEncoder() { t_encoder.reset(); }
+void resetIcuEncoder() {
+    t_encoder.reset();
+}
 
 // Runs ICU over bytes known to be well-formed and free of the swapped control codes.
 qsizetype icuDecode(QByteArrayView bytes, char16_t* out) {
@@ -49,7 +58,10 @@ qsizetype icuDecode(QByteArrayView bytes, char16_t* out) {
 
 } // namespace
 
-qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+namespace {
+
+// The ICU-driven decoding (the reference for the table below).
+qsizetype icuDecodeInto(QByteArrayView bytes, char16_t* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     qsizetype written = 0;
@@ -94,6 +106,110 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
     return written;
 }
 
+// Decoding tables taken from ICU once: what every single byte and every two-byte sequence
+// decodes to. Decoding through them gives exactly ICU's result (with the corrections above)
+// without a converter call per stretch of text.
+struct DecodeTables {
+    // A pair that ICU does not take as one character: the lead byte alone becomes U+FFFD and
+    // decoding goes on at the second byte. (U+FFFF never comes out of code page 932.)
+    static constexpr char16_t kLeadAlone = 0xFFFF;
+    static constexpr int kLeads = 0x1F + 0x1D; // 0x81..0x9F and 0xE0..0xFC
+
+    char16_t single[256];
+    char16_t pair[kLeads][256];
+
+    static int leadIndex(unsigned char b) { return b <= 0x9F ? b - 0x81 : b - 0xE0 + 0x1F; }
+
+    DecodeTables() {
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            char16_t out[2] = {};
+            single[b] = icuDecodeInto(QByteArrayView(&c, 1), out) == 1 ? out[0] : kReplacement;
+        }
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte((unsigned char)lead))
+                continue;
+            char16_t* row = pair[leadIndex((unsigned char)lead)];
+            // All trail bytes of this lead in one call; if anything is not one character per
+            // pair, ask pair by pair.
+            QByteArray all;
+            int trails = 0;
+            for (int t = 0; t < 256; ++t) {
+                row[t] = kLeadAlone;
+                if (isTrailByte((unsigned char)t)) {
+                    all += char(lead);
+                    all += char(t);
+                    ++trails;
+                }
+            }
+            std::vector<char16_t> out(size_t(all.size()));
+            if (icuDecodeInto(all, out.data()) == trails) {
+                int k = 0;
+                for (int t = 0; t < 256; ++t)
+                    if (isTrailByte((unsigned char)t))
+                        row[t] = out[size_t(k++)];
+                continue;
+            }
+            for (int t = 0; t < 256; ++t) {
+                if (!isTrailByte((unsigned char)t))
+                    continue;
+                const char two[2] = {char(lead), char(t)};
+                char16_t one[2] = {};
+                if (icuDecodeInto(QByteArrayView(two, 2), one) == 1)
+                    row[t] = one[0];
+            }
+        }
+    }
+};
+
+const DecodeTables& decodeTables() {
+    static const DecodeTables tables;
+    return tables;
+}
+
+} // namespace
+
+qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+    const DecodeTables& tables = decodeTables();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    char16_t* o = out;
+    qsizetype i = 0;
+    while (i < n) {
+        // Runs of ASCII eight bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            for (int k = 0; k < 8; ++k)
+                o[k] = p[i + k];
+            o += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            *o++ = b;
+            ++i;
+        } else if (isLeadByte(b) && i + 1 < n) {
+            const char16_t c = tables.pair[DecodeTables::leadIndex(b)][p[i + 1]];
+            if (c != DecodeTables::kLeadAlone) {
+                *o++ = c;
+                i += 2;
+            } else {
+                *o++ = kReplacement;
+                ++i;
+            }
+        } else {
+            *o++ = tables.single[b];
+            ++i;
+        }
+    }
+    return o - out;
+}
+
 QString decode(QByteArrayView bytes) {
     QString s(bytes.size(), Qt::Uninitialized);
     const qsizetype n = decodeInto(bytes, reinterpret_cast<char16_t*>(s.data()));
@@ -132,7 +248,8 @@ qsizetype encodeAppend(QStringView text, QByteArray& out) {
             if (p[k] < 0x80)
                 continue;
             QStringEncoder& one = icuEncoder();
-            (void)one.encode(text.sliced(k, 1));
+            // The encoder works lazily: the conversion runs when the result is taken.
+            const QByteArray probe = one.encode(text.sliced(k, 1));
             const bool failed = one.hasError();
             resetIcuEncoder();
             if (failed)

@@ -4,7 +4,7 @@
 #include <cstring>
 
 namespace {
-constexpr qsizetype kFirstBlock = 64 * 1024;        // code units
+constexpr qsizetype kFirstBlock = 64 * 1024;          // code units
 constexpr qsizetype kLargestBlock = 16 * 1024 * 1024; // code units (32 MB)
 } // namespace
 
@@ -18,19 +18,45 @@ void RowStore::reset(int commaCount) {
     m_blockUsed = 0;
     m_rowStart = {};
     m_rowLength = {};
-    m_commas = {};
+    m_wideCommas = false;
+    m_reservedRows = 0;
+    m_commas16 = {};
+    m_commas32 = {};
+}
+
+void RowStore::reserve(qint64 rows) {
+    if (rows <= 0)
+        return;
+    m_rowStart.reserve(size_t(rows));
+    m_rowLength.reserve(size_t(rows));
+    m_reservedRows = rows;
+    if (m_wideCommas)
+        m_commas32.reserve(size_t(rows) * size_t(m_commaCount));
+    else
+        m_commas16.reserve(size_t(rows) * size_t(m_commaCount));
+}
+
+void RowStore::widenCommas() {
+    std::vector<std::uint32_t> wide;
+    wide.reserve(std::max(m_commas16.capacity(), size_t(m_reservedRows) * size_t(m_commaCount)));
+    wide.assign(m_commas16.begin(), m_commas16.end());
+    m_commas32 = std::move(wide);
+    m_commas16 = {};
+    m_wideCommas = true;
 }
 
 char16_t* RowStore::reserveText(qsizetype length) {
     if (m_blocks.empty() || m_blockSize.back() - m_blockUsed < length) {
-        qsizetype size = m_blocks.empty() ? kFirstBlock : std::min(m_blockSize.back() * 2, kLargestBlock);
+        qsizetype size =
+            m_blocks.empty() ? kFirstBlock : std::min(m_blockSize.back() * 2, kLargestBlock);
         size = std::max(size, length);
         m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(size)));
         m_blockSize.push_back(size);
         m_blockUsed = 0;
     }
     char16_t* p = m_blocks.back().get() + m_blockUsed;
-    m_rowStart.push_back((std::uint64_t(m_blocks.size() - 1) << kOffsetBits) | std::uint64_t(m_blockUsed));
+    m_rowStart.push_back((std::uint64_t(m_blocks.size() - 1) << kOffsetBits) |
+                         std::uint64_t(m_blockUsed));
     m_blockUsed += length;
     return p;
 }
@@ -40,7 +66,14 @@ void RowStore::appendLine(QStringView line, const std::uint32_t* commaPositions)
     if (!line.isEmpty())
         std::memcpy(p, line.utf16(), size_t(line.size()) * sizeof(char16_t));
     m_rowLength.push_back(std::uint32_t(line.size()));
-    m_commas.insert(m_commas.end(), commaPositions, commaPositions + m_commaCount);
+    if (!m_wideCommas && line.size() > 0xFFFF)
+        widenCommas();
+    if (m_wideCommas) {
+        m_commas32.insert(m_commas32.end(), commaPositions, commaPositions + m_commaCount);
+    } else {
+        for (int i = 0; i < m_commaCount; ++i)
+            m_commas16.push_back(std::uint16_t(commaPositions[i]));
+    }
 }
 
 void RowStore::appendLine(QStringView line) {
@@ -59,6 +92,7 @@ std::size_t RowStore::memoryUsed() const {
         bytes += size_t(s) * sizeof(char16_t);
     bytes += m_rowStart.capacity() * sizeof(std::uint64_t);
     bytes += m_rowLength.capacity() * sizeof(std::uint32_t);
-    bytes += m_commas.capacity() * sizeof(std::uint32_t);
+    bytes += m_commas16.capacity() * sizeof(std::uint16_t);
+    bytes += m_commas32.capacity() * sizeof(std::uint32_t);
     return bytes;
 }

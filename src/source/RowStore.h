@@ -21,6 +21,9 @@ public:
     // Empties the store and fixes the number of commas every row has.
     void reset(int commaCount);
 
+    // Makes room for this many rows, so a load of known length does not regrow its tables.
+    void reserve(qint64 rows);
+
     int commaCount() const { return m_commaCount; }
     int fieldCount() const { return m_commaCount + 1; }
     qint64 rowCount() const { return qint64(m_rowStart.size()); }
@@ -36,9 +39,9 @@ public:
     // Field index 0 .. commaCount() of the row.
     QStringView field(qint64 row, int index) const {
         const QStringView text = rowText(row);
-        const std::uint32_t* commas = m_commas.data() + size_t(row) * size_t(m_commaCount);
-        const qsizetype begin = index == 0 ? 0 : qsizetype(commas[index - 1]) + 1;
-        const qsizetype end = index == m_commaCount ? text.size() : qsizetype(commas[index]);
+        const size_t first = size_t(row) * size_t(m_commaCount);
+        const qsizetype begin = index == 0 ? 0 : commaAt(first + size_t(index - 1)) + 1;
+        const qsizetype end = index == m_commaCount ? text.size() : commaAt(first + size_t(index));
         return text.sliced(begin, end - begin);
     }
 
@@ -61,8 +64,18 @@ private:
     int m_commaCount = 0;
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;
     std::vector<qsizetype> m_blockSize;
-    qsizetype m_blockUsed = 0; // code units used in the last block
+    qsizetype m_blockUsed = 0;             // code units used in the last block
     std::vector<std::uint64_t> m_rowStart; // block index << kOffsetBits | offset in the block
     std::vector<std::uint32_t> m_rowLength;
-    std::vector<std::uint32_t> m_commas; // commaCount() positions per row
+    // commaCount() positions per row: 16-bit while every row is shorter than 65,536 code
+    // units, 32-bit from the first longer row on.
+    qsizetype commaAt(size_t i) const {
+        return m_wideCommas ? qsizetype(m_commas32[i]) : qsizetype(m_commas16[i]);
+    }
+    void widenCommas();
+
+    bool m_wideCommas = false;
+    qint64 m_reservedRows = 0;
+    std::vector<std::uint16_t> m_commas16;
+    std::vector<std::uint32_t> m_commas32;
 };

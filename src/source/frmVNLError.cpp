@@ -1,0 +1,146 @@
+#include "source/frmVNLError.h"
+
+#include "main_window/MousePointer.h"
+#include "source/RowStore.h"
+#include "source/mdlvornel.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <limits>
+
+namespace {
+
+// Layout in twips; 15 twips make a pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int px(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+} // namespace
+
+frmVNLError::frmVNLError(RowStore& store, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_store(store) {
+    setObjectName(QStringLiteral("frmVNLError"));
+    setWindowTitle(QStringLiteral("データエラー"));
+    QFont f = font();
+    f.setPointSize(9);
+    setFont(f);
+    setFixedSize(px(6990), px(2175));
+    setSizeGripEnabled(false);
+    setModal(true);
+
+    auto label = [this](const char* name, const QString& text, QRect place) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setTextFormat(Qt::PlainText);
+        l->setGeometry(place);
+        return l;
+    };
+    Label1 = label("Label1", QStringLiteral("正しくないデータが見つかりました。"),
+                   twipsRect(240, 120, 6375, 255));
+    lblErrorFile = label("lblErrorFile", QStringLiteral("ﾌｧｲﾙ名:"), twipsRect(240, 480, 6375, 255));
+    lblErrorRow = label("lblErrorRow", QStringLiteral("行 番号:"), twipsRect(240, 720, 6375, 255));
+
+    txtData = new QLineEdit(this);
+    txtData->setObjectName(QStringLiteral("txtData"));
+    txtData->setGeometry(twipsRect(240, 1080, 6495, 270));
+    txtData->setMaxLength(std::numeric_limits<int>::max());
+
+    auto button = [this](const char* name, const QString& caption, QRect place) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(place);
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    cmdOk = button("cmdOk", QStringLiteral("修正(&C)"), twipsRect(240, 1560, 3135, 375));
+    cmdCancel =
+        button("cmdCancel", QStringLiteral("スキップ(&S)"), twipsRect(3600, 1560, 3135, 375));
+
+    // Tab order: the text box, Correct, Skip (the labels take no focus).
+    setTabOrder(txtData, cmdOk);
+    setTabOrder(cmdOk, cmdCancel);
+    txtData->setFocus();
+
+    connect(cmdOk, &QPushButton::clicked, this, &frmVNLError::cmdOk_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmVNLError::cmdCancel_Click);
+
+    MousePointer::set(MousePointer::Default);
+}
+
+void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qint64 lineNumber) {
+    txtData->setText(line);
+    txtData->setCursorPosition(0);
+    lblErrorFile->setText(QStringLiteral("ﾌｧｲﾙ名: ") + fileName);
+    lblErrorRow->setText(QStringLiteral("行 番号: ") + QString::number(lineNumber));
+}
+
+void frmVNLError::cmdOk_Click() {
+    if (!mdlvornel::AddCorrectedLine(*this, m_store))
+        return; // refused: the dialog stays as it is
+    m_corrected = true;
+    MousePointer::set(MousePointer::Hourglass);
+    m_closing = true;
+    accept();
+}
+
+void frmVNLError::cmdCancel_Click() {
+    MousePointer::set(MousePointer::Hourglass);
+    m_closing = true;
+    reject();
+}
+
+void frmVNLError::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the default or the cancel button: Enter and Esc do nothing.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void frmVNLError::closeEvent(QCloseEvent* event) {
+    // The window's close button counts as Skip.
+    if (!m_closing) {
+        MousePointer::set(MousePointer::Hourglass);
+        m_closing = true;
+    }
+    QDialog::closeEvent(event);
+}
+
+void frmVNLError::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    txtData->setFocus();
+}
+
+namespace mdlvornel {
+
+void AddDataLine(const QString& line, const QString& fileName, qint64 lineNumber, RowStore& store) {
+    if (AppendIfFits(line, store))
+        return;
+    // A new dialog for every rejected line, without an owner window; nothing is carried over.
+    frmVNLError dialog(store);
+    dialog.setErrorLine(line, fileName, lineNumber);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.exec();
+}
+
+bool AddCorrectedLine(frmVNLError& dialog, RowStore& store) {
+    return AppendIfFits(dialog.txtData->text(), store);
+}
+
+} // namespace mdlvornel

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class RowStore;
+
+// The data-error dialog: shows a line of the data file that does not have the first line's
+// number of fields, and lets the user skip it or correct it. A correction that fits is appended
+// to the source table in the rejected line's place; one that does not fit is refused silently.
+// There is no default or cancel button (Enter and Esc do nothing); the window's close button
+// counts as Skip.
+class frmVNLError : public QDialog {
+    Q_OBJECT
+public:
+    // Sets the mouse pointer to the normal arrow (the load runs under the hourglass).
+    explicit frmVNLError(RowStore& store, QWidget* parent = nullptr);
+
+    // Fills the dialog for one rejected line (the file name without its folder, the physical
+    // line number counted from 1).
+    void setErrorLine(const QString& line, const QString& fileName, qint64 lineNumber);
+
+    // True once a fitting correction has been appended.
+    bool corrected() const { return m_corrected; }
+
+    // Correct (修正) and Skip (スキップ).
+    void cmdOk_Click();
+    void cmdCancel_Click();
+
+    QLabel* Label1 = nullptr;
+    QLabel* lblErrorFile = nullptr;
+    QLabel* lblErrorRow = nullptr;
+    QLineEdit* txtData = nullptr;
+    QPushButton* cmdOk = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    RowStore& m_store;
+    bool m_corrected = false;
+    bool m_closing = false;
+};
+
+namespace mdlvornel {
+
+// Adds one line of the data file: a fitting line is appended to the store; any other line opens
+// the data-error dialog (modal, without an owner) and returns after it has closed, the line then
+// skipped or replaced by the user's correction.
+void AddDataLine(const QString& line, const QString& fileName, qint64 lineNumber, RowStore& store);
+
+// The Correct button's work: appends the dialog's text when it fits. False: refused, the dialog
+// stays open unchanged.
+bool AddCorrectedLine(frmVNLError& dialog, RowStore& store);
+
+} // namespace mdlvornel

@@ -1,0 +1,218 @@
+// The Open command: choosing and loading a data file into the source list.
+#include "main_window/frmVNLMain.h"
+
+#include "main_window/Platform.h"
+#include "results/ResultListModel.h"
+#include "source/CountFileLines.h"
+#include "source/DataFileReader.h"
+#include "source/GetFileName.h"
+#include "source/SourceTableModel.h"
+#include "source/frmVNLError.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace {
+
+// The progress bar counts in int; a file of more lines than that is shown in steps.
+struct ProgressScale {
+    qint64 divisor = 1;
+    explicit ProgressScale(qint64 lines) {
+        while (lines / divisor > std::numeric_limits<int>::max())
+            divisor *= 2;
+    }
+    int operator()(qint64 value) const { return int(value / divisor); }
+};
+
+QString unreadableMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
+}
+
+} // namespace
+
+void frmVNLMain::sourceConnect() {
+    // The list view's Click and DblClick fire wherever the mouse hits the list, not only on a
+    // row, so they are taken from the viewport's mouse events.
+    lvwOriginalData->viewport()->installEventFilter(this);
+}
+
+bool frmVNLMain::sourceEventFilter(QObject* watched, QEvent* event) {
+    if (!lvwOriginalData || watched != lvwOriginalData->viewport())
+        return false;
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        lvwOriginalData_Click();
+    else if (event->type() == QEvent::MouseButtonDblClick)
+        lvwOriginalData_DblClick();
+    return false; // the view still handles the event (selection)
+}
+
+void frmVNLMain::lvwOriginalData_Click() {
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        conditionList(id).cmdSakujo->setEnabled(false);
+}
+
+void frmVNLMain::lvwOriginalData_DblClick() {
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        conditionList(id).cmdSakujo->setEnabled(false);
+}
+
+void frmVNLMain::myFileSelect() {
+    dlg.Filter = QStringLiteral("*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|");
+    if (!dlg.ShowOpen())
+        return; // cancelled: nothing changes
+    myFileOpen(dlg.FileName);
+}
+
+void frmVNLMain::sourceShowColumns(const QStringList& headers, int width) {
+    QHeaderView* header = lvwOriginalData->header();
+    header->setDefaultSectionSize(width);
+    m_sourceModel->setHeaders(headers);
+    for (int i = 0; i < header->count(); ++i)
+        if (header->sectionSize(i) != width)
+            header->resizeSection(i, width);
+}
+
+void frmVNLMain::sourceLoadFailed(const QString& path, const QString& reason,
+                                  const QString& previousPath, int previousCommaCount) {
+    // Nothing of the source table has changed yet: the panel and the comma count go back to
+    // what belongs to it.
+    setPanelText(QStringLiteral("S_FilePath"), previousPath);
+    CommaCount = previousCommaCount;
+    m_platform->messageBox(this, unreadableMessage(path, reason), Platform::Critical,
+                           QStringLiteral("エラー"));
+    myControlsEnable();
+}
+
+void frmVNLMain::myFileOpen(const QString& path) {
+    if (path.isEmpty())
+        return;
+    const QString previousPath = panelText(QStringLiteral("S_FilePath"));
+    const int previousCommaCount = CommaCount;
+    setPanelText(QStringLiteral("S_FilePath"), path);
+    CommaCount = 0;
+    StopRequested = false;
+    myControlsDisable();
+
+    // First pass: the first line fixes the number of columns.
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    if (!first.ok) {
+        sourceLoadFailed(path, first.error, previousPath, previousCommaCount);
+        return;
+    }
+    if (first.commaCount >= std::numeric_limits<int>::max()) {
+        sourceLoadFailed(path, QStringLiteral("1 行目の列が多すぎます。"), previousPath,
+                         previousCommaCount);
+        return;
+    }
+    if (first.empty) {
+        // A file without any data empties the table: one column "1", no rows.
+        m_resultModel->clear();
+        m_store.reset(0);
+        m_sourceModel->refresh();
+        sourceShowColumns({QStringLiteral("1")}, twips(1000));
+        mProgress::ProgressSetRange(ProgressWindow, 0, 0);
+        mProgress::ProgressSetPos(ProgressWindow, 0);
+        setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
+        setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+        lvwPickupData->hide();
+        lvwOriginalData->show();
+        myControlsEnable();
+        return;
+    }
+    const int commaCount = int(first.commaCount);
+
+    // The line count sizes the progress bar (and the store's tables).
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
+    const std::optional<qint64> lines = mProgress::CountFileLines(path, [&] {
+        if (sinceTurn.elapsed() >= jobSliceMs) {
+            QCoreApplication::processEvents();
+            sinceTurn.restart();
+        }
+    });
+    if (!lines) {
+        sourceLoadFailed(path, QStringLiteral("ファイルを読み込めません。"), previousPath,
+                         previousCommaCount);
+        return;
+    }
+    DataFileReader reader;
+    if (!reader.open(path, m_store)) {
+        sourceLoadFailed(path, reader.errorText(), previousPath, previousCommaCount);
+        return;
+    }
+    CommaCount = commaCount;
+
+    setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
+    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
+    const ProgressScale scale(*lines);
+    mProgress::ProgressSetRange(ProgressWindow, 0, scale(*lines));
+    mProgress::ProgressSetPos(ProgressWindow, 0);
+    fraProgressbar->show();
+    lvwOriginalData->hide();
+    lvwPickupData->hide();
+
+    // The result rows point into the store: they go first.
+    m_resultModel->clear();
+    m_store.reset(commaCount);
+    m_sourceModel->refresh();
+    QStringList headers;
+    headers.reserve(commaCount + 1);
+    for (int i = 1; i <= commaCount + 1; ++i)
+        headers.append(QString::number(i));
+    sourceShowColumns(headers, twips(1000));
+    // A last line without a line end is one more than the count.
+    m_store.reserve(*lines + 1);
+
+    const QString fileName = mdlShare::GetFileName(path);
+
+    // Second pass: the rows, a time slice at a time, with the event loop turning between slices
+    // (that is where Stop is clicked). A line that does not fit pauses the load in the modal
+    // data-error dialog; a correction takes the rejected line's place.
+    QString failure;
+    for (;;) {
+        QCoreApplication::processEvents();
+        const DataFileReader::Status status =
+            reader.step(std::chrono::milliseconds(std::max(1, jobSliceMs)));
+        if (status == DataFileReader::Status::Rejected)
+            mdlvornel::AddDataLine(reader.rejectedLine(), fileName, reader.rejectedLineNumber(),
+                                   m_store);
+        else if (status == DataFileReader::Status::Failed)
+            failure = reader.errorText();
+        mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));
+        QCoreApplication::processEvents();
+        if (StopRequested || !failure.isEmpty() || status == DataFileReader::Status::Finished)
+            break;
+    }
+    reader.close();
+
+    if (StopRequested || !failure.isEmpty()) {
+        // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
+        setPanelText(QStringLiteral("S_FilePath"), QString());
+        m_store.reset(commaCount);
+        m_sourceModel->refresh();
+        sourceShowColumns({QString()}, 0);
+    }
+    m_sourceModel->refresh();
+    setPanelText(QStringLiteral("S_Original"), QString::number(m_store.rowCount()));
+    lvwOriginalData->show();
+    fraProgressbar->hide();
+    if (!failure.isEmpty())
+        m_platform->messageBox(this, unreadableMessage(path, failure), Platform::Critical,
+                               QStringLiteral("エラー"));
+    myControlsEnable();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QStringView>
+
+class RowStore;
+
+// Cutting a data line into fields, and the test that decides whether a line belongs in the source
+// table. The one rule: a field ends at every "," (U+002C) and nowhere else; quotes, blanks and tabs
+// have no meaning. An empty line has no field at all, so it never fits.
+namespace mdlvornel {
+
+// Number of "," characters in the text.
+qsizetype CountCommas(QStringView text);
+
+// The fields of the line, in order; empty for an empty line. The views point into line.
+QList<QStringView> SplitLine(QStringView line);
+
+// True when the line has exactly commaCount commas and is not empty.
+bool LineFits(QStringView line, qsizetype commaCount);
+
+// Appends the text to the store when it fits the store's comma count; false (and nothing
+// changed) when it does not.
+bool AppendIfFits(QStringView line, RowStore& store);
+
+// The rejecting side of adding a data line (the data-error dialog) is in frmVNLError.h.
+
+} // namespace mdlvornel

@@ -1,0 +1,439 @@
+// The Open command through the real window: loading, the data-error dialog, Stop, failures.
+#include "GuiTestSupport.h"
+
+#include "main_window/MousePointer.h"
+#include "results/ResultListModel.h"
+#include "source/SourceTableModel.h"
+#include "source/frmVNLError.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace {
+
+QStringList sourceRows(frmVNLMain& w) {
+    QStringList rows;
+    for (qint64 r = 0; r < w.store().rowCount(); ++r)
+        rows.append(w.store().rowText(r).toString());
+    return rows;
+}
+
+QStringList headers(frmVNLMain& w) {
+    return w.sourceModel()->headers();
+}
+
+// What a test does with one data-error dialog.
+struct DialogStep {
+    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox };
+    Action action = Skip;
+    QString text; // for Correct / CorrectRefusedThenSkip: the text typed in
+};
+
+// What the dialogs showed.
+struct Seen {
+    QString file;
+    QString row;
+    QString data;
+    bool arrowWhileOpen = false;
+    bool hourglassAfter = false;
+    bool refusedStayedOpen = true;
+};
+
+// Answers the coming data-error dialogs one after the other.
+void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
+    if (steps.isEmpty())
+        return;
+    onNextModal([steps, seen](QWidget* modal) mutable {
+        auto* dialog = qobject_cast<frmVNLError*>(modal);
+        if (!dialog)
+            return;
+        Seen s;
+        s.file = dialog->findChild<QLabel*>("lblErrorFile")->text();
+        s.row = dialog->findChild<QLabel*>("lblErrorRow")->text();
+        auto* txtData = dialog->findChild<QLineEdit*>("txtData");
+        s.data = txtData->text();
+        s.arrowWhileOpen = MousePointer::current() == MousePointer::Default;
+        const DialogStep step = steps.takeFirst();
+        auto* cmdOk = dialog->findChild<QPushButton*>("cmdOk");
+        auto* cmdCancel = dialog->findChild<QPushButton*>("cmdCancel");
+        switch (step.action) {
+        case DialogStep::Skip:
+            cmdCancel->click();
+            break;
+        case DialogStep::Correct:
+            txtData->setText(step.text);
+            cmdOk->click();
+            break;
+        case DialogStep::CorrectRefusedThenSkip:
+            txtData->setText(step.text);
+            cmdOk->click();
+            s.refusedStayedOpen = dialog->isVisible() && txtData->text() == step.text &&
+                                  MousePointer::current() == MousePointer::Default;
+            cmdCancel->click();
+            break;
+        case DialogStep::CloseBox:
+            dialog->close();
+            break;
+        }
+        s.hourglassAfter = MousePointer::current() == MousePointer::Hourglass;
+        seen->append(s);
+        answerDialogs(steps, seen);
+    });
+}
+
+} // namespace
+
+class TestGuiSource : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void openShowsTheFilterAndCancelChangesNothing();
+    void badLinesTwoAndFive();
+    void skipAndCorrect_data();
+    void skipAndCorrect();
+    void errorDialogLayout();
+    void errorDialogIgnoresEnterAndEsc();
+    void stopDuringALoad();
+    void secondFileAfterAPickup();
+    void unreadableFile_data();
+    void unreadableFile();
+    void emptyFile();
+    void emptyFirstLineIsRejectedAsLineOne();
+    void clickOnTheSourceListDisablesDelete();
+};
+
+void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
+    TestWindow w;
+    w.platform.openAnswers = {std::nullopt};
+    w->runCommand(QStringLiteral("M_Open"));
+    QCOMPARE(w.platform.openDialogs.size(), 1);
+    QCOMPARE(w.platform.openDialogs[0].filter,
+             QStringLiteral("*.csv;*.txt (*.csv *.txt);;全ファイル (*)"));
+    QCOMPARE(headers(*w), QStringList{QStringLiteral("ファイルの内容")});
+    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(!w->isBusy());
+}
+
+void TestGuiSource::badLinesTwoAndFive() {
+    TestWindow w;
+    const QString path =
+        w.writeFile("lotto.csv", "1,2,3,4\r\n1,2,3\r\n5,6,7,8\r\n,,,\r\nx,y,z\r\n");
+    w.platform.openAnswers = {path};
+    QList<Seen> seen;
+    answerDialogs({{DialogStep::Skip, {}}, {DialogStep::Skip, {}}}, &seen);
+    w->runCommand(QStringLiteral("M_Open"));
+
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].row, QStringLiteral("行 番号: 2"));
+    QCOMPARE(seen[1].row, QStringLiteral("行 番号: 5"));
+    QCOMPARE(seen[0].file, QStringLiteral("ﾌｧｲﾙ名: lotto.csv"));
+    QCOMPARE(seen[0].data, QStringLiteral("1,2,3"));
+    QCOMPARE(seen[1].data, QStringLiteral("x,y,z"));
+    QVERIFY(seen[0].arrowWhileOpen && seen[0].hourglassAfter);
+
+    QCOMPARE(w->CommaCount, 3);
+    QCOMPARE(headers(*w), (QStringList{"1", "2", "3", "4"}));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(w->lvwOriginalData->header()->sectionSize(i), frmVNLMain::twips(1000));
+    QCOMPARE(sourceRows(*w), (QStringList{"1,2,3,4", "5,6,7,8", ",,,"}));
+    QCOMPARE(w->sourceModel()->rowCount(), 3);
+    QCOMPARE(w->sourceModel()->index(1, 2).data().toString(), QStringLiteral("7"));
+    QCOMPARE(w->panelText("S_FilePath"), path);
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("3"));
+    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QCOMPARE(w->progressWindow()->maximum(), 5);
+    QCOMPARE(w->progressWindow()->value(), 5);
+    QCOMPARE(w->lblStatus->text(), QStringLiteral("ファイル読み込み中..."));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->lvwPickupData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(!w.enabled("M_Stop"));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiSource::skipAndCorrect_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<DialogStep>>("steps");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("shown");
+    using S = QList<DialogStep>;
+    const QByteArray three("a,b\r\nc\r\nd,e\r\n");
+    QTest::newRow("skip") << three << S{{DialogStep::Skip, {}}} << QStringList{"a,b", "d,e"}
+                          << QStringList{"c"};
+    QTest::newRow("correct") << three << S{{DialogStep::Correct, "c,"}}
+                             << QStringList{"a,b", "c,", "d,e"} << QStringList{"c"};
+    QTest::newRow("unchanged text is refused")
+        << three << S{{DialogStep::CorrectRefusedThenSkip, "c"}} << QStringList{"a,b", "d,e"}
+        << QStringList{"c"};
+    QTest::newRow("too many commas refused")
+        << three << S{{DialogStep::CorrectRefusedThenSkip, "c,,"}} << QStringList{"a,b", "d,e"}
+        << QStringList{"c"};
+    QTest::newRow("empty correction refused")
+        << three << S{{DialogStep::CorrectRefusedThenSkip, ""}} << QStringList{"a,b", "d,e"}
+        << QStringList{"c"};
+    QTest::newRow("close box skips")
+        << three << S{{DialogStep::CloseBox, {}}} << QStringList{"a,b", "d,e"} << QStringList{"c"};
+    QTest::newRow("lines 4 and 7 empty, both corrected")
+        << QByteArray("1\r\n2\r\n3\r\n\r\n5\r\n6\r\n\n8")
+        << S{{DialogStep::Correct, "four"}, {DialogStep::Correct, "seven"}}
+        << QStringList{"1", "2", "3", "four", "5", "6", "seven", "8"} << QStringList{"", ""};
+}
+
+void TestGuiSource::skipAndCorrect() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<DialogStep>, steps);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, shown);
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("data.csv", bytes)};
+    QList<Seen> seen;
+    answerDialogs(steps, &seen);
+    w->myFileSelect();
+    QCOMPARE(seen.size(), shown.size());
+    for (qsizetype i = 0; i < seen.size(); ++i) {
+        QCOMPARE(seen[i].data, shown[i]);
+        QVERIFY(seen[i].refusedStayedOpen);
+        QVERIFY(seen[i].hourglassAfter);
+    }
+    QCOMPARE(sourceRows(*w), rows);
+    QCOMPARE(w->panelText("S_Original"), QString::number(rows.size()));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiSource::errorDialogLayout() {
+    RowStore store;
+    store.reset(1);
+    frmVNLError dialog(store);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("データエラー"));
+    QCOMPARE(dialog.size(), QSize(466, 145));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
+    struct Expect {
+        const char* name;
+        QString text;
+        QRect rect;
+    };
+    const Expect expected[] = {
+        {"Label1", QStringLiteral("正しくないデータが見つかりました。"), {16, 8, 425, 17}},
+        {"lblErrorFile", QStringLiteral("ﾌｧｲﾙ名:"), {16, 32, 425, 17}},
+        {"lblErrorRow", QStringLiteral("行 番号:"), {16, 48, 425, 17}},
+        {"txtData", QString(), {16, 72, 433, 18}},
+        {"cmdOk", QStringLiteral("修正(&C)"), {16, 104, 209, 25}},
+        {"cmdCancel", QStringLiteral("スキップ(&S)"), {240, 104, 209, 25}},
+    };
+    for (const Expect& e : expected) {
+        auto* widget = dialog.findChild<QWidget*>(e.name);
+        QVERIFY2(widget, e.name);
+        QCOMPARE(widget->geometry(), e.rect);
+        const QVariant text = widget->property("text");
+        QCOMPARE(text.toString(), e.text);
+    }
+    // Tab order: text box, Correct, Skip; the labels take no focus.
+    QCOMPARE(dialog.txtData->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdOk));
+    QCOMPARE(dialog.cmdOk->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdCancel));
+    QCOMPARE(dialog.Label1->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!dialog.cmdOk->isDefault() && !dialog.cmdOk->autoDefault());
+    QVERIFY(!dialog.cmdCancel->isDefault() && !dialog.cmdCancel->autoDefault());
+
+    dialog.setErrorLine(QStringLiteral("x,y,z"), QStringLiteral("lotto.csv"), 123456789012);
+    QCOMPARE(dialog.lblErrorFile->text(), QStringLiteral("ﾌｧｲﾙ名: lotto.csv"));
+    QCOMPARE(dialog.lblErrorRow->text(), QStringLiteral("行 番号: 123456789012"));
+    QCOMPARE(dialog.txtData->text(), QStringLiteral("x,y,z"));
+
+    // A long line is shown whole.
+    const QString longLine(100'000, u'x');
+    dialog.setErrorLine(longLine, QStringLiteral("a.csv"), 1);
+    QCOMPARE(dialog.txtData->text(), longLine);
+}
+
+void TestGuiSource::errorDialogIgnoresEnterAndEsc() {
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc\r\n")};
+    bool stayedOpen = false;
+    onNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<frmVNLError*>(modal);
+        QTest::keyClick(dialog->txtData, Qt::Key_Escape);
+        QTest::keyClick(dialog->txtData, Qt::Key_Return);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTest::keyClick(dialog->cmdOk, Qt::Key_Enter);
+        stayedOpen = dialog->isVisible() && w->store().rowCount() == 1;
+        dialog->cmdCancel->click();
+    });
+    w->myFileSelect();
+    QVERIFY(stayedOpen);
+    QCOMPARE(sourceRows(*w), QStringList{"a,b"});
+}
+
+void TestGuiSource::stopDuringALoad() {
+    TestWindow w;
+    // Several chunks, so the load takes several slices.
+    QByteArray bytes;
+    bytes.reserve(12 * 1024 * 1024);
+    const QByteArray line("12345,abcdefgh,2024/01/31\r\n");
+    while (bytes.size() < 12 * 1024 * 1024)
+        bytes += line;
+    const int lines = int(bytes.size() / line.size());
+    w.platform.openAnswers = {w.writeFile("big.csv", bytes)};
+    w->jobSliceMs = 1;
+
+    QTimer press;
+    bool pressed = false;
+    press.setInterval(0);
+    connect(&press, &QTimer::timeout, [&] {
+        if (!pressed && w->isBusy() && w->progressWindow()->value() > 0) {
+            pressed = true;
+            QVERIFY(w.enabled("M_Stop"));
+            w->cmdAccessKey_Click(4); // Alt+E
+        }
+    });
+    press.start();
+    w->myFileSelect();
+    press.stop();
+
+    QVERIFY(pressed);
+    QVERIFY(w->progressWindow()->value() < lines); // it did not read to the end
+    QCOMPARE(w->store().rowCount(), qint64(0));
+    QCOMPARE(w->sourceModel()->rowCount(), 0);
+    QCOMPARE(headers(*w), QStringList{QString()});
+    QCOMPARE(w->lvwOriginalData->header()->sectionSize(0), 0);
+    QCOMPARE(w->CommaCount, 2);
+    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
+    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+}
+
+void TestGuiSource::secondFileAfterAPickup() {
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("first.csv", "a,1\r\nb,2\r\nc,3\r\n"),
+                              w.writeFile("second.csv", "x;1\r\ny;2\r\n")};
+    w->myFileSelect();
+    QCOMPARE(w->store().rowCount(), qint64(3));
+    // What a pickup leaves: result rows shown, their count in the panel.
+    w->resultModel()->setRows({0, 2});
+    w->lvwOriginalData->hide();
+    w->lvwPickupData->show();
+    w->setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("2"));
+
+    w->myFileSelect();
+    QCOMPARE(w->resultModel()->count(), qint64(0));
+    QVERIFY(!w->lvwPickupData->isVisibleTo(w.window.get()));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QCOMPARE(sourceRows(*w), (QStringList{"x;1", "y;2"}));
+    QCOMPARE(headers(*w), QStringList{"1"});
+    QCOMPARE(w->CommaCount, 0);
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
+    QVERIFY(w->panelText("S_FilePath").endsWith(QStringLiteral("second.csv")));
+}
+
+void TestGuiSource::unreadableFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing") << "missing.csv";
+    QTest::newRow("folder") << "folder";
+}
+
+void TestGuiSource::unreadableFile() {
+    QFETCH(QString, name);
+    TestWindow w;
+    const QString first = w.writeFile("first.csv", "a,b,c\r\nd,e,f\r\n");
+    QDir(w.dir.path()).mkdir(QStringLiteral("folder"));
+    const QString bad = w.dir.filePath(name);
+    w.platform.openAnswers = {first, bad};
+    w->myFileSelect();
+    QCOMPARE(w->store().rowCount(), qint64(2));
+
+    w->myFileSelect();
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].style, 16);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
+    QVERIFY(w.platform.messages[0].prompt.contains(bad));
+    // The table and everything that describes it are as they were.
+    QCOMPARE(sourceRows(*w), (QStringList{"a,b,c", "d,e,f"}));
+    QCOMPARE(headers(*w), (QStringList{"1", "2", "3"}));
+    QCOMPARE(w->CommaCount, 2);
+    QCOMPARE(w->panelText("S_FilePath"), first);
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(!w.enabled("M_Stop"));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiSource::emptyFile() {
+    TestWindow w;
+    const QString empty = w.writeFile("empty.csv", QByteArray());
+    w.platform.openAnswers = {w.writeFile("first.csv", "a,b,c\r\n"), empty};
+    w->myFileSelect();
+    QCOMPARE(w->CommaCount, 2);
+    w->myFileSelect();
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(w->CommaCount, 0);
+    QCOMPARE(headers(*w), QStringList{"1"});
+    QCOMPARE(w->lvwOriginalData->header()->sectionSize(0), frmVNLMain::twips(1000));
+    QCOMPARE(w->store().rowCount(), qint64(0));
+    QCOMPARE(w->sourceModel()->rowCount(), 0);
+    QCOMPARE(w->panelText("S_FilePath"), empty);
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
+    QCOMPARE(w->progressWindow()->maximum(), 0);
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(!w.enabled("M_Start"));
+}
+
+void TestGuiSource::emptyFirstLineIsRejectedAsLineOne() {
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("data.csv", "\r\nabc\r\nx,y\r\n")};
+    QList<Seen> seen;
+    answerDialogs({{DialogStep::Skip, {}}, {DialogStep::Skip, {}}}, &seen);
+    w->myFileSelect();
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].row, QStringLiteral("行 番号: 1"));
+    QCOMPARE(seen[0].data, QString());
+    QCOMPARE(seen[1].row, QStringLiteral("行 番号: 3"));
+    QCOMPARE(w->CommaCount, 0);
+    QCOMPARE(sourceRows(*w), QStringList{"abc"});
+}
+
+void TestGuiSource::clickOnTheSourceListDisablesDelete() {
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc,d\r\n")};
+    w->myFileSelect();
+    auto setAll = [&](bool on) {
+        for (ConditionListControls& list : w->conditionLists())
+            list.cmdSakujo->setEnabled(on);
+    };
+    auto noneEnabled = [&] {
+        for (ConditionListControls& list : w->conditionLists())
+            if (list.cmdSakujo->isEnabled())
+                return false;
+        return true;
+    };
+    w->show();
+    setAll(true);
+    QWidget* viewport = w->lvwOriginalData->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(noneEnabled());
+    // Also below the last row.
+    setAll(true);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 3));
+    QVERIFY(noneEnabled());
+    setAll(true);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(noneEnabled());
+    QVERIFY(w.enabled("M_Open"));
+}
+
+QTEST_MAIN(TestGuiSource)
+#include "tst_gui_source.moc"

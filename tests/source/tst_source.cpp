@@ -1,0 +1,560 @@
+#include "source/CountFileLines.h"
+#include "source/Cp932.h"
+#include "source/DataFileReader.h"
+#include "source/GetFileName.h"
+#include "source/RowStore.h"
+#include "source/mdlvornel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray sjis(QStringView text) {
+    const Cp932::EncodeResult r = Cp932::encode(text);
+    Q_ASSERT(r.ok());
+    return r.bytes;
+}
+
+struct Rejected {
+    qint64 lineNumber;
+    QString text;
+    bool operator==(const Rejected&) const = default;
+};
+
+struct Outcome {
+    QStringList rows;
+    QList<Rejected> rejected;
+    bool finished = false;
+    QString error;
+};
+
+// Loads the file the way the window does, skipping every rejected line (or correcting it with
+// the given text when that fits).
+Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
+             std::chrono::nanoseconds budget = 1h, const QString& correction = {}) {
+    Outcome out;
+    RowStore store;
+    store.reset(int(commaCount));
+    DataFileReader reader(chunk);
+    if (!reader.open(path, store)) {
+        out.error = reader.errorText();
+        return out;
+    }
+    for (int guard = 0; guard < 10'000'000; ++guard) {
+        const DataFileReader::Status status = reader.step(budget);
+        if (status == DataFileReader::Status::Rejected) {
+            out.rejected.append({reader.rejectedLineNumber(), reader.rejectedLine()});
+            if (!correction.isNull() && mdlvornel::LineFits(correction, commaCount))
+                store.appendLine(correction);
+        } else if (status == DataFileReader::Status::Finished) {
+            out.finished = true;
+            break;
+        } else if (status == DataFileReader::Status::Failed) {
+            out.error = reader.errorText();
+            break;
+        }
+    }
+    for (qint64 r = 0; r < store.rowCount(); ++r) {
+        const QString text = store.rowText(r).toString();
+        // The fields the store hands out must be the line's own cut.
+        const QList<QStringView> fields = mdlvornel::SplitLine(text);
+        if (fields.size() != store.fieldCount())
+            out.error = QStringLiteral("row %1 has %2 fields").arg(r).arg(fields.size());
+        for (int f = 0; f < fields.size() && f < store.fieldCount(); ++f)
+            if (store.field(r, f) != fields[f])
+                out.error = QStringLiteral("row %1 field %2 differs").arg(r).arg(f);
+        out.rows.append(text);
+    }
+    return out;
+}
+
+// Lines as a plain reading of the whole text gives them: LF or CR LF ends a line.
+QStringList referenceLines(const QByteArray& bytes) {
+    const QString text = Cp932::decode(bytes);
+    QStringList lines = text.split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    return lines;
+}
+
+} // namespace
+
+class tst_source : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(m_dir.isValid()); }
+
+    void splitLine_data();
+    void splitLine();
+    void lineFits_data();
+    void lineFits();
+
+    void cp932RoundTrip_data();
+    void cp932RoundTrip();
+    void cp932Unencodable_data();
+    void cp932Unencodable();
+    void cp932InvalidBytes_data();
+    void cp932InvalidBytes();
+
+    void getFileName_data();
+    void getFileName();
+    void countFileLines_data();
+    void countFileLines();
+    void countFileLinesMissing();
+
+    void firstLine_data();
+    void firstLine();
+    void firstLineUnreadable_data();
+    void firstLineUnreadable();
+
+    void readLines_data();
+    void readLines();
+    void readAtEveryChunkBorder();
+    void readBigFileOnTwoThreads();
+    void readCorrectionTakesThePlace();
+    void readWideCounters();
+    void readUnreadable();
+    void storeWidensCommaPositions();
+    void readStopsWhenClosed();
+    void readSmallBudgetMakesProgress();
+
+private:
+    QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write %s", qPrintable(path));
+        f.write(bytes);
+        return path;
+    }
+    QTemporaryDir m_dir;
+};
+
+void tst_source::splitLine_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("three") << "a,b,c" << QStringList{"a", "b", "c"};
+    QTest::newRow("empty middle") << "x,,z" << QStringList{"x", "", "z"};
+    QTest::newRow("trailing comma") << "x,y,z," << QStringList{"x", "y", "z", ""};
+    QTest::newRow("only comma") << "," << QStringList{"", ""};
+    QTest::newRow("empty line has no field") << "" << QStringList{};
+    QTest::newRow("blanks kept") << " x , y ,z" << QStringList{" x ", " y ", "z"};
+    QTest::newRow("quotes mean nothing") << "\"a,b\",1" << QStringList{"\"a", "b\"", "1"};
+    QTest::newRow("tab is no separator") << "a\tb,c" << QStringList{"a\tb", "c"};
+    QTest::newRow("ideographic and full-width commas")
+        << QStringLiteral("東京、大阪，名古屋,5")
+        << QStringList{QStringLiteral("東京、大阪，名古屋"), "5"};
+    QTest::newRow("no comma") << "abc" << QStringList{"abc"};
+}
+
+void tst_source::splitLine() {
+    QFETCH(QString, line);
+    QFETCH(QStringList, fields);
+    QStringList got;
+    for (QStringView f : mdlvornel::SplitLine(line))
+        got.append(f.toString());
+    QCOMPARE(got, fields);
+    if (!line.isEmpty())
+        QCOMPARE(mdlvornel::CountCommas(line) + 1, qsizetype(fields.size()));
+}
+
+void tst_source::lineFits_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("commaCount");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("four fields for three") << "x,y,z," << 2 << false;
+    QTest::newRow("empty field fits") << "x,,z" << 2 << true;
+    QTest::newRow("blanks fit") << " x , y ,z" << 2 << true;
+    QTest::newRow("too few") << "x,y" << 2 << false;
+    QTest::newRow("quoted comma counts") << "\"a,b\",1" << 1 << false;
+    QTest::newRow("no comma, none wanted") << "abc" << 0 << true;
+    QTest::newRow("comma, none wanted") << "a,b" << 0 << false;
+    QTest::newRow("empty line never fits") << "" << 0 << false;
+    QTest::newRow("empty line, one comma wanted") << "" << 1 << false;
+    QTest::newRow("only a comma") << "," << 1 << true;
+}
+
+void tst_source::lineFits() {
+    QFETCH(QString, line);
+    QFETCH(int, commaCount);
+    QFETCH(bool, fits);
+    QCOMPARE(mdlvornel::LineFits(line, commaCount), fits);
+}
+
+void tst_source::cp932RoundTrip_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << "abc,123 !~";
+    QTest::newRow("kanji and kana") << QStringLiteral("東京都千代田区,ひらがな,カタカナ");
+    QTest::newRow("half-width katakana") << QStringLiteral("ｱｲｳｴｵ,ﾃｽﾄﾞ");
+    QTest::newRow("symbols") << QStringLiteral("①②㈱～－￥￢");
+    QTest::newRow("controls ICU swaps") << QString::fromUtf16(u"a\u001Ab\u001Cc\u007Fd");
+    QTest::newRow("nul and cr") << QString::fromUtf16(u"a\u0000b\rc", 6);
+}
+
+void tst_source::cp932RoundTrip() {
+    QFETCH(QString, text);
+    const Cp932::EncodeResult r = Cp932::encode(text);
+    QVERIFY(r.ok());
+    QCOMPARE(Cp932::decode(r.bytes), text);
+}
+
+void tst_source::cp932Unencodable_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("badIndex");
+    QTest::newRow("emoji") << QString::fromUtf16(u"ab\U0001F600c") << qsizetype(2);
+    QTest::newRow("devanagari") << QString::fromUtf16(u"東京\u0939") << qsizetype(2);
+    QTest::newRow("hangul after ascii") << QString::fromUtf16(u"x,\uD55C,y") << qsizetype(2);
+}
+
+void tst_source::cp932Unencodable() {
+    QFETCH(QString, text);
+    QFETCH(qsizetype, badIndex);
+    QCOMPARE(Cp932::encode(text).badIndex, badIndex);
+}
+
+void tst_source::cp932InvalidBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QString r(QChar(0xFFFD));
+    QTest::newRow("0x80 alone") << QByteArray("a\x80"
+                                              "b")
+                                << "a" + r + "b";
+    QTest::newRow("0xA0 and 0xFD..0xFF")
+        << QByteArray("\xA0x\xFDy\xFE\xFF") << r + "x" + r + "y" + r + r;
+    QTest::newRow("lead byte before comma") << QByteArray("a\x81,b") << "a" + r + ",b";
+    QTest::newRow("lead byte at end") << QByteArray("ab\x88") << "ab" + r;
+    QTest::newRow("unmapped pair is one character") << QByteArray("a\x85\x40"
+                                                                  "b")
+                                                    << "a" + r + "b";
+    QTest::newRow("lead byte before blank") << QByteArray("\x9F b") << r + " b";
+}
+
+void tst_source::cp932InvalidBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(Cp932::decode(bytes), text);
+}
+
+void tst_source::getFileName_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("windows path") << "C:\\data\\lotto.csv"
+                                  << "lotto.csv";
+    QTest::newRow("drive only") << "C:lotto.csv"
+                                << "lotto.csv";
+    QTest::newRow("slashes") << "/tmp/data/lotto.csv"
+                             << "lotto.csv";
+    QTest::newRow("mixed, last wins") << "/tmp\\a:b.txt"
+                                      << "b.txt";
+    QTest::newRow("no separator") << "lotto.csv"
+                                  << "";
+    QTest::newRow("ends with separator") << "C:\\data\\"
+                                         << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("japanese") << QStringLiteral("/home/u/抽選データ.csv")
+                              << QStringLiteral("抽選データ.csv");
+}
+
+void tst_source::getFileName() {
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(mdlShare::GetFileName(path), name);
+}
+
+void tst_source::countFileLines_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("count");
+    QTest::newRow("empty") << QByteArray() << qint64(0);
+    QTest::newRow("one line, no end") << QByteArray("a,b") << qint64(0);
+    QTest::newRow("one line") << QByteArray("a,b\r\n") << qint64(1);
+    QTest::newRow("lf lines") << QByteArray("a\nb\nc") << qint64(2);
+    QTest::newRow("lone cr is no end") << QByteArray("a\rb\r\nc\r") << qint64(1);
+    QTest::newRow("empty lines") << QByteArray("\r\n\r\n\n") << qint64(3);
+    QByteArray big;
+    for (int i = 0; i < 300'000; ++i)
+        big += "0123,4567\r\n";
+    QTest::newRow("over a megabyte") << big << qint64(300'000);
+}
+
+void tst_source::countFileLines() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, count);
+    QCOMPARE(mProgress::CountFileLines(write(bytes)), std::optional<qint64>(count));
+}
+
+void tst_source::countFileLinesMissing() {
+    QCOMPARE(mProgress::CountFileLines(m_dir.filePath("missing.csv")), std::nullopt);
+}
+
+void tst_source::firstLine_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("empty");
+    QTest::addColumn<qsizetype>("commaCount");
+    QTest::newRow("empty file") << QByteArray() << true << qsizetype(0);
+    QTest::newRow("three commas, crlf")
+        << QByteArray("a,b,c,d\r\ne,f\r\n") << false << qsizetype(3);
+    QTest::newRow("only first line counts") << QByteArray("a\nb,c,d") << false << qsizetype(0);
+    QTest::newRow("empty first line") << QByteArray("\r\na,b") << false << qsizetype(0);
+    QTest::newRow("no line end") << QByteArray("a,,b") << false << qsizetype(2);
+    QTest::newRow("lone cr does not end it") << QByteArray("a,b\rc,d\n") << false << qsizetype(2);
+    QTest::newRow("kanji with comma-like trail bytes")
+        << sjis(u"表,ソ,能\r\nx") << false << qsizetype(2);
+    QTest::newRow("40000 columns")
+        << (QByteArray(40'000 - 1, ',') + "\r\n") << false << qsizetype(39'999);
+}
+
+void tst_source::firstLine() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, empty);
+    QFETCH(qsizetype, commaCount);
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(write(bytes));
+    QVERIFY(first.ok);
+    QCOMPARE(first.empty, empty);
+    QCOMPARE(first.commaCount, commaCount);
+}
+
+void tst_source::firstLineUnreadable_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing") << m_dir.filePath("missing.csv");
+    QTest::newRow("folder") << m_dir.path();
+}
+
+void tst_source::firstLineUnreadable() {
+    QFETCH(QString, path);
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    QVERIFY(!first.ok);
+    QVERIFY(!first.error.isEmpty());
+}
+
+void tst_source::readLines_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("commaCount");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<Rejected>>("rejected");
+    using R = QList<Rejected>;
+    QTest::newRow("crlf") << QByteArray("a,b\r\nc,d\r\n") << 1 << QStringList{"a,b", "c,d"} << R{};
+    QTest::newRow("lf") << QByteArray("a,b\nc,d\n") << 1 << QStringList{"a,b", "c,d"} << R{};
+    QTest::newRow("mixed ends") << QByteArray("a,b\nc,d\r\ne,f") << 1
+                                << QStringList{"a,b", "c,d", "e,f"} << R{};
+    QTest::newRow("missing last line end")
+        << QByteArray("a,b\r\nc,d") << 1 << QStringList{"a,b", "c,d"} << R{};
+    QTest::newRow("lone cr is a character")
+        << QByteArray("a\rb,c\r\nd,e\r") << 1 << QStringList{"a\rb,c", "d,e\r"} << R{};
+    QTest::newRow("cr cr lf keeps one cr")
+        << QByteArray("a,b\r\r\n") << 1 << QStringList{"a,b\r"} << R{};
+    QTest::newRow("three lines, middle rejected")
+        << QByteArray("a,b\r\nc\r\nd,e\r\n") << 1 << QStringList{"a,b", "d,e"} << R{{2, "c"}};
+    QTest::newRow("bad lines 2 and 5")
+        << QByteArray("1,2,3,4\r\n1,2,3\r\n5,6,7,8\r\n,,,\r\nx,y,z\r\n") << 3
+        << QStringList{"1,2,3,4", "5,6,7,8", ",,,"} << R{{2, "1,2,3"}, {5, "x,y,z"}};
+    QTest::newRow("empty lines rejected") << QByteArray("a\r\nb\r\n\r\nc\n\nd") << 0
+                                          << QStringList{"a", "b", "c", "d"} << R{{3, ""}, {5, ""}};
+    QTest::newRow("empty first line")
+        << QByteArray("\r\na\r\n") << 0 << QStringList{"a"} << R{{1, ""}};
+    QTest::newRow("only a line end") << QByteArray("\n") << 0 << QStringList{} << R{{1, ""}};
+    QTest::newRow("nul bytes") << QByteArray("a\0b,c\r\n\0,\0\r\n", 12) << 1
+                               << QStringList{QString::fromUtf16(u"a\0b,c", 5),
+                                              QString::fromUtf16(u"\0,\0", 3)}
+                               << R{};
+    QTest::newRow("byte order mark stays")
+        << QByteArray("\xEF\xBB\xBF"
+                      "a,b\r\n")
+        << 1 << QStringList{Cp932::decode("\xEF\xBB\xBF") + "a,b"} << R{};
+    const QString r(QChar(0xFFFD));
+    QTest::newRow("invalid bytes keep their neighbours")
+        << QByteArray("\x80"
+                      "a,\x81\r\n\xFD,\xA0z\r\n")
+        << 1 << QStringList{r + "a," + r, r + "," + r + "z"} << R{};
+    QTest::newRow("kanji lines") << sjis(u"東京,ﾄｳｷｮｳ,１\r\n大阪、堺,ｵｵｻｶ,２\r\n表示,ソ\r\n") << 2
+                                 << QStringList{QStringLiteral("東京,ﾄｳｷｮｳ,１"),
+                                                QStringLiteral("大阪、堺,ｵｵｻｶ,２")}
+                                 << R{{3, QStringLiteral("表示,ソ")}};
+}
+
+void tst_source::readLines() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, commaCount);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<Rejected>, rejected);
+    const QString path = write(bytes);
+    for (qsizetype chunk :
+         {qsizetype(1), qsizetype(3), qsizetype(7), DataFileReader::kDefaultChunkBytes}) {
+        const Outcome out = load(path, commaCount, chunk);
+        QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+        QVERIFY(out.finished);
+        QCOMPARE(out.rows, rows);
+        QCOMPARE(out.rejected, rejected);
+    }
+}
+
+void tst_source::readAtEveryChunkBorder() {
+    // Two-byte characters (kanji, and lead bytes whose trail byte looks like ASCII) next to
+    // one-byte katakana, so every byte position is a possible border.
+    const QByteArray bytes = sjis(u"漢字ｶﾅ,表ソ能\r\n") + QByteArray("\x81") + sjis(u"X,予\r\nｱ,") +
+                             sjis(u"円") + QByteArray("\x82\n\xE0");
+    const QStringList lines = referenceLines(bytes);
+    QCOMPARE(lines.size(), 4);
+    // The lead byte before LF and the one at the end become U+FFFD; nothing else changes.
+    QCOMPARE(lines[2], QStringLiteral("ｱ,円") + QChar(0xFFFD));
+    QCOMPARE(lines[3], QString(QChar(0xFFFD)));
+    const QString path = write(bytes);
+    for (qsizetype chunk = 1; chunk <= bytes.size() + 1; ++chunk) {
+        const Outcome out = load(path, 1, chunk);
+        QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+        QCOMPARE(out.rows, QStringList(lines.mid(0, 3)));
+        QCOMPARE(out.rejected, (QList<Rejected>{{4, lines[3]}}));
+    }
+}
+
+void tst_source::readBigFileOnTwoThreads() {
+    // Several chunks of a few megabytes, so each chunk is cut in two halves; some bad lines.
+    QRandomGenerator rng(7);
+    const QStringList words{QStringLiteral("東京都"), QStringLiteral("ｶﾀｶﾅ"),
+                            QStringLiteral("abc"),    QStringLiteral("2024/01/31"),
+                            QStringLiteral("１２３"), QStringLiteral("表")};
+    QByteArray bytes;
+    while (bytes.size() < 6 * 1024 * 1024) {
+        QString line;
+        const int fields = rng.bounded(100) < 2 ? 3 : 4;
+        for (int f = 0; f < fields; ++f) {
+            if (f)
+                line += u',';
+            line += words[rng.bounded(words.size())] + QString::number(rng.bounded(1000));
+        }
+        bytes += sjis(line);
+        bytes += rng.bounded(3) ? "\r\n" : "\n";
+        if (rng.bounded(5000) == 0)
+            bytes += "\x81\xFF\r\n";
+    }
+    const QString path = write(bytes);
+    const QStringList lines = referenceLines(bytes);
+    QStringList fitting;
+    QList<Rejected> rejected;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (mdlvornel::LineFits(lines[i], 3))
+            fitting.append(lines[i]);
+        else
+            rejected.append({i + 1, lines[i]});
+    }
+    QVERIFY(rejected.size() > 10);
+    for (qsizetype chunk : {qsizetype(1024 * 1024 + 17), DataFileReader::kDefaultChunkBytes}) {
+        const Outcome out = load(path, 3, chunk, 1ms);
+        QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+        QVERIFY(out.rows == fitting);
+        QCOMPARE(out.rejected, rejected);
+    }
+}
+
+void tst_source::readCorrectionTakesThePlace() {
+    const QString path = write("a,b\r\nc\r\nd,e\r\n");
+    const Outcome out = load(path, 1, DataFileReader::kDefaultChunkBytes, 1h, "c,");
+    QVERIFY(out.error.isEmpty());
+    QCOMPARE(out.rows, (QStringList{"a,b", "c,", "d,e"}));
+    QCOMPARE(out.rejected, (QList<Rejected>{{2, "c"}}));
+}
+
+void tst_source::readWideCounters() {
+    // A first line of 100,000 characters and 40,000 columns loads, and the next line too.
+    QByteArray first;
+    for (int i = 0; i < 40'000; ++i)
+        first += (i ? "," : "") + QByteArray(i < 20'000 ? 1 : 2, 'x');
+    first += QByteArray(100'000 - first.size(), 'y');
+    QCOMPARE(first.size(), 100'000);
+    const QByteArray second = QByteArray(39'999, ',') + sjis(u"末");
+    const QString path = write(first + "\r\n" + second);
+    const DataFileReader::FirstLine head = DataFileReader::readFirstLine(path);
+    QCOMPARE(head.commaCount, qsizetype(39'999));
+    for (qsizetype chunk : {qsizetype(4096), DataFileReader::kDefaultChunkBytes}) {
+        const Outcome out = load(path, head.commaCount, chunk);
+        QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+        QCOMPARE(out.rows.size(), 2);
+        QCOMPARE(out.rows[0], QString::fromLatin1(first));
+        QCOMPARE(out.rows[1], Cp932::decode(second));
+    }
+}
+
+void tst_source::storeWidensCommaPositions() {
+    // Short rows first, then one longer than 65,535 code units: every field stays right.
+    RowStore store;
+    store.reset(2);
+    store.reserve(4);
+    const QString longLine = QString(70'000, u'x') + QStringLiteral(",y,") + QString(10, u'z');
+    const QStringList lines{"a,b,c", ",,", longLine, "1,22,333"};
+    for (const QString& line : lines)
+        QVERIFY(mdlvornel::AppendIfFits(line, store));
+    QVERIFY(!mdlvornel::AppendIfFits(QStringLiteral("too,few"), store));
+    QCOMPARE(store.rowCount(), qint64(4));
+    for (qsizetype r = 0; r < lines.size(); ++r) {
+        QCOMPARE(store.rowText(r), lines[r]);
+        const QList<QStringView> fields = mdlvornel::SplitLine(lines[r]);
+        for (int f = 0; f < 3; ++f)
+            QCOMPARE(store.field(r, f), fields[f]);
+    }
+}
+
+void tst_source::readUnreadable() {
+    for (const QString& path : {m_dir.filePath("missing.csv"), m_dir.path()}) {
+        const Outcome out = load(path, 0, 16);
+        QVERIFY(!out.error.isEmpty());
+        QVERIFY(!out.finished);
+    }
+}
+
+void tst_source::readStopsWhenClosed() {
+    QByteArray bytes;
+    for (int i = 0; i < 1000; ++i)
+        bytes += "a,b\r\n";
+    const QString path = write(bytes);
+    RowStore store;
+    store.reset(1);
+    DataFileReader reader(64);
+    QVERIFY(reader.open(path, store));
+    QCOMPARE(reader.step(0ns), DataFileReader::Status::More);
+    const qint64 rows = store.rowCount();
+    QVERIFY(rows > 0 && rows < 1000);
+    QCOMPARE(reader.linesRead(), rows);
+    reader.close();
+    QCOMPARE(reader.step(1h), DataFileReader::Status::Finished);
+    QCOMPARE(store.rowCount(), rows);
+}
+
+void tst_source::readSmallBudgetMakesProgress() {
+    QByteArray bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes += QByteArray::number(i) + ",x\n";
+    const QString path = write(bytes);
+    RowStore store;
+    store.reset(1);
+    DataFileReader reader(256);
+    QVERIFY(reader.open(path, store));
+    int steps = 0;
+    qint64 last = 0;
+    for (;;) {
+        const DataFileReader::Status status = reader.step(0ns);
+        if (status == DataFileReader::Status::Finished)
+            break;
+        QCOMPARE(status, DataFileReader::Status::More);
+        QVERIFY(reader.linesRead() > last);
+        last = reader.linesRead();
+        ++steps;
+    }
+    QVERIFY(steps > 10);
+    QCOMPARE(store.rowCount(), qint64(5000));
+    QCOMPARE(store.rowText(4999), QStringLiteral("4999,x"));
+}
+
+QTEST_GUILESS_MAIN(tst_source)
+#include "tst_source.moc"
