@@ -1,0 +1,53 @@
+#include "settings/StoredPosition.h"
+
+#include "settings/mdlIniSet.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+namespace StoredPosition {
+
+std::optional<qint32> parseValue(QStringView text) {
+    static const QRegularExpression number(
+        QStringLiteral(R"(^[+-]?(?:[0-9]+(?:\.[0-9]*)?|\.[0-9]+)(?:[eE][+-]?[0-9]+)?$)"));
+    const QStringView trimmed = text.trimmed();
+    if (!number.match(trimmed).hasMatch())
+        return std::nullopt;
+
+    bool ok = false;
+    const double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+
+    // Half to even, whatever the floating-point rounding mode is.
+    double whole = std::floor(value);
+    const double fraction = value - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0))
+        whole += 1.0;
+
+    if (whole < double(std::numeric_limits<qint32>::min()) ||
+        whole > double(std::numeric_limits<qint32>::max()))
+        return std::nullopt;
+    return qint32(whole);
+}
+
+Position read(const QString& iniPath) {
+    Position position;
+    position.top =
+        parseValue(mdlIniSet::GetIniString(Section.toString(), TopKey.toString(), iniPath));
+    if (!position.top)
+        return position;
+    position.left =
+        parseValue(mdlIniSet::GetIniString(Section.toString(), LeftKey.toString(), iniPath));
+    return position;
+}
+
+void write(const QString& iniPath, qint32 top, qint32 left) {
+    mdlIniSet::SetIniString(Section.toString(), TopKey.toString(), QString::number(top), iniPath);
+    mdlIniSet::SetIniString(Section.toString(), LeftKey.toString(), QString::number(left), iniPath);
+}
+
+} // namespace StoredPosition

@@ -1,0 +1,38 @@
+#include "shell/OpenDocumentMessage.h"
+
+namespace mdlShare {
+
+QString OpenDocumentMessage(int resultCode, const QString& path) {
+    if (resultCode > ShellOpenedOk)
+        return {};
+    switch (resultCode) {
+    case 2:
+        return QStringLiteral("File not found:") + path;
+    case 3:
+        return QStringLiteral("Path not found:") + path;
+    case 5:
+        return QStringLiteral("Access denied");
+    case 8:
+        return QStringLiteral("Out of memory");
+    case 11:
+        return QStringLiteral("Invalid EXE file or error in EXE image");
+    case 26:
+        return QStringLiteral("A sharing violation occurred");
+    case 27:
+        return QStringLiteral("Incomplete or invalid file association");
+    case 28:
+        return QStringLiteral("DDE Time out");
+    case 29:
+        return QStringLiteral("DDE transaction failed");
+    case 30:
+        return QStringLiteral("DDE busy");
+    case 31:
+        return QStringLiteral("No association for file extension");
+    case 32:
+        return QStringLiteral("DLL not found");
+    default:
+        return QStringLiteral("Unknown error");
+    }
+}
+
+} // namespace mdlShare

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+
+// The hand-over file for Zelvo: the result rows in their order, one per line, in code page 932,
+// each line ended by CR LF. The file is replaced whole or not at all.
+namespace mdlShare {
+
+struct TransferFileResult {
+    QString path;   // the file written, or that could not be written
+    QString reason; // why it could not be written; empty on success
+
+    bool ok() const { return reason.isEmpty(); }
+    // The error message for the user: what failed, the file and the reason.
+    QString message() const;
+};
+
+// Writes rowCount rows, row i's text given by rowText(i), to the file at path. progress, when
+// given, is called with the number of rows written so far, at most every progressIntervalMs
+// milliseconds while the rows are written (checked every 256 rows) and once with rowCount after
+// the last row.
+TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
+                                     const std::function<QStringView(qint64)>& rowText,
+                                     const std::function<void(qint64)>& progress = {},
+                                     int progressIntervalMs = 15);
+
+} // namespace mdlShare

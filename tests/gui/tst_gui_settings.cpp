@@ -1,0 +1,189 @@
+// The window position: restored from the settings file at start-up, stored at shut-down.
+#include "GuiTestSupport.h"
+
+#include "settings/mdlIniSet.h"
+
+#include <QPoint>
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// A main window whose program folder holds the given settings file (none when ini is null)
+// before the window starts.
+struct PositionedWindow {
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    std::unique_ptr<frmVNLMain> window;
+
+    explicit PositionedWindow(const QByteArray& ini = QByteArray()) {
+        AppPaths::setProgramFolder(dir.path());
+        if (!ini.isNull()) {
+            QFile f(iniPath());
+            if (f.open(QIODevice::WriteOnly))
+                f.write(ini);
+        }
+        window = std::make_unique<frmVNLMain>(&platform);
+    }
+    ~PositionedWindow() {
+        window.reset();
+        AppPaths::setProgramFolder(QString());
+    }
+    QString iniPath() const { return dir.filePath(QStringLiteral("vornel.ini")); }
+};
+
+} // namespace
+
+class TestGuiSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void settingsFileIsBesideTheProgram();
+    void positionRestored_data();
+    void positionRestored();
+    void positionStoredAtShutDown();
+    void missingFileIsCreatedAtShutDown();
+    void otherContentKeptAtShutDown();
+    void minimisedWindowStoresItsNormalPosition();
+    void negativePositionSurvivesARestart();
+};
+
+void TestGuiSettings::settingsFileIsBesideTheProgram() {
+    PositionedWindow w;
+    QCOMPARE(mdlIniSet::IniFilePath(), w.iniPath());
+}
+
+void TestGuiSettings::positionRestored_data() {
+    QTest::addColumn<QByteArray>("ini"); // null: no file
+    QTest::addColumn<bool>("topApplied");
+    QTest::addColumn<bool>("leftApplied");
+    QTest::addColumn<QPoint>("expected"); // pixels, where applied
+
+    QTest::newRow("missing file") << QByteArray() << false << false << QPoint();
+    QTest::newRow("both") << QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n") << true
+                          << true << QPoint(60, 100);
+    QTest::newRow("left without top")
+        << QByteArray("[Vornel Position]\r\nLeft=900\r\n") << false << false << QPoint();
+    QTest::newRow("empty top, left present")
+        << QByteArray("[Vornel Position]\r\nTop=\r\nLeft=900\r\n") << false << false << QPoint();
+    QTest::newRow("top without left")
+        << QByteArray("[Vornel Position]\r\nTop=1500\r\n") << true << false << QPoint(0, 100);
+    // 1507.5 twips -> 1508 (the even neighbour) -> 100.53 pixels -> 101;
+    // 1522.5 twips -> 1522 -> 101.47 pixels -> 101.
+    QTest::newRow("half up to even")
+        << QByteArray("[Vornel Position]\r\nTop=1507.5\r\nLeft=1522.5\r\n") << true << true
+        << QPoint(101, 101);
+    QTest::newRow("negative values") << QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=-900\r\n")
+                                     << true << true << QPoint(-60, -30);
+    QTest::newRow("far off the screen")
+        << QByteArray("[Vornel Position]\r\nTop=300000\r\nLeft=450000\r\n") << true << true
+        << QPoint(30000, 20000);
+    QTest::newRow("case-insensitive names")
+        << QByteArray("[VORNEL POSITION]\r\ntop=1500\r\nleft=900\r\n") << true << true
+        << QPoint(60, 100);
+    QTest::newRow("not a number") << QByteArray("[Vornel Position]\r\nTop=abc\r\nLeft=900\r\n")
+                                  << false << false << QPoint();
+}
+
+void TestGuiSettings::positionRestored() {
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, topApplied);
+    QFETCH(bool, leftApplied);
+    QFETCH(QPoint, expected);
+
+    // The designed position: that of a window started without a settings file.
+    QPoint designed;
+    {
+        PositionedWindow reference;
+        designed = reference.window->pos();
+    }
+
+    PositionedWindow w(ini);
+    QCOMPARE(w.window->y(), topApplied ? expected.y() : designed.y());
+    QCOMPARE(w.window->x(), leftApplied ? expected.x() : designed.x());
+}
+
+void TestGuiSettings::positionStoredAtShutDown() {
+    PositionedWindow w(QByteArray("[Vornel Position]\r\nTop=0\r\nLeft=0\r\n"));
+    w.window->move(150, 90);
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QPoint at = w.window->pos();
+    QVERIFY(w.window->close());
+    QCOMPARE(readBytes(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=") +
+                                         QByteArray::number(at.y() * 15) +
+                                         "\r\nLeft=" + QByteArray::number(at.x() * 15) + "\r\n");
+}
+
+void TestGuiSettings::missingFileIsCreatedAtShutDown() {
+    PositionedWindow w;
+    QVERIFY(!QFile::exists(w.iniPath()));
+    w.window->move(20, 30);
+    QVERIFY(w.window->close());
+    QCOMPARE(readBytes(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=450\r\nLeft=300\r\n"));
+}
+
+void TestGuiSettings::otherContentKeptAtShutDown() {
+    const QByteArray before = "; written by hand\r\n"
+                              "[Recent]\r\n"
+                              "File1=C:\\data\\lotto.csv\r\n"
+                              "\r\n"
+                              "[vornel position]\r\n"
+                              "TOP=15\r\n"
+                              "Width=9999\r\n";
+    PositionedWindow w(before);
+    QCOMPARE(w.window->pos().y(), 1);
+    w.window->move(4, 2);
+    QVERIFY(w.window->close());
+    const QByteArray after = "; written by hand\r\n"
+                             "[Recent]\r\n"
+                             "File1=C:\\data\\lotto.csv\r\n"
+                             "\r\n"
+                             "[vornel position]\r\n"
+                             "TOP=30\r\n"
+                             "Width=9999\r\n"
+                             "Left=60\r\n";
+    QCOMPARE(readBytes(w.iniPath()), after);
+}
+
+void TestGuiSettings::minimisedWindowStoresItsNormalPosition() {
+    PositionedWindow w;
+    w.window->move(200, 120);
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QPoint normal = w.window->pos();
+    w.window->showMinimized();
+    QTRY_VERIFY(w.window->isMinimized());
+    QVERIFY(w.window->close());
+    QVERIFY(!w.window->isMinimized()); // restored before the position was stored
+    QCOMPARE(mdlIniSet::GetIniString(QStringLiteral("Vornel Position"), QStringLiteral("Top"),
+                                     w.iniPath()),
+             QString::number(normal.y() * 15));
+    QCOMPARE(mdlIniSet::GetIniString(QStringLiteral("Vornel Position"), QStringLiteral("Left"),
+                                     w.iniPath()),
+             QString::number(normal.x() * 15));
+}
+
+void TestGuiSettings::negativePositionSurvivesARestart() {
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    AppPaths::setProgramFolder(dir.path());
+    {
+        frmVNLMain first(&platform);
+        first.move(-40, -7);
+        QVERIFY(first.close());
+    }
+    {
+        frmVNLMain second(&platform);
+        QCOMPARE(second.pos(), QPoint(-40, -7));
+        QVERIFY(second.close());
+    }
+    AppPaths::setProgramFolder(QString());
+}
+
+QTEST_MAIN(TestGuiSettings)
+#include "tst_gui_settings.moc"

@@ -1,0 +1,394 @@
+#include "settings/AppPaths.h"
+#include "settings/StoredPosition.h"
+#include "settings/mdlIniSet.h"
+#include "source/Cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+Q_DECLARE_METATYPE(std::optional<qint32>)
+
+namespace {
+
+const QString Section = QStringLiteral("Vornel Position");
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray cp932(const QString& text) {
+    const Cp932::EncodeResult r = Cp932::encode(text);
+    return r.bytes;
+}
+
+} // namespace
+
+class tst_settings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void paths();
+
+    void readMissingFile();
+    void read_data();
+    void read();
+    void readCutsLongValues_data();
+    void readCutsLongValues();
+
+    void writeCreatesFile();
+    void write_data();
+    void write();
+    void writeIntoMissingFolderIsSilent();
+    void writeKeepsUnreadableFile();
+
+    void parseValue_data();
+    void parseValue();
+
+    void storedPosition_data();
+    void storedPosition();
+    void storedPositionRoundTrip();
+
+private:
+    std::optional<QTemporaryDir> m_dir;
+    QString m_ini;
+};
+
+void tst_settings::init() {
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+    m_ini = m_dir->filePath(QStringLiteral("vornel.ini"));
+}
+
+void tst_settings::cleanup() {
+    AppPaths::setProgramFolder({});
+    m_dir.reset();
+}
+
+void tst_settings::paths() {
+    AppPaths::setProgramFolder(m_dir->path());
+    QCOMPARE(AppPaths::programFolder(), m_dir->path());
+    QCOMPARE(AppPaths::settingsFilePath(), m_dir->path() + QStringLiteral("/vornel.ini"));
+    QCOMPARE(AppPaths::helpDocumentPath(), m_dir->path() + QStringLiteral("/vornel.txt"));
+    QCOMPARE(AppPaths::transferFilePath(), m_dir->path() + QStringLiteral("/zelvo_transfer.txt"));
+
+    AppPaths::setProgramFolder(m_dir->path() + QStringLiteral("/"));
+    QCOMPARE(AppPaths::settingsFilePath(), m_dir->path() + QStringLiteral("/vornel.ini"));
+
+    AppPaths::setProgramFolder({});
+    QCOMPARE(AppPaths::programFolder(), QCoreApplication::applicationDirPath());
+    QCOMPARE(AppPaths::helpDocumentPath(),
+             QCoreApplication::applicationDirPath() + QStringLiteral("/vornel.txt"));
+}
+
+void tst_settings::readMissingFile() {
+    QCOMPARE(mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini), QString());
+    QVERIFY(!QFile::exists(m_ini));
+}
+
+void tst_settings::read_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    const QString f = QStringLiteral("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n");
+    QTest::newRow("top") << f << Section << "Top"
+                         << "1500";
+    QTest::newRow("left") << f << Section << "Left"
+                          << "900";
+    QTest::newRow("section case") << f << "VORNEL position"
+                                  << "Top"
+                                  << "1500";
+    QTest::newRow("key case") << f << Section << "tOP"
+                              << "1500";
+    QTest::newRow("missing key") << f << Section << "Width" << QString();
+    QTest::newRow("missing section") << f << "Other"
+                                     << "Top" << QString();
+    QTest::newRow("key of another section")
+        << QStringLiteral("[Other]\r\nTop=1\r\n[Vornel Position]\r\nLeft=2\r\n") << Section << "Top"
+        << QString();
+    QTest::newRow("key before any section")
+        << QStringLiteral("Top=1\r\n[Vornel Position]\r\n") << Section << "Top" << QString();
+    QTest::newRow("blanks around names and value")
+        << QStringLiteral("  [ Vornel Position ]  \r\n  Top  =  1500  \r\n") << Section << "Top"
+        << "1500";
+    QTest::newRow("blanks inside value kept")
+        << QStringLiteral("[Vornel Position]\r\nTop=15 00\r\n") << Section << "Top"
+        << "15 00";
+    QTest::newRow("double quotes")
+        << QStringLiteral("[Vornel Position]\r\nTop=\"1500\"\r\n") << Section << "Top"
+        << "1500";
+    QTest::newRow("single quotes")
+        << QStringLiteral("[Vornel Position]\r\nTop='1500'\r\n") << Section << "Top"
+        << "1500";
+    QTest::newRow("unmatched quote kept")
+        << QStringLiteral("[Vornel Position]\r\nTop=\"1500\r\n") << Section << "Top"
+        << "\"1500";
+    QTest::newRow("first of two keys")
+        << QStringLiteral("[Vornel Position]\r\nTop=1\r\nTOP=2\r\n") << Section << "Top"
+        << "1";
+    QTest::newRow("first of two sections")
+        << QStringLiteral("[Vornel Position]\r\nLeft=1\r\n[vornel position]\r\nTop=2\r\n")
+        << Section << "Top" << QString();
+    QTest::newRow("LF line ends") << QStringLiteral("[Vornel Position]\nTop=1500\nLeft=900")
+                                  << Section << "Left"
+                                  << "900";
+    QTest::newRow("comment is not a key")
+        << QStringLiteral("[Vornel Position]\r\n;Top=1\r\nTop=2\r\n") << Section << "Top"
+        << "2";
+    QTest::newRow("empty value") << QStringLiteral("[Vornel Position]\r\nTop=\r\nLeft=3\r\n")
+                                 << Section << "Top" << QString();
+    QTest::newRow("value with equals sign")
+        << QStringLiteral("[Vornel Position]\r\nTop=a=b\r\n") << Section << "Top"
+        << "a=b";
+    QTest::newRow("japanese names and value")
+        << QStringLiteral("[設定]\r\n位置=左ソ表]\r\n") << QStringLiteral("設定")
+        << QStringLiteral("位置") << QStringLiteral("左ソ表]");
+    // "ゾ" is 0x83 0x5D in code page 932: its second byte is "]".
+    QTest::newRow("section name with a ']' trail byte")
+        << QStringLiteral("[ゾ]\r\nTop=7\r\n") << QStringLiteral("ゾ") << "Top"
+        << "7";
+}
+
+void tst_settings::read() {
+    QFETCH(QString, file);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    writeBytes(m_ini, cp932(file));
+    QCOMPARE(mdlIniSet::GetIniString(section, key, m_ini), expected);
+}
+
+void tst_settings::readCutsLongValues_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("255 bytes kept") << QString(255, u'7') << QString(255, u'7');
+    QTest::newRow("300 bytes cut to 255") << QString(300, u'7') << QString(255, u'7');
+    // 127 two-byte characters fill 254 bytes; the 128th would need bytes 255 and 256.
+    QTest::newRow("two-byte characters never split")
+        << QString(200, QChar(u'表')) << QString(127, QChar(u'表'));
+    QTest::newRow("one-byte then two-byte") << QString(1, u'a') + QString(200, QChar(u'表'))
+                                            << QString(1, u'a') + QString(127, QChar(u'表'));
+}
+
+void tst_settings::readCutsLongValues() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    writeBytes(m_ini,
+               cp932(QStringLiteral("[Vornel Position]\r\nTop=") + value + QStringLiteral("\r\n")));
+    const QString got = mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini);
+    QCOMPARE(got, expected);
+    QVERIFY(cp932(got).size() <= mdlIniSet::MaxValueBytes);
+}
+
+void tst_settings::writeCreatesFile() {
+    mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1500"), m_ini);
+    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\n"));
+    mdlIniSet::SetIniString(Section, QStringLiteral("Left"), QStringLiteral("900"), m_ini);
+    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n"));
+    mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("-30"), m_ini);
+    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=-30\r\nLeft=900\r\n"));
+    QCOMPARE(mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini), QStringLiteral("-30"));
+}
+
+void tst_settings::write_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray others = "; settings of the other tools\r\n"
+                              "[Colours]\r\n"
+                              "Back=white\r\n"
+                              "\r\n"
+                              "[Vornel Position]\r\n"
+                              "; where the window was\r\n"
+                              "Top=1\r\n"
+                              "Width=77\r\n"
+                              "\r\n"
+                              "[Recent]\r\n"
+                              "File1=C:\\data\\a.csv\r\n";
+    QByteArray replaced = others;
+    replaced.replace("Top=1\r\n", "Top=1500\r\n");
+    QTest::newRow("other sections, keys and comments kept") << others << Section << "Top"
+                                                            << "1500" << replaced;
+
+    QByteArray added = others;
+    added.replace("Width=77\r\n", "Width=77\r\nLeft=900\r\n");
+    QTest::newRow("new key at the end of its section, before the blank line")
+        << others << Section << "Left"
+        << "900" << added;
+
+    QTest::newRow("case-insensitive names keep the file's spelling")
+        << QByteArray("[vornel POSITION]\r\ntop=1\r\n") << Section << "TOP"
+        << "2" << QByteArray("[vornel POSITION]\r\ntop=2\r\n");
+
+    QTest::newRow("blanks before the equals sign kept")
+        << QByteArray("[Vornel Position]\r\n  Top  = 1 \r\nLeft=3\r\n") << Section << "Top"
+        << "2" << QByteArray("[Vornel Position]\r\n  Top  =2\r\nLeft=3\r\n");
+
+    QTest::newRow("only the first matching key changes")
+        << QByteArray("[Vornel Position]\r\nTop=1\r\nTop=2\r\n") << Section << "Top"
+        << "3" << QByteArray("[Vornel Position]\r\nTop=3\r\nTop=2\r\n");
+
+    QTest::newRow("new section appended")
+        << QByteArray("[Colours]\r\nBack=white\r\n") << Section << "Top"
+        << "5" << QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n");
+
+    QTest::newRow("file without a final line end")
+        << QByteArray("[Colours]\r\nBack=white") << Section << "Top"
+        << "5" << QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n");
+
+    QTest::newRow("key added to a last section without a final line end")
+        << QByteArray("[Vornel Position]\r\nTop=1") << Section << "Left"
+        << "5" << QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=5\r\n");
+
+    QTest::newRow("LF line ends of other lines kept")
+        << QByteArray("[A]\nx=1\n[Vornel Position]\nTop=1\n") << Section << "Top"
+        << "2" << QByteArray("[A]\nx=1\n[Vornel Position]\nTop=2\n");
+
+    // Bytes that are not valid code page 932 in other lines survive unchanged.
+    QTest::newRow("undecodable bytes elsewhere kept")
+        << QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=1\r\n") << Section << "Top"
+        << "2" << QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=2\r\n");
+
+    QTest::newRow("japanese value written in code page 932")
+        << QByteArray() << QStringLiteral("設定") << "Key" << QStringLiteral("表示")
+        << QByteArray("[\x90\xdd\x92\xe8]\r\nKey=\x95\x5c\x8e\xa6\r\n");
+}
+
+void tst_settings::write() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    if (!before.isEmpty())
+        writeBytes(m_ini, before);
+    mdlIniSet::SetIniString(section, key, value, m_ini);
+    QCOMPARE(readBytes(m_ini), after);
+    QCOMPARE(mdlIniSet::GetIniString(section, key, m_ini), value);
+}
+
+void tst_settings::writeIntoMissingFolderIsSilent() {
+    const QString path = m_dir->filePath(QStringLiteral("no such folder/vornel.ini"));
+    mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1"), path);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(mdlIniSet::GetIniString(Section, QStringLiteral("Top"), path), QString());
+}
+
+void tst_settings::writeKeepsUnreadableFile() {
+    // A folder in the file's place cannot be read as a settings file; it must not be replaced.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("vornel.ini")));
+    mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1"), m_ini);
+    QVERIFY(QFileInfo(m_ini).isDir());
+}
+
+void tst_settings::parseValue_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<std::optional<qint32>>("expected");
+
+    using V = std::optional<qint32>;
+    QTest::newRow("whole") << "1500" << V(1500);
+    QTest::newRow("zero") << "0" << V(0);
+    QTest::newRow("negative") << "-300" << V(-300);
+    QTest::newRow("plus sign") << "+45" << V(45);
+    QTest::newRow("half down to even") << "1500.5" << V(1500);
+    QTest::newRow("half up to even") << "1501.5" << V(1502);
+    QTest::newRow("below half") << "1500.49" << V(1500);
+    QTest::newRow("above half") << "1500.51" << V(1501);
+    QTest::newRow("negative half to even") << "-1500.5" << V(-1500);
+    QTest::newRow("negative half up") << "-1501.5" << V(-1502);
+    QTest::newRow("half of zero") << "0.5" << V(0);
+    QTest::newRow("point only fraction") << ".7" << V(1);
+    QTest::newRow("trailing point") << "12." << V(12);
+    QTest::newRow("exponent") << "1.5E3" << V(1500);
+    QTest::newRow("largest") << "2147483647" << V(2147483647);
+    QTest::newRow("smallest") << "-2147483648" << V(-2147483647 - 1);
+    QTest::newRow("too large") << "2147483648" << V();
+    QTest::newRow("rounds past the largest") << "2147483647.5" << V();
+    QTest::newRow("too small") << "-2147483649" << V();
+    QTest::newRow("huge exponent") << "1e400" << V();
+    QTest::newRow("empty") << "" << V();
+    QTest::newRow("blank") << "   " << V();
+    QTest::newRow("letters") << "abc" << V();
+    QTest::newRow("number then letters") << "12px" << V();
+    QTest::newRow("comma") << "1,500" << V();
+    QTest::newRow("hex") << "0x10" << V();
+    QTest::newRow("infinity") << "inf" << V();
+    QTest::newRow("not a number") << "nan" << V();
+    QTest::newRow("sign only") << "-" << V();
+}
+
+void tst_settings::parseValue() {
+    QFETCH(QString, text);
+    QFETCH(std::optional<qint32>, expected);
+    QCOMPARE(StoredPosition::parseValue(text), expected);
+}
+
+void tst_settings::storedPosition_data() {
+    QTest::addColumn<QByteArray>("file"); // empty: no file at all
+    QTest::addColumn<std::optional<qint32>>("top");
+    QTest::addColumn<std::optional<qint32>>("left");
+
+    using V = std::optional<qint32>;
+    QTest::newRow("missing file") << QByteArray() << V() << V();
+    QTest::newRow("both") << QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n") << V(1500)
+                          << V(900);
+    QTest::newRow("left without top")
+        << QByteArray("[Vornel Position]\r\nLeft=900\r\n") << V() << V();
+    QTest::newRow("top without left")
+        << QByteArray("[Vornel Position]\r\nTop=1500\r\n") << V(1500) << V();
+    QTest::newRow("empty top ignores left")
+        << QByteArray("[Vornel Position]\r\nTop=\r\nLeft=900\r\n") << V() << V();
+    QTest::newRow("unusable top ignores left")
+        << QByteArray("[Vornel Position]\r\nTop=high\r\nLeft=900\r\n") << V() << V();
+    QTest::newRow("unusable left")
+        << QByteArray("[Vornel Position]\r\nTop=10\r\nLeft=wide\r\n") << V(10) << V();
+    QTest::newRow("rounding") << QByteArray("[Vornel Position]\r\nTop=1500.5\r\nLeft=1501.5\r\n")
+                              << V(1500) << V(1502);
+    QTest::newRow("negative values")
+        << QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=-9000\r\n") << V(-450) << V(-9000);
+    QTest::newRow("other section only")
+        << QByteArray("[Other]\r\nTop=1\r\nLeft=2\r\n") << V() << V();
+}
+
+void tst_settings::storedPosition() {
+    QFETCH(QByteArray, file);
+    QFETCH(std::optional<qint32>, top);
+    QFETCH(std::optional<qint32>, left);
+    if (!file.isEmpty())
+        writeBytes(m_ini, file);
+    const StoredPosition::Position p = StoredPosition::read(m_ini);
+    QCOMPARE(p.top, top);
+    QCOMPARE(p.left, left);
+}
+
+void tst_settings::storedPositionRoundTrip() {
+    StoredPosition::write(m_ini, -450, 1200);
+    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=1200\r\n"));
+    const StoredPosition::Position p = StoredPosition::read(m_ini);
+    QCOMPARE(p.top, std::optional<qint32>(-450));
+    QCOMPARE(p.left, std::optional<qint32>(1200));
+}
+
+QTEST_GUILESS_MAIN(tst_settings)
+#include "tst_settings.moc"

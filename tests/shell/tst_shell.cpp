@@ -1,0 +1,233 @@
+#include "shell/OpenDocumentMessage.h"
+#include "shell/TransferFile.h"
+#include "shell/VersionText.h"
+#include "source/Cp932.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Writes rows with WriteTransferFile, recording every progress report.
+mdlShare::TransferFileResult writeRows(const QString& path, const QStringList& rows,
+                                       std::vector<qint64>* reports = nullptr) {
+    std::function<void(qint64)> progress;
+    if (reports)
+        progress = [reports](qint64 done) { reports->push_back(done); };
+    return mdlShare::WriteTransferFile(
+        path, rows.size(), [&rows](qint64 i) { return QStringView(rows[qsizetype(i)]); }, progress);
+}
+
+} // namespace
+
+class tst_shell : public QObject {
+    Q_OBJECT
+
+private slots:
+    void versionText_data();
+    void versionText();
+    void programVersionText();
+
+    void openDocumentMessage_data();
+    void openDocumentMessage();
+
+    void transferContents_data();
+    void transferContents();
+    void transferProgress();
+    void transferProgressEveryChance();
+    void transferReplacesEarlierFile();
+    void transferUnencodableKeepsEarlierFile();
+    void transferWriteFailure();
+};
+
+void tst_shell::versionText_data() {
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0.30") << 0 << 30 << "Vornel Version 0.30";
+    QTest::newRow("1.05") << 1 << 5 << "Vornel Version 1.05";
+    QTest::newRow("0.00") << 0 << 0 << "Vornel Version 0.00";
+    QTest::newRow("12.99") << 12 << 99 << "Vornel Version 12.99";
+    QTest::newRow("three-digit minor") << 2 << 100 << "Vornel Version 2.100";
+}
+
+void tst_shell::versionText() {
+    QFETCH(int, major);
+    QFETCH(int, minor);
+    QFETCH(QString, expected);
+    QCOMPARE(VersionText(major, minor), expected);
+}
+
+void tst_shell::programVersionText() {
+    QCOMPARE(ProgramVersionText(), VersionText(VORNEL_VERSION_MAJOR, VORNEL_VERSION_MINOR));
+    QVERIFY(ProgramVersionText().startsWith(QStringLiteral("Vornel Version ")));
+}
+
+void tst_shell::openDocumentMessage_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("expected");
+    const QString path = QStringLiteral("/opt/vornel/vornel.txt");
+    QTest::newRow("0") << 0 << "Unknown error";
+    QTest::newRow("1") << 1 << "Unknown error";
+    QTest::newRow("2") << 2 << "File not found:" + path;
+    QTest::newRow("3") << 3 << "Path not found:" + path;
+    QTest::newRow("4") << 4 << "Unknown error";
+    QTest::newRow("5") << 5 << "Access denied";
+    QTest::newRow("6") << 6 << "Unknown error";
+    QTest::newRow("8") << 8 << "Out of memory";
+    QTest::newRow("10") << 10 << "Unknown error";
+    QTest::newRow("11") << 11 << "Invalid EXE file or error in EXE image";
+    QTest::newRow("12") << 12 << "Unknown error";
+    QTest::newRow("25") << 25 << "Unknown error";
+    QTest::newRow("26") << 26 << "A sharing violation occurred";
+    QTest::newRow("27") << 27 << "Incomplete or invalid file association";
+    QTest::newRow("28") << 28 << "DDE Time out";
+    QTest::newRow("29") << 29 << "DDE transaction failed";
+    QTest::newRow("30") << 30 << "DDE busy";
+    QTest::newRow("31") << 31 << "No association for file extension";
+    QTest::newRow("32") << 32 << "DLL not found";
+    QTest::newRow("33 opened") << 33 << QString();
+    QTest::newRow("42 opened") << 42 << QString();
+    QTest::newRow("negative") << -1 << "Unknown error";
+}
+
+void tst_shell::openDocumentMessage() {
+    QFETCH(int, code);
+    QFETCH(QString, expected);
+    QCOMPARE(mdlShare::OpenDocumentMessage(code, QStringLiteral("/opt/vornel/vornel.txt")),
+             expected);
+}
+
+void tst_shell::transferContents_data() {
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("no rows") << QStringList() << QByteArray();
+    QTest::newRow("one row") << QStringList{QStringLiteral("a,b,c")} << QByteArray("a,b,c\r\n");
+    QTest::newRow("order kept, empty row kept")
+        << QStringList{QStringLiteral("3,c"), QString(), QStringLiteral("1,a")}
+        << QByteArray("3,c\r\n\r\n1,a\r\n");
+    QTest::newRow("code page 932") << QStringList{QStringLiteral("表,示"), QStringLiteral("ｱｲｳ,～")}
+                                   << QByteArray("\x95\x5c,\x8e\xa6\r\n\xb1\xb2\xb3,\x81\x60\r\n");
+}
+
+void tst_shell::transferContents() {
+    QFETCH(QStringList, rows);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    const mdlShare::TransferFileResult r = writeRows(path, rows);
+    QVERIFY2(r.ok(), qPrintable(r.reason));
+    QCOMPARE(r.path, path);
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(readBytes(path), expected);
+}
+
+void tst_shell::transferProgress() {
+    // Enough rows to span several chunks and several progress intervals.
+    QStringList rows;
+    const QString row = QStringLiteral("12345,山田太郎,東京都千代田区,") + QString(40, u'x');
+    for (int i = 0; i < 200000; ++i)
+        rows.push_back(row + QString::number(i));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    std::vector<qint64> reports;
+    const mdlShare::TransferFileResult r = writeRows(path, rows, &reports);
+    QVERIFY2(r.ok(), qPrintable(r.reason));
+
+    QVERIFY(!reports.empty());
+    QCOMPARE(reports.back(), qint64(rows.size()));
+    for (size_t i = 1; i < reports.size(); ++i)
+        QVERIFY(reports[i] > reports[i - 1]);
+    // Throttled: far fewer reports than rows.
+    QVERIFY(reports.size() < size_t(rows.size()) / 100);
+
+    const QByteArray bytes = readBytes(path);
+    const QList<QByteArray> lines = bytes.split('\n');
+    QCOMPARE(lines.size(), rows.size() + 1); // the last line end leaves an empty piece
+    QVERIFY(lines.last().isEmpty());
+    for (qsizetype i : {qsizetype(0), qsizetype(77777), rows.size() - 1})
+        QCOMPARE(Cp932::decode(lines[i]), rows[i] + u'\r');
+}
+
+void tst_shell::transferProgressEveryChance() {
+    // With no time between reports, progress comes at every check (each 256 rows) and at the end.
+    QStringList rows;
+    for (int i = 0; i < 1000; ++i)
+        rows.push_back(QString::number(i));
+    QTemporaryDir dir;
+    std::vector<qint64> reports;
+    const mdlShare::TransferFileResult r = mdlShare::WriteTransferFile(
+        dir.filePath(QStringLiteral("zelvo_transfer.txt")), rows.size(),
+        [&rows](qint64 i) { return QStringView(rows[qsizetype(i)]); },
+        [&reports](qint64 done) { reports.push_back(done); }, 0);
+    QVERIFY(r.ok());
+    QCOMPARE(reports, (std::vector<qint64>{256, 512, 768, 1000}));
+}
+
+void tst_shell::transferReplacesEarlierFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    writeBytes(path, QByteArray("old,old,old\r\nold\r\n"));
+    QVERIFY(writeRows(path, {QStringLiteral("new")}).ok());
+    QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+    QVERIFY(writeRows(path, {}).ok());
+    QCOMPARE(readBytes(path), QByteArray());
+}
+
+void tst_shell::transferUnencodableKeepsEarlierFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    writeBytes(path, QByteArray("earlier\r\n"));
+    // A replacement character (from undecodable bytes in the data file) has no code page 932 form.
+    const QStringList rows{QStringLiteral("ok"), QStringLiteral("ok"),
+                           QStringLiteral("bad") + QChar(0xFFFD)};
+    std::vector<qint64> reports;
+    const mdlShare::TransferFileResult r = writeRows(path, rows, &reports);
+    QVERIFY(!r.ok());
+    QCOMPARE(r.path, path);
+    QVERIFY2(r.reason.contains(QStringLiteral("3 行目")), qPrintable(r.reason));
+    QVERIFY2(r.reason.contains(QStringLiteral("U+FFFD")), qPrintable(r.reason));
+    QVERIFY(r.message().contains(QDir::toNativeSeparators(path)));
+    QVERIFY(r.message().contains(r.reason));
+    QCOMPARE(readBytes(path), QByteArray("earlier\r\n"));
+    QVERIFY(reports.empty() || reports.back() < qint64(rows.size()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"zelvo_transfer.txt"});
+}
+
+void tst_shell::transferWriteFailure() {
+    QTemporaryDir dir;
+    // A folder standing where the file should be cannot be replaced by a file.
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("zelvo_transfer.txt")));
+    const mdlShare::TransferFileResult r = writeRows(path, {QStringLiteral("a")});
+    QVERIFY(!r.ok());
+    QVERIFY(!r.reason.isEmpty());
+    QVERIFY(r.message().contains(QDir::toNativeSeparators(path)));
+    QVERIFY(QFileInfo(path).isDir());
+
+    // A missing folder.
+    const QString missing = dir.filePath(QStringLiteral("gone/zelvo_transfer.txt"));
+    const mdlShare::TransferFileResult r2 = writeRows(missing, {QStringLiteral("a")});
+    QVERIFY(!r2.ok());
+    QVERIFY(!QFile::exists(missing));
+}
+
+QTEST_GUILESS_MAIN(tst_shell)
+#include "tst_shell.moc"
