@@ -12,7 +12,11 @@ int QtPlatform::messageBox(QWidget* parent, const QString& prompt, int style,
                            const QString& title) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
-    box.setText(prompt);
+    // Prompts break lines with CR LF or a lone CR, as the message texts are written; the label
+    // breaks only at LF.
+    QString shown = prompt;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    box.setText(shown);
     switch (style & 0x70) {
     case Critical:
         box.setIcon(QMessageBox::Critical);

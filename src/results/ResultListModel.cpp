@@ -1,0 +1,36 @@
+#include "results/ResultListModel.h"
+
+ResultListModel::ResultListModel(const RowStore* store, QObject* parent)
+    : QAbstractTableModel(parent), m_store(store) {}
+
+int ResultListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ResultListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant ResultListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    return rowText(index.row()).toString();
+}
+
+QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section != 0)
+        return {};
+    return QStringLiteral("実行結果");
+}
+
+void ResultListModel::clear() {
+    beginResetModel();
+    m_rows = {};
+    endResetModel();
+}
+
+void ResultListModel::setRows(std::vector<std::uint32_t> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}

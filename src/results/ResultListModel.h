@@ -1,0 +1,41 @@
+#pragma once
+
+#include "source/RowStore.h"
+
+#include <QAbstractTableModel>
+#include <QStringView>
+
+#include <cstdint>
+#include <vector>
+
+// The result list: the picked rows, as indices into the source store, in display order.
+// One column "実行結果"; an item's text is the row's whole text.
+class ResultListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ResultListModel(const RowStore* store, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    qint64 count() const { return qint64(m_rows.size()); }
+    // Text of the item at display position pos (0-based).
+    QStringView rowText(qint64 pos) const { return m_store->rowText(m_rows[size_t(pos)]); }
+    const std::vector<std::uint32_t>& rows() const { return m_rows; }
+    // Texts of the items at positions begin .. end - 1 into out, in one tight loop: after a sort
+    // the rows lie all over the store, and looking many up at once lets the memory reads overlap.
+    void rowTexts(qint64 begin, qint64 end, QStringView* out) const {
+        for (qint64 i = begin; i < end; ++i)
+            *out++ = m_store->rowText(m_rows[size_t(i)]);
+    }
+
+    void clear();
+    // Replaces the items with these source rows, in this order.
+    void setRows(std::vector<std::uint32_t> rows);
+
+private:
+    const RowStore* m_store;
+    std::vector<std::uint32_t> m_rows;
+};

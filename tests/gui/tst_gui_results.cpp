@@ -1,0 +1,559 @@
+// The result list in the real window: context menu, select all, copy, sort, save and print.
+#include "GuiTestSupport.h"
+
+#include "conditions/ConditionListModel.h"
+#include "main_window/MousePointer.h"
+#include "results/ResultListModel.h"
+
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPaintEngine>
+#include <QPdfWriter>
+#include <QPrintEngine>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextItem>
+#include <QTreeView>
+
+#include <numeric>
+
+namespace {
+
+// A printer that records what is painted on it: every text line with its page and baseline.
+class RecordingEngine : public QPaintEngine, public QPrintEngine {
+public:
+    struct Line {
+        int page;
+        qreal baseline;
+        QString text;
+    };
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 600;
+
+    QList<Line> lines;
+    int pages = 0;
+    int documentsEnded = 0;
+    bool refuse = false; // begin fails, as with a printer that went away
+
+    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+
+    bool begin(QPaintDevice*) override {
+        if (refuse)
+            return false;
+        m_state = QPrinter::Active;
+        pages = 1;
+        return true;
+    }
+    bool end() override {
+        m_state = QPrinter::Idle;
+        ++documentsEnded;
+        return true;
+    }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        // One line may come in several items (a font per script); they share the baseline.
+        if (!lines.isEmpty() && lines.last().page == pages && lines.last().baseline == p.y())
+            lines.last().text += item.text();
+        else
+            lines.append({pages, p.y(), item.text()});
+    }
+    Type type() const override { return QPaintEngine::User; }
+
+    void setProperty(PrintEnginePropertyKey key, const QVariant& value) override {
+        m_properties.insert(int(key), value);
+    }
+    QVariant property(PrintEnginePropertyKey key) const override {
+        return m_properties.value(int(key));
+    }
+    bool newPage() override {
+        ++pages;
+        return true;
+    }
+    bool abort() override { return false; }
+    int metric(QPaintDevice::PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case QPaintDevice::PdmWidth:
+            return kWidth;
+        case QPaintDevice::PdmHeight:
+            return kHeight;
+        case QPaintDevice::PdmWidthMM:
+            return kWidth * 254 / 960;
+        case QPaintDevice::PdmHeightMM:
+            return kHeight * 254 / 960;
+        case QPaintDevice::PdmNumColors:
+            return INT_MAX;
+        case QPaintDevice::PdmDepth:
+            return 32;
+        case QPaintDevice::PdmDpiX:
+        case QPaintDevice::PdmDpiY:
+        case QPaintDevice::PdmPhysicalDpiX:
+        case QPaintDevice::PdmPhysicalDpiY:
+            return 96;
+        case QPaintDevice::PdmDevicePixelRatio:
+            return 1;
+        case QPaintDevice::PdmDevicePixelRatioScaled:
+            return int(QPaintDevice::devicePixelRatioFScale());
+        }
+        return 0;
+    }
+    QPrinter::PrinterState printerState() const override { return m_state; }
+
+private:
+    QPrinter::PrinterState m_state = QPrinter::Idle;
+    QHash<int, QVariant> m_properties;
+};
+
+class RecordingPrinter : public QPrinter {
+public:
+    explicit RecordingPrinter(RecordingEngine* engine) { setEngines(engine, engine); }
+};
+
+const QStringList kDeleteButtons{"cmdOutANDSakujo", "cmdOutORSakujo", "cmdInANDSakujo",
+                                 "cmdInORSakujo"};
+
+// Puts rows into the result list and the window into the state a completed pickup leaves:
+// result commands on, the result list shown.
+void showResults(TestWindow& w, const QStringList& lines) {
+    RowStore& store = w->store();
+    store.reset(lines.isEmpty() ? 0 : int(lines.first().count(u',')));
+    for (const QString& line : lines)
+        store.appendLine(line);
+    std::vector<std::uint32_t> rows(size_t(lines.size()));
+    std::iota(rows.begin(), rows.end(), 0u);
+    w->resultModel()->setRows(std::move(rows));
+    for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
+        w->toolbarButton(QString::fromLatin1(key))->setEnabled(true);
+    w->cmdSend->setEnabled(true);
+    w->lvwOriginalData->hide();
+    w->lvwPickupData->show();
+}
+
+QStringList resultTexts(TestWindow& w) {
+    QStringList out;
+    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
+        out << w->resultModel()->rowText(i).toString();
+    return out;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void selectRows(TestWindow& w, const QList<int>& rows) {
+    QItemSelectionModel* s = w->lvwPickupData->selectionModel();
+    s->clearSelection();
+    for (int r : rows)
+        s->select(w->resultModel()->index(r, 0),
+                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QPoint rowCentre(TestWindow& w, int row) {
+    return w->lvwPickupData->visualRect(w->resultModel()->index(row, 0)).center() + QPoint(5, 0);
+}
+
+} // namespace
+
+class TestGuiResults : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void contextMenuRules_data();
+    void contextMenuRules();
+    void contextMenuWorksWithToolbarOff();
+    void copy_data();
+    void copy();
+    void copyAfterDescendingSortKeepsSelection();
+    void ctrlAAndCtrlCInTheList();
+    void sortFromToolbarAndMenu();
+    void sortEmptyListChangesNothing();
+    void save_data();
+    void save();
+    void saveCancelled();
+    void saveAfterSort();
+    void saveFailureKeepsOldContent();
+    void saveRefusesUnencodableRow();
+    void printLinesAndPages();
+    void printToPdf();
+    void printWithoutPrinter();
+    void printRefused();
+    void fromDataFileThroughPickup();
+};
+
+void TestGuiResults::contextMenuRules_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("menuShown");
+    QTest::addColumn<bool>("deleteButtonsWithdrawn");
+    QTest::newRow("right, empty list") << 0 << int(Qt::RightButton) << false << false;
+    QTest::newRow("right, rows") << 3 << int(Qt::RightButton) << true << false;
+    QTest::newRow("left, rows") << 3 << int(Qt::LeftButton) << false << true;
+    QTest::newRow("left, empty list") << 0 << int(Qt::LeftButton) << false << true;
+    QTest::newRow("middle, rows") << 3 << int(Qt::MiddleButton) << false << false;
+}
+
+void TestGuiResults::contextMenuRules() {
+    QFETCH(int, rows);
+    QFETCH(int, button);
+    QFETCH(bool, menuShown);
+    QFETCH(bool, deleteButtonsWithdrawn);
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    showResults(w, QStringList{"a,1", "b,2", "c,3"}.mid(0, rows));
+    for (ConditionListControls& list : w->conditionLists()) {
+        list.SelectedRow = 1;
+        list.cmdSakujo->setEnabled(true);
+    }
+
+    QTest::mouseClick(w->lvwPickupData->viewport(), Qt::MouseButton(button), {}, QPoint(40, 10));
+    QCoreApplication::processEvents();
+    QCOMPARE(w->mnuPopup->isVisible(), menuShown);
+    w->mnuPopup->hide();
+    for (const QString& name : kDeleteButtons)
+        QCOMPARE(w.child<QPushButton>(name)->isEnabled(), !deleteButtonsWithdrawn);
+    for (ConditionListControls& list : w->conditionLists())
+        QCOMPARE(list.SelectedRow, deleteButtonsWithdrawn ? 0 : 1);
+}
+
+void TestGuiResults::contextMenuWorksWithToolbarOff() {
+    // After a transfer the toolbar's result commands are off; the menu still does all four.
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    showResults(w, {"b,2", "c,3", "a,1"});
+    for (const char* key : {"M_AllSelect", "M_Copy", "M_Sort"})
+        w->toolbarButton(QString::fromLatin1(key))->setEnabled(false);
+
+    QTest::mouseClick(w->lvwPickupData->viewport(), Qt::RightButton, {}, rowCentre(w, 0));
+    QTRY_VERIFY(w->mnuPopup->isVisible());
+    for (QAction* item :
+         {w->mnuPopupAllSelect, w->mnuPopupCopy, w->mnuPopupSortAsc, w->mnuPopupSortDesc})
+        QVERIFY(item->isEnabled());
+    QCOMPARE(w->mnuPopup->actions().at(3)->menu(), w->mnuPopupSort);
+    w->mnuPopup->hide();
+
+    w->mnuPopupSortDesc->trigger();
+    QCOMPARE(resultTexts(w), (QStringList{"c,3", "b,2", "a,1"}));
+    w->mnuPopupSortAsc->trigger();
+    QCOMPARE(resultTexts(w), (QStringList{"a,1", "b,2", "c,3"}));
+    w->mnuPopupAllSelect->trigger();
+    w->mnuPopupCopy->trigger();
+    QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\nb,2\r\nc,3"));
+}
+
+void TestGuiResults::copy_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<int>>("selected"); // -1: select all through the toolbar
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("three rows, none after the last")
+        << QStringList{"a,b", "c,d", "e,f"} << QList<int>{-1}
+        << QStringLiteral("a,b\r\nc,d\r\ne,f");
+    QTest::newRow("duplicates kept") << QStringList{"a,b", "a,b", "c,d"} << QList<int>{-1}
+                                     << QStringLiteral("a,b\r\na,b\r\nc,d");
+    QTest::newRow("top to bottom, not in clicking order")
+        << QStringList{"a,b", "c,d", "e,f"} << QList<int>{2, 0} << QStringLiteral("a,b\r\ne,f");
+    QTest::newRow("nothing selected: empty text")
+        << QStringList{"a,b", "c,d"} << QList<int>{} << QString();
+    QTest::newRow("japanese") << QStringList{"東京,１", "大阪,２"} << QList<int>{-1}
+                              << QStringLiteral("東京,１\r\n大阪,２");
+}
+
+void TestGuiResults::copy() {
+    QFETCH(QStringList, lines);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, expected);
+    TestWindow w;
+    showResults(w, lines);
+    if (selected == QList<int>{-1})
+        w->toolbarButton("M_AllSelect")->trigger();
+    else
+        selectRows(w, selected);
+    w->toolbarButton("M_Copy")->trigger();
+    QCOMPARE(w.platform.clipboardWrites, 1);
+    QCOMPARE(w.platform.clipboard, expected);
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::copyAfterDescendingSortKeepsSelection() {
+    TestWindow w;
+    showResults(w, {"b,2", "d,4", "a,1", "c,3"});
+    selectRows(w, {0, 2, 3}); // b, a, c
+    w->toolbarMenuItem("M_SortDesc")->trigger();
+    QCOMPARE(resultTexts(w), (QStringList{"d,4", "c,3", "b,2", "a,1"}));
+    w->toolbarButton("M_Copy")->trigger();
+    QCOMPARE(w.platform.clipboard, QStringLiteral("c,3\r\nb,2\r\na,1"));
+
+    w->toolbarButton("M_AllSelect")->trigger();
+    w->toolbarButton("M_Sort")->trigger(); // the button itself sorts ascending
+    w->toolbarButton("M_Copy")->trigger();
+    QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\nb,2\r\nc,3\r\nd,4"));
+}
+
+void TestGuiResults::ctrlAAndCtrlCInTheList() {
+    TestWindow w;
+    showResults(w, {"a,b", "c,d", "e,f"});
+    QTest::keyClick(w->lvwPickupData, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w->lvwPickupData->selectionModel()->selectedRows().size(), 3);
+    QTest::keyClick(w->lvwPickupData, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(w.platform.clipboard, QStringLiteral("a,b\r\nc,d\r\ne,f"));
+    selectRows(w, {1});
+    QTest::keyClick(w->lvwPickupData, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(w.platform.clipboard, QStringLiteral("c,d"));
+}
+
+void TestGuiResults::sortFromToolbarAndMenu() {
+    TestWindow w;
+    showResults(w, {"9,x", "10,x", "b,y", "あ,z", "A,w"});
+    w->toolbarButton("M_Sort")->trigger();
+    const QStringList ascending{"10,x", "9,x", "A,w", "b,y", "あ,z"};
+    QCOMPARE(resultTexts(w), ascending);
+    w->toolbarMenuItem("M_SortDesc")->trigger();
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    QCOMPARE(resultTexts(w), descending);
+    w->toolbarMenuItem("M_SortAsc")->trigger();
+    QCOMPARE(resultTexts(w), ascending);
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0")); // sorting counts nothing
+}
+
+void TestGuiResults::sortEmptyListChangesNothing() {
+    TestWindow w;
+    showResults(w, {});
+    w->toolbarButton("M_Sort")->trigger();
+    w->toolbarMenuItem("M_SortDesc")->trigger();
+    QCOMPARE(w->resultModel()->count(), qint64(0));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+    QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiResults::save_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("csv") << QStringList{"a,b", "c,d", "e,f"} << "out.csv"
+                         << QByteArray("a,b\r\nc,d\r\ne,f\r\n");
+    QTest::newRow("xls holds the same text")
+        << QStringList{"a,b", "c,d"} << "out.xls" << QByteArray("a,b\r\nc,d\r\n");
+    QTest::newRow("no extension added") << QStringList{"a,b"} << "plain" << QByteArray("a,b\r\n");
+    QTest::newRow("japanese as code page 932")
+        << QStringList{"東京,ｱｲｳ", "大阪,１"} << "jp.txt"
+        << QByteArray("\x93\x8c\x8b\x9e,\xb1\xb2\xb3\r\n\x91\xe5\x8d\xe3,\x82\x50\r\n");
+    QTest::newRow("empty result, 0 bytes") << QStringList{} << "empty.csv" << QByteArray();
+}
+
+void TestGuiResults::save() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, expected);
+    TestWindow w;
+    showResults(w, lines);
+    const QString path = w.writeFile(name, "old content that is longer than the new one");
+    w.platform.saveAnswers << path;
+    w->toolbarButton("M_Save")->trigger();
+
+    QCOMPARE(w.platform.saveDialogs.size(), 1);
+    QCOMPARE(w.platform.saveDialogs[0].filter,
+             QStringLiteral("*.csv (*.csv);;*.txt (*.txt);;*.xls (*.xls)"));
+    QVERIFY(w.platform.saveDialogs[0].confirmOverwrite);
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(readAll(path), expected);
+    QVERIFY(!QFile::exists(path + ".csv"));
+    QCOMPARE(w->dlg.FileName, path); // the shared dialog remembers it
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::saveCancelled() {
+    TestWindow w;
+    showResults(w, {"a,b"});
+    w->dlg.FileName = w.dir.filePath("before.csv");
+    w.platform.saveAnswers << std::nullopt;
+    w->toolbarButton("M_Save")->trigger();
+    QCOMPARE(w.platform.saveDialogs.size(), 1);
+    QCOMPARE(w.platform.saveDialogs[0].fileName, w.dir.filePath("before.csv"));
+    QVERIFY(w.platform.messages.isEmpty());
+    QVERIFY(!QFile::exists(w.dir.filePath("before.csv")));
+}
+
+void TestGuiResults::saveAfterSort() {
+    TestWindow w;
+    showResults(w, {"b,2", "c,3", "a,1"});
+    w->toolbarMenuItem("M_SortDesc")->trigger();
+    const QString path = w.dir.filePath("sorted.csv");
+    w.platform.saveAnswers << path;
+    w->toolbarButton("M_Save")->trigger();
+    QCOMPARE(readAll(path), QByteArray("c,3\r\nb,2\r\na,1\r\n"));
+}
+
+void TestGuiResults::saveFailureKeepsOldContent() {
+    // The chosen target exists and cannot be replaced: a folder with a file in it.
+    TestWindow w;
+    showResults(w, {"a,b", "c,d"});
+    const QString folder = w.dir.filePath("taken.csv");
+    QVERIFY(QDir().mkdir(folder));
+    const QString inside = folder + "/keep.txt";
+    QFile f(inside);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("kept") == 4);
+    f.close();
+    w.platform.saveAnswers << folder;
+    w->toolbarButton("M_Save")->trigger();
+
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages[0];
+    QCOMPARE(m.style, 48);
+    QCOMPARE(m.title, QStringLiteral("Vornel"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^エラー番号 = [1-9][0-9]*\r.+$"))
+                 .match(m.prompt)
+                 .hasMatch(),
+             qPrintable(m.prompt));
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(readAll(inside), QByteArray("kept"));
+    QCOMPARE(resultTexts(w), (QStringList{"a,b", "c,d"}));
+    QVERIFY(w->toolbarButton("M_Save")->isEnabled());
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::saveRefusesUnencodableRow() {
+    TestWindow w;
+    showResults(w, {"a,b", QStringLiteral("caf\u00e9,x"), "e,f"});
+    const QString path = w.writeFile("out.csv", "old\r\n");
+    w.platform.saveAnswers << path;
+    w->toolbarButton("M_Save")->trigger();
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages[0];
+    QCOMPARE(m.style, 48);
+    QCOMPARE(m.title, QStringLiteral("Vornel"));
+    QVERIFY2(m.prompt.startsWith(QStringLiteral("エラー番号 = 100\r")), qPrintable(m.prompt));
+    QVERIFY2(m.prompt.contains(QStringLiteral("2 行目")), qPrintable(m.prompt));
+    QVERIFY2(m.prompt.contains(QStringLiteral("caf\u00e9,x")), qPrintable(m.prompt));
+    QCOMPARE(readAll(path), QByteArray("old\r\n"));
+}
+
+void TestGuiResults::printLinesAndPages() {
+    TestWindow w;
+    QStringList lines;
+    for (int i = 0; i < 120; ++i)
+        lines << QStringLiteral("行%1,row %1,データ").arg(i, 3, 10, QLatin1Char('0'));
+    showResults(w, lines);
+    w->toolbarMenuItem("M_SortDesc")->trigger(); // printed in the order shown
+
+    RecordingEngine engine;
+    w.platform.printerFactory = [&](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
+    };
+    w->toolbarButton("M_Print")->trigger();
+
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(engine.documentsEnded, 1);
+    QStringList printed;
+    for (const RecordingEngine::Line& l : engine.lines)
+        printed << l.text;
+    QCOMPARE(printed, resultTexts(w));
+    QVERIFY(engine.pages > 1);
+    QCOMPARE(engine.lines.last().page, engine.pages);
+
+    // Every page starts at the same place and steps by one line; a page ends only when the next
+    // line would not fit.
+    const qreal firstBaseline = engine.lines.first().baseline;
+    const qreal step = engine.lines[1].baseline - engine.lines[0].baseline;
+    QVERIFY(step > 0);
+    for (int page = 1; page <= engine.pages; ++page) {
+        QList<qreal> baselines;
+        for (const RecordingEngine::Line& l : engine.lines)
+            if (l.page == page)
+                baselines << l.baseline;
+        QVERIFY(!baselines.isEmpty());
+        QCOMPARE(baselines.first(), firstBaseline);
+        for (qsizetype i = 1; i < baselines.size(); ++i)
+            QCOMPARE(baselines[i] - baselines[i - 1], step);
+        QVERIFY(baselines.size() * step <= RecordingEngine::kHeight);
+        if (page < engine.pages)
+            QVERIFY((baselines.size() + 1) * step > RecordingEngine::kHeight);
+    }
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::printToPdf() {
+    TestWindow w;
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QStringLiteral("row %1,x").arg(i);
+    showResults(w, lines);
+    const QString pdf = w.dir.filePath("print.pdf");
+    w.platform.printerFactory = [&](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new QPdfWriter(pdf));
+    };
+    w->toolbarButton("M_Print")->trigger();
+    QVERIFY(w.platform.messages.isEmpty());
+    const QByteArray bytes = readAll(pdf);
+    QVERIFY(bytes.startsWith("%PDF"));
+    // 300 lines of the default font do not fit on one page.
+    const qsizetype pages =
+        bytes.count(QByteArray("/Type /Page\n")) + bytes.count(QByteArray("/Type /Page\r"));
+    QVERIFY2(pages > 1, QByteArray::number(pages).constData());
+}
+
+void TestGuiResults::printWithoutPrinter() {
+    TestWindow w;
+    showResults(w, {"a,b"});
+    w->toolbarButton("M_Print")->trigger(); // the scripted platform has no printer
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].style, 48);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
+    QVERIFY(w.platform.messages[0].prompt.startsWith(QStringLiteral("印刷できませんでした。")));
+    QVERIFY(w.platform.messages[0].prompt.contains(QStringLiteral("no printer in this test")));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+    QVERIFY(w->toolbarButton("M_Print")->isEnabled());
+    QCOMPARE(resultTexts(w), QStringList{"a,b"});
+}
+
+void TestGuiResults::printRefused() {
+    TestWindow w;
+    showResults(w, {"a,b"});
+    RecordingEngine engine;
+    engine.refuse = true;
+    w.platform.printerFactory = [&](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
+    };
+    w->toolbarButton("M_Print")->trigger();
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].style, 48);
+    QVERIFY(w.platform.messages[0].prompt.startsWith(QStringLiteral("印刷できませんでした。")));
+    QVERIFY(engine.lines.isEmpty());
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::fromDataFileThroughPickup() {
+    // The whole road: a code page 932 data file opened, a pickup that keeps the rows with "京",
+    // then sort, copy and save of its results.
+    TestWindow w;
+    w->show();
+    const QString data = w.writeFile("data.csv", "1,\x93\x8c\x8b\x9e\r\n"   // 1,東京
+                                                 "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
+                                                 "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
+    w.platform.openAnswers << data;
+    w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(w->store().rowCount(), qint64(3));
+    w->conditionList(ConditionList::InAND).model->appendEntry({QStringLiteral("0"), u"京"_qs});
+    w->myStartCheck();
+    QVERIFY(w->toolbarButton("M_Start")->isEnabled());
+    w->toolbarButton("M_Start")->trigger();
+    QCOMPARE(resultTexts(w), (QStringList{u"1,東京"_qs, u"3,京都"_qs}));
+    QVERIFY(w->toolbarButton("M_Save")->isEnabled());
+
+    w->toolbarMenuItem("M_SortDesc")->trigger();
+    w->toolbarButton("M_AllSelect")->trigger();
+    w->toolbarButton("M_Copy")->trigger();
+    QCOMPARE(w.platform.clipboard, u"3,京都\r\n1,東京"_qs);
+    const QString out = w.dir.filePath("out.txt");
+    w.platform.saveAnswers << out;
+    w->toolbarButton("M_Save")->trigger();
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(readAll(out), QByteArray("3,\x8b\x9e\x93\x73\r\n1,\x93\x8c\x8b\x9e\r\n"));
+}
+
+QTEST_MAIN(TestGuiResults)
+#include "tst_gui_results.moc"

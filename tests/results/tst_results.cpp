@@ -1,0 +1,459 @@
+#include "results/ResultCopy.h"
+#include "results/ResultFile.h"
+#include "results/ResultListModel.h"
+#include "results/ResultSelection.h"
+#include "results/ResultSort.h"
+#include "source/Cp932.h"
+#include "source/RowStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <numeric>
+#include <string_view>
+#include <sys/resource.h>
+
+using Order = ResultSort::Order;
+
+namespace {
+
+// A source store holding lines, and a result list showing all of them in that order.
+struct Results {
+    explicit Results(const QStringList& lines) : model(&store) {
+        store.reset(lines.isEmpty() ? 0 : int(lines.first().count(u',')));
+        for (const QString& line : lines)
+            store.appendLine(line);
+        std::vector<std::uint32_t> rows(size_t(lines.size()));
+        std::iota(rows.begin(), rows.end(), 0u);
+        model.setRows(std::move(rows));
+    }
+    QStringList texts() const {
+        QStringList out;
+        for (qint64 i = 0; i < model.count(); ++i)
+            out << model.rowText(i).toString();
+        return out;
+    }
+    void sort(Order order) { ResultSort::apply(model, ResultSort::sortedOrder(model, order)); }
+
+    RowStore store;
+    ResultListModel model;
+};
+
+std::u16string_view u16(QStringView s) {
+    return {s.utf16(), size_t(s.size())};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
+// NUL and characters above the Basic Multilingual Plane, so that every tie-break is exercised.
+QStringList randomLines(int n, quint32 seed) {
+    QRandomGenerator rng(seed);
+    static const char16_t alphabet[] = {u'\0',     u'a',      u'b',      u',',
+                                        u'\xffff', u'\xd83d', u'\xde00', u'日'};
+    QStringList prefixes{QString(), QStringLiteral("2024/01/01,"),
+                         QString(37, u'x') + QStringLiteral(",common,")};
+    QStringList lines;
+    lines.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && rng.bounded(8) == 0) {
+            lines << lines[int(rng.bounded(i))]; // duplicate
+            continue;
+        }
+        QString s = prefixes[int(rng.bounded(qsizetype(prefixes.size())))];
+        const int len = int(rng.bounded(12));
+        for (int k = 0; k < len; ++k)
+            s += QChar(alphabet[rng.bounded(int(std::size(alphabet)))]);
+        lines << s;
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestResults : public QObject {
+    Q_OBJECT
+private slots:
+    // --- sort ---
+    void sort_data();
+    void sort();
+    void sortAscThenDescReverses();
+    void sortIsStable_data();
+    void sortIsStable();
+    void sortMatchesReference_data();
+    void sortMatchesReference();
+
+    // --- selection runs ---
+    void normalised();
+    void afterReorder();
+
+    // --- copy ---
+    void copy_data();
+    void copy();
+    void copyAfterDescendingSort();
+    void copyManyRows();
+
+    // --- result file ---
+    void save_data();
+    void save();
+    void saveAfterSort();
+    void saveManyBatches();
+    void saveMatchesTheCodec();
+    void saveIntoFolderFails();
+    void saveWriteFailureKeepsOldFile();
+    void saveRefusesUnencodableRow_data();
+    void saveRefusesUnencodableRow();
+    void message();
+};
+
+void TestResults::sort_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("empty list") << QStringList{} << false << QStringList{};
+    QTest::newRow("empty list, descending") << QStringList{} << true << QStringList{};
+    QTest::newRow("one row") << QStringList{"b,1"} << true << QStringList{"b,1"};
+    QTest::newRow("text, not numbers")
+        << QStringList{"9,x", "10,x", "100,x"} << false << QStringList{"10,x", "100,x", "9,x"};
+    QTest::newRow("text, not numbers, descending")
+        << QStringList{"10,x", "9,x", "100,x"} << true << QStringList{"9,x", "100,x", "10,x"};
+    QTest::newRow("whole row decides")
+        << QStringList{"a,2", "a,10", "a,1"} << false << QStringList{"a,1", "a,10", "a,2"};
+    QTest::newRow("prefix first") << QStringList{"abcde", "abcd", "abc", "abcdef", ""} << false
+                                  << QStringList{"", "abc", "abcd", "abcde", "abcdef"};
+    QTest::newRow("prefix last descending") << QStringList{"abcd", "abcdef", "", "abcde"} << true
+                                            << QStringList{"abcdef", "abcde", "abcd", ""};
+    QTest::newRow("code units: upper case first")
+        << QStringList{"b", "a", "B", "A"} << false << QStringList{"A", "B", "a", "b"};
+    QTest::newRow("japanese by code unit")
+        << QStringList{"東京,1", "あ,2", "ア,3", "ｱ,4", "Ａ,5"} << false
+        << QStringList{"あ,2", "ア,3", "東京,1", "Ａ,5", "ｱ,4"};
+    QTest::newRow("long shared prefix")
+        << QStringList{QString(30, u'z') + "b", QString(30, u'z') + "a", QString(30, u'z')} << false
+        << QStringList{QString(30, u'z'), QString(30, u'z') + "a", QString(30, u'z') + "b"};
+    QTest::newRow("NUL after the end still sorts after the shorter")
+        << QStringList{QString("ab") + QChar(0), "ab", QString("ab") + QChar(0) + QChar(0)} << false
+        << QStringList{"ab", QString("ab") + QChar(0), QString("ab") + QChar(0) + QChar(0)};
+}
+
+void TestResults::sort() {
+    QFETCH(QStringList, lines);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, expected);
+    Results r(lines);
+    r.sort(descending ? Order::Descending : Order::Ascending);
+    QCOMPARE(r.texts(), expected);
+}
+
+void TestResults::sortAscThenDescReverses() {
+    Results r({"c,1", "a,2", "10,x", "b,3", "9,x", "あ,4"});
+    r.sort(Order::Ascending);
+    QStringList asc = r.texts();
+    QCOMPARE(asc, (QStringList{"10,x", "9,x", "a,2", "b,3", "c,1", "あ,4"}));
+    r.sort(Order::Descending);
+    std::reverse(asc.begin(), asc.end());
+    QCOMPARE(r.texts(), asc);
+}
+
+void TestResults::sortIsStable_data() {
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+void TestResults::sortIsStable() {
+    QFETCH(bool, descending);
+    // Equal texts on different source rows: their source rows must keep their order.
+    const QStringList lines{"b,1", "a,1", "b,1", "a,1", "abcdefgh,1", "b,1", "abcdefgh,1"};
+    Results r(lines);
+    r.sort(descending ? Order::Descending : Order::Ascending);
+    const std::vector<std::uint32_t> expected =
+        descending ? std::vector<std::uint32_t>{0, 2, 5, 4, 6, 1, 3}
+                   : std::vector<std::uint32_t>{1, 3, 4, 6, 0, 2, 5};
+    QCOMPARE(r.model.rows(), expected);
+}
+
+void TestResults::sortMatchesReference_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("small ascending") << 300 << false;
+    QTest::newRow("small descending") << 300 << true;
+    // Large enough for the two-thread path.
+    QTest::newRow("large ascending") << 150000 << false;
+    QTest::newRow("large descending") << 150000 << true;
+}
+
+void TestResults::sortMatchesReference() {
+    QFETCH(int, count);
+    QFETCH(bool, descending);
+    Results r(randomLines(count, quint32(count) + (descending ? 1 : 0)));
+    // Start from a shuffled order, so positions and source rows differ.
+    std::vector<std::uint32_t> rows = r.model.rows();
+    std::shuffle(rows.begin(), rows.end(), std::mt19937(42));
+    r.model.setRows(rows);
+
+    std::vector<std::uint32_t> expected = rows;
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const auto ta = u16(r.store.rowText(a));
+        const auto tb = u16(r.store.rowText(b));
+        return descending ? tb < ta : ta < tb;
+    });
+    r.sort(descending ? Order::Descending : Order::Ascending);
+    QVERIFY(r.model.rows() == expected);
+}
+
+void TestResults::normalised() {
+    const std::vector<RowRange> in{{7, 9}, {0, 1}, {2, 3}, {8, 12}, {20, 30}, {-5, -1}};
+    const std::vector<RowRange> expected{{0, 3}, {7, 12}, {20, 24}};
+    QCOMPARE(ResultSelection::normalised(in, 25), expected);
+    QCOMPARE(ResultSelection::rowCount(expected), qint64(4 + 6 + 5));
+    QVERIFY(ResultSelection::normalised({}, 10).empty());
+}
+
+void TestResults::afterReorder() {
+    // Rows 1, 2 and 4 of six selected; the order reverses them.
+    const std::vector<std::uint32_t> order{5, 4, 3, 2, 1, 0};
+    const std::vector<RowRange> expected{{1, 1}, {3, 4}};
+    QCOMPARE(ResultSelection::afterReorder({{1, 2}, {4, 4}}, order), expected);
+    const std::vector<RowRange> all{{0, 5}};
+    QCOMPARE(ResultSelection::afterReorder(all, order), all);
+    QVERIFY(ResultSelection::afterReorder({}, order).empty());
+}
+
+void TestResults::copy_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<int>>("ranges"); // first, last pairs
+    QTest::addColumn<QString>("expected");
+    const QStringList three{"a,b", "c,d", "e,f"};
+    QTest::newRow("three rows, no CR LF after the last")
+        << three << QList<int>{0, 2} << QStringLiteral("a,b\r\nc,d\r\ne,f");
+    QTest::newRow("nothing selected") << three << QList<int>{} << QString();
+    QTest::newRow("one row") << three << QList<int>{1, 1} << QStringLiteral("c,d");
+    QTest::newRow("top to bottom, each once")
+        << three << QList<int>{2, 2, 0, 0, 0, 0} << QStringLiteral("a,b\r\ne,f");
+    QTest::newRow("duplicates kept") << QStringList{"x,1", "x,1", "y,2", "x,1"} << QList<int>{0, 3}
+                                     << QStringLiteral("x,1\r\nx,1\r\ny,2\r\nx,1");
+    QTest::newRow("empty row texts kept")
+        << QStringList{"", "", "z"} << QList<int>{0, 2} << QStringLiteral("\r\n\r\nz");
+    QTest::newRow("japanese") << QStringList{"東京,１", "大阪,２"} << QList<int>{0, 1}
+                              << QStringLiteral("東京,１\r\n大阪,２");
+}
+
+void TestResults::copy() {
+    QFETCH(QStringList, lines);
+    QFETCH(QList<int>, ranges);
+    QFETCH(QString, expected);
+    Results r(lines);
+    std::vector<RowRange> runs;
+    for (qsizetype i = 0; i + 1 < ranges.size(); i += 2)
+        runs.push_back({ranges[i], ranges[i + 1]});
+    const QString text = ResultCopy::text(r.model, runs);
+    QCOMPARE(text, expected);
+}
+
+void TestResults::copyAfterDescendingSort() {
+    Results r({"b,2", "d,4", "a,1", "c,3"});
+    // Rows "b,2", "d,4" and "c,3" selected before the sort stay selected after it.
+    const std::vector<RowRange> before{{0, 1}, {3, 3}};
+    const std::vector<std::uint32_t> order = ResultSort::sortedOrder(r.model, Order::Descending);
+    ResultSort::apply(r.model, order);
+    const std::vector<RowRange> after = ResultSelection::afterReorder(before, order);
+    QCOMPARE(ResultCopy::text(r.model, after), QStringLiteral("d,4\r\nc,3\r\nb,2"));
+    QCOMPARE(ResultCopy::text(r.model, {{0, 3}}), QStringLiteral("d,4\r\nc,3\r\nb,2\r\na,1"));
+}
+
+void TestResults::copyManyRows() {
+    // Enough rows for the two-thread path, in a shuffled order, with selection runs that cut
+    // through the middle.
+    Results r(randomLines(150000, 7));
+    std::vector<std::uint32_t> rows = r.model.rows();
+    std::shuffle(rows.begin(), rows.end(), std::mt19937(3));
+    r.model.setRows(rows);
+    const std::vector<RowRange> runs{{140000, 149999}, {5, 70000}, {70002, 70002}, {80000, 139999}};
+    QStringList expected;
+    for (const RowRange& run : ResultSelection::normalised(runs, r.model.count()))
+        for (qint64 i = run.first; i <= run.last; ++i)
+            expected << r.store.rowText(rows[size_t(i)]).toString();
+    QVERIFY(ResultCopy::text(r.model, runs) == expected.join(QStringLiteral("\r\n")));
+}
+
+void TestResults::save_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("three rows, CR LF after every line")
+        << QStringList{"a,b", "c,d", "e,f"} << QByteArray("a,b\r\nc,d\r\ne,f\r\n");
+    QTest::newRow("empty result, empty file") << QStringList{} << QByteArray();
+    QTest::newRow("japanese as code page 932")
+        << QStringList{"東京,ｱｲｳ,１", "－～∥,ABC"}
+        << QByteArray("\x93\x8c\x8b\x9e,\xb1\xb2\xb3,\x82\x50\r\n"
+                      "\x81\x7c\x81\x60\x81\x61,ABC\r\n");
+    QTest::newRow("empty rows and controls kept")
+        << QStringList{"", QString("a") + QChar(0x1a) + "b"}
+        << QByteArray("\r\na\x1a"
+                      "b\r\n");
+}
+
+void TestResults::save() {
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Results r(lines);
+    // Over an existing, longer file: it is replaced, not merged.
+    const QString path = dir.filePath("out.xls");
+    QVERIFY(writeFile(path, QByteArray(1000, 'o')));
+    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
+    QVERIFY2(!error, error ? qPrintable(error->description) : "");
+    QCOMPARE(readAll(path), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.xls"});
+}
+
+void TestResults::saveAfterSort() {
+    QTemporaryDir dir;
+    Results r({"b,2", "a,1", "c,3"});
+    r.sort(Order::Descending);
+    const QString path = dir.filePath("out.csv");
+    QVERIFY(!ResultFile::save(path, r.model));
+    QCOMPARE(readAll(path), QByteArray("c,3\r\nb,2\r\na,1\r\n"));
+}
+
+void TestResults::saveManyBatches() {
+    // Several encoding batches on both threads; the order of lines must hold across them.
+    QStringList lines;
+    QByteArray expected;
+    for (int i = 0; i < 120000; ++i) {
+        const QString line = QStringLiteral("%1,行%1,%2").arg(i).arg(QString(i % 40, u'x'));
+        lines << line;
+        expected += QByteArray::number(i) + ",\x8d\x73" + QByteArray::number(i) + ',' +
+                    QByteArray(i % 40, 'x') + "\r\n";
+    }
+    Results r(lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.txt");
+    QVERIFY(!ResultFile::save(path, r.model));
+    const QByteArray written = readAll(path);
+    QCOMPARE(written.size(), expected.size());
+    QVERIFY(written == expected);
+}
+
+void TestResults::saveMatchesTheCodec() {
+    // Every character the codec can write, from several blocks of the Basic Multilingual Plane,
+    // comes out of the result file exactly as the codec writes it.
+    QString chars;
+    for (char32_t from : {0x0000u, 0x00A0u, 0x0370u, 0x2000u, 0x3000u, 0x4E00u, 0x9F00u, 0xE000u,
+                          0xF900u, 0xFF00u}) {
+        for (char32_t c = from; c < from + 0x100; ++c) {
+            const QChar ch(char16_t(c & 0xFFFF));
+            if (c != '\r' && c != '\n' && !ch.isSurrogate() &&
+                Cp932::encode(QStringView(&ch, 1)).ok())
+                chars += ch;
+        }
+    }
+    QVERIFY2(chars.size() > 1000, qPrintable(QString::number(chars.size())));
+    QStringList lines;
+    for (qsizetype i = 0; i < chars.size(); i += 37)
+        lines << chars.mid(i, 37);
+    Results r(lines);
+    const Cp932::EncodeResult expected = Cp932::encode(lines.join(QStringLiteral("\r\n")) + "\r\n");
+    QVERIFY(expected.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("all.txt");
+    QVERIFY(!ResultFile::save(path, r.model));
+    QVERIFY(readAll(path) == expected.bytes);
+}
+
+void TestResults::saveIntoFolderFails() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("taken");
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(writeFile(folder + "/inside.txt", "keep"));
+    Results r({"a,b"});
+    const std::optional<ResultFile::Error> error = ResultFile::save(folder, r.model);
+    QVERIFY(error);
+    QVERIFY(error->number > 0 && error->number != ResultFile::UnencodableRow);
+    QVERIFY(!error->description.isEmpty());
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(readAll(folder + "/inside.txt"), QByteArray("keep"));
+}
+
+void TestResults::saveWriteFailureKeepsOldFile() {
+    // A real failure in the middle of writing (works as root too): the file size limit of the
+    // process makes the write fail after 64 KiB.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    QVERIFY(writeFile(path, "old content\r\n"));
+    QStringList lines;
+    for (int i = 0; i < 20000; ++i)
+        lines << QStringLiteral("row %1 with some text,%1").arg(i);
+    Results r(lines);
+
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(error);
+    QCOMPARE(error->number, int(QFileDevice::WriteError));
+    QVERIFY(!error->description.isEmpty());
+    QCOMPARE(readAll(path), QByteArray("old content\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.csv"});
+}
+
+void TestResults::saveRefusesUnencodableRow_data() {
+    QTest::addColumn<int>("badRow");
+    QTest::addColumn<QString>("badText");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("first row") << 0 << QStringLiteral("abc\u00e9,d") << QStringLiteral("é");
+    QTest::newRow("emoji") << 2 << QStringLiteral("x,\U0001F600") << QStringLiteral("\U0001F600");
+    // Far down the list, in a later batch.
+    QTest::newRow("late row") << 99999 << QStringLiteral("ok,한국") << QStringLiteral("한");
+}
+
+void TestResults::saveRefusesUnencodableRow() {
+    QFETCH(int, badRow);
+    QFETCH(QString, badText);
+    QFETCH(QString, shown);
+    QStringList lines;
+    for (int i = 0; i <= std::max(badRow, 3); ++i)
+        lines << QStringLiteral("東京,%1 and some more text to fill batches").arg(i);
+    lines[badRow] = badText;
+    Results r(lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.txt");
+    QVERIFY(writeFile(path, "old"));
+    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
+    QVERIFY(error);
+    QCOMPARE(error->number, ResultFile::UnencodableRow);
+    QVERIFY2(error->description.contains(QStringLiteral("%1 行目").arg(badRow + 1)),
+             qPrintable(error->description));
+    QVERIFY2(error->description.contains(u'「' + shown + u'」'), qPrintable(error->description));
+    QVERIFY2(error->description.contains(badText.left(2)), qPrintable(error->description));
+    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.txt"});
+}
+
+void TestResults::message() {
+    QCOMPARE(ResultFile::message({5, QStringLiteral("Is a directory")}),
+             QStringLiteral("エラー番号 = 5\rIs a directory"));
+}
+
+QTEST_GUILESS_MAIN(TestResults)
+#include "tst_results.moc"
