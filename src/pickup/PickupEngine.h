@@ -1,0 +1,70 @@
+#pragma once
+
+#include "conditions/ConditionEntry.h"
+#include "conditions/ConditionList.h"
+#include "pickup/PhraseMatcher.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+class RowStore;
+
+// The entries of the four lists as the window holds them.
+struct PickupConditions {
+    std::span<const ConditionEntry> outAnd; // "NOT AND": removed when all match
+    std::span<const ConditionEntry> outOr;  // "NOT OR": removed when one matches
+    std::span<const ConditionEntry> inAnd;  // "AND": picked only when all match
+    std::span<const ConditionEntry> inOr;   // "OR": picked only when one matches
+};
+
+// Why the lists cannot run: the first entry (lists in their fixed order, entries top first)
+// whose column text is not a column of the table, or whose pattern is malformed.
+struct PickupCompileError {
+    enum class Reason { BadColumn, UnclosedGroup, ReversedRange };
+    ConditionList list = ConditionList::OutAND;
+    qsizetype entryIndex = 0; // 0-based, top first
+    ConditionEntry entry;
+    Reason reason = Reason::BadColumn;
+    QString message; // for the user, names the list, the column text and the phrase
+};
+
+// The pickup's verdict over source rows, with the four lists compiled once.
+//
+// Subject of an entry: column 0 = the row's whole text (its fields joined by ","), column n =
+// field n. A row is removed when at least one exclusion list has entries and it satisfies every
+// non-empty exclusion list ("NOT AND": all entries match, "NOT OR": one entry matches). A row that
+// is not removed is picked when it satisfies every non-empty inclusion list ("AND": all entries
+// match, "OR": one entry matches).
+class PickupEngine {
+public:
+    // Parses a column text: decimal digits "0".."9" only, value 0 .. commaCount + 1.
+    static std::optional<int> parseColumn(QStringView text, int commaCount);
+
+    // Compiles the lists for a table with commaCount commas per row.
+    static std::optional<PickupEngine> compile(const PickupConditions& conditions, int commaCount,
+                                               PickupCompileError* error = nullptr);
+
+    bool picks(const RowStore& store, qint64 row) const;
+
+    // Appends the rows of [begin, end) that are picked, in order.
+    void pickRange(const RowStore& store, qint64 begin, qint64 end,
+                   std::vector<std::uint32_t>& out) const;
+
+private:
+    struct Entry {
+        int column; // 0 = whole row, n = field n - 1 of the store
+        PhraseMatcher matcher;
+        int cursor = -1; // a row-text search: its slot in the Scan's cursors, else -1
+    };
+    class Scan;
+
+    std::vector<Entry> m_outAnd;
+    std::vector<Entry> m_outOr;
+    std::vector<Entry> m_inAnd;
+    std::vector<Entry> m_inOr;
+    int m_cursors = 0; // entries that search the row text for a phrase
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class PickupEngine;
+class RowStore;
+
+// One pickup over rows 0 .. rowCount - 1 of a store, done in time slices so that the caller can
+// let the event loop run between them. Inside a slice the rows may be split over two threads;
+// the picked rows stay in source order.
+//
+// The picked rows are kept in fixed-size chunks while the run goes (4 bytes a row, no copy when
+// they grow); takeRows() hands them over as one vector of exactly their size.
+class PickupRun {
+public:
+    // threadCount 0 = as many as the machine has, at most 2.
+    PickupRun(const RowStore& store, const PickupEngine& engine, qint64 rowCount,
+              int threadCount = 0);
+    ~PickupRun();
+    PickupRun(const PickupRun&) = delete;
+    PickupRun& operator=(const PickupRun&) = delete;
+
+    // Tests rows for about budget (at least one small batch), then returns.
+    void runSlice(std::chrono::nanoseconds budget);
+
+    bool done() const { return m_next >= m_rowCount; }
+    qint64 rowCount() const { return m_rowCount; }
+    qint64 rowsDone() const { return m_next; }
+    qint64 pickedCount() const { return m_picked; }
+    int threadCount() const { return m_threads; }
+
+    // The picked rows in source order; the run keeps none afterwards.
+    std::vector<std::uint32_t> takeRows();
+
+private:
+    void runBatch(qint64 rows);
+    void keep(const std::vector<std::uint32_t>& rows);
+
+    static constexpr size_t kChunk = 1 << 16;
+
+    const RowStore& m_store;
+    const PickupEngine& m_engine;
+    qint64 m_rowCount;
+    int m_threads;
+    qint64 m_next = 0;
+    qint64 m_picked = 0;
+    double m_rowsPerNs = 0; // measured speed, 0 until the first batch
+    qint64 m_lastBatch = 0;
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_chunks;
+    std::vector<std::uint32_t> m_part[2]; // one batch's picks per thread, reused
+};

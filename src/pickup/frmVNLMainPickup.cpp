@@ -1,0 +1,141 @@
+// Start and Stop: the pickup run over the source rows.
+#include "main_window/frmVNLMain.h"
+
+#include "conditions/ConditionListModel.h"
+#include "main_window/Platform.h"
+#include "pickup/PickupEngine.h"
+#include "pickup/PickupRun.h"
+#include "results/ResultListModel.h"
+
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QTreeView>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <queue>
+
+namespace {
+
+// Rows whose text is measured when the result column is sized: all of them up to this many,
+// otherwise this many of the longest (by code units; measuring millions of rows would take
+// seconds).
+constexpr qint64 kMeasuredRows = 64;
+
+// Sizes the result list's one column to its widest item and its header, and at least to the
+// list's visible width.
+void autoSizeResultColumn(QTreeView* view, const ResultListModel* model) {
+    const qint64 count = model->count();
+    std::vector<qint64> measured;
+    if (count <= kMeasuredRows) {
+        for (qint64 pos = 0; pos < count; ++pos)
+            measured.push_back(pos);
+    } else {
+        // The longest rows, kept in a small min-heap of (length, position).
+        using Item = std::pair<qsizetype, qint64>;
+        std::priority_queue<Item, std::vector<Item>, std::greater<>> longest;
+        for (qint64 pos = 0; pos < count; ++pos) {
+            const qsizetype length = model->rowText(pos).size();
+            if (qint64(longest.size()) < kMeasuredRows) {
+                longest.emplace(length, pos);
+            } else if (length > longest.top().first) {
+                longest.pop();
+                longest.emplace(length, pos);
+            }
+        }
+        for (; !longest.empty(); longest.pop())
+            measured.push_back(longest.top().second);
+    }
+
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.font = view->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.widget = view;
+    QAbstractItemDelegate* delegate = view->itemDelegate();
+    int width = view->header()->sectionSizeHint(0);
+    for (const qint64 pos : measured) {
+        const QModelIndex index = model->index(int(pos), 0);
+        width = std::max(width, delegate->sizeHint(option, index).width());
+    }
+    width = std::max(width, view->viewport()->width());
+    view->header()->resizeSection(0, width);
+}
+
+} // namespace
+
+void frmVNLMain::myPickupStart() {
+    // Every entry is checked before anything changes: a column the table does not have or a
+    // malformed pattern ends the command here, with the window as it was.
+    const PickupConditions conditions{conditionList(ConditionList::OutAND).model->entries(),
+                                      conditionList(ConditionList::OutOR).model->entries(),
+                                      conditionList(ConditionList::InAND).model->entries(),
+                                      conditionList(ConditionList::InOR).model->entries()};
+    PickupCompileError error;
+    const std::optional<PickupEngine> engine =
+        PickupEngine::compile(conditions, CommaCount, &error);
+    if (!engine) {
+        platform().messageBox(this, error.message, Platform::Critical, QStringLiteral("エラー"));
+        return;
+    }
+
+    myControlsDisable();
+    fraProgressbar->show();
+    lvwOriginalData->hide();
+    lvwPickupData->hide();
+    lblStatus->setText(QStringLiteral("ピックアップ中..."));
+    m_resultModel->clear();
+    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    // The rows to scan, as the status bar shows them; never more than the table holds.
+    const qint64 rowCount = std::clamp<qint64>(panelText(QStringLiteral("S_Original")).toLongLong(),
+                                               0, m_store.rowCount());
+    StopRequested = false;
+
+    PickupRun run(m_store, *engine, rowCount);
+    const std::chrono::milliseconds slice(std::max(jobSliceMs, 1));
+    qint64 shownPicked = 0;
+    while (!run.done()) {
+        run.runSlice(slice);
+        // The bar's range is the last load's line count; it only moves when its value changes.
+        mProgress::ProgressSetPos(ProgressWindow, int(std::min<qint64>(run.rowsDone(), INT_MAX)));
+        if (run.pickedCount() != shownPicked) {
+            shownPicked = run.pickedCount();
+            setPanelText(QStringLiteral("S_Pickup"), QString::number(shownPicked));
+        }
+        QCoreApplication::processEvents();
+        if (StopRequested)
+            break;
+    }
+
+    if (StopRequested) {
+        m_resultModel->clear();
+        setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    } else {
+        m_resultModel->setRows(run.takeRows());
+        for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
+            toolbarButton(QString::fromLatin1(key))->setEnabled(true);
+        cmdSend->setEnabled(true);
+        lvwPickupData->show();
+        autoSizeResultColumn(lvwPickupData, m_resultModel);
+        lvwPickupData->setFocus();
+    }
+    fraProgressbar->hide();
+    myControlsEnable();
+}
+
+void frmVNLMain::myPickupStop() {
+    // The running load or pickup sees the flag after its next turn of the event loop.
+    StopRequested = true;
+    lvwOriginalData->show();
+    lvwPickupData->hide();
+    m_resultModel->clear();
+    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+}

@@ -1,0 +1,260 @@
+// Start and Stop of the pickup, driven through the real window.
+#include "GuiTestSupport.h"
+
+#include "conditions/ConditionListModel.h"
+#include "results/ResultListModel.h"
+#include "source/SourceTableModel.h"
+
+#include <QFontMetrics>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace {
+
+const char* const kResultCommands[] = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
+
+// Puts rows into the source table as a finished load leaves it.
+void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
+    w->store().reset(commaCount);
+    for (const QString& line : lines)
+        w->store().appendLine(line);
+    w->CommaCount = commaCount;
+    w->sourceModel()->refresh();
+    w->setPanelText(QStringLiteral("S_Original"), QString::number(lines.size()));
+    w->myStartCheck();
+}
+
+void addEntry(TestWindow& w, ConditionList id, const QString& column, const QString& phrase) {
+    w->conditionList(id).model->appendEntry({column, phrase});
+    w->myStartCheck();
+}
+
+void clearLists(TestWindow& w) {
+    for (ConditionList id : kConditionListOrder)
+        w->conditionList(id).model->clear();
+}
+
+QStringList resultTexts(const TestWindow& w) {
+    QStringList texts;
+    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
+        texts << w->resultModel()->rowText(i).toString();
+    return texts;
+}
+
+// Presses Start the way the toolbar does: only while the button is enabled.
+void pressStart(TestWindow& w) {
+    QAction* start = w->toolbarButton(QStringLiteral("M_Start"));
+    QVERIFY(start->isEnabled());
+    start->trigger();
+}
+
+QStringList manyRows(int count) {
+    QStringList lines;
+    lines.reserve(count);
+    for (int i = 0; i < count; ++i)
+        lines << QStringLiteral("%1,name%2,%3").arg(i).arg(i % 10).arg(i % 3 ? "x" : "y");
+    return lines;
+}
+
+} // namespace
+
+class TestGuiPickup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void completedRunShowsPickedRowsInOrder();
+    void completedRunWithNoRowEnablesResultCommands();
+    void resultColumnFitsWidestRowAndView();
+    void stopMidRun();
+    void secondRunClearsTheFirst();
+    void entryCheckStopsBeforeTheFirstRow_data();
+    void entryCheckStopsBeforeTheFirstRow();
+};
+
+void TestGuiPickup::completedRunShowsPickedRowsInOrder() {
+    TestWindow w;
+    w->show();
+    loadRows(w, 2, {"1,東京,a", "2,大阪,b", "3,東京都,c", "4,京都,d"});
+    addEntry(w, ConditionList::InAND, "2", "*京*");
+    addEntry(w, ConditionList::OutOR, "0", "d");
+    pressStart(w);
+
+    QCOMPARE(resultTexts(w), (QStringList{"1,東京,a", "3,東京都,c"}));
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("2"));
+    QCOMPARE(w.child<QLabel>("lblStatus")->text(), QStringLiteral("ピックアップ中..."));
+    QVERIFY(!w->isBusy());
+    QVERIFY(w->lvwPickupData->isVisible());
+    QVERIFY(!w->lvwOriginalData->isVisible());
+    QVERIFY(!w->fraProgressbar->isVisible());
+    QCOMPARE(w->progressWindow()->value(), 4);
+    for (const char* key : kResultCommands)
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(w->cmdSend->isEnabled());
+    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(w.enabled(QStringLiteral("M_Open")));
+    QVERIFY(!w.enabled(QStringLiteral("M_Stop")));
+    QVERIFY(w->fraWordSet->isEnabled());
+}
+
+void TestGuiPickup::completedRunWithNoRowEnablesResultCommands() {
+    TestWindow w;
+    w->show();
+    loadRows(w, 1, {"a,b", "c,d"});
+    addEntry(w, ConditionList::InOR, "0", "zzz");
+    pressStart(w);
+
+    QCOMPARE(w->resultModel()->count(), 0);
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
+    for (const char* key : kResultCommands)
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(w->cmdSend->isEnabled());
+    QVERIFY(w->lvwPickupData->isVisible());
+    QVERIFY(!w->lvwOriginalData->isVisible());
+    QVERIFY(!w->isBusy());
+}
+
+void TestGuiPickup::resultColumnFitsWidestRowAndView() {
+    TestWindow w;
+    w->show();
+    // More rows than are measured one by one, the longest somewhere in the middle.
+    QStringList lines = manyRows(500);
+    const QString longest = QStringLiteral("250,") + QString(300, u'漢') + QStringLiteral(",x");
+    lines[250] = longest;
+    loadRows(w, 2, lines);
+    addEntry(w, ConditionList::InAND, "3", "x");
+    pressStart(w);
+    QVERIFY(resultTexts(w).contains(longest));
+    const int width = w->lvwPickupData->header()->sectionSize(0);
+    QVERIFY(width >= QFontMetrics(w->lvwPickupData->font()).horizontalAdvance(longest));
+    QVERIFY(width >= w->lvwPickupData->viewport()->width());
+
+    // Short rows: the column still fills the visible width.
+    clearLists(w);
+    loadRows(w, 0, {"a", "b"});
+    addEntry(w, ConditionList::InAND, "0", "a");
+    pressStart(w);
+    QCOMPARE(w->lvwPickupData->header()->sectionSize(0), w->lvwPickupData->viewport()->width());
+}
+
+void TestGuiPickup::stopMidRun() {
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 1;
+    const int rows = 300000;
+    loadRows(w, 2, manyRows(rows));
+    addEntry(w, ConditionList::InAND, "3", "x"); // two rows in three
+    bool stopWasEnabled = false;
+    bool busyAtStop = false;
+    QTimer::singleShot(0, w.window.get(), [&] {
+        QAction* stop = w->toolbarButton(QStringLiteral("M_Stop"));
+        stopWasEnabled = stop->isEnabled();
+        busyAtStop = w->isBusy();
+        stop->trigger();
+    });
+    pressStart(w);
+
+    QVERIFY(stopWasEnabled);
+    QVERIFY(busyAtStop);
+    QVERIFY(w->progressWindow()->value() < rows); // ended before the last row
+    QCOMPARE(w->resultModel()->count(), 0);
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
+    QVERIFY(!w->lvwPickupData->isVisible());
+    QVERIFY(w->lvwOriginalData->isVisible());
+    QVERIFY(!w->fraProgressbar->isVisible());
+    for (const char* key : kResultCommands)
+        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(!w->cmdSend->isEnabled());
+    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(!w->isBusy());
+}
+
+void TestGuiPickup::secondRunClearsTheFirst() {
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 1;
+    QStringList lines = manyRows(50000);
+    loadRows(w, 2, lines);
+    addEntry(w, ConditionList::InAND, "2", "name3");
+    pressStart(w);
+    QCOMPARE(w->resultModel()->count(), 5000);
+
+    clearLists(w);
+    addEntry(w, ConditionList::InAND, "1", "7");
+    addEntry(w, ConditionList::InAND, "1", "??");
+    // At the first turn of the event loop of the second run, the first results are gone.
+    qint64 countDuringRun = -1;
+    QString pickedDuringRun;
+    QTimer::singleShot(0, w.window.get(), [&] {
+        countDuringRun = w->resultModel()->count();
+        pickedDuringRun = w->panelText(QStringLiteral("S_Pickup"));
+    });
+    pressStart(w);
+    QStringList expected;
+    for (const QString& line : lines)
+        if (line.section(u',', 0, 0).size() == 2 && line.section(u',', 0, 0).contains(u'7'))
+            expected << line;
+    QCOMPARE(countDuringRun, 0);
+    QVERIFY(pickedDuringRun.toInt() <= expected.size()); // this run's own count, not 5000
+    QCOMPARE(resultTexts(w), expected);
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QString::number(expected.size()));
+}
+
+void TestGuiPickup::entryCheckStopsBeforeTheFirstRow_data() {
+    QTest::addColumn<int>("list");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("column past the table") << int(ConditionList::OutAND) << "4"
+                                           << "a"
+                                           << "NOT AND";
+    QTest::newRow("empty column") << int(ConditionList::OutOR) << ""
+                                  << "a"
+                                  << "NOT OR";
+    QTest::newRow("column with a letter") << int(ConditionList::InAND) << "1x"
+                                          << "a"
+                                          << "AND";
+    QTest::newRow("unclosed group") << int(ConditionList::InOR) << "0"
+                                    << "*[ab"
+                                    << "OR";
+}
+
+void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
+    QFETCH(int, list);
+    QFETCH(QString, column);
+    QFETCH(QString, phrase);
+    QFETCH(QString, name);
+    TestWindow w;
+    w->show();
+    loadRows(w, 2, {"a,b,c", "d,e,f"});
+    addEntry(w, ConditionList::InOR, "0", "a");
+    pressStart(w);
+    QCOMPARE(resultTexts(w), QStringList{"a,b,c"});
+
+    // A list file can bring any column text; the window's own registration cannot.
+    addEntry(w, ConditionList(list), column, phrase);
+    pressStart(w);
+
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages.front();
+    QCOMPARE(m.style, 16);
+    QCOMPARE(m.title, QStringLiteral("エラー"));
+    QVERIFY2(m.prompt.contains(QStringLiteral("「%1」").arg(name)), qPrintable(m.prompt));
+    QVERIFY2(m.prompt.contains(QStringLiteral("列: %1、").arg(column)), qPrintable(m.prompt));
+    QVERIFY2(m.prompt.contains(QStringLiteral("語句: %1）").arg(phrase)), qPrintable(m.prompt));
+
+    // Nothing was cleared and the window is idle, the earlier results still usable.
+    QCOMPARE(resultTexts(w), QStringList{"a,b,c"});
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("1"));
+    QVERIFY(w->lvwPickupData->isVisible());
+    QVERIFY(!w->fraProgressbar->isVisible());
+    QVERIFY(!w->isBusy());
+    for (const char* key : kResultCommands)
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(w.enabled(QStringLiteral("M_Open")));
+}
+
+QTEST_MAIN(TestGuiPickup)
+#include "tst_gui_pickup.moc"

@@ -1,0 +1,591 @@
+#include "pickup/PhraseMatcher.h"
+#include "pickup/PickupEngine.h"
+#include "pickup/PickupRun.h"
+#include "source/RowStore.h"
+
+#include <QTest>
+
+#include <chrono>
+#include <random>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::unique_ptr<RowStore> makeStore(int commaCount, const QStringList& lines) {
+    auto store = std::make_unique<RowStore>();
+    store->reset(commaCount);
+    for (const QString& line : lines)
+        store->appendLine(line);
+    return store;
+}
+
+struct Lists {
+    std::vector<ConditionEntry> outAnd, outOr, inAnd, inOr;
+    PickupConditions conditions() const { return {outAnd, outOr, inAnd, inOr}; }
+};
+
+// The verdict exactly as the row loop states it, step by step, with plain substring tests.
+bool referencePicks(const RowStore& store, qint64 row, const Lists& l) {
+    auto match = [&](const ConditionEntry& e) {
+        const int col = e.column.toInt();
+        const QStringView subject = col == 0 ? store.rowText(row) : store.field(row, col - 1);
+        return subject.contains(e.phrase);
+    };
+    bool outAndVerdict = l.outAnd.empty();
+    for (const auto& e : l.outAnd)
+        if (!match(e))
+            outAndVerdict = true;
+    bool outOrVerdict = true;
+    for (const auto& e : l.outOr)
+        if (match(e)) {
+            outOrVerdict = false;
+            break;
+        }
+    bool inAndVerdict = l.inAnd.empty();
+    for (const auto& e : l.inAnd) {
+        if (!match(e)) {
+            inAndVerdict = false;
+            break;
+        }
+        inAndVerdict = true;
+    }
+    bool inOrVerdict = l.inOr.empty();
+    for (const auto& e : l.inOr)
+        if (match(e))
+            inOrVerdict = true;
+    const bool outAndUsed = !l.outAnd.empty();
+    const bool outOrUsed = !l.outOr.empty();
+    const bool excluded = (outAndUsed && outOrUsed && !outAndVerdict && !outOrVerdict) ||
+                          (!outAndUsed && outOrUsed && !outOrVerdict) ||
+                          (outAndUsed && !outOrUsed && !outAndVerdict);
+    return !excluded && inAndVerdict && inOrVerdict;
+}
+
+std::vector<std::uint32_t> pickAll(const RowStore& store, const Lists& l) {
+    PickupCompileError error;
+    const auto engine = PickupEngine::compile(l.conditions(), store.commaCount(), &error);
+    if (!engine)
+        qFatal("compile failed: %s", qPrintable(error.message));
+    std::vector<std::uint32_t> rows;
+    engine->pickRange(store, 0, store.rowCount(), rows);
+    return rows;
+}
+
+} // namespace
+
+class tst_pickup : public QObject {
+    Q_OBJECT
+private slots:
+    void matcher_data();
+    void matcher();
+    void matcherErrors_data();
+    void matcherErrors();
+    void findAgreesWithPlainSearch();
+    void patternAgreesWithBacktrackingReference();
+    void verdictOverListCombinations_data();
+    void verdictOverListCombinations();
+    void edgeCases_data();
+    void edgeCases();
+    void entryCheck_data();
+    void entryCheck();
+    void entryCheckReportsFirstBadEntryInListOrder();
+    void rowTextSearchStaysInsideEachRow_data();
+    void rowTextSearchStaysInsideEachRow();
+    void runInSlicesMatchesOneGo_data();
+    void runInSlicesMatchesOneGo();
+    void runStopsWithinItsBudget();
+};
+
+void tst_pickup::matcher_data() {
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<bool>("expected");
+
+    auto row = [](const char* name, const QString& phrase, const QString& subject, bool expected) {
+        QTest::newRow(name) << phrase << subject << expected;
+    };
+    // Substring tests.
+    row("substring whole", "abc", "abc", true);
+    row("substring inside", "abc", "xabcx", true);
+    row("substring absent", "abc", "abx", false);
+    row("substring longer than subject", "abcd", "abc", false);
+    row("substring at end", "abc", "xxxxxxxxxxxxxxxxxxxxabc", true);
+    row("substring at long end", "xyz", QString(1000, u'a') + "xyz", true);
+    row("substring near miss in long text", "xyz", QString(1000, u'x') + "xy", false);
+    row("case counts", "ABC", "abc", false);
+    row("full width differs", "ＡＢＣ", "ABC", false);
+    row("hiragana vs katakana", "あい", "アイ", false);
+    row("kanji substring", "東京", "住所,東京都,品川", true);
+    row("one unit", "京", "東京都", true);
+    row("brackets literal", "[1]", "a[1]b", true);
+    row("brackets not a group", "[1]", "1", false);
+    row("open bracket alone is substring", "[ab", "x[abx", true);
+    row("negation without wildcard is substring", "[!a]", "[!a]", true);
+    row("empty phrase non-empty subject", "", "a", true);
+    row("empty phrase empty subject", "", "", false);
+    row("comma across columns", "a,b", "xa,by", true);
+    // Patterns: whole subject.
+    row("abc* prefix", "abc*", "abcx", true);
+    row("abc* exact", "abc*", "abc", true);
+    row("abc* not inside", "abc*", "xabc", false);
+    row("*abc suffix", "*abc", "xxabc", true);
+    row("*abc not prefix", "*abc", "abcx", false);
+    row("*abc* inside", "*abc*", "xxabcxx", true);
+    row("a?c", "a?c", "abc", true);
+    row("a?c longer", "a?c", "abcd", false);
+    row("a?c shorter", "a?c", "ac", false);
+    row("? one kanji", "?", "東", true);
+    row("# digit", "#", "7", true);
+    row("# two digits", "#", "77", false);
+    row("# letter", "#", "a", false);
+    row("# full-width digit", "#", "７", false);
+    row("# empty", "#", "", false);
+    row("*#* has digit", "*#*", "ab3cd", true);
+    row("*#* no digit", "*#*", "abcd", false);
+    row("*#* only digit", "*#*", "5", true);
+    row("star alone empty", "*", "", true);
+    row("star alone text", "*", "anything", true);
+    row("double star", "a**b", "ab", true);
+    row("star needs backtrack", "*ab*ab", "abxab", true);
+    row("star repeated segment", "*aab", "aaab", true);
+    row("star no room", "ab*ba", "aba", false);
+    row("star middle order", "*a*b*", "ba", false);
+    row("star middle order ok", "*a*b*", "xaxbx", true);
+    row("mixed segment", "*1#?3*", "xx12a3yy", true);
+    row("mixed segment no", "*1#?3*", "xx1a23yy", false);
+    row("mixed segment second place", "*1#?3*", "1x1523", true);
+    row("group", "[abc]*", "b1", true);
+    row("group miss", "[abc]*", "d1", false);
+    row("negated group", "[!a-c]*", "d", true);
+    row("negated group miss", "[!a-c]*", "b", false);
+    row("range", "[a-c]#", "b5", true);
+    row("range upper bound", "[a-c]#", "c5", true);
+    row("range outside", "[a-c]#", "d5", false);
+    row("dash last literal", "[a-]*", "-", true);
+    row("dash last member a", "[a-]*", "a", true);
+    row("dash last not range", "[a-]*", "b", false);
+    row("dash first literal", "[-a]*", "-x", true);
+    row("dash after bang literal", "[!-a]*", "-", false);
+    row("dash after bang other", "[!-a]*", "b", true);
+    row("dash between ranges", "[a-c-e]*", "-", true);
+    row("dash between ranges e", "[a-c-e]*", "e", true);
+    row("dash between ranges d", "[a-c-e]*", "d", false);
+    row("star in group literal", "[*]", "*", true);
+    row("star in group not any", "[*]", "a", false);
+    row("question in group literal", "[?]*", "?x", true);
+    row("question in group not any", "[?]*", "ax", false);
+    row("hash in group literal", "[#]*", "#", true);
+    row("hash in group not digit", "[#]*", "1", false);
+    row("open bracket in group", "[[]*", "[", true);
+    row("close bracket outside group", "]*", "]x", true);
+    row("bang later in group", "[a!]*", "!", true);
+    row("empty group matches nothing", "[]*", "", false);
+    row("empty group matches nothing 2", "*[]*", "abc", false);
+    row("negated empty group any one", "[!]*", "x", true);
+    row("negated empty group needs one", "[!]*", "", false);
+    row("case in pattern", "ABC*", "abc", false);
+    row("width in pattern", "ＡＢＣ*", "ABC", false);
+    row("kanji range", "[一-龠]*", "東京", true);
+    row("kanji range miss", "[一-龠]*", "とうきょう", false);
+    row("column 0 prefix sees separator", "abc*", "abcd,x,y", true);
+    row("column 0 exact middle column", "*,abc,*", "x,abc,y", true);
+    row("column 0 middle not first", "*,abc,*", "abc,x,y", false);
+    row("column 0 middle partial", "*,abc,*", "x,abcd,y", false);
+}
+
+void tst_pickup::matcher() {
+    QFETCH(QString, phrase);
+    QFETCH(QString, subject);
+    QFETCH(bool, expected);
+    const auto m = PhraseMatcher::compile(phrase);
+    QVERIFY(m.has_value());
+    QCOMPARE(m->isPattern(), PhraseMatcher::isPattern(phrase));
+    QCOMPARE(m->matches(subject), expected);
+}
+
+void tst_pickup::matcherErrors_data() {
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<int>("error");
+    QTest::newRow("unclosed") << "[abc*" << int(PhraseMatcher::Error::UnclosedGroup);
+    QTest::newRow("unclosed at end") << "abc*[" << int(PhraseMatcher::Error::UnclosedGroup);
+    QTest::newRow("unclosed negated") << "#[!" << int(PhraseMatcher::Error::UnclosedGroup);
+    QTest::newRow("second group unclosed") << "[a]*[b" << int(PhraseMatcher::Error::UnclosedGroup);
+    QTest::newRow("reversed range") << "[z-a]*" << int(PhraseMatcher::Error::ReversedRange);
+    QTest::newRow("fine: substring with open bracket") << "[abc" << int(PhraseMatcher::Error::None);
+    QTest::newRow("fine: one-unit range") << "[a-a]*" << int(PhraseMatcher::Error::None);
+    QTest::newRow("fine: empty group") << "[]*" << int(PhraseMatcher::Error::None);
+}
+
+void tst_pickup::matcherErrors() {
+    QFETCH(QString, phrase);
+    QFETCH(int, error);
+    PhraseMatcher::Error got = PhraseMatcher::Error::ReversedRange;
+    const auto m = PhraseMatcher::compile(phrase, &got);
+    QCOMPARE(int(got), error);
+    QCOMPARE(m.has_value(), error == int(PhraseMatcher::Error::None));
+}
+
+void tst_pickup::findAgreesWithPlainSearch() {
+    // The vector search against std::search over many random texts of a small alphabet, so that
+    // near misses, edges of the eight-unit blocks and overlapping hits all occur.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> letter(0, 2);
+    for (int round = 0; round < 6000; ++round) {
+        const int n = int(rng() % (round % 2 ? 60 : 200)); // both the short and the long path
+        const int m = 1 + int(rng() % 6);
+        std::u16string text(size_t(n), u'a');
+        std::u16string needle(size_t(m), u'a');
+        for (auto& c : text)
+            c = char16_t(u'a' + letter(rng));
+        for (auto& c : needle)
+            c = char16_t(u'a' + letter(rng));
+        const auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end());
+        const qsizetype expected = it == text.end() ? -1 : qsizetype(it - text.begin());
+        QCOMPARE(PhraseMatcher::find(text.data(), n, needle.data(), m), expected);
+    }
+}
+
+// Plain recursive matcher of the pattern language (exponential, fine for short texts).
+bool referenceMatch(QStringView p, QStringView s) {
+    if (p.isEmpty())
+        return s.isEmpty();
+    const QChar c = p.front();
+    if (c == u'*')
+        return referenceMatch(p.sliced(1), s) || (!s.isEmpty() && referenceMatch(p, s.sliced(1)));
+    if (s.isEmpty())
+        return false;
+    const QChar u = s.front();
+    if (c == u'[') {
+        qsizetype k = 1;
+        const bool negated = p.size() > 1 && p[1] == u'!';
+        if (negated)
+            k = 2;
+        const qsizetype close = p.indexOf(u']', k);
+        bool in = false;
+        for (qsizetype j = k; j < close; ++j) {
+            if (j + 2 < close && p[j + 1] == u'-') {
+                in = in || (u >= p[j] && u <= p[j + 2]);
+                j += 2;
+            } else {
+                in = in || u == p[j];
+            }
+        }
+        return in != negated && referenceMatch(p.sliced(close + 1), s.sliced(1));
+    }
+    const bool one = c == u'?' || (c == u'#' && u >= u'0' && u <= u'9') || c == u;
+    return one && referenceMatch(p.sliced(1), s.sliced(1));
+}
+
+void tst_pickup::patternAgreesWithBacktrackingReference() {
+    std::mt19937 rng(3);
+    const QStringList pieces = {"a", "b", "1", "*", "*", "?", "#", "[ab]", "[!a]", "[0-1]", "ab"};
+    const QString units = "ab1-";
+    for (int round = 0; round < 20000; ++round) {
+        QString pattern;
+        const int parts = 1 + int(rng() % 6);
+        for (int k = 0; k < parts; ++k)
+            pattern += pieces[int(rng() % pieces.size())];
+        if (!PhraseMatcher::isPattern(pattern))
+            pattern.insert(rng() % 2 ? 0 : pattern.size(), u'*');
+        QString subject;
+        const int n = int(rng() % 9);
+        for (int k = 0; k < n; ++k)
+            subject += units[int(rng() % units.size())];
+        const auto m = PhraseMatcher::compile(pattern);
+        QVERIFY2(m, qPrintable(pattern));
+        if (m->matches(subject) != referenceMatch(pattern, subject))
+            QFAIL(qPrintable(QStringLiteral("pattern %1, subject %2").arg(pattern, subject)));
+    }
+}
+
+void tst_pickup::verdictOverListCombinations_data() {
+    QTest::addColumn<int>("mask"); // bit 0 NOT AND, 1 NOT OR, 2 AND, 3 OR in use
+    for (int mask = 0; mask < 16; ++mask) {
+        QTest::newRow(qPrintable(QStringLiteral("%1%2%3%4")
+                                     .arg(mask & 1 ? "NOTAND " : "")
+                                     .arg(mask & 2 ? "NOTOR " : "")
+                                     .arg(mask & 4 ? "AND " : "")
+                                     .arg(mask & 8 ? "OR" : "")
+                                     .append(mask == 0 ? "none" : "")))
+            << mask;
+    }
+}
+
+void tst_pickup::verdictOverListCombinations() {
+    QFETCH(int, mask);
+    // Two entries per list in use, each with its own letter; the rows hold every combination of
+    // the eight letters, so every entry matches and fails in every combination of the others.
+    Lists l;
+    if (mask & 1)
+        l.outAnd = {{"0", "a"}, {"2", "b"}};
+    if (mask & 2)
+        l.outOr = {{"1", "c"}, {"0", "d"}};
+    if (mask & 4)
+        l.inAnd = {{"3", "e"}, {"0", "f"}};
+    if (mask & 8)
+        l.inOr = {{"2", "g"}, {"0", "h"}};
+    QStringList lines;
+    for (int bits = 0; bits < 256; ++bits) {
+        QString cols[3];
+        // Column-bound letters go to their column, whole-row letters to a varying column.
+        const char* letters = "abcdefgh";
+        const int homes[8] = {bits % 3, 1, 0, (bits / 3) % 3, 2, (bits / 9) % 3, 1, bits % 2};
+        for (int k = 0; k < 8; ++k)
+            if (bits & (1 << k))
+                cols[homes[k]] += QChar(letters[k]);
+        lines << cols[0] + "," + cols[1] + "," + cols[2];
+    }
+    const auto store = makeStore(2, lines);
+    std::vector<std::uint32_t> expected;
+    for (qint64 r = 0; r < store->rowCount(); ++r)
+        if (referencePicks(*store, r, l))
+            expected.push_back(std::uint32_t(r));
+    QCOMPARE(pickAll(*store, l), expected);
+}
+
+void tst_pickup::edgeCases_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QVariantList>("lists"); // four QVariantLists of "column|phrase"
+    QTest::addColumn<QList<int>>("picked");
+
+    auto lists = [](QStringList outAnd, QStringList outOr, QStringList inAnd, QStringList inOr) {
+        return QVariantList{outAnd, outOr, inAnd, inOr};
+    };
+    QTest::newRow("only NOT OR removes matching rows")
+        << QStringList{"ax,1", "b,2", "c,x"} << lists({}, {"0|x"}, {}, {}) << QList<int>{1};
+    QTest::newRow("both exclusions: removed only with both")
+        << QStringList{"a,1", "b,2", "ab,3", "c,4"} << lists({"0|a"}, {"0|b"}, {}, {})
+        << QList<int>{0, 1, 3};
+    QTest::newRow("AND with OR") << QStringList{"a,b", "a,c", "a,d", "b,c", "abc,"}
+                                 << lists({}, {}, {"0|a"}, {"0|b", "0|c"}) << QList<int>{0, 1, 4};
+    QTest::newRow("substring on column 2")
+        << QStringList{"1,abc,x", "2,xabcx,x", "abc,2,x", "3,ab,abc"}
+        << lists({}, {}, {"2|abc"}, {}) << QList<int>{0, 1};
+    QTest::newRow("prefix pattern on column 2")
+        << QStringList{"1,abcx,x", "2,xabc,x"} << lists({}, {}, {"2|abc*"}, {}) << QList<int>{0};
+    QTest::newRow("one digit on column 3") << QStringList{"a,b,7", "a,b,77", "a,b,x", "7,7,"}
+                                           << lists({}, {}, {"3|#"}, {}) << QList<int>{0};
+    QTest::newRow("digit anywhere in column 3") << QStringList{"a,b,x7x", "a,b,xx", "1,2,"}
+                                                << lists({}, {}, {"3|*#*"}, {}) << QList<int>{0};
+    QTest::newRow("column 1 is the first column only")
+        << QStringList{"xa,by", "x,a,b"} << lists({}, {}, {"1|a,b"}, {}) << QList<int>{};
+    QTest::newRow("column 0 crosses column boundary")
+        << QStringList{"xa,by,z", "x,ab,y"} << lists({}, {}, {"0|a,b"}, {}) << QList<int>{0};
+    QTest::newRow("empty phrase matches non-empty subject")
+        << QStringList{"a,,c", ",b,"} << lists({}, {}, {"2|"}, {}) << QList<int>{1};
+    QTest::newRow("empty phrase on empty row")
+        << QStringList{"", "a"} << lists({}, {}, {"0|"}, {}) << QList<int>{1};
+    QTest::newRow("empty fields join with commas")
+        << QStringList{"a,,c"} << lists({}, {}, {"0|a,,c"}, {}) << QList<int>{0};
+    QTest::newRow("last column") << QStringList{"a,b,c", "a,b,x"} << lists({}, {}, {"3|c"}, {})
+                                 << QList<int>{0};
+    QTest::newRow("leading zeros in column text")
+        << QStringList{"a,b,c", "a,c,x"} << lists({}, {}, {"02|c"}, {}) << QList<int>{1};
+    QTest::newRow("pattern on whole row sees commas")
+        << QStringList{"abcd,x,y", "x,abcd,y"} << lists({}, {}, {"0|abc*"}, {}) << QList<int>{0};
+    QTest::newRow("NOT AND partial match keeps row")
+        << QStringList{"a,b", "a,x", "x,b"} << lists({"1|a", "2|b"}, {}, {}, {})
+        << QList<int>{1, 2};
+}
+
+void tst_pickup::edgeCases() {
+    QFETCH(QStringList, lines);
+    QFETCH(QVariantList, lists);
+    QFETCH(QList<int>, picked);
+    Lists l;
+    std::vector<ConditionEntry>* targets[4] = {&l.outAnd, &l.outOr, &l.inAnd, &l.inOr};
+    for (int k = 0; k < 4; ++k)
+        for (const QString& e : lists[k].toStringList())
+            targets[k]->push_back({e.section('|', 0, 0), e.section('|', 1)});
+    const int commas = int(lines.constLast().count(u','));
+    const auto store = makeStore(commas, lines);
+    std::vector<std::uint32_t> expected(picked.begin(), picked.end());
+    QCOMPARE(pickAll(*store, l), expected);
+}
+
+void tst_pickup::entryCheck_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("reason");
+    const int bad = int(PickupCompileError::Reason::BadColumn);
+    // The table has 3 commas: columns 0..4.
+    QTest::newRow("0") << "0"
+                       << "x" << true << 0;
+    QTest::newRow("last column") << "4"
+                                 << "x" << true << 0;
+    QTest::newRow("leading zeros") << "0004"
+                                   << "x" << true << 0;
+    QTest::newRow("one past last") << "5"
+                                   << "x" << false << bad;
+    QTest::newRow("empty") << ""
+                           << "x" << false << bad;
+    QTest::newRow("letters") << "1a"
+                             << "x" << false << bad;
+    QTest::newRow("sign") << "+1"
+                          << "x" << false << bad;
+    QTest::newRow("minus") << "-1"
+                           << "x" << false << bad;
+    QTest::newRow("blank") << " 1"
+                           << "x" << false << bad;
+    QTest::newRow("full-width digit") << "１"
+                                      << "x" << false << bad;
+    QTest::newRow("huge") << "99999999999999999999999"
+                          << "x" << false << bad;
+    QTest::newRow("unclosed group")
+        << "1"
+        << "[ab*" << false << int(PickupCompileError::Reason::UnclosedGroup);
+    QTest::newRow("reversed range")
+        << "1"
+        << "[b-a]*" << false << int(PickupCompileError::Reason::ReversedRange);
+    QTest::newRow("open bracket substring") << "1"
+                                            << "[ab" << true << 0;
+}
+
+void tst_pickup::entryCheck() {
+    QFETCH(QString, column);
+    QFETCH(QString, phrase);
+    QFETCH(bool, ok);
+    QFETCH(int, reason);
+    Lists l;
+    l.inOr = {{"1", "fine"}, {column, phrase}};
+    PickupCompileError error;
+    const auto engine = PickupEngine::compile(l.conditions(), 3, &error);
+    QCOMPARE(engine.has_value(), ok);
+    if (ok)
+        return;
+    QCOMPARE(int(error.reason), reason);
+    QCOMPARE(int(error.list), int(ConditionList::InOR));
+    QCOMPARE(error.entryIndex, qsizetype(1));
+    QCOMPARE(error.entry, (ConditionEntry{column, phrase}));
+    QVERIFY(error.message.contains(QStringLiteral("「OR」")));
+    QVERIFY(error.message.contains(QStringLiteral("列: %1、").arg(column)));
+    QVERIFY(error.message.contains(QStringLiteral("語句: %1）").arg(phrase)));
+}
+
+void tst_pickup::entryCheckReportsFirstBadEntryInListOrder() {
+    // Lists are checked NOT AND, NOT OR, AND, OR: the bad NOT OR entry is reported, not the AND.
+    Lists l;
+    l.inAnd = {{"9", "a"}};
+    l.outOr = {{"0", "ok"}, {"x", "b"}};
+    l.outAnd = {{"1", "ok"}};
+    PickupCompileError error;
+    QVERIFY(!PickupEngine::compile(l.conditions(), 1, &error));
+    QCOMPARE(int(error.list), int(ConditionList::OutOR));
+    QCOMPARE(error.entryIndex, qsizetype(1));
+    QVERIFY(error.message.contains(QStringLiteral("「NOT OR」")));
+    // A column that fits a wider table is refused by a narrower one.
+    l = {};
+    l.inAnd = {{"3", "a"}};
+    QVERIFY(PickupEngine::compile(l.conditions(), 2));
+    QVERIFY(!PickupEngine::compile(l.conditions(), 1));
+}
+
+void tst_pickup::rowTextSearchStaysInsideEachRow_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QList<int>>("picked");
+    QTest::newRow("phrase across two rows")
+        << QStringList{"xab", "cdx", "abcd"} << "bc" << QList<int>{2};
+    QTest::newRow("phrase across three rows")
+        << QStringList{"a", "b", "c", "abc"} << "abc" << QList<int>{3};
+    QTest::newRow("empty rows between")
+        << QStringList{"", "ab", "", "", "b"} << "b" << QList<int>{1, 4};
+    QTest::newRow("phrase is a whole row")
+        << QStringList{"abc", "abc", "ab"} << "abc" << QList<int>{0, 1};
+    QTest::newRow("hit then crossing") << QStringList{"bcxb", "cx"} << "bc" << QList<int>{0};
+}
+
+void tst_pickup::rowTextSearchStaysInsideEachRow() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, phrase);
+    QFETCH(QList<int>, picked);
+    const auto store = makeStore(0, lines);
+    Lists l;
+    l.inOr = {{"0", phrase}};
+    QCOMPARE(pickAll(*store, l), std::vector<std::uint32_t>(picked.begin(), picked.end()));
+    // Row by row gives the same.
+    const auto engine = PickupEngine::compile(l.conditions(), 0);
+    for (qint64 r = 0; r < store->rowCount(); ++r)
+        QCOMPARE(engine->picks(*store, r), picked.contains(int(r)));
+}
+
+void tst_pickup::runInSlicesMatchesOneGo_data() {
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("one thread") << 1 << 150000;
+    QTest::newRow("two threads") << 2 << 150000;
+    QTest::newRow("two threads, few rows") << 2 << 37;
+    QTest::newRow("no rows") << 2 << 0;
+}
+
+void tst_pickup::runInSlicesMatchesOneGo() {
+    QFETCH(int, threads);
+    QFETCH(int, rows);
+    auto store = std::make_unique<RowStore>();
+    store->reset(2);
+    std::mt19937 rng(11);
+    for (int i = 0; i < rows; ++i)
+        store->appendLine(
+            QStringLiteral("%1,%2,x%3").arg(i).arg(rng() % 7).arg(rng() % 3 ? "" : "9"));
+    Lists l;
+    l.inOr = {{"2", "1"}, {"2", "3"}, {"2", "5"}}; // about three rows in seven: many chunks
+    l.outOr = {{"1", "*#9"}};
+    l.outAnd = {{"0", "x9"}}; // searched through the row texts, across the store's blocks
+    std::vector<std::uint32_t> reference;
+    for (qint64 r = 0; r < store->rowCount(); ++r)
+        if (referencePicks(*store, r, Lists{{}, {}, {}, l.inOr}) &&
+            !(store->rowText(r).contains(u"x9") &&
+              PhraseMatcher::compile(u"*#9")->matches(store->field(r, 0))))
+            reference.push_back(std::uint32_t(r));
+    const auto engine = PickupEngine::compile(l.conditions(), 2);
+    QVERIFY(engine);
+    std::vector<std::uint32_t> expected;
+    engine->pickRange(*store, 0, store->rowCount(), expected);
+    QVERIFY(expected == reference);
+
+    PickupRun run(*store, *engine, store->rowCount(), threads);
+    QCOMPARE(run.threadCount(), threads);
+    int slices = 0;
+    qint64 lastDone = -1;
+    while (!run.done()) {
+        run.runSlice(1ms);
+        QVERIFY(run.rowsDone() > lastDone);
+        lastDone = run.rowsDone();
+        ++slices;
+    }
+    QCOMPARE(run.rowsDone(), qint64(rows));
+    QCOMPARE(run.pickedCount(), qint64(expected.size()));
+    const std::vector<std::uint32_t> got = run.takeRows();
+    QCOMPARE(got.size(), expected.size());
+    QVERIFY(got == expected);
+    QCOMPARE(got.capacity(), got.size());
+    if (rows > 100000)
+        QVERIFY(slices > 1);
+}
+
+void tst_pickup::runStopsWithinItsBudget() {
+    // A slice must hand control back: with a tiny budget, a large table is not done in one go.
+    auto store = std::make_unique<RowStore>();
+    store->reset(0);
+    for (int i = 0; i < 400000; ++i)
+        store->appendLine(QStringLiteral("row %1 with some text to search through").arg(i));
+    Lists l;
+    l.inAnd = {{"0", "*xyz*"}};
+    const auto engine = PickupEngine::compile(l.conditions(), 0);
+    QVERIFY(engine);
+    PickupRun run(*store, *engine, store->rowCount(), 2);
+    run.runSlice(1ms);
+    QVERIFY(run.rowsDone() > 0);
+    QVERIFY(run.rowsDone() < store->rowCount());
+    // Even a slice with no time left gets on by at least one row.
+    for (int i = 0; i < 3; ++i) {
+        const qint64 before = run.rowsDone();
+        run.runSlice(0ns);
+        QVERIFY(run.rowsDone() > before);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_pickup)
+#include "tst_pickup.moc"
