@@ -15,7 +15,7 @@ QString CommonDialog::toQtFilter(const QString& filter) {
         for (QString& p : patterns)
             if (p == u"*.*")
                 p = QStringLiteral("*"); // every file, also those without a dot
-        entries.append(description + u" (" + patterns.join(u' ') + u')');
+        entries.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -168,7 +168,9 @@ void frmVNLMain::buildLayout() {
     // Overlaps: the status bar lies in front of nothing it must hide here (the access keys are
     // shortcuts), the transfer button in front of the toolbar, the progress panel in front of
     // the lists.
+    // Before the first load the source list, with its one column "ファイルの内容", is the one in front.
     cmdSend->raise();
+    lvwOriginalData->raise();
     fraProgressbar->raise();
 }
 
@@ -244,7 +246,7 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     list.heading->setGeometry(x, y, width, 14);
 
     list.txtNo = new QLineEdit(parent);
-    list.txtNo->setObjectName(u"txt" + s + u"No");
+    list.txtNo->setObjectName(QStringLiteral("txt") + s + QStringLiteral("No"));
     list.txtNo->setToolTip(QStringLiteral("対象となる列の番号を入力して下さい"));
     list.txtNo->setMaxLength(2);
     list.txtNo->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -252,7 +254,7 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     list.txtNo->setGeometry(x, y + 16, 26, 20);
 
     list.txtGoku = new QLineEdit(parent);
-    list.txtGoku->setObjectName(u"txt" + s + u"Goku");
+    list.txtGoku->setObjectName(QStringLiteral("txt") + s + QStringLiteral("Goku"));
     list.txtGoku->setToolTip(QStringLiteral("リストに登録する語句を入力して下さい。"));
     list.txtGoku->setGeometry(x + 28, y + 16, width - 28, 20);
 
@@ -269,14 +271,14 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     const int buttonWidth = width / 5;
     for (int i = 0; i < 5; ++i) {
         auto* b = new QPushButton(QString::fromUtf8(buttons[i].caption), parent);
-        b->setObjectName(u"cmd" + s + QString::fromLatin1(buttons[i].name));
+        b->setObjectName(QStringLiteral("cmd") + s + QString::fromLatin1(buttons[i].name));
         b->setAutoDefault(false);
         b->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
         *buttons[i].slot = b;
     }
 
     list.lvw = new QTreeView(parent);
-    list.lvw->setObjectName(u"lvw" + s);
+    list.lvw->setObjectName(QStringLiteral("lvw") + s);
     setupListView(list.lvw);
     list.lvw->setSelectionMode(QAbstractItemView::SingleSelection);
     list.lvw->setModel(list.model);
@@ -284,16 +286,14 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
 }
 
 void frmVNLMain::buildLists() {
-    lvwOriginalData = new QTreeView(this);
+    lvwOriginalData = new ListView(this);
     lvwOriginalData->setObjectName(QStringLiteral("lvwOriginalData"));
-    setupListView(lvwOriginalData);
     lvwOriginalData->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwOriginalData->setModel(m_sourceModel);
     lvwOriginalData->setGeometry(twipsRect(120, 3480, 12855, 4455));
 
-    lvwPickupData = new QTreeView(this);
+    lvwPickupData = new ListView(this);
     lvwPickupData->setObjectName(QStringLiteral("lvwPickupData"));
-    setupListView(lvwPickupData);
     lvwPickupData->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvwPickupData->setModel(m_resultModel);
     lvwPickupData->setGeometry(twipsRect(120, 3480, 12855, 4455));

@@ -14,11 +14,14 @@
 // and let the event loop turn between slices; the job state (myControlsDisable / myControlsEnable)
 // keeps everything but Stop and Help out while they run.
 
+#include "conditions/ConditionList.h"
 #include "main_window/CommonDialog.h"
+#include "main_window/ListView.h"
 #include "progress/ProgressBar.h"
 #include "source/RowStore.h"
 
 #include <QPointer>
+#include <QProgressBar>
 #include <QString>
 #include <QWidget>
 
@@ -33,7 +36,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QProgressBar;
 class QPushButton;
 class QShortcut;
 class QStatusBar;
@@ -42,10 +44,6 @@ class QToolButton;
 class QTreeView;
 class ResultListModel;
 class SourceTableModel;
-
-// The four condition lists, in the fixed order in which every walk over them visits them.
-enum class ConditionList { OutAND = 0, OutOR = 1, InAND = 2, InOR = 3 };
-constexpr int kConditionListCount = 4;
 
 // The controls of one condition list.
 struct ConditionListControls {
@@ -141,8 +139,8 @@ public:
     QGroupBox* Frame2 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;
-    QTreeView* lvwOriginalData = nullptr;
-    QTreeView* lvwPickupData = nullptr;
+    ListView* lvwOriginalData = nullptr;
+    ListView* lvwPickupData = nullptr;
     QFrame* fraProgressbar = nullptr;
     QLabel* lblStatus = nullptr;
     QFrame* picProgressbar = nullptr;
@@ -154,6 +152,12 @@ public:
     QMenu* mnuPopupSort = nullptr;
     QAction* mnuPopupSortAsc = nullptr;
     QAction* mnuPopupSortDesc = nullptr;
+
+private:
+    // Declared before dlg, which is built on the platform: the real one when none is given.
+    std::unique_ptr<Platform> m_ownPlatform;
+
+public:
     CommonDialog dlg;
 
 protected:
@@ -187,7 +191,6 @@ private:
     // The hand-over of the result rows to Zelvo; atShutdown is the call from Form_Unload.
     void TransferToZelvo(bool atShutdown);
 
-    std::unique_ptr<Platform> m_ownPlatform;
     Platform* m_platform;
     bool m_busy = false;
     bool m_unloaded = false;
@@ -204,9 +207,29 @@ private:
     // --- source: begin ---
     void lvwOriginalData_Click();
     void lvwOriginalData_DblClick();
+    // Rebuilds the source list's columns with these headers, each `width` pixels wide.
+    void sourceShowColumns(const QStringList& headers, int width);
+    // A data file that cannot be read: back to the idle state with the table unchanged.
+    void sourceLoadFailed(const QString& path, const QString& reason, const QString& previousPath,
+                          int previousCommaCount);
     // --- source: end ---
 
     // --- conditions: begin ---
+    // The handlers of one list's controls; id says which list fired.
+    void cmdTuika_Click(ConditionList id); // registration (also Enter in either text box)
+    void cmdSakujo_Click(ConditionList id);
+    void cmdAllSakujo_Click(ConditionList id);
+    void cmdSave_Click(ConditionList id);
+    void cmdOpen_Click(ConditionList id);
+    void lvw_Click(ConditionList id, int position); // position: 1-based
+    void lvw_DblClick(ConditionList id);
+    void txtGoku_Change(ConditionList id);
+    void txt_Click(); // any of the eight text boxes
+    void txt_KeyDown(ConditionList id, int key);
+    // The column box's character filter: false = the character is discarded.
+    bool txtNo_KeyPress(ConditionList id, const QString& text, Qt::KeyboardModifiers modifiers);
+    // Each list's save button follows whether the list holds an entry (fixed order).
+    void mySaveButtonsRefresh();
     // --- conditions: end ---
 
     // --- pickup: begin ---
@@ -215,9 +238,13 @@ private:
     // --- results: begin ---
     void lvwPickupData_Click();
     void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    // Sorts the result rows once, keeping each row's selected state.
+    void resultsSort(bool ascending);
     // --- results: end ---
 
     // --- shell: begin ---
+    // Why the last hand-over to Zelvo could not be written (the whole message); empty when it was.
+    QString m_transferError;
     // --- shell: end ---
 
     // --- settings: begin ---

@@ -32,7 +32,7 @@ constexpr qint64 kMeasuredRows = 64;
 
 // Sizes the result list's one column to its widest item and its header, and at least to the
 // list's visible width.
-void autoSizeResultColumn(QTreeView* view, const ResultListModel* model) {
+void autoSizeResultColumn(ListView* view, const ResultListModel* model) {
     const qint64 count = model->count();
     std::vector<qint64> measured;
     if (count <= kMeasuredRows) {

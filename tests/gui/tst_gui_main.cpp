@@ -1,0 +1,327 @@
+// The main window itself: its controls, the start-up state, command dispatch and the job state.
+#include "GuiTestSupport.h"
+
+#include "conditions/ConditionListModel.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+class TestGuiMain : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controlsHaveTheirNamesAndCaptions_data();
+    void controlsHaveTheirNamesAndCaptions();
+    void conditionListControlsExist();
+    void placesComeFromTwips();
+    void startupState();
+    void startupColumns();
+    void accessKeysFollowTheToolbar_data();
+    void accessKeysFollowTheToolbar();
+    void separatorsAndUnknownKeysDoNothing();
+    void dropDownFacesRunTheirOwnCommand();
+    void busyStateAllowsOnlyStopAndHelp();
+    void closeIsRefusedWhileBusy();
+    void startFollowsListsAndRows();
+    void fileDialogFilterInQtForm_data();
+    void fileDialogFilterInQtForm();
+};
+
+void TestGuiMain::controlsHaveTheirNamesAndCaptions_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("window") << "frmVNLMain" << "CSV形式用抜出ソフト「Vornel」";
+    QTest::newRow("cmdSend") << "cmdSend" << "「Zelvo」へ転送(&T)";
+    QTest::newRow("Frame1") << "Frame1" << "以下の条件を満たす語句を含む行だけを読み込む";
+    QTest::newRow("Frame2") << "Frame2" << "以下の条件を満たす語句を含む行だけを取り除く";
+    QTest::newRow("Label1") << "Label1" << "OR( ﾘｽﾄの語句を１つ以上含む )";
+    QTest::newRow("Label2") << "Label2" << "AND( ﾘｽﾄの語句を全て含む )";
+    QTest::newRow("Label3") << "Label3" << "NOT OR( ﾘｽﾄの語句を１つ以上含む )";
+    QTest::newRow("Label4") << "Label4" << "NOT AND( ﾘｽﾄの語句を全て含む )";
+    QTest::newRow("Label5") << "Label5" << "＋";
+    QTest::newRow("Label6") << "Label6" << "＋";
+    QTest::newRow("lblStatus") << "lblStatus" << "中...";
+    QTest::newRow("M_Open") << "M_Open" << "開く(&O)";
+    QTest::newRow("M_Save") << "M_Save" << "保存(&S)";
+    QTest::newRow("M_Print") << "M_Print" << "印刷(&P)";
+    QTest::newRow("M_Start") << "M_Start" << "実行(&R)";
+    QTest::newRow("M_Stop") << "M_Stop" << "停止(&E)";
+    QTest::newRow("M_AllSelect") << "M_AllSelect" << "全選択(&A)";
+    QTest::newRow("M_Copy") << "M_Copy" << "コピー(&C)";
+    QTest::newRow("M_Sort") << "M_Sort" << "ソート(&K)";
+    QTest::newRow("M_SortAsc") << "M_SortAsc" << "昇順";
+    QTest::newRow("M_SortDesc") << "M_SortDesc" << "降順";
+    QTest::newRow("M_Help") << "M_Help" << "ヘルプ(&H)";
+    QTest::newRow("M_HelpHelp") << "M_HelpHelp" << "ﾍﾙﾌﾟ";
+    QTest::newRow("M_HelpAbout") << "M_HelpAbout" << "ﾊﾞｰｼﾞｮﾝ情報";
+    QTest::newRow("mnuPopup") << "mnuPopup" << "ポップアップメニュー";
+    QTest::newRow("mnuPopupAllSelect") << "mnuPopupAllSelect" << "全選択";
+    QTest::newRow("mnuPopupCopy") << "mnuPopupCopy" << "コピー";
+    QTest::newRow("mnuPopupSort") << "mnuPopupSort" << "ソート";
+    QTest::newRow("mnuPopupSortAsc") << "mnuPopupSortAsc" << "昇順";
+    QTest::newRow("mnuPopupSortDesc") << "mnuPopupSortDesc" << "降順";
+}
+
+void TestGuiMain::controlsHaveTheirNamesAndCaptions() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    TestWindow w;
+    QObject* o = name == u"frmVNLMain" ? static_cast<QObject*>(w.window.get())
+                                       : w->findChild<QObject*>(name);
+    QVERIFY2(o, qPrintable(name));
+    QString text;
+    if (auto* m = qobject_cast<QMenu*>(o))
+        text = m->title();
+    else if (auto* widget = qobject_cast<QWidget*>(o); widget && widget->isWindow())
+        text = widget->windowTitle();
+    else if (auto* b = qobject_cast<QPushButton*>(o))
+        text = b->text();
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        text = g->title();
+    else if (auto* l = qobject_cast<QLabel*>(o))
+        text = l->text();
+    else if (auto* a = qobject_cast<QAction*>(o))
+        text = a->text();
+    QCOMPARE(text, caption);
+}
+
+void TestGuiMain::conditionListControlsExist() {
+    TestWindow w;
+    for (const char* s : {"InAND", "InOR", "OutAND", "OutOR"}) {
+        const QString suffix = QString::fromLatin1(s);
+        auto* no = w.child<QLineEdit>(QStringLiteral("txt") + suffix + QStringLiteral("No"));
+        auto* goku = w.child<QLineEdit>(QStringLiteral("txt") + suffix + QStringLiteral("Goku"));
+        QVERIFY(no && goku);
+        QCOMPARE(no->toolTip(), QStringLiteral("対象となる列の番号を入力して下さい"));
+        QCOMPARE(goku->toolTip(), QStringLiteral("リストに登録する語句を入力して下さい。"));
+        QCOMPARE(no->maxLength(), 2);
+        const QList<QPair<QString, QString>> buttons = {{QStringLiteral("Tuika"), QStringLiteral("追加")},
+                                                        {QStringLiteral("Sakujo"), QStringLiteral("削除")},
+                                                        {QStringLiteral("AllSakujo"), QStringLiteral("全削除")},
+                                                        {QStringLiteral("Open"), QStringLiteral("読込")},
+                                                        {QStringLiteral("Save"), QStringLiteral("保存")}};
+        for (const auto& [name, caption] : buttons) {
+            auto* b = w.child<QPushButton>(QStringLiteral("cmd") + suffix + name);
+            QVERIFY2(b, qPrintable(suffix + name));
+            QCOMPARE(b->text(), caption);
+        }
+        auto* lvw = w.child<QTreeView>(QStringLiteral("lvw") + suffix);
+        QVERIFY(lvw);
+        QCOMPARE(lvw->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("列"));
+        QCOMPARE(lvw->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("語句"));
+        QCOMPARE(lvw->header()->sectionSize(0), 23);  // 350 twips
+        QCOMPARE(lvw->header()->sectionSize(1), 410); // 6150 twips
+    }
+    QCOMPARE(w->findChildren<QShortcut*>().size(), 9);
+}
+
+void TestGuiMain::placesComeFromTwips() {
+    TestWindow w;
+    QCOMPARE(w->size(), QSize(873, 554)); // 13095 x 8310 twips
+    QCOMPARE(w->minimumSize(), w->maximumSize()); // fixed size
+    QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("fraWordSet"))->geometry(), QRect(0, 40, 873, 185));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("Frame1"))->geometry(), QRect(8, 8, 425, 169));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("Frame2"))->geometry(), QRect(440, 8, 425, 169));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("lvwOriginalData"))->geometry(),
+             QRect(8, 232, 857, 297));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("lvwPickupData"))->geometry(),
+             QRect(8, 232, 857, 297));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("fraProgressbar"))->geometry(),
+             QRect(8, 224, 857, 305));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("lblStatus"))->geometry(), QRect(32, 96, 793, 33));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("picProgressbar"))->geometry(),
+             QRect(24, 144, 809, 17));
+    QCOMPARE(w.child<QWidget>(QStringLiteral("cmdSend"))->geometry(), QRect(736, 8, 113, 25));
+    // The progress bar fills its host.
+    QCOMPARE(w->progressWindow()->parentWidget(), w.child<QWidget>(QStringLiteral("picProgressbar")));
+    QCOMPARE(w->progressWindow()->size(), QSize(809, 17));
+}
+
+void TestGuiMain::startupState() {
+    TestWindow w;
+    for (const char* key : {"M_Open", "M_Help"})
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    for (const char* key : {"M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect", "M_Copy", "M_Sort"})
+        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(!w.child<QPushButton>(QStringLiteral("cmdSend"))->isEnabled());
+    QVERIFY(w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
+    for (const char* s : {"InAND", "InOR", "OutAND", "OutOR"}) {
+        const QString suffix = QString::fromLatin1(s);
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Tuika"))->isEnabled());
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Sakujo"))->isEnabled());
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Save"))->isEnabled());
+        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("AllSakujo"))->isEnabled());
+        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Open"))->isEnabled());
+    }
+    QCOMPARE(w->panelText(QStringLiteral("S_FilePath")), QString());
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
+    QCOMPARE(w->panelText(QStringLiteral("S_Original")), QStringLiteral("0"));
+    QVERIFY(w.child<QWidget>(QStringLiteral("fraProgressbar"))->isHidden());
+    QVERIFY(!w->isBusy());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestGuiMain::startupColumns() {
+    TestWindow w;
+    auto* source = w.child<ListView>(QStringLiteral("lvwOriginalData"));
+    QCOMPARE(source->model()->columnCount(), 1);
+    QCOMPARE(source->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("ファイルの内容"));
+    QCOMPARE(source->header()->sectionSize(0), source->header()->sectionSizeHint(0));
+    QVERIFY(source->header()->sectionSize(0) > 0);
+    auto* result = w.child<ListView>(QStringLiteral("lvwPickupData"));
+    QCOMPARE(result->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("実行結果"));
+    QCOMPARE(result->header()->sectionSize(0), 0);
+}
+
+void TestGuiMain::accessKeysFollowTheToolbar_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QKeySequence>("sequence");
+    const char* keys[9] = {"M_Open", "M_Save", "M_Print", "M_Start", "M_Stop",
+                           "M_AllSelect", "M_Copy", "M_Sort", "M_Help"};
+    const char* letters = "OSPREACKH";
+    for (int i = 0; i < 9; ++i)
+        QTest::newRow(keys[i]) << i << QString::fromLatin1(keys[i])
+                               << QKeySequence(QStringLiteral("Alt+") + QLatin1Char(letters[i]));
+}
+
+void TestGuiMain::accessKeysFollowTheToolbar() {
+    QFETCH(int, index);
+    QFETCH(QString, key);
+    QFETCH(QKeySequence, sequence);
+    TestWindow w;
+    auto* shortcut = w.child<QShortcut>(QStringLiteral("cmdAccessKey%1").arg(index));
+    QVERIFY(shortcut);
+    QCOMPARE(shortcut->key(), sequence);
+
+    // Stop is the one command whose effect needs nothing else: it raises the stop flag.
+    if (key == u"M_Stop") {
+        w->cmdAccessKey_Click(index);
+        QVERIFY(!w->StopRequested); // disabled while idle
+        w->myControlsDisable();
+        w->cmdAccessKey_Click(index);
+        QVERIFY(w->StopRequested);
+        w->myControlsEnable();
+    }
+    // With the button disabled nothing reaches a dialog or the clipboard.
+    w->toolbarButton(key)->setEnabled(false);
+    w->cmdAccessKey_Click(index);
+    QCOMPARE(w.platform.openDialogs.size(), 0);
+    QCOMPARE(w.platform.saveDialogs.size(), 0);
+    QCOMPARE(w.platform.clipboardWrites, 0);
+    QCOMPARE(w.platform.messages.size(), 0);
+    QCOMPARE(w.platform.openedUrls.size(), 0);
+}
+
+void TestGuiMain::separatorsAndUnknownKeysDoNothing() {
+    TestWindow w;
+    w->tlbMain_ButtonClick(QString());
+    w->tlbMain_ButtonClick(QStringLiteral("m_open")); // keys are compared exactly
+    w->tlbMain_ButtonMenuClick(QStringLiteral("M_Nothing"));
+    w->cmdAccessKey_Click(-1);
+    w->cmdAccessKey_Click(9);
+    QCOMPARE(w.platform.openDialogs.size(), 0);
+    QVERIFY(!w->StopRequested);
+    QVERIFY(!w->isBusy());
+}
+
+void TestGuiMain::dropDownFacesRunTheirOwnCommand() {
+    TestWindow w;
+    for (const char* key : {"M_Sort", "M_Help"}) {
+        QAction* action = w->toolbarButton(QString::fromLatin1(key));
+        QVERIFY(action->menu());
+        auto* button = qobject_cast<QToolButton*>(w->tlbMain->widgetForAction(action));
+        QVERIFY(button);
+        QCOMPARE(button->popupMode(), QToolButton::MenuButtonPopup);
+    }
+    QCOMPARE(w->toolbarButton(QStringLiteral("M_Sort"))->menu()->actions().size(), 2);
+    QVERIFY(w->toolbarMenuItem(QStringLiteral("M_SortDesc")));
+    QVERIFY(w->toolbarMenuItem(QStringLiteral("M_HelpAbout")));
+}
+
+void TestGuiMain::busyStateAllowsOnlyStopAndHelp() {
+    TestWindow w;
+    w->show();
+    w->myControlsDisable();
+    QVERIFY(w->isBusy());
+    for (const char* key : {"M_Stop", "M_Help"})
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    for (const char* key : {"M_Open", "M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
+        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(!w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
+    QVERIFY(!w.child<QWidget>(QStringLiteral("cmdSend"))->isEnabled());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QVERIFY(!(w->windowHandle()->flags() & Qt::WindowCloseButtonHint));
+
+    // Alt + O is ignored while busy.
+    w->cmdAccessKey_Click(0);
+    QCOMPARE(w.platform.openDialogs.size(), 0);
+
+    w->myControlsEnable();
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled(QStringLiteral("M_Open")));
+    QVERIFY(!w.enabled(QStringLiteral("M_Stop")));
+    QVERIFY(w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(w->windowHandle()->flags() & Qt::WindowCloseButtonHint);
+    // The result commands stay off.
+    QVERIFY(!w.enabled(QStringLiteral("M_Save")));
+    QVERIFY(!w.child<QWidget>(QStringLiteral("cmdSend"))->isEnabled());
+}
+
+void TestGuiMain::closeIsRefusedWhileBusy() {
+    TestWindow w;
+    w->show();
+    w->myControlsDisable();
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    w->myControlsEnable();
+    QVERIFY(w->close());
+}
+
+void TestGuiMain::startFollowsListsAndRows() {
+    TestWindow w;
+    auto& outOr = w->conditionList(ConditionList::OutOR);
+    outOr.model->appendEntry({QStringLiteral("0"), QStringLiteral("x")});
+    w->myStartCheck();
+    QVERIFY(!w.enabled(QStringLiteral("M_Start"))); // no rows yet
+    w->store().reset(0);
+    w->store().appendLine(u"abc");
+    w->myStartCheck();
+    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    outOr.model->clear();
+    w->myStartCheck();
+    QVERIFY(!w.enabled(QStringLiteral("M_Start")));
+}
+
+void TestGuiMain::fileDialogFilterInQtForm_data() {
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("data file") << "*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|"
+                               << "*.csv;*.txt (*.csv *.txt);;全ファイル (*)";
+    QTest::newRow("list file") << "*.csv|*.csv|" << "*.csv (*.csv)";
+    QTest::newRow("result file") << "*.csv|*.csv|*.txt|*.txt|*.xls|*.xls|"
+                                 << "*.csv (*.csv);;*.txt (*.txt);;*.xls (*.xls)";
+}
+
+void TestGuiMain::fileDialogFilterInQtForm() {
+    QFETCH(QString, filter);
+    QFETCH(QString, qt);
+    QCOMPARE(CommonDialog::toQtFilter(filter), qt);
+}
+
+QTEST_MAIN(TestGuiMain)
+#include "tst_gui_main.moc"
