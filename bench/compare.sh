@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Loads FILE through the real window and decodes it with iconv in the same run, and prints both
+# times and their ratio (the load's time over iconv's). Then two pickups, each against a reference
+# command run on the same file: one include-OR kanji phrase on the whole row against
+# `grep -F -c`, and a mix of entries in all four lists against the same test written for
+# `awk -F,`. The counts must agree; the ratios are the pickup's time over the reference's.
+#
+#   bench/compare.sh FILE
+# The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
+set -euo pipefail
+if [ $# -ne 1 ]; then
+  echo "usage: $0 FILE" >&2
+  exit 2
+fi
+file=$1
+here=$(cd "$(dirname "$0")" && pwd)
+driver=${VORNEL_PICK_BENCH:-$here/../build/release/bin/vornel_pick_bench}
+if [ ! -x "$driver" ]; then
+  echo "$0: no driver at $driver (build vornel_pick_bench, Release, or set VORNEL_PICK_BENCH)" >&2
+  exit 1
+fi
+
+cat "$file" > /dev/null # warm the page cache for both
+
+start=$(date +%s.%N)
+iconv -f CP932 -t UTF-8 "$file" > /dev/null
+end=$(date +%s.%N)
+iconv_s=$(echo "$end - $start" | bc -l)
+
+out=$("$driver" --data "$file")
+echo "$out"
+load_s=$(echo "$out" | sed -n 's/^load_s=//p')
+if [ -z "$load_s" ]; then
+  echo "$0: the driver printed no load_s" >&2
+  exit 1
+fi
+printf 'iconv_s=%.3f\n' "$iconv_s"
+printf 'load_over_iconv=%.3f\n' "$(echo "$load_s / $iconv_s" | bc -l)"
+
+# ---- pickups ----
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+entry() { printf '"%s","%s"\r\n' "$1" "$(cp932 "$2")"; } # a list-file line
+
+seconds() { # runs a command, prints its wall time; its output goes to $work/out
+  local start end
+  start=$(date +%s.%N)
+  "$@" > "$work/out"
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+key() { sed -n "s/^$1=//p" <<< "$2"; }
+
+# One include-OR entry, a kanji phrase on column 0.
+phrase=神奈川
+entry 0 "$phrase" > "$work/kanji.lst"
+grep_s=$(seconds env LC_ALL=C grep -F -c "$(cp932 "$phrase")" "$file")
+grep_count=$(cat "$work/out")
+out=$("$driver" --data "$file" --in-or "$work/kanji.lst")
+echo "$out" | sed -n 's/^\(picked\|pickup_s\|pickup_max_gap_ms\|pickup_peak_growth_mb\)=/kanji_\1=/p'
+kanji_s=$(key pickup_s "$out")
+if [ "$(key picked "$out")" != "$grep_count" ]; then
+  echo "$0: kanji: the pickup found $(key picked "$out") rows, grep $grep_count" >&2
+  exit 1
+fi
+printf 'grep_s=%.3f\n' "$grep_s"
+printf 'kanji_over_grep=%.3f\n' "$(echo "$kanji_s / $grep_s" | bc -l)"
+
+# A mix: per-column entries in all four lists, two of them patterns with "*" and "#".
+{ entry 2 '20##/0#/*'; entry 9 ok; } > "$work/in-and.lst"
+{ entry 3 田中; entry 3 山田; entry 5 東京; } > "$work/in-or.lst"
+{ entry 6 一般; entry 8 '*#5'; } > "$work/out-and.lst"
+{ entry 4 ﾀﾛｳ; entry 7 -Z; } > "$work/out-or.lst"
+# The same test in awk: picked = all of AND and one of OR, and not (all of NOT AND and one of
+# NOT OR). The phrases go in as code page 932 bytes; index() compares bytes, no pattern syntax.
+awk_s=$(seconds env LC_ALL=C awk -F, -v A="$(cp932 田中)" -v B="$(cp932 山田)" \
+  -v C="$(cp932 東京)" -v D="$(cp932 一般)" -v E="$(cp932 ﾀﾛｳ)" '
+  !($2 ~ /^20[0-9][0-9]\/0[0-9]\// && index($9, "ok")) { next }
+  !(index($3, A) || index($3, B) || index($5, C)) { next }
+  (index($6, D) && $8 ~ /[0-9]5$/) && (index($4, E) || index($7, "-Z")) { next }
+  { n++ }
+  END { print n + 0 }' "$file")
+awk_count=$(cat "$work/out")
+out=$("$driver" --data "$file" --in-and "$work/in-and.lst" --in-or "$work/in-or.lst" \
+  --out-and "$work/out-and.lst" --out-or "$work/out-or.lst" --out "$work/result.txt")
+echo "$out" | sed -n 's/^\(picked\|pickup_s\|pickup_max_gap_ms\|pickup_peak_growth_mb\|save_s\)=/mix_\1=/p'
+mix_s=$(key pickup_s "$out")
+if [ "$(key picked "$out")" != "$awk_count" ]; then
+  echo "$0: mix: the pickup found $(key picked "$out") rows, awk $awk_count" >&2
+  exit 1
+fi
+printf 'awk_s=%.3f\n' "$awk_s"
+printf 'mix_over_awk=%.3f\n' "$(echo "$mix_s / $awk_s" | bc -l)"
