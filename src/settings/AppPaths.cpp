@@ -2,11 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 QString& overriddenFolder() {
     static QString folder;
     return folder;
+}
+
+bool& forcedReadOnly() {
+    static bool readOnly = false;
+    return readOnly;
 }
 } // namespace
 
@@ -22,20 +29,40 @@ void AppPaths::setProgramFolder(const QString& folder) {
     overriddenFolder() = cleaned;
 }
 
+bool AppPaths::programFolderWritable() {
+    if (forcedReadOnly())
+        return false;
+    // QFileInfo asks the system (access()), so a read-only mount counts as not writable too.
+    const QFileInfo folder(programFolder());
+    return folder.isDir() && folder.isWritable();
+}
+
+void AppPaths::setProgramFolderReadOnlyForTesting(bool readOnly) {
+    forcedReadOnly() = readOnly;
+}
+
+QString AppPaths::dataFolder() {
+    if (programFolderWritable())
+        return programFolder();
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (config.isEmpty() || !QDir().mkpath(config))
+        return programFolder(); // nowhere better: reads find nothing, writes fail quietly
+    return QDir::cleanPath(config);
+}
+
 QString AppPaths::settingsFilePath() {
-    return fileInProgramFolder(QStringLiteral("vornel.ini"));
+    return fileIn(dataFolder(), QStringLiteral("vornel.ini"));
 }
 
 QString AppPaths::helpDocumentPath() {
-    return fileInProgramFolder(QStringLiteral("vornel.txt"));
+    return fileIn(programFolder(), QStringLiteral("vornel.txt"));
 }
 
 QString AppPaths::transferFilePath() {
-    return fileInProgramFolder(QStringLiteral("zelvo_transfer.txt"));
+    return fileIn(dataFolder(), QStringLiteral("zelvo_transfer.txt"));
 }
 
-QString AppPaths::fileInProgramFolder(const QString& name) {
-    QString folder = programFolder();
+QString AppPaths::fileIn(QString folder, const QString& name) {
     if (!folder.endsWith(u'/'))
         folder += u'/';
     return folder + name;

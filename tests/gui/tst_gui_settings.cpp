@@ -3,7 +3,9 @@
 
 #include "settings/mdlIniSet.h"
 
+#include <QDir>
 #include <QPoint>
+#include <QStandardPaths>
 
 namespace {
 
@@ -50,6 +52,7 @@ private Q_SLOTS:
     void otherContentKeptAtShutDown();
     void minimisedWindowStoresItsNormalPosition();
     void negativePositionSurvivesARestart();
+    void installedProgramKeepsThePositionPerUser();
 };
 
 void TestGuiSettings::settingsFileIsBesideTheProgram() {
@@ -183,6 +186,41 @@ void TestGuiSettings::negativePositionSurvivesARestart() {
         QVERIFY(second.close());
     }
     AppPaths::setProgramFolder(QString());
+}
+
+void TestGuiSettings::installedProgramKeepsThePositionPerUser() {
+    // An installed program's folder is not writable (tests run as root, so the hook says so).
+    struct Installed {
+        QTemporaryDir program;
+        QTemporaryDir configHome;
+        Installed() {
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+            AppPaths::setProgramFolder(program.path());
+            AppPaths::setProgramFolderReadOnlyForTesting(true);
+        }
+        ~Installed() {
+            AppPaths::setProgramFolderReadOnlyForTesting(false);
+            AppPaths::setProgramFolder(QString());
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+    } installed;
+    ScriptedPlatform platform;
+    const QString ini = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                        QStringLiteral("/vornel.ini");
+    QVERIFY(ini.startsWith(installed.configHome.path() + u'/'));
+    {
+        frmVNLMain first(&platform);
+        QCOMPARE(mdlIniSet::IniFilePath(), ini);
+        first.move(40, 70);
+        QVERIFY(first.close());
+    }
+    QCOMPARE(readBytes(ini), QByteArray("[Vornel Position]\r\nTop=1050\r\nLeft=600\r\n"));
+    QVERIFY(QDir(installed.program.path()).isEmpty());
+    {
+        frmVNLMain second(&platform);
+        QCOMPARE(second.pos(), QPoint(40, 70));
+        QVERIFY(second.close());
+    }
 }
 
 QTEST_MAIN(TestGuiSettings)

@@ -5,10 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
+
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(std::optional<qint32>)
 
@@ -44,6 +47,10 @@ private slots:
     void cleanup();
 
     void paths();
+    void dataFolder_data();
+    void dataFolder();
+    void readOnlyProgramFolderKeepsThePositionPerUser();
+    void programFolderWithoutWritePermission();
 
     void readMissingFile();
     void read_data();
@@ -67,16 +74,22 @@ private slots:
 private:
     std::optional<QTemporaryDir> m_dir;
     QString m_ini;
+    QString m_configHome; // the per-user configuration folders of this test
 };
 
 void tst_settings::init() {
     m_dir.emplace();
     QVERIFY(m_dir->isValid());
     m_ini = m_dir->filePath(QStringLiteral("vornel.ini"));
+    // Keeps the user's real configuration folder out of the tests.
+    m_configHome = m_dir->filePath(QStringLiteral("config home"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_configHome));
 }
 
 void tst_settings::cleanup() {
     AppPaths::setProgramFolder({});
+    AppPaths::setProgramFolderReadOnlyForTesting(false);
+    qunsetenv("XDG_CONFIG_HOME");
     m_dir.reset();
 }
 
@@ -94,6 +107,80 @@ void tst_settings::paths() {
     QCOMPARE(AppPaths::programFolder(), QCoreApplication::applicationDirPath());
     QCOMPARE(AppPaths::helpDocumentPath(),
              QCoreApplication::applicationDirPath() + QStringLiteral("/vornel.txt"));
+}
+
+void tst_settings::dataFolder_data() {
+    QTest::addColumn<QString>("programFolder"); // below the test's folder
+    QTest::addColumn<bool>("forceReadOnly");
+    QTest::addColumn<bool>("perUser"); // whether the files go to the configuration folder
+
+    QTest::newRow("portable copy in a writable folder") << "portable" << false << false;
+    QTest::newRow("installed, folder not writable") << "installed" << true << true;
+    QTest::newRow("program folder missing") << "gone" << false << true;
+}
+
+void tst_settings::dataFolder() {
+    QFETCH(QString, programFolder);
+    QFETCH(bool, forceReadOnly);
+    QFETCH(bool, perUser);
+
+    const QString program = m_dir->filePath(programFolder);
+    if (programFolder != u"gone")
+        QVERIFY(QDir().mkpath(program));
+    AppPaths::setProgramFolder(program);
+    AppPaths::setProgramFolderReadOnlyForTesting(forceReadOnly);
+
+    const QString config = m_configHome + u'/' + QCoreApplication::applicationName();
+    QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), config);
+    const QString data = perUser ? config : program;
+
+    QCOMPARE(AppPaths::programFolderWritable(), !perUser);
+    QCOMPARE(AppPaths::dataFolder(), data);
+    QCOMPARE(AppPaths::settingsFilePath(), data + QStringLiteral("/vornel.ini"));
+    QCOMPARE(AppPaths::transferFilePath(), data + QStringLiteral("/zelvo_transfer.txt"));
+    // The help document is part of the program, wherever the settings go.
+    QCOMPARE(AppPaths::helpDocumentPath(), program + QStringLiteral("/vornel.txt"));
+    // The configuration folder is made only when it is used.
+    QCOMPARE(QFileInfo(config).isDir(), perUser);
+}
+
+void tst_settings::readOnlyProgramFolderKeepsThePositionPerUser() {
+    const QString program = m_dir->filePath(QStringLiteral("installed"));
+    QVERIFY(QDir().mkpath(program));
+    // A settings file that happens to lie beside an installed program is not the user's.
+    writeBytes(program + QStringLiteral("/vornel.ini"),
+               QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=2\r\n"));
+    AppPaths::setProgramFolder(program);
+    AppPaths::setProgramFolderReadOnlyForTesting(true);
+
+    const QString ini = AppPaths::settingsFilePath();
+    QVERIFY(!ini.startsWith(program + u'/'));
+    QCOMPARE(StoredPosition::read(ini).top, std::optional<qint32>());
+
+    StoredPosition::write(ini, 1500, -900);
+    QCOMPARE(readBytes(ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=-900\r\n"));
+    // The next start finds the same file again.
+    const StoredPosition::Position p = StoredPosition::read(AppPaths::settingsFilePath());
+    QCOMPARE(p.top, std::optional<qint32>(1500));
+    QCOMPARE(p.left, std::optional<qint32>(-900));
+    QCOMPARE(readBytes(program + QStringLiteral("/vornel.ini")),
+             QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=2\r\n"));
+}
+
+void tst_settings::programFolderWithoutWritePermission() {
+    if (::geteuid() == 0)
+        QSKIP("permissions do not stop root; the read-only case is covered by the test hook");
+    const QString program = m_dir->filePath(QStringLiteral("read-only"));
+    QVERIFY(QDir().mkpath(program));
+    QFile folder(program);
+    QVERIFY(folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    AppPaths::setProgramFolder(program);
+    const bool writable = AppPaths::programFolderWritable();
+    const QString data = AppPaths::dataFolder();
+    QVERIFY(folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ExeOwner));
+    QVERIFY(!writable);
+    QCOMPARE(data, m_configHome + u'/' + QCoreApplication::applicationName());
 }
 
 void tst_settings::readMissingFile() {
