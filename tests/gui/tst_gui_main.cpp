@@ -2,6 +2,8 @@
 #include "GuiTestSupport.h"
 
 #include "conditions/ConditionListModel.h"
+#include "results/ResultListModel.h"
+#include "source/SourceTableModel.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -35,41 +37,74 @@ private Q_SLOTS:
     void startFollowsListsAndRows();
     void fileDialogFilterInQtForm_data();
     void fileDialogFilterInQtForm();
+    void everyKeyReachesItsProcedure_data();
+    void everyKeyReachesItsProcedure();
+    void constructsWithTheRealPlatform();
 };
 
 void TestGuiMain::controlsHaveTheirNamesAndCaptions_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("window") << "frmVNLMain" << "CSV形式用抜出ソフト「Vornel」";
-    QTest::newRow("cmdSend") << "cmdSend" << "「Zelvo」へ転送(&T)";
-    QTest::newRow("Frame1") << "Frame1" << "以下の条件を満たす語句を含む行だけを読み込む";
-    QTest::newRow("Frame2") << "Frame2" << "以下の条件を満たす語句を含む行だけを取り除く";
-    QTest::newRow("Label1") << "Label1" << "OR( ﾘｽﾄの語句を１つ以上含む )";
-    QTest::newRow("Label2") << "Label2" << "AND( ﾘｽﾄの語句を全て含む )";
-    QTest::newRow("Label3") << "Label3" << "NOT OR( ﾘｽﾄの語句を１つ以上含む )";
-    QTest::newRow("Label4") << "Label4" << "NOT AND( ﾘｽﾄの語句を全て含む )";
-    QTest::newRow("Label5") << "Label5" << "＋";
-    QTest::newRow("Label6") << "Label6" << "＋";
-    QTest::newRow("lblStatus") << "lblStatus" << "中...";
-    QTest::newRow("M_Open") << "M_Open" << "開く(&O)";
-    QTest::newRow("M_Save") << "M_Save" << "保存(&S)";
-    QTest::newRow("M_Print") << "M_Print" << "印刷(&P)";
-    QTest::newRow("M_Start") << "M_Start" << "実行(&R)";
-    QTest::newRow("M_Stop") << "M_Stop" << "停止(&E)";
-    QTest::newRow("M_AllSelect") << "M_AllSelect" << "全選択(&A)";
-    QTest::newRow("M_Copy") << "M_Copy" << "コピー(&C)";
-    QTest::newRow("M_Sort") << "M_Sort" << "ソート(&K)";
-    QTest::newRow("M_SortAsc") << "M_SortAsc" << "昇順";
-    QTest::newRow("M_SortDesc") << "M_SortDesc" << "降順";
-    QTest::newRow("M_Help") << "M_Help" << "ヘルプ(&H)";
-    QTest::newRow("M_HelpHelp") << "M_HelpHelp" << "ﾍﾙﾌﾟ";
-    QTest::newRow("M_HelpAbout") << "M_HelpAbout" << "ﾊﾞｰｼﾞｮﾝ情報";
-    QTest::newRow("mnuPopup") << "mnuPopup" << "ポップアップメニュー";
-    QTest::newRow("mnuPopupAllSelect") << "mnuPopupAllSelect" << "全選択";
-    QTest::newRow("mnuPopupCopy") << "mnuPopupCopy" << "コピー";
-    QTest::newRow("mnuPopupSort") << "mnuPopupSort" << "ソート";
-    QTest::newRow("mnuPopupSortAsc") << "mnuPopupSortAsc" << "昇順";
-    QTest::newRow("mnuPopupSortDesc") << "mnuPopupSortDesc" << "降順";
+    QTest::newRow("window") << "frmVNLMain"
+                            << "CSV形式用抜出ソフト「Vornel」";
+    QTest::newRow("cmdSend") << "cmdSend"
+                             << "「Zelvo」へ転送(&T)";
+    QTest::newRow("Frame1") << "Frame1"
+                            << "以下の条件を満たす語句を含む行だけを読み込む";
+    QTest::newRow("Frame2") << "Frame2"
+                            << "以下の条件を満たす語句を含む行だけを取り除く";
+    QTest::newRow("Label1") << "Label1"
+                            << "OR( ﾘｽﾄの語句を１つ以上含む )";
+    QTest::newRow("Label2") << "Label2"
+                            << "AND( ﾘｽﾄの語句を全て含む )";
+    QTest::newRow("Label3") << "Label3"
+                            << "NOT OR( ﾘｽﾄの語句を１つ以上含む )";
+    QTest::newRow("Label4") << "Label4"
+                            << "NOT AND( ﾘｽﾄの語句を全て含む )";
+    QTest::newRow("Label5") << "Label5"
+                            << "＋";
+    QTest::newRow("Label6") << "Label6"
+                            << "＋";
+    QTest::newRow("lblStatus") << "lblStatus"
+                               << "中...";
+    QTest::newRow("M_Open") << "M_Open"
+                            << "開く(&O)";
+    QTest::newRow("M_Save") << "M_Save"
+                            << "保存(&S)";
+    QTest::newRow("M_Print") << "M_Print"
+                             << "印刷(&P)";
+    QTest::newRow("M_Start") << "M_Start"
+                             << "実行(&R)";
+    QTest::newRow("M_Stop") << "M_Stop"
+                            << "停止(&E)";
+    QTest::newRow("M_AllSelect") << "M_AllSelect"
+                                 << "全選択(&A)";
+    QTest::newRow("M_Copy") << "M_Copy"
+                            << "コピー(&C)";
+    QTest::newRow("M_Sort") << "M_Sort"
+                            << "ソート(&K)";
+    QTest::newRow("M_SortAsc") << "M_SortAsc"
+                               << "昇順";
+    QTest::newRow("M_SortDesc") << "M_SortDesc"
+                                << "降順";
+    QTest::newRow("M_Help") << "M_Help"
+                            << "ヘルプ(&H)";
+    QTest::newRow("M_HelpHelp") << "M_HelpHelp"
+                                << "ﾍﾙﾌﾟ";
+    QTest::newRow("M_HelpAbout") << "M_HelpAbout"
+                                 << "ﾊﾞｰｼﾞｮﾝ情報";
+    QTest::newRow("mnuPopup") << "mnuPopup"
+                              << "ポップアップメニュー";
+    QTest::newRow("mnuPopupAllSelect") << "mnuPopupAllSelect"
+                                       << "全選択";
+    QTest::newRow("mnuPopupCopy") << "mnuPopupCopy"
+                                  << "コピー";
+    QTest::newRow("mnuPopupSort") << "mnuPopupSort"
+                                  << "ソート";
+    QTest::newRow("mnuPopupSortAsc") << "mnuPopupSortAsc"
+                                     << "昇順";
+    QTest::newRow("mnuPopupSortDesc") << "mnuPopupSortDesc"
+                                      << "降順";
 }
 
 void TestGuiMain::controlsHaveTheirNamesAndCaptions() {
@@ -105,11 +140,12 @@ void TestGuiMain::conditionListControlsExist() {
         QCOMPARE(no->toolTip(), QStringLiteral("対象となる列の番号を入力して下さい"));
         QCOMPARE(goku->toolTip(), QStringLiteral("リストに登録する語句を入力して下さい。"));
         QCOMPARE(no->maxLength(), 2);
-        const QList<QPair<QString, QString>> buttons = {{QStringLiteral("Tuika"), QStringLiteral("追加")},
-                                                        {QStringLiteral("Sakujo"), QStringLiteral("削除")},
-                                                        {QStringLiteral("AllSakujo"), QStringLiteral("全削除")},
-                                                        {QStringLiteral("Open"), QStringLiteral("読込")},
-                                                        {QStringLiteral("Save"), QStringLiteral("保存")}};
+        const QList<QPair<QString, QString>> buttons = {
+            {QStringLiteral("Tuika"), QStringLiteral("追加")},
+            {QStringLiteral("Sakujo"), QStringLiteral("削除")},
+            {QStringLiteral("AllSakujo"), QStringLiteral("全削除")},
+            {QStringLiteral("Open"), QStringLiteral("読込")},
+            {QStringLiteral("Save"), QStringLiteral("保存")}};
         for (const auto& [name, caption] : buttons) {
             auto* b = w.child<QPushButton>(QStringLiteral("cmd") + suffix + name);
             QVERIFY2(b, qPrintable(suffix + name));
@@ -127,7 +163,7 @@ void TestGuiMain::conditionListControlsExist() {
 
 void TestGuiMain::placesComeFromTwips() {
     TestWindow w;
-    QCOMPARE(w->size(), QSize(873, 554)); // 13095 x 8310 twips
+    QCOMPARE(w->size(), QSize(873, 554));         // 13095 x 8310 twips
     QCOMPARE(w->minimumSize(), w->maximumSize()); // fixed size
     QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(w.child<QWidget>(QStringLiteral("fraWordSet"))->geometry(), QRect(0, 40, 873, 185));
@@ -144,7 +180,8 @@ void TestGuiMain::placesComeFromTwips() {
              QRect(24, 144, 809, 17));
     QCOMPARE(w.child<QWidget>(QStringLiteral("cmdSend"))->geometry(), QRect(736, 8, 113, 25));
     // The progress bar fills its host.
-    QCOMPARE(w->progressWindow()->parentWidget(), w.child<QWidget>(QStringLiteral("picProgressbar")));
+    QCOMPARE(w->progressWindow()->parentWidget(),
+             w.child<QWidget>(QStringLiteral("picProgressbar")));
     QCOMPARE(w->progressWindow()->size(), QSize(809, 17));
 }
 
@@ -152,17 +189,23 @@ void TestGuiMain::startupState() {
     TestWindow w;
     for (const char* key : {"M_Open", "M_Help"})
         QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    for (const char* key : {"M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect", "M_Copy", "M_Sort"})
+    for (const char* key :
+         {"M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect", "M_Copy", "M_Sort"})
         QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
     QVERIFY(!w.child<QPushButton>(QStringLiteral("cmdSend"))->isEnabled());
     QVERIFY(w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
     for (const char* s : {"InAND", "InOR", "OutAND", "OutOR"}) {
         const QString suffix = QString::fromLatin1(s);
-        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Tuika"))->isEnabled());
-        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Sakujo"))->isEnabled());
-        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Save"))->isEnabled());
-        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("AllSakujo"))->isEnabled());
-        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Open"))->isEnabled());
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Tuika"))
+                     ->isEnabled());
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Sakujo"))
+                     ->isEnabled());
+        QVERIFY(!w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Save"))
+                     ->isEnabled());
+        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("AllSakujo"))
+                    ->isEnabled());
+        QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Open"))
+                    ->isEnabled());
     }
     QCOMPARE(w->panelText(QStringLiteral("S_FilePath")), QString());
     QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
@@ -189,8 +232,8 @@ void TestGuiMain::accessKeysFollowTheToolbar_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QKeySequence>("sequence");
-    const char* keys[9] = {"M_Open", "M_Save", "M_Print", "M_Start", "M_Stop",
-                           "M_AllSelect", "M_Copy", "M_Sort", "M_Help"};
+    const char* keys[9] = {"M_Open",      "M_Save", "M_Print", "M_Start", "M_Stop",
+                           "M_AllSelect", "M_Copy", "M_Sort",  "M_Help"};
     const char* letters = "OSPREACKH";
     for (int i = 0; i < 9; ++i)
         QTest::newRow(keys[i]) << i << QString::fromLatin1(keys[i])
@@ -258,7 +301,8 @@ void TestGuiMain::busyStateAllowsOnlyStopAndHelp() {
     QVERIFY(w->isBusy());
     for (const char* key : {"M_Stop", "M_Help"})
         QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    for (const char* key : {"M_Open", "M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
+    for (const char* key :
+         {"M_Open", "M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
         QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
     QVERIFY(!w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
     QVERIFY(!w.child<QWidget>(QStringLiteral("cmdSend"))->isEnabled());
@@ -312,7 +356,8 @@ void TestGuiMain::fileDialogFilterInQtForm_data() {
     QTest::addColumn<QString>("qt");
     QTest::newRow("data file") << "*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|"
                                << "*.csv;*.txt (*.csv *.txt);;全ファイル (*)";
-    QTest::newRow("list file") << "*.csv|*.csv|" << "*.csv (*.csv)";
+    QTest::newRow("list file") << "*.csv|*.csv|"
+                               << "*.csv (*.csv)";
     QTest::newRow("result file") << "*.csv|*.csv|*.txt|*.txt|*.xls|*.xls|"
                                  << "*.csv (*.csv);;*.txt (*.txt);;*.xls (*.xls)";
 }
@@ -321,6 +366,107 @@ void TestGuiMain::fileDialogFilterInQtForm() {
     QFETCH(QString, filter);
     QFETCH(QString, qt);
     QCOMPARE(CommonDialog::toQtFilter(filter), qt);
+}
+
+void TestGuiMain::everyKeyReachesItsProcedure_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("route");
+    for (const char* key : {"M_Open", "M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect",
+                            "M_Copy", "M_Sort", "M_Help"}) {
+        QTest::newRow((QByteArray(key) + " button").constData()) << key << "button";
+        QTest::newRow((QByteArray(key) + " access key").constData()) << key << "access key";
+    }
+    for (const char* key : {"M_SortAsc", "M_SortDesc", "M_HelpHelp", "M_HelpAbout"})
+        QTest::newRow((QByteArray(key) + " item").constData()) << key << "item";
+}
+
+// Each command is recognised by what its procedure does: a dialog asked for, a message shown,
+// rows picked, sorted or copied.
+void TestGuiMain::everyKeyReachesItsProcedure() {
+    QFETCH(QString, key);
+    QFETCH(QString, route);
+    TestWindow w;
+    // Three source rows, an entry that keeps all of them, and a completed pickup's result.
+    w->store().reset(1);
+    for (const char16_t* line : {u"b,2", u"c,3", u"a,1"})
+        w->store().appendLine(QStringView(line));
+    w->sourceModel()->refresh();
+    w->setPanelText(QStringLiteral("S_Original"), QStringLiteral("3"));
+    w->CommaCount = 1;
+    w->conditionList(ConditionList::InAND)
+        .model->appendEntry({QStringLiteral("0"), QStringLiteral(",")});
+    w->resultModel()->setRows({0, 1, 2});
+    for (const char* k : {"M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
+        w->toolbarButton(QString::fromLatin1(k))->setEnabled(true);
+    if (key == u"M_Stop")
+        w->toolbarButton(key)->setEnabled(true);
+
+    QString aboutSeen;
+    if (key == u"M_HelpAbout")
+        onNextModal([&aboutSeen](QWidget* dialog) {
+            aboutSeen = dialog->objectName();
+            dialog->close();
+        });
+
+    const QStringList accessKeys = {
+        QStringLiteral("M_Open"),  QStringLiteral("M_Save"), QStringLiteral("M_Print"),
+        QStringLiteral("M_Start"), QStringLiteral("M_Stop"), QStringLiteral("M_AllSelect"),
+        QStringLiteral("M_Copy"),  QStringLiteral("M_Sort"), QStringLiteral("M_Help")};
+    if (route == u"button")
+        w->toolbarButton(key)->trigger();
+    else if (route == u"access key")
+        w->cmdAccessKey_Click(int(accessKeys.indexOf(key)));
+    else
+        w->toolbarMenuItem(key)->trigger();
+
+    auto texts = [&w] {
+        QStringList t;
+        for (qint64 i = 0; i < w->resultModel()->count(); ++i)
+            t << w->resultModel()->rowText(i).toString();
+        return t;
+    };
+    if (key == u"M_Open") {
+        QCOMPARE(w.platform.openDialogs.size(), 1);
+    } else if (key == u"M_Save") {
+        QCOMPARE(w.platform.saveDialogs.size(), 1);
+    } else if (key == u"M_Print") {
+        QCOMPARE(w.platform.messages.size(), 1); // the test platform has no printer
+        QCOMPARE(w.platform.messages.first().title, QStringLiteral("Vornel"));
+    } else if (key == u"M_Start") {
+        QCOMPARE(texts(), (QStringList{QStringLiteral("b,2"), QStringLiteral("c,3"),
+                                       QStringLiteral("a,1")}));
+        QVERIFY(!w->isBusy());
+    } else if (key == u"M_Stop") {
+        QVERIFY(w->StopRequested);
+    } else if (key == u"M_AllSelect") {
+        QCOMPARE(w->lvwPickupData->selectionModel()->selectedRows().size(), 3);
+    } else if (key == u"M_Copy") {
+        QCOMPARE(w.platform.clipboardWrites, 1);
+    } else if (key == u"M_Sort" || key == u"M_SortAsc") {
+        QCOMPARE(texts(), (QStringList{QStringLiteral("a,1"), QStringLiteral("b,2"),
+                                       QStringLiteral("c,3")}));
+    } else if (key == u"M_SortDesc") {
+        QCOMPARE(texts(), (QStringList{QStringLiteral("c,3"), QStringLiteral("b,2"),
+                                       QStringLiteral("a,1")}));
+    } else if (key == u"M_Help" || key == u"M_HelpHelp") {
+        // No help document in the test's program folder.
+        QCOMPARE(w.platform.messages.size(), 1);
+        QVERIFY(w.platform.messages.first().prompt.startsWith(QStringLiteral("File not found:")));
+    } else if (key == u"M_HelpAbout") {
+        QCOMPARE(aboutSeen, QStringLiteral("frmVNLAbout"));
+    }
+}
+
+void TestGuiMain::constructsWithTheRealPlatform() {
+    // The window made as the program makes it, with the desktop's own dialogs behind it.
+    QTemporaryDir dir;
+    AppPaths::setProgramFolder(dir.path());
+    {
+        frmVNLMain window;
+        QVERIFY(window.toolbarButton(QStringLiteral("M_Open"))->isEnabled());
+        QVERIFY(window.dlg.FileName.isEmpty());
+    }
+    AppPaths::setProgramFolder(QString());
 }
 
 QTEST_MAIN(TestGuiMain)
