@@ -3,6 +3,8 @@
 #include "results/ResultListModel.h"
 #include "source/Cp932.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -150,6 +152,12 @@ Error unencodable(const ResultListModel& model, const Batch& batch) {
 } // namespace
 
 std::optional<Error> save(const QString& path, const ResultListModel& model) {
+    // A device or a pipe is not a file that can be replaced whole: QSaveFile would put a regular
+    // file in its place where the folder lets it (as root, /dev/full became a file).
+    if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir())
+        return Error{int(QFileDevice::OpenError),
+                     QStringLiteral("「%1」は通常のファイルではないため、保存できません。")
+                         .arg(QDir::toNativeSeparators(path))};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fileError(file);
@@ -178,6 +186,13 @@ std::optional<Error> save(const QString& path, const ResultListModel& model) {
             return e;
         }
         std::swap(current, following);
+    }
+    // QSaveFile::commit() does not notice when writing out its buffer fails (a full disk, a file
+    // size limit): it would put the cut-off file in place and report success. Flush first.
+    if (!file.flush()) {
+        Error e = fileError(file);
+        file.cancelWriting();
+        return e;
     }
     if (!file.commit())
         return fileError(file);

@@ -1,0 +1,839 @@
+// Bad input and untimely commands through the real window: data files that are missing, broken
+// or change while they are read; result and list files that cannot be written; Stop and About at
+// every moment of a load and of a pickup. Every case must end with a message where something
+// failed, the window idle and usable, and nothing lost that was there before.
+#include "GuiTestSupport.h"
+
+#include "conditions/ConditionListModel.h"
+#include "main_window/MousePointer.h"
+#include "results/ResultListModel.h"
+#include "shell/frmVNLAbout.h"
+#include "source/Cp932.h"
+#include "source/SourceTableModel.h"
+#include "source/frmVNLError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTreeView>
+#include <QWindow>
+
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace {
+
+const char* const kResultCommands[] = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
+
+QStringList sourceRows(const TestWindow& w) {
+    QStringList rows;
+    for (qint64 r = 0; r < w->store().rowCount(); ++r)
+        rows.append(w->store().rowText(r).toString());
+    return rows;
+}
+
+QStringList resultTexts(const TestWindow& w) {
+    QStringList texts;
+    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
+        texts << w->resultModel()->rowText(i).toString();
+    return texts;
+}
+
+QStringList numberedHeaders(qsizetype count) {
+    QStringList h;
+    h.reserve(count);
+    for (qsizetype i = 1; i <= count; ++i)
+        h << QString::number(i);
+    return h;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool isCharDevice(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+// The idle state of the job-state table: Open on, Stop off, Start by the rule, Help on, the
+// condition lists on, the window closable, the default pointer, no progress panel. Empty when
+// all holds, else what does not.
+QString idleDeviation(const TestWindow& w) {
+    QStringList wrong;
+    if (w->isBusy())
+        wrong << "busy";
+    if (!w.enabled("M_Open"))
+        wrong << "M_Open off";
+    if (w.enabled("M_Stop"))
+        wrong << "M_Stop on";
+    if (!w.enabled("M_Help") || !w->toolbarMenuItem("M_HelpAbout")->isEnabled())
+        wrong << "Help off";
+    qsizetype entries = 0;
+    for (ConditionList id : kConditionListOrder)
+        entries += w->conditionList(id).model->count();
+    if (w.enabled("M_Start") != (entries > 0 && w->store().rowCount() > 0))
+        wrong << "M_Start against the rule";
+    if (!w->fraWordSet->isEnabled())
+        wrong << "fraWordSet off";
+    if (QWindow* handle = w->windowHandle();
+        handle && !handle->flags().testFlag(Qt::WindowCloseButtonHint))
+        wrong << "Close off";
+    if (MousePointer::current() != MousePointer::Default)
+        wrong << "pointer not default";
+    if (!w->fraProgressbar->isHidden())
+        wrong << "progress panel shown";
+    if (QApplication::activeModalWidget())
+        wrong << "a modal dialog is still open";
+    return wrong.join(", ");
+}
+
+#define VERIFY_IDLE(w)                                                                             \
+    do {                                                                                           \
+        const QString deviation = idleDeviation(w);                                                \
+        QVERIFY2(deviation.isEmpty(), qPrintable(deviation));                                      \
+    } while (false)
+
+// What loading bytes must give, worked out independently of the loader: lines end at LF (a CR
+// right before it belongs to the line end, a lone CR is an ordinary character), the first line's
+// commas fix the columns, every other line is a data-error dialog (answered with Skip here).
+struct ExpectedLoad {
+    qsizetype commaCount = 0;
+    QStringList rows;
+    int rejected = 0;
+};
+
+ExpectedLoad expectedLoad(const QByteArray& bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n')
+            continue;
+        QByteArray line = bytes.mid(start, i - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines << line;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        lines << bytes.mid(start);
+    ExpectedLoad e;
+    if (!lines.isEmpty())
+        e.commaCount = lines.first().count(',');
+    for (const QByteArray& line : lines) {
+        if (!line.isEmpty() && line.count(',') == e.commaCount)
+            e.rows << Cp932::decode(line);
+        else
+            ++e.rejected;
+    }
+    return e;
+}
+
+// Drives a running job from a zero timer: counts the turns of the event loop the job gives
+// (turns inside a modal dialog do not count), runs `action` at turn `at`, and answers every
+// data-error dialog with Skip.
+class JobDriver {
+public:
+    explicit JobDriver(TestWindow& w) : m_w(w) {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_timer.start();
+    }
+
+    int at = -1; // -1: never
+    std::function<void()> action;
+
+    int turns = 0;
+    int dialogs = 0;
+    bool acted = false;
+
+    void reset(int newAt) {
+        at = newAt;
+        turns = 0;
+        dialogs = 0;
+        acted = false;
+    }
+
+private:
+    void tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* error = qobject_cast<frmVNLError*>(modal)) {
+            ++dialogs;
+            error->cmdCancel->click();
+            return;
+        }
+        if (modal || !m_w->isBusy())
+            return;
+        if (turns++ == at && action) {
+            acted = true;
+            action();
+        }
+    }
+
+    TestWindow& m_w;
+    QTimer m_timer;
+};
+
+// Registers an entry through the list's own boxes and button.
+void registerEntry(TestWindow& w, ConditionList id, const QString& column, const QString& phrase) {
+    ConditionListControls& list = w->conditionList(id);
+    list.txtNo->setText(column);
+    list.txtGoku->setText(phrase);
+    list.cmdTuika->click();
+}
+
+void loadFile(TestWindow& w, const QString& path) {
+    w.platform.openAnswers << path;
+    w->cmdAccessKey_Click(0); // Alt+O
+}
+
+} // namespace
+
+class TestGuiHardening : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void badDataFile_data();
+    void badDataFile();
+    void fileChangesBetweenPasses_data();
+    void fileChangesBetweenPasses();
+    void resultSaveFails_data();
+    void resultSaveFails();
+    void listFileSaveFails_data();
+    void listFileSaveFails();
+    void stopAtAnyMoment_data();
+    void stopAtAnyMoment();
+    void aboutAtAnyMoment_data();
+    void aboutAtAnyMoment();
+};
+
+// ---------------------------------------------------------------- data files
+
+void TestGuiHardening::badDataFile_data() {
+    QTest::addColumn<QString>("kind"); // "missing", "folder" or "file"
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("missing path") << "missing" << QByteArray();
+    QTest::newRow("folder") << "folder" << QByteArray();
+    QTest::newRow("0-byte file") << "file" << QByteArray();
+
+    QRandomGenerator random(8);
+    QByteArray binary(64 * 1024, Qt::Uninitialized);
+    for (char& c : binary)
+        c = char(random.bounded(256));
+    for (qsizetype i = 0; i < binary.size(); i += 97)
+        binary[i] = '\0';
+    QByteArray oneLine = binary;
+    oneLine.replace('\n', 'n');
+    QTest::newRow("binary with NULs, one line") << "file" << oneLine;
+    QTest::newRow("binary with NULs, many lines") << "file" << binary.left(12 * 1024);
+
+    QTest::newRow("invalid code page 932")
+        << "file"
+        << QByteArray("\x81\x20x,\xff\xfe\r\n"    // lead byte with a blank as trail, bytes that
+                      "\x80\xa0,\x81\r\n"         // start nothing, a lead byte before CR LF,
+                      "\x9f,\xe0\x7f\x81\n"       // before a comma, at a bare LF,
+                      "\xfd\xfc\xfc,\x82\x0d\x0a" // unassigned pairs,
+                      "\xeb\x40,\x82");           // and cut off at the end of the file
+
+    QByteArray longLine;
+    for (int i = 0; i < 50000; ++i)
+        longLine += "\x8a\xbf"; // 漢
+    longLine += ',' + QByteArray(49998, 'x') + ',';
+    QTest::newRow("100,000-character line")
+        << "file" << QByteArray("1,2,3\r\n") + longLine + "\r\n4,5,6\r\n";
+
+    QByteArray wide;
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 40000; ++c)
+            wide += (c ? "," : "") + QByteArray::number(c % 10);
+        wide += "\r\n";
+    }
+    QTest::newRow("40,000 columns") << "file" << wide;
+
+    QTest::newRow("CR-only line ends") << "file" << QByteArray("a,b\rc,d\re,f\r");
+    QTest::newRow("CR-only, then one LF")
+        << "file" << QByteArray("a,b\rc,d\r\ne,f\rg,h\r\ni,j\r\n");
+}
+
+void TestGuiHardening::badDataFile() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 0;
+    JobDriver driver(w); // answers the data-error dialogs
+
+    // What is there before: a loaded table and a list entry.
+    const QString before = w.writeFile("before.csv", "p,1,x\r\nq,2,y\r\n");
+    loadFile(w, before);
+    QCOMPARE(sourceRows(w), (QStringList{"p,1,x", "q,2,y"}));
+    registerEntry(w, ConditionList::InOR, "0", "1");
+    QCOMPARE(w->conditionList(ConditionList::InOR).model->count(), 1);
+    QVERIFY(w.enabled("M_Start"));
+
+    QString path = w.dir.filePath("bad.csv");
+    if (kind == u"folder")
+        QVERIFY(QDir(w.dir.path()).mkdir("bad.csv"));
+    else if (kind == u"file")
+        path = w.writeFile("bad.csv", bytes);
+    driver.reset(-1);
+    loadFile(w, path);
+    VERIFY_IDLE(w);
+    QCOMPARE(w->conditionList(ConditionList::InOR).model->count(), 1);
+    QVERIFY(w->resultModel()->count() == 0);
+
+    if (kind != u"file") {
+        // Nothing was read: one clear message, and the table as it was.
+        QCOMPARE(w.platform.messages.size(), 1);
+        const ScriptedPlatform::Message& m = w.platform.messages[0];
+        QCOMPARE(m.style, 16);
+        QCOMPARE(m.title, QStringLiteral("エラー"));
+        QVERIFY2(m.prompt.contains(path), qPrintable(m.prompt));
+        QCOMPARE(driver.dialogs, 0);
+        QCOMPARE(sourceRows(w), (QStringList{"p,1,x", "q,2,y"}));
+        QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2", "3"}));
+        QCOMPARE(w->CommaCount, 2);
+        QCOMPARE(w->panelText("S_FilePath"), before);
+        QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
+        QVERIFY(!w->lvwOriginalData->isHidden());
+    } else {
+        // Read as the line rule says, whatever the bytes are.
+        const ExpectedLoad e = expectedLoad(bytes);
+        QVERIFY2(w.platform.messages.isEmpty(), qPrintable(w.platform.messages.value(0).prompt));
+        QCOMPARE(driver.dialogs, e.rejected);
+        QCOMPARE(w->CommaCount, int(e.commaCount));
+        QCOMPARE(sourceRows(w), e.rows);
+        QCOMPARE(w->sourceModel()->rowCount(), int(e.rows.size()));
+        QCOMPARE(w->sourceModel()->columnCount(), int(e.commaCount) + 1);
+        QCOMPARE(w->sourceModel()->headers(), numberedHeaders(e.commaCount + 1));
+        QCOMPARE(w->panelText("S_FilePath"), path);
+        QCOMPARE(w->panelText("S_Original"), QString::number(e.rows.size()));
+        QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+        QVERIFY(!w->lvwOriginalData->isHidden());
+        QVERIFY(w->lvwPickupData->isHidden());
+    }
+
+    // Still usable: the next file loads, and a pickup over it runs.
+    loadFile(w, w.writeFile("after.csv", "a1,b\r\na2,c\r\na3,b\r\n"));
+    VERIFY_IDLE(w);
+    QCOMPARE(sourceRows(w), (QStringList{"a1,b", "a2,c", "a3,b"}));
+    QCOMPARE(w->CommaCount, 1);
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("3"));
+    registerEntry(w, ConditionList::InAND, "2", "b");
+    w->cmdAccessKey_Click(3); // Alt+R
+    VERIFY_IDLE(w);
+    QCOMPARE(resultTexts(w), QStringList{"a1,b"}); // with the entry on "1" from before
+}
+
+void TestGuiHardening::fileChangesBetweenPasses_data() {
+    // The loader reads the file three times: its first line, its line count, its rows. The file
+    // changes at the first turn of the event loop in the given pass.
+    QTest::addColumn<QString>("when"); // "count" or "rows"
+    QTest::addColumn<QByteArray>("original");
+    QTest::addColumn<QByteArray>("change"); // written in place of the file, or appended
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<QStringList>("expectedRows");
+    QTest::addColumn<int>("expectedDialogs");
+
+    const QByteArray three = "a,1\r\nb,2\r\nc,3\r\n";
+    QTest::newRow("emptied after the line count")
+        << "count" << three << QByteArray() << false << QStringList{} << 0;
+    QTest::newRow("shorter after the line count")
+        << "count" << three << QByteArray("a,1\r\n") << false << QStringList{"a,1"} << 0;
+    QTest::newRow("other columns after the line count")
+        << "count" << three << QByteArray("x,y,z\r\nu,v,w\r\n") << false << QStringList{} << 2;
+    QTest::newRow("longer after the line count")
+        << "count" << three << QByteArray("d,4\r\ne,5\r\n") << true
+        << QStringList{"a,1", "b,2", "c,3", "d,4", "e,5"} << 0;
+    QTest::newRow("grows while the rows are read")
+        << "rows" << three << QByteArray("d,4\r\nbad\r\ne,5") << true
+        << QStringList{"a,1", "b,2", "c,3", "d,4", "e,5"} << 1;
+    QTest::newRow("emptied while the rows are read")
+        << "rows" << three << QByteArray() << false << QStringList{} << 0;
+}
+
+void TestGuiHardening::fileChangesBetweenPasses() {
+    QFETCH(QString, when);
+    QFETCH(QByteArray, original);
+    QFETCH(QByteArray, change);
+    QFETCH(bool, append);
+    QFETCH(QStringList, expectedRows);
+    QFETCH(int, expectedDialogs);
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 0; // the line count lets the event loop turn after its first chunk
+    const QString path = w.writeFile("changing.csv", original);
+    bool changed = false;
+    QTimer changer;
+    changer.setInterval(0);
+    connect(&changer, &QTimer::timeout, [&] {
+        if (changed || !w->isBusy() || QApplication::activeModalWidget())
+            return;
+        // The progress panel is shown once the line count is known, before the rows are read.
+        const bool rowsPass = !w->fraProgressbar->isHidden();
+        if (rowsPass != (when == u"rows"))
+            return;
+        changed = true;
+        QFile f(path);
+        QVERIFY(f.open(append ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(change), change.size());
+    });
+    changer.start();
+    JobDriver driver(w);
+    loadFile(w, path);
+    changer.stop();
+
+    QVERIFY(changed);
+    VERIFY_IDLE(w);
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(driver.dialogs, expectedDialogs);
+    QCOMPARE(w->CommaCount, 1); // from the first line as it was first read
+    QCOMPARE(sourceRows(w), expectedRows);
+    QCOMPARE(w->sourceModel()->rowCount(), int(expectedRows.size()));
+    QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2"}));
+    QCOMPARE(w->panelText("S_Original"), QString::number(expectedRows.size()));
+    QCOMPARE(w->panelText("S_FilePath"), path);
+
+    // And the window goes on.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(original);
+    f.close();
+    loadFile(w, path);
+    VERIFY_IDLE(w);
+    QCOMPARE(sourceRows(w), (QStringList{"a,1", "b,2", "c,3"}));
+}
+
+// ---------------------------------------------------------------- files written
+
+namespace {
+
+// Where a write fails without relying on permissions (the tests may run as root).
+enum class Target { DevFull, Folder, MissingFolder, ExistingFileTooBig };
+
+// A full device of our own where the system lets us make one, else the system's: the save must
+// leave it a device either way.
+QString fullDevice(const TestWindow& w) {
+    const QString own = w.dir.filePath("full");
+    if (::mknod(QFile::encodeName(own).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0)
+        return own;
+    return QStringLiteral("/dev/full");
+}
+
+struct PreparedTarget {
+    QString path;
+    QByteArray oldContent; // for an existing file
+};
+
+PreparedTarget prepareTarget(const TestWindow& w, Target target) {
+    switch (target) {
+    case Target::DevFull:
+        return {fullDevice(w), {}};
+    case Target::Folder:
+        QDir(w.dir.path()).mkdir("taken.csv");
+        return {w.dir.filePath("taken.csv"), {}};
+    case Target::MissingFolder:
+        return {w.dir.filePath("no such folder/out.csv"), {}};
+    case Target::ExistingFileTooBig:
+        return {w.writeFile("existing.csv", "old content\r\n"), "old content\r\n"};
+    }
+    return {};
+}
+
+// Runs the save with the process's file size limit lowered when the target needs it, so that
+// writing fails part-way (SIGXFSZ ignored: the write then fails with EFBIG).
+template <typename Save> void saveWithLimit(Target target, Save save) {
+    if (target != Target::ExistingFileTooBig) {
+        save();
+        return;
+    }
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    save();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+}
+
+QStringList filesIn(const TestWindow& w) {
+    return QDir(w.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+void checkTargetKept(const TestWindow& w, Target target, const PreparedTarget& prepared,
+                     const QStringList& filesBefore) {
+    switch (target) {
+    case Target::DevFull:
+        QVERIFY(isCharDevice(prepared.path));
+        break;
+    case Target::Folder:
+        QVERIFY(QFileInfo(prepared.path).isDir());
+        break;
+    case Target::MissingFolder:
+        QVERIFY(!QFileInfo::exists(QFileInfo(prepared.path).path()));
+        break;
+    case Target::ExistingFileTooBig:
+        QCOMPARE(readAll(prepared.path), prepared.oldContent);
+        break;
+    }
+    // No temporary file left behind.
+    QCOMPARE(filesIn(w), filesBefore);
+}
+
+void addTargetRows() {
+    QTest::addColumn<Target>("target");
+    QTest::newRow("/dev/full") << Target::DevFull;
+    QTest::newRow("a folder") << Target::Folder;
+    QTest::newRow("a folder that does not exist") << Target::MissingFolder;
+    QTest::newRow("an existing file, write fails part-way") << Target::ExistingFileTooBig;
+}
+
+} // namespace
+
+void TestGuiHardening::resultSaveFails_data() {
+    addTargetRows();
+}
+
+void TestGuiHardening::resultSaveFails() {
+    QFETCH(Target, target);
+    TestWindow w;
+    w->show();
+    // Results of a real pickup, more than the file size limit lets through.
+    QString text;
+    for (int i = 0; i < 300; ++i)
+        text += QStringLiteral("行%1,東京都千代田区,%2\r\n").arg(i).arg(i % 2 ? "x" : "y");
+    const Cp932::EncodeResult encoded = Cp932::encode(text);
+    QVERIFY(encoded.ok());
+    loadFile(w, w.writeFile("data.csv", encoded.bytes));
+    QCOMPARE(w->store().rowCount(), qint64(300));
+    registerEntry(w, ConditionList::InAND, "3", "x");
+    w->cmdAccessKey_Click(3); // Alt+R
+    const QStringList results = resultTexts(w);
+    QCOMPARE(results.size(), 150);
+    QVERIFY(w.enabled("M_Save"));
+
+    const PreparedTarget prepared = prepareTarget(w, target);
+    const QStringList filesBefore = filesIn(w);
+    w.platform.saveAnswers << prepared.path;
+    saveWithLimit(target, [&] { w->cmdAccessKey_Click(1); }); // Alt+S
+
+    QCOMPARE(w.platform.saveDialogs.size(), 1);
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages[0];
+    QCOMPARE(m.style, 48);
+    QCOMPARE(m.title, QStringLiteral("Vornel"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^エラー番号 = [1-9][0-9]*\r[^\r]+$"))
+                 .match(m.prompt)
+                 .hasMatch(),
+             qPrintable(m.prompt));
+    checkTargetKept(w, target, prepared, filesBefore);
+    VERIFY_IDLE(w);
+    // The results are still there and can be saved elsewhere.
+    QCOMPARE(resultTexts(w), results);
+    for (const char* key : kResultCommands)
+        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(!w->lvwPickupData->isHidden());
+    const QString good = w.dir.filePath("good.csv");
+    w.platform.saveAnswers << good;
+    w->cmdAccessKey_Click(1);
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(readAll(good).count("\r\n"), 150);
+}
+
+void TestGuiHardening::listFileSaveFails_data() {
+    addTargetRows();
+}
+
+void TestGuiHardening::listFileSaveFails() {
+    QFETCH(Target, target);
+    TestWindow w;
+    w->show();
+    // A list loaded from a list file: more than the file size limit lets through.
+    QByteArray list;
+    for (int i = 0; i < 100; ++i)
+        list += "\"0\",\"phrase number " + QByteArray::number(i) + " of the list\"\r\n";
+    w.platform.openAnswers << w.writeFile("list.csv", list);
+    w->conditionList(ConditionList::OutOR).cmdOpen->click();
+    ConditionListModel* model = w->conditionList(ConditionList::OutOR).model;
+    QCOMPARE(model->count(), 100);
+    const std::vector<ConditionEntry> entries = model->entries();
+    QPushButton* save = w->conditionList(ConditionList::OutOR).cmdSave;
+    QVERIFY(save->isEnabled());
+
+    const PreparedTarget prepared = prepareTarget(w, target);
+    const QStringList filesBefore = filesIn(w);
+    w.platform.saveAnswers << prepared.path;
+    saveWithLimit(target, [&] { save->click(); });
+
+    QCOMPARE(w.platform.saveDialogs.size(), 1);
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages[0];
+    QCOMPARE(m.style, 16);
+    QCOMPARE(m.title, QStringLiteral("エラー"));
+    QVERIFY2(m.prompt.contains(QDir::toNativeSeparators(prepared.path)), qPrintable(m.prompt));
+    checkTargetKept(w, target, prepared, filesBefore);
+    VERIFY_IDLE(w);
+    QVERIFY(model->entries() == entries);
+    QVERIFY(save->isEnabled());
+    // And saving elsewhere still works.
+    const QString good = w.dir.filePath("good.csv");
+    w.platform.saveAnswers << good;
+    save->click();
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(readAll(good), list);
+}
+
+// ---------------------------------------------------------------- Stop and About at any moment
+
+namespace {
+
+// The load's small file: a third of its lines do not fit, so it pauses in a dialog for each and
+// gives the event loop many turns.
+QByteArray stopLoadBytes() {
+    QByteArray bytes;
+    for (int i = 0; i < 60; ++i)
+        bytes += i % 3 == 2
+                     ? "bad line " + QByteArray::number(i) + "\r\n"
+                     : "r" + QByteArray::number(i) + ",x,y" + QByteArray::number(i % 4) + "\r\n";
+    return bytes;
+}
+
+// The pickup's file (a few megabytes), with conditions that cost a little per row: enough rows for
+// a few dozen slices.
+constexpr int kPickupRows = 60000;
+
+QByteArray stopPickupBytes() {
+    QByteArray bytes;
+    for (int i = 0; i < kPickupRows; ++i)
+        bytes += "row" + QByteArray::number(i) + ",name" + QByteArray::number(i % 7) +
+                 ",some longer text to look through " + QByteArray::number(i % 13) + "\r\n";
+    return bytes;
+}
+
+void setUpPickup(TestWindow& w) {
+    loadFile(w, w.writeFile("pickup.csv", stopPickupBytes()));
+    QCOMPARE(w->store().rowCount(), qint64(kPickupRows));
+    registerEntry(w, ConditionList::InOR, "3", "*look*through*1#");
+    registerEntry(w, ConditionList::InOR, "2", "name[0-2]");
+    registerEntry(w, ConditionList::InOR, "0", "*o*e*o*e*o*e*o*e*q");
+    registerEntry(w, ConditionList::InOR, "0", "*t*o*t*o*t*o*t*o*#z");
+    registerEntry(w, ConditionList::OutOR, "0", "*row*5*,*");
+    QVERIFY(w.enabled("M_Start"));
+}
+
+// What a stopped load leaves.
+QString stoppedLoadDeviation(const TestWindow& w, int commaCount) {
+    QStringList wrong;
+    if (w->store().rowCount() != 0 || w->sourceModel()->rowCount() != 0)
+        wrong << "source rows left";
+    if (w->sourceModel()->headers() != QStringList{QString()})
+        wrong << "headers " + w->sourceModel()->headers().mid(0, 5).join('|');
+    else if (w->lvwOriginalData->header()->sectionSize(0) != 0)
+        wrong << "empty column not of width 0";
+    if (!w->panelText("S_FilePath").isEmpty())
+        wrong << "S_FilePath " + w->panelText("S_FilePath");
+    if (w->panelText("S_Original") != u"0")
+        wrong << "S_Original " + w->panelText("S_Original");
+    if (w->panelText("S_Pickup") != u"0")
+        wrong << "S_Pickup " + w->panelText("S_Pickup");
+    if (w->CommaCount != commaCount)
+        wrong << "CommaCount " + QString::number(w->CommaCount);
+    if (w->resultModel()->count() != 0 || !w->lvwPickupData->isHidden())
+        wrong << "result list not hidden and empty";
+    if (w->lvwOriginalData->isHidden())
+        wrong << "source list hidden";
+    return wrong.join(", ");
+}
+
+// What a stopped pickup leaves.
+QString stoppedPickupDeviation(const TestWindow& w, qint64 sourceRows) {
+    QStringList wrong;
+    if (w->store().rowCount() != sourceRows ||
+        w->panelText("S_Original").toLongLong() != sourceRows)
+        wrong << "source table changed";
+    if (w->lvwOriginalData->isHidden())
+        wrong << "source list hidden";
+    if (!w->lvwPickupData->isHidden() || w->resultModel()->count() != 0)
+        wrong << "result list not hidden and empty";
+    if (w->panelText("S_Pickup") != u"0")
+        wrong << "S_Pickup " + w->panelText("S_Pickup");
+    for (const char* key : kResultCommands)
+        if (w.enabled(QString::fromLatin1(key)))
+            wrong << QString::fromLatin1(key) + " on";
+    if (w->cmdSend->isEnabled())
+        wrong << "cmdSend on";
+    if (!w.enabled("M_Start"))
+        wrong << "M_Start off";
+    return wrong.join(", ");
+}
+
+// What a completed load or pickup leaves, compared with an undisturbed run.
+QString completedDeviation(const TestWindow& w, bool pickup, const QStringList& expected) {
+    QStringList wrong;
+    if (pickup) {
+        if (resultTexts(w) != expected)
+            wrong << QStringLiteral("%1 result rows").arg(w->resultModel()->count());
+        if (w->panelText("S_Pickup") != QString::number(expected.size()))
+            wrong << "S_Pickup " + w->panelText("S_Pickup");
+        if (w->lvwPickupData->isHidden() || !w->lvwOriginalData->isHidden())
+            wrong << "result list not the one shown";
+        for (const char* key : kResultCommands)
+            if (!w.enabled(QString::fromLatin1(key)))
+                wrong << QString::fromLatin1(key) + " off";
+        if (!w->cmdSend->isEnabled())
+            wrong << "cmdSend off";
+    } else {
+        if (sourceRows(w) != expected)
+            wrong << QStringLiteral("%1 source rows").arg(w->store().rowCount());
+        if (w->panelText("S_Original") != QString::number(expected.size()))
+            wrong << "S_Original " + w->panelText("S_Original");
+        if (w->panelText("S_FilePath").isEmpty())
+            wrong << "S_FilePath empty";
+        if (w->sourceModel()->headers() != numberedHeaders(w->CommaCount + 1))
+            wrong << "headers";
+        if (w->lvwOriginalData->isHidden() || !w->lvwPickupData->isHidden())
+            wrong << "source list not the one shown";
+        if (w->panelText("S_Pickup") != u"0")
+            wrong << "S_Pickup " + w->panelText("S_Pickup");
+    }
+    return wrong.join(", ");
+}
+
+void addJobRows() {
+    QTest::addColumn<bool>("pickup");
+    QTest::newRow("load") << false;
+    QTest::newRow("pickup") << true;
+}
+
+// Starts the job once: a load of the small file, or a pickup over it.
+void runJob(TestWindow& w, bool pickup, const QString& loadPath) {
+    if (pickup)
+        w->cmdAccessKey_Click(3); // Alt+R
+    else
+        loadFile(w, loadPath);
+}
+
+} // namespace
+
+void TestGuiHardening::stopAtAnyMoment_data() {
+    addJobRows();
+}
+
+void TestGuiHardening::stopAtAnyMoment() {
+    QFETCH(bool, pickup);
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 0; // the shortest slices there are
+    const QString loadPath = w.writeFile("stop.csv", stopLoadBytes());
+    if (pickup)
+        setUpPickup(w);
+    JobDriver driver(w);
+
+    // An undisturbed run first: what a completed run gives and how many turns it takes.
+    runJob(w, pickup, loadPath);
+    QVERIFY(driver.turns > 0);
+    const QStringList expected = pickup ? resultTexts(w) : sourceRows(w);
+    QVERIFY(!expected.isEmpty());
+    if (!pickup)
+        QCOMPARE(expected, expectedLoad(stopLoadBytes()).rows);
+    const qint64 sourceCount = w->store().rowCount();
+
+    // Then Stop at every turn, up to a few past the end.
+    int stopped = 0;
+    int completedInARow = 0;
+    for (int at = 0; completedInARow < 3; ++at) {
+        QVERIFY2(at < 1000, "the job never ends undisturbed");
+        bool stopWasOn = false;
+        driver.reset(at);
+        driver.action = [&] {
+            stopWasOn = w.enabled("M_Stop");
+            w->cmdAccessKey_Click(4); // Alt+E
+        };
+        runJob(w, pickup, loadPath);
+        const QString where = QStringLiteral(" (Stop at turn %1 of %2)").arg(at).arg(driver.turns);
+        QString deviation = idleDeviation(w);
+        QVERIFY2(deviation.isEmpty(), qPrintable(deviation + where));
+        QVERIFY2(w.platform.messages.isEmpty(), qPrintable(where));
+        if (driver.acted) {
+            QVERIFY2(stopWasOn, qPrintable("M_Stop off during the job" + where));
+            ++stopped;
+            completedInARow = 0;
+            deviation =
+                pickup ? stoppedPickupDeviation(w, sourceCount) : stoppedLoadDeviation(w, 2);
+        } else {
+            ++completedInARow;
+            deviation = completedDeviation(w, pickup, expected);
+        }
+        QVERIFY2(deviation.isEmpty(), qPrintable(deviation + where));
+    }
+    // Every turn the job gave was a moment to stop at.
+    QVERIFY2(stopped >= 20, qPrintable(QString::number(stopped)));
+    qInfo("%s: stopped at %d different moments", pickup ? "pickup" : "load", stopped);
+}
+
+void TestGuiHardening::aboutAtAnyMoment_data() {
+    addJobRows();
+}
+
+void TestGuiHardening::aboutAtAnyMoment() {
+    QFETCH(bool, pickup);
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 0;
+    const QString loadPath = w.writeFile("about.csv", stopLoadBytes());
+    if (pickup)
+        setUpPickup(w);
+    JobDriver driver(w);
+    runJob(w, pickup, loadPath);
+    const int turns = driver.turns;
+    const QStringList expected = pickup ? resultTexts(w) : sourceRows(w);
+    QVERIFY(!expected.isEmpty());
+
+    // About is slower to open and close than Stop: about thirty moments spread over the run.
+    const int stride = std::max(1, turns / 30);
+    int interrupted = 0;
+    for (int at = 0; at <= turns + 2; at += stride) {
+        bool aboutOpened = false;
+        bool busyBehind = false;
+        driver.reset(at);
+        driver.action = [&] {
+            onNextModal([&](QWidget* modal) {
+                auto* about = qobject_cast<frmVNLAbout*>(modal);
+                aboutOpened = about != nullptr;
+                busyBehind = w->isBusy() && w.enabled("M_Stop");
+                if (about)
+                    about->findChild<QPushButton*>("cmdClose")->click();
+                else
+                    modal->close();
+            });
+            w->toolbarMenuItem("M_HelpAbout")->trigger();
+        };
+        runJob(w, pickup, loadPath);
+        const QString where = QStringLiteral(" (About at turn %1 of %2)").arg(at).arg(driver.turns);
+        QVERIFY2(driver.acted == aboutOpened, qPrintable("About did not open" + where));
+        if (driver.acted) {
+            ++interrupted;
+            QVERIFY2(busyBehind, qPrintable("the job was not waiting behind About" + where));
+        }
+        QString deviation = idleDeviation(w);
+        QVERIFY2(deviation.isEmpty(), qPrintable(deviation + where));
+        deviation = completedDeviation(w, pickup, expected);
+        QVERIFY2(deviation.isEmpty(), qPrintable(deviation + where));
+        QVERIFY2(w.platform.messages.isEmpty(), qPrintable(where));
+    }
+    QVERIFY2(interrupted >= 20, qPrintable(QString::number(interrupted)));
+    qInfo("%s: About opened at %d different moments", pickup ? "pickup" : "load", interrupted);
+}
+
+QTEST_MAIN(TestGuiHardening)
+#include "tst_gui_hardening.moc"
