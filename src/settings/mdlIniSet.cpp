@@ -252,7 +252,9 @@ void SetIniString(const QString& section, const QString& key, const QString& val
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    if (file.write(out) != out.size()) {
+    // flush() before commit(): commit() alone does not notice a failed write-out of the buffered
+    // bytes, and would put a cut-off settings file in place.
+    if (file.write(out) != out.size() || !file.flush()) {
         file.cancelWriting();
         return;
     }

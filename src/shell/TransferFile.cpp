@@ -105,6 +105,13 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
     }
     if (progress)
         progress(rowCount);
+    // commit() alone does not notice a failed write-out of the last buffered bytes (a full disk):
+    // flush first, so a cut-off hand-over is never put in place.
+    if (!file.flush()) {
+        result.reason = writeError(file);
+        file.cancelWriting();
+        return result;
+    }
     if (!file.commit())
         result.reason = writeError(file);
     return result;
