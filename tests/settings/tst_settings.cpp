@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
@@ -63,6 +64,7 @@ private slots:
     void write();
     void writeIntoMissingFolderIsSilent();
     void writeKeepsUnreadableFile();
+    void writeCutShortKeepsOldFile();
 
     void parseValue_data();
     void parseValue();
@@ -475,6 +477,22 @@ void tst_settings::storedPositionRoundTrip() {
     const StoredPosition::Position p = StoredPosition::read(m_ini);
     QCOMPARE(p.top, std::optional<qint32>(-450));
     QCOMPARE(p.left, std::optional<qint32>(1200));
+}
+
+void tst_settings::writeCutShortKeepsOldFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vornel.ini"));
+    QByteArray old = "[Other]\r\n";
+    for (int i = 0; i < 60; ++i)
+        old += "key" + QByteArray::number(i) + "=a value that takes some room\r\n";
+    writeBytes(path, old);
+    {
+        const FileSizeLimit limit(1024); // the disk is full after 1 KiB
+        QVERIFY(limit.active());
+        mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1500"), path);
+    }
+    QCOMPARE(readBytes(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("vornel.ini")});
 }
 
 QTEST_GUILESS_MAIN(tst_settings)

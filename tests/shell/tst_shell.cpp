@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "shell/OpenDocumentMessage.h"
 #include "shell/TransferFile.h"
 #include "shell/VersionText.h"
@@ -55,6 +56,7 @@ private slots:
     void transferReplacesEarlierFile();
     void transferUnencodableKeepsEarlierFile();
     void transferWriteFailure();
+    void transferCutShortKeepsEarlierFile();
 };
 
 void tst_shell::versionText_data() {
@@ -227,6 +229,24 @@ void tst_shell::transferWriteFailure() {
     const mdlShare::TransferFileResult r2 = writeRows(missing, {QStringLiteral("a")});
     QVERIFY(!r2.ok());
     QVERIFY(!QFile::exists(missing));
+}
+
+void tst_shell::transferCutShortKeepsEarlierFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
+    writeBytes(path, QByteArray("earlier\r\n"));
+    QStringList rows;
+    for (int i = 0; i < 100; ++i)
+        rows << QStringLiteral("%1,row of the hand-over file").arg(i);
+    mdlShare::TransferFileResult r;
+    {
+        const FileSizeLimit limit(1024); // the disk is full after 1 KiB
+        QVERIFY(limit.active());
+        r = writeRows(path, rows);
+    }
+    QVERIFY(!r.ok());
+    QCOMPARE(readBytes(path), QByteArray("earlier\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"zelvo_transfer.txt"});
 }
 
 QTEST_GUILESS_MAIN(tst_shell)
