@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
+#include <vector>
+
 // Code page 932 (Shift_JIS as Windows writes it), the encoding of every file Vornel reads or
 // writes.
 //
@@ -21,6 +24,11 @@ QString decode(QByteArrayView bytes);
 // Decodes into out, which must have room for bytes.size() code units (never more are written).
 // Returns the number of code units written.
 qsizetype decodeInto(QByteArrayView bytes, char16_t* out);
+
+// Like decodeInto, and also appends to marks the index in out of every "," and LF, in order.
+// (Both bytes are below 0x40, so they are never the second byte of a character.) bytes.size()
+// must be below 2^32.
+qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out, std::vector<std::uint32_t>& marks);
 
 // True when the byte can start a two-byte character.
 constexpr bool isLeadByte(unsigned char b) {

@@ -134,7 +134,9 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
 DataFileReader::DataFileReader(qsizetype chunkBytes)
     : m_chunkBytes(std::max<qsizetype>(chunkBytes, 1)) {}
 
-DataFileReader::~DataFileReader() = default;
+DataFileReader::~DataFileReader() {
+    close();
+}
 
 bool DataFileReader::open(const QString& path, RowStore& store) {
     close();
@@ -157,6 +159,7 @@ bool DataFileReader::open(const QString& path, RowStore& store) {
 }
 
 void DataFileReader::close() {
+    waitForRead();
     if (m_file.isOpen())
         m_file.close();
     m_open = false;
@@ -197,7 +200,7 @@ DataFileReader::Status DataFileReader::step(std::chrono::nanoseconds budget) {
     }
 }
 
-bool DataFileReader::readAndParse() {
+qint64 DataFileReader::readChunk() {
     const qsizetype need = m_carry + m_chunkBytes;
     if (m_rawCapacity < need) {
         // Grows only for a line longer than a chunk.
@@ -208,7 +211,24 @@ bool DataFileReader::readAndParse() {
         m_raw = std::move(bigger);
         m_rawCapacity = capacity;
     }
-    const qint64 n = m_file.read(m_raw.get() + m_carry, m_chunkBytes);
+    return m_file.read(m_raw.get() + m_carry, m_chunkBytes);
+}
+
+void DataFileReader::waitForRead() {
+    if (m_readPending) {
+        m_worker->wait();
+        m_readPending = false;
+    }
+}
+
+bool DataFileReader::readAndParse() {
+    qint64 n = 0;
+    if (m_readPending) {
+        waitForRead();
+        n = m_readAhead;
+    } else {
+        n = readChunk();
+    }
     if (n < 0) {
         fail(readFailureReason(m_file));
         return false;
@@ -220,17 +240,25 @@ bool DataFileReader::readAndParse() {
     } else {
         const char* chunk = m_raw.get() + m_carry;
         const char* last = static_cast<const char*>(memrchr(chunk, '\n', size_t(n)));
-        if (!last) {
-            m_carry = total;
-            return true;
-        }
-        end = qsizetype(last - m_raw.get()) + 1;
+        end = last ? qsizetype(last - m_raw.get()) + 1 : 0;
     }
     if (end > 0)
         parse(m_raw.get(), end);
     m_carry = total - end;
-    if (m_carry > 0)
+    if (m_carry > 0 && end > 0)
         std::memmove(m_raw.get(), m_raw.get() + end, size_t(m_carry));
+    if (m_worker && !m_eof) {
+        // The raw bytes are decoded: the helper reads the next chunk while this thread
+        // appends the lines (and the event loop turns), and faults in the store's pages for
+        // about that chunk's text, which comes after this chunk's.
+        m_readPending = true;
+        const RowStore::Area upcoming = m_store->upcomingText(
+            m_part < 2 ? m_parsed[0].size + m_parsed[1].size : 0, m_chunkBytes);
+        m_worker->start([this, upcoming] {
+            m_readAhead = readChunk();
+            RowStore::prefault(upcoming);
+        });
+    }
     return true;
 }
 
@@ -263,23 +291,18 @@ void DataFileReader::parseInto(const char* bytes, qsizetype size, qsizetype keep
         out.capacity = size;
     }
     char16_t* text = out.text.get();
-    const qsizetype n = Cp932::decodeInto(QByteArrayView(bytes, size), text);
-    out.size = n;
     out.lines.clear();
     out.commas.clear();
-
+    out.marks.clear();
     qsizetype lineStart = 0;
     qsizetype commaIndex = 0;
     qsizetype commas = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i];
-        if (c > u',')
-            continue;
-        if (c == u',') {
+    auto at = [&](qsizetype i) { // text[i] is "," or LF
+        if (text[i] == u',') {
             if (commas < keepCommas)
                 out.commas.push_back(std::uint32_t(i - lineStart));
             ++commas;
-        } else if (c == u'\n') {
+        } else {
             qsizetype length = i - lineStart;
             if (length > 0 && text[i - 1] == u'\r')
                 --length;
@@ -288,7 +311,22 @@ void DataFileReader::parseInto(const char* bytes, qsizetype size, qsizetype keep
             commaIndex = qsizetype(out.commas.size());
             commas = 0;
         }
+    };
+    const QByteArrayView input(bytes, size);
+    qsizetype n = 0;
+    if (size <= qsizetype(std::numeric_limits<std::uint32_t>::max())) {
+        // The decoder notes every "," and LF as it goes; only those are looked at here.
+        n = Cp932::decodeIntoMarking(input, text, out.marks);
+        for (const std::uint32_t mark : out.marks)
+            at(qsizetype(mark));
+    } else {
+        // Too long for 32-bit marks (one enormous line): scan the decoded text.
+        n = Cp932::decodeInto(input, text);
+        for (qsizetype i = 0; i < n; ++i)
+            if (text[i] == u',' || text[i] == u'\n')
+                at(i);
     }
+    out.size = n;
     if (lineStart < n) // the file's last line, without a line end
         out.lines.push_back({lineStart, n - lineStart, commaIndex, commas});
 }

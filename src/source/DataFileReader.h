@@ -15,10 +15,12 @@ class RowStore;
 // Lines end with CR LF or with a lone LF; a lone CR is an ordinary character, and a last line
 // without a line end is still a line. The file is read in large chunks that are cut only after an
 // LF byte (0x0A is never part of a two-byte character, so no character is ever cut), decoded, and
-// scanned for line ends and commas; big chunks are decoded and scanned in two halves on two
-// threads. Lines with exactly the store's comma count are appended to the store as they come;
-// any other line (an empty one included) stops the reading and is handed back, so the caller can
-// ask the user about it, append a correction to the store itself, and then call step() again.
+// scanned for line ends and commas (the decoder notes them as it goes); big chunks are decoded
+// and scanned in two halves on two threads, and while the lines of one chunk are appended the
+// helper thread reads the next chunk and faults in the store's memory for it. Lines with exactly
+// the store's comma count are appended to the store as they come; any other line (an empty one
+// included) stops the reading and is handed back, so the caller can ask the user about it, append a
+// correction to the store itself, and then call step() again.
 //
 //     DataFileReader reader;
 //     if (!reader.open(path, store)) { report(reader.errorText()); return; }
@@ -94,10 +96,13 @@ private:
         qsizetype size = 0;
         std::vector<Line> lines;
         std::vector<std::uint32_t> commas;
+        std::vector<std::uint32_t> marks; // where "," and LF are in text
     };
 
     static void parseInto(const char* bytes, qsizetype size, qsizetype keepCommas, Parsed& out);
 
+    qint64 readChunk();
+    void waitForRead();
     bool readAndParse();
     void parse(const char* bytes, qsizetype size);
     Status appendParsed();
@@ -112,6 +117,8 @@ private:
     std::unique_ptr<char[]> m_raw; // carried bytes of an unfinished line, then the next chunk
     qsizetype m_rawCapacity = 0;
     qsizetype m_carry = 0;
+    bool m_readPending = false; // the helper is reading the next chunk into m_raw
+    qint64 m_readAhead = 0;     // what that read returned
 
     Parsed m_parsed[2];
     int m_part = 2; // the part being appended; 2 = nothing parsed waiting

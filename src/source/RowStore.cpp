@@ -1,7 +1,12 @@
 #include "source/RowStore.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#endif
 
 namespace {
 constexpr qsizetype kFirstBlock = 64 * 1024;          // code units
@@ -16,6 +21,8 @@ void RowStore::reset(int commaCount) {
     m_blocks.clear();
     m_blockSize.clear();
     m_blockUsed = 0;
+    m_spare.reset();
+    m_spareSize = 0;
     m_rowStart = {};
     m_rowLength = {};
     m_wideCommas = false;
@@ -45,13 +52,22 @@ void RowStore::widenCommas() {
     m_wideCommas = true;
 }
 
+qsizetype RowStore::nextBlockSize() const {
+    return m_blocks.empty() ? kFirstBlock : std::min(m_blockSize.back() * 2, kLargestBlock);
+}
+
 char16_t* RowStore::reserveText(qsizetype length) {
     if (m_blocks.empty() || m_blockSize.back() - m_blockUsed < length) {
-        qsizetype size =
-            m_blocks.empty() ? kFirstBlock : std::min(m_blockSize.back() * 2, kLargestBlock);
-        size = std::max(size, length);
-        m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(size)));
-        m_blockSize.push_back(size);
+        if (m_spare && m_spareSize >= length) {
+            m_blocks.push_back(std::move(m_spare));
+            m_blockSize.push_back(m_spareSize);
+        } else {
+            const qsizetype size = std::max(nextBlockSize(), length);
+            m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(size)));
+            m_blockSize.push_back(size);
+        }
+        m_spare.reset();
+        m_spareSize = 0;
         m_blockUsed = 0;
     }
     char16_t* p = m_blocks.back().get() + m_blockUsed;
@@ -86,10 +102,49 @@ void RowStore::appendLine(QStringView line) {
     appendLine(line, commas.data());
 }
 
+RowStore::Area RowStore::upcomingText(qsizetype skip, qsizetype codeUnits) {
+    Area area;
+    // Offsets counted from the first free code unit of the last block.
+    const qsizetype free = m_blocks.empty() ? 0 : m_blockSize.back() - m_blockUsed;
+    const qsizetype begin = std::max<qsizetype>(skip, 0);
+    const qsizetype end = begin + std::max<qsizetype>(codeUnits, 0);
+    if (begin < free) {
+        area.data[0] = m_blocks.back().get() + m_blockUsed + begin;
+        area.bytes[0] = size_t(std::min(end, free) - begin) * sizeof(char16_t);
+    }
+    if (end > free) {
+        if (!m_spare) {
+            m_spareSize = nextBlockSize();
+            m_spare = std::make_unique_for_overwrite<char16_t[]>(size_t(m_spareSize));
+        }
+        const qsizetype from = std::min(std::max<qsizetype>(begin - free, 0), m_spareSize);
+        const qsizetype to = std::min(end - free, m_spareSize);
+        area.data[1] = m_spare.get() + from;
+        area.bytes[1] = size_t(to - from) * sizeof(char16_t);
+    }
+    return area;
+}
+
+void RowStore::prefault([[maybe_unused]] const Area& area) {
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    const auto page = std::uintptr_t(4096);
+    for (int i = 0; i < 2; ++i) {
+        // Whole pages inside the area only: madvise wants a page-aligned start.
+        const auto begin =
+            (reinterpret_cast<std::uintptr_t>(area.data[i]) + page - 1) & ~(page - 1);
+        const auto end =
+            (reinterpret_cast<std::uintptr_t>(area.data[i]) + area.bytes[i]) & ~(page - 1);
+        if (area.data[i] && end > begin)
+            madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    }
+#endif
+}
+
 std::size_t RowStore::memoryUsed() const {
     std::size_t bytes = 0;
     for (qsizetype s : m_blockSize)
         bytes += size_t(s) * sizeof(char16_t);
+    bytes += size_t(m_spareSize) * sizeof(char16_t);
     bytes += m_rowStart.capacity() * sizeof(std::uint64_t);
     bytes += m_rowLength.capacity() * sizeof(std::uint32_t);
     bytes += m_commas16.capacity() * sizeof(std::uint16_t);

@@ -52,6 +52,18 @@ public:
     // ascending, relative to the line's start).
     void appendLine(QStringView line, const std::uint32_t* commaPositions);
 
+    // Where the text of rows still to come will about go: codeUnits of it after the next skip
+    // code units (in the free end of the last block and in the next block, which is allocated
+    // now if needed). Another thread may hand this to prefault() while rows are appended, so
+    // that appending meets pages already in memory. Only a hint: the rows go where they fit.
+    struct Area {
+        void* data[2] = {nullptr, nullptr};
+        std::size_t bytes[2] = {0, 0};
+    };
+    Area upcomingText(qsizetype skip, qsizetype codeUnits);
+    // Faults the area's pages in without changing what they hold (where the system can).
+    static void prefault(const Area& area);
+
     // Bytes held, for the benchmark's memory figures.
     std::size_t memoryUsed() const;
 
@@ -60,6 +72,10 @@ private:
     static constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
 
     char16_t* reserveText(qsizetype length);
+    qsizetype nextBlockSize() const;
+
+    std::unique_ptr<char16_t[]> m_spare; // the next block, allocated ahead by upcomingText()
+    qsizetype m_spareSize = 0;
 
     int m_commaCount = 0;
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;

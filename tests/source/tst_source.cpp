@@ -107,6 +107,9 @@ private slots:
     void cp932Unencodable();
     void cp932InvalidBytes_data();
     void cp932InvalidBytes();
+    void cp932Marking_data();
+    void cp932Marking();
+    void cp932MarkingAtEveryOffset();
 
     void getFileName_data();
     void getFileName();
@@ -128,6 +131,8 @@ private slots:
     void readUnreadable();
     void storeWidensCommaPositions();
     void readStopsWhenClosed();
+    void readStopsWhileReadingAhead();
+    void storeTextAheadIsOnlyAHint();
     void readSmallBudgetMakesProgress();
 
 private:
@@ -247,6 +252,81 @@ void tst_source::cp932InvalidBytes() {
     QCOMPARE(Cp932::decode(bytes), text);
 }
 
+namespace {
+
+// Where "," and LF are in decoded text, found the plain way.
+std::vector<std::uint32_t> plainMarks(QStringView text) {
+    std::vector<std::uint32_t> marks;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] == u',' || text[i] == u'\n')
+            marks.push_back(std::uint32_t(i));
+    return marks;
+}
+
+// Decodes with the marking decoder and checks it against the plain decoder and scan.
+void checkMarking(const QByteArray& bytes) {
+    std::vector<char16_t> out(size_t(bytes.size()) + 1, u'#');
+    std::vector<std::uint32_t> marks{12345}; // marks are appended to what is there
+    const qsizetype n = Cp932::decodeIntoMarking(bytes, out.data(), marks);
+    const QString plain = Cp932::decode(bytes);
+    QCOMPARE(QStringView(out.data(), n), plain);
+    QCOMPARE(out[size_t(bytes.size())], u'#'); // nothing written past the room it was given
+    QCOMPARE(marks.front(), 12345u);
+    marks.erase(marks.begin());
+    QCOMPARE(marks, plainMarks(plain));
+}
+
+} // namespace
+
+void tst_source::cp932Marking_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("ascii run with commas") << QByteArray("00000001,2020/07/06,AB-1,x\r\n");
+    QTest::newRow("comma in every place of a word")
+        << QByteArray(",bcdefgh") + "a,cdefgh" + "ab,defgh" + "abc,efgh" + "abcd,fgh" + "abcde,gh" +
+               "abcdef,h" + "abcdefg," + "\n\n\n\n\n\n\n\n" + ",,,,,,,,";
+    QTest::newRow("kanji and katakana between commas")
+        << sjis(u"1,東京都,ｻﾄｳ ﾀﾛｳ,表ソ能,2\r\n") + sjis(u"ﾃﾞｰﾀ,x\n");
+    QTest::newRow("lead byte before comma and LF") << QByteArray("abcdefg\x81,hijklmn\x9F\nxyz");
+    QTest::newRow("lead byte at the end") << QByteArray("a,b,c,d,e,f\x88");
+    QTest::newRow("trail bytes that look like ASCII") << sjis(u"ソ,能,表,予,\r\n");
+    QTest::newRow("invalid bytes in an ASCII run") << QByteArray("ab,\x80,cd\xA0\n\xFD\xFE\xFF,");
+    QTest::newRow("controls ICU swaps") << QByteArray("a\x1A,b\x1C\n\x7F,c1234567");
+    QTest::newRow("high byte last in a word") << QByteArray("1234567\xB1,234567\xB2\n");
+}
+
+void tst_source::cp932Marking() {
+    QFETCH(QByteArray, bytes);
+    checkMarking(bytes);
+    if (QTest::currentTestFailed())
+        return;
+    // Every prefix: the end of the input falls everywhere.
+    for (qsizetype n = 0; n < bytes.size(); ++n) {
+        checkMarking(bytes.first(n));
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+void tst_source::cp932MarkingAtEveryOffset() {
+    // Random mixes of the bytes that matter, started at every offset, so that each byte meets
+    // the eight-byte steps at each place.
+    QRandomGenerator rng(11);
+    const QByteArray pieces[] = {"a",    "1",    ",",    "\n",       "\r",   " ",
+                                 "\x81", "\x9F", "\xE0", "\xFC",     "\xB1", "\x80",
+                                 "\xFF", "\x40", "\x7F", sjis(u"東")};
+    for (int round = 0; round < 50; ++round) {
+        QByteArray bytes;
+        while (bytes.size() < 200)
+            bytes += pieces[rng.bounded(int(std::size(pieces)))];
+        for (qsizetype offset = 0; offset < 16; ++offset) {
+            checkMarking(bytes.sliced(offset));
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+}
+
 void tst_source::getFileName_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
@@ -287,6 +367,15 @@ void tst_source::countFileLines_data() {
     for (int i = 0; i < 300'000; ++i)
         big += "0123,4567\r\n";
     QTest::newRow("over a megabyte") << big << qint64(300'000);
+    // Counted in two halves: the line ends near the middle, and a CR LF cut by it.
+    QByteArray halves(5 * 1024 * 1024, 'x');
+    const qsizetype mid = halves.size() / 2;
+    for (qsizetype at : {qsizetype(0), mid - 2, mid - 1, mid, mid + 1, halves.size() - 1})
+        halves[at] = '\n';
+    halves[mid - 3] = '\r';
+    QTest::newRow("both halves") << halves << qint64(6);
+    halves[mid - 1] = '\r';
+    QTest::newRow("CR LF cut at the middle") << halves << qint64(5);
 }
 
 void tst_source::countFileLines() {
@@ -529,6 +618,70 @@ void tst_source::readStopsWhenClosed() {
     reader.close();
     QCOMPARE(reader.step(1h), DataFileReader::Status::Finished);
     QCOMPARE(store.rowCount(), rows);
+}
+
+void tst_source::readStopsWhileReadingAhead() {
+    // Chunks big enough for the helper thread, which reads the next chunk while the rows of
+    // this one are appended: closing (a stop) in the middle and reopening must be safe.
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 5 * 1024 * 1024; ++i)
+        bytes += QByteArray::number(i) + "," + sjis(u"東京都ｶﾅ") + "\r\n";
+    const QString path = write(bytes);
+    RowStore store;
+    store.reset(1);
+    DataFileReader reader(1024 * 1024);
+    QVERIFY(reader.open(path, store));
+    QCOMPARE(reader.step(0ns), DataFileReader::Status::More);
+    QVERIFY(store.rowCount() > 0);
+    reader.close();
+    QCOMPARE(reader.step(1h), DataFileReader::Status::Finished);
+
+    // Stopped again right after open, then destroyed without close().
+    store.reset(1);
+    {
+        DataFileReader second(1024 * 1024);
+        QVERIFY(second.open(path, store));
+        QCOMPARE(second.step(0ns), DataFileReader::Status::More);
+    }
+
+    // Read in full, the same reader gives every row.
+    store.reset(1);
+    QVERIFY(reader.open(path, store));
+    DataFileReader::Status status = DataFileReader::Status::More;
+    while (status == DataFileReader::Status::More)
+        status = reader.step(1ms);
+    QCOMPARE(status, DataFileReader::Status::Finished);
+    const QStringList lines = referenceLines(bytes);
+    QCOMPARE(store.rowCount(), qint64(lines.size()));
+    for (qint64 r : {qint64(0), qint64(lines.size() / 2), qint64(lines.size() - 1)})
+        QCOMPARE(store.rowText(r), lines[r]);
+}
+
+void tst_source::storeTextAheadIsOnlyAHint() {
+    // Asking where text will go (and faulting it in) at any point, with any skip, leaves the
+    // rows as they are appended; rows longer than the block asked about still fit.
+    RowStore store;
+    store.reset(1);
+    QRandomGenerator rng(5);
+    QStringList lines;
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 7 == 0) {
+            const RowStore::Area area =
+                store.upcomingText(rng.bounded(200'000), rng.bounded(1, 300'000));
+            for (int k = 0; k < 2; ++k)
+                QVERIFY(area.bytes[k] == 0 || area.data[k] != nullptr);
+            RowStore::prefault(area);
+        }
+        const int length = i % 500 == 499 ? 150'000 : rng.bounded(1, 400);
+        QString line = QString::number(i) + u',' + QString(length, QChar(u'a' + i % 26));
+        store.appendLine(line);
+        lines.append(line);
+    }
+    QCOMPARE(store.rowCount(), qint64(lines.size()));
+    for (qsizetype r = 0; r < lines.size(); ++r) {
+        QCOMPARE(store.rowText(r), lines[r]);
+        QCOMPARE(store.field(r, 0), QString::number(r));
+    }
 }
 
 void tst_source::readSmallBudgetMakesProgress() {
