@@ -82,7 +82,10 @@ QString text(const ResultListModel& model, const std::vector<RowRange>& ranges) 
         return out;
     }
 
-    const auto [top, bottom] = split(rows, lines / 2);
+    // Plain variables rather than a structured binding: lambdas below capture them.
+    const auto halves = split(rows, lines / 2);
+    const std::vector<RowRange>& top = halves.first;
+    const std::vector<RowRange>& bottom = halves.second;
     qsizetype bottomUnits = 0;
     std::thread helper([&] { bottomUnits = measure(model, bottom); });
     const qsizetype topUnits = measure(model, top);

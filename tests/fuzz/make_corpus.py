@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into corpus/<target>/ beside this script.
+
+The input layouts are described at the top of each fuzz_<target>.cpp. 0xFF separates parts
+(code page 932 never uses that byte); in UTF-16 parts the separator is U+FFFF.
+"""
+
+import pathlib
+import shutil
+
+HERE = pathlib.Path(__file__).resolve().parent
+SEP = b"\xff"
+
+
+def sj(text):
+    return text.encode("cp932")
+
+
+def u16(*parts):
+    return "\uffff".join(parts).encode("utf-16-le", "surrogatepass")
+
+
+def matcher(flags, phrase, *subjects, b1=0, b2=0, b3=0, enc=sj):
+    head = bytes([flags, b1, b2, b3])
+    if enc is u16:
+        return head + u16(phrase, *subjects)
+    return head + SEP.join(enc(p) for p in (phrase,) + subjects)
+
+
+def big_file(body):
+    """A data-reader input that asks for the big file: flags 0xFF and a byte sum that is a
+    multiple of 32 (byte 2 makes it so)."""
+    head = bytearray(b"\xff\x00\x00")
+    head[2] = (-(sum(head) + sum(body))) % 32
+    return bytes(head) + body
+
+
+def latin1(text):
+    return text.encode("latin-1")
+
+
+SEEDS = {
+    "fuzz_matcher": [
+        matcher(0, "abc", "xabcx", "ab", ""),
+        matcher(0, "abc*", "abcx", "xabc"),
+        matcher(0, "a?c", "abc", "abcd"),
+        matcher(0, "#", "7", "７", "77"),
+        matcher(0, "*#*", "no digit", "a1b"),
+        matcher(0, "[1]", "x[1]y", "1"),
+        matcher(0, "*[!a-c]?[*]#", "zzd*5", "a*5"),
+        matcher(0, "[a-]x[-a][!-a][a-c-e]*", "-x--e", "ax-bdz"),
+        matcher(0, "[]*", "x"),
+        matcher(0, "[!]*[]]", "a]", "ab"),
+        matcher(0, "*当選*", "本日当選,東京", "東京"),
+        matcher(0, "*,abc,*", "x,abc,y", "abc,x"),
+        matcher(0, "ソ表*能#", "ソ表xx能1", "ソ表能"),
+        matcher(0, "[z-a]*", "z"),
+        matcher(0, "[abc*", "a"),
+        matcher(0, "*a*b*a*b*", "abababababab", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"),
+        matcher(1, "*?\ud83d\ude00", "x\ud83d\ude00", "\ud800", enc=u16),
+        matcher(1, "[\u3041-\u3093]*", "\u3042\u30a2", "\u30a2", enc=u16),
+        matcher(2, "*\xe9#", "caf\xe95", enc=latin1),
+        matcher(4, "", "the quick brown fox jumps over the lazy dog", b1=10, b2=9),
+        matcher(12, "", "東京都千代田区,当選,123", b1=3, b2=5),
+    ],
+    "fuzz_list_file": [
+        b"\x00" + sj('"0","当選"\r\n"3","東京"\r\n'),
+        b"\x00" + sj('3 , 東京 \r\n"0","a,b"\r\n" 1 "," x "\r\n'),
+        b"\x00" + sj("a,b,c\r\nd,e,f\r\n"),
+        b"\x00" + sj('"1","say ""hi"""\r\n\r\n'),
+        b"\x00" + sj('"0","x'),
+        b"\x00" + sj('"2" tail ,"ソ表能"\n"3",\r"4"\r\n') + b"\x81\r\n\x80,\xa0\r\n",
+        b"\x80" + SEP.join(sj(t) for t in ("0", "当選", "3", '東"京', "", "a,b\r\nc")),
+        b"\x81" + u16("0", "caf\u00e9", "1", "\U0001f600"),
+        b"\x82" + SEP.join(latin1(t) for t in ("5", "\xa5100", "6", "plain")),
+    ],
+    "fuzz_data_reader": [
+        b"\x00\x03\x10" + sj("a,b,c\r\nx,,z\r\n x , y ,z\r\nx,y,z,\r\n\r\nlast,line,nocrlf"),
+        b"\x00\x05\x07" + sj("当選,東京,大阪\r\n１,２,３\r\nソ,表,能\r\n\"q,uote\",x\r\n"),
+        b"\x00\x00\x01" + b"\x81\n,\x80,\xa0\r\n\xfd,\xfe,x\r\n\x82",
+        b"\x00\x02\x02" + sj("a,b\rc,d\r\ne,f\n\r\n,\r"),
+        b"\x10\x01\x04" + sj("a,b\r\nbad\r\n\r\nc,d\r\n1,2,3"),
+        b"\x00\x3f\xff" + sj("一行だけ"),
+        big_file(sj("一,二\r\n3,4\r\nbad\r\n")),
+    ],
+    "fuzz_settings": [
+        b"\x00" + sj("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n")
+        + SEP + SEP.join(sj(t) for t in ("Vornel Position", "Top", "1200")),
+        b"\x04" + SEP + SEP.join(sj(t) for t in ("Vornel Position", "Left", "-300")),
+        b"\x00"
+        + sj('; comment\r\n[Other]\r\nkey = "quoted" \r\n\r\n[vornel position]\r\ntop=1\r\n\r\n')
+        + SEP + SEP.join(sj(t) for t in ("Vornel Position", "Left", "900")),
+        b"\x00" + sj("[設定]\nキー=値\n[表]\nソ=能") + SEP + SEP.join(sj(t) for t in ("表", "ソ", "新しい値")),
+        b"\x00" + sj("[A]\r\nx=1") + SEP + SEP.join(sj(t) for t in ("A", "y", "2")),
+        b"\x00" + b"[B\x81]\r\n\x80=\xfd\r\n" + SEP + SEP.join(sj(t) for t in ("b", "K", "'v")),
+        b"\x01" + sj("[A]\r\nx=1\r\n") + SEP + u16("A", "x", "\u00e9"),
+        # Values at the 255-byte limit of a value read back.
+        b"\x00" + sj("[Vornel Position]\r\nTop=1\r\n")
+        + SEP + SEP.join(sj(t) for t in ("Vornel Position", "Top", "あ" * 127 + "x")),
+        b"\x04" + SEP + SEP.join(sj(t) for t in ("S", "K", "1" * 250 + "表")),
+    ],
+}
+
+
+def main():
+    for target, seeds in SEEDS.items():
+        folder = HERE / "corpus" / target
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        for i, seed in enumerate(seeds, 1):
+            (folder / f"seed{i:02d}").write_bytes(seed)
+
+
+if __name__ == "__main__":
+    main()
