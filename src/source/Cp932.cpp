@@ -171,6 +171,25 @@ const DecodeTables& decodeTables() {
     return tables;
 }
 
+// Decodes the character starting with the byte p[i] (0x80 or above) and moves on past it.
+inline void decodeOther(const DecodeTables& tables, const unsigned char* p, qsizetype n,
+                        qsizetype& i, char16_t*& o) {
+    const unsigned char b = p[i];
+    if (isLeadByte(b) && i + 1 < n) {
+        const char16_t c = tables.pair[DecodeTables::leadIndex(b)][p[i + 1]];
+        if (c != DecodeTables::kLeadAlone) {
+            *o++ = c;
+            i += 2;
+            return;
+        }
+        *o++ = kReplacement; // the lead byte alone; the next byte is read on its own
+        ++i;
+        return;
+    }
+    *o++ = tables.single[b];
+    ++i;
+}
+
 } // namespace
 
 qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
@@ -197,18 +216,8 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
         if (b < 0x80) {
             *o++ = b;
             ++i;
-        } else if (isLeadByte(b) && i + 1 < n) {
-            const char16_t c = tables.pair[DecodeTables::leadIndex(b)][p[i + 1]];
-            if (c != DecodeTables::kLeadAlone) {
-                *o++ = c;
-                i += 2;
-            } else {
-                *o++ = kReplacement;
-                ++i;
-            }
         } else {
-            *o++ = tables.single[b];
-            ++i;
+            decodeOther(tables, p, n, i, o);
         }
     }
     return o - out;
@@ -303,18 +312,8 @@ qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
             }
             o += ascii;
             i += ascii;
-        } else if (isLeadByte(b) && i + 1 < n) {
-            const char16_t c = tables.pair[DecodeTables::leadIndex(b)][p[i + 1]];
-            if (c != DecodeTables::kLeadAlone) {
-                *o++ = c;
-                i += 2;
-            } else {
-                *o++ = kReplacement;
-                ++i;
-            }
         } else {
-            *o++ = tables.single[b];
-            ++i;
+            decodeOther(tables, p, n, i, o);
         }
     }
     return o - out;
