@@ -28,7 +28,7 @@ out=$("$bin/vornel_pick_bench" --data "$data" --in-and "$work/in_and.csv" \
   --in-or "$work/in_or.csv" --out-and "$work/out_and.csv" --out-or "$work/out_or.csv" \
   --out "$work/result.csv" --no-copy)
 echo "$out"
-size_mb=$(( $(stat -c %s "$data") / 1048576 ))
+size_mb=$(( $(stat -L -c %s "$data") / 1048576 ))
 peak=$(echo "$out" | sed -n 's/^peak_rss_mb=//p')
 gap=$(echo "$out" | sed -n 's/^max_gap_ms=//p')
 echo "file_mb=$size_mb"
