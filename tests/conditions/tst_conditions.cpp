@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
@@ -27,18 +28,6 @@ struct FourLists {
     }
     ConditionListModel& operator[](ConditionList id) { return *models[size_t(id)]; }
 };
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // "当選" and "東京" in code page 932.
 const QByteArray kToosenSjis("\x93\x96\x91\x49");

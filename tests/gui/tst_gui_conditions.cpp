@@ -5,6 +5,7 @@
 // real mouse (press, release, double-click, release).
 #define QTEST_QPA_MOUSE_HANDLING
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
@@ -33,13 +34,6 @@ const QByteArray kTokyoSjis("\x93\x8c\x8b\x9e");
 void typeText(QWidget* widget, const QString& text) {
     for (QChar c : text)
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
 }
 
 // A shown window with helpers to drive one list's controls.
@@ -777,7 +771,7 @@ void TestGuiConditions::loadAppendsAtBottom() {
     QVERIFY(!f.list(ConditionList::InOR).cmdSave->isEnabled());
     const QString path =
         f.w.writeFile(QStringLiteral("in.csv"),
-                      "\"7\",\"" + kTokyoSjis + "\"\r\n  x , \" y \"\r\n\"\",\"a,b\"\r\n");
+                     "\"7\",\"" + kTokyoSjis + "\"\r\n  x , \" y \"\r\n\"\",\"a,b\"\r\n");
     f.w.platform.openAnswers = {path};
     f.press(f.list(ConditionList::InOR).cmdOpen);
     // Loaded entries are taken as they are: no checks, no messages.

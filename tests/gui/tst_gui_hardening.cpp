@@ -3,6 +3,7 @@
 // every moment of a load and of a pickup. Every case must end with a message where something
 // failed, the window idle and usable, and nothing lost that was there before.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
@@ -52,11 +53,6 @@ QStringList numberedHeaders(qsizetype count) {
     for (qsizetype i = 1; i <= count; ++i)
         h << QString::number(i);
     return h;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 bool isCharDevice(const QString& path) {

@@ -1,5 +1,6 @@
 // The result list in the real window: context menu, select all, copy, sort, save and print.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
@@ -136,11 +137,6 @@ QStringList resultTexts(TestWindow& w) {
     for (qint64 i = 0; i < w->resultModel()->count(); ++i)
         out << w->resultModel()->rowText(i).toString();
     return out;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 void selectRows(TestWindow& w, const QList<int>& rows) {
@@ -532,8 +528,8 @@ void TestGuiResults::fromDataFileThroughPickup() {
     TestWindow w;
     w->show();
     const QString data = w.writeFile("data.csv", "1,\x93\x8c\x8b\x9e\r\n"   // 1,東京
-                                                 "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
-                                                 "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
+                                                "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
+                                                "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
     w.platform.openAnswers << data;
     w->toolbarButton("M_Open")->trigger();
     QCOMPARE(w->store().rowCount(), qint64(3));

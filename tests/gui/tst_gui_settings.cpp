@@ -1,5 +1,6 @@
 // The window position: restored from the settings file at start-up, stored at shut-down.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
 #include "settings/mdlIniSet.h"
 
@@ -8,13 +9,6 @@
 #include <QStandardPaths>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 // A main window whose program folder holds the given settings file (none when ini is null)
 // before the window starts.
@@ -117,9 +111,9 @@ void TestGuiSettings::positionStoredAtShutDown() {
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     const QPoint at = w.window->pos();
     QVERIFY(w.window->close());
-    QCOMPARE(readBytes(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=") +
-                                         QByteArray::number(at.y() * 15) +
-                                         "\r\nLeft=" + QByteArray::number(at.x() * 15) + "\r\n");
+    QCOMPARE(readAll(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=") +
+                                       QByteArray::number(at.y() * 15) +
+                                       "\r\nLeft=" + QByteArray::number(at.x() * 15) + "\r\n");
 }
 
 void TestGuiSettings::missingFileIsCreatedAtShutDown() {
@@ -127,7 +121,7 @@ void TestGuiSettings::missingFileIsCreatedAtShutDown() {
     QVERIFY(!QFile::exists(w.iniPath()));
     w.window->move(20, 30);
     QVERIFY(w.window->close());
-    QCOMPARE(readBytes(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=450\r\nLeft=300\r\n"));
+    QCOMPARE(readAll(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=450\r\nLeft=300\r\n"));
 }
 
 void TestGuiSettings::otherContentKeptAtShutDown() {
@@ -150,7 +144,7 @@ void TestGuiSettings::otherContentKeptAtShutDown() {
                              "TOP=30\r\n"
                              "Width=9999\r\n"
                              "Left=60\r\n";
-    QCOMPARE(readBytes(w.iniPath()), after);
+    QCOMPARE(readAll(w.iniPath()), after);
 }
 
 void TestGuiSettings::minimisedWindowStoresItsNormalPosition() {
@@ -214,7 +208,7 @@ void TestGuiSettings::installedProgramKeepsThePositionPerUser() {
         first.move(40, 70);
         QVERIFY(first.close());
     }
-    QCOMPARE(readBytes(ini), QByteArray("[Vornel Position]\r\nTop=1050\r\nLeft=600\r\n"));
+    QCOMPARE(readAll(ini), QByteArray("[Vornel Position]\r\nTop=1050\r\nLeft=600\r\n"));
     QVERIFY(QDir(installed.program.path()).isEmpty());
     {
         frmVNLMain second(&platform);

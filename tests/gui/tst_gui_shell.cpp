@@ -1,5 +1,6 @@
 // Help, About and the transfer of the result rows to Zelvo, driven through the real window.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
@@ -22,13 +23,6 @@ namespace {
 
 const QString kDone = QStringLiteral("Vornel の実行結果をZelvoに送りました｡");
 const QStringList kResultCommands = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 // Puts rows into the source table and all of them, in that order, into the result list, and
 // leaves the window as a completed pickup leaves it: result commands on, result list shown.
@@ -84,7 +78,7 @@ void recordAtMessage(TestWindow& w, AtMessage& at) {
         at.stopEnabled = w.enabled(QStringLiteral("M_Stop"));
         at.rangeLow = w->progressWindow()->minimum();
         at.rangeHigh = w->progressWindow()->maximum();
-        at.file = readBytes(transferPath(w));
+        at.file = readAll(transferPath(w));
         return (m.style & 0x0F) == Platform::YesNo ? Platform::Yes : Platform::OK;
     };
 }
@@ -175,7 +169,7 @@ void TestGuiShell::helpDocumentWithoutAssociation() {
 void TestGuiShell::helpDocumentShippedBesideTheProgram() {
     // The build puts the help document beside the programs it builds, this test included.
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/vornel.txt");
-    const QByteArray bytes = readBytes(path);
+    const QByteArray bytes = readAll(path);
     QVERIFY2(bytes.size() > 1000, qPrintable(path));
     QVERIFY(!bytes.startsWith("\xEF\xBB\xBF")); // no byte-order mark
     QVERIFY(bytes.endsWith("\r\n"));
@@ -282,7 +276,7 @@ void TestGuiShell::transferAfterSort() {
     QCOMPARE(at.rangeHigh, 3);
     QCOMPARE(at.file, QByteArray("a,1\r\nb,2\r\nc,\x95\x5c\r\n"));
 
-    QCOMPARE(readBytes(transferPath(w)), QByteArray("a,1\r\nb,2\r\nc,\x95\x5c\r\n"));
+    QCOMPARE(readAll(transferPath(w)), QByteArray("a,1\r\nb,2\r\nc,\x95\x5c\r\n"));
     verifyIdleAfterTransfer(w);
     // The result rows are neither changed nor cleared.
     QCOMPARE(resultTexts(w),
@@ -306,7 +300,7 @@ void TestGuiShell::transferWithNoRows() {
     QCOMPARE(at.rangeLow, 0);
     QCOMPARE(at.rangeHigh, 0);
     QVERIFY(QFile::exists(transferPath(w)));
-    QCOMPARE(readBytes(transferPath(w)), QByteArray());
+    QCOMPARE(readAll(transferPath(w)), QByteArray());
     verifyIdleAfterTransfer(w);
 }
 
@@ -362,7 +356,7 @@ void TestGuiShell::transferShowsProgressWhileWriting() {
     QVERIFY(writing.last().value > 0);
     QCOMPARE(w->progressWindow()->value(), rows);
 
-    const QByteArray bytes = readBytes(transferPath(w));
+    const QByteArray bytes = readAll(transferPath(w));
     QCOMPARE(bytes.count("\r\n"), qsizetype(rows));
     QVERIFY(bytes.startsWith(Cp932::encode(lines.first() + QStringLiteral("\r\n")).bytes));
     QVERIFY(bytes.endsWith(Cp932::encode(lines.last() + QStringLiteral("\r\n")).bytes));
@@ -453,7 +447,7 @@ void TestGuiShell::transferUnwritableRowKeepsEarlierFile() {
     QCOMPARE(w.platform.messages[0].style, 16);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
     QVERIFY(w.platform.messages[0].prompt.contains(QStringLiteral("2 行目")));
-    QCOMPARE(readBytes(transferPath(w)), QByteArray("earlier\r\n"));
+    QCOMPARE(readAll(transferPath(w)), QByteArray("earlier\r\n"));
     verifyIdleAfterTransfer(w);
 }
 
@@ -464,7 +458,7 @@ void TestGuiShell::shutDownLeavesHandOverFileUntouched() {
         const QString path = w.writeFile(QStringLiteral("zelvo_transfer.txt"), "earlier\r\n");
         const QDateTime modified = QFileInfo(path).lastModified();
         QVERIFY(w->close());
-        QCOMPARE(readBytes(path), QByteArray("earlier\r\n"));
+        QCOMPARE(readAll(path), QByteArray("earlier\r\n"));
         QCOMPARE(QFileInfo(path).lastModified(), modified);
         QVERIFY(w.platform.messages.isEmpty());
     }

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "results/ResultCopy.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
@@ -46,16 +47,6 @@ struct Results {
 
 std::u16string_view u16(QStringView s) {
     return {s.utf16(), size_t(s.size())};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
@@ -314,7 +305,7 @@ void TestResults::save() {
     Results r(lines);
     // Over an existing, longer file: it is replaced, not merged.
     const QString path = dir.filePath("out.xls");
-    QVERIFY(writeFile(path, QByteArray(1000, 'o')));
+    QVERIFY(writeAll(path, QByteArray(1000, 'o')));
     const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
     QVERIFY2(!error, error ? qPrintable(error->description) : "");
     QCOMPARE(readAll(path), expected);
@@ -379,7 +370,7 @@ void TestResults::saveIntoFolderFails() {
     QTemporaryDir dir;
     const QString folder = dir.filePath("taken");
     QVERIFY(QDir().mkdir(folder));
-    QVERIFY(writeFile(folder + "/inside.txt", "keep"));
+    QVERIFY(writeAll(folder + "/inside.txt", "keep"));
     Results r({"a,b"});
     const std::optional<ResultFile::Error> error = ResultFile::save(folder, r.model);
     QVERIFY(error);
@@ -394,7 +385,7 @@ void TestResults::saveWriteFailureKeepsOldFile() {
     // process makes the write fail after 64 KiB.
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
-    QVERIFY(writeFile(path, "old content\r\n"));
+    QVERIFY(writeAll(path, "old content\r\n"));
     QStringList lines;
     for (int i = 0; i < 20000; ++i)
         lines << QStringLiteral("row %1 with some text,%1").arg(i);
@@ -438,7 +429,7 @@ void TestResults::saveRefusesUnencodableRow() {
     Results r(lines);
     QTemporaryDir dir;
     const QString path = dir.filePath("out.txt");
-    QVERIFY(writeFile(path, "old"));
+    QVERIFY(writeAll(path, "old"));
     const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
     QVERIFY(error);
     QCOMPARE(error->number, ResultFile::UnencodableRow);

@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "TestFiles.h"
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
@@ -19,19 +20,6 @@ Q_DECLARE_METATYPE(std::optional<qint32>)
 namespace {
 
 const QString Section = QStringLiteral("Vornel Position");
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QByteArray cp932(const QString& text) {
     const Cp932::EncodeResult r = Cp932::encode(text);
@@ -150,8 +138,8 @@ void tst_settings::readOnlyProgramFolderKeepsThePositionPerUser() {
     const QString program = m_dir->filePath(QStringLiteral("installed"));
     QVERIFY(QDir().mkpath(program));
     // A settings file that happens to lie beside an installed program is not the user's.
-    writeBytes(program + QStringLiteral("/vornel.ini"),
-               QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=2\r\n"));
+    QVERIFY(writeAll(program + QStringLiteral("/vornel.ini"),
+                     QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=2\r\n")));
     AppPaths::setProgramFolder(program);
     AppPaths::setProgramFolderReadOnlyForTesting(true);
 
@@ -160,12 +148,12 @@ void tst_settings::readOnlyProgramFolderKeepsThePositionPerUser() {
     QCOMPARE(StoredPosition::read(ini).top, std::optional<qint32>());
 
     StoredPosition::write(ini, 1500, -900);
-    QCOMPARE(readBytes(ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=-900\r\n"));
+    QCOMPARE(readAll(ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=-900\r\n"));
     // The next start finds the same file again.
     const StoredPosition::Position p = StoredPosition::read(AppPaths::settingsFilePath());
     QCOMPARE(p.top, std::optional<qint32>(1500));
     QCOMPARE(p.left, std::optional<qint32>(-900));
-    QCOMPARE(readBytes(program + QStringLiteral("/vornel.ini")),
+    QCOMPARE(readAll(program + QStringLiteral("/vornel.ini")),
              QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=2\r\n"));
 }
 
@@ -260,7 +248,7 @@ void tst_settings::read() {
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    writeBytes(m_ini, cp932(file));
+    QVERIFY(writeAll(m_ini, cp932(file)));
     QCOMPARE(mdlIniSet::GetIniString(section, key, m_ini), expected);
 }
 
@@ -280,8 +268,8 @@ void tst_settings::readCutsLongValues_data() {
 void tst_settings::readCutsLongValues() {
     QFETCH(QString, value);
     QFETCH(QString, expected);
-    writeBytes(m_ini,
-               cp932(QStringLiteral("[Vornel Position]\r\nTop=") + value + QStringLiteral("\r\n")));
+    QVERIFY(writeAll(m_ini, cp932(QStringLiteral("[Vornel Position]\r\nTop=") + value +
+                                  QStringLiteral("\r\n"))));
     const QString got = mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini);
     QCOMPARE(got, expected);
     QVERIFY(cp932(got).size() <= mdlIniSet::MaxValueBytes);
@@ -289,11 +277,11 @@ void tst_settings::readCutsLongValues() {
 
 void tst_settings::writeCreatesFile() {
     mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1500"), m_ini);
-    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\n"));
+    QCOMPARE(readAll(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\n"));
     mdlIniSet::SetIniString(Section, QStringLiteral("Left"), QStringLiteral("900"), m_ini);
-    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n"));
+    QCOMPARE(readAll(m_ini), QByteArray("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n"));
     mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("-30"), m_ini);
-    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=-30\r\nLeft=900\r\n"));
+    QCOMPARE(readAll(m_ini), QByteArray("[Vornel Position]\r\nTop=-30\r\nLeft=900\r\n"));
     QCOMPARE(mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini), QStringLiteral("-30"));
 }
 
@@ -371,9 +359,9 @@ void tst_settings::write() {
     QFETCH(QString, value);
     QFETCH(QByteArray, after);
     if (!before.isEmpty())
-        writeBytes(m_ini, before);
+        QVERIFY(writeAll(m_ini, before));
     mdlIniSet::SetIniString(section, key, value, m_ini);
-    QCOMPARE(readBytes(m_ini), after);
+    QCOMPARE(readAll(m_ini), after);
     QCOMPARE(mdlIniSet::GetIniString(section, key, m_ini), value);
 }
 
@@ -465,7 +453,7 @@ void tst_settings::storedPosition() {
     QFETCH(std::optional<qint32>, top);
     QFETCH(std::optional<qint32>, left);
     if (!file.isEmpty())
-        writeBytes(m_ini, file);
+        QVERIFY(writeAll(m_ini, file));
     const StoredPosition::Position p = StoredPosition::read(m_ini);
     QCOMPARE(p.top, top);
     QCOMPARE(p.left, left);
@@ -473,7 +461,7 @@ void tst_settings::storedPosition() {
 
 void tst_settings::storedPositionRoundTrip() {
     StoredPosition::write(m_ini, -450, 1200);
-    QCOMPARE(readBytes(m_ini), QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=1200\r\n"));
+    QCOMPARE(readAll(m_ini), QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=1200\r\n"));
     const StoredPosition::Position p = StoredPosition::read(m_ini);
     QCOMPARE(p.top, std::optional<qint32>(-450));
     QCOMPARE(p.left, std::optional<qint32>(1200));
@@ -485,13 +473,13 @@ void tst_settings::writeCutShortKeepsOldFile() {
     QByteArray old = "[Other]\r\n";
     for (int i = 0; i < 60; ++i)
         old += "key" + QByteArray::number(i) + "=a value that takes some room\r\n";
-    writeBytes(path, old);
+    QVERIFY(writeAll(path, old));
     {
         const FileSizeLimit limit(1024); // the disk is full after 1 KiB
         QVERIFY(limit.active());
         mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1500"), path);
     }
-    QCOMPARE(readBytes(path), old);
+    QCOMPARE(readAll(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("vornel.ini")});
 }
 

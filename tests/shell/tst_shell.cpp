@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "TestFiles.h"
 #include "shell/OpenDocumentMessage.h"
 #include "shell/TransferFile.h"
 #include "shell/VersionText.h"
@@ -12,19 +13,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // Writes rows with WriteTransferFile, recording every progress report.
 mdlShare::TransferFileResult writeRows(const QString& path, const QStringList& rows,
@@ -138,7 +126,7 @@ void tst_shell::transferContents() {
     QVERIFY2(r.ok(), qPrintable(r.reason));
     QCOMPARE(r.path, path);
     QVERIFY(QFile::exists(path));
-    QCOMPARE(readBytes(path), expected);
+    QCOMPARE(readAll(path), expected);
 }
 
 void tst_shell::transferProgress() {
@@ -160,7 +148,7 @@ void tst_shell::transferProgress() {
     // Throttled: far fewer reports than rows.
     QVERIFY(reports.size() < size_t(rows.size()) / 100);
 
-    const QByteArray bytes = readBytes(path);
+    const QByteArray bytes = readAll(path);
     const QList<QByteArray> lines = bytes.split('\n');
     QCOMPARE(lines.size(), rows.size() + 1); // the last line end leaves an empty piece
     QVERIFY(lines.last().isEmpty());
@@ -186,17 +174,17 @@ void tst_shell::transferProgressEveryChance() {
 void tst_shell::transferReplacesEarlierFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
-    writeBytes(path, QByteArray("old,old,old\r\nold\r\n"));
+    QVERIFY(writeAll(path, QByteArray("old,old,old\r\nold\r\n")));
     QVERIFY(writeRows(path, {QStringLiteral("new")}).ok());
-    QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+    QCOMPARE(readAll(path), QByteArray("new\r\n"));
     QVERIFY(writeRows(path, {}).ok());
-    QCOMPARE(readBytes(path), QByteArray());
+    QCOMPARE(readAll(path), QByteArray());
 }
 
 void tst_shell::transferUnencodableKeepsEarlierFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
-    writeBytes(path, QByteArray("earlier\r\n"));
+    QVERIFY(writeAll(path, QByteArray("earlier\r\n")));
     // A replacement character (from undecodable bytes in the data file) has no code page 932 form.
     const QStringList rows{QStringLiteral("ok"), QStringLiteral("ok"),
                            QStringLiteral("bad") + QChar(0xFFFD)};
@@ -208,7 +196,7 @@ void tst_shell::transferUnencodableKeepsEarlierFile() {
     QVERIFY2(r.reason.contains(QStringLiteral("U+FFFD")), qPrintable(r.reason));
     QVERIFY(r.message().contains(QDir::toNativeSeparators(path)));
     QVERIFY(r.message().contains(r.reason));
-    QCOMPARE(readBytes(path), QByteArray("earlier\r\n"));
+    QCOMPARE(readAll(path), QByteArray("earlier\r\n"));
     QVERIFY(reports.empty() || reports.back() < qint64(rows.size()));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"zelvo_transfer.txt"});
 }
@@ -234,7 +222,7 @@ void tst_shell::transferWriteFailure() {
 void tst_shell::transferCutShortKeepsEarlierFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("zelvo_transfer.txt"));
-    writeBytes(path, QByteArray("earlier\r\n"));
+    QVERIFY(writeAll(path, QByteArray("earlier\r\n")));
     QStringList rows;
     for (int i = 0; i < 100; ++i)
         rows << QStringLiteral("%1,row of the hand-over file").arg(i);
@@ -245,7 +233,7 @@ void tst_shell::transferCutShortKeepsEarlierFile() {
         r = writeRows(path, rows);
     }
     QVERIFY(!r.ok());
-    QCOMPARE(readBytes(path), QByteArray("earlier\r\n"));
+    QCOMPARE(readAll(path), QByteArray("earlier\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"zelvo_transfer.txt"});
 }
 
