@@ -2,10 +2,9 @@
 
 #include "source/Cp932.h"
 
+#include "settings/WholeFile.h"
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace ConditionListFile {
 namespace {
@@ -159,26 +158,8 @@ SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries)
     const EncodeResult encoded = encode(entries);
     if (!encoded.ok())
         return {encoded.error};
-    // A device or a pipe is not a file that can be replaced whole: QSaveFile would put a regular
-    // file in its place where the folder lets it (as root, /dev/full became a file).
-    if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir())
-        return {saveFailedMessage(path, QStringLiteral("通常のファイルではありません。"))};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {saveFailedMessage(path, file.errorString())};
-    if (file.write(encoded.bytes) != encoded.bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return {saveFailedMessage(path, reason)};
-    }
-    // QSaveFile::commit() does not notice when writing out its buffer fails (a full disk, a file
-    // size limit): it would put the cut-off file in place and report success. Flush first.
-    if (!file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return {saveFailedMessage(path, reason)};
-    }
-    if (!file.commit())
+    WholeFile file(path);
+    if (!file.open() || !file.write(encoded.bytes) || !file.commit())
         return {saveFailedMessage(path, file.errorString())};
     return {};
 }

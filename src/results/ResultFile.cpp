@@ -3,9 +3,7 @@
 #include "results/ResultListModel.h"
 #include "source/Cp932.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "settings/WholeFile.h"
 
 #include <algorithm>
 #include <thread>
@@ -121,10 +119,8 @@ void encode(const ResultListModel& model, Batch& batch) {
     }
 }
 
-Error fileError(const QSaveFile& file) {
-    const int number =
-        file.error() == QFileDevice::NoError ? int(QFileDevice::WriteError) : int(file.error());
-    return {number, file.errorString()};
+Error fileError(const WholeFile& file) {
+    return {int(file.error()), file.errorString()};
 }
 
 Error unencodable(const ResultListModel& model, const Batch& batch) {
@@ -152,14 +148,8 @@ Error unencodable(const ResultListModel& model, const Batch& batch) {
 } // namespace
 
 std::optional<Error> save(const QString& path, const ResultListModel& model) {
-    // A device or a pipe is not a file that can be replaced whole: QSaveFile would put a regular
-    // file in its place where the folder lets it (as root, /dev/full became a file).
-    if (const QFileInfo target(path); target.exists() && !target.isFile() && !target.isDir())
-        return Error{int(QFileDevice::OpenError),
-                     QStringLiteral("「%1」は通常のファイルではないため、保存できません。")
-                         .arg(QDir::toNativeSeparators(path))};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    WholeFile file(path);
+    if (!file.open())
         return fileError(file);
 
     const qint64 n = model.count();
@@ -169,7 +159,7 @@ std::optional<Error> save(const QString& path, const ResultListModel& model) {
     encode(model, current);
     while (current.begin < current.end) {
         if (current.badRow >= 0) {
-            file.cancelWriting();
+            file.cancel();
             return unencodable(model, current);
         }
         following.begin = current.end;
@@ -177,22 +167,12 @@ std::optional<Error> save(const QString& path, const ResultListModel& model) {
         std::thread helper;
         if (following.begin < following.end)
             helper = std::thread([&] { encode(model, following); });
-        const bool written = file.write(current.bytes) == current.bytes.size();
+        const bool written = file.write(current.bytes);
         if (helper.joinable())
             helper.join();
-        if (!written) {
-            Error e = fileError(file);
-            file.cancelWriting();
-            return e;
-        }
+        if (!written)
+            return fileError(file);
         std::swap(current, following);
-    }
-    // QSaveFile::commit() does not notice when writing out its buffer fails (a full disk, a file
-    // size limit): it would put the cut-off file in place and report success. Flush first.
-    if (!file.flush()) {
-        Error e = fileError(file);
-        file.cancelWriting();
-        return e;
     }
     if (!file.commit())
         return fileError(file);

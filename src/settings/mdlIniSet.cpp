@@ -2,8 +2,8 @@
 
 #include "source/Cp932.h"
 
+#include "settings/WholeFile.h"
 #include <QFile>
-#include <QSaveFile>
 
 #include <optional>
 #include <vector>
@@ -249,16 +249,10 @@ void SetIniString(const QString& section, const QString& key, const QString& val
         }
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    // flush() before commit(): commit() alone does not notice a failed write-out of the buffered
-    // bytes, and would put a cut-off settings file in place.
-    if (file.write(out) != out.size() || !file.flush()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    // Whole or not at all; a failure is not reported (the next start reads the old file).
+    WholeFile file(path);
+    if (file.open() && file.write(out))
+        file.commit();
 }
 
 } // namespace mdlIniSet

@@ -2,9 +2,9 @@
 
 #include "source/Cp932.h"
 
+#include "settings/WholeFile.h"
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <vector>
@@ -29,10 +29,6 @@ QString unencodableReason(qint64 row, QStringView text, qsizetype index) {
 }
 
 // The reason a write failed; never empty, so that a failure is never taken for success.
-QString writeError(const QSaveFile& file) {
-    const QString reason = file.errorString();
-    return reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
-}
 
 } // namespace
 
@@ -48,9 +44,9 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
     TransferFileResult result;
     result.path = path;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.reason = writeError(file);
+    WholeFile file(path);
+    if (!file.open()) {
+        result.reason = file.errorString();
         return result;
     }
 
@@ -74,8 +70,8 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
             result.reason = unencodableReason(row, text, bad - *it);
             return false;
         }
-        if (file.write(bytes) != bytes.size()) {
-            result.reason = writeError(file);
+        if (!file.write(bytes)) {
+            result.reason = file.errorString();
             return false;
         }
         chunk.resize(0);
@@ -90,7 +86,7 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
         chunk += rowText(row);
         chunk += QLatin1String("\r\n");
         if (chunk.size() >= ChunkChars && !flushChunk()) {
-            file.cancelWriting();
+            file.cancel();
             return result;
         }
         if (progress && (row + 1) % RowsBetweenClockChecks == 0 &&
@@ -100,20 +96,13 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
         }
     }
     if (!chunk.isEmpty() && !flushChunk()) {
-        file.cancelWriting();
+        file.cancel();
         return result;
     }
     if (progress)
         progress(rowCount);
-    // commit() alone does not notice a failed write-out of the last buffered bytes (a full disk):
-    // flush first, so a cut-off hand-over is never put in place.
-    if (!file.flush()) {
-        result.reason = writeError(file);
-        file.cancelWriting();
-        return result;
-    }
     if (!file.commit())
-        result.reason = writeError(file);
+        result.reason = file.errorString();
     return result;
 }
 

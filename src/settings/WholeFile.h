@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFileDevice>
+#include <QSaveFile>
+#include <QString>
+
+// A file written whole or not at all: the new content takes the old one's place only when every
+// byte of it was written. Every file Vornel writes goes through here.
+//
+// Two things QSaveFile alone gets wrong are handled here:
+// - A target that exists but is no regular file (a device such as /dev/full, a pipe) is refused:
+//   QSaveFile would rename a regular file over it where the folder allows that.
+// - commit() does not notice a failed write-out of the last buffered bytes (a full disk), so the
+//   buffer is flushed first; a cut-off file never replaces the old one.
+class WholeFile {
+public:
+    explicit WholeFile(const QString& path) : m_file(path) {}
+
+    // False when the file cannot be created; error() and errorString() say why.
+    bool open();
+    // False when the bytes could not be written; the old file stays as it was.
+    bool write(QByteArrayView bytes);
+    // Puts the new content in place. False (and the old file kept) when anything failed.
+    bool commit();
+    // Gives up: the old file stays as it was.
+    void cancel() { m_file.cancelWriting(); }
+
+    QFileDevice::FileError error() const;
+    QString errorString() const;
+
+private:
+    QSaveFile m_file;
+    bool m_notRegular = false;
+};
