@@ -1,6 +1,7 @@
 #include "conditions/ConditionListFile.h"
 
-#include "source/Cp932.h"
+#include "source/FileKind.h"
+#include "source/TextCodec.h"
 
 #include "settings/WholeFile.h"
 #include <QDir>
@@ -24,7 +25,8 @@ qsizetype appendQuoted(QStringView text, QByteArray& out) {
     for (qsizetype i = 0; i <= text.size(); ++i) {
         if (i < text.size() && text[i] != u'"')
             continue;
-        const qsizetype bad = Cp932::encodeAppend(text.sliced(start, i - start), out);
+        const qsizetype bad =
+            TextCodec::encodeAppend(TextEncoding::Cp932, text.sliced(start, i - start), out);
         if (bad >= 0)
             return start + bad;
         if (i < text.size())
@@ -150,8 +152,15 @@ ParseResult parse(QStringView text) {
     return result;
 }
 
+QString decode(QByteArrayView bytes) {
+    const TextCodec::Detected detected = TextCodec::detect(bytes, true);
+    if (detected.byteOrderMark)
+        bytes = bytes.sliced(3);
+    return TextCodec::decode(detected.encoding, bytes);
+}
+
 ParseResult parse(QByteArrayView bytes) {
-    return parse(QStringView(Cp932::decode(bytes)));
+    return parse(QStringView(decode(bytes)));
 }
 
 SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries) {
@@ -166,6 +175,10 @@ SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries)
 
 LoadResult load(const QString& path) {
     LoadResult result;
+    if (const QString refused = FileKind::notReadableReason(path); !refused.isEmpty()) {
+        result.error = loadFailedMessage(path, refused);
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = loadFailedMessage(path, file.errorString());

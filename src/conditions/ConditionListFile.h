@@ -9,8 +9,11 @@
 
 #include <vector>
 
-// List files: one condition entry a line, two double-quoted fields (column, phrase), code page
-// 932, CR LF. A double quote inside a field is written doubled ("a""b") and read back as one.
+// List files: one condition entry a line, two double-quoted fields (column, phrase), CR LF. A
+// double quote inside a field is written doubled ("a""b") and read back as one. Written in code
+// page 932 (the seven characters input methods type in other forms as the code page's own);
+// read as UTF-8 when the file begins with a byte-order mark or is valid UTF-8 with non-ASCII
+// bytes, else as code page 932.
 namespace ConditionListFile {
 
 struct EncodeResult {
@@ -34,7 +37,9 @@ struct ParseResult {
 std::vector<QString> splitFields(QStringView text);
 // The entries of text: fields paired in order.
 ParseResult parse(QStringView text);
-// The entries of the file's bytes (code page 932).
+// The text of a list file's bytes, in the encoding they show.
+QString decode(QByteArrayView bytes);
+// The entries of the file's bytes.
 ParseResult parse(QByteArrayView bytes);
 
 struct SaveResult {

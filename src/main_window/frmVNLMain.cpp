@@ -168,7 +168,8 @@ void frmVNLMain::buildLayout() {
     // Overlaps: the status bar lies in front of nothing it must hide here (the access keys are
     // shortcuts), the transfer button in front of the toolbar, the progress panel in front of
     // the lists.
-    // Before the first load the source list, with its one column "ファイルの内容", is the one in front.
+    // Before the first load the source list, with its one column "ファイルの内容", is the one in
+    // front.
     cmdSend->raise();
     lvwOriginalData->raise();
     fraProgressbar->raise();
@@ -490,6 +491,13 @@ QAction* frmVNLMain::toolbarMenuItem(const QString& key) const {
                 if (item->objectName() == key)
                     return item;
     return nullptr;
+}
+
+void frmVNLMain::outOfMemory(const QString& what) {
+    MousePointer::set(MousePointer::Default);
+    m_platform->messageBox(this,
+                           QStringLiteral("メモリーが足りないため、%1できませんでした。").arg(what),
+                           Platform::Critical, QStringLiteral("エラー"));
 }
 
 QString frmVNLMain::panelText(const QString& key) const {

@@ -27,6 +27,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class ConditionListModel;
 class Platform;
@@ -78,6 +79,8 @@ public:
     // ---- Commands (the key-to-procedure table routes to these) ----
     void myFileSelect();
     void myFileOpen(const QString& path);
+    // Opens the file again in the encoding the user chose (the file-path panel's menu).
+    void myFileOpenAs(const QString& path, TextEncoding encoding);
     void myResultSave();
     void myResultPrint();
     void myPickupStart();
@@ -178,6 +181,8 @@ private:
     void buildStatusBar();
     void buildAccessKeys();
     void setCloseEnabled(bool enabled);
+    // A command that could not get the memory it needed: says so (the window stays as it was).
+    void outOfMemory(const QString& what);
 
     // Each area connects its controls' signals here (called once from the constructor).
     void sourceConnect();
@@ -212,6 +217,11 @@ private:
     // A data file that cannot be read: back to the idle state with the table unchanged.
     void sourceLoadFailed(const QString& path, const QString& reason, const QString& previousPath,
                           int previousCommaCount);
+    // The load itself; forced: the encoding the user chose, else the file's own decides.
+    void sourceOpen(const QString& path, std::optional<TextEncoding> forced);
+    // The encoding in the file-path panel's tooltip, and its menu.
+    void sourceShowEncoding();
+    void sourceEncodingMenu(const QPoint& globalPos);
     // --- source: end ---
 
     // --- conditions: begin ---

@@ -1,5 +1,6 @@
 #include "pickup/PickupEngine.h"
 
+#include "pickup/ByteSearch.h"
 #include "source/RowStore.h"
 
 std::optional<int> PickupEngine::parseColumn(QStringView text, int commaCount) {
@@ -41,8 +42,10 @@ QString compileMessage(const PickupCompileError& e, int commaCount) {
 } // namespace
 
 std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& conditions,
-                                                  int commaCount, PickupCompileError* error) {
+                                                  int commaCount, PickupCompileError* error,
+                                                  TextEncoding encoding) {
     PickupEngine engine;
+    engine.m_encoding = encoding;
     struct Source {
         ConditionList id;
         std::span<const ConditionEntry> entries;
@@ -65,7 +68,8 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             if (!column) {
                 reason = PickupCompileError::Reason::BadColumn;
             } else {
-                matcher = PhraseMatcher::compile(ce.phrase, &patternError);
+                matcher = PhraseMatcher::compile(TextCodec::matchForm(encoding, ce.phrase),
+                                                 &patternError);
                 if (!matcher) {
                     reason = patternError == PhraseMatcher::Error::ReversedRange
                                  ? PickupCompileError::Reason::ReversedRange
@@ -82,33 +86,53 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                 }
                 return std::nullopt;
             }
-            Entry entry{*column, std::move(*matcher)};
-            if (entry.column == 0 && !entry.matcher.isPattern() && !entry.matcher.needle().empty())
-                entry.cursor = engine.m_cursors++;
+            Entry entry{*column, std::move(*matcher), {}, -1};
+            if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
+                const std::u16string& needle = entry.matcher.needle();
+                if (auto forms = ByteSearch::forms(
+                        encoding, QStringView(needle.data(), qsizetype(needle.size()))))
+                    entry.forms = std::move(*forms);
+            }
+            if (entry.column == 0 && !entry.forms.empty()) {
+                entry.cursor = engine.m_cursors;
+                engine.m_cursors += int(entry.forms.size());
+            }
             src.target->push_back(std::move(entry));
         }
     }
     return engine;
 }
 
-// The rows of one range, tested in order. A substring test on the row text does not search
-// row by row: the rows of a range lie one after the other in the store's text blocks, so it
-// searches straight through them for the next row that holds the phrase and remembers that row
-// (its cursor); the rows before it need no search at all.
+// The rows of one range, tested in order. A byte search on the row text does not search row by
+// row: the rows of a range mostly lie one after the other in the store's blocks (with the line
+// ends between them), so it searches straight through them for the next row that holds the
+// phrase and remembers that row (its cursor); the rows before it need no search at all.
 class PickupEngine::Scan {
 public:
     Scan(const PickupEngine& engine, const RowStore& store, qint64 end)
-        : m_store(store), m_end(end), m_nextHit(size_t(engine.m_cursors), -1) {}
+        : m_encoding(engine.m_encoding), m_store(store), m_end(end),
+          m_nextHit(size_t(engine.m_cursors), -1) {}
 
     bool test(const Entry& e, qint64 row) {
         if (e.cursor >= 0) {
-            qint64& hit = m_nextHit[size_t(e.cursor)];
-            if (hit < row)
-                hit = nextRowWith(e.matcher.needle(), row);
-            return hit == row;
+            for (size_t k = 0; k < e.forms.size(); ++k) {
+                qint64& hit = m_nextHit[size_t(e.cursor) + k];
+                if (hit < row)
+                    hit = nextRowWith(e.forms[k], row);
+                if (hit == row)
+                    return true;
+            }
+            return false;
         }
-        return e.matcher.matches(e.column == 0 ? m_store.rowText(row)
-                                               : m_store.field(row, e.column - 1));
+        const QByteArrayView subject =
+            e.column == 0 ? m_store.rowBytes(row) : m_store.fieldBytes(row, e.column - 1);
+        if (!e.forms.empty()) {
+            for (const QByteArray& form : e.forms)
+                if (holds(subject, form))
+                    return true;
+            return false;
+        }
+        return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1));
     }
     bool all(const std::vector<Entry>& list, qint64 row) {
         for (const Entry& e : list) {
@@ -128,60 +152,116 @@ public:
 private:
     static constexpr qint64 kWindowRows = 2048;
 
-    // Finds the rows from `row` on whose texts follow each other without a gap (at most
-    // kWindowRows of them), and where each of them ends.
+    // True when the form occurs in the bytes starting on a character.
+    bool holds(QByteArrayView bytes, const QByteArray& form) const {
+        qsizetype from = 0;
+        for (;;) {
+            qsizetype at = ByteSearch::find(bytes.data() + from, bytes.size() - from, form.data(),
+                                            form.size());
+            if (at < 0)
+                return false;
+            at += from;
+            if (ByteSearch::startsCharacter(m_encoding, bytes, at))
+                return true;
+            from = at + 1;
+        }
+    }
+
+    // The subject's decoded text; the whole row's (row >= 0) is decoded once for all its entries.
+    QStringView decoded(QByteArrayView bytes, qint64 row) {
+        std::vector<char16_t>& buffer = row >= 0 ? m_rowText : m_fieldText;
+        if (row >= 0 && row == m_decodedRow)
+            return QStringView(buffer.data(), m_rowTextSize);
+        if (buffer.size() < size_t(bytes.size()))
+            buffer.resize(size_t(bytes.size()));
+        const qsizetype n = TextCodec::decodeInto(m_encoding, bytes, buffer.data());
+        if (row >= 0) {
+            m_decodedRow = row;
+            m_rowTextSize = n;
+        }
+        return QStringView(buffer.data(), n);
+    }
+
+    // Finds the rows from `row` on that lie one after the other in one block (at most
+    // kWindowRows of them), and where each of them begins and ends.
     void buildWindow(qint64 row) {
-        const QStringView first = m_store.rowText(row);
-        m_windowText = first.utf16();
-        qsizetype length = first.size();
-        m_rowEnd[0] = length;
+        const QByteArrayView first = m_store.rowBytes(row);
+        const int block = m_store.rowBlock(row);
+        m_windowText = first.data();
+        m_rowBegin[0] = 0;
+        m_rowEnd[0] = first.size();
         qint64 count = 1;
         while (count < kWindowRows && row + count < m_end) {
-            const QStringView next = m_store.rowText(row + count);
-            if (next.utf16() != m_windowText + length)
+            const QByteArrayView next = m_store.rowBytes(row + count);
+            const qsizetype offset = next.data() - m_windowText;
+            // Another block, or a corrected row kept apart: the window ends before it.
+            if (m_store.rowBlock(row + count) != block ||
+                next.data() < m_windowText + m_rowEnd[count - 1] ||
+                offset > kMaxGap + m_rowEnd[count - 1])
                 break;
-            length += next.size();
-            m_rowEnd[count++] = length;
+            m_rowBegin[count] = offset;
+            m_rowEnd[count] = offset + next.size();
+            ++count;
         }
         m_windowBegin = row;
         m_windowEnd = row + count;
     }
 
-    // The first row from `row` on whose text holds the needle, or m_end.
-    qint64 nextRowWith(const std::u16string& needle, qint64 row) {
-        const qsizetype m = qsizetype(needle.size());
+    // The first row from `row` on whose bytes hold the form starting on a character, or m_end.
+    qint64 nextRowWith(const QByteArray& form, qint64 row) {
+        const qsizetype m = form.size();
         while (row < m_end) {
             if (row < m_windowBegin || row >= m_windowEnd)
                 buildWindow(row);
             qint64 k = row - m_windowBegin;
-            qsizetype from = k == 0 ? 0 : m_rowEnd[k - 1];
-            const qsizetype length = m_rowEnd[m_windowEnd - m_windowBegin - 1];
+            const qint64 rows = m_windowEnd - m_windowBegin;
+            qsizetype from = m_rowBegin[k];
+            const qsizetype length = m_rowEnd[rows - 1];
             while (from < length) {
-                qsizetype at =
-                    PhraseMatcher::find(m_windowText + from, length - from, needle.data(), m);
+                qsizetype at = ByteSearch::find(m_windowText + from, length - from, form.data(), m);
                 if (at < 0)
                     break;
                 at += from;
                 while (m_rowEnd[k] <= at)
                     ++k;
-                if (at + m <= m_rowEnd[k])
+                if (at < m_rowBegin[k]) {
+                    from = m_rowBegin[k]; // in the line end (or a skipped line) before row k
+                } else if (at + m > m_rowEnd[k]) {
+                    from = m_rowEnd[k]; // runs past the row's end
+                } else if (ByteSearch::startsCharacter(m_encoding,
+                                                       QByteArrayView(m_windowText + m_rowBegin[k],
+                                                                      m_rowEnd[k] - m_rowBegin[k]),
+                                                       at - m_rowBegin[k])) {
                     return m_windowBegin + k;
-                from = m_rowEnd[k]; // runs into the next row: go on from there
+                } else {
+                    from = at + 1; // inside a character: look on
+                }
             }
             row = m_windowEnd;
         }
         return m_end;
     }
 
+    // Bytes between two rows of one window at most (line ends and the odd skipped line); rows
+    // further apart start a new window, so a search never runs through much that is no row.
+    static constexpr qsizetype kMaxGap = 64 * 1024;
+
+    const TextEncoding m_encoding;
     const RowStore& m_store;
     qint64 m_end;
     std::vector<qint64> m_nextHit;
-    // The current window of rows: [m_windowBegin, m_windowEnd), text from m_windowText, row i of
-    // it ending at m_rowEnd[i].
+    // The current window of rows: [m_windowBegin, m_windowEnd), bytes from m_windowText, row i of
+    // it from m_rowBegin[i] to m_rowEnd[i].
     qint64 m_windowBegin = 0;
     qint64 m_windowEnd = 0;
-    const char16_t* m_windowText = nullptr;
+    const char* m_windowText = nullptr;
+    qsizetype m_rowBegin[kWindowRows];
     qsizetype m_rowEnd[kWindowRows];
+    // Decoded subjects.
+    std::vector<char16_t> m_rowText;
+    std::vector<char16_t> m_fieldText;
+    qint64 m_decodedRow = -1;
+    qsizetype m_rowTextSize = 0;
 };
 
 namespace {

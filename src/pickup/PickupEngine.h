@@ -3,6 +3,7 @@
 #include "conditions/ConditionEntry.h"
 #include "conditions/ConditionList.h"
 #include "pickup/PhraseMatcher.h"
+#include "source/TextCodec.h"
 
 #include <QString>
 
@@ -35,18 +36,22 @@ struct PickupCompileError {
 // The pickup's verdict over source rows, with the four lists compiled once.
 //
 // Subject of an entry: column 0 = the row's whole text (its fields joined by ","), column n =
-// field n. A row is removed when at least one exclusion list has entries and it satisfies every
-// non-empty exclusion list ("NOT AND": all entries match, "NOT OR": one entry matches). A row that
-// is not removed is picked when it satisfies every non-empty inclusion list ("AND": all entries
-// match, "OR": one entry matches).
+// field n, as decoded text. A plain phrase is searched for in the row's bytes where that answers
+// the same (ByteSearch); the phrases of a code page 932 file are taken in the code page's own forms
+// of the characters input methods type otherwise (Cp932::toCodePageForms). A row is removed when at
+// least one exclusion list has entries and it satisfies every non-empty exclusion list ("NOT AND":
+// all entries match, "NOT OR": one entry matches). A row that is not removed is picked when it
+// satisfies every non-empty inclusion list ("AND": all entries match, "OR": one entry matches).
 class PickupEngine {
 public:
     // Parses a column text: decimal digits "0".."9" only, value 0 .. commaCount + 1.
     static std::optional<int> parseColumn(QStringView text, int commaCount);
 
-    // Compiles the lists for a table with commaCount commas per row.
+    // Compiles the lists for a table with commaCount commas per row, whose bytes are in this
+    // encoding.
     static std::optional<PickupEngine> compile(const PickupConditions& conditions, int commaCount,
-                                               PickupCompileError* error = nullptr);
+                                               PickupCompileError* error = nullptr,
+                                               TextEncoding encoding = TextEncoding::Cp932);
 
     bool picks(const RowStore& store, qint64 row) const;
 
@@ -58,13 +63,17 @@ private:
     struct Entry {
         int column; // 0 = whole row, n = field n - 1 of the store
         PhraseMatcher matcher;
-        int cursor = -1; // a row-text search: its slot in the Scan's cursors, else -1
+        // A substring test done on the bytes: the phrase's byte forms (ByteSearch::forms). Empty:
+        // the subject is decoded and matched as text.
+        std::vector<QByteArray> forms;
+        int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
     };
     class Scan;
 
+    TextEncoding m_encoding = TextEncoding::Cp932;
     std::vector<Entry> m_outAnd;
     std::vector<Entry> m_outOr;
     std::vector<Entry> m_inAnd;
     std::vector<Entry> m_inOr;
-    int m_cursors = 0; // entries that search the row text for a phrase
+    int m_cursors = 0; // byte forms searched through the rows for a phrase
 };

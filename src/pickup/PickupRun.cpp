@@ -1,9 +1,9 @@
 #include "pickup/PickupRun.h"
 
 #include "pickup/PickupEngine.h"
+#include "source/InParallel.h"
 
 #include <algorithm>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -49,17 +49,8 @@ void PickupRun::runBatch(qint64 rows) {
         const qint64 mid = begin + rows / 2;
         m_part[0].clear();
         m_part[1].clear();
-        std::thread second;
-        try {
-            second =
-                std::thread([this, mid, end] { m_engine.pickRange(m_store, mid, end, m_part[1]); });
-        } catch (const std::system_error&) {
-            m_threads = 1; // no thread to be had: go on with this one
-            m_engine.pickRange(m_store, mid, end, m_part[1]);
-        }
-        m_engine.pickRange(m_store, begin, mid, m_part[0]);
-        if (second.joinable())
-            second.join();
+        inParallel([&] { m_engine.pickRange(m_store, begin, mid, m_part[0]); },
+                   [&] { m_engine.pickRange(m_store, mid, end, m_part[1]); });
         keep(m_part[0]);
         keep(m_part[1]);
     }

@@ -43,7 +43,7 @@ void autoSizeResultColumn(ListView* view, const ResultListModel* model) {
         using Item = std::pair<qsizetype, qint64>;
         std::priority_queue<Item, std::vector<Item>, std::greater<>> longest;
         for (qint64 pos = 0; pos < count; ++pos) {
-            const qsizetype length = model->rowText(pos).size();
+            const qsizetype length = model->rowBytes(pos).size();
             if (qint64(longest.size()) < kMeasuredRows) {
                 longest.emplace(length, pos);
             } else if (length > longest.top().first) {
@@ -81,7 +81,7 @@ void frmVNLMain::myPickupStart() {
                                       conditionList(ConditionList::InOR).model->entries()};
     PickupCompileError error;
     const std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions, CommaCount, &error);
+        PickupEngine::compile(conditions, CommaCount, &error, m_store.encoding());
     if (!engine) {
         platform().messageBox(this, error.message, Platform::Critical, QStringLiteral("エラー"));
         return;
@@ -102,8 +102,15 @@ void frmVNLMain::myPickupStart() {
     PickupRun run(m_store, *engine, rowCount);
     const std::chrono::milliseconds slice(std::max(jobSliceMs, 1));
     qint64 shownPicked = 0;
+    bool noMemory = false;
+    std::vector<std::uint32_t> picked;
     while (!run.done()) {
-        run.runSlice(slice);
+        try {
+            run.runSlice(slice);
+        } catch (const std::bad_alloc&) {
+            noMemory = true;
+            break;
+        }
         // The bar's range is the last load's line count; it only moves when its value changes.
         mProgress::ProgressSetPos(ProgressWindow, int(std::min<qint64>(run.rowsDone(), INT_MAX)));
         if (run.pickedCount() != shownPicked) {
@@ -115,11 +122,20 @@ void frmVNLMain::myPickupStart() {
             break;
     }
 
-    if (StopRequested) {
+    if (!StopRequested && !noMemory) {
+        try {
+            picked = run.takeRows();
+        } catch (const std::bad_alloc&) {
+            noMemory = true;
+        }
+    }
+    if (StopRequested || noMemory) {
+        // Ended as a Stop ends it: no result.
         m_resultModel->clear();
         setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+        lvwOriginalData->show();
     } else {
-        m_resultModel->setRows(run.takeRows());
+        m_resultModel->setRows(std::move(picked));
         for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
             toolbarButton(QString::fromLatin1(key))->setEnabled(true);
         cmdSend->setEnabled(true);
@@ -128,6 +144,8 @@ void frmVNLMain::myPickupStart() {
         lvwPickupData->setFocus();
     }
     fraProgressbar->hide();
+    if (noMemory)
+        outOfMemory(QStringLiteral("抽出"));
     myControlsEnable();
 }
 

@@ -1,9 +1,11 @@
 #include "results/ResultCopy.h"
 
+#include "source/InParallel.h"
+#include "source/TextCodec.h"
+
 #include "results/ResultListModel.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace ResultCopy {
 namespace {
@@ -13,41 +15,41 @@ constexpr qint64 kThreadedFrom = 100000;
 constexpr qint64 kBatchRows = 32768;
 constexpr size_t kPrefetchAhead = 16;
 
+// An upper bound of the text's code units: a character never takes more code units than bytes.
 qsizetype measure(const ResultListModel& model, const std::vector<RowRange>& rows) {
-    qsizetype units = 0;
+    qsizetype bytes = 0;
     for (const RowRange& r : rows)
         for (qint64 i = r.first; i <= r.last; ++i)
-            units += model.rowText(i).size() + 2;
-    return units == 0 ? 0 : units - 2; // no CR LF after the last
+            bytes += model.rowBytes(i).size() + 2;
+    return bytes;
 }
 
-void copyInto(const ResultListModel& model, const std::vector<RowRange>& rows, char16_t* d) {
+// Decodes the rows into d, each but the last followed by CR LF; returns the code units written.
+qsizetype copyInto(const ResultListModel& model, const std::vector<RowRange>& rows, char16_t* d) {
     // After a sort the rows lie all over the store: look a batch up in one tight loop and fetch
-    // the texts a few rows ahead, so the memory reads overlap.
-    std::vector<QStringView> texts;
+    // the bytes a few rows ahead, so the memory reads overlap.
+    const TextEncoding encoding = model.store().encoding();
+    char16_t* const start = d;
+    std::vector<QByteArrayView> rowBytes;
     bool firstLine = true;
     for (const RowRange& r : rows) {
         for (qint64 b = r.first; b <= r.last; b += kBatchRows) {
             const qint64 e = std::min(r.last + 1, b + kBatchRows);
-            texts.resize(size_t(e - b));
-            model.rowTexts(b, e, texts.data());
-            for (size_t k = 0; k < texts.size(); ++k) {
-                if (k + kPrefetchAhead < texts.size()) {
-                    const QStringView ahead = texts[k + kPrefetchAhead];
-                    for (qsizetype u = 0; u < ahead.size(); u += 32) // 32 code units a cache line
-                        __builtin_prefetch(ahead.data() + u);
-                }
+            rowBytes.resize(size_t(e - b));
+            model.rowBytes(b, e, rowBytes.data());
+            for (size_t k = 0; k < rowBytes.size(); ++k) {
+                if (k + kPrefetchAhead < rowBytes.size())
+                    __builtin_prefetch(rowBytes[k + kPrefetchAhead].data());
                 if (!firstLine) {
                     *d++ = u'\r';
                     *d++ = u'\n';
                 }
                 firstLine = false;
-                const QStringView t = texts[k];
-                std::copy(t.utf16(), t.utf16() + t.size(), d);
-                d += t.size();
+                d += TextCodec::decodeInto(encoding, rowBytes[k], d);
             }
         }
     }
+    return d - start;
 }
 
 // Cuts (normalised) runs after their first `count` rows.
@@ -78,26 +80,28 @@ QString text(const ResultListModel& model, const std::vector<RowRange>& ranges) 
         return {};
     if (lines < kThreadedFrom) {
         QString out(measure(model, rows), Qt::Uninitialized);
-        copyInto(model, rows, reinterpret_cast<char16_t*>(out.data()));
+        out.truncate(copyInto(model, rows, reinterpret_cast<char16_t*>(out.data())));
         return out;
     }
 
-    // Plain variables rather than a structured binding: lambdas below capture them.
+    // The top half is decoded straight into the text, the bottom half on a helper thread into a
+    // buffer of its own, then moved up behind the top half.
     const auto halves = split(rows, lines / 2);
     const std::vector<RowRange>& top = halves.first;
     const std::vector<RowRange>& bottom = halves.second;
-    qsizetype bottomUnits = 0;
-    std::thread helper([&] { bottomUnits = measure(model, bottom); });
-    const qsizetype topUnits = measure(model, top);
-    helper.join();
-
-    QString out(topUnits + 2 + bottomUnits, Qt::Uninitialized);
+    const qsizetype topBound = measure(model, top);
+    const qsizetype bottomBound = measure(model, bottom);
+    QString out(topBound + bottomBound, Qt::Uninitialized);
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    std::vector<char16_t> lower(static_cast<size_t>(bottomBound));
+    qsizetype bottomUnits = 0;
+    qsizetype topUnits = 0;
+    inParallel([&] { topUnits = copyInto(model, top, d); },
+               [&] { bottomUnits = copyInto(model, bottom, lower.data()); });
     d[topUnits] = u'\r';
     d[topUnits + 1] = u'\n';
-    helper = std::thread([&] { copyInto(model, bottom, d + topUnits + 2); });
-    copyInto(model, top, d);
-    helper.join();
+    std::copy(lower.begin(), lower.begin() + bottomUnits, d + topUnits + 2);
+    out.truncate(topUnits + 2 + bottomUnits);
     return out;
 }
 

@@ -2,29 +2,36 @@
 
 #include <QString>
 
+#include <QByteArrayView>
+
+#include <functional>
 #include <optional>
 
 class ResultListModel;
 
-// The result file: every row text of the result list in display order, each line ending in CR LF
-// (the last one too), encoded in code page 932, no header, no quoting. An empty result list gives
-// a 0-byte file. The same content whatever the file's extension.
+// The result file: every row of the result list in display order, each line ending in CR LF (the
+// last one too), no header, no quoting. Each line is the row's own bytes as the data file held
+// them, so it is byte for byte the line that was read, in the data file's encoding; a UTF-8 data
+// file that began with a byte-order mark gives a result that begins with one. An empty result list
+// gives a 0-byte file. The same content whatever the file's extension.
 namespace ResultFile {
 
 struct Error {
     // File failures carry their QFileDevice::FileError value (1 read, 2 write, 3 fatal, 4 resource,
     // 5 open, 6 abort, 7 time-out, 8 unspecified, 9 remove, 10 rename, 11 position, 12 resize,
-    // 13 permissions, 14 copy); a row code page 932 cannot hold gives UnencodableRow.
+    // 13 permissions, 14 copy); running out of memory gives OutOfMemory.
     int number = 0;
     QString description;
 };
 
-constexpr int UnencodableRow = 100;
+constexpr int OutOfMemory = 4; // as QFileDevice::ResourceError
 
 // Writes the file through a temporary file that replaces the target only when everything was
-// written: a failed save leaves the file that was there untouched. A row holding a character that
-// code page 932 cannot hold is not written altered; the save fails naming that row.
+// written: a failed save leaves the file that was there untouched.
 std::optional<Error> save(const QString& path, const ResultListModel& model);
+
+// Hands the file's bytes to sink in pieces, in order; stops when sink returns false.
+bool writeRows(const ResultListModel& model, const std::function<bool(QByteArrayView)>& sink);
 
 // The failure message: "エラー番号 = " number, CR, description.
 QString message(const Error& error);

@@ -14,7 +14,7 @@ int ResultListModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_rows.size()))
         return {};
-    return rowText(index.row()).toString();
+    return rowText(index.row());
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -21,14 +21,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     qint64 count() const { return qint64(m_rows.size()); }
-    // Text of the item at display position pos (0-based).
-    QStringView rowText(qint64 pos) const { return m_store->rowText(m_rows[size_t(pos)]); }
+    // Text of the item at display position pos (0-based), and the bytes it was read as.
+    QString rowText(qint64 pos) const { return m_store->rowText(m_rows[size_t(pos)]); }
+    QByteArrayView rowBytes(qint64 pos) const { return m_store->rowBytes(m_rows[size_t(pos)]); }
     const std::vector<std::uint32_t>& rows() const { return m_rows; }
-    // Texts of the items at positions begin .. end - 1 into out, in one tight loop: after a sort
+    const RowStore& store() const { return *m_store; }
+    // Bytes of the items at positions begin .. end - 1 into out, in one tight loop: after a sort
     // the rows lie all over the store, and looking many up at once lets the memory reads overlap.
-    void rowTexts(qint64 begin, qint64 end, QStringView* out) const {
+    void rowBytes(qint64 begin, qint64 end, QByteArrayView* out) const {
         for (qint64 i = begin; i < end; ++i)
-            *out++ = m_store->rowText(m_rows[size_t(i)]);
+            *out++ = m_store->rowBytes(m_rows[size_t(i)]);
     }
 
     void clear();

@@ -25,7 +25,7 @@ std::optional<QString> print(QPagedPaintDevice& device, const ResultListModel& m
             }
             y = 0;
         }
-        painter.drawText(QPointF(0, y + metrics.ascent()), model.rowText(i).toString());
+        painter.drawText(QPointF(0, y + metrics.ascent()), model.rowText(i));
         y += lineHeight;
     }
     if (!painter.end())

@@ -1,9 +1,14 @@
 #include "results/ResultSort.h"
 
 #include "results/ResultListModel.h"
+#include "source/InParallel.h"
+#include "source/TextCodec.h"
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
+#include <string>
+#include <string_view>
 #include <thread>
 
 namespace ResultSort {
@@ -41,27 +46,31 @@ inline bool sameKey(const Item& a, const Item& b) {
 // Below this many rows one thread does it all.
 constexpr size_t kThreadedFrom = 1 << 16;
 constexpr size_t kPrefetchAhead = 16;
+constexpr size_t kLookupRows = 4096;
 
 class Sorter {
 public:
     Sorter(const ResultListModel& model, bool descending)
-        : m_model(model), m_descending(descending), m_goesOnTail(descending ? 0 : kGoesOn) {}
+        : m_model(model), m_encoding(model.store().encoding()), m_descending(descending),
+          m_goesOnTail(descending ? 0 : kGoesOn) {}
 
     std::vector<std::uint32_t> run() {
         const size_t n = size_t(m_model.count());
         std::vector<Item> items(n);
         const bool threaded = n >= kThreadedFrom && std::thread::hardware_concurrency() > 1;
-        const size_t half = n / 2;
         if (threaded) {
-            std::thread other([&] { fillAndSort(items.data() + half, half, n); });
-            fillAndSort(items.data(), 0, half);
-            other.join();
-            std::vector<Item> merged(n);
-            std::merge(items.begin(), items.begin() + ptrdiff_t(half),
-                       items.begin() + ptrdiff_t(half), items.end(), merged.begin(), itemLess);
-            items.swap(merged);
+            const size_t half = n / 2;
+            inParallel([&] { fill(items.data(), 0, half); },
+                       [&] { fill(items.data() + half, half, n); });
+            // Split the items at a middle key, so that each thread sorts one side in place and
+            // nothing needs merging (no second copy of the items). Items with equal keys stay on
+            // one side, where their ties are refined.
+            Item* const mid = partitionAtMiddleKey(items.data(), items.data() + n);
+            inParallel([&] { std::sort(items.data(), mid, itemLess); },
+                       [&] { std::sort(mid, items.data() + n, itemLess); });
         } else {
-            fillAndSort(items.data(), 0, n);
+            fill(items.data(), 0, n);
+            std::sort(items.begin(), items.end(), itemLess);
         }
 
         // Groups whose first four code units tie and go on: refine them, shared out between
@@ -74,13 +83,10 @@ public:
             for (size_t g; (g = next.fetch_add(1)) < groups.size();)
                 refine(items.data() + groups[g].first, items.data() + groups[g].second, 4);
         };
-        if (threaded && groups.size() > 1) {
-            std::thread other(worker);
+        if (threaded && groups.size() > 1)
+            inParallel(worker, worker);
+        else
             worker();
-            other.join();
-        } else {
-            worker();
-        }
 
         std::vector<std::uint32_t> order(n);
         for (size_t j = 0; j < n; ++j)
@@ -89,18 +95,28 @@ public:
     }
 
 private:
-    QStringView text(std::uint32_t pos) const { return m_model.rowText(qint64(pos)); }
-
-    Item makeItem(std::uint32_t pos, qsizetype depth) const {
-        return makeItem(text(pos), pos, depth);
+    // The first maxUnits code units of the row's text (fewer when it is shorter).
+    std::u16string_view decoded(std::uint32_t pos, qsizetype maxUnits,
+                                std::u16string& buffer) const {
+        const QByteArrayView bytes = m_model.rowBytes(qint64(pos));
+        const qsizetype units = std::min(maxUnits, bytes.size());
+        if (qsizetype(buffer.size()) < units)
+            buffer.resize(size_t(units));
+        const qsizetype n = TextCodec::decodePrefix(m_encoding, bytes, buffer.data(), units);
+        return std::u16string_view(buffer.data(), size_t(n));
     }
 
-    Item makeItem(QStringView t, std::uint32_t pos, qsizetype depth) const {
-        const qsizetype left = t.size() - depth;
+    Item makeItem(std::uint32_t pos, qsizetype depth) const {
+        thread_local std::u16string buffer;
+        return makeItem(decoded(pos, depth + qsizetype(kGoesOn), buffer), pos, depth);
+    }
+
+    Item makeItem(std::u16string_view t, std::uint32_t pos, qsizetype depth) const {
+        const qsizetype left = qsizetype(t.size()) - depth;
         const qsizetype n = std::min<qsizetype>(left, 4);
         std::uint64_t key = 0;
         for (qsizetype i = 0; i < n; ++i)
-            key |= std::uint64_t(t[depth + i].unicode()) << (48 - 16 * i);
+            key |= std::uint64_t(t[size_t(depth + i)]) << (48 - 16 * i);
         std::uint64_t tail = std::uint64_t(std::min<qsizetype>(left, qsizetype(kGoesOn)));
         if (m_descending) {
             // Mirror the text order; the position still ascends, which keeps equal rows in place.
@@ -110,17 +126,44 @@ private:
         return {key, tail << 32 | pos};
     }
 
-    void fillAndSort(Item* out, size_t begin, size_t end) const {
-        // Look the rows up in one tight loop, then read their first code units with the next
-        // rows' texts already on their way: after an earlier sort they lie all over the store.
-        std::vector<QStringView> texts(end - begin);
-        m_model.rowTexts(qint64(begin), qint64(end), texts.data());
-        for (size_t k = 0; k < texts.size(); ++k) {
-            if (k + kPrefetchAhead < texts.size())
-                __builtin_prefetch(texts[k + kPrefetchAhead].data());
-            out[k] = makeItem(texts[k], std::uint32_t(begin + k), 0);
+    void fill(Item* out, size_t begin, size_t end) const {
+        // Look the rows up in one tight loop, then read their first bytes with the next rows'
+        // already on their way: after an earlier sort they lie all over the store.
+        std::vector<QByteArrayView> rows;
+        char16_t units[kGoesOn];
+        for (size_t b = begin; b < end; b += kLookupRows) {
+            const size_t e = std::min(end, b + kLookupRows);
+            rows.resize(e - b);
+            m_model.rowBytes(qint64(b), qint64(e), rows.data());
+            for (size_t k = 0; k < rows.size(); ++k) {
+                if (k + kPrefetchAhead < rows.size())
+                    __builtin_prefetch(rows[k + kPrefetchAhead].data());
+                const qsizetype n = TextCodec::decodePrefix(m_encoding, rows[k], units, kGoesOn);
+                out[b - begin + k] =
+                    makeItem(std::u16string_view(units, size_t(n)), std::uint32_t(b + k), 0);
+            }
         }
-        std::sort(out, out + (end - begin), itemLess);
+    }
+
+    static bool keyLess(const Item& a, const Item& b) {
+        return a.key < b.key || (a.key == b.key && tailOf(a) < tailOf(b));
+    }
+
+    // Moves the items whose key (with its tail) is below a middle one to the front; returns where
+    // the rest begins.
+    static Item* partitionAtMiddleKey(Item* first, Item* last) {
+        const size_t n = size_t(last - first);
+        std::vector<Item> sample;
+        const size_t step = std::max<size_t>(n / 1024, 1);
+        for (size_t i = 0; i < n; i += step)
+            sample.push_back(first[i]);
+        std::nth_element(sample.begin(), sample.begin() + ptrdiff_t(sample.size() / 2),
+                         sample.end(), keyLess);
+        const Item pivot = sample[sample.size() / 2];
+        Item* mid = std::partition(first, last, [&](const Item& it) { return keyLess(it, pivot); });
+        if (mid == first) // the middle key is the smallest: split after it instead
+            mid = std::partition(first, last, [&](const Item& it) { return !keyLess(pivot, it); });
+        return mid;
     }
 
     // Calls f(b, e) for every run [b, e) of two or more items with equal keys whose texts go on.
@@ -138,13 +181,18 @@ private:
 
     // Length of the prefix that all texts of [b, e) share from depth on.
     qsizetype commonPrefix(const Item* b, const Item* e, qsizetype depth) const {
-        const QStringView first = text(positionOf(*b)).sliced(depth);
-        qsizetype common = first.size();
+        std::u16string firstBuffer;
+        std::u16string otherBuffer;
+        const std::u16string_view first =
+            decoded(positionOf(*b), std::numeric_limits<qsizetype>::max(), firstBuffer)
+                .substr(size_t(depth));
+        qsizetype common = qsizetype(first.size());
         for (const Item* it = b + 1; it != e && common > 0; ++it) {
-            const QStringView t = text(positionOf(*it)).sliced(depth);
-            const qsizetype limit = std::min(common, t.size());
+            const std::u16string_view t =
+                decoded(positionOf(*it), depth + common, otherBuffer).substr(size_t(depth));
+            const qsizetype limit = std::min(common, qsizetype(t.size()));
             qsizetype k = 0;
-            while (k < limit && t[k] == first[k])
+            while (k < limit && t[size_t(k)] == first[size_t(k)])
                 ++k;
             common = k;
         }
@@ -187,6 +235,7 @@ private:
     }
 
     const ResultListModel& m_model;
+    const TextEncoding m_encoding;
     const bool m_descending;
     const std::uint64_t m_goesOnTail;
 };

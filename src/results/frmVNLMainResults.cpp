@@ -77,7 +77,12 @@ void frmVNLMain::myCopy() {
     const std::vector<RowRange> selected =
         ResultSelection::fromSelection(lvwPickupData->selectionModel()->selection());
     // The selected rows top to bottom, CR LF between them; nothing selected gives an empty text.
-    m_platform->setClipboardText(ResultCopy::text(*m_resultModel, selected));
+    try {
+        m_platform->setClipboardText(ResultCopy::text(*m_resultModel, selected));
+    } catch (const std::bad_alloc&) {
+        outOfMemory(QStringLiteral("コピー"));
+        return;
+    }
     MousePointer::set(MousePointer::Default);
 }
 
@@ -98,10 +103,16 @@ void frmVNLMain::resultsSort(bool ascending) {
         const std::vector<RowRange> selected = ResultSelection::normalised(
             ResultSelection::fromSelection(selection->selection()), m_resultModel->count());
         const int current = selection->currentIndex().row();
-        const std::vector<std::uint32_t> order =
-            ResultSort::sortedOrder(*m_resultModel, ascending ? ResultSort::Order::Ascending
-                                                              : ResultSort::Order::Descending);
-        ResultSort::apply(*m_resultModel, order);
+        std::vector<std::uint32_t> order;
+        try {
+            order =
+                ResultSort::sortedOrder(*m_resultModel, ascending ? ResultSort::Order::Ascending
+                                                                  : ResultSort::Order::Descending);
+            ResultSort::apply(*m_resultModel, order);
+        } catch (const std::bad_alloc&) {
+            outOfMemory(QStringLiteral("並べ替え"));
+            return;
+        }
         if (!selected.empty())
             selection->select(ResultSelection::toSelection(
                                   ResultSelection::afterReorder(selected, order), *m_resultModel),
@@ -138,7 +149,11 @@ void frmVNLMain::myResultPrint() {
     QString reason;
     std::optional<QString> failure;
     if (std::unique_ptr<QPagedPaintDevice> printer = m_platform->defaultPrinter(&reason)) {
-        failure = ResultPrinter::print(*printer, *m_resultModel);
+        try {
+            failure = ResultPrinter::print(*printer, *m_resultModel);
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("メモリーが足りません。");
+        }
     } else {
         failure = reason.isEmpty() ? QStringLiteral("プリンターが見つかりません。") : reason;
     }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
-#include <QStringView>
 
 #include <functional>
 
-// The hand-over file for Zelvo: the result rows in their order, one per line, in code page 932,
-// each line ended by CR LF. The file is replaced whole or not at all.
+// The hand-over file for Zelvo: the result rows in their order, one per line, each line the row's
+// own bytes (as the data file held them) ended by CR LF. The file is replaced whole or not at
+// all.
 namespace mdlShare {
 
 struct TransferFileResult {
@@ -18,12 +19,14 @@ struct TransferFileResult {
     QString message() const;
 };
 
-// Writes rowCount rows, row i's text given by rowText(i), to the file at path. progress, when
+// Writes rowCount rows, row i's bytes given by rowBytes(i), to the file at path, after prefix (a
+// byte-order mark) when there is any row. progress, when
 // given, is called with the number of rows written so far, at most every progressIntervalMs
 // milliseconds while the rows are written (checked every 256 rows) and once with rowCount after
 // the last row.
 TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
-                                     const std::function<QStringView(qint64)>& rowText,
+                                     const std::function<QByteArrayView(qint64)>& rowBytes,
+                                     QByteArrayView prefix = {},
                                      const std::function<void(qint64)>& progress = {},
                                      int progressIntervalMs = 15);
 

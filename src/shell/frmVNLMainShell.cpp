@@ -68,9 +68,11 @@ void frmVNLMain::TransferToZelvo(bool atShutdown) {
         return;
 
     const ResultListModel* results = m_resultModel;
+    const bool mark = m_store.encoding() == TextEncoding::Utf8 && m_store.byteOrderMark();
     const mdlShare::TransferFileResult result = mdlShare::WriteTransferFile(
         AppPaths::transferFilePath(), results->count(),
-        [results](qint64 pos) { return results->rowText(pos); },
+        [results](qint64 pos) { return results->rowBytes(pos); },
+        mark ? QByteArrayView(TextCodec::kUtf8Bom, 3) : QByteArrayView(),
         [this](qint64 done) {
             mProgress::ProgressSetPos(ProgressWindow, int(done));
             // Let the bar be drawn; the busy state keeps every command but Help out meanwhile.

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -317,6 +318,115 @@ qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
         }
     }
     return o - out;
+}
+
+qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits) {
+    const DecodeTables& tables = decodeTables();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    char16_t* o = out;
+    qsizetype i = 0;
+    while (i < n && o - out < maxUnits) {
+        if (p[i] < 0x80)
+            *o++ = p[i++];
+        else
+            decodeOther(tables, p, n, i, o);
+    }
+    return o - out;
+}
+
+bool startsCharacter(QByteArrayView bytes, qsizetype at) {
+    const DecodeTables& tables = decodeTables();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < at) {
+        const unsigned char b = p[i];
+        if (isLeadByte(b) && i + 1 < n &&
+            tables.pair[DecodeTables::leadIndex(b)][p[i + 1]] != DecodeTables::kLeadAlone)
+            i += 2;
+        else
+            ++i;
+    }
+    return i == at;
+}
+
+namespace {
+
+// Every code of every character, from the decoding tables.
+struct CodeTable {
+    std::vector<std::vector<std::uint16_t>> codes =
+        std::vector<std::vector<std::uint16_t>>(0x10000);
+    CodeTable() {
+        const DecodeTables& tables = decodeTables();
+        for (int b = 0; b < 256; ++b)
+            if (tables.single[b] != kReplacement && !isLeadByte((unsigned char)b))
+                codes[tables.single[b]].push_back(std::uint16_t(b));
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte((unsigned char)lead))
+                continue;
+            for (int t = 0; t < 256; ++t) {
+                const char16_t c = tables.pair[DecodeTables::leadIndex((unsigned char)lead)][t];
+                if (c != DecodeTables::kLeadAlone && c != kReplacement)
+                    codes[c].push_back(std::uint16_t(lead << 8 | t));
+            }
+        }
+    }
+};
+
+QByteArray codeBytes(std::uint16_t code) {
+    if (code < 0x100)
+        return QByteArray(1, char(code));
+    const char two[2] = {char(code >> 8), char(code & 0xFF)};
+    return QByteArray(two, 2);
+}
+
+} // namespace
+
+std::vector<QByteArray> codesOf(char16_t c) {
+    static const CodeTable table;
+    std::vector<QByteArray> out;
+    const EncodeResult usual = encode(QStringView(&c, 1));
+    if (usual.ok() && !usual.bytes.isEmpty())
+        out.push_back(usual.bytes);
+    for (const std::uint16_t code : table.codes[c]) {
+        const QByteArray bytes = codeBytes(code);
+        if (std::find(out.begin(), out.end(), bytes) == out.end())
+            out.push_back(bytes);
+    }
+    return out;
+}
+
+QString toCodePageForms(QStringView text) {
+    QString out = text.toString();
+    for (QChar& ch : out) {
+        switch (ch.unicode()) {
+        case 0x301C:
+            ch = QChar(0xFF5E);
+            break;
+        case 0x2212:
+            ch = QChar(0xFF0D);
+            break;
+        case 0x2016:
+            ch = QChar(0x2225);
+            break;
+        case 0x00A2:
+            ch = QChar(0xFFE0);
+            break;
+        case 0x00A3:
+            ch = QChar(0xFFE1);
+            break;
+        case 0x00AC:
+            ch = QChar(0xFFE2);
+            break;
+        case 0x2014:
+            ch = QChar(0x2015);
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
 }
 
 QString decode(QByteArrayView bytes) {

@@ -30,6 +30,24 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t* out);
 // must be below 2^32.
 qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out, std::vector<std::uint32_t>& marks);
 
+// Decodes until maxUnits code units are written or the bytes end; returns the code units
+// written. (The same result as the first maxUnits units of decodeInto.)
+qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits);
+
+// True when a character starts at byte index `at` of bytes, decoding from bytes' start as
+// decodeInto does (at == bytes.size() counts as a start).
+bool startsCharacter(QByteArrayView bytes, qsizetype at);
+
+// Every byte sequence that decodes to c (one or two bytes each), the usual one first; more than one
+// for the characters with two or three codes (NEC row 13 and the IBM extensions). Empty when
+// code page 932 cannot hold c.
+std::vector<QByteArray> codesOf(char16_t c);
+
+// Characters that input methods type in their Unicode forms (U+301C, U+2212, U+2016, U+00A2,
+// U+00A3, U+00AC, U+2014) but that code page 932 holds as U+FF5E, U+FF0D, U+2225, U+FFE0, U+FFE1,
+// U+FFE2, U+2015: the text with those seven replaced by the code page's own forms.
+QString toCodePageForms(QStringView text);
+
 // True when the byte can start a two-byte character.
 constexpr bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

@@ -1,31 +1,36 @@
 #include "source/DataFileReader.h"
 
-#include "source/Cp932.h"
+#include "source/FileKind.h"
 #include "source/RowStore.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <bit>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <functional>
-#include <limits>
 #include <mutex>
 #include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Below this a chunk is not worth a second thread.
-constexpr qsizetype kSplitThreshold = 256 * 1024;
+// Below this a stretch is not worth a second thread.
+constexpr std::size_t kSplitThreshold = 256 * 1024;
+// The first bytes that decide the encoding.
+constexpr qint64 kSampleBytes = 1 << 20;
 
 QString openFailureReason(const QString& path, const QFile& file) {
     const QFileInfo info(path);
     if (!info.exists())
         return QStringLiteral("ファイルが見つかりません。");
-    if (info.isDir())
-        return QStringLiteral("フォルダーはデータファイルとして開けません。");
     if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
         return QStringLiteral("ファイルを読み込む権限がありません。");
     return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
@@ -35,13 +40,45 @@ QString readFailureReason(const QFile& file) {
     return QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString());
 }
 
-// QFile::open succeeds on some things that are not files to read (a folder, on some systems).
+// Pipes, devices, folders and the kernel's files are refused before they are opened (opening a
+// pipe would wait for a writer).
 bool openForReading(QFile& file, const QString& path, QString& error) {
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    error = FileKind::notReadableReason(path);
+    if (!error.isEmpty())
+        return false;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error = openFailureReason(path, file);
         return false;
     }
     return true;
+}
+
+#if defined(__SSE2__)
+// Bit k set when p[k] == c, for the 64 bytes at p.
+inline std::uint64_t mask64(const char* p, char c) {
+    const __m128i needle = _mm_set1_epi8(c);
+    std::uint64_t m = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        m |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, needle)))) << (16 * k);
+    }
+    return m;
+}
+#else
+inline std::uint64_t mask64(const char* p, char c) {
+    std::uint64_t m = 0;
+    for (int k = 0; k < 64; ++k)
+        m |= std::uint64_t(p[k] == c) << k;
+    return m;
+}
+#endif
+
+std::size_t countLineFeeds(const char* p, std::size_t n) {
+    std::size_t count = 0;
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64)
+        count += std::size_t(std::popcount(mask64(p + i, '\n')));
+    return count + std::size_t(std::count(p + i, p + n, '\n'));
 }
 
 } // namespace
@@ -66,9 +103,12 @@ public:
         }
         m_wake.notify_all();
     }
+    // Waits for the job; an exception it threw (running out of memory) comes out here.
     void wait() {
         std::unique_lock lock(m_mutex);
         m_done.wait(lock, [this] { return !m_busy; });
+        if (std::exception_ptr failed = std::exchange(m_failed, nullptr))
+            std::rethrow_exception(failed);
     }
 
 private:
@@ -83,9 +123,15 @@ private:
                 job = std::move(m_job);
                 m_job = nullptr;
             }
-            job();
+            std::exception_ptr failed;
+            try {
+                job();
+            } catch (...) {
+                failed = std::current_exception();
+            }
             {
                 std::lock_guard lock(m_mutex);
+                m_failed = failed;
                 m_busy = false;
             }
             m_done.notify_all();
@@ -96,21 +142,68 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::function<void()> m_job;
+    std::exception_ptr m_failed;
     bool m_busy = false;
     bool m_quit = false;
     std::thread m_thread; // last: starts after the members above exist
 };
+
+namespace {
+
+struct ScannedLine {
+    std::size_t start, length, commas;
+};
+
+// The lines of base[begin, end): begin starts a line; end is just after an LF, or the end of the
+// file's bytes (then the bytes after the last LF are a line of their own when there are any).
+template <typename Out>
+void scanLines(const char* base, std::size_t begin, std::size_t end, Out& out) {
+    std::size_t lineStart = begin;
+    std::size_t commas = 0;
+    auto endLine = [&](std::size_t lf) {
+        std::size_t length = lf - lineStart;
+        if (length > 0 && base[lf - 1] == '\r')
+            --length;
+        out.push_back({lineStart, length, commas});
+        lineStart = lf + 1;
+        commas = 0;
+    };
+    std::size_t i = begin;
+    for (; i + 64 <= end; i += 64) {
+        std::uint64_t lf = mask64(base + i, '\n');
+        std::uint64_t cm = mask64(base + i, ',');
+        while (lf) {
+            const int b = std::countr_zero(lf);
+            const std::uint64_t below = (std::uint64_t(1) << b) - 1;
+            commas += std::size_t(std::popcount(cm & below));
+            endLine(i + std::size_t(b));
+            cm &= ~below;
+            lf &= lf - 1;
+        }
+        commas += std::size_t(std::popcount(cm));
+    }
+    for (; i < end; ++i) {
+        if (base[i] == ',')
+            ++commas;
+        else if (base[i] == '\n')
+            endLine(i);
+    }
+    if (lineStart < end) // the file's last line, without a line end
+        out.push_back({lineStart, end - lineStart, commas});
+}
+
+} // namespace
 
 DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     FirstLine result;
     QFile file(path);
     if (!openForReading(file, path, result.error))
         return result;
-    constexpr qint64 kChunk = 64 * 1024;
-    char buffer[kChunk];
+    QByteArray sample(kSampleBytes, Qt::Uninitialized);
     qint64 total = 0;
-    for (;;) {
-        const qint64 n = file.read(buffer, kChunk);
+    bool lineEnded = false;
+    while (total < kSampleBytes) {
+        const qint64 n = file.read(sample.data() + total, kSampleBytes - total);
         if (n < 0) {
             result.error = readFailureReason(file);
             return result;
@@ -118,21 +211,36 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
         if (n == 0)
             break;
         total += n;
-        // "," and LF are never part of a two-byte character, so the bytes can be counted as they
-        // are.
-        const char* end = static_cast<const char*>(std::memchr(buffer, '\n', size_t(n)));
-        const char* stop = end ? end : buffer + n;
-        result.commaCount += std::count(static_cast<const char*>(buffer), stop, ',');
-        if (end)
+    }
+    const bool wholeFile = total < kSampleBytes;
+    sample.truncate(total);
+    result.detected = TextCodec::detect(sample, wholeFile);
+    // "," and LF are never part of a character, so the bytes can be counted as they are.
+    const qsizetype lf = sample.indexOf('\n');
+    lineEnded = lf >= 0;
+    result.commaCount = sample.first(lineEnded ? lf : total).count(',');
+    // A first line longer than the sample: count on to its end.
+    char buffer[64 * 1024];
+    while (!lineEnded && !wholeFile) {
+        const qint64 n = file.read(buffer, sizeof buffer);
+        if (n < 0) {
+            result.error = readFailureReason(file);
+            return result;
+        }
+        if (n == 0)
             break;
+        const char* end = static_cast<const char*>(std::memchr(buffer, '\n', size_t(n)));
+        lineEnded = end != nullptr;
+        result.commaCount +=
+            std::count(static_cast<const char*>(buffer), end ? end : buffer + n, ',');
     }
     result.ok = true;
-    result.empty = total == 0;
+    result.empty = total == (result.detected.byteOrderMark ? 3 : 0);
     return result;
 }
 
 DataFileReader::DataFileReader(qsizetype chunkBytes)
-    : m_chunkBytes(std::max<qsizetype>(chunkBytes, 1)) {}
+    : m_chunkBytes(std::size_t(std::max<qsizetype>(chunkBytes, 1))) {}
 
 DataFileReader::~DataFileReader() {
     close();
@@ -141,35 +249,31 @@ DataFileReader::~DataFileReader() {
 bool DataFileReader::open(const QString& path, RowStore& store) {
     close();
     m_store = &store;
-    m_eof = false;
-    m_carry = 0;
+    m_allRead = false;
+    m_closed = false;
+    m_lineEnds = 0;
+    m_bytesRead = 0;
+    m_blocks.clear();
+    m_scanBlock = 0;
+    m_scanPos = 0;
     m_part = 2;
     m_nextLine = 0;
     m_linesRead = 0;
-    m_rejectedLine.clear();
-    m_rejectedLineNumber = 0;
+    m_rejected = {};
     m_error.clear();
     m_file.setFileName(path);
     if (!openForReading(m_file, path, m_error))
         return false;
-    m_open = true;
-    if (m_chunkBytes >= 2 * kSplitThreshold && !m_worker && std::thread::hardware_concurrency() > 1)
+    m_expectedSize = m_file.size();
+    if (!m_worker && std::thread::hardware_concurrency() > 1)
         m_worker = std::make_unique<Worker>();
     return true;
 }
 
 void DataFileReader::close() {
-    waitForRead();
     if (m_file.isOpen())
         m_file.close();
-    m_open = false;
-    m_part = 2;
-    m_carry = 0;
-    // Give the big buffers back; a reader is used for one load.
-    m_raw.reset();
-    m_rawCapacity = 0;
-    for (Parsed& p : m_parsed)
-        p = Parsed();
+    m_closed = true;
 }
 
 void DataFileReader::fail(const QString& reason) {
@@ -177,177 +281,129 @@ void DataFileReader::fail(const QString& reason) {
     m_error = reason;
 }
 
-DataFileReader::Status DataFileReader::step(std::chrono::nanoseconds budget) {
-    if (!m_error.isEmpty())
-        return Status::Failed;
-    const Clock::time_point deadline = Clock::now() + budget;
-    bool first = true;
-    for (;;) {
-        if (m_part < 2) {
-            const Status status = appendParsed();
-            if (status != Status::More)
-                return status;
-        }
-        if (!m_open || (m_eof && m_carry == 0)) {
-            close();
-            return Status::Finished;
-        }
-        if (!first && Clock::now() >= deadline)
-            return Status::More;
-        first = false;
-        if (!readAndParse())
-            return Status::Failed;
+bool DataFileReader::newBlock(std::size_t atLeast) {
+    // The bytes after the last line end of a full block go to the start of the next, so that every
+    // line lies whole in one block.
+    std::size_t carry = 0;
+    const char* from = nullptr;
+    if (!m_blocks.empty()) {
+        BlockState& last = m_blocks.back();
+        const char* data = m_store->blockData(last.block);
+        const void* lf = memrchr(data, '\n', last.used);
+        last.complete = lf ? std::size_t(static_cast<const char*>(lf) - data) + 1 : 0;
+        carry = last.used - last.complete;
+        from = data + last.complete;
     }
-}
-
-qint64 DataFileReader::readChunk() {
-    const qsizetype need = m_carry + m_chunkBytes;
-    if (m_rawCapacity < need) {
-        // Grows only for a line longer than a chunk.
-        const qsizetype capacity = std::max(need, m_rawCapacity * 2);
-        auto bigger = std::make_unique_for_overwrite<char[]>(size_t(capacity));
-        if (m_carry > 0)
-            std::memcpy(bigger.get(), m_raw.get(), size_t(m_carry));
-        m_raw = std::move(bigger);
-        m_rawCapacity = capacity;
-    }
-    return m_file.read(m_raw.get() + m_carry, m_chunkBytes);
-}
-
-void DataFileReader::waitForRead() {
-    if (m_readPending) {
-        m_worker->wait();
-        m_readPending = false;
-    }
-}
-
-bool DataFileReader::readAndParse() {
-    qint64 n = 0;
-    if (m_readPending) {
-        waitForRead();
-        n = m_readAhead;
-    } else {
-        n = readChunk();
-    }
-    if (n < 0) {
-        fail(readFailureReason(m_file));
-        return false;
-    }
-    const qsizetype total = m_carry + qsizetype(n);
-    qsizetype end = total; // bytes of complete lines
-    if (n == 0) {
-        m_eof = true;
-    } else {
-        const char* chunk = m_raw.get() + m_carry;
-        const char* last = static_cast<const char*>(memrchr(chunk, '\n', size_t(n)));
-        end = last ? qsizetype(last - m_raw.get()) + 1 : 0;
-    }
-    if (end > 0)
-        parse(m_raw.get(), end);
-    m_carry = total - end;
-    if (m_carry > 0 && end > 0)
-        std::memmove(m_raw.get(), m_raw.get() + end, size_t(m_carry));
-    if (m_worker && !m_eof) {
-        // The raw bytes are decoded: the helper reads the next chunk while this thread
-        // appends the lines (and the event loop turns), and faults in the store's pages for
-        // about that chunk's text, which comes after this chunk's.
-        m_readPending = true;
-        const RowStore::Area upcoming = m_store->upcomingText(
-            m_part < 2 ? m_parsed[0].size + m_parsed[1].size : 0, m_chunkBytes);
-        m_worker->start([this, upcoming] {
-            m_readAhead = readChunk();
-            RowStore::prefault(upcoming);
-        });
-    }
+    const std::size_t size = std::max(atLeast, carry + m_chunkBytes);
+    BlockState next;
+    next.block = m_store->addBlock(size);
+    if (carry > 0)
+        std::memcpy(m_store->blockData(next.block), from, carry);
+    next.used = carry;
+    m_blocks.push_back(next);
     return true;
 }
 
-void DataFileReader::parse(const char* bytes, qsizetype size) {
-    const qsizetype keep = m_store->commaCount();
-    qsizetype split = size;
-    if (m_worker && size >= 2 * kSplitThreshold) {
-        const void* lf = std::memchr(bytes + size / 2, '\n', size_t(size - size / 2));
-        if (lf)
-            split = qsizetype(static_cast<const char*>(lf) - bytes) + 1;
+DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget) {
+    if (!m_error.isEmpty())
+        return Status::Failed;
+    if (m_allRead || m_closed)
+        return Status::Finished;
+    const Clock::time_point deadline = Clock::now() + budget;
+    for (;;) {
+        if (m_blocks.empty())
+            newBlock(std::size_t(std::max<qint64>(m_expectedSize, 0)) + 1); // +1: sees the end
+        else if (m_blocks.back().used == m_store->blockSize(m_blocks.back().block))
+            newBlock(m_store->blockSize(m_blocks.back().block)); // the file has grown
+        BlockState& b = m_blocks.back();
+        char* data = m_store->blockData(b.block);
+        const std::size_t room = m_store->blockSize(b.block) - b.used;
+        const qint64 n = m_file.read(data + b.used, qint64(std::min(room, m_chunkBytes)));
+        if (n < 0) {
+            fail(readFailureReason(m_file));
+            return Status::Failed;
+        }
+        if (n == 0) {
+            b.complete = b.used;
+            m_allRead = true;
+            m_file.close();
+            return Status::Finished;
+        }
+        m_lineEnds += qint64(countLineFeeds(data + b.used, std::size_t(n)));
+        b.used += std::size_t(n);
+        m_bytesRead += n;
+        if (Clock::now() >= deadline)
+            return Status::More;
     }
-    if (split < size) {
-        Parsed& second = m_parsed[1];
-        m_worker->start([=, &second] { parseInto(bytes + split, size - split, keep, second); });
-        parseInto(bytes, split, keep, m_parsed[0]);
+}
+
+void DataFileReader::scanBatch() {
+    const BlockState& b = m_blocks[m_scanBlock];
+    const char* base = m_store->blockData(b.block);
+    std::size_t begin = m_scanPos;
+    if (begin == 0 && m_scanBlock == 0 && m_store->byteOrderMark() &&
+        TextCodec::startsWithUtf8Bom(QByteArrayView(base, qsizetype(b.complete))))
+        begin = 3; // the mark is not part of the first line
+    std::size_t end = std::min(b.complete, begin + m_chunkBytes);
+    if (end < b.complete) {
+        // End the batch just after a line end.
+        const void* lf = memrchr(base + begin, '\n', end - begin);
+        if (lf) {
+            end = std::size_t(static_cast<const char*>(lf) - base) + 1;
+        } else {
+            lf = std::memchr(base + end, '\n', b.complete - end);
+            end = lf ? std::size_t(static_cast<const char*>(lf) - base) + 1 : b.complete;
+        }
+    }
+    std::size_t split = end;
+    if (m_worker && end - begin >= 2 * kSplitThreshold) {
+        const std::size_t middle = begin + (end - begin) / 2;
+        const void* lf = std::memchr(base + middle, '\n', end - middle);
+        if (lf)
+            split = std::size_t(static_cast<const char*>(lf) - base) + 1;
+    }
+    m_lines[0].clear();
+    m_lines[1].clear();
+    if (split < end) {
+        std::vector<Line>& second = m_lines[1];
+        m_worker->start([base, split, end, &second] { scanLines(base, split, end, second); });
+        try {
+            scanLines(base, begin, split, m_lines[0]);
+        } catch (...) {
+            try {
+                m_worker->wait();
+            } catch (...) {
+            }
+            throw;
+        }
         m_worker->wait();
     } else {
-        parseInto(bytes, size, keep, m_parsed[0]);
-        m_parsed[1].lines.clear();
-        m_parsed[1].size = 0;
+        scanLines(base, begin, end, m_lines[0]);
     }
+    m_lineBlock = b.block;
+    m_scanPos = end;
     m_part = 0;
     m_nextLine = 0;
 }
 
-void DataFileReader::parseInto(const char* bytes, qsizetype size, qsizetype keepCommas,
-                               Parsed& out) {
-    if (out.capacity < size) {
-        out.text = std::make_unique_for_overwrite<char16_t[]>(size_t(size));
-        out.capacity = size;
-    }
-    char16_t* text = out.text.get();
-    out.lines.clear();
-    out.commas.clear();
-    out.marks.clear();
-    qsizetype lineStart = 0;
-    qsizetype commaIndex = 0;
-    qsizetype commas = 0;
-    auto at = [&](qsizetype i) { // text[i] is "," or LF
-        if (text[i] == u',') {
-            if (commas < keepCommas)
-                out.commas.push_back(std::uint32_t(i - lineStart));
-            ++commas;
-        } else {
-            qsizetype length = i - lineStart;
-            if (length > 0 && text[i - 1] == u'\r')
-                --length;
-            out.lines.push_back({lineStart, length, commaIndex, commas});
-            lineStart = i + 1;
-            commaIndex = qsizetype(out.commas.size());
-            commas = 0;
-        }
-    };
-    const QByteArrayView input(bytes, size);
-    qsizetype n = 0;
-    if (size <= qsizetype(std::numeric_limits<std::uint32_t>::max())) {
-        // The decoder notes every "," and LF as it goes; only those are looked at here.
-        n = Cp932::decodeIntoMarking(input, text, out.marks);
-        for (const std::uint32_t mark : out.marks)
-            at(qsizetype(mark));
-    } else {
-        // Too long for 32-bit marks (one enormous line): scan the decoded text.
-        n = Cp932::decodeInto(input, text);
-        for (qsizetype i = 0; i < n; ++i)
-            if (text[i] == u',' || text[i] == u'\n')
-                at(i);
-    }
-    out.size = n;
-    if (lineStart < n) // the file's last line, without a line end
-        out.lines.push_back({lineStart, n - lineStart, commaIndex, commas});
-}
-
-DataFileReader::Status DataFileReader::appendParsed() {
-    const qsizetype want = m_store->commaCount();
+DataFileReader::Status DataFileReader::appendLines() {
+    const std::size_t want = std::size_t(m_store->commaCount());
+    const char* base = m_store->blockData(m_lineBlock);
     while (m_part < 2) {
-        Parsed& p = m_parsed[m_part];
-        while (m_nextLine < p.lines.size()) {
-            const Parsed::Line& line = p.lines[m_nextLine++];
+        const std::vector<Line>& lines = m_lines[m_part];
+        while (m_nextLine < lines.size()) {
+            const Line& line = lines[m_nextLine];
+            const bool fits = line.length > 0 && line.commas == want;
+            if (fits && line.length > RowStore::kMaxRowBytes) {
+                fail(QStringLiteral("%1 行目が長すぎます。").arg(m_linesRead + 1));
+                return Status::Failed;
+            }
+            if (fits)
+                m_store->addRow(m_lineBlock, line.start, line.length);
+            ++m_nextLine;
             ++m_linesRead;
-            const QStringView text(p.text.get() + line.start, line.length);
-            if (line.length > 0 && line.commaCount == want) {
-                if (line.length > qsizetype(std::numeric_limits<std::uint32_t>::max())) {
-                    fail(QStringLiteral("%1 行目が長すぎます。").arg(m_linesRead));
-                    return Status::Failed;
-                }
-                m_store->appendLine(text, p.commas.data() + line.commaIndex);
-            } else {
-                m_rejectedLine = text.toString();
-                m_rejectedLineNumber = m_linesRead;
+            if (!fits) {
+                m_rejected = QByteArrayView(base + line.start, qsizetype(line.length));
                 return Status::Rejected;
             }
         }
@@ -355,4 +411,34 @@ DataFileReader::Status DataFileReader::appendParsed() {
         m_nextLine = 0;
     }
     return Status::More;
+}
+
+DataFileReader::Status DataFileReader::step(std::chrono::nanoseconds budget) {
+    if (!m_error.isEmpty())
+        return Status::Failed;
+    if (m_closed)
+        return Status::Finished;
+    const Clock::time_point deadline = Clock::now() + budget;
+    bool first = true;
+    for (;;) {
+        if (m_part < 2) {
+            const Status status = appendLines();
+            if (status != Status::More)
+                return status;
+        }
+        while (m_scanBlock < m_blocks.size() && m_scanPos >= m_blocks[m_scanBlock].complete) {
+            ++m_scanBlock;
+            m_scanPos = 0;
+        }
+        if (m_scanBlock >= m_blocks.size())
+            return Status::Finished;
+        if (!first && Clock::now() >= deadline)
+            return Status::More;
+        first = false;
+        scanBatch();
+    }
+}
+
+QString DataFileReader::rejectedLine() const {
+    return m_store ? m_store->decode(m_rejected) : QString();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "source/TextCodec.h"
+
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
@@ -10,123 +13,127 @@
 
 class RowStore;
 
-// Reads a data file (code page 932 text) into a RowStore, a time slice at a time.
+// Reads a data file into a RowStore, a time slice at a time, in two passes.
 //
 // Lines end with CR LF or with a lone LF; a lone CR is an ordinary character, and a last line
-// without a line end is still a line. The file is read in large chunks that are cut only after an
-// LF byte (0x0A is never part of a two-byte character, so no character is ever cut), decoded, and
-// scanned for line ends and commas (the decoder notes them as it goes); big chunks are decoded
-// and scanned in two halves on two threads, and while the lines of one chunk are appended the
-// helper thread reads the next chunk and faults in the store's memory for it. Lines with exactly
-// the store's comma count are appended to the store as they come; any other line (an empty one
-// included) stops the reading and is handed back, so the caller can ask the user about it, append a
-// correction to the store itself, and then call step() again.
+// without a line end is still a line. The first pass (readStep) reads the file's bytes into the
+// store's memory and counts the line ends (the count sizes the progress bar). The second pass
+// (step) finds the lines and their commas by scanning the bytes (LF and "," never occur inside a
+// character of code page 932 or UTF-8) and makes every line with exactly the store's comma count
+// a row, in place; any other line (an empty one included) stops the pass and is handed back, so
+// the caller can ask the user about it, append a correction to the store itself, and then call
+// step() again. Big stretches are scanned in two halves on two threads.
 //
 //     DataFileReader reader;
 //     if (!reader.open(path, store)) { report(reader.errorText()); return; }
+//     while (reader.readStep(15ms) == Status::More) turn the event loop;   (or Failed)
 //     for (;;) {
 //         switch (reader.step(15ms)) {
-//         case DataFileReader::Status::More: turn the event loop; break;
-//         case DataFileReader::Status::Rejected: ask about reader.rejectedLine(); break;
-//         case DataFileReader::Status::Finished: done
-//         case DataFileReader::Status::Failed: report(reader.errorText())
+//         case Status::More: turn the event loop; break;
+//         case Status::Rejected: ask about reader.rejectedLine(); break;
+//         case Status::Finished: done
+//         case Status::Failed: report(reader.errorText())
 //         }
 //     }
+// Running out of memory throws std::bad_alloc out of readStep() or step().
 class DataFileReader {
 public:
     enum class Status {
-        More,     // the time was up; call step() again
+        More,     // the time was up; call again
         Rejected, // a line that does not fit is waiting: rejectedLine(), rejectedLineNumber()
-        Finished, // every line has been handled; the file is closed
+        Finished, // the pass is through
         Failed,   // the file could not be read: errorText()
     };
 
-    // What the first line of a file tells before the rows are read.
+    // What the first bytes of a file tell before the rows are read.
     struct FirstLine {
         bool ok = false;          // false: the file cannot be read (error holds why)
         QString error;            // a reason for the user, in Japanese
-        bool empty = false;       // the file holds no byte at all
+        bool empty = false;       // the file holds no byte at all (a byte-order mark alone counts
+                                  // as nothing)
         qsizetype commaCount = 0; // the "," characters of the first line
+        TextCodec::Detected detected; // the encoding its first megabyte shows
     };
 
-    // Reads only as far as the first line end.
+    // Reads the first line (and the first megabyte, for the encoding).
     static FirstLine readFirstLine(const QString& path);
 
-    static constexpr qsizetype kDefaultChunkBytes = 2 * 1024 * 1024;
+    static constexpr qsizetype kDefaultChunkBytes = 8 << 20;
 
+    // chunkBytes: bytes read per call in the first pass, and scanned per batch in the second
+    // (tests make them small to cross every boundary).
     explicit DataFileReader(qsizetype chunkBytes = kDefaultChunkBytes);
     ~DataFileReader();
     DataFileReader(const DataFileReader&) = delete;
     DataFileReader& operator=(const DataFileReader&) = delete;
 
-    // Opens the file; fitting lines go to store, whose comma count is the one every row must have.
-    // False when the file cannot be opened (errorText() says why).
+    // Opens the file; its bytes go to store, whose comma count (every row's) and encoding must be
+    // set (RowStore::reset) before the first readStep(). False when the file cannot be opened
+    // (errorText() says why); nothing is read then.
     bool open(const QString& path, RowStore& store);
 
-    // Reads on until the time is up, a line is rejected, the file ends or reading fails. Always
-    // gets through at least one chunk (or to the next rejected line) before it looks at the clock.
+    // First pass: reads on for about budget. Finished once the whole file is in memory.
+    Status readStep(std::chrono::nanoseconds budget);
+    // Line ends read so far (all of them after the first pass).
+    qint64 lineEnds() const { return m_lineEnds; }
+    qint64 bytesRead() const { return m_bytesRead; }
+
+    // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);
 
-    // The last line rejected by step(): its text without the line end, and its physical line
-    // number counted from 1.
-    const QString& rejectedLine() const { return m_rejectedLine; }
-    qint64 rejectedLineNumber() const { return m_rejectedLineNumber; }
+    // The last line rejected by step(): its bytes and text without the line end, and its
+    // physical line number counted from 1.
+    QByteArrayView rejectedBytes() const { return m_rejected; }
+    QString rejectedLine() const;
+    qint64 rejectedLineNumber() const { return m_linesRead; }
 
-    // Lines handled so far (appended or rejected).
+    // Lines handled so far (made rows or rejected).
     qint64 linesRead() const { return m_linesRead; }
 
     const QString& errorText() const { return m_error; }
 
-    // Closes the file early (a stopped load). step() then reports Finished.
+    // Ends the load early (a stop): both passes then report Finished.
     void close();
 
 private:
     class Worker;
-
-    // One decoded, scanned stretch of complete lines.
-    struct Parsed {
-        struct Line {
-            qsizetype start = 0;      // in text
-            qsizetype length = 0;     // without the line end
-            qsizetype commaIndex = 0; // first of its comma positions in commas
-            qsizetype commaCount = 0; // all its commas (only the first few positions are kept)
-        };
-        std::unique_ptr<char16_t[]> text;
-        qsizetype capacity = 0;
-        qsizetype size = 0;
-        std::vector<Line> lines;
-        std::vector<std::uint32_t> commas;
-        std::vector<std::uint32_t> marks; // where "," and LF are in text
+    struct Line {
+        std::size_t start = 0;  // in the block
+        std::size_t length = 0; // without the line end
+        std::size_t commas = 0;
+    };
+    // Where the complete lines of a block end, and how far the second pass has come in it.
+    struct BlockState {
+        int block = 0;
+        std::size_t used = 0;     // bytes read into it
+        std::size_t complete = 0; // bytes of whole lines (up to and with the last LF)
     };
 
-    static void parseInto(const char* bytes, qsizetype size, qsizetype keepCommas, Parsed& out);
-
-    qint64 readChunk();
-    void waitForRead();
-    bool readAndParse();
-    void parse(const char* bytes, qsizetype size);
-    Status appendParsed();
+    bool newBlock(std::size_t atLeast);
+    void scanBatch();
+    Status appendLines();
     void fail(const QString& reason);
 
-    qsizetype m_chunkBytes;
+    std::size_t m_chunkBytes;
     QFile m_file;
     RowStore* m_store = nullptr;
-    bool m_open = false;
-    bool m_eof = false;
+    bool m_allRead = false;
+    bool m_closed = false;
+    qint64 m_lineEnds = 0;
+    qint64 m_bytesRead = 0;
+    qint64 m_expectedSize = 0;
+    std::vector<BlockState> m_blocks;
 
-    std::unique_ptr<char[]> m_raw; // carried bytes of an unfinished line, then the next chunk
-    qsizetype m_rawCapacity = 0;
-    qsizetype m_carry = 0;
-    bool m_readPending = false; // the helper is reading the next chunk into m_raw
-    qint64 m_readAhead = 0;     // what that read returned
-
-    Parsed m_parsed[2];
-    int m_part = 2; // the part being appended; 2 = nothing parsed waiting
+    // Second pass.
+    std::size_t m_scanBlock = 0; // index into m_blocks
+    std::size_t m_scanPos = 0;   // next byte to scan in it
+    std::vector<Line> m_lines[2];
+    int m_part = 2; // the part whose lines are being appended; 2 = none waiting
     std::size_t m_nextLine = 0;
+    int m_lineBlock = 0; // the store block the waiting lines lie in
 
     qint64 m_linesRead = 0;
-    QString m_rejectedLine;
-    qint64 m_rejectedLineNumber = 0;
+    QByteArrayView m_rejected;
     QString m_error;
 
     std::unique_ptr<Worker> m_worker;

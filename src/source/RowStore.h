@@ -1,14 +1,18 @@
 #pragma once
 
-#include <QStringView>
+#include "source/TextCodec.h"
 
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-// The source table: every accepted line of the data file, kept as decoded UTF-16 text in large
-// blocks, with one offset record per row and the comma positions of every row. A row's text is the
-// accepted line itself (all fields joined by ","), so it is handed out as a view, never rebuilt.
+// The source table: every accepted line of the data file, kept as the file's own bytes (without
+// the line end) in large blocks, with one offset and one length per row. A row's text is the
+// accepted line itself (all fields joined by ","); fields are found by looking for the comma
+// bytes, which never occur inside a character. Text is decoded from the bytes when it is needed.
 //
 // Rows and fields are numbered from 0 here; the window numbers columns from 1.
 class RowStore {
@@ -18,8 +22,10 @@ public:
     RowStore(const RowStore&) = delete;
     RowStore& operator=(const RowStore&) = delete;
 
-    // Empties the store and fixes the number of commas every row has.
-    void reset(int commaCount);
+    // Empties the store (giving its memory back) and fixes the number of commas every row has and
+    // the encoding of the bytes.
+    void reset(int commaCount, TextEncoding encoding = TextEncoding::Cp932,
+               bool byteOrderMark = false);
 
     // Makes room for this many rows, so a load of known length does not regrow its tables.
     void reserve(qint64 rows);
@@ -28,70 +34,79 @@ public:
     int fieldCount() const { return m_commaCount + 1; }
     qint64 rowCount() const { return qint64(m_rowStart.size()); }
     bool isEmpty() const { return m_rowStart.empty(); }
+    TextEncoding encoding() const { return m_encoding; }
+    // The data file began with a UTF-8 byte-order mark (written again at the start of a result).
+    bool byteOrderMark() const { return m_byteOrderMark; }
 
-    // The row's whole text: its fields joined by ",".
-    QStringView rowText(qint64 row) const {
+    // The row's bytes: its fields joined by ",".
+    QByteArrayView rowBytes(qint64 row) const {
         const std::uint64_t s = m_rowStart[size_t(row)];
-        return QStringView(m_blocks[size_t(s >> kOffsetBits)].get() + (s & kOffsetMask),
-                           qsizetype(m_rowLength[size_t(row)]));
+        return QByteArrayView(m_blocks[size_t(s >> kOffsetBits)].data + (s & kOffsetMask),
+                              qsizetype(m_rowLength[size_t(row)]));
     }
-
+    // The block the row's bytes lie in (rows of one block lie in file order).
+    int rowBlock(qint64 row) const { return int(m_rowStart[size_t(row)] >> kOffsetBits); }
     // Field index 0 .. commaCount() of the row.
-    QStringView field(qint64 row, int index) const {
-        const QStringView text = rowText(row);
-        const size_t first = size_t(row) * size_t(m_commaCount);
-        const qsizetype begin = index == 0 ? 0 : commaAt(first + size_t(index - 1)) + 1;
-        const qsizetype end = index == m_commaCount ? text.size() : commaAt(first + size_t(index));
-        return text.sliced(begin, end - begin);
+    QByteArrayView fieldBytes(qint64 row, int index) const;
+
+    QString decode(QByteArrayView bytes) const { return TextCodec::decode(m_encoding, bytes); }
+    QString rowText(qint64 row) const { return decode(rowBytes(row)); }
+    QString field(qint64 row, int index) const { return decode(fieldBytes(row, index)); }
+
+    // Appends a copy of a line that holds exactly commaCount() commas (the caller has tested it).
+    void appendLine(QByteArrayView line);
+    // The same for text, stored in the store's encoding. False (nothing appended) when the
+    // encoding cannot hold a character of it.
+    bool appendLine(QStringView text);
+
+    // For a reader that fills the store's memory itself: a new block of `bytes` bytes (its
+    // content undefined) and its index. Rows in it are then added with addRow.
+    int addBlock(std::size_t bytes);
+    char* blockData(int block) { return m_blocks[size_t(block)].data; }
+    std::size_t blockSize(int block) const { return m_blocks[size_t(block)].size; }
+    // A row of `length` bytes at `offset` in the block.
+    void addRow(int block, std::size_t offset, std::size_t length) {
+        m_rowStart.push_back(std::uint64_t(block) << kOffsetBits | std::uint64_t(offset));
+        try {
+            m_rowLength.push_back(std::uint32_t(length));
+        } catch (...) {
+            m_rowStart.pop_back(); // both tables or neither
+            throw;
+        }
     }
-
-    // Appends a line that holds exactly commaCount() commas (the caller has tested it).
-    void appendLine(QStringView line);
-
-    // Appends a line whose comma positions the caller already found (commaCount() of them,
-    // ascending, relative to the line's start).
-    void appendLine(QStringView line, const std::uint32_t* commaPositions);
-
-    // Where the text of rows still to come will about go: codeUnits of it after the next skip
-    // code units (in the free end of the last block and in the next block, which is allocated
-    // now if needed). Another thread may hand this to prefault() while rows are appended, so
-    // that appending meets pages already in memory. Only a hint: the rows go where they fit.
-    struct Area {
-        void* data[2] = {nullptr, nullptr};
-        std::size_t bytes[2] = {0, 0};
-    };
-    Area upcomingText(qsizetype skip, qsizetype codeUnits);
-    // Faults the area's pages in without changing what they hold (where the system can).
-    static void prefault(const Area& area);
+    // Rows longer than this cannot be kept.
+    static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
 
     // Bytes held, for the benchmark's memory figures.
     std::size_t memoryUsed() const;
+
+    // Tests: the block memory the store may take in all, beyond which it throws std::bad_alloc as
+    // when the system has no more (0 = no limit but the system's).
+    static void setMemoryLimitForTesting(std::size_t bytes);
 
 private:
     static constexpr int kOffsetBits = 40;
     static constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
 
-    char16_t* reserveText(qsizetype length);
-    qsizetype nextBlockSize() const;
-
-    std::unique_ptr<char16_t[]> m_spare; // the next block, allocated ahead by upcomingText()
-    qsizetype m_spareSize = 0;
+    // Large blocks are mapped straight from the system, so giving them back returns the memory at
+    // once and pages never written cost nothing.
+    struct Block {
+        char* data = nullptr;
+        std::size_t size = 0;
+        bool mapped = false;
+        Block() = default;
+        explicit Block(std::size_t bytes);
+        Block(Block&& other) noexcept;
+        Block& operator=(Block&& other) noexcept;
+        ~Block();
+    };
 
     int m_commaCount = 0;
-    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
-    std::vector<qsizetype> m_blockSize;
-    qsizetype m_blockUsed = 0;             // code units used in the last block
+    TextEncoding m_encoding = TextEncoding::Cp932;
+    bool m_byteOrderMark = false;
+    std::vector<Block> m_blocks;
     std::vector<std::uint64_t> m_rowStart; // block index << kOffsetBits | offset in the block
     std::vector<std::uint32_t> m_rowLength;
-    // commaCount() positions per row: 16-bit while every row is shorter than 65,536 code
-    // units, 32-bit from the first longer row on.
-    qsizetype commaAt(size_t i) const {
-        return m_wideCommas ? qsizetype(m_commas32[i]) : qsizetype(m_commas16[i]);
-    }
-    void widenCommas();
-
-    bool m_wideCommas = false;
-    qint64 m_reservedRows = 0;
-    std::vector<std::uint16_t> m_commas16;
-    std::vector<std::uint32_t> m_commas32;
+    int m_copyBlock = -1; // the block appendLine() copies into
+    std::size_t m_copyUsed = 0;
 };

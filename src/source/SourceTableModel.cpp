@@ -21,7 +21,7 @@ QVariant SourceTableModel::data(const QModelIndex& index, int role) const {
         return {};
     if (index.column() >= m_store->fieldCount())
         return {};
-    return m_store->field(index.row(), index.column()).toString();
+    return m_store->field(index.row(), index.column());
 }
 
 QVariant SourceTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

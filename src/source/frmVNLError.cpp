@@ -1,6 +1,7 @@
 #include "source/frmVNLError.h"
 
 #include "main_window/MousePointer.h"
+#include "main_window/Platform.h"
 #include "source/RowStore.h"
 #include "source/mdlvornel.h"
 
@@ -25,10 +26,10 @@ QRect twipsRect(int left, int top, int width, int height) {
 
 } // namespace
 
-frmVNLError::frmVNLError(RowStore& store, QWidget* parent)
+frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_store(store) {
+      m_store(store), m_platform(platform) {
     setObjectName(QStringLiteral("frmVNLError"));
     setWindowTitle(QStringLiteral("データエラー"));
     QFont f = font();
@@ -86,7 +87,7 @@ void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qin
 }
 
 void frmVNLError::cmdOk_Click() {
-    if (!mdlvornel::AddCorrectedLine(*this, m_store))
+    if (!mdlvornel::AddCorrectedLine(*this, m_store, m_platform))
         return; // refused: the dialog stays as it is
     m_corrected = true;
     MousePointer::set(MousePointer::Hourglass);
@@ -129,18 +130,32 @@ void frmVNLError::showEvent(QShowEvent* event) {
 
 namespace mdlvornel {
 
-void AddDataLine(const QString& line, const QString& fileName, qint64 lineNumber, RowStore& store) {
+void AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
+                 Platform& platform) {
     if (AppendIfFits(line, store))
         return;
     // A new dialog for every rejected line, without an owner window; nothing is carried over.
-    frmVNLError dialog(store);
-    dialog.setErrorLine(line, fileName, lineNumber);
+    frmVNLError dialog(store, platform);
+    dialog.setErrorLine(store.decode(line), fileName, lineNumber);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
 }
 
-bool AddCorrectedLine(frmVNLError& dialog, RowStore& store) {
-    return AppendIfFits(dialog.txtData->text(), store);
+bool AddCorrectedLine(frmVNLError& dialog, RowStore& store, Platform& platform) {
+    const QString text = dialog.txtData->text();
+    const TextAppend done = AppendTextIfFits(text, store);
+    if (done.result != AppendResult::CannotEncode)
+        return done.result == AppendResult::Appended;
+    const qsizetype bad = done.badIndex;
+    const qsizetype length =
+        QChar::isHighSurrogate(text[bad].unicode()) && bad + 1 < text.size() ? 2 : 1;
+    platform.messageBox(
+        &dialog,
+        QStringLiteral("文字「%1」はこのデータファイルの文字コード（%2）で"
+                       "書けないため、修正できません。")
+            .arg(text.sliced(bad, length), TextCodec::displayName(store.encoding())),
+        16, QStringLiteral("エラー"));
+    return false;
 }
 
 } // namespace mdlvornel

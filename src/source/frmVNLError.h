@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDialog>
 #include <QString>
 
 class QLabel;
 class QLineEdit;
+class Platform;
 class QPushButton;
 class RowStore;
 
@@ -16,8 +18,9 @@ class RowStore;
 class frmVNLError : public QDialog {
     Q_OBJECT
 public:
-    // Sets the mouse pointer to the normal arrow (the load runs under the hourglass).
-    explicit frmVNLError(RowStore& store, QWidget* parent = nullptr);
+    // Sets the mouse pointer to the normal arrow (the load runs under the hourglass). platform
+    // shows the message about a correction the file's encoding cannot hold.
+    frmVNLError(RowStore& store, Platform& platform, QWidget* parent = nullptr);
 
     // Fills the dialog for one rejected line (the file name without its folder, the physical
     // line number counted from 1).
@@ -44,19 +47,22 @@ protected:
 
 private:
     RowStore& m_store;
+    Platform& m_platform;
     bool m_corrected = false;
     bool m_closing = false;
 };
 
 namespace mdlvornel {
 
-// Adds one line of the data file: a fitting line is appended to the store; any other line opens
-// the data-error dialog (modal, without an owner) and returns after it has closed, the line then
-// skipped or replaced by the user's correction.
-void AddDataLine(const QString& line, const QString& fileName, qint64 lineNumber, RowStore& store);
+// Adds one line of the data file (its bytes): a fitting line is appended to the store; any other
+// line opens the data-error dialog (modal, without an owner) and returns after it has closed, the
+// line then skipped or replaced by the user's correction.
+void AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
+                 Platform& platform);
 
-// The Correct button's work: appends the dialog's text when it fits. False: refused, the dialog
-// stays open unchanged.
-bool AddCorrectedLine(frmVNLError& dialog, RowStore& store);
+// The Correct button's work: appends the dialog's text, in the file's encoding, when it fits.
+// False: refused, the dialog stays open with the text (a text that does not fit silently; one
+// holding a character the encoding cannot hold with a message naming it).
+bool AddCorrectedLine(frmVNLError& dialog, RowStore& store, Platform& platform);
 
 } // namespace mdlvornel

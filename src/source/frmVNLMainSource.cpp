@@ -3,7 +3,6 @@
 
 #include "main_window/Platform.h"
 #include "results/ResultListModel.h"
-#include "source/CountFileLines.h"
 #include "source/DataFileReader.h"
 #include "source/GetFileName.h"
 #include "source/SourceTableModel.h"
@@ -12,11 +11,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTreeView>
 
 #include <algorithm>
@@ -45,6 +47,12 @@ void frmVNLMain::sourceConnect() {
     // The list view's Click and DblClick fire wherever the mouse hits the list, not only on a
     // row, so they are taken from the viewport's mouse events.
     lvwOriginalData->viewport()->installEventFilter(this);
+    // The file-path panel tells the encoding taken and offers to open the file in the other.
+    if (auto* panel = sbrStatus->findChild<QLabel*>(QStringLiteral("S_FilePath"))) {
+        panel->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(panel, &QLabel::customContextMenuRequested, this,
+                [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
+    }
 }
 
 bool frmVNLMain::sourceEventFilter(QObject* watched, QEvent* event) {
@@ -98,6 +106,45 @@ void frmVNLMain::sourceLoadFailed(const QString& path, const QString& reason,
 }
 
 void frmVNLMain::myFileOpen(const QString& path) {
+    sourceOpen(path, std::nullopt);
+}
+
+void frmVNLMain::myFileOpenAs(const QString& path, TextEncoding encoding) {
+    sourceOpen(path, encoding);
+}
+
+void frmVNLMain::sourceShowEncoding() {
+    auto* panel = sbrStatus->findChild<QLabel*>(QStringLiteral("S_FilePath"));
+    if (!panel)
+        return;
+    if (panelText(QStringLiteral("S_FilePath")).isEmpty()) {
+        panel->setToolTip(QString());
+        return;
+    }
+    QString name = TextCodec::displayName(m_store.encoding());
+    if (m_store.byteOrderMark())
+        name += QStringLiteral("（BOM 付き）");
+    panel->setToolTip(
+        QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
+}
+
+void frmVNLMain::sourceEncodingMenu(const QPoint& globalPos) {
+    const QString path = panelText(QStringLiteral("S_FilePath"));
+    if (path.isEmpty() || isBusy() || !toolbarButton(QStringLiteral("M_Open"))->isEnabled())
+        return;
+    QMenu menu(this);
+    for (const TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
+        QAction* action =
+            menu.addAction(QStringLiteral("%1 で開き直す").arg(TextCodec::displayName(encoding)));
+        action->setCheckable(true);
+        action->setChecked(encoding == m_store.encoding());
+        connect(action, &QAction::triggered, this,
+                [this, path, encoding] { myFileOpenAs(path, encoding); });
+    }
+    menu.exec(globalPos);
+}
+
+void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> forced) {
     if (path.isEmpty())
         return;
     const QString previousPath = panelText(QStringLiteral("S_FilePath"));
@@ -107,7 +154,7 @@ void frmVNLMain::myFileOpen(const QString& path) {
     StopRequested = false;
     myControlsDisable();
 
-    // First pass: the first line fixes the number of columns.
+    // First look: the first line fixes the number of columns, the first bytes the encoding.
     const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
     if (!first.ok) {
         sourceLoadFailed(path, first.error, previousPath, previousCommaCount);
@@ -118,10 +165,12 @@ void frmVNLMain::myFileOpen(const QString& path) {
                          previousCommaCount);
         return;
     }
+    const TextEncoding encoding = forced ? *forced : first.detected.encoding;
+    const bool byteOrderMark = encoding == TextEncoding::Utf8 && first.detected.byteOrderMark;
     if (first.empty) {
         // A file without any data empties the table: one column "1", no rows.
         m_resultModel->clear();
-        m_store.reset(0);
+        m_store.reset(0, encoding, byteOrderMark);
         m_sourceModel->refresh();
         sourceShowColumns({QStringLiteral("1")}, twips(1000));
         mProgress::ProgressSetRange(ProgressWindow, 0, 0);
@@ -130,25 +179,12 @@ void frmVNLMain::myFileOpen(const QString& path) {
         setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
         lvwPickupData->hide();
         lvwOriginalData->show();
+        sourceShowEncoding();
         myControlsEnable();
         return;
     }
     const int commaCount = int(first.commaCount);
 
-    // The line count sizes the progress bar (and the store's tables).
-    QElapsedTimer sinceTurn;
-    sinceTurn.start();
-    const std::optional<qint64> lines = mProgress::CountFileLines(path, [&] {
-        if (sinceTurn.elapsed() >= jobSliceMs) {
-            QCoreApplication::processEvents();
-            sinceTurn.restart();
-        }
-    });
-    if (!lines) {
-        sourceLoadFailed(path, QStringLiteral("ファイルを読み込めません。"), previousPath,
-                         previousCommaCount);
-        return;
-    }
     DataFileReader reader;
     if (!reader.open(path, m_store)) {
         sourceLoadFailed(path, reader.errorText(), previousPath, previousCommaCount);
@@ -159,58 +195,85 @@ void frmVNLMain::myFileOpen(const QString& path) {
     setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
     setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
     lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
-    const ProgressScale scale(*lines);
-    mProgress::ProgressSetRange(ProgressWindow, 0, scale(*lines));
-    mProgress::ProgressSetPos(ProgressWindow, 0);
     fraProgressbar->show();
     lvwOriginalData->hide();
     lvwPickupData->hide();
 
-    // The result rows point into the store: they go first.
+    // The result rows point into the store: they go first. The old table's memory is given back
+    // before the new file is read.
     m_resultModel->clear();
-    m_store.reset(commaCount);
+    m_store.reset(commaCount, encoding, byteOrderMark);
     m_sourceModel->refresh();
     QStringList headers;
     headers.reserve(commaCount + 1);
     for (int i = 1; i <= commaCount + 1; ++i)
         headers.append(QString::number(i));
     sourceShowColumns(headers, twips(1000));
-    // A last line without a line end is one more than the count.
-    m_store.reserve(*lines + 1);
 
     const QString fileName = mdlShare::GetFileName(path);
-
-    // Second pass: the rows, a time slice at a time, with the event loop turning between slices
-    // (that is where Stop is clicked). A line that does not fit pauses the load in the modal
-    // data-error dialog; a correction takes the rejected line's place.
+    const auto slice = std::chrono::milliseconds(std::max(1, jobSliceMs));
     QString failure;
-    for (;;) {
-        QCoreApplication::processEvents();
-        const DataFileReader::Status status =
-            reader.step(std::chrono::milliseconds(std::max(1, jobSliceMs)));
-        if (status == DataFileReader::Status::Rejected)
-            mdlvornel::AddDataLine(reader.rejectedLine(), fileName, reader.rejectedLineNumber(),
-                                   m_store);
-        else if (status == DataFileReader::Status::Failed)
-            failure = reader.errorText();
-        mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));
-        QCoreApplication::processEvents();
-        if (StopRequested || !failure.isEmpty() || status == DataFileReader::Status::Finished)
-            break;
+    bool outOfMemory = false;
+    try {
+        // First pass: the file's bytes into memory, counting the line ends (the progress bar
+        // follows the bytes meanwhile).
+        const qint64 size = QFileInfo(path).size();
+        const ProgressScale byteScale(size);
+        mProgress::ProgressSetRange(ProgressWindow, 0, byteScale(size));
+        mProgress::ProgressSetPos(ProgressWindow, 0);
+        for (;;) {
+            QCoreApplication::processEvents();
+            const DataFileReader::Status status = reader.readStep(slice);
+            if (status == DataFileReader::Status::Failed)
+                failure = reader.errorText();
+            if (status != DataFileReader::Status::More || StopRequested)
+                break;
+            mProgress::ProgressSetPos(ProgressWindow,
+                                      byteScale(std::min(size, reader.bytesRead())));
+        }
+        // Second pass: the rows, with the line count as the progress range. A line that does not
+        // fit pauses the load in the modal data-error dialog; a correction takes the rejected
+        // line's place.
+        const qint64 lines = reader.lineEnds();
+        const ProgressScale scale(lines);
+        mProgress::ProgressSetRange(ProgressWindow, 0, scale(lines));
+        mProgress::ProgressSetPos(ProgressWindow, 0);
+        if (!StopRequested && failure.isEmpty()) {
+            m_store.reserve(lines + 1); // a last line without a line end is one more
+            for (;;) {
+                QCoreApplication::processEvents();
+                const DataFileReader::Status status = reader.step(slice);
+                if (status == DataFileReader::Status::Rejected)
+                    mdlvornel::AddDataLine(reader.rejectedBytes(), fileName,
+                                           reader.rejectedLineNumber(), m_store, *m_platform);
+                else if (status == DataFileReader::Status::Failed)
+                    failure = reader.errorText();
+                mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));
+                QCoreApplication::processEvents();
+                if (StopRequested || !failure.isEmpty() ||
+                    status == DataFileReader::Status::Finished)
+                    break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
     }
     reader.close();
 
-    if (StopRequested || !failure.isEmpty()) {
+    if (StopRequested || !failure.isEmpty() || outOfMemory) {
         // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
         setPanelText(QStringLiteral("S_FilePath"), QString());
-        m_store.reset(commaCount);
+        m_store.reset(commaCount, encoding, byteOrderMark);
         m_sourceModel->refresh();
         sourceShowColumns({QString()}, 0);
     }
     m_sourceModel->refresh();
     setPanelText(QStringLiteral("S_Original"), QString::number(m_store.rowCount()));
+    sourceShowEncoding();
     lvwOriginalData->show();
     fraProgressbar->hide();
+    if (outOfMemory)
+        failure = QStringLiteral("ファイルがメモリーに収まりません。");
     if (!failure.isEmpty())
         m_platform->messageBox(this, unreadableMessage(path, failure), Platform::Critical,
                                QStringLiteral("エラー"));

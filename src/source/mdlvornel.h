@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QStringView>
 
@@ -18,10 +19,19 @@ QList<QStringView> SplitLine(QStringView line);
 
 // True when the line has exactly commaCount commas and is not empty.
 bool LineFits(QStringView line, qsizetype commaCount);
+bool LineFits(QByteArrayView line, qsizetype commaCount);
 
-// Appends the text to the store when it fits the store's comma count; false (and nothing
+// Appends the line's bytes to the store when it fits the store's comma count; false (and nothing
 // changed) when it does not.
-bool AppendIfFits(QStringView line, RowStore& store);
+bool AppendIfFits(QByteArrayView line, RowStore& store);
+
+// The same for text typed by the user, stored in the store's encoding.
+enum class AppendResult { Appended, DoesNotFit, CannotEncode };
+struct TextAppend {
+    AppendResult result = AppendResult::DoesNotFit;
+    qsizetype badIndex = -1; // CannotEncode: the first character the encoding cannot hold
+};
+TextAppend AppendTextIfFits(QStringView line, RowStore& store);
 
 // The rejecting side of adding a data line (the data-error dialog) is in frmVNLError.h.
 

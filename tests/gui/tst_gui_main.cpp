@@ -422,7 +422,7 @@ void TestGuiMain::everyKeyReachesItsProcedure() {
     auto texts = [&w] {
         QStringList t;
         for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-            t << w->resultModel()->rowText(i).toString();
+            t << w->resultModel()->rowText(i);
         return t;
     };
     if (key == u"M_Open") {

@@ -40,7 +40,7 @@ void clearLists(TestWindow& w) {
 QStringList resultTexts(const TestWindow& w) {
     QStringList texts;
     for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        texts << w->resultModel()->rowText(i).toString();
+        texts << w->resultModel()->rowText(i);
     return texts;
 }
 

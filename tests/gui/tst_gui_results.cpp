@@ -1,6 +1,8 @@
 // The result list in the real window: context menu, select all, copy, sort, save and print.
 #include "GuiTestSupport.h"
+#include "StoreLines.h"
 #include "TestFiles.h"
+#include "source/frmVNLError.h"
 
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPaintEngine>
 #include <QPdfWriter>
@@ -118,10 +121,7 @@ const QStringList kDeleteButtons{"cmdOutANDSakujo", "cmdOutORSakujo", "cmdInANDS
 // Puts rows into the result list and the window into the state a completed pickup leaves:
 // result commands on, the result list shown.
 void showResults(TestWindow& w, const QStringList& lines) {
-    RowStore& store = w->store();
-    store.reset(lines.isEmpty() ? 0 : int(lines.first().count(u',')));
-    for (const QString& line : lines)
-        store.appendLine(line);
+    fillStore(w->store(), lines);
     std::vector<std::uint32_t> rows(size_t(lines.size()));
     std::iota(rows.begin(), rows.end(), 0u);
     w->resultModel()->setRows(std::move(rows));
@@ -135,7 +135,7 @@ void showResults(TestWindow& w, const QStringList& lines) {
 QStringList resultTexts(TestWindow& w) {
     QStringList out;
     for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        out << w->resultModel()->rowText(i).toString();
+        out << w->resultModel()->rowText(i);
     return out;
 }
 
@@ -170,7 +170,8 @@ private Q_SLOTS:
     void saveCancelled();
     void saveAfterSort();
     void saveFailureKeepsOldContent();
-    void saveRefusesUnencodableRow();
+    void outputKeepsTheFileBytes_data();
+    void outputKeepsTheFileBytes();
     void printLinesAndPages();
     void printToPdf();
     void printWithoutPrinter();
@@ -412,20 +413,68 @@ void TestGuiResults::saveFailureKeepsOldContent() {
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
-void TestGuiResults::saveRefusesUnencodableRow() {
+void TestGuiResults::outputKeepsTheFileBytes_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("correction");  // typed into the data-error dialog, if one shows
+    QTest::addColumn<QByteArray>("expected"); // the result file and the hand-over alike
+    QTest::addColumn<QString>("copied");
+    const QChar bad(0xFFFD);
+    QTest::newRow("bytes that are not code page 932")
+        << QByteArray("a,\x80x\r\nb,\x81\r\n\xFD\xA0,c\r\n") << QString()
+        << QByteArray("a,\x80x\r\nb,\x81\r\n\xFD\xA0,c\r\n")
+        << QStringLiteral("a,%1x\r\nb,%1\r\n%1%1,c").arg(bad);
+    // Characters with two or three codes come back in the code they were read in.
+    QTest::newRow("twin codes") << QByteArray("\x87\x54,\xFA\x4A\r\n\xEE\xEF,\xFA\x40\r\n"
+                                              "\x81\xE6,\xFA\x5B\x87\x9A\r\n")
+                                << QString()
+                                << QByteArray("\x87\x54,\xFA\x4A\r\n\xEE\xEF,\xFA\x40\r\n"
+                                              "\x81\xE6,\xFA\x5B\x87\x9A\r\n")
+                                << QStringLiteral("Ⅰ,Ⅰ\r\nⅰ,ⅰ\r\n∵,∵∵");
+    QTest::newRow("UTF-8 with a mark")
+        << QByteArray("\xEF\xBB\xBF\xE3\x81\x82,b\nc,\xF0\x9F\x98\x80\n") << QString()
+        << QByteArray("\xEF\xBB\xBF\xE3\x81\x82,b\r\nc,\xF0\x9F\x98\x80\r\n")
+        << QStringLiteral("あ,b\r\nc,\U0001F600");
+    QTest::newRow("UTF-8 without a mark")
+        << QByteArray("\xE6\x9D\xB1,x\r\n") << QString() << QByteArray("\xE6\x9D\xB1,x\r\n")
+        << QStringLiteral("東,x");
+    QTest::newRow("a corrected line, stored in the file's code page")
+        << QByteArray("a,b\r\nc\r\n") << QStringLiteral("c,表〜")
+        << QByteArray("a,b\r\nc,\x95\x5c\x81\x60\r\n") << QStringLiteral("a,b\r\nc,表～");
+}
+
+void TestGuiResults::outputKeepsTheFileBytes() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, correction);
+    QFETCH(QByteArray, expected);
+    QFETCH(QString, copied);
     TestWindow w;
-    showResults(w, {"a,b", QStringLiteral("caf\u00e9,x"), "e,f"});
+    if (!correction.isEmpty()) {
+        onNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<frmVNLError*>(modal);
+            QVERIFY(dialog);
+            dialog->txtData->setText(correction);
+            dialog->cmdOk->click();
+        });
+    }
+    w.platform.openAnswers << w.writeFile("data.csv", file);
+    w->toolbarButton("M_Open")->trigger();
+    ConditionListControls& list = w->conditionList(ConditionList::InOR);
+    list.txtNo->setText("0");
+    list.txtGoku->setText("*");
+    list.cmdTuika->click();
+    w->toolbarButton("M_Start")->trigger();
+    QCOMPARE(w->panelText("S_Pickup"), QString::number(file.count('\n')));
+
+    w->toolbarButton("M_AllSelect")->trigger();
+    w->toolbarButton("M_Copy")->trigger();
+    QCOMPARE(w.platform.clipboard, copied);
     const QString path = w.writeFile("out.csv", "old\r\n");
     w.platform.saveAnswers << path;
     w->toolbarButton("M_Save")->trigger();
-    QCOMPARE(w.platform.messages.size(), 1);
-    const ScriptedPlatform::Message& m = w.platform.messages[0];
-    QCOMPARE(m.style, 48);
-    QCOMPARE(m.title, QStringLiteral("Vornel"));
-    QVERIFY2(m.prompt.startsWith(QStringLiteral("エラー番号 = 100\r")), qPrintable(m.prompt));
-    QVERIFY2(m.prompt.contains(QStringLiteral("2 行目")), qPrintable(m.prompt));
-    QVERIFY2(m.prompt.contains(QStringLiteral("caf\u00e9,x")), qPrintable(m.prompt));
-    QCOMPARE(readAll(path), QByteArray("old\r\n"));
+    QVERIFY(readAll(path) == expected);
+    w->cmdSend->click();
+    QVERIFY(readAll(w.dir.filePath("zelvo_transfer.txt")) == expected);
+    QCOMPARE(w.platform.messages.size(), 1); // the hand-over's "sent"
 }
 
 void TestGuiResults::printLinesAndPages() {
@@ -528,8 +577,8 @@ void TestGuiResults::fromDataFileThroughPickup() {
     TestWindow w;
     w->show();
     const QString data = w.writeFile("data.csv", "1,\x93\x8c\x8b\x9e\r\n"   // 1,東京
-                                                "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
-                                                "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
+                                                 "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
+                                                 "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
     w.platform.openAnswers << data;
     w->toolbarButton("M_Open")->trigger();
     QCOMPARE(w->store().rowCount(), qint64(3));

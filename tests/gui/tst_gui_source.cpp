@@ -19,7 +19,7 @@ namespace {
 QStringList sourceRows(frmVNLMain& w) {
     QStringList rows;
     for (qint64 r = 0; r < w.store().rowCount(); ++r)
-        rows.append(w.store().rowText(r).toString());
+        rows.append(w.store().rowText(r));
     return rows;
 }
 
@@ -210,7 +210,8 @@ void TestGuiSource::skipAndCorrect() {
 void TestGuiSource::errorDialogLayout() {
     RowStore store;
     store.reset(1);
-    frmVNLError dialog(store);
+    ScriptedPlatform platform;
+    frmVNLError dialog(store, platform);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("データエラー"));
     QCOMPARE(dialog.size(), QSize(466, 145));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));

@@ -2,6 +2,7 @@
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupRun.h"
 #include "source/RowStore.h"
+#include "source/TextCodec.h"
 
 #include <QTest>
 
@@ -29,7 +30,7 @@ struct Lists {
 bool referencePicks(const RowStore& store, qint64 row, const Lists& l) {
     auto match = [&](const ConditionEntry& e) {
         const int col = e.column.toInt();
-        const QStringView subject = col == 0 ? store.rowText(row) : store.field(row, col - 1);
+        const QString subject = col == 0 ? store.rowText(row) : store.field(row, col - 1);
         return subject.contains(e.phrase);
     };
     bool outAndVerdict = l.outAnd.empty();
@@ -95,6 +96,8 @@ private slots:
     void runInSlicesMatchesOneGo_data();
     void runInSlicesMatchesOneGo();
     void runStopsWithinItsBudget();
+    void byteSearchAgreesWithDecodedText_data();
+    void byteSearchAgreesWithDecodedText();
 };
 
 void tst_pickup::matcher_data() {
@@ -584,6 +587,75 @@ void tst_pickup::runStopsWithinItsBudget() {
         const qint64 before = run.rowsDone();
         run.runSlice(0ns);
         QVERIFY(run.rowsDone() > before);
+    }
+}
+
+void tst_pickup::byteSearchAgreesWithDecodedText_data() {
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("code page 932") << false;
+    QTest::newRow("utf-8") << true;
+}
+
+void tst_pickup::byteSearchAgreesWithDecodedText() {
+    // Rows of random pieces: two-byte characters whose second byte looks like "\\", "@", "A" or
+    // "[", those ASCII characters themselves, characters with two or three codes, half-width kana,
+    // stray bytes and lead bytes without their second byte. Every phrase, on the whole row and on
+    // each column, must pick exactly the rows whose decoded text holds it.
+    QFETCH(bool, utf8);
+    const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    const std::vector<QByteArray> cp932Pieces{
+        "\x83\x5C", "\x95\x5C", "\\",       "\x83\x41", "A",        "@",        "\x81\x5B",
+        "[",        "\x87\x54", "\xFA\x4A", "\x81\xE6", "\x87\x9A", "\xFA\x5B", "\x81\xCA",
+        "\xEE\xF9", "\xB1",     "\x81\x60", "\x80",     "\x83",     "\xFD",     ","};
+    const std::vector<QByteArray> utf8Pieces{"\xE3\x82\xBD",
+                                             "\\",
+                                             "A",
+                                             "\xE2\x85\xA0",
+                                             "\xEF\xBD\xB1",
+                                             "\xE3\x80\x9C",
+                                             "\xF0\x9F\x98\x80",
+                                             "\x80",
+                                             "\xE3\x82",
+                                             "\xFF",
+                                             ","};
+    const std::vector<QByteArray>& pieces = utf8 ? utf8Pieces : cp932Pieces;
+    std::mt19937 rng(11);
+    RowStore store;
+    store.reset(2, encoding);
+    while (store.rowCount() < 3000) {
+        QByteArray row;
+        const int length = int(rng() % 12);
+        for (int k = 0; k < length; ++k)
+            row += pieces[rng() % pieces.size()];
+        if (row.count(',') == 2)
+            store.appendLine(QByteArrayView(row));
+    }
+    const QStringList phrases{"\\", "A", "@",  "[",  "ソ",  "ア", "表\\", "ソA",        "Ⅰ", "∵",
+                              "¬",  "ｱ", "〜", "～", "ーA", "A,", ",ア",  "\U0001F600", "ⅠⅠ"};
+    for (const QString& phrase : phrases) {
+        for (int column = 0; column <= 3; ++column) {
+            const ConditionEntry entry{QString::number(column), phrase};
+            const std::vector<ConditionEntry> list{entry};
+            const std::optional<PickupEngine> engine =
+                PickupEngine::compile({{}, {}, {}, list}, 2, nullptr, encoding);
+            QVERIFY(engine);
+            std::vector<std::uint32_t> picked;
+            engine->pickRange(store, 0, store.rowCount(), picked);
+            const std::optional<PhraseMatcher> reference =
+                PhraseMatcher::compile(TextCodec::matchForm(encoding, phrase));
+            std::vector<std::uint32_t> expected;
+            for (qint64 r = 0; r < store.rowCount(); ++r) {
+                const QString subject = column == 0 ? store.rowText(r) : store.field(r, column - 1);
+                if (reference->matches(subject))
+                    expected.push_back(std::uint32_t(r));
+            }
+            QVERIFY2(picked == expected,
+                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
+                                    .arg(phrase)
+                                    .arg(column)
+                                    .arg(picked.size())
+                                    .arg(expected.size())));
+        }
     }
 }
 

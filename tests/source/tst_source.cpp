@@ -3,6 +3,7 @@
 #include "source/DataFileReader.h"
 #include "source/GetFileName.h"
 #include "source/RowStore.h"
+#include "source/TextCodec.h"
 #include "source/mdlvornel.h"
 
 #include <QDir>
@@ -10,6 +11,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 #include <chrono>
 
@@ -36,6 +40,14 @@ struct Outcome {
     QString error;
 };
 
+// The first pass, in full.
+DataFileReader::Status readAll(DataFileReader& reader) {
+    DataFileReader::Status status = DataFileReader::Status::More;
+    while (status == DataFileReader::Status::More)
+        status = reader.readStep(1h);
+    return status;
+}
+
 // Loads the file the way the window does, skipping every rejected line (or correcting it with
 // the given text when that fits).
 Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
@@ -48,12 +60,17 @@ Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
         out.error = reader.errorText();
         return out;
     }
+    if (readAll(reader) != DataFileReader::Status::Finished) {
+        out.error = reader.errorText();
+        return out;
+    }
     for (int guard = 0; guard < 10'000'000; ++guard) {
         const DataFileReader::Status status = reader.step(budget);
         if (status == DataFileReader::Status::Rejected) {
             out.rejected.append({reader.rejectedLineNumber(), reader.rejectedLine()});
             if (!correction.isNull() && mdlvornel::LineFits(correction, commaCount))
-                store.appendLine(correction);
+                if (!store.appendLine(QStringView(correction)))
+                    out.error = QStringLiteral("the correction could not be stored");
         } else if (status == DataFileReader::Status::Finished) {
             out.finished = true;
             break;
@@ -63,7 +80,7 @@ Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
         }
     }
     for (qint64 r = 0; r < store.rowCount(); ++r) {
-        const QString text = store.rowText(r).toString();
+        const QString text = store.rowText(r);
         // The fields the store hands out must be the line's own cut.
         const QList<QStringView> fields = mdlvornel::SplitLine(text);
         if (fields.size() != store.fieldCount())
@@ -122,6 +139,13 @@ private slots:
     void firstLineUnreadable_data();
     void firstLineUnreadable();
 
+    void encodingChoice_data();
+    void encodingChoice();
+    void utf8Decoding_data();
+    void utf8Decoding();
+    void readUtf8WithMark();
+    void readOutOfMemory();
+
     void readLines_data();
     void readLines();
     void readAtEveryChunkBorder();
@@ -132,7 +156,7 @@ private slots:
     void storeWidensCommaPositions();
     void readStopsWhenClosed();
     void readStopsWhileReadingAhead();
-    void storeTextAheadIsOnlyAHint();
+    void storeAppendsRowsOfAnyLength();
     void readSmallBudgetMakesProgress();
 
 private:
@@ -419,13 +443,126 @@ void tst_source::firstLineUnreadable_data() {
     QTest::addColumn<QString>("path");
     QTest::newRow("missing") << m_dir.filePath("missing.csv");
     QTest::newRow("folder") << m_dir.path();
+    // Never read: a pipe would wait for a writer, a device never ends, the kernel's files lie.
+    QTest::newRow("pipe") << m_dir.filePath("fifo");
+    QTest::newRow("device") << "/dev/zero";
+    QTest::newRow("kernel file") << "/proc/self/status";
+    QTest::newRow("link to a device") << m_dir.filePath("zero-link");
 }
 
 void tst_source::firstLineUnreadable() {
     QFETCH(QString, path);
+    QVERIFY(mkfifo(qPrintable(m_dir.filePath("fifo")), 0600) == 0 || errno == EEXIST);
+    QFile::link("/dev/zero", m_dir.filePath("zero-link"));
     const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
     QVERIFY(!first.ok);
     QVERIFY(!first.error.isEmpty());
+    RowStore store;
+    DataFileReader reader;
+    QVERIFY(!reader.open(path, store));
+    QVERIFY(!reader.errorText().isEmpty());
+}
+
+void tst_source::encodingChoice_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("wholeFile");
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<bool>("mark");
+    QTest::newRow("ascii only") << QByteArray("a,b\r\n") << true << false << false;
+    QTest::newRow("code page 932") << sjis(u"東京,表\r\n") << true << false << false;
+    QTest::newRow("utf-8") << QStringLiteral("東京,表\n").toUtf8() << true << true << false;
+    QTest::newRow("utf-8 with a mark")
+        << QByteArray("\xEF\xBB\xBF") + QStringLiteral("東").toUtf8() << true << true << true;
+    QTest::newRow("a mark before ascii") << QByteArray("\xEF\xBB\xBF"
+                                                       "a,b")
+                                         << true << true << true;
+    QTest::newRow("utf-8 with a stray byte")
+        << QByteArray("\xE6\x9D\xB1,\xFF") << true << false << false;
+    // A sample cut inside a character is still UTF-8, unless it is the whole file.
+    QTest::newRow("sample cut in a character")
+        << QByteArray("a,\xE6\x9D") << false << true << false;
+    QTest::newRow("file cut in a character") << QByteArray("a,\xE6\x9D") << true << false << false;
+    QTest::newRow("overlong form") << QByteArray("\xC0\xAF") << true << false << false;
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << true << false << false;
+}
+
+void tst_source::encodingChoice() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, wholeFile);
+    QFETCH(bool, utf8);
+    QFETCH(bool, mark);
+    const TextCodec::Detected d = TextCodec::detect(bytes, wholeFile);
+    QCOMPARE(d.encoding == TextEncoding::Utf8, utf8);
+    QCOMPARE(d.byteOrderMark, mark);
+    if (!wholeFile)
+        return;
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(write(bytes));
+    QVERIFY(first.ok);
+    QCOMPARE(first.detected.encoding == TextEncoding::Utf8, utf8);
+    QCOMPARE(first.detected.byteOrderMark, mark);
+}
+
+void tst_source::utf8Decoding_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QChar r(0xFFFD);
+    QTest::newRow("valid") << QByteArray("a\xC3\xA9\xE6\x9D\xB1\xF0\x9F\x98\x80")
+                           << QStringLiteral("aé東\U0001F600");
+    // One U+FFFD for every byte that is not part of a valid character.
+    QTest::newRow("lone continuation") << QByteArray("a\x80"
+                                                     "b")
+                                       << QStringLiteral("a%1b").arg(r);
+    QTest::newRow("cut three-byte") << QByteArray("\xE6\x9D,x") << QString("%1%1,x").arg(r);
+    QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QString("%1%1").arg(r);
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QString("%1%1%1").arg(r);
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << QString(4, r);
+    QTest::newRow("ff fe") << QByteArray("\xFF\xFEz") << QStringLiteral("%1%1z").arg(r);
+}
+
+void tst_source::utf8Decoding() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TextCodec::decode(TextEncoding::Utf8, bytes), text);
+    // The prefix decoder agrees with the whole one at every length.
+    for (qsizetype n = 0; n <= text.size(); ++n) {
+        std::vector<char16_t> out(size_t(bytes.size()) + 1);
+        const qsizetype got = TextCodec::decodePrefix(TextEncoding::Utf8, bytes, out.data(), n);
+        QCOMPARE(QStringView(out.data(), got), QStringView(text).first(n));
+    }
+}
+
+void tst_source::readUtf8WithMark() {
+    // The mark is no part of the first line; the rows are the file's bytes.
+    const QByteArray bytes = "\xEF\xBB\xBF"
+                             "a,\xE6\x9D\xB1\r\nb,c\r\n";
+    const QString path = write(bytes);
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    QVERIFY(first.detected.byteOrderMark);
+    RowStore store;
+    store.reset(1, TextEncoding::Utf8, true);
+    DataFileReader reader(3);
+    QVERIFY(reader.open(path, store));
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
+    while (reader.step(1h) == DataFileReader::Status::More) {
+    }
+    QCOMPARE(store.rowCount(), qint64(2));
+    QCOMPARE(store.rowBytes(0), QByteArrayView("a,\xE6\x9D\xB1"));
+    QCOMPARE(store.rowText(0), QStringLiteral("a,東"));
+    QCOMPARE(store.field(0, 1), QStringLiteral("東"));
+}
+
+void tst_source::readOutOfMemory() {
+    // A store that cannot get the memory for the file throws, as the system would.
+    const QString path = write(QByteArray(256 * 1024, 'x') + "\r\n");
+    RowStore store;
+    store.reset(0);
+    DataFileReader reader;
+    QVERIFY(reader.open(path, store));
+    RowStore::setMemoryLimitForTesting(64 * 1024);
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, readAll(reader));
+    RowStore::setMemoryLimitForTesting(0);
+    store.reset(0); // and the store is still usable
+    QCOMPARE(store.rowCount(), qint64(0));
 }
 
 void tst_source::readLines_data() {
@@ -583,8 +720,8 @@ void tst_source::storeWidensCommaPositions() {
     const QString longLine = QString(70'000, u'x') + QStringLiteral(",y,") + QString(10, u'z');
     const QStringList lines{"a,b,c", ",,", longLine, "1,22,333"};
     for (const QString& line : lines)
-        QVERIFY(mdlvornel::AppendIfFits(line, store));
-    QVERIFY(!mdlvornel::AppendIfFits(QStringLiteral("too,few"), store));
+        QVERIFY(mdlvornel::AppendIfFits(line.toUtf8(), store));
+    QVERIFY(!mdlvornel::AppendIfFits("too,few", store));
     QCOMPARE(store.rowCount(), qint64(4));
     for (qsizetype r = 0; r < lines.size(); ++r) {
         QCOMPARE(store.rowText(r), lines[r]);
@@ -611,6 +748,7 @@ void tst_source::readStopsWhenClosed() {
     store.reset(1);
     DataFileReader reader(64);
     QVERIFY(reader.open(path, store));
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
     QCOMPARE(reader.step(0ns), DataFileReader::Status::More);
     const qint64 rows = store.rowCount();
     QVERIFY(rows > 0 && rows < 1000);
@@ -631,6 +769,7 @@ void tst_source::readStopsWhileReadingAhead() {
     store.reset(1);
     DataFileReader reader(1024 * 1024);
     QVERIFY(reader.open(path, store));
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
     QCOMPARE(reader.step(0ns), DataFileReader::Status::More);
     QVERIFY(store.rowCount() > 0);
     reader.close();
@@ -641,12 +780,13 @@ void tst_source::readStopsWhileReadingAhead() {
     {
         DataFileReader second(1024 * 1024);
         QVERIFY(second.open(path, store));
-        QCOMPARE(second.step(0ns), DataFileReader::Status::More);
+        QCOMPARE(second.readStep(0ns), DataFileReader::Status::More);
     }
 
     // Read in full, the same reader gives every row.
     store.reset(1);
     QVERIFY(reader.open(path, store));
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
     DataFileReader::Status status = DataFileReader::Status::More;
     while (status == DataFileReader::Status::More)
         status = reader.step(1ms);
@@ -657,21 +797,13 @@ void tst_source::readStopsWhileReadingAhead() {
         QCOMPARE(store.rowText(r), lines[r]);
 }
 
-void tst_source::storeTextAheadIsOnlyAHint() {
-    // Asking where text will go (and faulting it in) at any point, with any skip, leaves the
-    // rows as they are appended; rows longer than the block asked about still fit.
+void tst_source::storeAppendsRowsOfAnyLength() {
+    // Copied rows of every length, some longer than a block, each read back whole.
     RowStore store;
     store.reset(1);
     QRandomGenerator rng(5);
     QStringList lines;
     for (int i = 0; i < 3000; ++i) {
-        if (i % 7 == 0) {
-            const RowStore::Area area =
-                store.upcomingText(rng.bounded(200'000), rng.bounded(1, 300'000));
-            for (int k = 0; k < 2; ++k)
-                QVERIFY(area.bytes[k] == 0 || area.data[k] != nullptr);
-            RowStore::prefault(area);
-        }
         const int length = i % 500 == 499 ? 150'000 : rng.bounded(1, 400);
         QString line = QString::number(i) + u',' + QString(length, QChar(u'a' + i % 26));
         store.appendLine(line);
@@ -693,6 +825,7 @@ void tst_source::readSmallBudgetMakesProgress() {
     store.reset(1);
     DataFileReader reader(256);
     QVERIFY(reader.open(path, store));
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
     int steps = 0;
     qint64 last = 0;
     for (;;) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+#include "source/TextCodec.h"
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+// Searching a phrase in a row's bytes instead of its decoded text, where that gives the same
+// answer.
+namespace ByteSearch {
+
+// Leftmost position of needle in text, or -1. The empty needle is found at 0.
+qsizetype find(const char* text, qsizetype n, const char* needle, qsizetype m);
+
+// The byte forms of a substring phrase in a file of this encoding: the decoded text of a row holds
+// the phrase exactly when the row's bytes hold one of the forms starting on a character (for code
+// page 932, a character with two or three codes gives a form for each). Nothing when the phrase
+// must be matched on the decoded text (it holds U+FFFD or LF, a character the encoding cannot hold,
+// or too many twin codes).
+std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView phrase);
+
+// True when a match at byte `at` of text starts a character (always so in UTF-8, whose characters
+// never begin with a byte that can continue one).
+inline bool startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetype at);
+
+} // namespace ByteSearch
+
+#include "source/Cp932.h"
+
+inline bool ByteSearch::startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetype at) {
+    return encoding == TextEncoding::Utf8 || Cp932::startsCharacter(text, at);
+}

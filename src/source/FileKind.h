@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Paths that look like files but must never be read as data or list files: a pipe (reading it
+// waits for a writer), a device (/dev/zero never ends), a folder, and the kernel's files under
+// /proc and /sys (their sizes say nothing of what they hold).
+namespace FileKind {
+
+// Why the path cannot be read as a file, for the user; empty when it is an ordinary file (or does
+// not exist, which opening it reports).
+QString notReadableReason(const QString& path);
+
+// True for a folder under /proc, /sys or /dev (not a place to start looking for files).
+bool isSystemFolder(const QString& path);
+
+} // namespace FileKind

@@ -1,0 +1,214 @@
+#include "source/TextCodec.h"
+
+#include "source/Cp932.h"
+
+#include <cstring>
+
+namespace Utf8 {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+inline bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// Decodes one character at p[i] into o and moves on past it (a bad byte: U+FFFD, one byte).
+inline void decodeOne(const unsigned char* p, qsizetype n, qsizetype& i, char16_t*& o) {
+    const int len = sequenceLength(p, n, i);
+    if (len == 0) {
+        *o++ = kReplacement;
+        ++i;
+        return;
+    }
+    const unsigned char b = p[i];
+    char32_t c;
+    switch (len) {
+    case 1:
+        c = b;
+        break;
+    case 2:
+        c = char32_t(b & 0x1F) << 6 | (p[i + 1] & 0x3F);
+        break;
+    case 3:
+        c = char32_t(b & 0x0F) << 12 | char32_t(p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F);
+        break;
+    default:
+        c = char32_t(b & 0x07) << 18 | char32_t(p[i + 1] & 0x3F) << 12 |
+            char32_t(p[i + 2] & 0x3F) << 6 | (p[i + 3] & 0x3F);
+        break;
+    }
+    i += len;
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        *o++ = char16_t(0xD800 + (c >> 10));
+        *o++ = char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+        *o++ = char16_t(c);
+    }
+}
+
+} // namespace
+
+int sequenceLength(const unsigned char* p, qsizetype n, qsizetype i) {
+    const unsigned char b = p[i];
+    if (b < 0x80)
+        return 1;
+    if (b < 0xC2 || b > 0xF4)
+        return 0;
+    const int len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    if (i + len > n)
+        return 0;
+    const unsigned char b1 = p[i + 1];
+    if (!isContinuation(b1))
+        return 0;
+    // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
+    if ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 > 0x9F) || (b == 0xF0 && b1 < 0x90) ||
+        (b == 0xF4 && b1 > 0x8F))
+        return 0;
+    for (int k = 2; k < len; ++k)
+        if (!isContinuation(p[i + k]))
+            return 0;
+    return len;
+}
+
+qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    char16_t* o = out;
+    qsizetype i = 0;
+    while (i < n) {
+        while (i + 8 <= n) { // runs of ASCII eight bytes at a time
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            for (int k = 0; k < 8; ++k)
+                o[k] = p[i + k];
+            o += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        if (p[i] < 0x80)
+            *o++ = p[i++];
+        else
+            decodeOne(p, n, i, o);
+    }
+    return o - out;
+}
+
+qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    char16_t* o = out;
+    char16_t pair[2];
+    qsizetype i = 0;
+    while (i < n && o - out < maxUnits) {
+        char16_t* q = pair;
+        decodeOne(p, n, i, q);
+        for (char16_t* u = pair; u < q && o - out < maxUnits; ++u)
+            *o++ = *u;
+    }
+    return o - out;
+}
+
+bool isValid(QByteArrayView bytes, bool allowCutEnd) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const int len = sequenceLength(p, n, i);
+        if (len > 0) {
+            i += len;
+            continue;
+        }
+        if (!allowCutEnd || n - i >= 4)
+            return false;
+        // A cut-off sequence: what is there must be a valid beginning of one.
+        const unsigned char b = p[i];
+        const int want = b >= 0xC2 && b <= 0xDF   ? 2
+                         : b >= 0xE0 && b <= 0xEF ? 3
+                         : b >= 0xF0 && b <= 0xF4 ? 4
+                                                  : 0;
+        if (want == 0 || n - i >= want)
+            return false;
+        for (qsizetype k = i + 1; k < n; ++k)
+            if (!isContinuation(p[k]))
+                return false;
+        return true;
+    }
+    return true;
+}
+
+} // namespace Utf8
+
+namespace TextCodec {
+
+QString displayName(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("シフトJIS");
+}
+
+qsizetype decodeInto(TextEncoding encoding, QByteArrayView bytes, char16_t* out) {
+    return encoding == TextEncoding::Utf8 ? Utf8::decodeInto(bytes, out)
+                                          : Cp932::decodeInto(bytes, out);
+}
+
+QString decode(TextEncoding encoding, QByteArrayView bytes) {
+    QString s(bytes.size(), Qt::Uninitialized);
+    s.truncate(decodeInto(encoding, bytes, reinterpret_cast<char16_t*>(s.data())));
+    return s;
+}
+
+qsizetype decodePrefix(TextEncoding encoding, QByteArrayView bytes, char16_t* out,
+                       qsizetype maxUnits) {
+    return encoding == TextEncoding::Utf8 ? Utf8::decodePrefix(bytes, out, maxUnits)
+                                          : Cp932::decodePrefix(bytes, out, maxUnits);
+}
+
+qsizetype encodeAppend(TextEncoding encoding, QStringView text, QByteArray& out) {
+    if (encoding == TextEncoding::Cp932)
+        return Cp932::encodeAppend(Cp932::toCodePageForms(text), out);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        // A lone surrogate is no character: UTF-8 cannot hold it.
+        if (QChar::isHighSurrogate(c) &&
+            (i + 1 >= text.size() || !QChar::isLowSurrogate(text[i + 1].unicode())))
+            return i;
+        if (QChar::isLowSurrogate(c))
+            return i;
+        if (QChar::isHighSurrogate(c))
+            ++i;
+    }
+    out.append(text.toUtf8());
+    return -1;
+}
+
+QString matchForm(TextEncoding encoding, QStringView phrase) {
+    return encoding == TextEncoding::Cp932 ? Cp932::toCodePageForms(phrase) : phrase.toString();
+}
+
+bool startsWithUtf8Bom(QByteArrayView bytes) {
+    return bytes.startsWith(QByteArrayView(kUtf8Bom, 3));
+}
+
+Detected detect(QByteArrayView sample, bool wholeFile) {
+    if (startsWithUtf8Bom(sample))
+        return {TextEncoding::Utf8, true};
+    bool nonAscii = false;
+    for (const char c : sample) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            nonAscii = true;
+            break;
+        }
+    }
+    if (nonAscii && Utf8::isValid(sample, !wholeFile))
+        return {TextEncoding::Utf8, false};
+    return {TextEncoding::Cp932, false};
+}
+
+} // namespace TextCodec
