@@ -186,11 +186,14 @@ void frmVNLMain::myFileOpen(const QString& path) {
     QString failure;
     for (;;) {
         QCoreApplication::processEvents();
+        if (StopRequested)
+            break; // Stop pressed while the lines were counted: no line is read, no dialog shown
         const DataFileReader::Status status =
             reader.step(std::chrono::milliseconds(std::max(1, jobSliceMs)));
-        if (status == DataFileReader::Status::Rejected)
-            mdlvornel::AddDataLine(reader.rejectedLine(), fileName, reader.rejectedLineNumber(),
-                                   m_store);
+        if (status == DataFileReader::Status::Rejected &&
+            !mdlvornel::AddDataLine(reader.rejectedLine(), fileName, reader.rejectedLineNumber(),
+                                    m_store))
+            myPickupStop(); // 読込中止 in the data-error dialog: as Stop
         else if (status == DataFileReader::Status::Failed)
             failure = reader.errorText();
         mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));
