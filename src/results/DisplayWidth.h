@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringView>
+
+// How wide a text is on screen, in columns of a half-width character: a full-width character
+// (kanji, kana, full-width letters, hangul, ...) takes two, any other one. Cheap enough to run over
+// millions of rows to find the widest ones, which are then measured with the real font.
+namespace DisplayWidth {
+
+// True for a character shown full width (East Asian wide and full-width characters).
+bool isWide(char32_t ucs4);
+
+// The columns of text; a surrogate pair is one character.
+qsizetype columns(QStringView text);
+
+} // namespace DisplayWidth
