@@ -51,7 +51,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps (package dpkg-dev) finds the Qt 6 libraries' packages (libqt6core6, libqt6gui6,
 # libqt6widgets6, libqt6printsupport6) with their versions; libqt6gui6 also carries the xcb and
-# offscreen platform plugins. The Japanese user interface needs a CJK font.
+# offscreen platform plugins. The Japanese user interface needs a CJK font, and Qt's own texts
+# (file dialogs, message-box buttons) their Japanese translation.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
 include(CPack)

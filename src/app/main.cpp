@@ -1,3 +1,4 @@
+#include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
 #include "settings/AppPaths.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char* argv[]) {
     // are named after the program, however it was started.
     QCoreApplication::setApplicationName(QStringLiteral("vornel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vornel"));
+    QtTranslation::install();
 
     frmVNLMain window;
     window.show();

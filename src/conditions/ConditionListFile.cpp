@@ -6,6 +6,7 @@
 #include "settings/WholeFile.h"
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 
 namespace ConditionListFile {
 namespace {
@@ -58,10 +59,18 @@ QString loadFailedMessage(const QString& path, const QString& reason) {
            QDir::toNativeSeparators(path) + QStringLiteral("\r\n") + reason;
 }
 
-QString incompleteLastEntryMessage(const QString& path) {
-    return QStringLiteral("リストファイルの最後の登録に語句がないため、その登録は読み込みませんでし"
-                          "た｡\r\n") +
-           QDir::toNativeSeparators(path);
+QString badLinesMessage(const QString& path, const std::vector<qint64>& lineNumbers) {
+    // The first few line numbers are named; a long run of them is summed up.
+    constexpr size_t kNamed = 10;
+    QStringList named;
+    for (size_t i = 0; i < lineNumbers.size() && i < kNamed; ++i)
+        named.append(QString::number(lineNumbers[i]));
+    QString lines = named.join(QStringLiteral(", "));
+    if (lineNumbers.size() > kNamed)
+        lines += QStringLiteral(" ほか %1 行").arg(lineNumbers.size() - kNamed);
+    return QStringLiteral("リストファイルの次の行は形式が正しくないため、読み込みませんでした｡"
+                          "ほかの行は読み込みました｡\r\n") +
+           QDir::toNativeSeparators(path) + QStringLiteral("\r\n行番号: ") + lines;
 }
 
 EncodeResult encode(const std::vector<ConditionEntry>& entries) {
@@ -83,72 +92,89 @@ EncodeResult encode(const std::vector<ConditionEntry>& entries) {
     return result;
 }
 
-std::vector<QString> splitFields(QStringView text) {
-    std::vector<QString> fields;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    // Consumes the delimiter that ends a field: a comma or one line end (CR LF, CR or LF).
-    auto skipDelimiter = [&] {
-        if (i >= n)
-            return;
-        if (text[i] == u',') {
+namespace {
+
+// A quoted text's content: a doubled quote stands for one.
+QString unquote(QStringView content) {
+    QString text;
+    text.reserve(content.size());
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        text.append(content[i]);
+        if (content[i] == u'"' && i + 1 < content.size() && content[i + 1] == u'"')
             ++i;
-        } else if (text[i] == u'\r') {
-            ++i;
-            if (i < n && text[i] == u'\n')
-                ++i;
-        } else if (text[i] == u'\n') {
-            ++i;
-        }
-    };
-    while (i < n) {
-        while (i < n && isBlank(text[i]))
-            ++i;
-        if (i < n && text[i] == u'"') {
-            QString field;
-            ++i;
-            while (i < n) {
-                if (text[i] == u'"') {
-                    if (i + 1 < n && text[i + 1] == u'"') { // a doubled quote is one quote
-                        field.append(u'"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i; // the closing quote
-                    break;
-                }
-                field.append(text[i]);
-                ++i;
-            }
-            // Anything between the closing quote and the delimiter is not part of the field.
-            while (i < n && text[i] != u',' && !isLineEnd(text[i]))
-                ++i;
-            fields.push_back(std::move(field));
-        } else {
-            const qsizetype start = i;
-            while (i < n && text[i] != u',' && !isLineEnd(text[i]))
-                ++i;
-            qsizetype end = i;
-            while (end > start && isBlank(text[end - 1]))
-                --end;
-            fields.push_back(text.sliced(start, end - start).toString());
-        }
-        skipDelimiter();
     }
-    return fields;
+    return text;
+}
+
+QStringView trimmedBlanks(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+} // namespace
+
+std::optional<ConditionEntry> parseLine(QStringView line) {
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (i < n && isBlank(line[i]))
+        ++i;
+    QString column;
+    if (i < n && line[i] == u'"') {
+        // Quoted: up to the closing quote, then only blanks before the comma.
+        const qsizetype open = ++i;
+        while (i < n && !(line[i] == u'"' && !(i + 1 < n && line[i + 1] == u'"')))
+            i += line[i] == u'"' ? 2 : 1;
+        if (i >= n)
+            return std::nullopt; // the quote is never closed
+        column = unquote(line.sliced(open, i - open));
+        ++i;
+        while (i < n && isBlank(line[i]))
+            ++i;
+        if (i >= n || line[i] != u',')
+            return std::nullopt;
+    } else {
+        const qsizetype comma = line.indexOf(u',', i);
+        if (comma < 0)
+            return std::nullopt; // one field only
+        column = trimmedBlanks(line.sliced(i, comma - i)).toString();
+        i = comma;
+    }
+    // The phrase: the rest of the line.
+    const QStringView rest = trimmedBlanks(line.sliced(i + 1));
+    if (!rest.startsWith(u'"'))
+        return ConditionEntry{std::move(column), rest.toString()};
+    if (rest.size() < 2 || !rest.endsWith(u'"'))
+        return std::nullopt; // the quote is never closed
+    return ConditionEntry{std::move(column), unquote(rest.sliced(1, rest.size() - 2))};
 }
 
 ParseResult parse(QStringView text) {
-    std::vector<QString> fields = splitFields(text);
     ParseResult result;
-    if (fields.size() % 2 != 0) {
-        if (!fields.back().isEmpty())
-            result.incompleteLastEntry = true;
-        fields.pop_back();
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    qint64 lineNumber = 0;
+    while (start < n) {
+        // One line: up to CR LF, CR or LF.
+        qsizetype end = start;
+        while (end < n && !isLineEnd(text[end]))
+            ++end;
+        const QStringView line = text.sliced(start, end - start);
+        ++lineNumber;
+        if (end < n && text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n')
+            ++end;
+        start = end + 1;
+        if (trimmedBlanks(line).isEmpty())
+            continue; // blank lines hold no entry
+        if (std::optional<ConditionEntry> entry = parseLine(line))
+            result.entries.push_back(std::move(*entry));
+        else
+            result.badLines.push_back(lineNumber);
     }
-    result.entries.reserve(fields.size() / 2);
-    for (size_t i = 0; i + 1 < fields.size(); i += 2)
-        result.entries.push_back({std::move(fields[i]), std::move(fields[i + 1])});
     return result;
 }
 
@@ -192,8 +218,8 @@ LoadResult load(const QString& path) {
     file.close();
     ParseResult parsed = parse(QByteArrayView(bytes));
     result.entries = std::move(parsed.entries);
-    if (parsed.incompleteLastEntry)
-        result.warning = incompleteLastEntryMessage(path);
+    if (!parsed.badLines.empty())
+        result.warning = badLinesMessage(path, parsed.badLines);
     return result;
 }
 

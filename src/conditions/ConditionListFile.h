@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 // List files: one condition entry a line, two double-quoted fields (column, phrase), CR LF. A
@@ -14,6 +15,11 @@
 // page 932 (the seven characters input methods type in other forms as the code page's own);
 // read as UTF-8 when the file begins with a byte-order mark or is valid UTF-8 with non-ASCII
 // bytes, else as code page 932.
+//
+// Reading takes each line as one entry, so a line that cannot be read never shifts the entries
+// after it: the column field runs to the first comma (a quoted one to its closing quote), the
+// phrase is the rest of the line (a quoted one runs to the last double quote of the line, so a
+// phrase ending in an undoubled quote, "8"", still reads as 8"). Blank lines are skipped.
 namespace ConditionListFile {
 
 struct EncodeResult {
@@ -28,14 +34,13 @@ EncodeResult encode(const std::vector<ConditionEntry>& entries);
 
 struct ParseResult {
     std::vector<ConditionEntry> entries;
-    // The fields ran out while the last entry still needed its phrase (and the lone field was
-    // not just an empty one, as a blank line at the end gives). That entry is not in entries.
-    bool incompleteLastEntry = false;
+    // Numbers (from 1) of the lines that hold no entry: a single field, or a quote left open.
+    std::vector<qint64> badLines;
 };
 
-// The fields of text in reading order, regardless of lines.
-std::vector<QString> splitFields(QStringView text);
-// The entries of text: fields paired in order.
+// The entry of one line (without its line end); nothing when the line does not parse.
+std::optional<ConditionEntry> parseLine(QStringView line);
+// The entries of text, one a line.
 ParseResult parse(QStringView text);
 // The text of a list file's bytes, in the encoding they show.
 QString decode(QByteArrayView bytes);
@@ -54,7 +59,7 @@ SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries)
 struct LoadResult {
     std::vector<ConditionEntry> entries;
     QString error; // the file could not be read at all; entries is then empty
-    // The last entry of the file lacked its phrase; entries holds the ones before it.
+    // Some lines held no entry (their numbers are named); entries holds all the others.
     QString warning;
     bool ok() const { return error.isEmpty(); }
 };
@@ -65,6 +70,6 @@ LoadResult load(const QString& path);
 QString unencodableMessage(qsizetype entryNumber, const ConditionEntry& entry);
 QString saveFailedMessage(const QString& path, const QString& reason);
 QString loadFailedMessage(const QString& path, const QString& reason);
-QString incompleteLastEntryMessage(const QString& path);
+QString badLinesMessage(const QString& path, const std::vector<qint64>& lineNumbers);
 
 } // namespace ConditionListFile

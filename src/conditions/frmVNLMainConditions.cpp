@@ -8,13 +8,17 @@
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
+#include "conditions/TypedInput.h"
 #include "main_window/Platform.h"
 
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeView>
+
+#include <memory>
 
 namespace {
 
@@ -22,6 +26,25 @@ const QString kErrorTitle = QStringLiteral("エラー");
 const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
 const QString kListFileFilter = QStringLiteral("*.csv|*.csv|");
 constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
+// The column box takes this many characters from the keyboard; text the program puts there (an
+// entry taken back from a list of 100 or more columns) is not cut.
+constexpr qsizetype kColumnKeyboardLimit = 2;
+
+// Keeps of the user's edits in a single-line box only what such a box holds: the inserted piece up
+// to its first line break (a pasted spreadsheet cell ends in CR LF), within the keyboard limit.
+void keepTypedInput(QLineEdit* box, qsizetype keyboardLimit) {
+    auto before = std::make_shared<QString>(box->text());
+    // textEdited comes before textChanged, so `before` still holds the text before the edit.
+    QObject::connect(box, &QLineEdit::textEdited, box, [box, before, keyboardLimit] {
+        qsizetype cursor = 0;
+        const QString kept = TypedInput::keep(*before, box->text(), keyboardLimit, &cursor);
+        if (kept == box->text())
+            return;
+        box->setText(kept);
+        box->setCursorPosition(int(cursor));
+    });
+    QObject::connect(box, &QLineEdit::textChanged, box, [box, before] { *before = box->text(); });
+}
 
 bool isEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -46,6 +69,18 @@ void frmVNLMain::conditionsConnect() {
         connect(list.lvw, &QAbstractItemView::clicked, this,
                 [this, id](const QModelIndex& index) { lvw_Click(id, index.row() + 1); });
         connect(list.txtGoku, &QLineEdit::textChanged, this, [this, id] { txtGoku_Change(id); });
+        keepTypedInput(list.txtNo, kColumnKeyboardLimit);
+        keepTypedInput(list.txtGoku, -1);
+        // The current item stays in the column "列": the list then never scrolls sideways to show
+        // a phrase (a click on one, or the row that moves up after a delete), which would push
+        // the column numbers out of sight.
+        QTreeView* lvw = list.lvw;
+        connect(lvw->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [lvw](const QModelIndex& current) {
+                    if (current.isValid() && current.column() != 0)
+                        lvw->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                                               QItemSelectionModel::NoUpdate);
+                });
         // Double-clicks anywhere in the list (also below the last row), clicks and keys in the
         // text boxes.
         list.lvw->viewport()->installEventFilter(this);
@@ -191,6 +226,23 @@ void frmVNLMain::txtGoku_Change(ConditionList id) {
         for (ConditionList other :
              {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InOR})
             conditionList(other).cmdSakujo->setEnabled(false);
+}
+
+bool frmVNLMain::conditionsFocusFallback() {
+    // A list button that had the keyboard focus has just been disabled (追加 after a registration,
+    // 削除 after a delete): the focus goes to that list's phrase box, never on to the next button,
+    // which may be 全削除.
+    QWidget* focused = focusWidget();
+    for (ConditionListControls& list : m_lists) {
+        for (QPushButton* b :
+             {list.cmdTuika, list.cmdSakujo, list.cmdAllSakujo, list.cmdOpen, list.cmdSave}) {
+            if (b == focused && !b->isEnabled() && list.txtGoku->isEnabled()) {
+                list.txtGoku->setFocus(Qt::OtherFocusReason);
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void frmVNLMain::txt_Click() {

@@ -15,7 +15,12 @@ QString CommonDialog::toQtFilter(const QString& filter) {
         for (QString& p : patterns)
             if (p == u"*.*")
                 p = QStringLiteral("*"); // every file, also those without a dot
-        entries.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
+        // An entry shown as its one pattern ("*.csv") reads as that pattern alone, not
+        // "*.csv (*.csv)"; a file dialog takes text without parentheses as the pattern itself.
+        if (patterns.size() == 1 && description == parts[i + 1] && !description.contains(u' '))
+            entries.append(description);
+        else
+            entries.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return entries.join(QStringLiteral(";;"));
 }

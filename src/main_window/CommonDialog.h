@@ -24,7 +24,8 @@ public:
     bool ShowOpen();
     bool ShowSave();
 
-    // The filter in Qt's form: "*.csv;*.txt (*.csv *.txt);;全ファイル (*)".
+    // The filter in Qt's form: "*.csv;*.txt (*.csv *.txt);;全ファイル (*)"; an entry shown as its
+    // one pattern stays that pattern: "*.csv|*.csv|" gives "*.csv".
     static QString toQtFilter(const QString& filter);
 
 private:

@@ -249,7 +249,8 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     list.txtNo = new QLineEdit(parent);
     list.txtNo->setObjectName(QStringLiteral("txt") + s + QStringLiteral("No"));
     list.txtNo->setToolTip(QStringLiteral("対象となる列の番号を入力して下さい"));
-    list.txtNo->setMaxLength(2);
+    // At most 2 characters from the keyboard; the limit is kept by the conditions' input handling
+    // so that text put there by the program is never cut.
     list.txtNo->setAttribute(Qt::WA_InputMethodEnabled, false);
     list.txtNo->setInputMethodHints(Qt::ImhDigitsOnly);
     list.txtNo->setGeometry(x, y + 16, 26, 20);
@@ -395,8 +396,11 @@ void frmVNLMain::Form_Load() {
         header->resizeSection(1, twips(6150));
     }
 
-    // 5. The result list's column stays invisible until a pickup sizes it.
+    // 5. The result list's column stays invisible until a pickup sizes it. The list itself is
+    // hidden too: the list area shows one thing at a time, and a hidden list cannot be reached
+    // with Tab behind the source list.
     lvwPickupData->header()->resizeSection(0, 0);
+    lvwPickupData->hide();
 
     // 6. The source list's column, as wide as its header text.
     m_sourceModel->setHeaders({QStringLiteral("ファイルの内容")});
@@ -518,6 +522,13 @@ bool frmVNLMain::eventFilter(QObject* watched, QEvent* event) {
         resultsEventFilter(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
+}
+
+bool frmVNLMain::focusNextPrevChild(bool next) {
+    // Also reached when the widget with the focus is disabled: Qt then passes the focus on.
+    if (conditionsFocusFallback())
+        return true;
+    return QWidget::focusNextPrevChild(next);
 }
 
 // ---------------------------------------------------------------- job state

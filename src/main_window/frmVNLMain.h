@@ -165,7 +165,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void Form_Load();
@@ -240,6 +242,8 @@ private:
     bool txtNo_KeyPress(ConditionList id, const QString& text, Qt::KeyboardModifiers modifiers);
     // Each list's save button follows whether the list holds an entry (fixed order).
     void mySaveButtonsRefresh();
+    // Where the focus goes when a focused list button is disabled; false: not such a case.
+    bool conditionsFocusFallback();
     // --- conditions: end ---
 
     // --- pickup: begin ---
@@ -260,5 +264,7 @@ private:
     // --- settings: begin ---
     // Start-up step 1: where the settings file is.
     void setIniFilePath();
+    // A stored top edge without a left edge, applied when the window is first shown (pixels).
+    std::optional<int> m_pendingTop;
     // --- settings: end ---
 };

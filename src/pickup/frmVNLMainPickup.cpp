@@ -5,6 +5,7 @@
 #include "main_window/Platform.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupRun.h"
+#include "results/DisplayWidth.h"
 #include "results/ResultListModel.h"
 
 #include <QAbstractItemDelegate>
@@ -26,8 +27,9 @@
 namespace {
 
 // Rows whose text is measured when the result column is sized: all of them up to this many,
-// otherwise this many of the longest (by code units; measuring millions of rows would take
-// seconds).
+// otherwise this many of the widest on screen (by display width, a full-width character counting
+// two: by code units a short row of kanji would lose to longer rows of ASCII that are narrower;
+// measuring millions of rows with the font would take seconds).
 constexpr qint64 kMeasuredRows = 64;
 
 // Sizes the result list's one column to its widest item and its header, and at least to the
@@ -39,11 +41,12 @@ void autoSizeResultColumn(ListView* view, const ResultListModel* model) {
         for (qint64 pos = 0; pos < count; ++pos)
             measured.push_back(pos);
     } else {
-        // The longest rows, kept in a small min-heap of (length, position).
+        // The widest rows, kept in a small min-heap of (display width, position).
         using Item = std::pair<qsizetype, qint64>;
         std::priority_queue<Item, std::vector<Item>, std::greater<>> longest;
         for (qint64 pos = 0; pos < count; ++pos) {
-            const qsizetype length = model->rowBytes(pos).size();
+            const qsizetype length =
+                DisplayWidth::columns(model->store().encoding(), model->rowBytes(pos));
             if (qint64(longest.size()) < kMeasuredRows) {
                 longest.emplace(length, pos);
             } else if (length > longest.top().first) {

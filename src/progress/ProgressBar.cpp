@@ -1,9 +1,30 @@
 #include "progress/ProgressBar.h"
 
 #include <QProgressBar>
+#include <QStyleOptionProgressBar>
+#include <QStylePainter>
 
 namespace mProgress {
 namespace {
+
+// The bar as the jobs use it: an empty range (0 to 0, a load of an empty file or a transfer of no
+// rows) shows an empty bar, as the native control does, not Qt's moving "busy" block.
+class ProgressControl : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionProgressBar option;
+        initStyleOption(&option);
+        if (option.minimum == option.maximum) {
+            option.maximum = option.minimum + 1;
+            option.progress = option.minimum;
+        }
+        painter.drawControl(QStyle::CE_ProgressBar, option);
+    }
+};
 
 const char* const kBarColor = "vornelBarColor";
 const char* const kBkColor = "vornelBkColor";
@@ -23,7 +44,7 @@ void applyColors(QProgressBar* bar) {
 ProgressHandle ProgressCreate(int style, int x, int y, int width, int height, QWidget* host) {
     if (!host)
         return nullptr;
-    auto* bar = new QProgressBar(host); // owned by its host, like a child window
+    auto* bar = new ProgressControl(host); // owned by its host, like a child window
     bar->setObjectName(QStringLiteral("ProgressWindow"));
     bar->setTextVisible(false);
     bar->setRange(0, 100);

@@ -13,6 +13,12 @@
 //   QSaveFile would rename a regular file over it where the folder allows that.
 // - commit() does not notice a failed write-out of the last buffered bytes (a full disk), so the
 //   buffer is flushed first; a cut-off file never replaces the old one.
+//
+// Where the folder refuses a temporary file (a folder the user may not write to, holding a file
+// the user may write to), the existing file is written in place instead: saving over it then
+// works, without the whole-or-nothing guarantee.
+//
+// errorString() says why in Japanese, as every message of the program does.
 class WholeFile {
 public:
     explicit WholeFile(const QString& path) : m_file(path) {}
@@ -32,4 +38,9 @@ public:
 private:
     QSaveFile m_file;
     bool m_notRegular = false;
+    bool m_folder = false;
 };
+
+// The system's reason for a failed file operation in Japanese: the common ones (access denied,
+// not found, disk full, ...) are put in Japanese, anything else stays as the system gave it.
+QString japaneseFileError(const QString& systemReason);

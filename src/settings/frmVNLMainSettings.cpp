@@ -5,6 +5,8 @@
 #include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
 
+#include <QWindow>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -34,9 +36,25 @@ void frmVNLMain::myPositionLoad() {
     const StoredPosition::Position stored = StoredPosition::read(mdlIniSet::IniFilePath());
     if (!stored.top)
         return;
-    move(x(), pixelsFromTwips(*stored.top));
-    if (stored.left)
-        move(pixelsFromTwips(*stored.left), y());
+    if (stored.left) {
+        move(pixelsFromTwips(*stored.left), pixelsFromTwips(*stored.top));
+        return;
+    }
+    // Only the top edge: the left edge stays where the window system places a window without
+    // settings, which is known once the window is shown (moving it now would fix the left edge
+    // at 0).
+    m_pendingTop = pixelsFromTwips(*stored.top);
+}
+
+void frmVNLMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_pendingTop)
+        return;
+    const int top = *m_pendingTop;
+    m_pendingTop.reset();
+    // The native window exists by now and holds the place the window system gave it.
+    const int left = windowHandle() ? windowHandle()->framePosition().x() : x();
+    move(left, top);
 }
 
 void frmVNLMain::myPositionSave() {

@@ -5,6 +5,7 @@
 #include "main_window/frmVNLMain.h"
 #include "shell/VersionText.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -62,7 +63,7 @@ frmVNLAbout::frmVNLAbout(Platform& platform, QWidget* parent)
 
     lblVersion = label(QStringLiteral("lblVersion"), 480);
     lblCopyright = label(QStringLiteral("lblCopyright"), 960);
-    lblCopyright->setText(QStringLiteral(VORNEL_COPYRIGHT));
+    setCopyright(QStringLiteral(VORNEL_COPYRIGHT));
     cmdMyMail = button(QStringLiteral("cmdMyMail"), twipsRect(240, 1320, 3375, 255));
     cmdMyMail->setText(caption(mailAddress()));
     cmdMyHomepage = button(QStringLiteral("cmdMyHomepage"), twipsRect(240, 1800, 3375, 255));
@@ -86,6 +87,40 @@ QString frmVNLAbout::homepageAddress() {
 
 QString frmVNLAbout::mailAddress() {
     return QStringLiteral(VORNEL_MAIL);
+}
+
+void frmVNLAbout::setCopyright(const QString& notice) {
+    lblCopyright->setText(notice);
+    lblCopyright->setFont(QFont());
+    lblCopyright->setWordWrap(false);
+    lblCopyright->setGeometry(twipsRect(120, 960, 3615, 255));
+    const QFont designed = lblCopyright->font();
+    const qreal designedSize = designed.pointSizeF() > 0 ? designed.pointSizeF() : 9;
+    const int width = lblCopyright->contentsRect().width();
+    // Largest font first: on its line, and where it is too long for that, wrapped below the
+    // version line (top 480, 255 high) and above the mail button (top 1320).
+    const QRect wrapPlace = twipsRect(120, 750, 3615, 555);
+    for (const bool wrap : {false, true}) {
+        for (qreal size = designedSize; size >= 7; size -= 0.5) {
+            QFont font = designed;
+            font.setPointSizeF(size);
+            const QFontMetrics metrics(font);
+            const bool fits =
+                wrap ? wrapPlace.height() >=
+                           metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, notice)
+                               .height()
+                     : metrics.horizontalAdvance(notice) <= width;
+            if (fits || (wrap && size - 0.5 < 7)) {
+                if (size != designedSize)
+                    lblCopyright->setFont(font);
+                if (wrap) {
+                    lblCopyright->setWordWrap(true);
+                    lblCopyright->setGeometry(wrapPlace);
+                }
+                return;
+            }
+        }
+    }
 }
 
 void frmVNLAbout::Form_Load() {

@@ -20,6 +20,11 @@ public:
     static QString homepageAddress();
     static QString mailAddress();
 
+    // Shows the rights notice whole: on its line, in a smaller font where the line is too narrow
+    // for it (down to 7 points), otherwise wrapped over the space between the version line and
+    // the mail button.
+    void setCopyright(const QString& notice);
+
     QGroupBox* fraSoftZyoho = nullptr;
     QLabel* picIcon = nullptr;
     QLabel* lblVersion = nullptr;

@@ -17,6 +17,8 @@ namespace {
 
 // Layout in twips; 15 twips make a pixel.
 constexpr int kTwipsPerPixel = 15;
+// The height the third button's row adds to the dialog.
+constexpr int kStopRow = 480;
 constexpr int px(int twips) {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
@@ -35,7 +37,8 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     QFont f = font();
     f.setPointSize(9);
     setFont(f);
-    setFixedSize(px(6990), px(2175));
+    // One row more than the two buttons' row, for 読込中止 under スキップ.
+    setFixedSize(px(6990), px(2175 + kStopRow));
     setSizeGripEnabled(false);
     setModal(true);
 
@@ -67,14 +70,19 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     cmdOk = button("cmdOk", QStringLiteral("修正(&C)"), twipsRect(240, 1560, 3135, 375));
     cmdCancel =
         button("cmdCancel", QStringLiteral("スキップ(&S)"), twipsRect(3600, 1560, 3135, 375));
+    cmdStop = button("cmdStop", QStringLiteral("読込中止(&E)"),
+                     twipsRect(3600, 1560 + kStopRow, 3135, 375));
+    cmdStop->setToolTip(QStringLiteral("ファイルの読み込みを中止します"));
 
-    // Tab order: the text box, Correct, Skip (the labels take no focus).
+    // Tab order: the text box, Correct, Skip, Stop loading (the labels take no focus).
     setTabOrder(txtData, cmdOk);
     setTabOrder(cmdOk, cmdCancel);
+    setTabOrder(cmdCancel, cmdStop);
     txtData->setFocus();
 
     connect(cmdOk, &QPushButton::clicked, this, &frmVNLError::cmdOk_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmVNLError::cmdCancel_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmVNLError::cmdStop_Click);
 
     MousePointer::set(MousePointer::Default);
 }
@@ -99,6 +107,22 @@ void frmVNLError::cmdCancel_Click() {
     MousePointer::set(MousePointer::Hourglass);
     m_closing = true;
     reject();
+}
+
+void frmVNLError::cmdStop_Click() {
+    // The load ends as Stop ends it; the loader empties the table.
+    m_stopRequested = true;
+    MousePointer::set(MousePointer::Hourglass);
+    m_closing = true;
+    reject();
+}
+
+void frmVNLError::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    if (visible) {
+        txtData->deselect();
+        txtData->setCursorPosition(0);
+    }
 }
 
 void frmVNLError::keyPressEvent(QKeyEvent* event) {
@@ -130,15 +154,16 @@ void frmVNLError::showEvent(QShowEvent* event) {
 
 namespace mdlvornel {
 
-void AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
+bool AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
                  Platform& platform) {
     if (AppendIfFits(line, store))
-        return;
+        return true;
     // A new dialog for every rejected line, without an owner window; nothing is carried over.
     frmVNLError dialog(store, platform);
     dialog.setErrorLine(store.decode(line), fileName, lineNumber);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
+    return !dialog.stopRequested();
 }
 
 bool AddCorrectedLine(frmVNLError& dialog, RowStore& store, Platform& platform) {

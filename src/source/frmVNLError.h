@@ -14,7 +14,8 @@ class RowStore;
 // number of fields, and lets the user skip it or correct it. A correction that fits is appended
 // to the source table in the rejected line's place; one that does not fit is refused silently.
 // There is no default or cancel button (Enter and Esc do nothing); the window's close button
-// counts as Skip.
+// counts as Skip. A third button stops the whole load, so that a file that does not fit at all
+// (a title line, a wrong file) does not hold the user in one dialog per line.
 class frmVNLError : public QDialog {
     Q_OBJECT
 public:
@@ -28,10 +29,13 @@ public:
 
     // True once a fitting correction has been appended.
     bool corrected() const { return m_corrected; }
+    // True when the user chose to stop the load (読込中止).
+    bool stopRequested() const { return m_stopRequested; }
 
-    // Correct (修正) and Skip (スキップ).
+    // Correct (修正), Skip (スキップ) and Stop loading (読込中止).
     void cmdOk_Click();
     void cmdCancel_Click();
+    void cmdStop_Click();
 
     QLabel* Label1 = nullptr;
     QLabel* lblErrorFile = nullptr;
@@ -39,6 +43,11 @@ public:
     QLineEdit* txtData = nullptr;
     QPushButton* cmdOk = nullptr;
     QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdStop = nullptr;
+
+    // Opens with the cursor at the start of the line and nothing selected (Qt would select the
+    // whole text on the first focus, and the first key typed would replace the line).
+    void setVisible(bool visible) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -49,6 +58,7 @@ private:
     RowStore& m_store;
     Platform& m_platform;
     bool m_corrected = false;
+    bool m_stopRequested = false;
     bool m_closing = false;
 };
 
@@ -56,8 +66,9 @@ namespace mdlvornel {
 
 // Adds one line of the data file (its bytes): a fitting line is appended to the store; any other
 // line opens the data-error dialog (modal, without an owner) and returns after it has closed, the
-// line then skipped or replaced by the user's correction.
-void AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
+// line then skipped or replaced by the user's correction. False when the user chose to stop the
+// load there.
+bool AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
                  Platform& platform);
 
 // The Correct button's work: appends the dialog's text, in the file's encoding, when it fits.

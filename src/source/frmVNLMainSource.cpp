@@ -243,9 +243,10 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
             for (;;) {
                 QCoreApplication::processEvents();
                 const DataFileReader::Status status = reader.step(slice);
-                if (status == DataFileReader::Status::Rejected)
-                    mdlvornel::AddDataLine(reader.rejectedBytes(), fileName,
-                                           reader.rejectedLineNumber(), m_store, *m_platform);
+                if (status == DataFileReader::Status::Rejected &&
+                    !mdlvornel::AddDataLine(reader.rejectedBytes(), fileName,
+                                            reader.rejectedLineNumber(), m_store, *m_platform))
+                    myPickupStop(); // 読込中止 in the data-error dialog: as Stop
                 else if (status == DataFileReader::Status::Failed)
                     failure = reader.errorText();
                 mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));

@@ -2,6 +2,7 @@
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
+#include "conditions/TypedInput.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 using namespace ConditionRegistration;
 using Entries = std::vector<ConditionEntry>;
+using Lines = QList<qint64>;
 
 Q_DECLARE_METATYPE(ConditionList)
 
@@ -61,7 +63,9 @@ private slots:
     void loadTwiceGivesSameEntries();
     void loadMissingFileFails();
     void loadDirectoryFails();
-    void loadIncompleteLastEntryKeepsEarlier();
+    void loadBadLinesKeepsTheOthers();
+    void typedInput_data();
+    void typedInput();
 };
 
 void tst_conditions::columnCheck_data() {
@@ -280,58 +284,70 @@ void tst_conditions::encodeRefusesUnencodable() {
 void tst_conditions::parse_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<Entries>("entries");
-    QTest::addColumn<bool>("incomplete");
+    QTest::addColumn<Lines>("badLines");
 
     QTest::newRow("saved form") << "\"0\",\"" + kToosenSjis + "\"\r\n\"3\",\"" + kTokyoSjis +
                                        "\"\r\n"
-                                << Entries{{"0", "当選"}, {"3", "東京"}} << false;
-    QTest::newRow("unquoted") << "3," + kTokyoSjis + "\r\n" << Entries{{"3", "東京"}} << false;
+                                << Entries{{"0", "当選"}, {"3", "東京"}} << Lines{};
+    QTest::newRow("unquoted") << "3," + kTokyoSjis + "\r\n" << Entries{{"3", "東京"}} << Lines{};
     QTest::newRow("blanks around unquoted dropped") << "  3 ,\t " + kTokyoSjis + "  \r\n"
-                                                    << Entries{{"3", "東京"}} << false;
+                                                    << Entries{{"3", "東京"}} << Lines{};
     QTest::newRow("blanks inside quotes stay")
-        << QByteArray("  \" 3 \" , \" a b \"\r\n") << Entries{{" 3 ", " a b "}} << false;
+        << QByteArray("  \" 3 \" , \" a b \"\r\n") << Entries{{" 3 ", " a b "}} << Lines{};
     QTest::newRow("comma inside quotes")
-        << QByteArray("\"1\",\"a,b\"\r\n") << Entries{{"1", "a,b"}} << false;
-    QTest::newRow("three fields a line")
-        << QByteArray("1,a,2\r\nb,3,c\r\n") << Entries{{"1", "a"}, {"2", "b"}, {"3", "c"}} << false;
-    QTest::newRow("one field a line")
-        << QByteArray("1\r\na\r\n2\r\nb\r\n") << Entries{{"1", "a"}, {"2", "b"}} << false;
-    QTest::newRow("empty file") << QByteArray() << Entries{} << false;
+        << QByteArray("\"1\",\"a,b\"\r\n") << Entries{{"1", "a,b"}} << Lines{};
+    QTest::newRow("unquoted phrase is the rest of the line")
+        << QByteArray("1,a,2\r\nb,3,c\r\n") << Entries{{"1", "a,2"}, {"b", "3,c"}} << Lines{};
+    QTest::newRow("one field a line reported")
+        << QByteArray("1\r\na\r\n2,b\r\n") << Entries{{"2", "b"}} << Lines{1, 2};
+    QTest::newRow("empty file") << QByteArray() << Entries{} << Lines{};
     QTest::newRow("no line end at the end")
-        << QByteArray("\"1\",\"a\"") << Entries{{"1", "a"}} << false;
+        << QByteArray("\"1\",\"a\"") << Entries{{"1", "a"}} << Lines{};
     QTest::newRow("LF only") << QByteArray("1,a\n2,b\n") << Entries{{"1", "a"}, {"2", "b"}}
-                             << false;
-    QTest::newRow("empty line is one field")
-        << QByteArray("1,a\r\n\r\n2\r\n") << Entries{{"1", "a"}, {"", "2"}} << false;
+                             << Lines{};
+    QTest::newRow("CR only") << QByteArray("1,a\r2,b\r") << Entries{{"1", "a"}, {"2", "b"}}
+                             << Lines{};
+    QTest::newRow("blank lines between entries ignored")
+        << QByteArray("\"1\",\"a\"\r\n\r\n \t\r\n\"2\",\"b\"\r\n")
+        << Entries{{"1", "a"}, {"2", "b"}} << Lines{};
     QTest::newRow("empty fields") << QByteArray("\"\",\"\"\r\n,\r\n") << Entries{{"", ""}, {"", ""}}
-                                  << false;
+                                  << Lines{};
     QTest::newRow("blank line at the end ignored")
-        << QByteArray("\"1\",\"a\"\r\n\r\n") << Entries{{"1", "a"}} << false;
+        << QByteArray("\"1\",\"a\"\r\n\r\n") << Entries{{"1", "a"}} << Lines{};
+    QTest::newRow("two blank lines at the end ignored")
+        << QByteArray("\"1\",\"a\"\r\n\"2\",\"b\"\r\n\r\n\r\n") << Entries{{"1", "a"}, {"2", "b"}}
+        << Lines{};
     QTest::newRow("blanks line at the end ignored")
-        << QByteArray("\"1\",\"a\"\r\n   ") << Entries{{"1", "a"}} << false;
+        << QByteArray("\"1\",\"a\"\r\n   ") << Entries{{"1", "a"}} << Lines{};
     QTest::newRow("last entry lacks phrase")
-        << QByteArray("1,a\r\n2,b\r\n3\r\n") << Entries{{"1", "a"}, {"2", "b"}} << true;
-    QTest::newRow("trailing comma") << QByteArray("1,a,2,") << Entries{{"1", "a"}} << true;
+        << QByteArray("1,a\r\n2,b\r\n3\r\n") << Entries{{"1", "a"}, {"2", "b"}} << Lines{3};
+    QTest::newRow("trailing comma") << QByteArray("1,a,2,") << Entries{{"1", "a,2,"}} << Lines{};
     QTest::newRow("doubled quote is one quote")
         << QByteArray("\"1\",\"a\"\"b\"\r\n\"2\",\"\"\"\"\r\n")
-        << Entries{{"1", "a\"b"}, {"2", "\""}} << false;
-    QTest::newRow("text after closing quote not taken")
-        << QByteArray("\"1\"x,\"a\"b\"\r\n") << Entries{{"1", "a"}} << false;
+        << Entries{{"1", "a\"b"}, {"2", "\""}} << Lines{};
+    QTest::newRow("phrase ending in an undoubled quote")
+        << QByteArray("\"1\",\"8\"\"\r\n\"2\",\"x\"\r\n") << Entries{{"1", "8\""}, {"2", "x"}}
+        << Lines{};
+    QTest::newRow("undoubled quotes inside the phrase")
+        << QByteArray("\"1\",\"a\"b\"\r\n\"2\",\"\"c\",\"d\"\r\n")
+        << Entries{{"1", "a\"b"}, {"2", "\"c\",\"d"}} << Lines{};
+    QTest::newRow("text after the column's closing quote")
+        << QByteArray("\"1\"x,\"a\"\r\n\"2\",\"b\"\r\n") << Entries{{"2", "b"}} << Lines{1};
     QTest::newRow("quoted field over a line end")
-        << QByteArray("\"1\",\"a\r\nb\"\r\n") << Entries{{"1", "a\r\nb"}} << false;
-    QTest::newRow("unclosed quote runs to the end")
-        << QByteArray("\"1\",\"ab") << Entries{{"1", "ab"}} << false;
+        << QByteArray("\"1\",\"a\r\nb\"\r\n\"3\",\"c\"\r\n") << Entries{{"3", "c"}} << Lines{1, 2};
+    QTest::newRow("unclosed quote reported") << QByteArray("\"1\",\"ab\r\n\"2\r\n\"3\",\"\r\n4,d")
+                                             << Entries{{"4", "d"}} << Lines{1, 2, 3};
     QTest::newRow("quote inside unquoted field stays")
-        << QByteArray("1,a\"b\r\n") << Entries{{"1", "a\"b"}} << false;
+        << QByteArray("1,a\"b\r\n") << Entries{{"1", "a\"b"}} << Lines{};
 }
 
 void tst_conditions::parse() {
     QFETCH(QByteArray, bytes);
     QFETCH(Entries, entries);
-    QFETCH(bool, incomplete);
+    QFETCH(Lines, badLines);
     const ConditionListFile::ParseResult r = ConditionListFile::parse(QByteArrayView(bytes));
     QCOMPARE(r.entries, entries);
-    QCOMPARE(r.incompleteLastEntry, incomplete);
+    QCOMPARE(Lines(r.badLines.begin(), r.badLines.end()), badLines);
 }
 
 void tst_conditions::saveAndLoadRoundTrip() {
@@ -402,15 +418,62 @@ void tst_conditions::loadDirectoryFails() {
     QVERIFY(r.entries.empty());
 }
 
-void tst_conditions::loadIncompleteLastEntryKeepsEarlier() {
+void tst_conditions::loadBadLinesKeepsTheOthers() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("list.csv");
-    QVERIFY(writeAll(path, "\"1\",\"a\"\r\n\"2\"\r\n"));
+    QVERIFY(writeAll(path, "\"1\",\"a\"\r\n\"2\"\r\n\"3\",\"c\"\r\n"));
     const ConditionListFile::LoadResult r = ConditionListFile::load(path);
     QVERIFY(r.ok());
-    QCOMPARE(r.entries, (Entries{{"1", "a"}}));
-    QCOMPARE(r.warning, ConditionListFile::incompleteLastEntryMessage(path));
+    QCOMPARE(r.entries, (Entries{{"1", "a"}, {"3", "c"}}));
+    QCOMPARE(r.warning, ConditionListFile::badLinesMessage(path, {2}));
+    QVERIFY(r.warning.endsWith(QStringLiteral("行番号: 2")));
+}
+
+void tst_conditions::typedInput_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("typed within the limit") << "1"
+                                            << "12" << 2 << "12" << 2;
+    QTest::newRow("typed past the limit") << "12"
+                                          << "123" << 2 << "12" << 2;
+    QTest::newRow("program's long text kept") << "120"
+                                              << "1205" << 2 << "120" << 3;
+    QTest::newRow("typed in the middle of a long text") << "120"
+                                                        << "1920" << 2 << "120" << 1;
+    QTest::newRow("deleting from a long text") << "120"
+                                               << "12" << 2 << "12" << 2;
+    QTest::newRow("paste cut to the limit") << ""
+                                            << "1234" << 2 << "12" << 2;
+    QTest::newRow("paste over a selection") << "12"
+                                            << "9" << 2 << "9" << 1;
+    QTest::newRow("paste ending in CR LF") << ""
+                                           << "abc\r\n"
+                                           << -1 << "abc" << 3;
+    QTest::newRow("paste of lines in the middle") << "xy"
+                                                  << "xabc\r\ndefy" << -1 << "xabcy" << 4;
+    QTest::newRow("LF") << ""
+                        << "a\nb" << -1 << "a" << 1;
+    QTest::newRow("CR") << "q"
+                        << "qa\rb" << -1 << "qa" << 2;
+    QTest::newRow("typing, no limit") << "abc"
+                                      << "abcd" << -1 << "abcd" << 4;
+    QTest::newRow("line break and limit") << ""
+                                          << "34\r\n5" << 2 << "34" << 2;
+}
+
+void tst_conditions::typedInput() {
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(int, limit);
+    QFETCH(QString, kept);
+    QFETCH(int, cursor);
+    qsizetype at = -1;
+    QCOMPARE(TypedInput::keep(before, after, limit, &at), kept);
+    QCOMPARE(at, qsizetype(cursor));
 }
 
 QTEST_GUILESS_MAIN(tst_conditions)

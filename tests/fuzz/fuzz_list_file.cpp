@@ -38,6 +38,12 @@ bool allHeld(const std::vector<ConditionEntry>& entries) {
 
 // Writes the entries, reads the bytes back and compares.
 void roundTrip(const std::vector<ConditionEntry>& entries) {
+    // A line break inside a field cannot come back: the reader takes a line as one entry (and no
+    // text box holds one).
+    for (const ConditionEntry& e : entries)
+        for (const QString* t : {&e.column, &e.phrase})
+            if (t->contains(u'\r') || t->contains(u'\n'))
+                return;
     const ConditionListFile::EncodeResult encoded = ConditionListFile::encode(entries);
     if (!allHeld(entries)) {
         // Some text cannot be held exactly: writing must refuse rather than change it.
@@ -50,7 +56,7 @@ void roundTrip(const std::vector<ConditionEntry>& entries) {
     FUZZ_CHECK(encoded.bytes.isEmpty() || encoded.bytes.endsWith("\r\n"), describe(entries));
     const ConditionListFile::ParseResult back =
         ConditionListFile::parse(QByteArrayView(encoded.bytes));
-    FUZZ_CHECK(!back.incompleteLastEntry, describe(entries));
+    FUZZ_CHECK(back.badLines.empty(), describe(entries));
     FUZZ_CHECK(back.entries == entries, "written:\n" + describe(entries) + "\nread back:\n" +
                                             describe(back.entries) +
                                             "\nbytes: " + encoded.bytes.toHex(' '));
@@ -67,16 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(flags & 0x80)) {
         const ConditionListFile::ParseResult parsed = ConditionListFile::parse(rest);
         const QString text = Cp932::decode(rest);
-        const std::vector<QString> fields = ConditionListFile::splitFields(text);
-        // Fields pair up; an odd last field is dropped (and flagged unless it is empty).
-        FUZZ_CHECK(parsed.entries.size() == fields.size() / 2, describe(parsed.entries));
-        FUZZ_CHECK(parsed.incompleteLastEntry ==
-                       (fields.size() % 2 == 1 && !fields.back().isEmpty()),
+        // Every line gives one entry or is named, except blank ones.
+        const qsizetype lines = text.count(u'\n') + text.count(u'\r') - text.count(u"\r\n") + 1;
+        FUZZ_CHECK(qsizetype(parsed.entries.size() + parsed.badLines.size()) <= lines,
                    describe(parsed.entries));
-        for (size_t i = 0; i < parsed.entries.size(); ++i) {
-            FUZZ_CHECK(parsed.entries[i].column == fields[2 * i], describe(parsed.entries));
-            FUZZ_CHECK(parsed.entries[i].phrase == fields[2 * i + 1], describe(parsed.entries));
-        }
         roundTrip(parsed.entries);
         return 0;
     }

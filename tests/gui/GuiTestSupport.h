@@ -2,6 +2,7 @@
 
 #include "ScriptedPlatform.h"
 
+#include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
 #include "settings/AppPaths.h"
 
@@ -25,6 +26,8 @@ struct TestWindow {
     std::unique_ptr<frmVNLMain> window;
 
     TestWindow() {
+        // Qt's own texts in Japanese, as in the program.
+        QtTranslation::install();
         AppPaths::setProgramFolder(dir.path());
         window = std::make_unique<frmVNLMain>(&platform);
     }

@@ -13,7 +13,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 
 using Entries = std::vector<ConditionEntry>;
@@ -96,6 +98,11 @@ struct Fixture {
     }
 };
 
+QByteArray listName(ConditionList id) {
+    const char* names[] = {"OutAND", "OutOR", "InAND", "InOR"};
+    return names[int(id)];
+}
+
 } // namespace
 
 class TestGuiConditions : public QObject {
@@ -142,6 +149,15 @@ private Q_SLOTS:
     void loadMissingFile();
     void loadIncompleteLastEntry();
     void saveAndLoadDoubledQuotes();
+
+    void takeBackKeepsTheWholeColumn_data();
+    void takeBackKeepsTheWholeColumn();
+    void focusLeavesADisabledButtonForThePhraseBox_data();
+    void focusLeavesADisabledButtonForThePhraseBox();
+    void pasteKeepsTheFirstLine_data();
+    void pasteKeepsTheFirstLine();
+    void listStaysAtItsLeftEdge_data();
+    void listStaysAtItsLeftEdge();
 };
 
 // ---------------------------------------------------------------- registration
@@ -633,7 +649,8 @@ void TestGuiConditions::columnBoxInputMethodOff() {
         QLineEdit* no = f.list(id).txtNo;
         QVERIFY(!no->testAttribute(Qt::WA_InputMethodEnabled));
         QVERIFY(no->inputMethodHints() & Qt::ImhDigitsOnly);
-        QCOMPARE(no->maxLength(), 2);
+        // The 2-character limit is for the keyboard only (columnBoxFilter); text the program
+        // puts there is not cut (takeBackKeepsTheWholeColumn).
     }
 }
 
@@ -706,7 +723,7 @@ void TestGuiConditions::saveListFile() {
     f.w.platform.saveAnswers = {path};
     f.press(f.list(ConditionList::OutAND).cmdSave);
     QCOMPARE(f.w.platform.saveDialogs.size(), 1);
-    QCOMPARE(f.w.platform.saveDialogs[0].filter, QStringLiteral("*.csv (*.csv)"));
+    QCOMPARE(f.w.platform.saveDialogs[0].filter, QStringLiteral("*.csv"));
     QVERIFY(f.w.platform.saveDialogs[0].confirmOverwrite);
     QVERIFY(f.w.platform.messages.isEmpty());
     QCOMPARE(readAll(path), // the chosen name as it is, no extension added
@@ -717,7 +734,7 @@ void TestGuiConditions::saveListFile() {
     f.press(f.list(ConditionList::InOR).cmdOpen);
     QCOMPARE(f.w.platform.openDialogs.size(), 1);
     QCOMPARE(f.w.platform.openDialogs[0].fileName, path);
-    QCOMPARE(f.w.platform.openDialogs[0].filter, QStringLiteral("*.csv (*.csv)"));
+    QCOMPARE(f.w.platform.openDialogs[0].filter, QStringLiteral("*.csv"));
 }
 
 void TestGuiConditions::saveCancelled() {
@@ -771,7 +788,7 @@ void TestGuiConditions::loadAppendsAtBottom() {
     QVERIFY(!f.list(ConditionList::InOR).cmdSave->isEnabled());
     const QString path =
         f.w.writeFile(QStringLiteral("in.csv"),
-                     "\"7\",\"" + kTokyoSjis + "\"\r\n  x , \" y \"\r\n\"\",\"a,b\"\r\n");
+                      "\"7\",\"" + kTokyoSjis + "\"\r\n  x , \" y \"\r\n\"\",\"a,b\"\r\n");
     f.w.platform.openAnswers = {path};
     f.press(f.list(ConditionList::InOR).cmdOpen);
     // Loaded entries are taken as they are: no checks, no messages.
@@ -784,7 +801,7 @@ void TestGuiConditions::loadAppendsAtBottom() {
 
 void TestGuiConditions::loadTwice() {
     Fixture f;
-    const QString path = f.w.writeFile(QStringLiteral("in.csv"), "1,a,2\r\nb,3,c\r\n");
+    const QString path = f.w.writeFile(QStringLiteral("in.csv"), "1,a\r\n2,b\r\n3,c\r\n");
     f.w.platform.openAnswers = {path, path};
     f.press(f.list(ConditionList::OutOR).cmdOpen);
     f.press(f.list(ConditionList::OutOR).cmdOpen);
@@ -836,19 +853,22 @@ void TestGuiConditions::loadMissingFile() {
 
 void TestGuiConditions::loadIncompleteLastEntry() {
     Fixture f;
-    const QString path =
-        f.w.writeFile(QStringLiteral("odd.csv"), "\"1\",\"a\"\r\n\"2\",\"b\"\r\n\"3\"\r\n");
-    const QString blankEnd = f.w.writeFile(QStringLiteral("blank.csv"), "\"4\",\"d\"\r\n\r\n");
+    // An entry a line: blank lines between entries and a phrase ending in an undoubled quote
+    // shift nothing; a line without a phrase is named and the lines after it still load.
+    const QString path = f.w.writeFile(
+        QStringLiteral("odd.csv"), "\"1\",\"a\"\r\n\r\n\"2\",\"8\"\"\r\n\"3\"\r\n\"4\",\"d\"\r\n");
+    const QString blankEnd = f.w.writeFile(QStringLiteral("blank.csv"), "\"5\",\"e\"\r\n\r\n\r\n");
     f.w.platform.openAnswers = {path, blankEnd};
     f.press(f.list(ConditionList::InOR).cmdOpen);
-    QCOMPARE(f.entries(ConditionList::InOR), (Entries{{"1", "a"}, {"2", "b"}}));
+    QCOMPARE(f.entries(ConditionList::InOR), (Entries{{"1", "a"}, {"2", "8\""}, {"4", "d"}}));
     QCOMPARE(f.w.platform.messages.size(), 1);
-    QCOMPARE(f.w.platform.messages[0].prompt, ConditionListFile::incompleteLastEntryMessage(path));
+    QCOMPARE(f.w.platform.messages[0].prompt, ConditionListFile::badLinesMessage(path, {4}));
     QCOMPARE(f.w.platform.messages[0].style, 48);
     f.saveButtonsFollowCounts();
-    // A blank line at the end is no entry and no fault.
+    // Blank lines at the end are no entry and no fault.
     f.press(f.list(ConditionList::InOR).cmdOpen);
-    QCOMPARE(f.entries(ConditionList::InOR), (Entries{{"1", "a"}, {"2", "b"}, {"4", "d"}}));
+    QCOMPARE(f.entries(ConditionList::InOR),
+             (Entries{{"1", "a"}, {"2", "8\""}, {"4", "d"}, {"5", "e"}}));
     QCOMPARE(f.w.platform.messages.size(), 1);
 }
 
@@ -868,6 +888,165 @@ void TestGuiConditions::saveAndLoadDoubledQuotes() {
     f.press(f.list(ConditionList::OutOR).cmdOpen);
     QCOMPARE(f.entries(ConditionList::OutOR), saved);
     QVERIFY(f.w.platform.messages.isEmpty());
+}
+
+// ---------------------------------------------------------------- found by trying the window
+
+void TestGuiConditions::takeBackKeepsTheWholeColumn_data() {
+    QTest::addColumn<int>("list");
+    QTest::addColumn<QString>("column");
+    QTest::newRow("three digits") << int(ConditionList::InAND) << "120";
+    QTest::newRow("leading zeros") << int(ConditionList::OutOR) << "007";
+    QTest::newRow("four digits") << int(ConditionList::InOR) << "1234";
+    QTest::newRow("one digit") << int(ConditionList::OutAND) << "5";
+}
+
+void TestGuiConditions::takeBackKeepsTheWholeColumn() {
+    QFETCH(int, list);
+    QFETCH(QString, column);
+    const ConditionList id = ConditionList(list);
+    Fixture f;
+    f.w->CommaCount = 2000;
+    f.fill(id, {{"1", "a"}, {column, "b"}}); // as a list file brings it in
+    f.clickRow(id, 2);
+    f.doubleClickRow(id, 2);
+    QCOMPARE(f.list(id).txtNo->text(), column);
+    // The keyboard still adds nothing beyond two characters.
+    f.list(id).txtNo->end(false);
+    QTest::keyClick(f.list(id).txtNo, Qt::Key_9);
+    QCOMPARE(f.list(id).txtNo->text(), column.size() >= 2 ? column : column + u'9');
+    f.list(id).txtNo->setText(column);
+    f.press(f.list(id).cmdTuika);
+    QVERIFY(f.w.platform.messages.isEmpty());
+    QCOMPARE(f.entries(id), (Entries{{column, "b"}, {"1", "a"}}));
+}
+
+void TestGuiConditions::focusLeavesADisabledButtonForThePhraseBox_data() {
+    QTest::addColumn<int>("list");
+    QTest::addColumn<bool>("deleteRow"); // false: register with 追加
+    for (ConditionList id : kAll) {
+        const QByteArray name = listName(id);
+        QTest::newRow(("追加 " + name).constData()) << int(id) << false;
+        QTest::newRow(("削除 " + name).constData()) << int(id) << true;
+    }
+}
+
+void TestGuiConditions::focusLeavesADisabledButtonForThePhraseBox() {
+    QFETCH(int, list);
+    QFETCH(bool, deleteRow);
+    const ConditionList id = ConditionList(list);
+    Fixture f;
+    f.fill(id, {{"1", "a"}, {"2", "b"}});
+    ConditionListControls& l = f.list(id);
+    QPushButton* button = deleteRow ? l.cmdSakujo : l.cmdTuika;
+    if (deleteRow)
+        f.clickRow(id, 1);
+    else
+        l.txtGoku->setText(QStringLiteral("c"));
+    QVERIFY(button->isEnabled());
+    button->setFocus();
+    QCOMPARE(f.w->focusWidget(), static_cast<QWidget*>(button));
+    button->click();
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(l.model->count(), deleteRow ? 1 : 3);
+    QCOMPARE(f.w->focusWidget(), static_cast<QWidget*>(l.txtGoku));
+    // A Space now types into the phrase box; the list keeps its entries.
+    QTest::keyClick(f.w->focusWidget(), Qt::Key_Space);
+    QCOMPARE(l.model->count(), deleteRow ? 1 : 3);
+    QCOMPARE(l.txtGoku->text(), QStringLiteral(" "));
+}
+
+void TestGuiConditions::pasteKeepsTheFirstLine_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("columnBox");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Ctrl+V, CR LF") << "Ctrl+V" << false << ""
+                                   << "abc\r\n"
+                                   << "abc";
+    QTest::newRow("Shift+Insert, CR LF") << "Shift+Insert" << false << "x"
+                                         << "abc\r\ndef\r\n"
+                                         << "xabc";
+    QTest::newRow("context menu, LF") << "menu" << false << ""
+                                      << "東京\n大阪"
+                                      << "東京";
+    QTest::newRow("Ctrl+V, line break first") << "Ctrl+V" << false << "x"
+                                              << "\r\nabc"
+                                              << "x";
+    QTest::newRow("column box, CR LF") << "Ctrl+V" << true << ""
+                                       << "12\r\n"
+                                       << "12";
+    QTest::newRow("column box, cut to two") << "menu" << true << ""
+                                            << "345\r\n"
+                                            << "34";
+}
+
+void TestGuiConditions::pasteKeepsTheFirstLine() {
+    QFETCH(QString, how);
+    QFETCH(bool, columnBox);
+    QFETCH(QString, before);
+    QFETCH(QString, clip);
+    QFETCH(QString, expected);
+    Fixture f;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(clip);
+    if (clipboard->text() != clip)
+        QSKIP("no clipboard on this platform");
+    ConditionListControls& l = f.list(ConditionList::InAND);
+    QLineEdit* box = columnBox ? l.txtNo : l.txtGoku;
+    box->setText(before);
+    box->end(false);
+    if (how == u"Ctrl+V") {
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    } else if (how == u"Shift+Insert") {
+        QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+    } else {
+        std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        QAction* paste = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text().contains(u"貼り付け") || a->text().contains(u"Paste"))
+                paste = a;
+        QVERIFY(paste);
+        paste->trigger();
+    }
+    QCOMPARE(box->text(), expected);
+    QCOMPARE(box->cursorPosition(), int(expected.size()));
+    QCOMPARE(l.cmdTuika->isEnabled(), !l.txtGoku->text().isEmpty());
+}
+
+void TestGuiConditions::listStaysAtItsLeftEdge_data() {
+    QTest::addColumn<int>("list");
+    QTest::addColumn<bool>("doubleClick"); // false: delete
+    QTest::newRow("delete, In AND") << int(ConditionList::InAND) << false;
+    QTest::newRow("delete, Out OR") << int(ConditionList::OutOR) << false;
+    QTest::newRow("double-click, In OR") << int(ConditionList::InOR) << true;
+    QTest::newRow("double-click, Out AND") << int(ConditionList::OutAND) << true;
+}
+
+void TestGuiConditions::listStaysAtItsLeftEdge() {
+    QFETCH(int, list);
+    QFETCH(bool, doubleClick);
+    const ConditionList id = ConditionList(list);
+    Fixture f;
+    const QString longPhrase = QString(40, u'語');
+    f.fill(id, {{"1", longPhrase}, {"2", longPhrase}, {"3", longPhrase}});
+    QTreeView* lvw = f.list(id).lvw;
+    // A click on the phrase of row 1, right of the column numbers.
+    const QRect phrase = lvw->visualRect(f.list(id).model->index(0, 1));
+    const QPoint at(std::min(phrase.left() + 40, lvw->viewport()->width() - 4),
+                    phrase.center().y());
+    QTest::mouseClick(lvw->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(f.list(id).SelectedRow, 1);
+    QCOMPARE(lvw->horizontalScrollBar()->value(), 0);
+    if (doubleClick)
+        QTest::mouseDClick(lvw->viewport(), Qt::LeftButton, {}, at);
+    else
+        f.press(f.list(id).cmdSakujo);
+    QCOMPARE(f.list(id).model->count(), 2);
+    QCoreApplication::processEvents();
+    QCOMPARE(lvw->horizontalScrollBar()->value(), 0);
+    QVERIFY(lvw->horizontalScrollBar()->maximum() > 0); // there is somewhere to scroll to
 }
 
 QTEST_MAIN(TestGuiConditions)

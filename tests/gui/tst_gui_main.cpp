@@ -2,6 +2,7 @@
 #include "GuiTestSupport.h"
 
 #include "conditions/ConditionListModel.h"
+#include "progress/ProgressBar.h"
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
@@ -40,6 +42,10 @@ private Q_SLOTS:
     void everyKeyReachesItsProcedure_data();
     void everyKeyReachesItsProcedure();
     void constructsWithTheRealPlatform();
+    void listAreaShowsOneList_data();
+    void listAreaShowsOneList();
+    void emptyRangeShowsAnEmptyBar_data();
+    void emptyRangeShowsAnEmptyBar();
 };
 
 void TestGuiMain::controlsHaveTheirNamesAndCaptions_data() {
@@ -139,7 +145,7 @@ void TestGuiMain::conditionListControlsExist() {
         QVERIFY(no && goku);
         QCOMPARE(no->toolTip(), QStringLiteral("対象となる列の番号を入力して下さい"));
         QCOMPARE(goku->toolTip(), QStringLiteral("リストに登録する語句を入力して下さい。"));
-        QCOMPARE(no->maxLength(), 2);
+        // The column box's 2-character limit is the keyboard's only (tst_gui_conditions).
         const QList<QPair<QString, QString>> buttons = {
             {QStringLiteral("Tuika"), QStringLiteral("追加")},
             {QStringLiteral("Sakujo"), QStringLiteral("削除")},
@@ -356,10 +362,13 @@ void TestGuiMain::fileDialogFilterInQtForm_data() {
     QTest::addColumn<QString>("qt");
     QTest::newRow("data file") << "*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|"
                                << "*.csv;*.txt (*.csv *.txt);;全ファイル (*)";
+    // An entry whose text is its one pattern reads as that pattern alone.
     QTest::newRow("list file") << "*.csv|*.csv|"
-                               << "*.csv (*.csv)";
+                               << "*.csv";
     QTest::newRow("result file") << "*.csv|*.csv|*.txt|*.txt|*.xls|*.xls|"
-                                 << "*.csv (*.csv);;*.txt (*.txt);;*.xls (*.xls)";
+                                 << "*.csv;;*.txt;;*.xls";
+    QTest::newRow("text other than its pattern") << "テキスト|*.txt|"
+                                                 << "テキスト (*.txt)";
 }
 
 void TestGuiMain::fileDialogFilterInQtForm() {
@@ -467,6 +476,63 @@ void TestGuiMain::constructsWithTheRealPlatform() {
         QVERIFY(window.dlg.FileName.isEmpty());
     }
     AppPaths::setProgramFolder(QString());
+}
+
+void TestGuiMain::listAreaShowsOneList_data() {
+    QTest::addColumn<QString>("after"); // what happened since the start
+    QTest::addColumn<bool>("resultsShown");
+    QTest::newRow("start") << "" << false;
+    QTest::newRow("a pickup") << "pickup" << true;
+    QTest::newRow("a load after a pickup") << "pickup, load" << false;
+}
+
+void TestGuiMain::listAreaShowsOneList() {
+    QFETCH(QString, after);
+    QFETCH(bool, resultsShown);
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QString data = w.writeFile(QStringLiteral("d.csv"), "a,1\r\nb,2\r\n");
+    if (after.contains(u"pickup")) {
+        w->myFileOpen(data);
+        w->conditionList(ConditionList::InAND).model->appendEntry({"0", "a"});
+        w->myStartCheck();
+        w->myPickupStart();
+    }
+    if (after.contains(u"load"))
+        w->myFileOpen(data);
+    // The hidden list is out of reach: Tab skips it, so its Ctrl+C cannot empty the clipboard.
+    QCOMPARE(w->lvwPickupData->isVisibleTo(w.window.get()), resultsShown);
+    QCOMPARE(w->lvwOriginalData->isVisibleTo(w.window.get()), !resultsShown);
+}
+
+void TestGuiMain::emptyRangeShowsAnEmptyBar_data() {
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("high");
+    QTest::addColumn<int>("position");
+    QTest::newRow("0 to 0") << 0 << 0 << 0;
+    QTest::newRow("0 to 0, a position past it") << 0 << 0 << 5;
+    QTest::newRow("7 to 7") << 7 << 7 << 7;
+}
+
+void TestGuiMain::emptyRangeShowsAnEmptyBar() {
+    QFETCH(int, low);
+    QFETCH(int, high);
+    QFETCH(int, position);
+    TestWindow w;
+    QProgressBar* bar = w->progressWindow();
+    QVERIFY(bar);
+    // How an empty bar looks: a range with room in it, at its start.
+    mProgress::ProgressSetRange(bar, 0, 1);
+    mProgress::ProgressSetPos(bar, 0);
+    const QImage empty = bar->grab().toImage();
+    mProgress::ProgressSetRange(bar, low, high);
+    mProgress::ProgressSetPos(bar, position);
+    QCOMPARE(bar->minimum(), low);
+    QCOMPARE(bar->maximum(), high);
+    QCOMPARE(bar->grab().toImage(), empty);
+    QTest::qWait(50); // no moving block shows up later either
+    QCOMPARE(bar->grab().toImage(), empty);
 }
 
 QTEST_MAIN(TestGuiMain)

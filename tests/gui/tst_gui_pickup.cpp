@@ -67,6 +67,8 @@ private Q_SLOTS:
     void completedRunShowsPickedRowsInOrder();
     void completedRunWithNoRowEnablesResultCommands();
     void resultColumnFitsWidestRowAndView();
+    void resultColumnFitsWideAmongLongerNarrowRows_data();
+    void resultColumnFitsWideAmongLongerNarrowRows();
     void stopMidRun();
     void secondRunClearsTheFirst();
     void entryCheckStopsBeforeTheFirstRow_data();
@@ -136,6 +138,32 @@ void TestGuiPickup::resultColumnFitsWidestRowAndView() {
     addEntry(w, ConditionList::InAND, "0", "a");
     pressStart(w);
     QCOMPARE(w->lvwPickupData->header()->sectionSize(0), w->lvwPickupData->viewport()->width());
+}
+
+void TestGuiPickup::resultColumnFitsWideAmongLongerNarrowRows_data() {
+    QTest::addColumn<QString>("wide"); // one row among 70 longer rows of ASCII
+    QTest::newRow("kanji") << QString(100, u'漢');
+    QTest::newRow("hiragana") << QString(100, u'あ');
+    QTest::newRow("full-width letters") << QString(100, u'Ｗ');
+    QTest::newRow("kanji and ASCII") << QString(90, u'東') + QStringLiteral("abcdefghij");
+}
+
+void TestGuiPickup::resultColumnFitsWideAmongLongerNarrowRows() {
+    QFETCH(QString, wide);
+    TestWindow w;
+    w->show();
+    QStringList lines;
+    for (int i = 0; i < 70; ++i)
+        lines << QString(150, QChar(u'a' + i % 26)); // more characters than the wide row
+    lines.insert(35, wide);
+    loadRows(w, 0, lines);
+    addEntry(w, ConditionList::OutOR, "0", "*,*"); // excludes nothing: every row is picked
+    pressStart(w);
+    QCOMPARE(resultTexts(w).size(), lines.size());
+    const int width = w->lvwPickupData->header()->sectionSize(0);
+    const QFontMetrics metrics(w->lvwPickupData->font());
+    for (const QString& line : lines)
+        QVERIFY2(width >= metrics.horizontalAdvance(line), qPrintable(line));
 }
 
 void TestGuiPickup::stopMidRun() {

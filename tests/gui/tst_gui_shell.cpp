@@ -3,17 +3,21 @@
 #include "StoreLines.h"
 #include "TestFiles.h"
 
+#include "main_window/QtPlatform.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
 #include "shell/frmVNLAbout.h"
 #include "source/Cp932.h"
 #include "source/SourceTableModel.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeView>
@@ -116,6 +120,11 @@ private Q_SLOTS:
     void resultCommandsOffAfterTransferButContextMenuWorks();
     void transferWriteFailureShowsError();
     void shutDownLeavesHandOverFileUntouched();
+
+    void aboutShowsTheWholeNotice_data();
+    void aboutShowsTheWholeNotice();
+    void qtTextsAreJapanese_data();
+    void qtTextsAreJapanese();
 };
 
 void TestGuiShell::helpDocumentMissing_data() {
@@ -451,6 +460,80 @@ void TestGuiShell::shutDownLeavesHandOverFileUntouched() {
         showResults(w, {QStringLiteral("new,row")}, 1);
         QVERIFY(w->close());
         QVERIFY(!QFile::exists(transferPath(w)));
+    }
+}
+
+void TestGuiShell::aboutShowsTheWholeNotice_data() {
+    QTest::addColumn<QString>("notice"); // empty: the one the program is built with
+    QTest::newRow("built-in") << QString();
+    QTest::newRow("short") << "(C) 2026 Vornel";
+    QTest::newRow("a little too long") << "Copyright (C) 2026-2027 The Vornel developers";
+    QTest::newRow("much too long")
+        << "Copyright (C) 2026, 2027, 2028 The Vornel developers and contributors, all rights "
+           "reserved";
+}
+
+void TestGuiShell::aboutShowsTheWholeNotice() {
+    QFETCH(QString, notice);
+    ScriptedPlatform platform;
+    frmVNLAbout about(platform);
+    if (!notice.isEmpty())
+        about.setCopyright(notice);
+    QLabel* label = about.lblCopyright;
+    QVERIFY(!label->text().isEmpty());
+    if (!notice.isEmpty())
+        QCOMPARE(label->text(), notice);
+    const QRect room = label->contentsRect();
+    const QFontMetrics metrics(label->font());
+    if (label->wordWrap()) {
+        const QRect needed =
+            metrics.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, label->text());
+        QVERIFY2(room.contains(needed), qPrintable(label->text()));
+    } else {
+        QVERIFY2(metrics.horizontalAdvance(label->text()) <= room.width(),
+                 qPrintable(label->text()));
+        QVERIFY(label->font().pointSizeF() >= 7);
+    }
+    // It covers neither the version line nor the mail button.
+    QVERIFY(!label->geometry().intersects(about.lblVersion->geometry()));
+    QVERIFY(!label->geometry().intersects(about.cmdMyMail->geometry()));
+}
+
+void TestGuiShell::qtTextsAreJapanese_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QStringList>("buttons"); // texts some button of the dialog shows
+    QTest::newRow("question") << "question" << QStringList{"はい", "いいえ"};
+    QTest::newRow("open") << "open" << QStringList{"開く", "キャンセル"};
+    QTest::newRow("save") << "save" << QStringList{"保存", "キャンセル"};
+}
+
+void TestGuiShell::qtTextsAreJapanese() {
+    QFETCH(QString, dialog);
+    QFETCH(QStringList, buttons);
+    TestWindow w; // the program's window speaks Japanese, Qt's own texts included
+    QtPlatform platform;
+    QStringList seen;
+    onNextModal([&](QWidget* modal) {
+        for (QAbstractButton* b : modal->findChildren<QAbstractButton*>())
+            if (b->isVisible())
+                seen << b->text();
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            box->reject();
+        else if (auto* d = qobject_cast<QDialog*>(modal))
+            d->reject();
+    });
+    if (dialog == u"question")
+        platform.messageBox(w.window.get(), QStringLiteral("?"), 36, QStringLiteral("t"));
+    else if (dialog == u"open")
+        platform.openFileName(w.window.get(), QStringLiteral("*.csv"), w.dir.filePath("a.csv"));
+    else
+        platform.saveFileName(w.window.get(), QStringLiteral("*.csv"), w.dir.filePath("a.csv"),
+                              true);
+    for (const QString& text : buttons) {
+        bool found = false;
+        for (const QString& s : seen)
+            found = found || s.contains(text);
+        QVERIFY2(found, qPrintable(seen.join(u'|')));
     }
 }
 

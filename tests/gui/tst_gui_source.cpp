@@ -29,7 +29,7 @@ QStringList headers(frmVNLMain& w) {
 
 // What a test does with one data-error dialog.
 struct DialogStep {
-    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox };
+    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox, StopLoad };
     Action action = Skip;
     QString text; // for Correct / CorrectRefusedThenSkip: the text typed in
 };
@@ -42,6 +42,8 @@ struct Seen {
     bool arrowWhileOpen = false;
     bool hourglassAfter = false;
     bool refusedStayedOpen = true;
+    bool selected = false; // some text of the line was selected when the dialog opened
+    int cursor = -1;
 };
 
 // Answers the coming data-error dialogs one after the other.
@@ -57,6 +59,8 @@ void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
         s.row = dialog->findChild<QLabel*>("lblErrorRow")->text();
         auto* txtData = dialog->findChild<QLineEdit*>("txtData");
         s.data = txtData->text();
+        s.selected = txtData->hasSelectedText();
+        s.cursor = txtData->cursorPosition();
         s.arrowWhileOpen = MousePointer::current() == MousePointer::Default;
         const DialogStep step = steps.takeFirst();
         auto* cmdOk = dialog->findChild<QPushButton*>("cmdOk");
@@ -78,6 +82,9 @@ void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
             break;
         case DialogStep::CloseBox:
             dialog->close();
+            break;
+        case DialogStep::StopLoad:
+            dialog->findChild<QPushButton*>("cmdStop")->click();
             break;
         }
         s.hourglassAfter = MousePointer::current() == MousePointer::Hourglass;
@@ -104,6 +111,11 @@ private Q_SLOTS:
     void emptyFile();
     void emptyFirstLineIsRejectedAsLineOne();
     void clickOnTheSourceListDisablesDelete();
+
+    void errorDialogOpensWithNothingSelected_data();
+    void errorDialogOpensWithNothingSelected();
+    void stopFromTheErrorDialog_data();
+    void stopFromTheErrorDialog();
 };
 
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
@@ -213,7 +225,7 @@ void TestGuiSource::errorDialogLayout() {
     ScriptedPlatform platform;
     frmVNLError dialog(store, platform);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("データエラー"));
-    QCOMPARE(dialog.size(), QSize(466, 145));
+    QCOMPARE(dialog.size(), QSize(466, 177)); // a row more for 読込中止
     QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
     struct Expect {
@@ -228,6 +240,7 @@ void TestGuiSource::errorDialogLayout() {
         {"txtData", QString(), {16, 72, 433, 18}},
         {"cmdOk", QStringLiteral("修正(&C)"), {16, 104, 209, 25}},
         {"cmdCancel", QStringLiteral("スキップ(&S)"), {240, 104, 209, 25}},
+        {"cmdStop", QStringLiteral("読込中止(&E)"), {240, 136, 209, 25}},
     };
     for (const Expect& e : expected) {
         auto* widget = dialog.findChild<QWidget*>(e.name);
@@ -239,6 +252,7 @@ void TestGuiSource::errorDialogLayout() {
     // Tab order: text box, Correct, Skip; the labels take no focus.
     QCOMPARE(dialog.txtData->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdOk));
     QCOMPARE(dialog.cmdOk->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdCancel));
+    QCOMPARE(dialog.cmdCancel->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdStop));
     QCOMPARE(dialog.Label1->focusPolicy(), Qt::NoFocus);
     QVERIFY(!dialog.cmdOk->isDefault() && !dialog.cmdOk->autoDefault());
     QVERIFY(!dialog.cmdCancel->isDefault() && !dialog.cmdCancel->autoDefault());
@@ -434,6 +448,96 @@ void TestGuiSource::clickOnTheSourceListDisablesDelete() {
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(noneEnabled());
     QVERIFY(w.enabled("M_Open"));
+}
+
+void TestGuiSource::errorDialogOpensWithNothingSelected_data() {
+    QTest::addColumn<QByteArray>("line"); // the rejected line 2 (code page 932)
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one field") << QByteArray("c") << "c";
+    QTest::newRow("three fields") << QByteArray("x,y,z") << "x,y,z";
+    QTest::newRow("kanji") << QByteArray("\x93\x8c\x8b\x9e") << "東京";
+    QTest::newRow("long") << QByteArray(300, 'q') << QString(300, u'q');
+}
+
+void TestGuiSource::errorDialogOpensWithNothingSelected() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, shown);
+    TestWindow w;
+    w->show();
+    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\n" + line + "\r\nd,e\r\n")};
+    QList<Seen> seen;
+    answerDialogs({{DialogStep::Skip, {}}}, &seen);
+    w->myFileSelect();
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen[0].data, shown);
+    QVERIFY(!seen[0].selected);
+    QCOMPARE(seen[0].cursor, 0);
+}
+
+void TestGuiSource::stopFromTheErrorDialog_data() {
+    QTest::addColumn<QList<int>>("actions"); // DialogStep::Action, one a dialog
+    QTest::addColumn<bool>("stopWhileCounting");
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<int>("rows");
+    using D = DialogStep;
+    QTest::newRow("stop at the first") << QList<int>{D::StopLoad} << false << true << 0;
+    QTest::newRow("skip, then stop") << QList<int>{D::Skip, D::StopLoad} << false << true << 0;
+    QTest::newRow("skip every line")
+        << QList<int>{D::Skip, D::Skip, D::Skip} << false << false << 1;
+    QTest::newRow("close box is skip")
+        << QList<int>{D::CloseBox, D::CloseBox, D::CloseBox} << false << false << 1;
+    QTest::newRow("stop while counting") << QList<int>{} << true << true << 0;
+}
+
+void TestGuiSource::stopFromTheErrorDialog() {
+    QFETCH(QList<int>, actions);
+    QFETCH(bool, stopWhileCounting);
+    QFETCH(bool, stopped);
+    QFETCH(int, rows);
+    TestWindow w;
+    w->show();
+    // A title line: every line after it has another number of commas.
+    w.platform.openAnswers = {w.writeFile("titled.csv", "title\r\na,b\r\nc,d\r\ne,f\r\n")};
+    w->jobSliceMs = 0; // the event loop turns while the lines are counted
+    // Answers each data-error dialog with the next action; any dialog beyond them stops the
+    // load, so that the test ends.
+    int dialogs = 0;
+    QTimer answer;
+    answer.setInterval(5);
+    connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<frmVNLError*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        const int action = dialogs < actions.size() ? actions[dialogs] : DialogStep::StopLoad;
+        ++dialogs;
+        if (action == DialogStep::Skip)
+            dialog->cmdCancel->click();
+        else if (action == DialogStep::CloseBox)
+            dialog->close();
+        else
+            dialog->cmdStop->click();
+    });
+    answer.start();
+    bool pressed = false;
+    if (stopWhileCounting)
+        QTimer::singleShot(0, w.window.get(), [&] {
+            pressed = w->isBusy();
+            w->cmdAccessKey_Click(4); // Alt+E
+        });
+    w->myFileSelect();
+    answer.stop();
+    QCOMPARE(pressed, stopWhileCounting);
+    QCOMPARE(dialogs, actions.size());
+    QCOMPARE(w->store().rowCount(), qint64(rows));
+    QCOMPARE(w->panelText("S_Original"), QString::number(rows));
+    QCOMPARE(w->panelText("S_FilePath").isEmpty(), stopped);
+    QCOMPARE(headers(*w), stopped ? QStringList{QString()} : QStringList{"1"});
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(!w.enabled("M_Stop"));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
 QTEST_MAIN(TestGuiSource)

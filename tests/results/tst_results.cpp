@@ -1,5 +1,6 @@
 #include "StoreLines.h"
 #include "TestFiles.h"
+#include "results/DisplayWidth.h"
 #include "results/ResultCopy.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
@@ -77,6 +78,8 @@ QStringList randomLines(int n, quint32 seed) {
 class TestResults : public QObject {
     Q_OBJECT
 private slots:
+    void displayWidth_data();
+    void displayWidth();
     // --- sort ---
     void sort_data();
     void sort();
@@ -410,6 +413,28 @@ void TestResults::saveWriteFailureKeepsOldFile() {
 void TestResults::message() {
     QCOMPARE(ResultFile::message({5, QStringLiteral("Is a directory")}),
              QStringLiteral("エラー番号 = 5\rIs a directory"));
+}
+
+void TestResults::displayWidth_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("ASCII") << "a,b,c" << 5;
+    QTest::newRow("kanji") << "東京,大阪" << 9;
+    QTest::newRow("kana") << "あア" << 4;
+    QTest::newRow("half-width katakana") << "ｱｲｳ" << 3;
+    QTest::newRow("full-width letters and space") << "Ａ　Ｂ" << 6;
+    QTest::newRow("hangul") << "한국" << 4;
+    QTest::newRow("surrogate pair") << QString::fromUcs4(U"\U00020BB7x") << 3;
+    QTest::newRow("lone surrogate") << QString(QChar(0xD842)) << 1;
+    QTest::newRow("accented Latin") << "café" << 4;
+    QTest::newRow("Greek and Cyrillic") << "αЖ" << 2;
+}
+
+void TestResults::displayWidth() {
+    QFETCH(QString, text);
+    QFETCH(int, columns);
+    QCOMPARE(DisplayWidth::columns(text), qsizetype(columns));
 }
 
 QTEST_GUILESS_MAIN(TestResults)

@@ -2,17 +2,21 @@
 #include "TestFiles.h"
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
+#include "settings/WholeFile.h"
 #include "settings/mdlIniSet.h"
 #include "source/Cp932.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(std::optional<qint32>)
@@ -24,6 +28,30 @@ const QString Section = QStringLiteral("Vornel Position");
 QByteArray cp932(const QString& text) {
     const Cp932::EncodeResult r = Cp932::encode(text);
     return r.bytes;
+}
+
+// Writes bytes to path through WholeFile as a user without special rights: as root (whom
+// permissions stop nothing) in a child process that has given its rights up.
+bool writeAsUser(const QString& path, const QByteArray& bytes) {
+    auto write = [&] {
+        WholeFile file(path);
+        return file.open() && file.write(bytes) && file.commit();
+    };
+    if (::geteuid() != 0)
+        return write();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        ::_exit(dropped && write() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 } // namespace
@@ -60,6 +88,11 @@ private slots:
     void storedPosition_data();
     void storedPosition();
     void storedPositionRoundTrip();
+
+    void wholeFileInAClosedFolder_data();
+    void wholeFileInAClosedFolder();
+    void wholeFileReasonInJapanese_data();
+    void wholeFileReasonInJapanese();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -481,6 +514,85 @@ void tst_settings::writeCutShortKeepsOldFile() {
     }
     QCOMPARE(readAll(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("vornel.ini")});
+}
+
+void tst_settings::wholeFileInAClosedFolder_data() {
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<bool>("inPlace"); // the file written where it is, not replaced
+    QTest::newRow("open folder, existing file") << true << true << true << false;
+    QTest::newRow("open folder, new file") << true << false << true << false;
+    QTest::newRow("closed folder, existing file") << false << true << true << true;
+    QTest::newRow("closed folder, new file") << false << false << false << false;
+}
+
+void tst_settings::wholeFileInAClosedFolder() {
+    QFETCH(bool, folderWritable);
+    QFETCH(bool, fileExists);
+    QFETCH(bool, written);
+    QFETCH(bool, inPlace);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QFile(dir.path())
+                .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                QFile::ReadOther | QFile::ExeOther));
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + QStringLiteral("/out.csv");
+    const QFile::Permissions all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                   QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    if (fileExists) {
+        QVERIFY(writeAll(path, "old content\r\n"));
+        QVERIFY(QFile(path).setPermissions(all));
+    }
+    const ino_t before = inodeOf(path);
+    QVERIFY(QFile(folder).setPermissions(
+        folderWritable ? all | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther
+                       : QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const bool ok = writeAsUser(path, "new\r\n");
+    QVERIFY(QFile(folder).setPermissions(all | QFile::ExeOwner));
+    QCOMPARE(ok, written);
+    if (written) {
+        QCOMPARE(readAll(path), QByteArray("new\r\n"));
+        if (fileExists)
+            QCOMPARE(inodeOf(path) == before, inPlace);
+    } else {
+        QCOMPARE(QFile::exists(path), fileExists);
+    }
+    // No temporary file is left behind.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             written || fileExists ? QStringList{"out.csv"} : QStringList{});
+}
+
+void tst_settings::wholeFileReasonInJapanese_data() {
+    QTest::addColumn<QString>("target"); // relative to a temporary folder
+    QTest::newRow("missing folder") << "missing/out.csv";
+    QTest::newRow("a file as a folder") << "file.txt/out.csv";
+    QTest::newRow("a folder as the file") << "folder";
+    QTest::newRow("a device") << "/dev/null";
+}
+
+void tst_settings::wholeFileReasonInJapanese() {
+    QFETCH(QString, target);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeAll(dir.filePath("file.txt"), "x"));
+    QVERIFY(QDir().mkdir(dir.filePath("folder")));
+    WholeFile file(target.startsWith(u'/') ? target : dir.filePath(target));
+    QVERIFY(!file.open());
+    QVERIFY(file.error() != QFileDevice::NoError);
+    const QString reason = file.errorString();
+    QVERIFY(!reason.isEmpty());
+    // The system's English words are put in Japanese.
+    QVERIFY2(!reason.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))),
+             qPrintable(reason));
+    // The mapping itself, for the common reasons.
+    for (int code : {EACCES, ENOENT, ENOSPC, EROFS, EISDIR}) {
+        const QString japanese = japaneseFileError(qt_error_string(code));
+        QVERIFY2(!japanese.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))),
+                 qPrintable(japanese));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_settings)
