@@ -96,6 +96,7 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     f.setPointSize(9);
     setFont(f);
     setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    setAcceptDrops(true);
 
     m_sourceModel = new SourceTableModel(&m_store, this);
     m_resultModel = new ResultListModel(&m_store, this);
@@ -168,7 +169,8 @@ void frmVNLMain::buildLayout() {
     // Overlaps: the status bar lies in front of nothing it must hide here (the access keys are
     // shortcuts), the transfer button in front of the toolbar, the progress panel in front of
     // the lists.
-    // Before the first load the source list, with its one column "ファイルの内容", is the one in front.
+    // Before the first load the source list, with its one column "ファイルの内容", is the one in
+    // front.
     cmdSend->raise();
     lvwOriginalData->raise();
     fraProgressbar->raise();

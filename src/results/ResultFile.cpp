@@ -5,7 +5,10 @@
 
 #include "settings/WholeFile.h"
 
+#include <QFileDevice>
+
 #include <algorithm>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -145,38 +148,71 @@ Error unencodable(const ResultListModel& model, const Batch& batch) {
                 .arg(excerpt, row.sliced(bad, charLength).toString())};
 }
 
-} // namespace
-
-std::optional<Error> save(const QString& path, const ResultListModel& model) {
-    WholeFile file(path);
-    if (!file.open())
-        return fileError(file);
-
+// Encodes the rows batch by batch and hands each batch's bytes to put, which returns an error to
+// end the writing. While one batch is handed over, a helper thread encodes the next.
+std::optional<Error> writeRows(const ResultListModel& model,
+                               const std::function<std::optional<Error>(QByteArrayView)>& put) {
     const qint64 n = model.count();
     Batch current;
     current.end = std::min(n, kBatchRows);
     Batch following;
     encode(model, current);
     while (current.begin < current.end) {
-        if (current.badRow >= 0) {
-            file.cancel();
+        if (current.badRow >= 0)
             return unencodable(model, current);
-        }
         following.begin = current.end;
         following.end = std::min(n, following.begin + kBatchRows);
         std::thread helper;
         if (following.begin < following.end)
             helper = std::thread([&] { encode(model, following); });
-        const bool written = file.write(current.bytes);
+        std::optional<Error> failed = put(current.bytes);
         if (helper.joinable())
             helper.join();
-        if (!written)
-            return fileError(file);
+        if (failed)
+            return failed;
         std::swap(current, following);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Error> save(const QString& path, const ResultListModel& model) {
+    WholeFile file(path);
+    if (!file.open())
+        return fileError(file);
+    const std::optional<Error> failed =
+        writeRows(model, [&file](QByteArrayView bytes) -> std::optional<Error> {
+            if (file.write(bytes))
+                return std::nullopt;
+            return fileError(file);
+        });
+    if (failed) {
+        file.cancel();
+        return failed;
     }
     if (!file.commit())
         return fileError(file);
     return std::nullopt;
+}
+
+std::optional<Error> write(QIODevice& device, const ResultListModel& model) {
+    auto* file = qobject_cast<QFileDevice*>(&device);
+    const auto deviceError = [&device, file] {
+        const int number = file && file->error() != QFileDevice::NoError
+                               ? int(file->error())
+                               : int(QFileDevice::WriteError);
+        return Error{number, device.errorString()};
+    };
+    std::optional<Error> failed =
+        writeRows(model, [&](QByteArrayView bytes) -> std::optional<Error> {
+            if (device.write(bytes.data(), bytes.size()) == bytes.size())
+                return std::nullopt;
+            return deviceError();
+        });
+    if (!failed && file && !file->flush())
+        failed = deviceError();
+    return failed;
 }
 
 QString message(const Error& error) {

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QIODevice;
 class ResultListModel;
 
 // The result file: every row text of the result list in display order, each line ending in CR LF
@@ -25,6 +26,11 @@ constexpr int UnencodableRow = 100;
 // written: a failed save leaves the file that was there untouched. A row holding a character that
 // code page 932 cannot hold is not written altered; the save fails naming that row.
 std::optional<Error> save(const QString& path, const ResultListModel& model);
+
+// The same bytes written straight to an open device (standard output, for one), flushed at the end
+// when it is a file. A failure may leave part of the rows written: a device has no old content
+// to keep.
+std::optional<Error> write(QIODevice& device, const ResultListModel& model);
 
 // The failure message: "エラー番号 = " number, CR, description.
 QString message(const Error& error);
