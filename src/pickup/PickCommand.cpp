@@ -246,9 +246,31 @@ bool loadLists(const Options& o, Lists& lists, Messages& say) {
     return true;
 }
 
-// The load as Open does it, with every line that does not fit skipped.
-bool loadData(const QString& path, int commaCount, RowStore& store, Messages& say) {
-    store.reset(commaCount);
+// ---- The data file: every call into the reader and the row store is in the next two functions.
+
+// What the first line tells, as Open takes it; nothing when the file cannot be read.
+std::optional<DataFileReader::FirstLine> readFirstLine(const QString& path, Messages& say) {
+    DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    if (!first.ok) {
+        say.error(QStringLiteral("%1: %2").arg(path, oneLine(first.error)));
+        return std::nullopt;
+    }
+    if (first.commaCount >= std::numeric_limits<int>::max()) {
+        say.error(QStringLiteral("%1: 1 行目の列が多すぎます。").arg(path));
+        return std::nullopt;
+    }
+    if (first.empty)
+        first.commaCount = 0;
+    return first;
+}
+
+// The load as Open does it, with every line that does not fit skipped. A file without any byte
+// gives no row.
+bool loadData(const QString& path, const DataFileReader::FirstLine& first, RowStore& store,
+              Messages& say) {
+    store.reset(int(first.commaCount));
+    if (first.empty)
+        return true;
     const std::optional<qint64> lines = mProgress::CountFileLines(path);
     if (!lines) {
         say.error(QStringLiteral("%1: ファイルを読み込めません。").arg(path));
@@ -294,16 +316,13 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     Lists lists;
     if (!loadLists(o, lists, say))
         return Failed;
-    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(o.data);
-    if (!first.ok) {
-        say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(first.error)));
+    const std::optional<DataFileReader::FirstLine> first = readFirstLine(o.data, say);
+    if (!first)
         return Failed;
-    }
-    if (first.commaCount >= std::numeric_limits<int>::max()) {
-        say.error(QStringLiteral("%1: 1 行目の列が多すぎます。").arg(o.data));
-        return Failed;
-    }
-    const int commaCount = first.empty ? 0 : int(first.commaCount);
+    // A file without any line has no columns to check the entries against (and no row to pick):
+    // only their patterns are checked, so that an empty export gives an empty result.
+    const int commaCount =
+        first->empty ? std::numeric_limits<int>::max() - 1 : int(first->commaCount);
 
     const auto& e = lists.entries;
     const PickupConditions conditions{
@@ -322,9 +341,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     }
 
     RowStore store;
-    if (first.empty)
-        store.reset(0);
-    else if (!loadData(o.data, commaCount, store, say))
+    if (!loadData(o.data, *first, store, say))
         return Failed;
 
     PickupRun run(store, *engine, store.rowCount());

@@ -43,6 +43,7 @@ void writeInputs(const QDir& dir) {
     writeAll(dir.filePath("data.csv"),
              cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\nbad line\r\n大阪,2,y\r\n\r\n名古屋,3,x\r\n"
                                   "東京,4,y\r\n")));
+    writeAll(dir.filePath("empty.csv"), QByteArray());
     writeAll(dir.filePath("and.csv"), cp932(QStringLiteral("\"3\",\"x\"\r\n")));
     writeAll(dir.filePath("notor.csv"), cp932(QStringLiteral("\"0\",\"大阪\"\r\n")));
     writeAll(dir.filePath("badcol.csv"), cp932(QStringLiteral("\"0\",\"a\"\r\n\"9\",\"x\"\r\n")));
@@ -134,6 +135,8 @@ void TestApp::statusAndMessages_data() {
     row("skipped lines", {"--pick", "data.csv", "--and", "and.csv", "-o", "out.csv"}, 0,
         "vornel: data.csv: skipped 2 lines whose comma count differs from line 1: 3, 5");
     row("quiet", {"--quiet", "--pick", "data.csv", "-o", "out.csv"}, 0, QString());
+    row("empty data file", {"--pick", "empty.csv", "--and", "and.csv", "-o", "out.csv"}, 0,
+        QString());
 }
 
 void TestApp::statusAndMessages() {
