@@ -295,7 +295,7 @@ bool loadData(const QString& path, const DataFileReader::FirstLine& first, RowSt
             if (++skipped <= kNamedSkippedLines)
                 named.append(QString::number(reader.rejectedLineNumber()));
         }
-        say.progress("loading", reader.linesRead(), *lines + 1);
+        say.progress("loading", reader.linesRead(), *lines);
         if (status == DataFileReader::Status::Finished)
             break;
     }
