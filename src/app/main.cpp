@@ -80,7 +80,7 @@ int runCommandLine(int argc, char* argv[], const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Decided before any application object exists: the window's needs a display.
+    // Decided before any application object exists: the window's (QApplication) needs a display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

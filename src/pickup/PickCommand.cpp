@@ -17,9 +17,12 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <limits>
 #include <optional>
 #include <vector>
+
+#include <pthread.h>
 
 namespace PickCommand {
 namespace {
@@ -109,6 +112,26 @@ private:
     bool m_shown = false;
     int m_lastPercent = -1;
     const char* m_stage = nullptr;
+};
+
+// Ctrl+C (or a hang-up or termination) while the result file is written would leave the save's
+// temporary file behind: while one of these lives the signals wait, and take effect once the file
+// is complete or gone.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&held, s);
+        pthread_sigmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t m_before;
 };
 
 // Reads the arguments; the text of the first usage error, or nothing.
@@ -360,9 +383,16 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
                 QStringLiteral("standard output: %1").arg(oneLine(ResultFile::message(*error))));
             return Failed;
         }
-    } else if (const std::optional<ResultFile::Error> error = ResultFile::save(o.output, result)) {
-        say.error(QStringLiteral("%1: %2").arg(o.output, oneLine(ResultFile::message(*error))));
-        return Failed;
+    } else {
+        std::optional<ResultFile::Error> error;
+        {
+            const InterruptsHeld held;
+            error = ResultFile::save(o.output, result);
+        }
+        if (error) {
+            say.error(QStringLiteral("%1: %2").arg(o.output, oneLine(ResultFile::message(*error))));
+            return Failed;
+        }
     }
     say.finish(QStringLiteral("%1: picked %2 of %3 rows")
                    .arg(o.data)

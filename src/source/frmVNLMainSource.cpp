@@ -85,11 +85,11 @@ void frmVNLMain::myFileSelect() {
 }
 
 void frmVNLMain::myFileOpenGiven(const QString& path) {
-    if (!toolbarButton(QStringLiteral("M_Open"))->isEnabled())
+    if (path.isEmpty() || !toolbarButton(QStringLiteral("M_Open"))->isEnabled())
         return;
     // What the open dialog would have answered: the full path, remembered by the dialog.
     dlg.Filter = kDataFileFilter;
-    dlg.FileName = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    dlg.FileName = QFileInfo(path).absoluteFilePath();
     myFileOpen(dlg.FileName);
 }
 
