@@ -220,10 +220,12 @@ as Save writes them (each row's own line, CR LF).
   --pick DATA          the data file
   --and LIST           a list file for AND (keep lines that match every entry)
   --or LIST            a list file for OR (keep lines that match one entry)
-  --not-and LIST       a list file for NOT AND
-  --not-or LIST        a list file for NOT OR
+  --not-and LIST       a list file for NOT AND (match every entry)
+  --not-or LIST        a list file for NOT OR (match one entry); a line is dropped
+                       when it matches every NOT list that has entries
                        (a list option may be given more than once; its files are
-                       loaded in order, as several loads into one list)
+                       loaded in order, as several loads into one list; with no
+                       list at all every line is picked)
   --sort asc|desc      sort the result rows as the window's Sort does
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written
