@@ -6,6 +6,9 @@
 #                                   program's folder is still PREFIX/lib/vornel
 #   PREFIX/share/applications/vornel.desktop
 #   PREFIX/share/icons/hicolor/<size>/apps/vornel.png
+#   PREFIX/share/metainfo/org.example.vornel.metainfo.xml   AppStream (software centres)
+#   PREFIX/share/man/man1/vornel.1.gz
+#   PREFIX/share/doc/vornel/copyright, changelog.gz         as Debian asks of every package
 #
 # The installed program's folder is not writable for a user, so the settings file and the
 # hand-over file then go to ~/.config/vornel (see AppPaths).
@@ -21,6 +24,27 @@ file(CREATE_LINK ../${VORNEL_PROGRAM_DIR}/vornel ${_vornel_launcher} SYMBOLIC)
 install(FILES ${_vornel_launcher} DESTINATION bin)
 
 install(FILES data/vornel.desktop DESTINATION share/applications)
+configure_file(data/vornel.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/package-data/org.example.vornel.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/package-data/org.example.vornel.metainfo.xml
+        DESTINATION share/metainfo)
+
+# The manual page and the changelog are installed compressed, without a time stamp (gzip -n).
+set(_vornel_gzipped)
+foreach(_file docs/vornel.1 data/package/changelog)
+  get_filename_component(_name ${_file} NAME)
+  set(_gz ${CMAKE_BINARY_DIR}/package-data/${_name}.gz)
+  add_custom_command(OUTPUT ${_gz}
+    COMMAND sh -c "gzip -9nc \"$1\" > \"$2\"" gzip ${CMAKE_SOURCE_DIR}/${_file} ${_gz}
+    DEPENDS ${CMAKE_SOURCE_DIR}/${_file} VERBATIM)
+  list(APPEND _vornel_gzipped ${_gz})
+endforeach()
+add_custom_target(vornel_package_data ALL DEPENDS ${_vornel_gzipped})
+add_dependencies(vornel vornel_package_data)
+install(FILES ${CMAKE_BINARY_DIR}/package-data/vornel.1.gz DESTINATION share/man/man1)
+install(FILES data/package/copyright ${CMAKE_BINARY_DIR}/package-data/changelog.gz
+        DESTINATION share/doc/vornel)
+
 foreach(_size 16 32 48 64 128 256)
   install(FILES data/icons/${_size}x${_size}/vornel.png
           DESTINATION share/icons/hicolor/${_size}x${_size}/apps)

@@ -1,15 +1,19 @@
 #include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
+#include "pickup/PickCommand.h"
 #include "settings/AppPaths.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -18,7 +22,8 @@ namespace {
 // is on the screen, prints where it finds the help document and the settings file, closes the
 // window through the normal close path (which stores the window position) and ends. The exit code
 // is 0 when the window was shown, the help document exists, the window closed and the settings
-// file was written; 1 otherwise. The program has no other command line or automation interface.
+// file was written; 1 otherwise. With a data file on the command line it waits for its load too and
+// prints the file and its row count.
 bool smokeTestRequested() {
     return qEnvironmentVariable("VORNEL_SMOKE_TEST") == u"1";
 }
@@ -31,7 +36,7 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
     QObject::connect(poll, &QTimer::timeout, &window, [&window, &exitCode, poll, waited] {
         const bool shown =
             window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed();
-        if (!shown && waited->elapsed() < 10000)
+        if ((!shown || window.isBusy()) && waited->elapsed() < 10000)
             return;
         poll->stop();
 
@@ -39,6 +44,10 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
         const bool helpFound = QFileInfo(help).isFile();
         const QString settings = AppPaths::settingsFilePath();
         std::printf("window shown: %s\n", shown ? "yes" : "no");
+        if (QCoreApplication::arguments().size() > 1)
+            std::printf("data file: %s (%s rows)\n",
+                        qUtf8Printable(window.panelText(QStringLiteral("S_FilePath"))),
+                        qUtf8Printable(window.panelText(QStringLiteral("S_Original"))));
         std::printf("help document: %s (%s)\n", qUtf8Printable(help),
                     helpFound ? "found" : "missing");
         const bool closed = window.close();
@@ -53,10 +62,40 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
     poll->start();
 }
 
+// The pickup from a script (--pick, --help, --version): QtCore only, so it runs where there is no
+// display and loads no platform plugin.
+int runCommandLine(int argc, char* argv[], const QStringList& arguments) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vornel"));
+    QFile out;
+    QFile err;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
+        !err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                  QFileDevice::DontCloseHandle))
+        return PickCommand::Failed;
+    const int status = PickCommand::run(arguments, out, err, isatty(STDERR_FILENO) == 1);
+    out.flush();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Decided before any application object exists: the window's (QApplication) needs a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (PickCommand::isCommandLine(arguments))
+        return runCommandLine(argc, argv, arguments);
+
     QApplication app(argc, argv);
+    // What is left after Qt's own options: at most the data file to open.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    if (files.size() > 1) {
+        std::fprintf(stderr, "vornel: one data file at a time\n%s",
+                     qUtf8Printable(PickCommand::usageText()));
+        return PickCommand::UsageError;
+    }
     // The per-user configuration folder (~/.config/vornel) and the desktop entry (vornel.desktop)
     // are named after the program, however it was started.
     QCoreApplication::setApplicationName(QStringLiteral("vornel"));
@@ -65,6 +104,10 @@ int main(int argc, char* argv[]) {
 
     frmVNLMain window;
     window.show();
+    // Right after start-up, as if the file had been chosen in the open dialog.
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &window,
+                           [&window, file = files.first()] { window.myFileOpenGiven(file); });
     int smokeExitCode = 0;
     if (smokeTestRequested())
         runSmokeTest(window, smokeExitCode);

@@ -96,6 +96,7 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     f.setPointSize(9);
     setFont(f);
     setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    setAcceptDrops(true);
 
     m_sourceModel = new SourceTableModel(&m_store, this);
     m_resultModel = new ResultListModel(&m_store, this);

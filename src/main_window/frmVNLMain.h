@@ -37,6 +37,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPushButton;
 class QShortcut;
 class QStatusBar;
@@ -81,6 +82,9 @@ public:
     void myFileOpen(const QString& path);
     // Opens the file again in the encoding the user chose (the file-path panel's menu).
     void myFileOpenAs(const QString& path, TextEncoding encoding);
+    // A data file handed to the window from outside (the command line, a drop): loaded exactly as
+    // if it had been chosen in the open dialog, which keeps its name. Only while Open is enabled.
+    void myFileOpenGiven(const QString& path);
     void myResultSave();
     void myResultPrint();
     void myPickupStart();
@@ -166,6 +170,11 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // A data file dropped on the window opens as Open would; refused (not accepted) while Open is
+    // disabled.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -214,6 +223,8 @@ private:
     // --- source: begin ---
     void lvwOriginalData_Click();
     void lvwOriginalData_DblClick();
+    // The one local file a drag carries, when it carries one and Open is enabled.
+    std::optional<QString> sourceDroppedFile(const QMimeData* data) const;
     // Rebuilds the source list's columns with these headers, each `width` pixels wide.
     void sourceShowColumns(const QStringList& headers, int width);
     // A data file that cannot be read: back to the idle state with the table unchanged.

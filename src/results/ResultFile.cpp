@@ -6,6 +6,8 @@
 
 #include "settings/WholeFile.h"
 
+#include <QFileDevice>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -101,6 +103,27 @@ std::optional<Error> save(const QString& path, const ResultListModel& model) {
     }
     if (!file.commit())
         return fileError(file);
+    return std::nullopt;
+}
+
+std::optional<Error> write(QIODevice& device, const ResultListModel& model) {
+    auto* file = qobject_cast<QFileDevice*>(&device);
+    const auto deviceError = [&device, file] {
+        const int number = file && file->error() != QFileDevice::NoError
+                               ? int(file->error())
+                               : int(QFileDevice::WriteError);
+        return Error{number, device.errorString()};
+    };
+    try {
+        if (!writeRows(model, [&device](QByteArrayView bytes) {
+                return device.write(bytes.data(), bytes.size()) == bytes.size();
+            }))
+            return deviceError();
+    } catch (const std::bad_alloc&) {
+        return Error{OutOfMemory, QStringLiteral("メモリーが足りません。")};
+    }
+    if (file && !file->flush())
+        return deviceError();
     return std::nullopt;
 }
 

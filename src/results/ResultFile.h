@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+class QIODevice;
 class ResultListModel;
 
 // The result file: every row of the result list in display order, each line ending in CR LF (the
@@ -32,6 +33,11 @@ std::optional<Error> save(const QString& path, const ResultListModel& model);
 
 // Hands the file's bytes to sink in pieces, in order; stops when sink returns false.
 bool writeRows(const ResultListModel& model, const std::function<bool(QByteArrayView)>& sink);
+
+// The same bytes written straight to an open device (standard output, for one), flushed at the end
+// when it is a file. A failure may leave part of the rows written: a device has no old content
+// to keep.
+std::optional<Error> write(QIODevice& device, const ResultListModel& model);
 
 // The failure message: "エラー番号 = " number, CR, description.
 QString message(const Error& error);

@@ -9,6 +9,8 @@
 #include "source/frmVNLError.h"
 
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
@@ -16,10 +18,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -36,6 +40,8 @@ struct ProgressScale {
     }
     int operator()(qint64 value) const { return int(value / divisor); }
 };
+
+const QString kDataFileFilter = QStringLiteral("*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|");
 
 QString unreadableMessage(const QString& path, const QString& reason) {
     return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
@@ -79,10 +85,59 @@ void frmVNLMain::lvwOriginalData_DblClick() {
 }
 
 void frmVNLMain::myFileSelect() {
-    dlg.Filter = QStringLiteral("*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|");
+    dlg.Filter = kDataFileFilter;
     if (!dlg.ShowOpen())
         return; // cancelled: nothing changes
     myFileOpen(dlg.FileName);
+}
+
+void frmVNLMain::myFileOpenGiven(const QString& path) {
+    if (path.isEmpty() || !toolbarButton(QStringLiteral("M_Open"))->isEnabled())
+        return;
+    // What the open dialog would have answered: the full path, remembered by the dialog.
+    dlg.Filter = kDataFileFilter;
+    dlg.FileName = QFileInfo(path).absoluteFilePath();
+    myFileOpen(dlg.FileName);
+}
+
+std::optional<QString> frmVNLMain::sourceDroppedFile(const QMimeData* data) const {
+    if (!toolbarButton(QStringLiteral("M_Open"))->isEnabled() || !data || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return std::nullopt;
+    const QString path = urls.first().toLocalFile();
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return std::nullopt;
+    return path;
+}
+
+void frmVNLMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (sourceDroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void frmVNLMain::dragMoveEvent(QDragMoveEvent* event) {
+    // Open may have been disabled since the drag came in (a job started).
+    if (sourceDroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void frmVNLMain::dropEvent(QDropEvent* event) {
+    const std::optional<QString> path = sourceDroppedFile(event->mimeData());
+    if (!path) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The load runs after the drop has been answered, so the program the file came from is not
+    // kept waiting for it.
+    QMetaObject::invokeMethod(
+        this, [this, file = *path] { myFileOpenGiven(file); }, Qt::QueuedConnection);
 }
 
 void frmVNLMain::sourceShowColumns(const QStringList& headers, int width) {

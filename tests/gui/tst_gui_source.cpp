@@ -7,9 +7,12 @@
 #include "source/frmVNLError.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeView>
@@ -93,6 +96,31 @@ void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
     });
 }
 
+// Everything a load shows the user, and what the open dialog remembers.
+QStringList outcome(frmVNLMain& w, const QList<Seen>& seen, const ScriptedPlatform& platform) {
+    QStringList o;
+    for (const Seen& s : seen)
+        o << QStringLiteral("dialog %1 %2 %3").arg(s.file, s.row, s.data);
+    for (const ScriptedPlatform::Message& m : platform.messages)
+        o << QStringLiteral("message %1 %2 %3").arg(m.prompt).arg(m.style).arg(m.title);
+    o << "S_FilePath " + w.panelText("S_FilePath") << "S_Original " + w.panelText("S_Original")
+      << "dlg " + w.dlg.FileName << "filter " + w.dlg.Filter << sourceRows(w);
+    return o;
+}
+
+// Drags urls onto the window and drops them there; true when both the drag and the drop were
+// accepted.
+bool dragAndDrop(frmVNLMain& w, const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at = w.rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
 } // namespace
 
 class TestGuiSource : public QObject {
@@ -116,6 +144,10 @@ private Q_SLOTS:
     void errorDialogOpensWithNothingSelected();
     void stopFromTheErrorDialog_data();
     void stopFromTheErrorDialog();
+    void givenFileOpensAsTheDialogDoes_data();
+    void givenFileOpensAsTheDialogDoes();
+    void refusedDrops_data();
+    void refusedDrops();
 };
 
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
@@ -538,6 +570,95 @@ void TestGuiSource::stopFromTheErrorDialog() {
     QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
     QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiSource::givenFileOpensAsTheDialogDoes_data() {
+    QTest::addColumn<bool>("drop");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("command line, a line skipped") << false << "lotto.csv";
+    QTest::newRow("command line, missing file") << false << "missing.csv";
+    QTest::newRow("drop, a line skipped") << true << "lotto.csv";
+    QTest::newRow("drop, missing file") << true << "missing.csv";
+}
+
+void TestGuiSource::givenFileOpensAsTheDialogDoes() {
+    QFETCH(bool, drop);
+    QFETCH(QString, name);
+    const QByteArray bytes("1,2,3\r\n4,5\r\n6,7,8\r\n");
+    const bool exists = name != u"missing.csv";
+    // Line 2 does not fit: its data-error dialog is answered with Skip.
+    const QList<DialogStep> skip =
+        exists ? QList<DialogStep>{{DialogStep::Skip, {}}} : QList<DialogStep>{};
+
+    TestWindow chosen;
+    const QString chosenPath = chosen.dir.filePath(name);
+    if (exists)
+        chosen.writeFile(name, bytes);
+    QList<Seen> seenChosen;
+    answerDialogs(skip, &seenChosen);
+    chosen.platform.openAnswers = {chosenPath};
+    chosen->runCommand(QStringLiteral("M_Open"));
+    // The same file in another folder: the outcome differs only by the folder.
+    QStringList expected = outcome(*chosen, seenChosen, chosen.platform);
+    expected.replaceInStrings(chosen.dir.path(), QStringLiteral("<folder>"));
+
+    TestWindow given;
+    if (exists)
+        given.writeFile(name, bytes);
+    QList<Seen> seenGiven;
+    answerDialogs(skip, &seenGiven);
+    if (drop) {
+        QVERIFY(dragAndDrop(*given, {QUrl::fromLocalFile(given.dir.filePath(name))}));
+        QTRY_VERIFY(!given->panelText("S_FilePath").isEmpty() ||
+                    !given.platform.messages.isEmpty());
+        QTRY_VERIFY(!given->isBusy());
+    } else {
+        // As the command line gives it: relative to the current folder.
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(given.dir.path());
+        given->myFileOpenGiven(name);
+        QDir::setCurrent(before);
+    }
+    QStringList got = outcome(*given, seenGiven, given.platform);
+    got.replaceInStrings(given.dir.path(), QStringLiteral("<folder>"));
+    QCOMPARE(got, expected);
+    QCOMPARE(seenGiven.size(), skip.size());
+    QCOMPARE(given.platform.openDialogs.size(), 0);
+    QVERIFY(given.enabled("M_Open"));
+}
+
+void TestGuiSource::refusedDrops_data() {
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QStringList>("names"); // in the test's folder; "http:" = a web address
+    QTest::newRow("while a job runs") << true << QStringList{"data.csv"};
+    QTest::newRow("two files") << false << QStringList{"data.csv", "data.csv"};
+    QTest::newRow("a folder") << false << QStringList{"folder"};
+    QTest::newRow("a web address") << false << QStringList{"http:"};
+}
+
+void TestGuiSource::refusedDrops() {
+    QFETCH(bool, busy);
+    QFETCH(QStringList, names);
+    TestWindow w;
+    w.writeFile("data.csv", "a,b\r\n");
+    QDir(w.dir.path()).mkdir(QStringLiteral("folder"));
+    QList<QUrl> urls;
+    for (const QString& n : names)
+        urls << (n == u"http:" ? QUrl(QStringLiteral("http://example.org/data.csv"))
+                               : QUrl::fromLocalFile(w.dir.filePath(n)));
+    if (busy)
+        w->myControlsDisable();
+    QVERIFY(!dragAndDrop(*w, urls));
+    QCoreApplication::processEvents();
+    if (busy)
+        w->myControlsEnable();
+    QCoreApplication::processEvents();
+    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QCOMPARE(w->store().rowCount(), qint64(0));
+    QCOMPARE(w.platform.messages.size(), 0);
+    // The same file is taken once the window is idle and it comes alone.
+    QVERIFY(dragAndDrop(*w, {QUrl::fromLocalFile(w.dir.filePath("data.csv"))}));
+    QTRY_COMPARE(w->store().rowCount(), qint64(1));
 }
 
 QTEST_MAIN(TestGuiSource)

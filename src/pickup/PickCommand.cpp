@@ -1,0 +1,458 @@
+#include "pickup/PickCommand.h"
+
+#include "conditions/ConditionList.h"
+#include "conditions/ConditionListFile.h"
+#include "pickup/PickupEngine.h"
+#include "pickup/PickupRun.h"
+#include "results/ResultFile.h"
+#include "results/ResultListModel.h"
+#include "results/ResultSort.h"
+#include "shell/VersionText.h"
+#include "source/DataFileReader.h"
+
+#include "source/RowStore.h"
+#include <QFileInfo>
+
+#include <QIODevice>
+#include <QRegularExpression>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include <pthread.h>
+
+namespace PickCommand {
+namespace {
+
+// Skipped lines named on standard error.
+constexpr int kNamedSkippedLines = 10;
+// How long the load and the pickup run between two looks at the progress.
+constexpr std::chrono::milliseconds kSlice(100);
+
+struct Options {
+    QString data;
+    std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
+    std::optional<ResultSort::Order> sort;
+    QString output; // empty or "-": standard output
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The option that names each list file.
+QString listOption(ConditionList id) {
+    switch (id) {
+    case ConditionList::OutAND:
+        return QStringLiteral("--not-and");
+    case ConditionList::OutOR:
+        return QStringLiteral("--not-or");
+    case ConditionList::InAND:
+        return QStringLiteral("--and");
+    case ConditionList::InOR:
+        return QStringLiteral("--or");
+    }
+    return {};
+}
+
+// A message of the window (which may run over several lines) on one line.
+QString oneLine(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("[\\r\\n]+"));
+    return text.trimmed().replace(breaks, QStringLiteral(" "));
+}
+
+// Everything the command writes on standard error goes through here.
+class Messages {
+public:
+    Messages(QIODevice& err, bool quiet, bool progress)
+        : m_err(err), m_quiet(quiet), m_progress(progress && !quiet) {}
+
+    void error(const QString& text) { line(text); }
+    void note(const QString& text) {
+        if (!m_quiet)
+            line(text);
+    }
+    // "vornel: loading 42%", rewritten in place; only when standard error is a terminal.
+    void progress(const char* stage, qint64 done, qint64 total) {
+        if (!m_progress)
+            return;
+        const int percent = total > 0 ? int(std::min<qint64>(done, total) * 100 / total) : 100;
+        if (percent == m_lastPercent && stage == m_stage)
+            return;
+        m_lastPercent = percent;
+        m_stage = stage;
+        m_shown = true;
+        m_err.write(QStringLiteral("\r\x1b[Kvornel: %1 %2%")
+                        .arg(QLatin1String(stage))
+                        .arg(percent)
+                        .toUtf8());
+    }
+
+    // The last word of the progress, in its place; nothing when no progress is shown.
+    void finish(const QString& text) {
+        if (m_progress)
+            line(text);
+    }
+
+private:
+    void line(const QString& text) {
+        if (m_shown) { // the progress line gives way
+            m_err.write("\r\x1b[K");
+            m_shown = false;
+            m_lastPercent = -1;
+        }
+        m_err.write((QStringLiteral("vornel: ") + text + u'\n').toUtf8());
+    }
+
+    QIODevice& m_err;
+    bool m_quiet;
+    bool m_progress;
+    bool m_shown = false;
+    int m_lastPercent = -1;
+    const char* m_stage = nullptr;
+};
+
+// Ctrl+C (or a hang-up or termination) while the result file is written would leave the save's
+// temporary file behind: while one of these lives the signals wait, and take effect once the file
+// is complete or gone.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&held, s);
+        pthread_sigmask(SIG_BLOCK, &held, &m_before);
+    }
+    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &m_before, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t m_before;
+};
+
+// Reads the arguments; the text of the first usage error, or nothing.
+std::optional<QString> parse(const QStringList& arguments, Options& o) {
+    bool sortGiven = false;
+    bool outputGiven = false;
+    bool dataGiven = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString name = arguments[i];
+        std::optional<QString> value;
+        if (name.startsWith(u"--")) {
+            const qsizetype equals = name.indexOf(u'=');
+            if (equals > 0) {
+                value = name.mid(equals + 1);
+                name.truncate(equals);
+            }
+        }
+        if (name == u"--help" || name == u"-h" || name == u"--version" || name == u"--quiet" ||
+            name == u"-q") {
+            if (value)
+                return QStringLiteral("option %1 takes no value").arg(name);
+            if (name == u"--help" || name == u"-h")
+                o.help = true;
+            else if (name == u"--version")
+                o.version = true;
+            else
+                o.quiet = true;
+            continue;
+        }
+        std::optional<ConditionList> list;
+        for (ConditionList id : kConditionListOrder)
+            if (name == listOption(id))
+                list = id;
+        const bool takesValue =
+            list || name == u"--pick" || name == u"--sort" || name == u"--output" || name == u"-o";
+        if (!takesValue) {
+            if (name.startsWith(u'-') && name.size() > 1)
+                return QStringLiteral("unknown option %1").arg(name);
+            return QStringLiteral("unexpected argument %1").arg(name);
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("option %1 needs a value").arg(name);
+            value = arguments[++i];
+        }
+        if (value->isEmpty())
+            return QStringLiteral("option %1 needs a value").arg(name);
+        if (list) {
+            o.lists[size_t(*list)].append(*value);
+        } else if (name == u"--pick") {
+            if (dataGiven)
+                return QStringLiteral("option --pick given twice");
+            dataGiven = true;
+            o.data = *value;
+        } else if (name == u"--sort") {
+            if (sortGiven)
+                return QStringLiteral("option --sort given twice");
+            sortGiven = true;
+            if (*value == u"asc")
+                o.sort = ResultSort::Order::Ascending;
+            else if (*value == u"desc")
+                o.sort = ResultSort::Order::Descending;
+            else
+                return QStringLiteral("--sort takes asc or desc, not %1").arg(*value);
+        } else {
+            if (outputGiven)
+                return QStringLiteral("option --output given twice");
+            outputGiven = true;
+            o.output = *value;
+        }
+    }
+    if (!o.help && !o.version && !dataGiven)
+        return QStringLiteral("--pick DATA is missing");
+    return std::nullopt;
+}
+
+QString helpText() {
+    return usageText() + QStringLiteral(R"(
+Without options Vornel opens its window (with FILE loaded when one is given).
+
+--pick DATA runs a pickup without a window: DATA is read as the window's Open reads
+it, the list files are loaded into their lists as the window's load buttons load
+them, the entries are checked as Start checks them, and the picked rows are written
+as Save writes them (each row's own line, CR LF).
+
+  --pick DATA          the data file
+  --and LIST           a list file for AND (keep lines that match every entry)
+  --or LIST            a list file for OR (keep lines that match one entry)
+  --not-and LIST       a list file for NOT AND (match every entry)
+  --not-or LIST        a list file for NOT OR (match one entry); a line is dropped
+                       when it matches every NOT list that has entries
+                       (a list option may be given more than once; its files are
+                       loaded in order, as several loads into one list; with no
+                       list at all every line is picked)
+  --sort asc|desc      sort the result rows as the window's Sort does
+  -o, --output FILE    write the result to FILE (standard output when not given
+                       or "-"); FILE is replaced only when the whole result was written
+  -q, --quiet          print nothing but errors
+  -h, --help           print this text
+      --version        print the version
+
+Lines whose comma count differs from the first line's are skipped and counted on
+standard error. While standard error is a terminal it shows the progress.
+
+Exit status: 0 done; 1 a data or list file could not be read, an entry would be
+refused by Start, or the result could not be written; 2 the command line is wrong.
+)");
+}
+
+// Where each entry of the lists came from, for the messages.
+struct EntrySource {
+    QString file;
+    qsizetype number = 0; // 1-based, in that file
+};
+
+struct Lists {
+    std::array<std::vector<ConditionEntry>, kConditionListCount> entries;
+    std::array<std::vector<EntrySource>, kConditionListCount> sources;
+};
+
+bool loadLists(const Options& o, Lists& lists, Messages& say) {
+    for (ConditionList id : kConditionListOrder) {
+        for (const QString& path : o.lists[size_t(id)]) {
+            const ConditionListFile::LoadResult loaded = ConditionListFile::load(path);
+            if (!loaded.ok()) {
+                say.error(oneLine(loaded.error));
+                return false;
+            }
+            if (!loaded.warning.isEmpty())
+                say.note(oneLine(loaded.warning));
+            for (qsizetype k = 0; k < qsizetype(loaded.entries.size()); ++k) {
+                lists.entries[size_t(id)].push_back(loaded.entries[size_t(k)]);
+                lists.sources[size_t(id)].push_back({path, k + 1});
+            }
+        }
+    }
+    return true;
+}
+
+// ---- The data file: every call into the reader and the row store is in the next two functions.
+
+// What the first line tells, as Open takes it; nothing when the file cannot be read.
+std::optional<DataFileReader::FirstLine> readFirstLine(const QString& path, Messages& say) {
+    DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    if (!first.ok) {
+        say.error(QStringLiteral("%1: %2").arg(path, oneLine(first.error)));
+        return std::nullopt;
+    }
+    if (first.commaCount >= std::numeric_limits<int>::max()) {
+        say.error(QStringLiteral("%1: 1 行目の列が多すぎます。").arg(path));
+        return std::nullopt;
+    }
+    if (first.empty)
+        first.commaCount = 0;
+    return first;
+}
+
+// The load as Open does it, with every line that does not fit skipped. A file without any byte
+// gives no row.
+bool loadData(const QString& path, const DataFileReader::FirstLine& first, RowStore& store,
+              Messages& say) {
+    store.reset(int(first.commaCount), first.detected.encoding, first.detected.byteOrderMark);
+    if (first.empty)
+        return true;
+    DataFileReader reader;
+    if (!reader.open(path, store)) {
+        say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
+        return false;
+    }
+    // First the bytes, then the lines.
+    const qint64 size = QFileInfo(path).size();
+    for (;;) {
+        const DataFileReader::Status status = reader.readStep(kSlice);
+        if (status == DataFileReader::Status::Failed) {
+            say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
+            return false;
+        }
+        say.progress("reading", std::min(reader.bytesRead(), size), size);
+        if (status == DataFileReader::Status::Finished)
+            break;
+    }
+    const std::optional<qint64> lines = reader.lineEnds();
+    // A last line without a line end is one more than the count.
+    store.reserve(*lines + 1);
+    qint64 skipped = 0;
+    QStringList named;
+    for (;;) {
+        const DataFileReader::Status status = reader.step(kSlice);
+        if (status == DataFileReader::Status::Failed) {
+            say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
+            return false;
+        }
+        if (status == DataFileReader::Status::Rejected) {
+            if (++skipped <= kNamedSkippedLines)
+                named.append(QString::number(reader.rejectedLineNumber()));
+        }
+        say.progress("loading", reader.linesRead(), *lines);
+        if (status == DataFileReader::Status::Finished)
+            break;
+    }
+    if (skipped > 0) {
+        if (skipped > kNamedSkippedLines)
+            named.append(QStringLiteral("..."));
+        say.note(QStringLiteral("%1: skipped %2 %3 whose comma count differs from line 1: %4")
+                     .arg(path)
+                     .arg(skipped)
+                     .arg(skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                     .arg(named.join(QStringLiteral(", "))));
+    }
+    return true;
+}
+
+int pick(const Options& o, QIODevice& out, Messages& say) {
+    // The list files and the first line first: a wrong entry is found before a long load.
+    Lists lists;
+    if (!loadLists(o, lists, say))
+        return Failed;
+    const std::optional<DataFileReader::FirstLine> first = readFirstLine(o.data, say);
+    if (!first)
+        return Failed;
+    // A file without any line has no columns to check the entries against (and no row to pick):
+    // only their patterns are checked, so that an empty export gives an empty result.
+    const int commaCount =
+        first->empty ? std::numeric_limits<int>::max() - 1 : int(first->commaCount);
+
+    const auto& e = lists.entries;
+    const PickupConditions conditions{
+        e[size_t(ConditionList::OutAND)], e[size_t(ConditionList::OutOR)],
+        e[size_t(ConditionList::InAND)], e[size_t(ConditionList::InOR)]};
+    PickupCompileError refused;
+    const std::optional<PickupEngine> engine =
+        PickupEngine::compile(conditions, commaCount, &refused, first->detected.encoding);
+    if (!engine) {
+        const EntrySource& from = lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
+        say.error(QStringLiteral("%1: entry %2: %3")
+                      .arg(from.file)
+                      .arg(from.number)
+                      .arg(oneLine(refused.message)));
+        return Failed;
+    }
+
+    RowStore store;
+    if (!loadData(o.data, *first, store, say))
+        return Failed;
+
+    PickupRun run(store, *engine, store.rowCount());
+    while (!run.done()) {
+        run.runSlice(kSlice);
+        say.progress("picking", run.rowsDone(), run.rowCount());
+    }
+    ResultListModel result(&store);
+    result.setRows(run.takeRows());
+    if (o.sort)
+        ResultSort::apply(result, ResultSort::sortedOrder(result, *o.sort));
+
+    if (o.output.isEmpty() || o.output == u"-") {
+        if (const std::optional<ResultFile::Error> error = ResultFile::write(out, result)) {
+            say.error(
+                QStringLiteral("standard output: %1").arg(oneLine(ResultFile::message(*error))));
+            return Failed;
+        }
+    } else {
+        std::optional<ResultFile::Error> error;
+        {
+            const InterruptsHeld held;
+            error = ResultFile::save(o.output, result);
+        }
+        if (error) {
+            say.error(QStringLiteral("%1: %2").arg(o.output, oneLine(ResultFile::message(*error))));
+            return Failed;
+        }
+    }
+    say.finish(QStringLiteral("%1: picked %2 of %3 rows")
+                   .arg(o.data)
+                   .arg(result.count())
+                   .arg(store.rowCount()));
+    return Done;
+}
+
+} // namespace
+
+bool isCommandLine(const QStringList& arguments) {
+    for (const QString& a : arguments)
+        if (a.startsWith(u"--") || a == u"-h" || a == u"-q" || a == u"-o")
+            return true;
+    return false;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: vornel [FILE]\n"
+        "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
+        "              [--sort asc|desc] [--output FILE] [--quiet]\n"
+        "       vornel --help | --version\n");
+}
+
+int run(const QStringList& arguments, QIODevice& out, QIODevice& err, bool showProgress) {
+    Options o;
+    if (const std::optional<QString> problem = parse(arguments, o)) {
+        err.write((QStringLiteral("vornel: ") + *problem + u'\n' + usageText() +
+                   QStringLiteral("Try 'vornel --help' for more.\n"))
+                      .toUtf8());
+        return UsageError;
+    }
+    if (o.help) {
+        out.write(helpText().toUtf8());
+        return Done;
+    }
+    if (o.version) {
+        out.write(
+            QStringLiteral("vornel %1\n").arg(ProgramVersionText().section(u' ', -1)).toUtf8());
+        return Done;
+    }
+    Messages say(err, o.quiet, showProgress);
+    try {
+        return pick(o, out, say);
+    } catch (const std::bad_alloc&) {
+        say.error(QStringLiteral("%1: ファイルがメモリーに収まりません。").arg(o.data));
+        return Failed;
+    }
+}
+
+} // namespace PickCommand

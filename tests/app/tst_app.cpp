@@ -1,0 +1,232 @@
+// The built program run as a script runs it: `vornel --pick ...` with no display at all (no
+// DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM), its exit status, its standard error, and its
+// result bytes against the window's Save for the same inputs.
+#include "GuiTestSupport.h"
+#include "TestFiles.h"
+
+#include "pickup/PickCommand.h"
+#include "results/ResultListModel.h"
+#include "shell/VersionText.h"
+#include "source/Cp932.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QPushButton>
+
+namespace {
+
+struct Ran {
+    int status = -1; // -1: crashed or did not finish
+    QByteArray out;
+    QByteArray err;
+};
+
+Ran runProgram(const QStringList& arguments, const QString& folder) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(QStringLiteral(VORNEL_PROGRAM), arguments);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+        return {-1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QByteArray cp932(const QString& text) {
+    return Cp932::encode(text).bytes;
+}
+
+// A data file with two lines that do not fit (3: no comma, 5: empty) and the list files.
+void writeInputs(const QDir& dir) {
+    writeAll(dir.filePath("data.csv"),
+             cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\nbad line\r\n大阪,2,y\r\n\r\n名古屋,3,x\r\n"
+                                  "東京,4,y\r\n")));
+    writeAll(dir.filePath("empty.csv"), QByteArray());
+    writeAll(dir.filePath("and.csv"), cp932(QStringLiteral("\"3\",\"x\"\r\n")));
+    writeAll(dir.filePath("notor.csv"), cp932(QStringLiteral("\"0\",\"大阪\"\r\n")));
+    writeAll(dir.filePath("badcol.csv"), cp932(QStringLiteral("\"0\",\"a\"\r\n\"9\",\"x\"\r\n")));
+    writeAll(dir.filePath("badpat.csv"), cp932(QStringLiteral("\"1\",\"[b-a]*\"\r\n")));
+}
+
+QString examples(const char* name) {
+    return QStringLiteral(VORNEL_TEST_DATA "/../examples/") + QLatin1String(name);
+}
+
+// The window's Save for the same inputs: Open (every data-error dialog answered with Skip), the
+// list files through their load buttons, Start, the sort, Save.
+QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QString>>& lists,
+                      const QString& sort) {
+    TestWindow w;
+    auto* skipper = new QTimer;
+    QObject::connect(skipper, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            if (auto* skip = modal->findChild<QPushButton*>("cmdCancel"))
+                skip->click();
+    });
+    skipper->start(5);
+    w->jobSliceMs = 1;
+    w.platform.openAnswers = {data};
+    w->runCommand(QStringLiteral("M_Open"));
+    delete skipper;
+    for (const auto& [id, path] : lists) {
+        w.platform.openAnswers = {path};
+        w->conditionList(id).cmdOpen->click();
+    }
+    w->runCommand(QStringLiteral("M_Start"));
+    if (!sort.isEmpty())
+        w->runCommand(sort == u"asc" ? QStringLiteral("M_SortAsc") : QStringLiteral("M_SortDesc"));
+    const QString out = w.dir.filePath(QStringLiteral("window.csv"));
+    w.platform.saveAnswers = {out};
+    w->runCommand(QStringLiteral("M_Save"));
+    if (!w.platform.messages.isEmpty())
+        return "<the window said: " + w.platform.messages.first().prompt.toUtf8() + ">";
+    return readAll(out);
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void statusAndMessages_data();
+    void statusAndMessages();
+    void sameBytesAsTheWindowsSave_data();
+    void sameBytesAsTheWindowsSave();
+};
+
+void TestApp::statusAndMessages_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    // Standard error: exactly this first line, or (when it starts with "~") a line that holds
+    // every "~"-separated piece.
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QString>("out");
+
+    const QString usage = QStringLiteral("~Usage: vornel [FILE]");
+    auto row = [](const char* name, QStringList args, int status, QString firstLine,
+                  QString out = QString()) {
+        QTest::newRow(name) << args << status << firstLine << out;
+    };
+    row("help", {"--help"}, 0, QString(), PickCommand::usageText());
+    row("version", {"--version"}, 0, QString(),
+        QStringLiteral("vornel %1\n").arg(ProgramVersionText().section(u' ', -1)));
+    row("no data file", {"--and", "and.csv"}, 2, "vornel: --pick DATA is missing");
+    row("no value", {"--pick"}, 2, "vornel: option --pick needs a value");
+    row("unknown option", {"--pick", "data.csv", "--frob"}, 2, "vornel: unknown option --frob");
+    row("stray argument", {"--pick", "data.csv", "more.csv"}, 2,
+        "vornel: unexpected argument more.csv");
+    row("bad sort", {"--pick", "data.csv", "--sort=up"}, 2,
+        "vornel: --sort takes asc or desc, not up");
+    row("two outputs", {"--pick", "data.csv", "-o", "a.csv", "-o", "b.csv"}, 2,
+        "vornel: option --output given twice");
+    row("missing data file", {"--pick", "nope.csv", "-o", "out.csv"}, 1,
+        "vornel: nope.csv: ファイルが見つかりません。");
+    row("missing list file", {"--pick", "data.csv", "--or", "nolist.csv", "-o", "out.csv"}, 1,
+        "~vornel: ~nolist.csv");
+    row("bad column",
+        {"--pick", "data.csv", "--and", "and.csv", "--and", "badcol.csv", "-o", "out.csv"}, 1,
+        "~vornel: badcol.csv: entry 2: ~「AND」~列: 9~0 から 3");
+    row("malformed pattern", {"--pick", "data.csv", "--not-or", "badpat.csv", "-o", "out.csv"}, 1,
+        "~vornel: badpat.csv: entry 1: ~「NOT OR」~[b-a]");
+    row("unwritable result, quiet", {"-q", "--pick", "data.csv", "-o", "nodir/out.csv"}, 1,
+        "~vornel: nodir/out.csv: ~エラー番号 = ");
+    row("skipped lines", {"--pick", "data.csv", "--and", "and.csv", "-o", "out.csv"}, 0,
+        "vornel: data.csv: skipped 2 lines whose comma count differs from line 1: 3, 5");
+    row("quiet", {"--quiet", "--pick", "data.csv", "-o", "out.csv"}, 0, QString());
+    row("empty data file", {"--pick", "empty.csv", "--and", "and.csv", "-o", "out.csv"}, 0,
+        QString());
+}
+
+void TestApp::statusAndMessages() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, firstLine);
+    QFETCH(QString, out);
+    QTemporaryDir dir;
+    writeInputs(QDir(dir.path()));
+    const QStringList inputs = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+
+    const Ran ran = runProgram(arguments, dir.path());
+    QCOMPARE(ran.status, status);
+    const QString err = QString::fromUtf8(ran.err);
+    const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
+    if (firstLine.isEmpty()) {
+        QCOMPARE(err, QString());
+    } else if (firstLine.startsWith(u'~')) {
+        QVERIFY(!lines.isEmpty());
+        for (const QString& piece : firstLine.split(u'~', Qt::SkipEmptyParts))
+            QVERIFY2(lines.first().contains(piece), qPrintable(lines.first()));
+    } else {
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(lines.first(), firstLine);
+    }
+    // Usage errors show the usage; any other failure is the one line.
+    if (status == 2)
+        QVERIFY(err.contains(PickCommand::usageText()));
+    else if (status == 1)
+        QCOMPARE(lines.size(), 1);
+    if (!out.isNull())
+        QVERIFY2(QString::fromUtf8(ran.out).startsWith(out), ran.out.constData());
+
+    // A failure leaves no output file, finished or not, behind.
+    QStringList after = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    if (status == 0 && arguments.contains(QStringLiteral("out.csv")))
+        QVERIFY(after.removeOne(QStringLiteral("out.csv")));
+    QCOMPARE(after, inputs);
+}
+
+void TestApp::sameBytesAsTheWindowsSave_data() {
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QStringList>("lists"); // option, path, option, path...
+    QTest::addColumn<QString>("sort");
+    QTest::addColumn<bool>("toStandardOutput");
+
+    const QStringList sampleLists = {"--and",    examples("sample_and.csv"),
+                                     "--or",     examples("sample_or.csv"),
+                                     "--not-or", examples("sample_not_or.csv")};
+    QTest::newRow("examples, file") << examples("sample.csv") << sampleLists << QString() << false;
+    QTest::newRow("examples, ascending, standard output")
+        << examples("sample.csv") << sampleLists << "asc" << true;
+    QTest::newRow("examples, descending, file")
+        << examples("sample.csv") << sampleLists << "desc" << false;
+    QTest::newRow("skipped lines, two lists, standard output")
+        << "data.csv" << QStringList{"--and", "and.csv", "--not-or", "notor.csv"} << "desc" << true;
+}
+
+void TestApp::sameBytesAsTheWindowsSave() {
+    QFETCH(QString, data);
+    QFETCH(QStringList, lists);
+    QFETCH(QString, sort);
+    QFETCH(bool, toStandardOutput);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    writeInputs(folder);
+
+    QStringList arguments = {"--pick", data};
+    arguments += lists;
+    if (!sort.isEmpty())
+        arguments += {"--sort", sort};
+    if (!toStandardOutput)
+        arguments += {"--output", "result.csv"};
+    const Ran ran = runProgram(arguments, dir.path());
+    QCOMPARE(ran.status, 0);
+    const QByteArray bytes = toStandardOutput ? ran.out : readAll(folder.filePath("result.csv"));
+    if (!toStandardOutput)
+        QCOMPARE(ran.out, QByteArray());
+
+    QList<QPair<ConditionList, QString>> windowLists;
+    const std::map<QString, ConditionList> byOption = {{"--and", ConditionList::InAND},
+                                                       {"--or", ConditionList::InOR},
+                                                       {"--not-and", ConditionList::OutAND},
+                                                       {"--not-or", ConditionList::OutOR}};
+    for (qsizetype i = 0; i + 1 < lists.size(); i += 2)
+        windowLists.append({byOption.at(lists[i]), folder.absoluteFilePath(lists[i + 1])});
+    const QByteArray saved = windowSave(folder.absoluteFilePath(data), windowLists, sort);
+    QVERIFY(!saved.isEmpty());
+    QCOMPARE(bytes, saved);
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
