@@ -3,6 +3,8 @@
 #include "pickup/ByteSearch.h"
 #include "source/RowStore.h"
 
+#include <algorithm>
+
 std::optional<int> PickupEngine::parseColumn(QStringView text, int commaCount) {
     if (text.isEmpty())
         return std::nullopt;
@@ -114,16 +116,8 @@ public:
           m_nextHit(size_t(engine.m_cursors), -1) {}
 
     bool test(const Entry& e, qint64 row) {
-        if (e.cursor >= 0) {
-            for (size_t k = 0; k < e.forms.size(); ++k) {
-                qint64& hit = m_nextHit[size_t(e.cursor) + k];
-                if (hit < row)
-                    hit = nextRowWith(e.forms[k], row);
-                if (hit == row)
-                    return true;
-            }
-            return false;
-        }
+        if (e.cursor >= 0)
+            return nextHit(e, row) == row;
         const QByteArrayView subject =
             e.column == 0 ? m_store.rowBytes(row) : m_store.fieldBytes(row, e.column - 1);
         if (!e.forms.empty()) {
@@ -134,6 +128,25 @@ public:
         }
         return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1));
     }
+    // The first row from `row` on that a byte search of the inclusion lists lets through: with a
+    // searched entry in AND, only its rows can be picked; with searched entries only in OR (and no
+    // AND), only theirs. The rows in between need no test at all.
+    qint64 nextCandidate(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
+                         qint64 row) {
+        for (const Entry& e : inAnd)
+            if (e.cursor >= 0)
+                return nextHit(e, row);
+        if (!inAnd.empty() || inOr.empty())
+            return row;
+        qint64 first = m_end;
+        for (const Entry& e : inOr) {
+            if (e.cursor < 0)
+                return row;
+            first = std::min(first, nextHit(e, row));
+        }
+        return first;
+    }
+
     bool all(const std::vector<Entry>& list, qint64 row) {
         for (const Entry& e : list) {
             if (!test(e, row))
@@ -151,6 +164,18 @@ public:
 
 private:
     static constexpr qint64 kWindowRows = 2048;
+
+    // The first row from `row` on that holds one of the entry's byte forms.
+    qint64 nextHit(const Entry& e, qint64 row) {
+        qint64 first = m_end;
+        for (size_t k = 0; k < e.forms.size(); ++k) {
+            qint64& hit = m_nextHit[size_t(e.cursor) + k];
+            if (hit < row)
+                hit = nextRowWith(e.forms[k], row);
+            first = std::min(first, hit);
+        }
+        return first;
+    }
 
     // True when the form occurs in the bytes starting on a character.
     bool holds(QByteArrayView bytes, const QByteArray& form) const {
@@ -296,7 +321,8 @@ void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
                              std::vector<std::uint32_t>& out) const {
     Scan scan(*this, store, end);
     for (qint64 row = begin; row < end; ++row) {
-        if (verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row))
+        row = scan.nextCandidate(m_inAnd, m_inOr, row);
+        if (row < end && verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row))
             out.push_back(std::uint32_t(row));
     }
 }

@@ -5,6 +5,10 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <bit>
 #include <condition_variable>
@@ -73,7 +77,9 @@ inline std::uint64_t mask64(const char* p, char c) {
 }
 #endif
 
-std::size_t countLineFeeds(const char* p, std::size_t n) {
+// Built twice, with and without the POPCNT instruction; the loader picks one at start-up.
+__attribute__((target_clones("popcnt", "default"))) std::size_t countLineFeeds(const char* p,
+                                                                               std::size_t n) {
     std::size_t count = 0;
     std::size_t i = 0;
     for (; i + 64 <= n; i += 64)
@@ -150,22 +156,26 @@ private:
 
 namespace {
 
-struct ScannedLine {
-    std::size_t start, length, commas;
-};
-
 // The lines of base[begin, end): begin starts a line; end is just after an LF, or the end of the
 // file's bytes (then the bytes after the last LF are a line of their own when there are any).
-template <typename Out>
-void scanLines(const char* base, std::size_t begin, std::size_t end, Out& out) {
+// Lines with `want` commas go to out.starts / out.lengths; any other line (and one too long to
+// keep) to out.bad, with the number of fitting lines before it.
+__attribute__((target_clones("popcnt", "default"))) void
+scanLines(const char* base, std::size_t begin, std::size_t end, std::size_t want,
+          DataFileReader::Scanned& out) {
     std::size_t lineStart = begin;
     std::size_t commas = 0;
-    auto endLine = [&](std::size_t lf) {
-        std::size_t length = lf - lineStart;
-        if (length > 0 && base[lf - 1] == '\r')
+    auto endLine = [&](std::size_t lineEnd, bool lineFeed) {
+        std::size_t length = lineEnd - lineStart;
+        if (lineFeed && length > 0 && base[lineEnd - 1] == '\r')
             --length;
-        out.push_back({lineStart, length, commas});
-        lineStart = lf + 1;
+        if (length > 0 && commas == want && length <= RowStore::kMaxRowBytes) {
+            out.starts.push_back(lineStart);
+            out.lengths.push_back(std::uint32_t(length));
+        } else {
+            out.bad.push_back({out.starts.size(), lineStart, length, commas});
+        }
+        lineStart = lineEnd + 1;
         commas = 0;
     };
     std::size_t i = begin;
@@ -176,7 +186,7 @@ void scanLines(const char* base, std::size_t begin, std::size_t end, Out& out) {
             const int b = std::countr_zero(lf);
             const std::uint64_t below = (std::uint64_t(1) << b) - 1;
             commas += std::size_t(std::popcount(cm & below));
-            endLine(i + std::size_t(b));
+            endLine(i + std::size_t(b), true);
             cm &= ~below;
             lf &= lf - 1;
         }
@@ -186,10 +196,10 @@ void scanLines(const char* base, std::size_t begin, std::size_t end, Out& out) {
         if (base[i] == ',')
             ++commas;
         else if (base[i] == '\n')
-            endLine(i);
+            endLine(i, true);
     }
     if (lineStart < end) // the file's last line, without a line end
-        out.push_back({lineStart, end - lineStart, commas});
+        endLine(end, false);
 }
 
 } // namespace
@@ -304,24 +314,67 @@ bool DataFileReader::newBlock(std::size_t atLeast) {
     return true;
 }
 
+qint64 DataFileReader::readInto(char* to, qint64 bytes, qint64 fileOffset) {
+    qint64 done = 0;
+    while (done < bytes) {
+        const ssize_t n =
+            ::pread(m_file.handle(), to + done, size_t(bytes - done), fileOffset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
 DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget) {
     if (!m_error.isEmpty())
         return Status::Failed;
     if (m_allRead || m_closed)
         return Status::Finished;
     const Clock::time_point deadline = Clock::now() + budget;
+    const qint64 chunk = qint64(m_chunkBytes);
     for (;;) {
         if (m_blocks.empty())
             newBlock(std::size_t(std::max<qint64>(m_expectedSize, 0)) + 1); // +1: sees the end
         else if (m_blocks.back().used == m_store->blockSize(m_blocks.back().block))
             newBlock(m_store->blockSize(m_blocks.back().block)); // the file has grown
         BlockState& b = m_blocks.back();
-        char* data = m_store->blockData(b.block);
-        const std::size_t room = m_store->blockSize(b.block) - b.used;
-        const qint64 n = m_file.read(data + b.used, qint64(std::min(room, m_chunkBytes)));
-        if (n < 0) {
-            fail(readFailureReason(m_file));
-            return Status::Failed;
+        char* at = m_store->blockData(b.block) + b.used;
+        const qint64 room = qint64(m_store->blockSize(b.block) - b.used);
+        qint64 n = 0;
+        qint64 lineFeeds = 0;
+        if (m_worker && m_bytesRead + 2 * chunk <= m_expectedSize && room >= 2 * chunk) {
+            // Two chunks at once, one on the helper thread: putting fresh memory under the bytes
+            // costs as much as reading them.
+            qint64 second = 0;
+            std::size_t secondFeeds = 0;
+            const qint64 offset = m_bytesRead;
+            m_worker->start([this, at, chunk, offset, &second, &secondFeeds] {
+                second = readInto(at + chunk, chunk, offset + chunk);
+                if (second > 0)
+                    secondFeeds = countLineFeeds(at + chunk, std::size_t(second));
+            });
+            const qint64 first = readInto(at, chunk, offset);
+            const std::size_t firstFeeds = first > 0 ? countLineFeeds(at, std::size_t(first)) : 0;
+            m_worker->wait();
+            if (first < 0 || second < 0) {
+                fail(readFailureReason(m_file));
+                return Status::Failed;
+            }
+            // A file that got shorter meanwhile: only what follows on without a gap counts.
+            n = first == chunk ? first + second : first;
+            lineFeeds = qint64(first == chunk ? firstFeeds + secondFeeds : firstFeeds);
+        } else {
+            n = readInto(at, std::min(room, chunk), m_bytesRead);
+            if (n < 0) {
+                fail(readFailureReason(m_file));
+                return Status::Failed;
+            }
+            lineFeeds = n > 0 ? qint64(countLineFeeds(at, std::size_t(n))) : 0;
         }
         if (n == 0) {
             b.complete = b.used;
@@ -329,7 +382,7 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
             m_file.close();
             return Status::Finished;
         }
-        m_lineEnds += qint64(countLineFeeds(data + b.used, std::size_t(n)));
+        m_lineEnds += lineFeeds;
         b.used += std::size_t(n);
         m_bytesRead += n;
         if (Clock::now() >= deadline)
@@ -364,11 +417,13 @@ void DataFileReader::scanBatch() {
     }
     m_lines[0].clear();
     m_lines[1].clear();
+    const std::size_t want = std::size_t(m_store->commaCount());
     if (split < end) {
-        std::vector<Line>& second = m_lines[1];
-        m_worker->start([base, split, end, &second] { scanLines(base, split, end, second); });
+        Scanned& second = m_lines[1];
+        m_worker->start(
+            [base, split, end, want, &second] { scanLines(base, split, end, want, second); });
         try {
-            scanLines(base, begin, split, m_lines[0]);
+            scanLines(base, begin, split, want, m_lines[0]);
         } catch (...) {
             try {
                 m_worker->wait();
@@ -378,37 +433,43 @@ void DataFileReader::scanBatch() {
         }
         m_worker->wait();
     } else {
-        scanLines(base, begin, end, m_lines[0]);
+        scanLines(base, begin, end, want, m_lines[0]);
     }
     m_lineBlock = b.block;
     m_scanPos = end;
     m_part = 0;
     m_nextLine = 0;
+    m_nextBad = 0;
 }
 
 DataFileReader::Status DataFileReader::appendLines() {
-    const std::size_t want = std::size_t(m_store->commaCount());
     const char* base = m_store->blockData(m_lineBlock);
     while (m_part < 2) {
-        const std::vector<Line>& lines = m_lines[m_part];
-        while (m_nextLine < lines.size()) {
-            const Line& line = lines[m_nextLine];
-            const bool fits = line.length > 0 && line.commas == want;
-            if (fits && line.length > RowStore::kMaxRowBytes) {
-                fail(QStringLiteral("%1 行目が長すぎます。").arg(m_linesRead + 1));
-                return Status::Failed;
-            }
-            if (fits)
-                m_store->addRow(m_lineBlock, line.start, line.length);
-            ++m_nextLine;
-            ++m_linesRead;
-            if (!fits) {
-                m_rejected = QByteArrayView(base + line.start, qsizetype(line.length));
-                return Status::Rejected;
-            }
+        const Scanned& part = m_lines[m_part];
+        // The fitting lines up to the next other line go in at once.
+        const bool badNext = m_nextBad < part.bad.size();
+        const std::size_t upTo = badNext ? part.bad[m_nextBad].before : part.starts.size();
+        if (upTo > m_nextLine) {
+            m_store->addRows(m_lineBlock, part.starts.data() + m_nextLine,
+                             part.lengths.data() + m_nextLine, upTo - m_nextLine);
+            m_linesRead += qint64(upTo - m_nextLine);
+            m_nextLine = upTo;
         }
-        ++m_part;
-        m_nextLine = 0;
+        if (!badNext) {
+            ++m_part;
+            m_nextLine = 0;
+            m_nextBad = 0;
+            continue;
+        }
+        const Scanned::Bad& line = part.bad[m_nextBad++];
+        if (line.length > RowStore::kMaxRowBytes &&
+            line.commas == std::size_t(m_store->commaCount())) {
+            fail(QStringLiteral("%1 行目が長すぎます。").arg(m_linesRead + 1));
+            return Status::Failed;
+        }
+        ++m_linesRead;
+        m_rejected = QByteArrayView(base + line.start, qsizetype(line.length));
+        return Status::Rejected;
     }
     return Status::More;
 }

@@ -95,13 +95,24 @@ public:
     // Ends the load early (a stop): both passes then report Finished.
     void close();
 
+    // The lines of one stretch of a block, as the scan found them (for the scanner only).
+    struct Scanned {
+        struct Bad {
+            std::size_t before; // fitting lines of the stretch before it
+            std::size_t start, length, commas;
+        };
+        std::vector<std::uint64_t> starts; // fitting lines: offset in the block
+        std::vector<std::uint32_t> lengths;
+        std::vector<Bad> bad; // every other line
+        void clear() {
+            starts.clear();
+            lengths.clear();
+            bad.clear();
+        }
+    };
+
 private:
     class Worker;
-    struct Line {
-        std::size_t start = 0;  // in the block
-        std::size_t length = 0; // without the line end
-        std::size_t commas = 0;
-    };
     // Where the complete lines of a block end, and how far the second pass has come in it.
     struct BlockState {
         int block = 0;
@@ -110,6 +121,7 @@ private:
     };
 
     bool newBlock(std::size_t atLeast);
+    qint64 readInto(char* to, qint64 bytes, qint64 fileOffset);
     void scanBatch();
     Status appendLines();
     void fail(const QString& reason);
@@ -120,17 +132,18 @@ private:
     bool m_allRead = false;
     bool m_closed = false;
     qint64 m_lineEnds = 0;
-    qint64 m_bytesRead = 0;
+    qint64 m_bytesRead = 0; // also where the next read starts in the file
     qint64 m_expectedSize = 0;
     std::vector<BlockState> m_blocks;
 
     // Second pass.
     std::size_t m_scanBlock = 0; // index into m_blocks
     std::size_t m_scanPos = 0;   // next byte to scan in it
-    std::vector<Line> m_lines[2];
-    int m_part = 2; // the part whose lines are being appended; 2 = none waiting
-    std::size_t m_nextLine = 0;
-    int m_lineBlock = 0; // the store block the waiting lines lie in
+    Scanned m_lines[2];
+    int m_part = 2;             // the part whose lines are being appended; 2 = none waiting
+    std::size_t m_nextLine = 0; // its next fitting line
+    std::size_t m_nextBad = 0;  // its next other line
+    int m_lineBlock = 0;        // the store block the waiting lines lie in
 
     qint64 m_linesRead = 0;
     QByteArrayView m_rejected;

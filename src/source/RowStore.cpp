@@ -93,6 +93,31 @@ RowStore::Block::~Block() {
     delete[] data;
 }
 
+void* RowStore::allocateTable(std::size_t bytes) {
+#if defined(Q_OS_LINUX)
+    if (bytes >= kMapFrom) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+        madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+        return p;
+    }
+#endif
+    return ::operator new(bytes);
+}
+
+void RowStore::freeTable(void* p, std::size_t bytes) {
+#if defined(Q_OS_LINUX)
+    if (bytes >= kMapFrom) {
+        munmap(p, bytes);
+        return;
+    }
+#endif
+    ::operator delete(p);
+}
+
 RowStore::RowStore() = default;
 RowStore::~RowStore() = default;
 
@@ -105,8 +130,8 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
     m_blocks = std::vector<Block>();
-    m_rowStart = {};
-    m_rowLength = {};
+    m_rowStart = decltype(m_rowStart)();
+    m_rowLength = decltype(m_rowLength)();
     m_copyBlock = -1;
     m_copyUsed = 0;
 }
@@ -136,6 +161,18 @@ int RowStore::addBlock(std::size_t bytes) {
     m_blocks.reserve(m_blocks.size() + 1); // so that a failure below leaves nothing half-done
     m_blocks.emplace_back(std::max<std::size_t>(bytes, 1));
     return int(m_blocks.size() - 1);
+}
+
+void RowStore::addRows(int block, const std::uint64_t* offsets, const std::uint32_t* lengths,
+                       std::size_t n) {
+    const std::size_t before = m_rowStart.size();
+    m_rowStart.reserve(std::max(before + n, m_rowStart.capacity()));
+    m_rowLength.reserve(std::max(before + n, m_rowLength.capacity()));
+    // Nothing below allocates: both tables grow together.
+    const std::uint64_t high = std::uint64_t(block) << kOffsetBits;
+    for (std::size_t i = 0; i < n; ++i)
+        m_rowStart.push_back(high | offsets[i]);
+    m_rowLength.insert(m_rowLength.end(), lengths, lengths + n);
 }
 
 void RowStore::appendLine(QByteArrayView line) {

@@ -74,6 +74,9 @@ public:
             throw;
         }
     }
+    // n rows at once: offsets[i] and lengths[i] in the block.
+    void addRows(int block, const std::uint64_t* offsets, const std::uint32_t* lengths,
+                 std::size_t n);
     // Rows longer than this cannot be kept.
     static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
 
@@ -101,12 +104,26 @@ private:
         ~Block();
     };
 
+    // The row tables' memory: large tables are mapped like the blocks (in huge pages where the
+    // system gives them, so that millions of rows do not cost a page fault per 4 KiB).
+    template <typename T> struct TableAllocator {
+        using value_type = T;
+        TableAllocator() = default;
+        template <typename U> TableAllocator(const TableAllocator<U>&) {}
+        T* allocate(std::size_t n) { return static_cast<T*>(allocateTable(n * sizeof(T))); }
+        void deallocate(T* p, std::size_t n) { freeTable(p, n * sizeof(T)); }
+        template <typename U> bool operator==(const TableAllocator<U>&) const { return true; }
+    };
+    static void* allocateTable(std::size_t bytes);
+    static void freeTable(void* p, std::size_t bytes);
+
     int m_commaCount = 0;
     TextEncoding m_encoding = TextEncoding::Cp932;
     bool m_byteOrderMark = false;
     std::vector<Block> m_blocks;
-    std::vector<std::uint64_t> m_rowStart; // block index << kOffsetBits | offset in the block
-    std::vector<std::uint32_t> m_rowLength;
+    // block index << kOffsetBits | offset in the block
+    std::vector<std::uint64_t, TableAllocator<std::uint64_t>> m_rowStart;
+    std::vector<std::uint32_t, TableAllocator<std::uint32_t>> m_rowLength;
     int m_copyBlock = -1; // the block appendLine() copies into
     std::size_t m_copyUsed = 0;
 };
