@@ -60,11 +60,11 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "pick records out of comma-separated text 
 # Lines of the long description, each below 80 characters as Debian asks.
 set(CPACK_PACKAGE_DESCRIPTION
   "Vornel is a single-window desktop tool that picks records out of\n"
-  "comma-separated text files in code page 932 (Shift_JIS). Four keyword lists\n"
-  "(AND, OR, NOT AND, NOT OR), each entry a column and a phrase or pattern,\n"
-  "select the lines, and the result can be copied, sorted, saved, printed or\n"
-  "handed on. Large files load and filter in seconds, with a progress bar and\n"
-  "a Stop button.")
+  "comma-separated text files in code page 932 (Shift_JIS) or UTF-8. Four\n"
+  "keyword lists (AND, OR, NOT AND, NOT OR), each entry a column and a phrase\n"
+  "or pattern, select the lines, and the result can be copied, sorted, saved,\n"
+  "printed or handed on. Large files load and filter in seconds, with a\n"
+  "progress bar and a Stop button.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Vornel developers <${VORNEL_MAIL}>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

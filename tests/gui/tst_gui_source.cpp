@@ -3,6 +3,7 @@
 
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
+#include "source/Cp932.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 
@@ -148,6 +149,7 @@ private Q_SLOTS:
     void givenFileOpensAsTheDialogDoes();
     void refusedDrops_data();
     void refusedDrops();
+    void openAgainInTheOtherEncoding();
 };
 
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
@@ -659,6 +661,25 @@ void TestGuiSource::refusedDrops() {
     // The same file is taken once the window is idle and it comes alone.
     QVERIFY(dragAndDrop(*w, {QUrl::fromLocalFile(w.dir.filePath("data.csv"))}));
     QTRY_COMPARE(w->store().rowCount(), qint64(1));
+}
+
+void TestGuiSource::openAgainInTheOtherEncoding() {
+    TestWindow w;
+    const QString path = w.writeFile("utf8.csv", "\xE6\x9D\xB1,\xE4\xBA\xAC\r\n");
+    w.platform.openAnswers << path;
+    w->toolbarButton("M_Open")->trigger();
+    auto* panel = w.child<QLabel>("S_FilePath");
+    QCOMPARE(w->store().encoding(), TextEncoding::Utf8);
+    QCOMPARE(w->store().rowText(0), QStringLiteral("東,京"));
+    QVERIFY2(panel->toolTip().contains("UTF-8"), qPrintable(panel->toolTip()));
+    // The guess overruled: the same bytes as code page 932, the columns unchanged.
+    w->myFileOpenAs(path, TextEncoding::Cp932);
+    QCOMPARE(w->store().encoding(), TextEncoding::Cp932);
+    QCOMPARE(w->store().rowCount(), qint64(1));
+    QCOMPARE(w->store().rowText(0), Cp932::decode("\xE6\x9D\xB1,\xE4\xBA\xAC"));
+    QVERIFY2(panel->toolTip().contains(QStringLiteral("シフトJIS")), qPrintable(panel->toolTip()));
+    QCOMPARE(w->panelText("S_FilePath"), path);
+    QVERIFY(w.platform.messages.isEmpty());
 }
 
 QTEST_MAIN(TestGuiSource)
