@@ -18,6 +18,7 @@
 #include "main_window/frmVNLMain.h"
 #include "results/ResultListModel.h"
 #include "settings/AppPaths.h"
+#include "source/ProcessMemory.h"
 #include "source/frmVNLError.h"
 
 #include <QApplication>
@@ -341,6 +342,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    ProcessMemory::returnLargeBlocksAtOnce(); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Options o;

@@ -2,6 +2,7 @@
 #include "main_window/frmVNLMain.h"
 #include "pickup/PickCommand.h"
 #include "settings/AppPaths.h"
+#include "source/ProcessMemory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -81,6 +82,7 @@ int runCommandLine(int argc, char* argv[], const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    ProcessMemory::returnLargeBlocksAtOnce();
     // Decided before any application object exists: the window's (QApplication) needs a display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

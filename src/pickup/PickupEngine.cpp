@@ -89,6 +89,9 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                 return std::nullopt;
             }
             Entry entry{*column, std::move(*matcher), {}, -1};
+            entry.matchesAll =
+                entry.matcher.isPattern() &&
+                std::all_of(ce.phrase.begin(), ce.phrase.end(), [](QChar c) { return c == u'*'; });
             if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
                 if (auto forms = ByteSearch::forms(
@@ -116,6 +119,8 @@ public:
           m_nextHit(size_t(engine.m_cursors), -1) {}
 
     bool test(const Entry& e, qint64 row) {
+        if (e.matchesAll)
+            return true;
         if (e.cursor >= 0)
             return nextHit(e, row) == row;
         const QByteArrayView subject =

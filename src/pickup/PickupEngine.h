@@ -67,6 +67,7 @@ private:
         // the subject is decoded and matched as text.
         std::vector<QByteArray> forms;
         int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
+        bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
     };
     class Scan;
 
