@@ -166,8 +166,12 @@ int RowStore::addBlock(std::size_t bytes) {
 void RowStore::addRows(int block, const std::uint64_t* offsets, const std::uint32_t* lengths,
                        std::size_t n) {
     const std::size_t before = m_rowStart.size();
-    m_rowStart.reserve(std::max(before + n, m_rowStart.capacity()));
-    m_rowLength.reserve(std::max(before + n, m_rowLength.capacity()));
+    if (before + n > m_rowStart.capacity() || before + n > m_rowLength.capacity()) {
+        // Grown by doubling, so that a load of many short stretches stays linear.
+        const std::size_t capacity = std::max(before + n, 2 * m_rowStart.capacity());
+        m_rowStart.reserve(capacity);
+        m_rowLength.reserve(capacity);
+    }
     // Nothing below allocates: both tables grow together.
     const std::uint64_t high = std::uint64_t(block) << kOffsetBits;
     for (std::size_t i = 0; i < n; ++i)

@@ -199,14 +199,17 @@ bool startsWithUtf8Bom(QByteArrayView bytes) {
 Detected detect(QByteArrayView sample, bool wholeFile) {
     if (startsWithUtf8Bom(sample))
         return {TextEncoding::Utf8, true};
-    bool nonAscii = false;
+    // Pairs of half-width katakana in code page 932 (0xC2..0xDF, then 0xA1..0xBF) are valid
+    // two-byte UTF-8 as well; Japanese in UTF-8 always has characters of three bytes. So only a
+    // sample holding one of those is taken as UTF-8.
+    bool threeOrMore = false;
     for (const char c : sample) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            nonAscii = true;
+        if (static_cast<unsigned char>(c) >= 0xE0) {
+            threeOrMore = true;
             break;
         }
     }
-    if (nonAscii && Utf8::isValid(sample, !wholeFile))
+    if (threeOrMore && Utf8::isValid(sample, !wholeFile))
         return {TextEncoding::Utf8, false};
     return {TextEncoding::Cp932, false};
 }

@@ -47,8 +47,9 @@ struct Detected {
     bool byteOrderMark = false; // a UTF-8 mark opens the file (not part of the first line)
 };
 // Decides a file's encoding from its first bytes: a UTF-8 byte-order mark, or a sample that is
-// valid UTF-8 and holds non-ASCII bytes, means UTF-8; anything else is code page 932. A sample that
-// stops before the end of the file may end inside a character.
+// valid UTF-8 and holds a character of three or four bytes (as all Japanese text does), means
+// UTF-8; anything else is code page 932 (half-width katakana there can also read as two-byte
+// UTF-8). A sample that stops before the end of the file may end inside a character.
 Detected detect(QByteArrayView sample, bool wholeFile);
 
 } // namespace TextCodec

@@ -10,6 +10,7 @@
 //                       must refuse.
 
 #include "FuzzSupport.h"
+#include "source/TextCodec.h"
 
 #include "conditions/ConditionListFile.h"
 
@@ -54,6 +55,10 @@ void roundTrip(const std::vector<ConditionEntry>& entries) {
     FUZZ_CHECK(encoded.ok(), "refused:\n" + describe(entries) + "\n" + encoded.error.toUtf8());
     FUZZ_CHECK(encoded.bytes.isEmpty() == entries.empty(), describe(entries));
     FUZZ_CHECK(encoded.bytes.isEmpty() || encoded.bytes.endsWith("\r\n"), describe(entries));
+    // Code page 932 bytes that are also valid UTF-8 with a character of three bytes are read as
+    // UTF-8, as a list file a spreadsheet wrote in UTF-8 must be: such text cannot come back.
+    if (TextCodec::detect(encoded.bytes, true).encoding == TextEncoding::Utf8)
+        return;
     const ConditionListFile::ParseResult back =
         ConditionListFile::parse(QByteArrayView(encoded.bytes));
     FUZZ_CHECK(back.badLines.empty(), describe(entries));

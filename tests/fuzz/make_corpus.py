@@ -82,6 +82,8 @@ SEEDS = {
         b"\x10\x01\x04" + sj("a,b\r\nbad\r\n\r\nc,d\r\n1,2,3"),
         b"\x00\x3f\xff" + sj("一行だけ"),
         big_file(sj("一,二\r\n3,4\r\nbad\r\n")),
+        # UTF-8 with a byte-order mark, a cut-off character and a correction for each rejected line.
+        b"\x30\x02\x05" + b"\xef\xbb\xbf" + "当選,東京\r\nソ表,能\r\nbad\r\n".encode() + b"\xe3\x81,x\n",
     ],
     "fuzz_settings": [
         b"\x00" + sj("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n")

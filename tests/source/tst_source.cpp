@@ -476,6 +476,9 @@ void tst_source::encodingChoice_data() {
     QTest::newRow("a mark before ascii") << QByteArray("\xEF\xBB\xBF"
                                                        "a,b")
                                          << true << true << true;
+    // Half-width katakana pairs of code page 932 that are valid two-byte UTF-8 too.
+    QTest::newRow("katakana that reads as utf-8")
+        << QByteArray("\xCF\xB2\xC5\xBD,\xDF\xB1") << true << false << false;
     QTest::newRow("utf-8 with a stray byte")
         << QByteArray("\xE6\x9D\xB1,\xFF") << true << false << false;
     // A sample cut inside a character is still UTF-8, unless it is the whole file.
