@@ -166,9 +166,8 @@ namespace {
 // file's bytes (then the bytes after the last LF are a line of their own when there are any).
 // Lines with `want` commas go to out.starts / out.lengths; any other line (and one too long to
 // keep) to out.bad, with the number of fitting lines before it.
-__attribute__((target_clones("popcnt", "default"))) void
-scanLines(const char* base, std::size_t begin, std::size_t end, std::size_t want,
-          DataFileReader::Scanned& out) {
+VORNEL_WITH_POPCNT void scanLines(const char* base, std::size_t begin, std::size_t end,
+                                  std::size_t want, DataFileReader::Scanned& out) {
     std::size_t lineStart = begin;
     std::size_t commas = 0;
     auto endLine = [&](std::size_t lineEnd, bool lineFeed) {
