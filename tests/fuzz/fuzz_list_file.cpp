@@ -37,8 +37,18 @@ bool allHeld(const std::vector<ConditionEntry>& entries) {
     return true;
 }
 
+// The entries as a list file holds them: the seven characters that input methods type in other
+// forms are written as code page 932's own.
+std::vector<ConditionEntry> asWritten(const std::vector<ConditionEntry>& entries) {
+    std::vector<ConditionEntry> out;
+    for (const ConditionEntry& e : entries)
+        out.push_back({Cp932::toCodePageForms(e.column), Cp932::toCodePageForms(e.phrase)});
+    return out;
+}
+
 // Writes the entries, reads the bytes back and compares.
-void roundTrip(const std::vector<ConditionEntry>& entries) {
+void roundTrip(const std::vector<ConditionEntry>& given) {
+    const std::vector<ConditionEntry> entries = asWritten(given);
     // A line break inside a field cannot come back: the reader takes a line as one entry (and no
     // text box holds one).
     for (const ConditionEntry& e : entries)
