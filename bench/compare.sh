@@ -26,7 +26,9 @@ cat "$file" > /dev/null # warm the page cache for both
 # The file's encoding, and the reference decode for it.
 sample=$(mktemp)
 head -c 1048576 "$file" > "$sample"
-if LC_ALL=C grep -q -P '[\x80-\xFF]' "$sample" && iconv -f UTF-8 -t UTF-8 "$sample" > /dev/null 2>&1; then
+# (A sample may end inside a character: only an illegal sequence says it is no UTF-8.)
+if LC_ALL=C grep -q -P '[\xE0-\xFF]' "$sample" &&
+  ! iconv -f UTF-8 -t UTF-8 "$sample" 2>&1 > /dev/null | grep -q illegal; then
   encoding=UTF-8
   decode=(iconv -f UTF-8 -t UTF-16LE)
 else

@@ -42,8 +42,15 @@ qsizetype find(const char* text, qsizetype n, const char* needle, qsizetype m) {
         }
     }
 #endif
-    const void* hit = memmem(text + i, size_t(n - i), needle, size_t(m));
-    return hit ? static_cast<const char*>(hit) - text : -1;
+    // What is left (all of a short text) is shorter than a block: byte by byte.
+    const char first0 = needle[0];
+    const char last0 = needle[m - 1];
+    for (; i + m <= n; ++i) {
+        if (text[i] == first0 && text[i + m - 1] == last0 &&
+            std::memcmp(text + i + 1, needle + 1, size_t(m - 2)) == 0)
+            return i;
+    }
+    return -1;
 }
 
 std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView phrase) {
