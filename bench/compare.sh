@@ -27,8 +27,8 @@ cat "$file" > /dev/null # warm the page cache for both
 sample=$(mktemp)
 head -c 1048576 "$file" > "$sample"
 # (A sample may end inside a character: only an illegal sequence says it is no UTF-8.)
-if LC_ALL=C grep -q -P '[\xE0-\xFF]' "$sample" &&
-  ! iconv -f UTF-8 -t UTF-8 "$sample" 2>&1 > /dev/null | grep -q illegal; then
+problem=$(iconv -f UTF-8 -t UTF-8 "$sample" 2>&1 > /dev/null || true)
+if LC_ALL=C grep -q -P '[\xE0-\xFF]' "$sample" && [[ "$problem" != *illegal* ]]; then
   encoding=UTF-8
   decode=(iconv -f UTF-8 -t UTF-16LE)
 else
