@@ -45,22 +45,14 @@ qsizetype columns(QStringView text) {
 qsizetype columns(TextEncoding encoding, QByteArrayView bytes) {
     if (encoding == TextEncoding::Cp932)
         return bytes.size();
+    // UTF-8: one column for every byte that starts a character (or stands alone), one more for
+    // every start of three or four bytes (CJK, kana, full-width forms: nearly all wide). A few
+    // three-byte characters are narrow (half-width katakana, some symbols); the widest rows found
+    // this way are then measured with the real font anyway.
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype n = bytes.size();
     qsizetype width = 0;
-    for (qsizetype i = 0; i < n;) {
-        const int len = Utf8::sequenceLength(p, n, i);
-        if (len <= 1) { // ASCII, or a byte that shows as one U+FFFD
-            ++width;
-            ++i;
-            continue;
-        }
-        char32_t c = p[i] & (0x7F >> len);
-        for (int k = 1; k < len; ++k)
-            c = c << 6 | (p[i + k] & 0x3F);
-        width += isWide(c) ? 2 : 1;
-        i += len;
-    }
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        width += qsizetype((p[i] & 0xC0) != 0x80) + qsizetype(p[i] >= 0xE0);
     return width;
 }
 

@@ -16,9 +16,9 @@ bool isWide(char32_t ucs4);
 // The columns of text; a surrogate pair is one character.
 qsizetype columns(QStringView text);
 
-// The columns of a row's bytes, without decoding them into a string: in code page 932 every
-// two-byte character is full width and every one-byte character half width, so the bytes count
-// the columns; UTF-8 is walked character by character.
+// About the columns of a row's bytes, without decoding them, for picking the widest of millions of
+// rows: in code page 932 every two-byte character is full width and every one-byte character half
+// width, so the bytes count the columns; in UTF-8 a character of three or four bytes counts two.
 qsizetype columns(TextEncoding encoding, QByteArrayView bytes);
 
 } // namespace DisplayWidth
