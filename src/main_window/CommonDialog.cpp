@@ -1,6 +1,9 @@
 #include "main_window/CommonDialog.h"
 
 #include "main_window/Platform.h"
+#include "source/FileKind.h"
+
+#include <QFileInfo>
 
 #include <QStringList>
 
@@ -25,8 +28,16 @@ QString CommonDialog::toQtFilter(const QString& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
+QString CommonDialog::startName() const {
+    // The kernel's and the devices' folders are no place to look for files (and the dialog may
+    // hang listing them): a name remembered there is not offered again.
+    const QFileInfo remembered(FileName);
+    const QString folder = remembered.isDir() ? FileName : remembered.absolutePath();
+    return !FileName.isEmpty() && FileKind::isSystemFolder(folder) ? QString() : FileName;
+}
+
 bool CommonDialog::ShowOpen() {
-    const auto chosen = m_platform.openFileName(m_owner, toQtFilter(Filter), FileName);
+    const auto chosen = m_platform.openFileName(m_owner, toQtFilter(Filter), startName());
     if (!chosen)
         return false;
     FileName = *chosen;
@@ -35,7 +46,7 @@ bool CommonDialog::ShowOpen() {
 
 bool CommonDialog::ShowSave() {
     const auto chosen =
-        m_platform.saveFileName(m_owner, toQtFilter(Filter), FileName, Flags & OverwritePrompt);
+        m_platform.saveFileName(m_owner, toQtFilter(Filter), startName(), Flags & OverwritePrompt);
     if (!chosen)
         return false;
     FileName = *chosen;

@@ -29,6 +29,9 @@ public:
     static QString toQtFilter(const QString& filter);
 
 private:
+    // The name the dialog opens with: FileName, unless it lies in a system folder.
+    QString startName() const;
+
     Platform& m_platform;
     QWidget* m_owner;
 };

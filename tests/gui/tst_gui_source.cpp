@@ -150,6 +150,7 @@ private Q_SLOTS:
     void refusedDrops_data();
     void refusedDrops();
     void openAgainInTheOtherEncoding();
+    void systemFolderIsNoStartFolder();
 };
 
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
@@ -680,6 +681,22 @@ void TestGuiSource::openAgainInTheOtherEncoding() {
     QVERIFY2(panel->toolTip().contains(QStringLiteral("シフトJIS")), qPrintable(panel->toolTip()));
     QCOMPARE(w->panelText("S_FilePath"), path);
     QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiSource::systemFolderIsNoStartFolder() {
+    // A refused kernel file is remembered as the last name; the next dialog does not start there.
+    TestWindow w;
+    w.platform.openAnswers << QStringLiteral("/proc/self/status");
+    w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w->dlg.FileName, QStringLiteral("/proc/self/status"));
+    w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(w.platform.openDialogs.size(), 2);
+    QCOMPARE(w.platform.openDialogs[1].fileName, QString());
+    // An ordinary remembered name is offered again.
+    w->dlg.FileName = w.writeFile("a.csv", "a,b\r\n");
+    w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(w.platform.openDialogs[2].fileName, w->dlg.FileName);
 }
 
 QTEST_MAIN(TestGuiSource)
