@@ -52,31 +52,16 @@ RowStore::Block::Block(std::size_t bytes) : size(bytes) {
         if (available && bytes > available)
             throw std::bad_alloc();
     }
-#if defined(Q_OS_LINUX)
-    if (bytes >= kMapFrom) {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE)
-        madvise(p, bytes, MADV_HUGEPAGE);
-#endif
-        data = static_cast<char*>(p);
-        mapped = true;
-    }
-#endif
-    if (!data)
-        data = new char[bytes];
+    data = static_cast<char*>(allocateTable(bytes));
     g_held += bytes;
 }
 
 RowStore::Block::Block(Block&& other) noexcept
-    : data(std::exchange(other.data, nullptr)), size(std::exchange(other.size, 0)),
-      mapped(other.mapped) {}
+    : data(std::exchange(other.data, nullptr)), size(std::exchange(other.size, 0)) {}
 
 RowStore::Block& RowStore::Block::operator=(Block&& other) noexcept {
     std::swap(data, other.data);
     std::swap(size, other.size);
-    std::swap(mapped, other.mapped);
     return *this;
 }
 
@@ -84,13 +69,7 @@ RowStore::Block::~Block() {
     if (!data)
         return;
     g_held -= size;
-#if defined(Q_OS_LINUX)
-    if (mapped) {
-        munmap(data, size);
-        return;
-    }
-#endif
-    delete[] data;
+    freeTable(data, size);
 }
 
 void* RowStore::allocateTable(std::size_t bytes) {

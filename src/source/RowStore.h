@@ -96,7 +96,6 @@ private:
     struct Block {
         char* data = nullptr;
         std::size_t size = 0;
-        bool mapped = false;
         Block() = default;
         explicit Block(std::size_t bytes);
         Block(Block&& other) noexcept;
@@ -114,6 +113,7 @@ private:
         void deallocate(T* p, std::size_t n) { freeTable(p, n * sizeof(T)); }
         template <typename U> bool operator==(const TableAllocator<U>&) const { return true; }
     };
+    // The memory of blocks and tables alike: mapped from the system from 1 MiB on.
     static void* allocateTable(std::size_t bytes);
     static void freeTable(void* p, std::size_t bytes);
 

@@ -1,5 +1,6 @@
 #include "source/TextCodec.h"
 
+#include "source/AsciiRun.h"
 #include "source/Cp932.h"
 
 #include <cstring>
@@ -78,16 +79,7 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
     char16_t* o = out;
     qsizetype i = 0;
     while (i < n) {
-        while (i + 8 <= n) { // runs of ASCII eight bytes at a time
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ull)
-                break;
-            for (int k = 0; k < 8; ++k)
-                o[k] = p[i + k];
-            o += 8;
-            i += 8;
-        }
+        widenAsciiRun(p, n, i, o);
         if (i >= n)
             break;
         if (p[i] < 0x80)
