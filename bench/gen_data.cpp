@@ -3,7 +3,7 @@
 // can be given the wrong number of fields.
 //
 //   vornel_gen_data --rows N --seed S [--bad-share F] --out FILE
-#include "source/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -14,11 +14,11 @@
 // load, pickup, sort and save alone).
 #include "ScriptedPlatform.h"
 
+#include "base/ProcessMemory.h"
 #include "conditions/ConditionListModel.h"
 #include "main_window/frmVNLMain.h"
 #include "results/ResultListModel.h"
 #include "settings/AppPaths.h"
-#include "source/ProcessMemory.h"
 #include "source/frmVNLError.h"
 
 #include <QApplication>

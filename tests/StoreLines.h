@@ -1,6 +1,6 @@
 #pragma once
 
-#include "source/Cp932.h"
+#include "base/Cp932.h"
 #include "source/RowStore.h"
 
 #include <QStringList>

@@ -1,8 +1,8 @@
+#include "app/PickCommand.h"
+#include "base/ProcessMemory.h"
 #include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
-#include "pickup/PickCommand.h"
 #include "settings/AppPaths.h"
-#include "source/ProcessMemory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

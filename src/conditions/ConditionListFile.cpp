@@ -1,9 +1,9 @@
 #include "conditions/ConditionListFile.h"
 
-#include "source/FileKind.h"
-#include "source/TextCodec.h"
+#include "base/FileKind.h"
+#include "base/TextCodec.h"
 
-#include "settings/WholeFile.h"
+#include "base/WholeFile.h"
 #include <QDir>
 #include <QFile>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "main_window/CommonDialog.h"
 
+#include "base/FileKind.h"
 #include "main_window/Platform.h"
-#include "source/FileKind.h"
 
 #include <QFileInfo>
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QStringView>
 
-#include "source/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <cstddef>
 #include <optional>
@@ -29,7 +29,7 @@ inline bool startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetyp
 
 } // namespace ByteSearch
 
-#include "source/Cp932.h"
+#include "base/Cp932.h"
 
 inline bool ByteSearch::startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetype at) {
     return encoding == TextEncoding::Utf8 || Cp932::startsCharacter(text, at);

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/TextCodec.h"
 #include "conditions/ConditionEntry.h"
 #include "conditions/ConditionList.h"
 #include "pickup/PhraseMatcher.h"
-#include "source/TextCodec.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "pickup/PickupRun.h"
 
+#include "base/InParallel.h"
 #include "pickup/PickupEngine.h"
-#include "source/InParallel.h"
 
 #include <algorithm>
 #include <thread>

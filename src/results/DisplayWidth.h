@@ -1,6 +1,6 @@
 #pragma once
 
-#include "source/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <QByteArrayView>
 #include <QStringView>

@@ -1,7 +1,7 @@
 #include "results/ResultCopy.h"
 
-#include "source/InParallel.h"
-#include "source/TextCodec.h"
+#include "base/InParallel.h"
+#include "base/TextCodec.h"
 
 #include "results/ResultListModel.h"
 

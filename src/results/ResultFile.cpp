@@ -1,10 +1,10 @@
 #include "results/ResultFile.h"
 
+#include "base/InParallel.h"
+#include "base/TextCodec.h"
 #include "results/ResultListModel.h"
-#include "source/InParallel.h"
-#include "source/TextCodec.h"
 
-#include "settings/WholeFile.h"
+#include "base/WholeFile.h"
 
 #include <QFileDevice>
 

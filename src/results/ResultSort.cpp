@@ -1,8 +1,8 @@
 #include "results/ResultSort.h"
 
+#include "base/InParallel.h"
+#include "base/TextCodec.h"
 #include "results/ResultListModel.h"
-#include "source/InParallel.h"
-#include "source/TextCodec.h"
 
 #include <algorithm>
 #include <atomic>

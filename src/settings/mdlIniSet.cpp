@@ -1,8 +1,8 @@
 #include "settings/mdlIniSet.h"
 
-#include "source/Cp932.h"
+#include "base/Cp932.h"
 
-#include "settings/WholeFile.h"
+#include "base/WholeFile.h"
 #include <QFile>
 
 #include <optional>

@@ -1,6 +1,6 @@
 #include "shell/TransferFile.h"
 
-#include "settings/WholeFile.h"
+#include "base/WholeFile.h"
 #include <QDir>
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #include "source/DataFileReader.h"
 
-#include "source/FileKind.h"
+#include "base/FileKind.h"
 #include "source/RowStore.h"
 
 #include <QFileInfo>

@@ -4,10 +4,10 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 
-#include "pickup/PickCommand.h"
+#include "app/PickCommand.h"
+#include "base/Cp932.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
-#include "source/Cp932.h"
 
 #include <QDir>
 #include <QProcess>

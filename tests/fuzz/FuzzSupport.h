@@ -3,7 +3,7 @@
 // Helpers shared by the libFuzzer targets: cutting an input into parts, turning bytes into text,
 // and failing loudly (abort, so libFuzzer keeps the input) when a property does not hold.
 
-#include "source/Cp932.h"
+#include "base/Cp932.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -22,9 +22,9 @@
 
 #include "FuzzSupport.h"
 
+#include "base/TextCodec.h"
 #include "source/DataFileReader.h"
 #include "source/RowStore.h"
-#include "source/TextCodec.h"
 #include "source/mdlvornel.h"
 
 #include <sys/mman.h>

@@ -10,7 +10,7 @@
 //                       must refuse.
 
 #include "FuzzSupport.h"
-#include "source/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include "conditions/ConditionListFile.h"
 

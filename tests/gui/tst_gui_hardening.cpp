@@ -5,11 +5,11 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 
+#include "base/Cp932.h"
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
 #include "shell/frmVNLAbout.h"
-#include "source/Cp932.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 

@@ -3,11 +3,11 @@
 #include "StoreLines.h"
 #include "TestFiles.h"
 
+#include "base/Cp932.h"
 #include "main_window/QtPlatform.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
 #include "shell/frmVNLAbout.h"
-#include "source/Cp932.h"
 #include "source/SourceTableModel.h"
 
 #include <QDialogButtonBox>

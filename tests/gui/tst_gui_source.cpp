@@ -1,9 +1,9 @@
 // The Open command through the real window: loading, the data-error dialog, Stop, failures.
 #include "GuiTestSupport.h"
 
+#include "base/Cp932.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
-#include "source/Cp932.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 

@@ -1,8 +1,8 @@
+#include "base/TextCodec.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupRun.h"
 #include "source/RowStore.h"
-#include "source/TextCodec.h"
 
 #include <QTest>
 

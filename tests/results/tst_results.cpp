@@ -1,12 +1,12 @@
 #include "StoreLines.h"
 #include "TestFiles.h"
+#include "base/Cp932.h"
 #include "results/DisplayWidth.h"
 #include "results/ResultCopy.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
-#include "source/Cp932.h"
 #include "source/RowStore.h"
 
 #include <QDir>

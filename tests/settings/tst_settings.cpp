@@ -1,10 +1,10 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
+#include "base/Cp932.h"
+#include "base/WholeFile.h"
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
-#include "settings/WholeFile.h"
 #include "settings/mdlIniSet.h"
-#include "source/Cp932.h"
 
 #include <QDir>
 #include <QFile>

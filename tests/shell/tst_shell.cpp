@@ -1,9 +1,9 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
+#include "base/Cp932.h"
 #include "shell/OpenDocumentMessage.h"
 #include "shell/TransferFile.h"
 #include "shell/VersionText.h"
-#include "source/Cp932.h"
 
 #include <QDir>
 #include <QFile>

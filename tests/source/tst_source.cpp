@@ -1,9 +1,9 @@
+#include "base/Cp932.h"
+#include "base/TextCodec.h"
 #include "source/CountFileLines.h"
-#include "source/Cp932.h"
 #include "source/DataFileReader.h"
 #include "source/GetFileName.h"
 #include "source/RowStore.h"
-#include "source/TextCodec.h"
 #include "source/mdlvornel.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "source/FileKind.h"
+#include "base/FileKind.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "settings/WholeFile.h"
+#include "base/WholeFile.h"
 
 #include <QFileInfo>
 

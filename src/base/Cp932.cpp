@@ -1,5 +1,5 @@
-#include "source/Cp932.h"
-#include "source/AsciiRun.h"
+#include "base/Cp932.h"
+#include "base/AsciiRun.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

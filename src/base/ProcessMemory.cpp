@@ -1,4 +1,4 @@
-#include "source/ProcessMemory.h"
+#include "base/ProcessMemory.h"
 
 #include <QtGlobal>
 

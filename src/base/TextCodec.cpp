@@ -1,7 +1,7 @@
-#include "source/TextCodec.h"
+#include "base/TextCodec.h"
 
-#include "source/AsciiRun.h"
-#include "source/Cp932.h"
+#include "base/AsciiRun.h"
+#include "base/Cp932.h"
 
 #include <cstring>
 

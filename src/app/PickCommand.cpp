@@ -1,4 +1,4 @@
-#include "pickup/PickCommand.h"
+#include "app/PickCommand.h"
 
 #include "conditions/ConditionList.h"
 #include "conditions/ConditionListFile.h"
