@@ -1,14 +1,13 @@
+// Code page 932: decoding through tables taken once from ICU, encoding through ICU, and the codes
+// of a character.
 #include "base/Cp932.h"
 #include "base/AsciiRun.h"
+#include "base/ByteKernels.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <bit>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -78,8 +77,8 @@ qsizetype icuDecodeInto(QByteArrayView bytes, char16_t* out) {
         if (segEnd <= segStart)
             return;
         if (!segHasNonAscii) {
-            for (qsizetype k = segStart; k < segEnd; ++k)
-                out[written++] = p[k];
+            for (const char c : bytes.sliced(segStart, segEnd - segStart))
+                out[written++] = static_cast<unsigned char>(c);
         } else {
             written += icuDecode(bytes.sliced(segStart, segEnd - segStart), out + written);
         }
@@ -194,43 +193,25 @@ inline void decodeOther(const DecodeTables& tables, const unsigned char* p, qsiz
 
 } // namespace
 
-qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+namespace {
+
+template <bool kWide> qsizetype decodeWith(QByteArrayView bytes, char16_t* out) {
     const DecodeTables& tables = decodeTables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     char16_t* o = out;
     qsizetype i = 0;
     while (i < n) {
-        widenAsciiRun(p, n, i, o);
-        if (i >= n)
-            break;
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            *o++ = b;
-            ++i;
-        } else {
+        if (p[i] < 0x80)
+            AsciiRun::widen<kWide>(p, n, i, o);
+        else
             decodeOther(tables, p, n, i, o);
-        }
     }
     return o - out;
 }
 
-namespace {
-
-// Bytes of v (all below 0x80) equal to ',' or LF: 0x80 set in each such byte, nothing else.
-inline std::uint64_t commaOrLineFeed(std::uint64_t v) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    const std::uint64_t c = v ^ 0x2C2C2C2C2C2C2C2Cull;
-    const std::uint64_t l = v ^ 0x0A0A0A0A0A0A0A0Aull;
-    // Exact zero-byte tests (no carry between bytes, as every byte is below 0x80).
-    const std::uint64_t zc = ~(((c & kLow7) + kLow7) | c);
-    const std::uint64_t zl = ~(((l & kLow7) + kLow7) | l);
-    return (zc | zl) & ~kLow7;
-}
-
-} // namespace
-
-qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
+template <bool kWide>
+qsizetype decodeMarkingWith(QByteArrayView bytes, char16_t* out,
                             std::vector<std::uint32_t>& marks) {
     const DecodeTables& tables = decodeTables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -238,77 +219,25 @@ qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
     char16_t* o = out;
     qsizetype i = 0;
     while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-#if defined(__SSE2__)
-            if (i + 16 <= n) {
-                // The same sixteen bytes at a time.
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                const __m128i zero = _mm_setzero_si128();
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
-                const unsigned high = unsigned(_mm_movemask_epi8(v));
-                const int ascii = high ? std::countr_zero(high) : 16;
-                unsigned hits = unsigned(
-                    _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(',')),
-                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
-                hits &= (1u << ascii) - 1;
-                const std::uint32_t base = std::uint32_t(o - out);
-                while (hits) {
-                    marks.push_back(base + std::uint32_t(std::countr_zero(hits)));
-                    hits &= hits - 1;
-                }
-                o += ascii;
-                i += ascii;
-                continue;
-            }
-#endif
-            if (i + 8 > n) {
-                if (b == ',' || b == '\n')
-                    marks.push_back(std::uint32_t(o - out));
-                *o++ = b;
-                ++i;
-                continue;
-            }
-            // ASCII eight bytes at a time: all eight are widened (out has room for them, as
-            // it never holds more code units than the bytes read so far), but only the ASCII
-            // ones before the first other byte count.
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            for (int k = 0; k < 8; ++k)
-                o[k] = p[i + k];
-            const std::uint64_t high = word & 0x8080808080808080ull;
-            int ascii = 8;
-            std::uint64_t hits = commaOrLineFeed(word);
-            if (high) {
-                if constexpr (std::endian::native == std::endian::little) {
-                    ascii = std::countr_zero(high) / 8;
-                    hits &= (std::uint64_t(1) << (8 * ascii)) - 1;
-                } else {
-                    ascii = std::countl_zero(high) / 8;
-                    hits &= ~(~std::uint64_t(0) >> (8 * ascii));
-                }
-            }
-            if (hits) {
-                const std::uint32_t base = std::uint32_t(o - out);
-                do {
-                    if constexpr (std::endian::native == std::endian::little) {
-                        marks.push_back(base + std::uint32_t(std::countr_zero(hits) / 8));
-                        hits &= hits - 1;
-                    } else {
-                        const int bit = std::countl_zero(hits);
-                        marks.push_back(base + std::uint32_t(bit / 8));
-                        hits &= ~(std::uint64_t(1) << (63 - bit));
-                    }
-                } while (hits);
-            }
-            o += ascii;
-            i += ascii;
-        } else {
+        if (p[i] < 0x80)
+            AsciiRun::widenMarking<kWide>(p, n, i, out, o, marks);
+        else
             decodeOther(tables, p, n, i, o);
-        }
     }
     return o - out;
+}
+
+} // namespace
+
+qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+    return ByteKernels::active().wide ? decodeWith<true>(bytes, out)
+                                      : decodeWith<false>(bytes, out);
+}
+
+qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
+                            std::vector<std::uint32_t>& marks) {
+    return ByteKernels::active().wide ? decodeMarkingWith<true>(bytes, out, marks)
+                                      : decodeMarkingWith<false>(bytes, out, marks);
 }
 
 qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits) {

@@ -1,6 +1,8 @@
+// UTF-8 decoding and validation, and the codec calls that pick code page 932 or UTF-8.
 #include "base/TextCodec.h"
 
 #include "base/AsciiRun.h"
+#include "base/ByteKernels.h"
 #include "base/Cp932.h"
 
 #include <cstring>
@@ -73,21 +75,27 @@ int sequenceLength(const unsigned char* p, qsizetype n, qsizetype i) {
     return len;
 }
 
-qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+namespace {
+
+template <bool kWide> qsizetype decodeWith(QByteArrayView bytes, char16_t* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     char16_t* o = out;
     qsizetype i = 0;
     while (i < n) {
-        widenAsciiRun(p, n, i, o);
-        if (i >= n)
-            break;
         if (p[i] < 0x80)
-            *o++ = p[i++];
+            AsciiRun::widen<kWide>(p, n, i, o);
         else
             decodeOne(p, n, i, o);
     }
     return o - out;
+}
+
+} // namespace
+
+qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
+    return ByteKernels::active().wide ? decodeWith<true>(bytes, out)
+                                      : decodeWith<false>(bytes, out);
 }
 
 qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits) {

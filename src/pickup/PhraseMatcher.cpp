@@ -1,14 +1,8 @@
 #include "pickup/PhraseMatcher.h"
 
-#include <cstring>
+#include "base/ByteKernels.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define VORNEL_HAVE_AVX2_PATH 1
-#endif
+#include <cstring>
 
 namespace {
 
@@ -18,75 +12,8 @@ bool isWildcard(char16_t c) {
 
 // Leftmost position of one code unit in text[0, n), or -1.
 qsizetype findUnit(const char16_t* text, qsizetype n, char16_t unit) {
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i v = _mm_set1_epi16(short(unit));
-    for (; i + 16 <= n; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
-        const __m128i packed = _mm_packs_epi16(_mm_cmpeq_epi16(a, v), _mm_cmpeq_epi16(b, v));
-        const unsigned mask = unsigned(_mm_movemask_epi8(packed));
-        if (mask != 0)
-            return i + __builtin_ctz(mask);
-    }
-#endif
-    for (; i < n; ++i) {
-        if (text[i] == unit)
-            return i;
-    }
-    return -1;
+    return ByteKernels::active().findUnit(text, n, unit);
 }
-
-#if defined(VORNEL_HAVE_AVX2_PATH)
-// The same searches sixteen code units at a time, for processors that have AVX2 (chosen at run
-// time, so the program still runs on those that do not).
-__attribute__((target("avx2"))) qsizetype findUnitAvx2(const char16_t* text, qsizetype n,
-                                                       char16_t unit) {
-    qsizetype i = 0;
-    const __m256i v = _mm256_set1_epi16(short(unit));
-    for (; i + 16 <= n; i += 16) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-        const unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi16(a, v)));
-        if (mask != 0)
-            return i + __builtin_ctz(mask) / 2;
-    }
-    for (; i < n; ++i) {
-        if (text[i] == unit)
-            return i;
-    }
-    return -1;
-}
-
-__attribute__((target("avx2"))) qsizetype findAvx2(const char16_t* text, qsizetype n,
-                                                   const char16_t* needle, qsizetype m) {
-    const qsizetype lastStart = n - m;
-    const size_t middleBytes = size_t(m - 2) * sizeof(char16_t);
-    const __m256i vf = _mm256_set1_epi16(short(needle[0]));
-    const __m256i vl = _mm256_set1_epi16(short(needle[m - 1]));
-    qsizetype i = 0;
-    for (; i + 15 <= lastStart; i += 16) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + m - 1));
-        unsigned mask = unsigned(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi16(a, vf), _mm256_cmpeq_epi16(b, vl))));
-        while (mask != 0) {
-            const qsizetype pos = i + qsizetype(__builtin_ctz(mask) / 2);
-            if (std::memcmp(text + pos + 1, needle + 1, middleBytes) == 0)
-                return pos;
-            mask &= mask - 1; // both bits of this unit
-            mask &= mask - 1;
-        }
-    }
-    for (; i <= lastStart; ++i) {
-        if (text[i] == needle[0] && text[i + m - 1] == needle[m - 1] &&
-            std::memcmp(text + i + 1, needle + 1, middleBytes) == 0)
-            return i;
-    }
-    return -1;
-}
-
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-#endif
 
 } // namespace
 
@@ -274,44 +201,5 @@ bool PhraseMatcher::matches(QStringView subject) const {
 
 qsizetype PhraseMatcher::find(const char16_t* text, qsizetype n, const char16_t* needle,
                               qsizetype m) {
-    if (m == 0)
-        return 0;
-    if (m > n)
-        return -1;
-#if defined(VORNEL_HAVE_AVX2_PATH)
-    if (kHasAvx2 && n >= 32)
-        return m == 1 ? findUnitAvx2(text, n, needle[0]) : findAvx2(text, n, needle, m);
-#endif
-    if (m == 1)
-        return findUnit(text, n, needle[0]);
-    const qsizetype lastStart = n - m;
-    const char16_t first = needle[0];
-    const char16_t last = needle[m - 1];
-    const size_t middleBytes = size_t(m - 2) * sizeof(char16_t);
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    // Compare eight start positions at once on the needle's first and last unit; only where
-    // both agree are the units between them compared.
-    const __m128i vf = _mm_set1_epi16(short(first));
-    const __m128i vl = _mm_set1_epi16(short(last));
-    for (; i + 7 <= lastStart; i += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + m - 1));
-        unsigned mask = unsigned(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, vf), _mm_cmpeq_epi16(b, vl))));
-        while (mask != 0) {
-            const qsizetype pos = i + qsizetype(__builtin_ctz(mask) / 2);
-            if (std::memcmp(text + pos + 1, needle + 1, middleBytes) == 0)
-                return pos;
-            mask &= mask - 1; // both bits of this unit
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; i <= lastStart; ++i) {
-        if (text[i] == first && text[i + m - 1] == last &&
-            std::memcmp(text + i + 1, needle + 1, middleBytes) == 0)
-            return i;
-    }
-    return -1;
+    return ByteKernels::active().findUnits(text, n, needle, m);
 }

@@ -1,15 +1,12 @@
 #include "pickup/PickupEngine.h"
 
+#include "base/ByteKernels.h"
 #include "pickup/ByteSearch.h"
 #include "source/RowStore.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 std::optional<int> PickupEngine::parseColumn(QStringView text, int commaCount) {
     if (text.isEmpty())
@@ -214,22 +211,7 @@ private:
             if (m_fieldEnds.size() < size_t(n) + 1)
                 m_fieldEnds.resize(size_t(n) + 1); // a field end for every byte at the most
             qsizetype* ends = m_fieldEnds.data();
-            qsizetype count = 0;
-            qsizetype i = 0;
-#if defined(__SSE2__)
-            const __m128i comma = _mm_set1_epi8(',');
-            for (; i + 16 <= n; i += 16) {
-                unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), comma)));
-                while (hits) {
-                    ends[count++] = i + std::countr_zero(hits);
-                    hits &= hits - 1;
-                }
-            }
-#endif
-            for (; i < n; ++i)
-                if (p[i] == ',')
-                    ends[count++] = i;
+            qsizetype count = ByteKernels::active().commaPositions(p, n, ends);
             ends[count++] = n;
             m_fieldCount = count;
         }

@@ -1,6 +1,7 @@
 #include "results/ResultCopy.h"
 
 #include "base/InParallel.h"
+#include "base/LargeMemory.h"
 #include "base/TextCodec.h"
 
 #include "results/ResultListModel.h"
@@ -8,10 +9,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-
-#if defined(Q_OS_LINUX)
-#include <sys/mman.h>
-#endif
 
 namespace ResultCopy {
 namespace {
@@ -77,18 +74,6 @@ std::pair<std::vector<RowRange>, std::vector<RowRange>> split(const std::vector<
     return halves;
 }
 
-// Asks for the big text's memory in huge pages where the system has them: millions of rows of
-// fresh memory otherwise cost a page fault per 4 KiB.
-void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] size_t bytes) {
-#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
-    const auto page = std::uintptr_t(2) << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
 } // namespace
 
 QString text(const ResultListModel& model, const std::vector<RowRange>& ranges) {
@@ -111,7 +96,9 @@ QString text(const ResultListModel& model, const std::vector<RowRange>& ranges) 
     const qsizetype bottomBound = measure(model, bottom);
     QString out(topBound + bottomBound, Qt::Uninitialized);
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
-    adviseHugePages(d, size_t(topBound + bottomBound) * sizeof(char16_t));
+    // Huge pages where the system has them: millions of rows of fresh memory otherwise cost a
+    // page fault per 4 KiB.
+    LargeMemory::adviseHugePages(d, size_t(topBound + bottomBound) * sizeof(char16_t));
     qsizetype topUnits = 0;
     qsizetype bottomUnits = 0;
     inParallel([&] { topUnits = copyInto(model, top, d); },

@@ -1,16 +1,13 @@
 #include "source/DataFileReader.h"
 
+#include "base/ByteKernels.h"
 #include "base/FileKind.h"
+#include "base/LargeMemory.h"
 #include "source/RowStore.h"
 
 #include <QFileInfo>
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <algorithm>
-#include <bit>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -18,9 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+static_assert(ByteKernels::LineCuts::kMaxLength == RowStore::kMaxRowBytes);
 
 namespace {
 
@@ -57,40 +52,9 @@ bool openForReading(QFile& file, const QString& path, QString& error) {
     return true;
 }
 
-#if defined(__SSE2__)
-// Bit k set when p[k] == c, for the 64 bytes at p.
-inline std::uint64_t mask64(const char* p, char c) {
-    const __m128i needle = _mm_set1_epi8(c);
-    std::uint64_t m = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        m |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, needle)))) << (16 * k);
-    }
-    return m;
-}
-#else
-inline std::uint64_t mask64(const char* p, char c) {
-    std::uint64_t m = 0;
-    for (int k = 0; k < 64; ++k)
-        m |= std::uint64_t(p[k] == c) << k;
-    return m;
-}
-#endif
-
-// The scanners are built twice, with and without the POPCNT instruction, and the loader picks one
-// at start-up (not under ThreadSanitizer, which is not ready when that choice is made).
-#if defined(__SANITIZE_THREAD__)
-#define VORNEL_WITH_POPCNT
-#else
-#define VORNEL_WITH_POPCNT __attribute__((target_clones("popcnt", "default")))
-#endif
-
-VORNEL_WITH_POPCNT std::size_t countLineFeeds(const char* p, std::size_t n) {
-    std::size_t count = 0;
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64)
-        count += std::size_t(std::popcount(mask64(p + i, '\n')));
-    return count + std::size_t(std::count(p + i, p + n, '\n'));
+// The kernels this reader runs (ByteKernels::active()).
+const ByteKernels::Set& kernels() {
+    return ByteKernels::active();
 }
 
 } // namespace
@@ -159,55 +123,6 @@ private:
     bool m_quit = false;
     std::thread m_thread; // last: starts after the members above exist
 };
-
-namespace {
-
-// The lines of base[begin, end): begin starts a line; end is just after an LF, or the end of the
-// file's bytes (then the bytes after the last LF are a line of their own when there are any).
-// Lines with `want` commas go to out.starts / out.lengths; any other line (and one too long to
-// keep) to out.bad, with the number of fitting lines before it.
-VORNEL_WITH_POPCNT void scanLines(const char* base, std::size_t begin, std::size_t end,
-                                  std::size_t want, DataFileReader::Scanned& out) {
-    std::size_t lineStart = begin;
-    std::size_t commas = 0;
-    auto endLine = [&](std::size_t lineEnd, bool lineFeed) {
-        std::size_t length = lineEnd - lineStart;
-        if (lineFeed && length > 0 && base[lineEnd - 1] == '\r')
-            --length;
-        if (length > 0 && commas == want && length <= RowStore::kMaxRowBytes) {
-            out.starts.push_back(lineStart);
-            out.lengths.push_back(std::uint32_t(length));
-        } else {
-            out.bad.push_back({out.starts.size(), lineStart, length, commas});
-        }
-        lineStart = lineEnd + 1;
-        commas = 0;
-    };
-    std::size_t i = begin;
-    for (; i + 64 <= end; i += 64) {
-        std::uint64_t lf = mask64(base + i, '\n');
-        std::uint64_t cm = mask64(base + i, ',');
-        while (lf) {
-            const int b = std::countr_zero(lf);
-            const std::uint64_t below = (std::uint64_t(1) << b) - 1;
-            commas += std::size_t(std::popcount(cm & below));
-            endLine(i + std::size_t(b), true);
-            cm &= ~below;
-            lf &= lf - 1;
-        }
-        commas += std::size_t(std::popcount(cm));
-    }
-    for (; i < end; ++i) {
-        if (base[i] == ',')
-            ++commas;
-        else if (base[i] == '\n')
-            endLine(i, true);
-    }
-    if (lineStart < end) // the file's last line, without a line end
-        endLine(end, false);
-}
-
-} // namespace
 
 DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     FirstLine result;
@@ -320,19 +235,7 @@ bool DataFileReader::newBlock(std::size_t atLeast) {
 }
 
 qint64 DataFileReader::readInto(char* to, qint64 bytes, qint64 fileOffset) {
-    qint64 done = 0;
-    while (done < bytes) {
-        const ssize_t n =
-            ::pread(m_file.handle(), to + done, size_t(bytes - done), fileOffset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
+    return LargeMemory::readAt(m_file.handle(), to, bytes, fileOffset);
 }
 
 DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget) {
@@ -361,10 +264,11 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
             m_worker->start([this, at, chunk, offset, &second, &secondFeeds] {
                 second = readInto(at + chunk, chunk, offset + chunk);
                 if (second > 0)
-                    secondFeeds = countLineFeeds(at + chunk, std::size_t(second));
+                    secondFeeds = kernels().countByte(at + chunk, std::size_t(second), '\n');
             });
             const qint64 first = readInto(at, chunk, offset);
-            const std::size_t firstFeeds = first > 0 ? countLineFeeds(at, std::size_t(first)) : 0;
+            const std::size_t firstFeeds =
+                first > 0 ? kernels().countByte(at, std::size_t(first), '\n') : 0;
             m_worker->wait();
             if (first < 0 || second < 0) {
                 fail(readFailureReason(m_file));
@@ -379,7 +283,7 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
                 fail(readFailureReason(m_file));
                 return Status::Failed;
             }
-            lineFeeds = n > 0 ? qint64(countLineFeeds(at, std::size_t(n))) : 0;
+            lineFeeds = n > 0 ? qint64(kernels().countByte(at, std::size_t(n), '\n')) : 0;
         }
         if (n == 0) {
             b.complete = b.used;
@@ -425,10 +329,12 @@ void DataFileReader::scanBatch() {
     const std::size_t want = std::size_t(m_store->commaCount());
     if (split < end) {
         Scanned& second = m_lines[1];
-        m_worker->start(
-            [base, split, end, want, &second] { scanLines(base, split, end, want, second); });
+        const auto cutLines = kernels().cutLines;
+        m_worker->start([cutLines, base, split, end, want, &second] {
+            cutLines(base, split, end, want, second);
+        });
         try {
-            scanLines(base, begin, split, want, m_lines[0]);
+            cutLines(base, begin, split, want, m_lines[0]);
         } catch (...) {
             try {
                 m_worker->wait();
@@ -438,7 +344,7 @@ void DataFileReader::scanBatch() {
         }
         m_worker->wait();
     } else {
-        scanLines(base, begin, end, want, m_lines[0]);
+        kernels().cutLines(base, begin, end, want, m_lines[0]);
     }
     m_lineBlock = b.block;
     m_scanPos = end;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ByteKernels.h"
 #include "base/TextCodec.h"
 
 #include <QByteArray>
@@ -96,20 +97,7 @@ public:
     void close();
 
     // The lines of one stretch of a block, as the scan found them (for the scanner only).
-    struct Scanned {
-        struct Bad {
-            std::size_t before; // fitting lines of the stretch before it
-            std::size_t start, length, commas;
-        };
-        std::vector<std::uint64_t> starts; // fitting lines: offset in the block
-        std::vector<std::uint32_t> lengths;
-        std::vector<Bad> bad; // every other line
-        void clear() {
-            starts.clear();
-            lengths.clear();
-            bad.clear();
-        }
-    };
+    using Scanned = ByteKernels::LineCuts;
 
 private:
     class Worker;

@@ -1,43 +1,21 @@
+// The row store: its blocks, its row tables and the memory both take.
 #include "source/RowStore.h"
 
-#include <QFile>
+#include "base/LargeMemory.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
 
-#if defined(Q_OS_LINUX)
-#include <sys/mman.h>
-#endif
-
 namespace {
 
-constexpr std::size_t kMapFrom = 1 << 20;     // blocks this big come straight from mmap
 constexpr std::size_t kCopyBlock = 64 * 1024; // appendLine()'s blocks
-constexpr std::size_t kCheckAvailableFrom = 64
-                                            << 20; // blocks this big are held against free memory
+// The bytes of both row tables per row.
+constexpr std::size_t kTableBytesPerRow = sizeof(std::uint64_t) + sizeof(std::uint32_t);
 
 std::atomic<std::size_t> g_limit{0};
 std::atomic<std::size_t> g_held{0};
-
-// The memory the system can still give without swapping, or 0 when it does not say.
-std::size_t availableMemory() {
-#if defined(Q_OS_LINUX)
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = meminfo.read(4096);
-    const qsizetype at = text.indexOf("MemAvailable:");
-    if (at < 0)
-        return 0;
-    const qsizetype end = text.indexOf('\n', at);
-    const QByteArray kb = text.mid(at + 13, end - at - 13).trimmed().split(' ').value(0);
-    return std::size_t(kb.toULongLong()) * 1024;
-#else
-    return 0;
-#endif
-}
 
 } // namespace
 
@@ -45,13 +23,6 @@ RowStore::Block::Block(std::size_t bytes) : size(bytes) {
     const std::size_t limit = g_limit.load();
     if (limit && g_held.load() + bytes > limit)
         throw std::bad_alloc();
-    if (bytes >= kCheckAvailableFrom) {
-        // A block that cannot be had in memory would only be taken from the other programs (or
-        // end this one) once it is written: say so now instead.
-        const std::size_t available = availableMemory();
-        if (available && bytes > available)
-            throw std::bad_alloc();
-    }
     data = static_cast<char*>(allocateTable(bytes));
     g_held += bytes;
 }
@@ -73,28 +44,22 @@ RowStore::Block::~Block() {
 }
 
 void* RowStore::allocateTable(std::size_t bytes) {
-#if defined(Q_OS_LINUX)
-    if (bytes >= kMapFrom) {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE)
-        madvise(p, bytes, MADV_HUGEPAGE);
-#endif
-        return p;
-    }
-#endif
-    return ::operator new(bytes);
+    // Memory that cannot be had would only be taken from the other programs (or end this one)
+    // once it is written: say so now instead.
+    LargeMemory::checkAvailable(bytes);
+    return LargeMemory::allocate(bytes);
 }
 
 void RowStore::freeTable(void* p, std::size_t bytes) {
-#if defined(Q_OS_LINUX)
-    if (bytes >= kMapFrom) {
-        munmap(p, bytes);
-        return;
-    }
-#endif
-    ::operator delete(p);
+    LargeMemory::release(p, bytes);
+}
+
+void RowStore::growTables(std::size_t rows) {
+    // Both tables at once, held against free memory like a block: for a file of short lines they
+    // are several times the file's size.
+    LargeMemory::checkAvailable(rows * kTableBytesPerRow);
+    m_rowStart.reserve(rows);
+    m_rowLength.reserve(rows);
 }
 
 RowStore::RowStore() = default;
@@ -116,10 +81,10 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
 }
 
 void RowStore::reserve(qint64 rows) {
-    if (rows <= 0)
+    if (rows <= 0 ||
+        (size_t(rows) <= m_rowStart.capacity() && size_t(rows) <= m_rowLength.capacity()))
         return;
-    m_rowStart.reserve(size_t(rows));
-    m_rowLength.reserve(size_t(rows));
+    growTables(size_t(rows));
 }
 
 QByteArrayView RowStore::fieldBytes(qint64 row, int index) const {
@@ -147,9 +112,7 @@ void RowStore::addRows(int block, const std::uint64_t* offsets, const std::uint3
     const std::size_t before = m_rowStart.size();
     if (before + n > m_rowStart.capacity() || before + n > m_rowLength.capacity()) {
         // Grown by doubling, so that a load of many short stretches stays linear.
-        const std::size_t capacity = std::max(before + n, 2 * m_rowStart.capacity());
-        m_rowStart.reserve(capacity);
-        m_rowLength.reserve(capacity);
+        growTables(std::max(before + n, 2 * m_rowStart.capacity()));
     }
     // Nothing below allocates: both tables grow together.
     const std::uint64_t high = std::uint64_t(block) << kOffsetBits;

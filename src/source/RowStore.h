@@ -113,9 +113,11 @@ private:
         void deallocate(T* p, std::size_t n) { freeTable(p, n * sizeof(T)); }
         template <typename U> bool operator==(const TableAllocator<U>&) const { return true; }
     };
-    // The memory of blocks and tables alike: mapped from the system from 1 MiB on.
+    // The memory of blocks and tables alike (LargeMemory::allocate).
     static void* allocateTable(std::size_t bytes);
     static void freeTable(void* p, std::size_t bytes);
+    // Makes room for `rows` rows in both tables, after the pre-check against free memory.
+    void growTables(std::size_t rows);
 
     int m_commaCount = 0;
     TextEncoding m_encoding = TextEncoding::Cp932;
