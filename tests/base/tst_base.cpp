@@ -1,0 +1,506 @@
+// The base layer's kernels and large memory: every vector kernel against its plain twin on
+// random and adversarial bytes at every length and start alignment, and the pre-check that
+// refuses memory the system cannot give.
+#include "base/AsciiRun.h"
+#include "base/ByteKernels.h"
+#include "base/LargeMemory.h"
+#include "source/RowStore.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxLength = 300;
+constexpr int kAlignments = 64;
+
+// Bytes at a chosen distance from a 64-byte boundary, in a heap block of exactly the size asked
+// for, so that a kernel reading past the end is caught by the address sanitizer.
+template <typename T> class Placed {
+public:
+    Placed(int align, int n)
+        : m_block(
+              static_cast<T*>(::operator new(sizeof(T) * size_t(align + n), std::align_val_t(64)))),
+          m_align(align), m_n(n) {}
+    ~Placed() { ::operator delete(m_block, std::align_val_t(64)); }
+    Placed(const Placed&) = delete;
+    Placed& operator=(const Placed&) = delete;
+    T* base() { return m_block; }
+    T* data() { return m_block + m_align; }
+
+private:
+    T* m_block;
+    int m_align;
+    int m_n;
+};
+
+// The byte mixes: which bytes a text is drawn from.
+enum class Mix { Random, Separators, High, Edges };
+
+// n bytes of the mix: for Edges, mostly 'a' with `special` at the ends and around every
+// 8/16/32/64-byte boundary; else the start of one of a few texts drawn once.
+std::vector<char> makeBytes(Mix mix, int n, char special, QRandomGenerator& random) {
+    std::vector<char> bytes(static_cast<size_t>(n));
+    if (mix == Mix::Edges) {
+        for (int i = 0; i < n; ++i) {
+            const int m = i % 64;
+            const bool edge = i == 0 || i == n - 1 || m == 7 || m == 8 || m == 15 || m == 16 ||
+                              m == 31 || m == 32 || m == 63;
+            bytes[size_t(i)] = edge ? special : 'a';
+        }
+        return bytes;
+    }
+    constexpr int kTexts = 16;
+    static const char separators[] = {'\n', ',', '\r', 'a', 'b', '"', '\x81', '\x40'};
+    static std::vector<std::vector<char>> pools[3];
+    std::vector<std::vector<char>>& pool = pools[int(mix)];
+    if (pool.empty()) {
+        QRandomGenerator draw(quint32(int(mix) + 1));
+        for (int t = 0; t < kTexts; ++t) {
+            std::vector<char> text(kMaxLength);
+            for (char& c : text) {
+                switch (mix) {
+                case Mix::Random:
+                    c = char(draw.bounded(256));
+                    break;
+                case Mix::Separators:
+                    c = separators[draw.bounded(int(sizeof separators))];
+                    break;
+                default:
+                    // Mostly bytes of 0x80 and above, a few separators between them.
+                    c = draw.bounded(8) == 0 ? separators[draw.bounded(3)]
+                                             : char(0x80 + draw.bounded(128));
+                    break;
+                }
+            }
+            pool.push_back(std::move(text));
+        }
+    }
+    const std::vector<char>& text = pool[size_t(random.bounded(kTexts))];
+    std::copy(text.begin(), text.begin() + n, bytes.begin());
+    return bytes;
+}
+
+const char* mixName(Mix mix) {
+    switch (mix) {
+    case Mix::Random:
+        return "random";
+    case Mix::Separators:
+        return "separators";
+    case Mix::High:
+        return "high";
+    case Mix::Edges:
+        return "edges";
+    }
+    return "";
+}
+
+constexpr Mix kMixes[] = {Mix::Random, Mix::Separators, Mix::High, Mix::Edges};
+
+// Runs check(mix, alignment, length, random) for every alignment and length, the mixes taking
+// turns; stops at the first failure.
+bool forEveryCase(const std::function<bool(Mix, int, int, QRandomGenerator&)>& check) {
+    QRandomGenerator random(20261209);
+    for (int align = 0; align < kAlignments; ++align)
+        for (int n = 0; n <= kMaxLength; ++n)
+            if (!check(kMixes[(align + n) % std::size(kMixes)], align, n, random))
+                return false;
+    return true;
+}
+
+QString where(Mix mix, int align, int n) {
+    return QStringLiteral("%1 bytes, alignment %2, %3").arg(n).arg(align).arg(mixName(mix));
+}
+
+bool sameCuts(const ByteKernels::LineCuts& a, const ByteKernels::LineCuts& b) {
+    if (a.starts != b.starts || a.lengths != b.lengths || a.bad.size() != b.bad.size())
+        return false;
+    for (size_t k = 0; k < a.bad.size(); ++k) {
+        const auto& x = a.bad[k];
+        const auto& y = b.bad[k];
+        if (x.before != y.before || x.start != y.start || x.length != y.length ||
+            x.commas != y.commas)
+            return false;
+    }
+    return true;
+}
+
+// The kernels of a set, one checker each: true when the set's kernel and the plain twin agree.
+using Checker = std::function<bool(const ByteKernels::Set&, Mix, int, int, QRandomGenerator&)>;
+
+bool checkCountByte(const ByteKernels::Set& set, Mix mix, int align, int n,
+                    QRandomGenerator& random) {
+    for (const char c : {'\n', ',', '\xA0'}) {
+        const std::vector<char> bytes = makeBytes(mix, n, c, random);
+        Placed<char> text(align, n);
+        std::memcpy(text.data(), bytes.data(), size_t(n));
+        if (set.countByte(text.data(), size_t(n), c) !=
+            ByteKernels::plain().countByte(text.data(), size_t(n), c))
+            return false;
+    }
+    return true;
+}
+
+bool checkCutLines(const ByteKernels::Set& set, Mix mix, int align, int n,
+                   QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, random.bounded(2) ? '\n' : ',', random);
+    Placed<char> text(align, n);
+    std::memcpy(text.data(), bytes.data(), size_t(n));
+    for (const std::size_t want : {std::size_t(0), std::size_t(1), std::size_t(2)}) {
+        ByteKernels::LineCuts got;
+        ByteKernels::LineCuts expected;
+        got.bad.push_back({7, 7, 7, 7}); // appended to what is there
+        expected.bad.push_back({7, 7, 7, 7});
+        set.cutLines(text.base(), size_t(align), size_t(align + n), want, got);
+        ByteKernels::plain().cutLines(text.base(), size_t(align), size_t(align + n), want,
+                                      expected);
+        if (!sameCuts(got, expected))
+            return false;
+    }
+    return true;
+}
+
+// Needles: cut from the text at its start, its end and in between, one that is not there, and
+// the empty one.
+template <typename T>
+std::vector<std::vector<T>> needlesOf(const std::vector<T>& text, QRandomGenerator& random) {
+    std::vector<std::vector<T>> needles{{}, {T(0x5A), T(0x5A), T(0x01)}};
+    const int n = int(text.size());
+    for (const int m : {1, 2, 3, 5, 17}) {
+        if (m > n)
+            break;
+        const int middle = int(random.bounded(n - m + 1));
+        for (const int at : {0, n - m, middle})
+            needles.emplace_back(text.begin() + at, text.begin() + at + m);
+    }
+    // First and last units that occur, with something else between them.
+    if (n >= 2)
+        needles.push_back({text[0], T(0x01), text[size_t(n - 1)]});
+    return needles;
+}
+
+bool checkFindBytes(const ByteKernels::Set& set, Mix mix, int align, int n,
+                    QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, ',', random);
+    Placed<char> text(align, n);
+    std::memcpy(text.data(), bytes.data(), size_t(n));
+    for (const std::vector<char>& needle : needlesOf(bytes, random)) {
+        const qsizetype m = qsizetype(needle.size());
+        if (set.findBytes(text.data(), n, needle.data(), m) !=
+            ByteKernels::plain().findBytes(text.data(), n, needle.data(), m))
+            return false;
+    }
+    return true;
+}
+
+// Code units for the UTF-16 searches: the bytes taken as the low half of units of a few kinds.
+std::vector<char16_t> makeUnits(Mix mix, int n, QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, ',', random);
+    std::vector<char16_t> units(static_cast<size_t>(n));
+    static const char16_t high[] = {0x0000, 0x3000, 0xFF00, 0x2C00};
+    for (int i = 0; i < n; ++i)
+        units[size_t(i)] = char16_t(high[random.bounded(mix == Mix::Random ? 4 : 1)] |
+                                    static_cast<unsigned char>(bytes[size_t(i)]));
+    return units;
+}
+
+bool checkFindUnit(const ByteKernels::Set& set, Mix mix, int align, int n,
+                   QRandomGenerator& random) {
+    const std::vector<char16_t> units = makeUnits(mix, n, random);
+    Placed<char16_t> text(align, n);
+    std::memcpy(text.data(), units.data(), size_t(n) * sizeof(char16_t));
+    std::vector<char16_t> probes{u',', u'\n', 0x5A5A};
+    if (n > 0)
+        probes.push_back(units[size_t(n - 1)]);
+    for (const char16_t unit : probes)
+        if (set.findUnit(text.data(), n, unit) !=
+            ByteKernels::plain().findUnit(text.data(), n, unit))
+            return false;
+    return true;
+}
+
+bool checkFindUnits(const ByteKernels::Set& set, Mix mix, int align, int n,
+                    QRandomGenerator& random) {
+    const std::vector<char16_t> units = makeUnits(mix, n, random);
+    Placed<char16_t> text(align, n);
+    std::memcpy(text.data(), units.data(), size_t(n) * sizeof(char16_t));
+    for (const std::vector<char16_t>& needle : needlesOf(units, random)) {
+        const qsizetype m = qsizetype(needle.size());
+        if (set.findUnits(text.data(), n, needle.data(), m) !=
+            ByteKernels::plain().findUnits(text.data(), n, needle.data(), m))
+            return false;
+    }
+    return true;
+}
+
+bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
+                         QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, ',', random);
+    Placed<char> text(align, n);
+    std::memcpy(text.data(), bytes.data(), size_t(n));
+    std::vector<qsizetype> got(static_cast<size_t>(n));
+    std::vector<qsizetype> expected(static_cast<size_t>(n));
+    const qsizetype count = set.commaPositions(text.data(), n, got.data());
+    if (count != ByteKernels::plain().commaPositions(text.data(), n, expected.data()))
+        return false;
+    return std::equal(got.begin(), got.begin() + count, expected.begin());
+}
+
+// A decoder's loop around the ASCII runs: a byte of 0x80 or above becomes one U+FFFD.
+template <bool kWide, bool kMarking>
+qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out,
+                     std::vector<std::uint32_t>& marks) {
+    char16_t* o = out;
+    qsizetype i = 0;
+    while (i < n) {
+        if (p[i] >= 0x80) {
+            *o++ = 0xFFFD;
+            ++i;
+        } else if constexpr (kMarking) {
+            AsciiRun::widenMarking<kWide>(p, n, i, out, o, marks);
+        } else {
+            AsciiRun::widen<kWide>(p, n, i, o);
+        }
+    }
+    return o - out;
+}
+
+template <bool kMarking>
+bool checkAsciiRun(const ByteKernels::Set& set, Mix mix, int align, int n,
+                   QRandomGenerator& random) {
+    if (!set.wide)
+        return true;
+    const std::vector<char> bytes = makeBytes(mix, n, '\xC0', random);
+    Placed<unsigned char> text(align, n);
+    std::memcpy(text.data(), bytes.data(), size_t(n));
+    Placed<char16_t> wideOut(0, n); // room for n units and no more
+    std::vector<char16_t> plainOut(static_cast<size_t>(n));
+    std::vector<std::uint32_t> wideMarks{99};
+    std::vector<std::uint32_t> plainMarks{99};
+    const qsizetype wideUnits =
+        decodeRuns<true, kMarking>(text.data(), n, wideOut.data(), wideMarks);
+    const qsizetype plainUnits =
+        decodeRuns<false, kMarking>(text.data(), n, plainOut.data(), plainMarks);
+    return wideUnits == plainUnits && wideMarks == plainMarks &&
+           std::equal(plainOut.begin(), plainOut.begin() + plainUnits, wideOut.data());
+}
+
+struct Kernel {
+    const char* name;
+    Checker check;
+    // The set's function for it (sets share functions: each is tested once).
+    std::function<const void*(const ByteKernels::Set&)> function;
+};
+
+template <typename F> const void* address(F f) {
+    return reinterpret_cast<const void*>(f);
+}
+
+const std::vector<Kernel>& kernelCheckers() {
+    static const std::vector<Kernel> kernels{
+        {"countByte", checkCountByte,
+         [](const ByteKernels::Set& s) { return address(s.countByte); }},
+        {"cutLines", checkCutLines, [](const ByteKernels::Set& s) { return address(s.cutLines); }},
+        {"findBytes", checkFindBytes,
+         [](const ByteKernels::Set& s) { return address(s.findBytes); }},
+        {"findUnit", checkFindUnit, [](const ByteKernels::Set& s) { return address(s.findUnit); }},
+        {"findUnits", checkFindUnits,
+         [](const ByteKernels::Set& s) { return address(s.findUnits); }},
+        {"commaPositions", checkCommaPositions,
+         [](const ByteKernels::Set& s) { return address(s.commaPositions); }},
+        // The decoders' loops: one wide form for every wide set.
+        {"widenAscii", checkAsciiRun<false>,
+         [](const ByteKernels::Set& s) {
+             return s.wide ? address(&AsciiRun::widen<true>) : nullptr;
+         }},
+        {"widenAsciiMarking", checkAsciiRun<true>,
+         [](const ByteKernels::Set& s) {
+             return s.wide ? address(&AsciiRun::widenMarking<true>) : nullptr;
+         }},
+    };
+    return kernels;
+}
+
+} // namespace
+
+class tst_base : public QObject {
+    Q_OBJECT
+
+private slots:
+    void kernelMatchesPlainTwin_data();
+    void kernelMatchesPlainTwin();
+    void plainTwinsAreSimple_data();
+    void plainTwinsAreSimple();
+    void activeSetFollowsEnvironment();
+    void memoryPreCheck_data();
+    void memoryPreCheck();
+    void rowTablesGrowthIsChecked();
+    void cleanup();
+};
+
+void tst_base::kernelMatchesPlainTwin_data() {
+    QTest::addColumn<int>("set");
+    QTest::addColumn<int>("kernel");
+    // Every function of every set this processor runs that is not a plain twin, once.
+    const std::vector<const ByteKernels::Set*> sets = ByteKernels::available();
+    for (size_t k = 0; k < kernelCheckers().size(); ++k) {
+        const Kernel& kernel = kernelCheckers()[k];
+        std::vector<const void*> seen{kernel.function(ByteKernels::plain()), nullptr};
+        for (size_t s = 1; s < sets.size(); ++s) {
+            const void* f = kernel.function(*sets[s]);
+            if (std::find(seen.begin(), seen.end(), f) != seen.end())
+                continue;
+            seen.push_back(f);
+            QTest::addRow("%s %s", kernel.name, sets[s]->name) << int(s) << int(k);
+        }
+    }
+}
+
+void tst_base::kernelMatchesPlainTwin() {
+    QFETCH(int, set);
+    QFETCH(int, kernel);
+    const ByteKernels::Set& kernels = *ByteKernels::available()[size_t(set)];
+    const Checker& check = kernelCheckers()[size_t(kernel)].check;
+    QString failed;
+    forEveryCase([&](Mix mix, int align, int n, QRandomGenerator& random) {
+        if (check(kernels, mix, align, n, random))
+            return true;
+        failed = where(mix, align, n);
+        return false;
+    });
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+}
+
+// The twins themselves, on texts whose answers are written out.
+void tst_base::plainTwinsAreSimple_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("needle");
+    QTest::addColumn<int>("found");
+    QTest::addColumn<int>("lineFeeds");
+    QTest::addColumn<QList<qsizetype>>("commas");
+    QTest::newRow("empty") << QByteArray() << QByteArray() << 0 << 0 << QList<qsizetype>{};
+    QTest::newRow("needle at the end")
+        << QByteArray("a,b\nc,d") << QByteArray(",d") << 5 << 1 << QList<qsizetype>{1, 5};
+    QTest::newRow("needle longer than text")
+        << QByteArray("ab") << QByteArray("abc") << -1 << 0 << QList<qsizetype>{};
+    QTest::newRow("high bytes") << QByteArray("\x82\xA0,\x82\xA0\n\n") << QByteArray("\xA0\n") << 4
+                                << 2 << QList<qsizetype>{2};
+}
+
+void tst_base::plainTwinsAreSimple() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, needle);
+    QFETCH(int, found);
+    QFETCH(int, lineFeeds);
+    QFETCH(QList<qsizetype>, commas);
+    const ByteKernels::Set& plain = ByteKernels::plain();
+    QCOMPARE(plain.findBytes(text.data(), text.size(), needle.data(), needle.size()), found);
+    QCOMPARE(plain.countByte(text.data(), size_t(text.size()), '\n'), size_t(lineFeeds));
+    std::vector<qsizetype> ends(size_t(text.size()));
+    ends.resize(size_t(plain.commaPositions(text.data(), text.size(), ends.data())));
+    QCOMPARE(QList<qsizetype>(ends.begin(), ends.end()), commas);
+}
+
+// VORNEL_PLAIN_KERNELS=1 (as the ThreadSanitizer script's second run sets it) forces the plain
+// twins; otherwise the best set the processor can run is chosen.
+void tst_base::activeSetFollowsEnvironment() {
+    const QByteArray forced = qgetenv("VORNEL_PLAIN_KERNELS");
+#if defined(VORNEL_PLAIN_KERNELS)
+    const bool plain = true;
+#else
+    const bool plain = !forced.isEmpty() && forced != "0";
+#endif
+    const ByteKernels::Set* expected =
+        plain ? &ByteKernels::plain() : ByteKernels::available().back();
+    QCOMPARE(&ByteKernels::active(), expected);
+}
+
+// A request of 64 MiB or more that is larger than the memory the system can still give is
+// refused before it is written (a mapped block is given freely and only fails, by killing the
+// program, when its pages are touched).
+void tst_base::memoryPreCheck_data() {
+    QTest::addColumn<qint64>("available"); // -1: unknown (the system does not say)
+    QTest::addColumn<bool>("block");       // a block, else room in the row tables
+    QTest::addColumn<qint64>("bytes");     // of the block, or of both row tables
+    QTest::addColumn<bool>("refused");
+    const qint64 mib = 1 << 20;
+    const qint64 rowBytes = 12;
+    QTest::newRow("block larger than available") << 32 * mib << true << 64 * mib << true;
+    QTest::newRow("block just larger than available") << 64 * mib << true << 64 * mib + 1 << true;
+    QTest::newRow("block within available") << 1024 * mib << true << 64 * mib << false;
+    QTest::newRow("small block, little available") << 32 * mib << true << 63 * mib << false;
+    QTest::newRow("block, available unknown") << qint64(-1) << true << 64 * mib << false;
+    QTest::newRow("row tables larger than available")
+        << 32 * mib << false << 6'000'000 * rowBytes << true;
+    QTest::newRow("row tables within available")
+        << 1024 * mib << false << 6'000'000 * rowBytes << false;
+    QTest::newRow("small row tables, little available")
+        << 8 * mib << false << 5'000'000 * rowBytes << false;
+}
+
+void tst_base::memoryPreCheck() {
+    QFETCH(qint64, available);
+    QFETCH(bool, block);
+    QFETCH(qint64, bytes);
+    QFETCH(bool, refused);
+    // (0 is what the system's figure is when it gives none.)
+    LargeMemory::setAvailableForTesting(std::size_t(std::max<qint64>(available, 0)));
+    RowStore store;
+    store.reset(1);
+    store.appendLine(QByteArrayView("a,b"));
+    bool threw = false;
+    try {
+        if (block)
+            store.addBlock(std::size_t(bytes));
+        else
+            store.reserve(bytes / 12);
+    } catch (const std::bad_alloc&) {
+        threw = true;
+    }
+    QCOMPARE(threw, refused);
+    // A refusal leaves the store as it was, and usable.
+    QCOMPARE(store.rowCount(), qint64(1));
+    QCOMPARE(store.rowBytes(0), QByteArrayView("a,b"));
+    store.appendLine(QByteArrayView("c,d"));
+    QCOMPARE(store.rowBytes(1), QByteArrayView("c,d"));
+}
+
+// The fault: a file of many short lines has row tables several times its size, and the tables
+// grow while the rows are added (by doubling). That growth is held against free memory like a
+// block, so the load is refused instead of the system killing the program.
+void tst_base::rowTablesGrowthIsChecked() {
+    LargeMemory::setAvailableForTesting(std::size_t(48) << 20);
+    RowStore store;
+    store.reset(0);
+    const int block = store.addBlock(4);
+    std::memcpy(store.blockData(block), "x\ny\n", 4);
+    constexpr std::size_t kBatch = 1 << 16;
+    const std::vector<std::uint64_t> offsets(kBatch, 2);
+    const std::vector<std::uint32_t> lengths(kBatch, 1);
+    // 3 Mi rows (36 MiB of tables) fit; doubling to 6 Mi rows (72 MiB) does not.
+    store.reserve(qint64(48 * kBatch));
+    for (int k = 0; k < 48; ++k)
+        store.addRows(block, offsets.data(), lengths.data(), kBatch);
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc,
+                             store.addRows(block, offsets.data(), lengths.data(), kBatch));
+    QCOMPARE(store.rowCount(), qint64(48 * kBatch));
+    QCOMPARE(store.rowBytes(store.rowCount() - 1), QByteArrayView("y"));
+    // With the memory there, the same growth goes through.
+    LargeMemory::setAvailableForTesting(std::size_t(1) << 30);
+    store.addRows(block, offsets.data(), lengths.data(), kBatch);
+    QCOMPARE(store.rowCount(), qint64(49 * kBatch));
+}
+
+void tst_base::cleanup() {
+    LargeMemory::setAvailableForTesting(std::nullopt);
+}
+
+QTEST_GUILESS_MAIN(tst_base)
+#include "tst_base.moc"
