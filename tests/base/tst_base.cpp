@@ -140,7 +140,7 @@ bool checkCountByte(const ByteKernels::Set& set, Mix mix, int align, int n,
     for (const char c : {'\n', ',', '\xA0'}) {
         const std::vector<char> bytes = makeBytes(mix, n, c, random);
         Placed<char> text(align, n);
-        std::memcpy(text.data(), bytes.data(), size_t(n));
+        std::copy(bytes.begin(), bytes.end(), text.data());
         if (set.countByte(text.data(), size_t(n), c) !=
             ByteKernels::plain().countByte(text.data(), size_t(n), c))
             return false;
@@ -152,7 +152,7 @@ bool checkCutLines(const ByteKernels::Set& set, Mix mix, int align, int n,
                    QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, random.bounded(2) ? '\n' : ',', random);
     Placed<char> text(align, n);
-    std::memcpy(text.data(), bytes.data(), size_t(n));
+    std::copy(bytes.begin(), bytes.end(), text.data());
     for (const std::size_t want : {std::size_t(0), std::size_t(1), std::size_t(2)}) {
         ByteKernels::LineCuts got;
         ByteKernels::LineCuts expected;
@@ -190,7 +190,7 @@ bool checkFindBytes(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
     Placed<char> text(align, n);
-    std::memcpy(text.data(), bytes.data(), size_t(n));
+    std::copy(bytes.begin(), bytes.end(), text.data());
     for (const std::vector<char>& needle : needlesOf(bytes, random)) {
         const qsizetype m = qsizetype(needle.size());
         if (set.findBytes(text.data(), n, needle.data(), m) !=
@@ -215,7 +215,7 @@ bool checkFindUnit(const ByteKernels::Set& set, Mix mix, int align, int n,
                    QRandomGenerator& random) {
     const std::vector<char16_t> units = makeUnits(mix, n, random);
     Placed<char16_t> text(align, n);
-    std::memcpy(text.data(), units.data(), size_t(n) * sizeof(char16_t));
+    std::copy(units.begin(), units.end(), text.data());
     std::vector<char16_t> probes{u',', u'\n', 0x5A5A};
     if (n > 0)
         probes.push_back(units[size_t(n - 1)]);
@@ -230,7 +230,7 @@ bool checkFindUnits(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     const std::vector<char16_t> units = makeUnits(mix, n, random);
     Placed<char16_t> text(align, n);
-    std::memcpy(text.data(), units.data(), size_t(n) * sizeof(char16_t));
+    std::copy(units.begin(), units.end(), text.data());
     for (const std::vector<char16_t>& needle : needlesOf(units, random)) {
         const qsizetype m = qsizetype(needle.size());
         if (set.findUnits(text.data(), n, needle.data(), m) !=
@@ -244,7 +244,7 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
                          QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
     Placed<char> text(align, n);
-    std::memcpy(text.data(), bytes.data(), size_t(n));
+    std::copy(bytes.begin(), bytes.end(), text.data());
     std::vector<qsizetype> got(static_cast<size_t>(n));
     std::vector<qsizetype> expected(static_cast<size_t>(n));
     const qsizetype count = set.commaPositions(text.data(), n, got.data());
@@ -279,7 +279,7 @@ bool checkAsciiRun(const ByteKernels::Set& set, Mix mix, int align, int n,
         return true;
     const std::vector<char> bytes = makeBytes(mix, n, '\xC0', random);
     Placed<unsigned char> text(align, n);
-    std::memcpy(text.data(), bytes.data(), size_t(n));
+    std::copy(bytes.begin(), bytes.end(), text.data());
     Placed<char16_t> wideOut(0, n); // room for n units and no more
     std::vector<char16_t> plainOut(static_cast<size_t>(n));
     std::vector<std::uint32_t> wideMarks{99};
