@@ -1,3 +1,4 @@
+// Telling ordinary files from pipes, devices, folders and the kernel's files.
 #include "base/FileKind.h"
 
 #include <QDir>

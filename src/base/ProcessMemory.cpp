@@ -1,3 +1,4 @@
+// The C library's threshold for handing large blocks straight back to the system.
 #include "base/ProcessMemory.h"
 
 #include <QtGlobal>

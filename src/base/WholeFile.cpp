@@ -1,3 +1,4 @@
+// Writing a file whole or not at all, and in place where the folder allows nothing else.
 #include "base/WholeFile.h"
 
 #include <QFileInfo>

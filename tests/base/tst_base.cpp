@@ -4,12 +4,16 @@
 #include "base/AsciiRun.h"
 #include "base/ByteKernels.h"
 #include "base/LargeMemory.h"
+#include "source/DataFileReader.h"
 #include "source/RowStore.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -342,6 +346,7 @@ private slots:
     void memoryPreCheck_data();
     void memoryPreCheck();
     void rowTablesGrowthIsChecked();
+    void manyShortLinesRefused();
     void cleanup();
 };
 
@@ -496,6 +501,34 @@ void tst_base::rowTablesGrowthIsChecked() {
     LargeMemory::setAvailableForTesting(std::size_t(1) << 30);
     store.addRows(block, offsets.data(), lengths.data(), kBatch);
     QCOMPARE(store.rowCount(), qint64(49 * kBatch));
+}
+
+// The same fault as a load meets it: a 12 MB file of 6 million lines passes the block check
+// (its block is below 64 MiB), and the room for its rows, 72 MB, is refused.
+void tst_base::manyShortLinesRefused() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("short.csv"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray lines;
+        for (int k = 0; k < 3'000'000; ++k)
+            lines += "1\n2\n";
+        QCOMPARE(file.write(lines), lines.size());
+    }
+    LargeMemory::setAvailableForTesting(std::size_t(48) << 20);
+    RowStore store;
+    store.reset(0);
+    DataFileReader reader;
+    QVERIFY(reader.open(path, store));
+    DataFileReader::Status status = DataFileReader::Status::More;
+    while (status == DataFileReader::Status::More)
+        status = reader.readStep(std::chrono::hours(1));
+    QCOMPARE(status, DataFileReader::Status::Finished);
+    QCOMPARE(reader.lineEnds(), qint64(6'000'000));
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, store.reserve(reader.lineEnds() + 1));
+    QCOMPARE(store.rowCount(), qint64(0));
 }
 
 void tst_base::cleanup() {
