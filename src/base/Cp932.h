@@ -25,11 +25,6 @@ QString decode(QByteArrayView bytes);
 // Returns the number of code units written.
 qsizetype decodeInto(QByteArrayView bytes, char16_t* out);
 
-// Like decodeInto, and also appends to marks the index in out of every "," and LF, in order.
-// (Both bytes are below 0x40, so they are never the second byte of a character.) bytes.size()
-// must be below 2^32.
-qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out, std::vector<std::uint32_t>& marks);
-
 // Decodes until maxUnits code units are written or the bytes end; returns the code units
 // written. (The same result as the first maxUnits units of decodeInto.)
 qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits);

@@ -508,10 +508,6 @@ void tst_pickup::rowTextSearchStaysInsideEachRow() {
     Lists l;
     l.inOr = {{"0", phrase}};
     QCOMPARE(pickAll(*store, l), std::vector<std::uint32_t>(picked.begin(), picked.end()));
-    // Row by row gives the same.
-    const auto engine = PickupEngine::compile(l.conditions(), 0);
-    for (qint64 r = 0; r < store->rowCount(); ++r)
-        QCOMPARE(engine->picks(*store, r), picked.contains(int(r)));
 }
 
 void tst_pickup::runInSlicesMatchesOneGo_data() {
