@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-// Code page 932 (Shift_JIS as Windows writes it), the encoding of every file Vornel reads or
-// writes.
+// Code page 932 (Shift_JIS as Windows writes it): one of the two encodings a data file may have
+// (the other is UTF-8, see TextCodec.h), and the encoding of the settings file and of the list
+// files Vornel writes.
 //
 // The conversion itself goes through Qt's ICU-backed "windows-31j" codec, with two corrections:
 // - ICU's table swaps three ASCII control codes (0x1A, 0x1C, 0x7F); ASCII is always taken as
