@@ -130,6 +130,7 @@ private slots:
     void firstLine();
     void firstLineUnreadable_data();
     void firstLineUnreadable();
+    void readOrdinaryFileUnderDev();
 
     void encodingChoice_data();
     void encodingChoice();
@@ -318,6 +319,23 @@ void tst_source::firstLineUnreadable() {
     DataFileReader reader;
     QVERIFY(!reader.open(path, store));
     QVERIFY(!reader.errorText().isEmpty());
+}
+
+void tst_source::readOrdinaryFileUnderDev() {
+    // A file on the tmpfs of /dev/shm is an ordinary file: only the devices, pipes and folders
+    // under /dev are refused.
+    QTemporaryDir shm(QStringLiteral("/dev/shm/vornel-XXXXXX"));
+    if (!shm.isValid())
+        QSKIP("no /dev/shm to write to");
+    const QString path = shm.filePath(QStringLiteral("data.csv"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("a,b\r\nc,d\r\n") == 10);
+    f.close();
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    QVERIFY2(first.ok, qPrintable(first.error));
+    const Outcome out = load(path, first.commaCount, DataFileReader::kDefaultChunkBytes);
+    QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+    QCOMPARE(out.rows, (QStringList{"a,b", "c,d"}));
 }
 
 void tst_source::encodingChoice_data() {
