@@ -210,34 +210,11 @@ template <bool kWide> qsizetype decodeWith(QByteArrayView bytes, char16_t* out) 
     return o - out;
 }
 
-template <bool kWide>
-qsizetype decodeMarkingWith(QByteArrayView bytes, char16_t* out,
-                            std::vector<std::uint32_t>& marks) {
-    const DecodeTables& tables = decodeTables();
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype n = bytes.size();
-    char16_t* o = out;
-    qsizetype i = 0;
-    while (i < n) {
-        if (p[i] < 0x80)
-            AsciiRun::widenMarking<kWide>(p, n, i, out, o, marks);
-        else
-            decodeOther(tables, p, n, i, o);
-    }
-    return o - out;
-}
-
 } // namespace
 
 qsizetype decodeInto(QByteArrayView bytes, char16_t* out) {
     return ByteKernels::active().wide ? decodeWith<true>(bytes, out)
                                       : decodeWith<false>(bytes, out);
-}
-
-qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out,
-                            std::vector<std::uint32_t>& marks) {
-    return ByteKernels::active().wide ? decodeMarkingWith<true>(bytes, out, marks)
-                                      : decodeMarkingWith<false>(bytes, out, marks);
 }
 
 qsizetype decodePrefix(QByteArrayView bytes, char16_t* out, qsizetype maxUnits) {

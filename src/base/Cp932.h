@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-// Code page 932 (Shift_JIS as Windows writes it), the encoding of every file Vornel reads or
-// writes.
+// Code page 932 (Shift_JIS as Windows writes it): one of the two encodings a data file may have
+// (the other is UTF-8, see TextCodec.h), and the encoding of the settings file and of the list
+// files Vornel writes.
 //
 // The conversion itself goes through Qt's ICU-backed "windows-31j" codec, with two corrections:
 // - ICU's table swaps three ASCII control codes (0x1A, 0x1C, 0x7F); ASCII is always taken as
@@ -24,11 +25,6 @@ QString decode(QByteArrayView bytes);
 // Decodes into out, which must have room for bytes.size() code units (never more are written).
 // Returns the number of code units written.
 qsizetype decodeInto(QByteArrayView bytes, char16_t* out);
-
-// Like decodeInto, and also appends to marks the index in out of every "," and LF, in order.
-// (Both bytes are below 0x40, so they are never the second byte of a character.) bytes.size()
-// must be below 2^32.
-qsizetype decodeIntoMarking(QByteArrayView bytes, char16_t* out, std::vector<std::uint32_t>& marks);
 
 // Decodes until maxUnits code units are written or the bytes end; returns the code units
 // written. (The same result as the first maxUnits units of decodeInto.)

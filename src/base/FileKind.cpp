@@ -4,15 +4,16 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <initializer_list>
+
 namespace FileKind {
 namespace {
 
-bool underSystemTree(const QString& path) {
+bool underOneOf(const QString& path, std::initializer_list<QLatin1StringView> tops) {
     const QFileInfo info(path);
     QString full = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
     full = QDir::cleanPath(full);
-    for (const QLatin1StringView top :
-         {QLatin1StringView("/proc"), QLatin1StringView("/sys"), QLatin1StringView("/dev")}) {
+    for (const QLatin1StringView top : tops) {
         if (full == top || full.startsWith(top + u'/'))
             return true;
     }
@@ -29,13 +30,16 @@ QString notReadableReason(const QString& path) {
         return QStringLiteral("フォルダーはファイルとして開けません。");
     if (!info.isFile())
         return QStringLiteral("通常のファイルではない（パイプや装置など）ため、読み込みません。");
-    if (underSystemTree(path))
+    // The kernel's files. (An ordinary file under /dev, on the tmpfs of /dev/shm, is read.)
+    if (underOneOf(path, {QLatin1StringView("/proc"), QLatin1StringView("/sys")}))
         return QStringLiteral("システムの特殊なファイルのため、読み込みません。");
     return {};
 }
 
 bool isSystemFolder(const QString& path) {
-    return !path.isEmpty() && underSystemTree(path);
+    return !path.isEmpty() &&
+           underOneOf(path, {QLatin1StringView("/proc"), QLatin1StringView("/sys"),
+                             QLatin1StringView("/dev")});
 }
 
 } // namespace FileKind

@@ -3,6 +3,7 @@
 // The main window of Vornel and the map of how the program works.
 //
 //   data file --(myFileOpen: DataFileReader, frmVNLError)--> RowStore  (shown by SourceTableModel)
+//     (no CountFileLines pass before it: DataFileReader counts the lines itself while it reads)
 //   four condition lists (ConditionListModel x 4, registration and list files in conditions/)
 //   RowStore + lists --(myPickupStart: PickupEngine)--> picked row indices (ResultListModel)
 //   result rows --> copy / sort / save / print (results/), hand-over to Zelvo (shell/)

@@ -346,11 +346,6 @@ bool verdict(Scan& scan, const List& inAnd, const List& inOr, const List& outAnd
 
 } // namespace
 
-bool PickupEngine::picks(const RowStore& store, qint64 row) const {
-    Scan scan(*this, store, row + 1);
-    return verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row);
-}
-
 void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
                              std::vector<std::uint32_t>& out) const {
     Scan scan(*this, store, end);

@@ -53,8 +53,6 @@ public:
                                                PickupCompileError* error = nullptr,
                                                TextEncoding encoding = TextEncoding::Cp932);
 
-    bool picks(const RowStore& store, qint64 row) const;
-
     // Appends the rows of [begin, end) that are picked, in order.
     void pickRange(const RowStore& store, qint64 begin, qint64 end,
                    std::vector<std::uint32_t>& out) const;

@@ -410,7 +410,3 @@ DataFileReader::Status DataFileReader::step(std::chrono::nanoseconds budget) {
         scanBatch();
     }
 }
-
-QString DataFileReader::rejectedLine() const {
-    return m_store ? m_store->decode(m_rejected) : QString();
-}

@@ -31,7 +31,7 @@ class RowStore;
 //     for (;;) {
 //         switch (reader.step(15ms)) {
 //         case Status::More: turn the event loop; break;
-//         case Status::Rejected: ask about reader.rejectedLine(); break;
+//         case Status::Rejected: ask about reader.rejectedBytes(); break;
 //         case Status::Finished: done
 //         case Status::Failed: report(reader.errorText())
 //         }
@@ -41,7 +41,7 @@ class DataFileReader {
 public:
     enum class Status {
         More,     // the time was up; call again
-        Rejected, // a line that does not fit is waiting: rejectedLine(), rejectedLineNumber()
+        Rejected, // a line that does not fit is waiting: rejectedBytes(), rejectedLineNumber()
         Finished, // the pass is through
         Failed,   // the file could not be read: errorText()
     };
@@ -82,10 +82,9 @@ public:
     // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);
 
-    // The last line rejected by step(): its bytes and text without the line end, and its
-    // physical line number counted from 1.
+    // The last line rejected by step(): its bytes without the line end, and its physical line
+    // number counted from 1.
     QByteArrayView rejectedBytes() const { return m_rejected; }
-    QString rejectedLine() const;
     qint64 rejectedLineNumber() const { return m_linesRead; }
 
     // Lines handled so far (made rows or rejected).

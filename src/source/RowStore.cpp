@@ -140,12 +140,3 @@ bool RowStore::appendLine(QStringView text) {
     appendLine(QByteArrayView(bytes));
     return true;
 }
-
-std::size_t RowStore::memoryUsed() const {
-    std::size_t bytes = 0;
-    for (const Block& b : m_blocks)
-        bytes += b.size;
-    bytes += m_rowStart.capacity() * sizeof(std::uint64_t);
-    bytes += m_rowLength.capacity() * sizeof(std::uint32_t);
-    return bytes;
-}

@@ -80,9 +80,6 @@ public:
     // Rows longer than this cannot be kept.
     static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
 
-    // Bytes held, for the benchmark's memory figures.
-    std::size_t memoryUsed() const;
-
     // Tests: the block memory the store may take in all, beyond which it throws std::bad_alloc as
     // when the system has no more (0 = no limit but the system's).
     static void setMemoryLimitForTesting(std::size_t bytes);

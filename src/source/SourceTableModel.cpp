@@ -36,14 +36,6 @@ void SourceTableModel::setHeaders(const QStringList& headers) {
     endResetModel();
 }
 
-void SourceTableModel::setNumberedHeaders(int count) {
-    QStringList headers;
-    headers.reserve(count);
-    for (int i = 1; i <= count; ++i)
-        headers.append(QString::number(i));
-    setHeaders(headers);
-}
-
 void SourceTableModel::refresh() {
     beginResetModel();
     // A view addresses rows with int; a store beyond that shows its first 2^31-1 rows.

@@ -19,8 +19,6 @@ public:
 
     // Column headers shown; the row count and cells always come from the store.
     void setHeaders(const QStringList& headers);
-    // Column headers "1" .. "count".
-    void setNumberedHeaders(int count);
     const QStringList& headers() const { return m_headers; }
 
     // Tells the views that the store changed (rows added or removed).

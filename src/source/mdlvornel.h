@@ -14,9 +14,6 @@ namespace mdlvornel {
 // Number of "," characters in the text.
 qsizetype CountCommas(QStringView text);
 
-// The fields of the line, in order; empty for an empty line. The views point into line.
-QList<QStringView> SplitLine(QStringView line);
-
 // True when the line has exactly commaCount commas and is not empty.
 bool LineFits(QStringView line, qsizetype commaCount);
 bool LineFits(QByteArrayView line, qsizetype commaCount);

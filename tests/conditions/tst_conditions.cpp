@@ -1,4 +1,6 @@
+#include "InputMethodForms.h"
 #include "TestFiles.h"
+#include "base/Cp932.h"
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
@@ -58,6 +60,8 @@ private slots:
     void parse_data();
     void parse();
     void saveAndLoadRoundTrip();
+    void listFileKeepsTypedForms_data();
+    void listFileKeepsTypedForms();
     void saveRefusedKeepsOldFile();
     void saveToMissingFolderFails();
     void loadTwiceGivesSameEntries();
@@ -361,6 +365,35 @@ void tst_conditions::saveAndLoadRoundTrip() {
     QVERIFY(r.ok());
     QVERIFY(r.warning.isEmpty());
     QCOMPARE(r.entries, entries);
+}
+
+void tst_conditions::listFileKeepsTypedForms_data() {
+    addInputMethodFormRows();
+}
+
+void tst_conditions::listFileKeepsTypedForms() {
+    // Saved in the code page's form, read back as that form (so it still finds the character in
+    // a code page 932 file) and saved again unchanged; a UTF-8 list file keeps the typed form.
+    QFETCH(QString, typed);
+    QFETCH(QString, codePage);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("list.csv");
+    QVERIFY(ConditionListFile::save(path, {{"1", "a" + typed}}).ok());
+    const Cp932::EncodeResult form = Cp932::encode(codePage);
+    QVERIFY(form.ok());
+    const QByteArray bytes = "\"1\",\"a" + form.bytes + "\"\r\n";
+    QCOMPARE(readAll(path), bytes);
+    ConditionListFile::LoadResult r = ConditionListFile::load(path);
+    QVERIFY(r.ok());
+    QCOMPARE(r.entries, (Entries{{"1", "a" + codePage}}));
+    QVERIFY(ConditionListFile::save(path, r.entries).ok());
+    QCOMPARE(readAll(path), bytes);
+
+    QVERIFY(writeAll(path, "\xEF\xBB\xBF\"1\",\"a" + typed.toUtf8() + "\"\r\n"));
+    r = ConditionListFile::load(path);
+    QVERIFY(r.ok());
+    QCOMPARE(r.entries, (Entries{{"1", "a" + typed}}));
 }
 
 void tst_conditions::saveRefusedKeepsOldFile() {

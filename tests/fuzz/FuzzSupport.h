@@ -18,7 +18,7 @@ namespace FuzzSupport {
 
 // How the bytes of a text part become UTF-16 code units.
 enum class Encoding {
-    Cp932,  // decoded as the files are (the usual case)
+    Cp932,  // decoded as code page 932 (the usual case)
     Utf16,  // little-endian code units, any value (surrogates, unassigned, U+FFFD ...)
     Latin1, // one byte, one code unit
 };

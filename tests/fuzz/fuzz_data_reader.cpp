@@ -133,8 +133,6 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
         FUZZ_CHECK(status != DataFileReader::Status::Failed, reader.errorText().toUtf8());
         if (status == DataFileReader::Status::Rejected) {
             const QByteArrayView rejected = reader.rejectedBytes();
-            FUZZ_CHECK(reader.rejectedLine() == TextCodec::decode(encoding, rejected),
-                       units(reader.rejectedLine()));
             out.rejected.emplace_back(rejected.toByteArray(), reader.rejectedLineNumber());
             if (correct) {
                 const QByteArray fixed = correction(rejected, commaCount);
@@ -151,7 +149,7 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
         const QString text = store.rowText(r);
         FUZZ_CHECK(text == TextCodec::decode(encoding, rowBytes),
                    "row " + number(r) + ": " + units(text));
-        const QList<QStringView> fields = mdlvornel::SplitLine(text);
+        const QList<QStringView> fields = QStringView(text).split(u',');
         FUZZ_CHECK(fields.size() == store.fieldCount(), units(text));
         // fieldBytes looks for its field from the row's start, so a row of many thousand
         // fields is checked at its first, middle and last few only.

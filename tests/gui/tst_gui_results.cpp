@@ -17,7 +17,6 @@
 #include <QPrintEngine>
 #include <QPrinter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTextItem>
 #include <QTreeView>
 
@@ -173,7 +172,6 @@ private Q_SLOTS:
     void save();
     void saveCancelled();
     void saveAfterSort();
-    void saveFailureKeepsOldContent();
     void outputKeepsTheFileBytes_data();
     void outputKeepsTheFileBytes();
     void printLinesAndPages();
@@ -388,34 +386,6 @@ void TestGuiResults::saveAfterSort() {
     w.platform.saveAnswers << path;
     w->toolbarButton("M_Save")->trigger();
     QCOMPARE(readAll(path), QByteArray("c,3\r\nb,2\r\na,1\r\n"));
-}
-
-void TestGuiResults::saveFailureKeepsOldContent() {
-    // The chosen target exists and cannot be replaced: a folder with a file in it.
-    TestWindow w;
-    showResults(w, {"a,b", "c,d"});
-    const QString folder = w.dir.filePath("taken.csv");
-    QVERIFY(QDir().mkdir(folder));
-    const QString inside = folder + "/keep.txt";
-    QFile f(inside);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("kept") == 4);
-    f.close();
-    w.platform.saveAnswers << folder;
-    w->toolbarButton("M_Save")->trigger();
-
-    QCOMPARE(w.platform.messages.size(), 1);
-    const ScriptedPlatform::Message& m = w.platform.messages[0];
-    QCOMPARE(m.style, 48);
-    QCOMPARE(m.title, QStringLiteral("Vornel"));
-    QVERIFY2(QRegularExpression(QStringLiteral("^エラー番号 = [1-9][0-9]*\r.+$"))
-                 .match(m.prompt)
-                 .hasMatch(),
-             qPrintable(m.prompt));
-    QVERIFY(QFileInfo(folder).isDir());
-    QCOMPARE(readAll(inside), QByteArray("kept"));
-    QCOMPARE(resultTexts(w), (QStringList{"a,b", "c,d"}));
-    QVERIFY(w->toolbarButton("M_Save")->isEnabled());
-    QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
 void TestGuiResults::outputKeepsTheFileBytes_data() {

@@ -1,18 +1,20 @@
 // The Open command through the real window: loading, the data-error dialog, Stop, failures.
 #include "GuiTestSupport.h"
 
-#include "base/Cp932.h"
+#include "base/TextCodec.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -131,6 +133,8 @@ private Q_SLOTS:
     void badLinesTwoAndFive();
     void skipAndCorrect_data();
     void skipAndCorrect();
+    void correctionTheEncodingCannotHold_data();
+    void correctionTheEncodingCannotHold();
     void errorDialogLayout();
     void errorDialogIgnoresEnterAndEsc();
     void stopDuringALoad();
@@ -149,7 +153,8 @@ private Q_SLOTS:
     void givenFileOpensAsTheDialogDoes();
     void refusedDrops_data();
     void refusedDrops();
-    void openAgainInTheOtherEncoding();
+    void encodingMenuReopens_data();
+    void encodingMenuReopens();
     void systemFolderIsNoStartFolder();
 };
 
@@ -252,6 +257,36 @@ void TestGuiSource::skipAndCorrect() {
     QCOMPARE(sourceRows(*w), rows);
     QCOMPARE(w->panelText("S_Original"), QString::number(rows.size()));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiSource::correctionTheEncodingCannotHold_data() {
+    QTest::addColumn<QString>("correction");
+    QTest::addColumn<QString>("named"); // the character the message names
+    QTest::newRow("hangul") << QStringLiteral("c,x\uD55C") << QStringLiteral("\uD55C");
+    QTest::newRow("a pair of surrogates, named whole")
+        << QStringLiteral("c,\U0001F600y") << QStringLiteral("\U0001F600");
+}
+
+void TestGuiSource::correctionTheEncodingCannotHold() {
+    // A fitting correction that a code page 932 file cannot hold is refused with a message that
+    // names the character and the encoding; the dialog stays open with the text.
+    QFETCH(QString, correction);
+    QFETCH(QString, named);
+    TestWindow w;
+    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc\r\nd,e\r\n")};
+    QList<Seen> seen;
+    answerDialogs({{DialogStep::CorrectRefusedThenSkip, correction}}, &seen);
+    w->myFileSelect();
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen[0].refusedStayedOpen);
+    QCOMPARE(w.platform.messages.size(), 1);
+    const ScriptedPlatform::Message& m = w.platform.messages[0];
+    QCOMPARE(m.style, 16);
+    QCOMPARE(m.title, QStringLiteral("エラー"));
+    QCOMPARE(m.prompt, QStringLiteral("文字「%1」はこのデータファイルの文字コード（シフトJIS）で"
+                                      "書けないため、修正できません。")
+                           .arg(named));
+    QCOMPARE(sourceRows(*w), (QStringList{"a,b", "d,e"}));
 }
 
 void TestGuiSource::errorDialogLayout() {
@@ -664,21 +699,64 @@ void TestGuiSource::refusedDrops() {
     QTRY_COMPARE(w->store().rowCount(), qint64(1));
 }
 
-void TestGuiSource::openAgainInTheOtherEncoding() {
+void TestGuiSource::encodingMenuReopens_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("taken");  // TextEncoding: what the file's bytes decided
+    QTest::addColumn<int>("chosen"); // TextEncoding: the menu item chosen
+    const QByteArray utf8("\xE6\x9D\xB1,\xE4\xBA\xAC");
+    const int cp932 = int(TextEncoding::Cp932);
+    const int utf = int(TextEncoding::Utf8);
+    QTest::newRow("UTF-8 overruled") << utf8 << utf << cp932;
+    QTest::newRow("code page 932 overruled") << QByteArray("\x93\x8c,\x8b\x9e") << cp932 << utf;
+    QTest::newRow("the checked item reopens as before") << utf8 << utf << utf;
+}
+
+void TestGuiSource::encodingMenuReopens() {
+    // A right click on the file-path panel offers both encodings, the one taken checked; the item
+    // chosen opens the file again in it, the columns unchanged.
+    QFETCH(QByteArray, line);
+    QFETCH(int, taken);
+    QFETCH(int, chosen);
     TestWindow w;
-    const QString path = w.writeFile("utf8.csv", "\xE6\x9D\xB1,\xE4\xBA\xAC\r\n");
+    w->show();
+    const QString path = w.writeFile("data.csv", line + "\r\n");
     w.platform.openAnswers << path;
     w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(int(w->store().encoding()), taken);
     auto* panel = w.child<QLabel>("S_FilePath");
-    QCOMPARE(w->store().encoding(), TextEncoding::Utf8);
-    QCOMPARE(w->store().rowText(0), QStringLiteral("東,京"));
-    QVERIFY2(panel->toolTip().contains("UTF-8"), qPrintable(panel->toolTip()));
-    // The guess overruled: the same bytes as code page 932, the columns unchanged.
-    w->myFileOpenAs(path, TextEncoding::Cp932);
-    QCOMPARE(w->store().encoding(), TextEncoding::Cp932);
+
+    QStringList items;
+    QList<bool> checked;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction* a : menu->actions()) {
+            items << a->text();
+            checked << a->isChecked();
+        }
+        QAction* pick = menu->actions().value(chosen);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
+    });
+    poll.start();
+    const QPoint at(2, 2);
+    QContextMenuEvent right(QContextMenuEvent::Mouse, at, panel->mapToGlobal(at));
+    QApplication::sendEvent(panel, &right);
+    QTRY_VERIFY(!items.isEmpty());
+    QTRY_VERIFY(!w->isBusy());
+    QCOMPARE(items, (QStringList{QStringLiteral("シフトJIS で開き直す"),
+                                 QStringLiteral("UTF-8 で開き直す")}));
+    QCOMPARE(checked,
+             (QList<bool>{taken == int(TextEncoding::Cp932), taken == int(TextEncoding::Utf8)}));
+    const auto encoding = TextEncoding(chosen);
+    QCOMPARE(w->store().encoding(), encoding);
     QCOMPARE(w->store().rowCount(), qint64(1));
-    QCOMPARE(w->store().rowText(0), Cp932::decode("\xE6\x9D\xB1,\xE4\xBA\xAC"));
-    QVERIFY2(panel->toolTip().contains(QStringLiteral("シフトJIS")), qPrintable(panel->toolTip()));
+    QCOMPARE(w->store().rowText(0), TextCodec::decode(encoding, line));
+    QVERIFY2(panel->toolTip().contains(TextCodec::displayName(encoding)),
+             qPrintable(panel->toolTip()));
     QCOMPARE(w->panelText("S_FilePath"), path);
     QVERIFY(w.platform.messages.isEmpty());
 }

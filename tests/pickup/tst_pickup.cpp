@@ -1,3 +1,5 @@
+#include "InputMethodForms.h"
+#include "base/Cp932.h"
 #include "base/TextCodec.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/PickupEngine.h"
@@ -98,6 +100,8 @@ private slots:
     void runStopsWithinItsBudget();
     void byteSearchAgreesWithDecodedText_data();
     void byteSearchAgreesWithDecodedText();
+    void typedFormsMatchTheCodePage_data();
+    void typedFormsMatchTheCodePage();
 };
 
 void tst_pickup::matcher_data() {
@@ -508,10 +512,6 @@ void tst_pickup::rowTextSearchStaysInsideEachRow() {
     Lists l;
     l.inOr = {{"0", phrase}};
     QCOMPARE(pickAll(*store, l), std::vector<std::uint32_t>(picked.begin(), picked.end()));
-    // Row by row gives the same.
-    const auto engine = PickupEngine::compile(l.conditions(), 0);
-    for (qint64 r = 0; r < store->rowCount(); ++r)
-        QCOMPARE(engine->picks(*store, r), picked.contains(int(r)));
 }
 
 void tst_pickup::runInSlicesMatchesOneGo_data() {
@@ -655,6 +655,43 @@ void tst_pickup::byteSearchAgreesWithDecodedText() {
                                     .arg(column)
                                     .arg(picked.size())
                                     .arg(expected.size())));
+        }
+    }
+}
+
+void tst_pickup::typedFormsMatchTheCodePage_data() {
+    addInputMethodFormRows();
+}
+
+void tst_pickup::typedFormsMatchTheCodePage() {
+    // A typed phrase finds the character in a code page 932 file, which holds the code page's
+    // form, and in a UTF-8 file, which holds the typed one; as a substring and in a pattern, on
+    // the row and on its column.
+    QFETCH(QString, typed);
+    QFETCH(QString, codePage);
+    RowStore cp932;
+    cp932.reset(1, TextEncoding::Cp932);
+    RowStore utf8;
+    utf8.reset(1, TextEncoding::Utf8);
+    for (const QString& line : {"1,a" + codePage + "b", QStringLiteral("2,ab")}) {
+        const Cp932::EncodeResult bytes = Cp932::encode(line);
+        QVERIFY(bytes.ok());
+        cp932.appendLine(QByteArrayView(bytes.bytes));
+    }
+    for (const QString& line : {"1,a" + typed + "b", QStringLiteral("2,ab")})
+        utf8.appendLine(QByteArrayView(line.toUtf8()));
+    for (const RowStore* store : {&cp932, &utf8}) {
+        for (const QString& phrase : {typed, "a" + typed, "*" + typed + "?"}) {
+            for (const char* column : {"0", "2"}) {
+                const std::vector<ConditionEntry> list{{QString::fromLatin1(column), phrase}};
+                const auto engine =
+                    PickupEngine::compile({{}, {}, list, {}}, 1, nullptr, store->encoding());
+                QVERIFY(engine);
+                std::vector<std::uint32_t> picked;
+                engine->pickRange(*store, 0, store->rowCount(), picked);
+                QVERIFY2(picked == std::vector<std::uint32_t>{0},
+                         qPrintable(phrase + " on column " + column));
+            }
         }
     }
 }

@@ -16,10 +16,15 @@
 #include <optional>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(std::optional<qint32>)
+
+// What stands where a failed write was aimed.
+enum class WriteTarget { ExistingFile, Folder, MissingFolder, Device, Pipe };
+Q_DECLARE_METATYPE(WriteTarget)
 
 namespace {
 
@@ -54,6 +59,26 @@ ino_t inodeOf(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
+// What is at path, with a file's bytes and a folder's entries: equal before and after when
+// nothing there changed.
+QString whatIsAt(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("nothing");
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("file ") + QString::fromLatin1(readAll(path).toHex());
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("folder ") +
+               QDir(path)
+                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                   .join(u',');
+    if (S_ISCHR(st.st_mode))
+        return QStringLiteral("device");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("pipe");
+    return QStringLiteral("other");
+}
+
 } // namespace
 
 class tst_settings : public QObject {
@@ -80,7 +105,6 @@ private slots:
     void write();
     void writeIntoMissingFolderIsSilent();
     void writeKeepsUnreadableFile();
-    void writeCutShortKeepsOldFile();
 
     void parseValue_data();
     void parseValue();
@@ -89,6 +113,8 @@ private slots:
     void storedPosition();
     void storedPositionRoundTrip();
 
+    void wholeFileFailureKeepsWhatWasThere_data();
+    void wholeFileFailureKeepsWhatWasThere();
     void wholeFileInAClosedFolder_data();
     void wholeFileInAClosedFolder();
     void wholeFileReasonInJapanese_data();
@@ -500,20 +526,72 @@ void tst_settings::storedPositionRoundTrip() {
     QCOMPARE(p.left, std::optional<qint32>(1200));
 }
 
-void tst_settings::writeCutShortKeepsOldFile() {
+void tst_settings::wholeFileFailureKeepsWhatWasThere_data() {
+    QTest::addColumn<WriteTarget>("target");
+    QTest::addColumn<int>("pieces");    // written one after the other ...
+    QTest::addColumn<int>("pieceSize"); // ... of this many bytes each
+    QTest::addColumn<int>("limit");     // the disk is full after this many bytes (0: no limit)
+    QTest::newRow("a write fails part-way") << WriteTarget::ExistingFile << 64 << 1024 << 1024;
+    // The bytes fit the write buffer, so only writing it out at the end fails.
+    QTest::newRow("the last buffered bytes fail") << WriteTarget::ExistingFile << 1 << 2000 << 1024;
+    QTest::newRow("a folder") << WriteTarget::Folder << 1 << 10 << 0;
+    QTest::newRow("a missing folder") << WriteTarget::MissingFolder << 1 << 10 << 0;
+    QTest::newRow("a device that is full") << WriteTarget::Device << 1 << 10 << 0;
+    QTest::newRow("a pipe") << WriteTarget::Pipe << 1 << 10 << 0;
+}
+
+// Every file Vornel writes (settings, list files, results, the hand-over file) goes through
+// WholeFile: a write that fails leaves what was there as it was, and no temporary file behind.
+void tst_settings::wholeFileFailureKeepsWhatWasThere() {
+    QFETCH(WriteTarget, target);
+    QFETCH(int, pieces);
+    QFETCH(int, pieceSize);
+    QFETCH(int, limit);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("vornel.ini"));
-    QByteArray old = "[Other]\r\n";
-    for (int i = 0; i < 60; ++i)
-        old += "key" + QByteArray::number(i) + "=a value that takes some room\r\n";
-    QVERIFY(writeAll(path, old));
-    {
-        const FileSizeLimit limit(1024); // the disk is full after 1 KiB
-        QVERIFY(limit.active());
-        mdlIniSet::SetIniString(Section, QStringLiteral("Top"), QStringLiteral("1500"), path);
+    QVERIFY(dir.isValid());
+    QString path = dir.filePath(QStringLiteral("out.csv"));
+    switch (target) {
+    case WriteTarget::ExistingFile:
+        QVERIFY(writeAll(path, "old content\r\n"));
+        break;
+    case WriteTarget::Folder:
+        QVERIFY(QDir().mkdir(path));
+        QVERIFY(writeAll(path + QStringLiteral("/inside.txt"), "kept"));
+        break;
+    case WriteTarget::MissingFolder:
+        path = dir.filePath(QStringLiteral("missing/out.csv"));
+        break;
+    case WriteTarget::Device:
+        // A full device of our own where the system lets us make one, else the system's.
+        if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            path = QStringLiteral("/dev/full");
+        break;
+    case WriteTarget::Pipe:
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        break;
     }
-    QCOMPARE(readAll(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("vornel.ini")});
+    const QString before = whatIsAt(path);
+    const QString folderBefore = whatIsAt(dir.path());
+
+    bool written = false;
+    WholeFile file(path);
+    {
+        std::optional<FileSizeLimit> full;
+        if (limit > 0) {
+            full.emplace(rlim_t(limit));
+            QVERIFY(full->active());
+        }
+        written = file.open();
+        for (int i = 0; written && i < pieces; ++i)
+            written = file.write(QByteArray(pieceSize, char('a' + i % 26)));
+        if (written)
+            written = file.commit();
+    }
+    QVERIFY(!written);
+    QVERIFY(file.error() != QFileDevice::NoError);
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(whatIsAt(path), before);
+    QCOMPARE(whatIsAt(dir.path()), folderBefore);
 }
 
 void tst_settings::wholeFileInAClosedFolder_data() {

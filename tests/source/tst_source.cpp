@@ -1,6 +1,5 @@
 #include "base/Cp932.h"
 #include "base/TextCodec.h"
-#include "source/CountFileLines.h"
 #include "source/DataFileReader.h"
 #include "source/GetFileName.h"
 #include "source/RowStore.h"
@@ -67,7 +66,8 @@ Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
     for (int guard = 0; guard < 10'000'000; ++guard) {
         const DataFileReader::Status status = reader.step(budget);
         if (status == DataFileReader::Status::Rejected) {
-            out.rejected.append({reader.rejectedLineNumber(), reader.rejectedLine()});
+            out.rejected.append(
+                {reader.rejectedLineNumber(), store.decode(reader.rejectedBytes())});
             if (!correction.isNull() && mdlvornel::LineFits(correction, commaCount))
                 if (!store.appendLine(QStringView(correction)))
                     out.error = QStringLiteral("the correction could not be stored");
@@ -82,7 +82,7 @@ Outcome load(const QString& path, qsizetype commaCount, qsizetype chunk,
     for (qint64 r = 0; r < store.rowCount(); ++r) {
         const QString text = store.rowText(r);
         // The fields the store hands out must be the line's own cut.
-        const QList<QStringView> fields = mdlvornel::SplitLine(text);
+        const QStringList fields = text.split(u',');
         if (fields.size() != store.fieldCount())
             out.error = QStringLiteral("row %1 has %2 fields").arg(r).arg(fields.size());
         for (int f = 0; f < fields.size() && f < store.fieldCount(); ++f)
@@ -113,8 +113,6 @@ class tst_source : public QObject {
 private slots:
     void init() { QVERIFY(m_dir.isValid()); }
 
-    void splitLine_data();
-    void splitLine();
     void lineFits_data();
     void lineFits();
 
@@ -124,20 +122,15 @@ private slots:
     void cp932Unencodable();
     void cp932InvalidBytes_data();
     void cp932InvalidBytes();
-    void cp932Marking_data();
-    void cp932Marking();
-    void cp932MarkingAtEveryOffset();
 
     void getFileName_data();
     void getFileName();
-    void countFileLines_data();
-    void countFileLines();
-    void countFileLinesMissing();
 
     void firstLine_data();
     void firstLine();
     void firstLineUnreadable_data();
     void firstLineUnreadable();
+    void readOrdinaryFileUnderDev();
 
     void encodingChoice_data();
     void encodingChoice();
@@ -171,34 +164,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_source::splitLine_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("fields");
-    QTest::newRow("three") << "a,b,c" << QStringList{"a", "b", "c"};
-    QTest::newRow("empty middle") << "x,,z" << QStringList{"x", "", "z"};
-    QTest::newRow("trailing comma") << "x,y,z," << QStringList{"x", "y", "z", ""};
-    QTest::newRow("only comma") << "," << QStringList{"", ""};
-    QTest::newRow("empty line has no field") << "" << QStringList{};
-    QTest::newRow("blanks kept") << " x , y ,z" << QStringList{" x ", " y ", "z"};
-    QTest::newRow("quotes mean nothing") << "\"a,b\",1" << QStringList{"\"a", "b\"", "1"};
-    QTest::newRow("tab is no separator") << "a\tb,c" << QStringList{"a\tb", "c"};
-    QTest::newRow("ideographic and full-width commas")
-        << QStringLiteral("東京、大阪，名古屋,5")
-        << QStringList{QStringLiteral("東京、大阪，名古屋"), "5"};
-    QTest::newRow("no comma") << "abc" << QStringList{"abc"};
-}
-
-void tst_source::splitLine() {
-    QFETCH(QString, line);
-    QFETCH(QStringList, fields);
-    QStringList got;
-    for (QStringView f : mdlvornel::SplitLine(line))
-        got.append(f.toString());
-    QCOMPARE(got, fields);
-    if (!line.isEmpty())
-        QCOMPARE(mdlvornel::CountCommas(line) + 1, qsizetype(fields.size()));
-}
-
 void tst_source::lineFits_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("commaCount");
@@ -213,6 +178,8 @@ void tst_source::lineFits_data() {
     QTest::newRow("empty line never fits") << "" << 0 << false;
     QTest::newRow("empty line, one comma wanted") << "" << 1 << false;
     QTest::newRow("only a comma") << "," << 1 << true;
+    QTest::newRow("ideographic and full-width commas do not count")
+        << QStringLiteral("東京、大阪，名古屋,5") << 1 << true;
 }
 
 void tst_source::lineFits() {
@@ -276,81 +243,6 @@ void tst_source::cp932InvalidBytes() {
     QCOMPARE(Cp932::decode(bytes), text);
 }
 
-namespace {
-
-// Where "," and LF are in decoded text, found the plain way.
-std::vector<std::uint32_t> plainMarks(QStringView text) {
-    std::vector<std::uint32_t> marks;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (text[i] == u',' || text[i] == u'\n')
-            marks.push_back(std::uint32_t(i));
-    return marks;
-}
-
-// Decodes with the marking decoder and checks it against the plain decoder and scan.
-void checkMarking(const QByteArray& bytes) {
-    std::vector<char16_t> out(size_t(bytes.size()) + 1, u'#');
-    std::vector<std::uint32_t> marks{12345}; // marks are appended to what is there
-    const qsizetype n = Cp932::decodeIntoMarking(bytes, out.data(), marks);
-    const QString plain = Cp932::decode(bytes);
-    QCOMPARE(QStringView(out.data(), n), plain);
-    QCOMPARE(out[size_t(bytes.size())], u'#'); // nothing written past the room it was given
-    QCOMPARE(marks.front(), 12345u);
-    marks.erase(marks.begin());
-    QCOMPARE(marks, plainMarks(plain));
-}
-
-} // namespace
-
-void tst_source::cp932Marking_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("ascii run with commas") << QByteArray("00000001,2020/07/06,AB-1,x\r\n");
-    QTest::newRow("comma in every place of a word")
-        << QByteArray(",bcdefgh") + "a,cdefgh" + "ab,defgh" + "abc,efgh" + "abcd,fgh" + "abcde,gh" +
-               "abcdef,h" + "abcdefg," + "\n\n\n\n\n\n\n\n" + ",,,,,,,,";
-    QTest::newRow("kanji and katakana between commas")
-        << sjis(u"1,東京都,ｻﾄｳ ﾀﾛｳ,表ソ能,2\r\n") + sjis(u"ﾃﾞｰﾀ,x\n");
-    QTest::newRow("lead byte before comma and LF") << QByteArray("abcdefg\x81,hijklmn\x9F\nxyz");
-    QTest::newRow("lead byte at the end") << QByteArray("a,b,c,d,e,f\x88");
-    QTest::newRow("trail bytes that look like ASCII") << sjis(u"ソ,能,表,予,\r\n");
-    QTest::newRow("invalid bytes in an ASCII run") << QByteArray("ab,\x80,cd\xA0\n\xFD\xFE\xFF,");
-    QTest::newRow("controls ICU swaps") << QByteArray("a\x1A,b\x1C\n\x7F,c1234567");
-    QTest::newRow("high byte last in a word") << QByteArray("1234567\xB1,234567\xB2\n");
-}
-
-void tst_source::cp932Marking() {
-    QFETCH(QByteArray, bytes);
-    checkMarking(bytes);
-    if (QTest::currentTestFailed())
-        return;
-    // Every prefix: the end of the input falls everywhere.
-    for (qsizetype n = 0; n < bytes.size(); ++n) {
-        checkMarking(bytes.first(n));
-        if (QTest::currentTestFailed())
-            return;
-    }
-}
-
-void tst_source::cp932MarkingAtEveryOffset() {
-    // Random mixes of the bytes that matter, started at every offset, so that each byte meets
-    // the eight-byte steps at each place.
-    QRandomGenerator rng(11);
-    const QByteArray pieces[] = {"a",    "1",    ",",    "\n",       "\r",   " ",
-                                 "\x81", "\x9F", "\xE0", "\xFC",     "\xB1", "\x80",
-                                 "\xFF", "\x40", "\x7F", sjis(u"東")};
-    for (int round = 0; round < 50; ++round) {
-        QByteArray bytes;
-        while (bytes.size() < 200)
-            bytes += pieces[rng.bounded(int(std::size(pieces)))];
-        for (qsizetype offset = 0; offset < 16; ++offset) {
-            checkMarking(bytes.sliced(offset));
-            if (QTest::currentTestFailed())
-                return;
-        }
-    }
-}
-
 void tst_source::getFileName_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
@@ -376,40 +268,6 @@ void tst_source::getFileName() {
     QFETCH(QString, path);
     QFETCH(QString, name);
     QCOMPARE(mdlShare::GetFileName(path), name);
-}
-
-void tst_source::countFileLines_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<qint64>("count");
-    QTest::newRow("empty") << QByteArray() << qint64(0);
-    QTest::newRow("one line, no end") << QByteArray("a,b") << qint64(0);
-    QTest::newRow("one line") << QByteArray("a,b\r\n") << qint64(1);
-    QTest::newRow("lf lines") << QByteArray("a\nb\nc") << qint64(2);
-    QTest::newRow("lone cr is no end") << QByteArray("a\rb\r\nc\r") << qint64(1);
-    QTest::newRow("empty lines") << QByteArray("\r\n\r\n\n") << qint64(3);
-    QByteArray big;
-    for (int i = 0; i < 300'000; ++i)
-        big += "0123,4567\r\n";
-    QTest::newRow("over a megabyte") << big << qint64(300'000);
-    // Counted in two halves: the line ends near the middle, and a CR LF cut by it.
-    QByteArray halves(5 * 1024 * 1024, 'x');
-    const qsizetype mid = halves.size() / 2;
-    for (qsizetype at : {qsizetype(0), mid - 2, mid - 1, mid, mid + 1, halves.size() - 1})
-        halves[at] = '\n';
-    halves[mid - 3] = '\r';
-    QTest::newRow("both halves") << halves << qint64(6);
-    halves[mid - 1] = '\r';
-    QTest::newRow("CR LF cut at the middle") << halves << qint64(5);
-}
-
-void tst_source::countFileLines() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(qint64, count);
-    QCOMPARE(mProgress::CountFileLines(write(bytes)), std::optional<qint64>(count));
-}
-
-void tst_source::countFileLinesMissing() {
-    QCOMPARE(mProgress::CountFileLines(m_dir.filePath("missing.csv")), std::nullopt);
 }
 
 void tst_source::firstLine_data() {
@@ -461,6 +319,23 @@ void tst_source::firstLineUnreadable() {
     DataFileReader reader;
     QVERIFY(!reader.open(path, store));
     QVERIFY(!reader.errorText().isEmpty());
+}
+
+void tst_source::readOrdinaryFileUnderDev() {
+    // A file on the tmpfs of /dev/shm is an ordinary file: only the devices, pipes and folders
+    // under /dev are refused.
+    QTemporaryDir shm(QStringLiteral("/dev/shm/vornel-XXXXXX"));
+    if (!shm.isValid())
+        QSKIP("no /dev/shm to write to");
+    const QString path = shm.filePath(QStringLiteral("data.csv"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("a,b\r\nc,d\r\n") == 10);
+    f.close();
+    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
+    QVERIFY2(first.ok, qPrintable(first.error));
+    const Outcome out = load(path, first.commaCount, DataFileReader::kDefaultChunkBytes);
+    QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+    QCOMPARE(out.rows, (QStringList{"a,b", "c,d"}));
 }
 
 void tst_source::encodingChoice_data() {
@@ -728,7 +603,7 @@ void tst_source::storeWidensCommaPositions() {
     QCOMPARE(store.rowCount(), qint64(4));
     for (qsizetype r = 0; r < lines.size(); ++r) {
         QCOMPARE(store.rowText(r), lines[r]);
-        const QList<QStringView> fields = mdlvornel::SplitLine(lines[r]);
+        const QStringList fields = lines[r].split(u',');
         for (int f = 0; f < 3; ++f)
             QCOMPARE(store.field(r, f), fields[f]);
     }
