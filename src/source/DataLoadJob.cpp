@@ -14,7 +14,7 @@ QString DataLoadJob::outOfMemoryText() {
 }
 
 DataLoadJob::DataLoadJob(QString path, std::optional<TextEncoding> forced, qsizetype chunkBytes)
-    : m_path(std::move(path)), m_forced(forced), m_reader(chunkBytes) {}
+    : m_path(std::move(path)), m_forced(forced), m_chunkBytes(chunkBytes) {}
 
 DataLoadJob::~DataLoadJob() = default;
 
@@ -35,8 +35,12 @@ std::optional<QString> DataLoadJob::readFirstLine() {
 std::optional<QString> DataLoadJob::open(RowStore& store) {
     // The reader only learns where the bytes will go; the store is not touched until the read.
     m_openStore = nullptr;
-    if (!m_reader.open(m_path, store))
-        return m_reader.errorText();
+    m_reader = std::make_unique<DataFileReader>(m_chunkBytes);
+    if (!m_reader->open(m_path, store)) {
+        const QString error = m_reader->errorText();
+        m_reader.reset();
+        return error;
+    }
     m_openStore = &store;
     return std::nullopt;
 }
@@ -58,7 +62,7 @@ DataLoadJob::Result DataLoadJob::run(RowStore& store, const Hooks& hooks,
     } catch (const std::bad_alloc&) {
         result = {Result::Outcome::OutOfMemory, outOfMemoryText()};
     }
-    m_reader.close();
+    m_reader.reset();
     m_openStore = nullptr;
     return result;
 }
@@ -85,19 +89,19 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
             result.outcome = Result::Outcome::Stopped;
             break;
         }
-        const Status status = m_reader.readStep(slice);
+        const Status status = m_reader->readStep(slice);
         if (status == Status::Failed) {
-            result = {Result::Outcome::Failed, m_reader.errorText()};
+            result = {Result::Outcome::Failed, m_reader->errorText()};
             break;
         }
-        progress(Stage::Reading, std::min(size, m_reader.bytesRead()), size);
+        progress(Stage::Reading, std::min(size, m_reader->bytesRead()), size);
         if (status != Status::More)
             break;
     }
 
     // Second pass: the rows, with the line count as the progress range (set even when the first
     // pass ended early, as the bar's range for what follows).
-    const qint64 lines = m_reader.lineEnds();
+    const qint64 lines = m_reader->lineEnds();
     progress(Stage::Loading, 0, lines);
     if (!result.done())
         return result;
@@ -107,17 +111,17 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     if (stopWanted())
         return {Result::Outcome::Stopped, {}};
     for (;;) {
-        const Status status = m_reader.step(slice);
+        const Status status = m_reader->step(slice);
         bool stop = false;
         if (status == Status::Rejected) {
             // A Stop given while the slice ran ends the load here rather than after one more
             // question about a line.
-            stop = stopWanted() || (hooks.misfit && !hooks.misfit(m_reader.rejectedBytes(),
-                                                                  m_reader.rejectedLineNumber()));
+            stop = stopWanted() || (hooks.misfit && !hooks.misfit(m_reader->rejectedBytes(),
+                                                                  m_reader->rejectedLineNumber()));
         } else if (status == Status::Failed) {
-            result = {Result::Outcome::Failed, m_reader.errorText()};
+            result = {Result::Outcome::Failed, m_reader->errorText()};
         }
-        progress(Stage::Loading, m_reader.linesRead(), lines);
+        progress(Stage::Loading, m_reader->linesRead(), lines);
         if (!stop && result.done())
             stop = stopWanted();
         if (stop)

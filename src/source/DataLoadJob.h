@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class RowStore;
@@ -81,7 +82,8 @@ public:
     void resetStore(RowStore& store);
 
     // Both read passes into store (emptied first unless resetStore was called for it). A stop
-    // leaves the rows read so far in the store; so do a failure and running out of memory.
+    // leaves the rows read so far in the store; so do a failure and running out of memory. The
+    // reader and its helper thread are gone when it returns.
     Result run(RowStore& store, const Hooks& hooks, std::chrono::nanoseconds slice);
 
 private:
@@ -89,7 +91,9 @@ private:
 
     QString m_path;
     std::optional<TextEncoding> m_forced;
-    DataFileReader m_reader;
+    qsizetype m_chunkBytes;
+    // Made by open(), given up at the end of run() (with its helper thread).
+    std::unique_ptr<DataFileReader> m_reader;
     bool m_empty = false;
     int m_commaCount = 0;
     TextEncoding m_encoding = TextEncoding::Cp932;
