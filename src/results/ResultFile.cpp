@@ -1,3 +1,4 @@
+// Save (whole or not at all) and standard output: the result rows written through RowWriter.
 #include "results/ResultFile.h"
 
 #include "base/WholeFile.h"

@@ -1,3 +1,4 @@
+// The hand-over file for Zelvo, written through RowWriter.
 #include "shell/TransferFile.h"
 
 #include "base/WholeFile.h"
