@@ -19,7 +19,12 @@ DataLoadJob::DataLoadJob(QString path, std::optional<TextEncoding> forced, qsize
 DataLoadJob::~DataLoadJob() = default;
 
 std::optional<QString> DataLoadJob::readFirstLine() {
-    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(m_path);
+    DataFileReader::FirstLine first;
+    try {
+        first = DataFileReader::readFirstLine(m_path);
+    } catch (const std::bad_alloc&) {
+        return outOfMemoryText();
+    }
     if (!first.ok)
         return first.error;
     if (first.commaCount >= std::numeric_limits<int>::max())
@@ -35,7 +40,11 @@ std::optional<QString> DataLoadJob::readFirstLine() {
 std::optional<QString> DataLoadJob::open(RowStore& store) {
     // The reader only learns where the bytes will go; the store is not touched until the read.
     m_openStore = nullptr;
-    m_reader = std::make_unique<DataFileReader>(m_chunkBytes);
+    try {
+        m_reader = std::make_unique<DataFileReader>(m_chunkBytes);
+    } catch (const std::bad_alloc&) {
+        return outOfMemoryText();
+    }
     if (!m_reader->open(m_path, store)) {
         const QString error = m_reader->errorText();
         m_reader.reset();
