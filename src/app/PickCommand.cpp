@@ -3,15 +3,13 @@
 #include "conditions/ConditionList.h"
 #include "conditions/ConditionListFile.h"
 #include "pickup/PickupEngine.h"
-#include "pickup/PickupRun.h"
+#include "pickup/PickupJob.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
 #include "results/ResultSort.h"
 #include "shell/VersionText.h"
-#include "source/DataFileReader.h"
-
+#include "source/DataLoadJob.h"
 #include "source/RowStore.h"
-#include <QFileInfo>
 
 #include <QIODevice>
 #include <QRegularExpression>
@@ -272,66 +270,25 @@ bool loadLists(const Options& o, Lists& lists, Messages& say) {
     return true;
 }
 
-// ---- The data file: every call into the reader and the row store is in the next two functions.
-
-// What the first line tells, as Open takes it; nothing when the file cannot be read.
-std::optional<DataFileReader::FirstLine> readFirstLine(const QString& path, Messages& say) {
-    DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
-    if (!first.ok) {
-        say.error(QStringLiteral("%1: %2").arg(path, oneLine(first.error)));
-        return std::nullopt;
-    }
-    if (first.commaCount >= std::numeric_limits<int>::max()) {
-        say.error(QStringLiteral("%1: 1 行目の列が多すぎます。").arg(path));
-        return std::nullopt;
-    }
-    if (first.empty)
-        first.commaCount = 0;
-    return first;
-}
-
-// The load as Open does it, with every line that does not fit skipped. A file without any byte
-// gives no row.
-bool loadData(const QString& path, const DataFileReader::FirstLine& first, RowStore& store,
-              Messages& say) {
-    store.reset(int(first.commaCount), first.detected.encoding, first.detected.byteOrderMark);
-    if (first.empty)
-        return true;
-    DataFileReader reader;
-    if (!reader.open(path, store)) {
-        say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
-        return false;
-    }
-    // First the bytes, then the lines.
-    const qint64 size = QFileInfo(path).size();
-    for (;;) {
-        const DataFileReader::Status status = reader.readStep(kSlice);
-        if (status == DataFileReader::Status::Failed) {
-            say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
-            return false;
-        }
-        say.progress("reading", std::min(reader.bytesRead(), size), size);
-        if (status == DataFileReader::Status::Finished)
-            break;
-    }
-    const std::optional<qint64> lines = reader.lineEnds();
-    // A last line without a line end is one more than the count.
-    store.reserve(*lines + 1);
+// The load as Open does it, with every line that does not fit skipped and counted. A file without
+// any byte gives no row.
+bool loadData(const QString& path, DataLoadJob& job, RowStore& store, Messages& say) {
     qint64 skipped = 0;
     QStringList named;
-    for (;;) {
-        const DataFileReader::Status status = reader.step(kSlice);
-        if (status == DataFileReader::Status::Failed) {
-            say.error(QStringLiteral("%1: %2").arg(path, oneLine(reader.errorText())));
-            return false;
-        }
-        if (status == DataFileReader::Status::Rejected) {
-            if (++skipped <= kNamedSkippedLines)
-                named.append(QString::number(reader.rejectedLineNumber()));
-        }
-        say.progress("loading", reader.linesRead(), *lines);
-        if (status == DataFileReader::Status::Finished)
-            break;
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&say](DataLoadJob::Stage stage, qint64 done, qint64 total) {
+        if (done > 0 || total == 0)
+            say.progress(stage == DataLoadJob::Stage::Reading ? "reading" : "loading", done, total);
+    };
+    hooks.misfit = [&](QByteArrayView, qint64 lineNumber) {
+        if (++skipped <= kNamedSkippedLines)
+            named.append(QString::number(lineNumber));
+        return true;
+    };
+    const DataLoadJob::Result result = job.run(store, hooks, kSlice);
+    if (!result.done()) {
+        say.error(QStringLiteral("%1: %2").arg(path, oneLine(result.error)));
+        return false;
     }
     if (skipped > 0) {
         if (skipped > kNamedSkippedLines)
@@ -350,13 +307,14 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     Lists lists;
     if (!loadLists(o, lists, say))
         return Failed;
-    const std::optional<DataFileReader::FirstLine> first = readFirstLine(o.data, say);
-    if (!first)
+    DataLoadJob job(o.data);
+    if (const std::optional<QString> error = job.readFirstLine()) {
+        say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(*error)));
         return Failed;
+    }
     // A file without any line has no columns to check the entries against (and no row to pick):
     // only their patterns are checked, so that an empty export gives an empty result.
-    const int commaCount =
-        first->empty ? std::numeric_limits<int>::max() - 1 : int(first->commaCount);
+    const int commaCount = job.isEmpty() ? std::numeric_limits<int>::max() - 1 : job.commaCount();
 
     const auto& e = lists.entries;
     const PickupConditions conditions{
@@ -364,7 +322,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
         e[size_t(ConditionList::InAND)], e[size_t(ConditionList::InOR)]};
     PickupCompileError refused;
     const std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions, commaCount, &refused, first->detected.encoding);
+        PickupEngine::compile(conditions, commaCount, &refused, job.encoding());
     if (!engine) {
         const EntrySource& from = lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
         say.error(QStringLiteral("%1: entry %2: %3")
@@ -375,16 +333,20 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     }
 
     RowStore store;
-    if (!loadData(o.data, *first, store, say))
+    if (!loadData(o.data, job, store, say))
         return Failed;
 
-    PickupRun run(store, *engine, store.rowCount());
-    while (!run.done()) {
-        run.runSlice(kSlice);
-        say.progress("picking", run.rowsDone(), run.rowCount());
+    PickupJob::Hooks hooks;
+    hooks.progress = [&say](qint64 done, qint64 total, qint64) {
+        say.progress("picking", done, total);
+    };
+    PickupJob::Result picked = PickupJob::run(store, *engine, store.rowCount(), hooks, kSlice);
+    if (!picked.done()) {
+        say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::outOfMemoryText()));
+        return Failed;
     }
     ResultListModel result(&store);
-    result.setRows(run.takeRows());
+    result.setRows(std::move(picked.rows));
     if (o.sort)
         ResultSort::apply(result, ResultSort::sortedOrder(result, *o.sort));
 
@@ -450,7 +412,7 @@ int run(const QStringList& arguments, QIODevice& out, QIODevice& err, bool showP
     try {
         return pick(o, out, say);
     } catch (const std::bad_alloc&) {
-        say.error(QStringLiteral("%1: ファイルがメモリーに収まりません。").arg(o.data));
+        say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::outOfMemoryText()));
         return Failed;
     }
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -68,6 +69,9 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
 int runCommandLine(int argc, char* argv[], const QStringList& arguments) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vornel"));
+    // A reader that has gone away (`vornel --pick ... | head`) makes the write fail, and the
+    // failure is reported, instead of ending the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
     QFile out;
     QFile err;
     if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||

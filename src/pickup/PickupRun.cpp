@@ -4,6 +4,8 @@
 #include "pickup/PickupEngine.h"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <thread>
 
 namespace {
@@ -11,6 +13,8 @@ namespace {
 // Below this many rows a batch stays on one thread: starting a thread would cost more.
 constexpr qint64 kMinRowsPerThread = 4096;
 constexpr qint64 kFirstBatch = 2048;
+
+std::atomic<qint64> pickedLimit{0};
 
 } // namespace
 
@@ -25,7 +29,14 @@ PickupRun::PickupRun(const RowStore& store, const PickupEngine& engine, qint64 r
 
 PickupRun::~PickupRun() = default;
 
+void PickupRun::setPickedLimitForTesting(qint64 rows) {
+    pickedLimit = rows;
+}
+
 void PickupRun::keep(const std::vector<std::uint32_t>& rows) {
+    if (const qint64 limit = pickedLimit.load(std::memory_order_relaxed);
+        limit > 0 && m_picked + qint64(rows.size()) > limit)
+        throw std::bad_alloc();
     size_t from = 0;
     while (from < rows.size()) {
         const size_t used = size_t(m_picked) % kChunk;
@@ -51,6 +62,7 @@ void PickupRun::runBatch(qint64 rows) {
         m_part[1].clear();
         inParallel([&] { m_engine.pickRange(m_store, begin, mid, m_part[0]); },
                    [&] { m_engine.pickRange(m_store, mid, end, m_part[1]); });
+        ++m_splitBatches;
         keep(m_part[0]);
         keep(m_part[1]);
     }

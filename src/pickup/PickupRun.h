@@ -33,9 +33,15 @@ public:
     qint64 rowsDone() const { return m_next; }
     qint64 pickedCount() const { return m_picked; }
     int threadCount() const { return m_threads; }
+    // Batches that were split over two threads so far.
+    qint64 splitBatches() const { return m_splitBatches; }
 
     // The picked rows in source order; the run keeps none afterwards.
     std::vector<std::uint32_t> takeRows();
+
+    // Tests: the picked rows any run may keep, beyond which it throws std::bad_alloc as when the
+    // system has no more memory (0 = no limit).
+    static void setPickedLimitForTesting(qint64 rows);
 
 private:
     void runBatch(qint64 rows);
@@ -51,6 +57,7 @@ private:
     qint64 m_picked = 0;
     double m_rowsPerNs = 0; // measured speed, 0 until the first batch
     qint64 m_lastBatch = 0;
+    qint64 m_splitBatches = 0;
     std::vector<std::unique_ptr<std::uint32_t[]>> m_chunks;
     std::vector<std::uint32_t> m_part[2]; // one batch's picks per thread, reused
 };

@@ -4,7 +4,7 @@
 #include "conditions/ConditionListModel.h"
 #include "main_window/Platform.h"
 #include "pickup/PickupEngine.h"
-#include "pickup/PickupRun.h"
+#include "pickup/PickupJob.h"
 #include "results/DisplayWidth.h"
 #include "results/ResultListModel.h"
 
@@ -102,43 +102,30 @@ void frmVNLMain::myPickupStart() {
                                                0, m_store.rowCount());
     StopRequested = false;
 
-    PickupRun run(m_store, *engine, rowCount);
-    const std::chrono::milliseconds slice(std::max(jobSliceMs, 1));
     qint64 shownPicked = 0;
-    bool noMemory = false;
-    std::vector<std::uint32_t> picked;
-    while (!run.done()) {
-        try {
-            run.runSlice(slice);
-        } catch (const std::bad_alloc&) {
-            noMemory = true;
-            break;
-        }
+    PickupJob::Hooks hooks;
+    hooks.progress = [&](qint64 done, qint64, qint64 picked) {
         // The bar's range is the last load's line count; it only moves when its value changes.
-        mProgress::ProgressSetPos(ProgressWindow, int(std::min<qint64>(run.rowsDone(), INT_MAX)));
-        if (run.pickedCount() != shownPicked) {
-            shownPicked = run.pickedCount();
+        mProgress::ProgressSetPos(ProgressWindow, int(std::min<qint64>(done, INT_MAX)));
+        if (picked != shownPicked) {
+            shownPicked = picked;
             setPanelText(QStringLiteral("S_Pickup"), QString::number(shownPicked));
         }
+    };
+    hooks.yield = [this] {
         QCoreApplication::processEvents();
-        if (StopRequested)
-            break;
-    }
-
-    if (!StopRequested && !noMemory) {
-        try {
-            picked = run.takeRows();
-        } catch (const std::bad_alloc&) {
-            noMemory = true;
-        }
-    }
-    if (StopRequested || noMemory) {
+        return StopRequested;
+    };
+    PickupJob::Result result = PickupJob::run(m_store, *engine, rowCount, hooks,
+                                              std::chrono::milliseconds(std::max(jobSliceMs, 1)));
+    const bool noMemory = result.outcome == PickupJob::Result::Outcome::OutOfMemory;
+    if (!result.done()) {
         // Ended as a Stop ends it: no result.
         m_resultModel->clear();
         setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
         lvwOriginalData->show();
     } else {
-        m_resultModel->setRows(std::move(picked));
+        m_resultModel->setRows(std::move(result.rows));
         for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
             toolbarButton(QString::fromLatin1(key))->setEnabled(true);
         cmdSend->setEnabled(true);

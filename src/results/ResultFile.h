@@ -2,19 +2,17 @@
 
 #include <QString>
 
-#include <QByteArrayView>
-
-#include <functional>
 #include <optional>
 
 class QIODevice;
 class ResultListModel;
 
-// The result file: every row of the result list in display order, each line ending in CR LF (the
-// last one too), no header, no quoting. Each line is the row's own bytes as the data file held
-// them, so it is byte for byte the line that was read, in the data file's encoding; a UTF-8 data
-// file that began with a byte-order mark gives a result that begins with one. An empty result list
-// gives a 0-byte file. The same content whatever the file's extension.
+// The result file (its bytes come from RowWriter): every row of the result list in display order,
+// each line ending in CR LF (the last one too), no header, no quoting. Each line is the row's own
+// bytes as the data file held them, so it is byte for byte the line that was read, in the data
+// file's encoding; a UTF-8 data file that began with a byte-order mark gives a result that begins
+// with one. An empty result list gives a 0-byte file. The same content whatever the file's
+// extension.
 namespace ResultFile {
 
 struct Error {
@@ -30,9 +28,6 @@ constexpr int OutOfMemory = 4; // as QFileDevice::ResourceError
 // Writes the file through a temporary file that replaces the target only when everything was
 // written: a failed save leaves the file that was there untouched.
 std::optional<Error> save(const QString& path, const ResultListModel& model);
-
-// Hands the file's bytes to sink in pieces, in order; stops when sink returns false.
-bool writeRows(const ResultListModel& model, const std::function<bool(QByteArrayView)>& sink);
 
 // The same bytes written straight to an open device (standard output, for one), flushed at the end
 // when it is a file. A failure may leave part of the rows written: a device has no old content

@@ -19,11 +19,11 @@ struct TransferFileResult {
     QString message() const;
 };
 
-// Writes rowCount rows, row i's bytes given by rowBytes(i), to the file at path, after prefix (a
-// byte-order mark) when there is any row. progress, when
-// given, is called with the number of rows written so far, at most every progressIntervalMs
-// milliseconds while the rows are written (checked every 256 rows) and once with rowCount after
-// the last row.
+// Writes rowCount rows, row i's bytes given by rowBytes(i) (called from two threads), to the file
+// at path through RowWriter, after prefix (a byte-order mark) when there is any row. progress,
+// when given, is called with the number of rows written so far, at most every progressIntervalMs
+// milliseconds while the rows are written (after each piece of a few megabytes) and once with
+// rowCount after the last row.
 TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
                                      const std::function<QByteArrayView(qint64)>& rowBytes,
                                      QByteArrayView prefix = {},

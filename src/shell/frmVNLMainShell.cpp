@@ -3,6 +3,7 @@
 
 #include "main_window/Platform.h"
 #include "results/ResultListModel.h"
+#include "results/RowWriter.h"
 #include "settings/AppPaths.h"
 #include "shell/OpenDocument.h"
 #include "shell/TransferFile.h"
@@ -68,11 +69,9 @@ void frmVNLMain::TransferToZelvo(bool atShutdown) {
         return;
 
     const ResultListModel* results = m_resultModel;
-    const bool mark = m_store.encoding() == TextEncoding::Utf8 && m_store.byteOrderMark();
     const mdlShare::TransferFileResult result = mdlShare::WriteTransferFile(
         AppPaths::transferFilePath(), results->count(),
-        [results](qint64 pos) { return results->rowBytes(pos); },
-        mark ? QByteArrayView(TextCodec::kUtf8Bom, 3) : QByteArrayView(),
+        [results](qint64 pos) { return results->rowBytes(pos); }, RowWriter::mark(m_store),
         [this](qint64 done) {
             mProgress::ProgressSetPos(ProgressWindow, int(done));
             // Let the bar be drawn; the busy state keeps every command but Help out meanwhile.

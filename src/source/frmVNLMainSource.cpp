@@ -3,7 +3,7 @@
 
 #include "main_window/Platform.h"
 #include "results/ResultListModel.h"
-#include "source/DataFileReader.h"
+#include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -28,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -210,22 +210,15 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
     myControlsDisable();
 
     // First look: the first line fixes the number of columns, the first bytes the encoding.
-    const DataFileReader::FirstLine first = DataFileReader::readFirstLine(path);
-    if (!first.ok) {
-        sourceLoadFailed(path, first.error, previousPath, previousCommaCount);
+    DataLoadJob job(path, forced);
+    if (const std::optional<QString> error = job.readFirstLine()) {
+        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
         return;
     }
-    if (first.commaCount >= std::numeric_limits<int>::max()) {
-        sourceLoadFailed(path, QStringLiteral("1 行目の列が多すぎます。"), previousPath,
-                         previousCommaCount);
-        return;
-    }
-    const TextEncoding encoding = forced ? *forced : first.detected.encoding;
-    const bool byteOrderMark = encoding == TextEncoding::Utf8 && first.detected.byteOrderMark;
-    if (first.empty) {
+    if (job.isEmpty()) {
         // A file without any data empties the table: one column "1", no rows.
         m_resultModel->clear();
-        m_store.reset(0, encoding, byteOrderMark);
+        job.resetStore(m_store);
         m_sourceModel->refresh();
         sourceShowColumns({QStringLiteral("1")}, twips(1000));
         mProgress::ProgressSetRange(ProgressWindow, 0, 0);
@@ -238,13 +231,11 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
         myControlsEnable();
         return;
     }
-    const int commaCount = int(first.commaCount);
-
-    DataFileReader reader;
-    if (!reader.open(path, m_store)) {
-        sourceLoadFailed(path, reader.errorText(), previousPath, previousCommaCount);
+    if (const std::optional<QString> error = job.open(m_store)) {
+        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
         return;
     }
+    const int commaCount = job.commaCount();
     CommaCount = commaCount;
 
     setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
@@ -257,7 +248,7 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
     // The result rows point into the store: they go first. The old table's memory is given back
     // before the new file is read.
     m_resultModel->clear();
-    m_store.reset(commaCount, encoding, byteOrderMark);
+    job.resetStore(m_store);
     m_sourceModel->refresh();
     QStringList headers;
     headers.reserve(commaCount + 1);
@@ -265,61 +256,38 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
         headers.append(QString::number(i));
     sourceShowColumns(headers, twips(1000));
 
+    // The bar follows the bytes while they are read, then the lines. A line that does not fit
+    // pauses the load in the modal data-error dialog; a correction takes the rejected line's
+    // place.
     const QString fileName = mdlShare::GetFileName(path);
-    const auto slice = std::chrono::milliseconds(std::max(1, jobSliceMs));
-    QString failure;
-    bool outOfMemory = false;
-    try {
-        // First pass: the file's bytes into memory, counting the line ends (the progress bar
-        // follows the bytes meanwhile).
-        const qint64 size = QFileInfo(path).size();
-        const ProgressScale byteScale(size);
-        mProgress::ProgressSetRange(ProgressWindow, 0, byteScale(size));
-        mProgress::ProgressSetPos(ProgressWindow, 0);
-        for (;;) {
-            QCoreApplication::processEvents();
-            const DataFileReader::Status status = reader.readStep(slice);
-            if (status == DataFileReader::Status::Failed)
-                failure = reader.errorText();
-            if (status != DataFileReader::Status::More || StopRequested)
-                break;
-            mProgress::ProgressSetPos(ProgressWindow,
-                                      byteScale(std::min(size, reader.bytesRead())));
+    std::optional<DataLoadJob::Stage> shownStage;
+    ProgressScale scale(0);
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage stage, qint64 done, qint64 total) {
+        if (stage != shownStage) {
+            shownStage = stage;
+            scale = ProgressScale(total);
+            mProgress::ProgressSetRange(ProgressWindow, 0, scale(total));
         }
-        // Second pass: the rows, with the line count as the progress range. A line that does not
-        // fit pauses the load in the modal data-error dialog; a correction takes the rejected
-        // line's place.
-        const qint64 lines = reader.lineEnds();
-        const ProgressScale scale(lines);
-        mProgress::ProgressSetRange(ProgressWindow, 0, scale(lines));
-        mProgress::ProgressSetPos(ProgressWindow, 0);
-        if (!StopRequested && failure.isEmpty()) {
-            m_store.reserve(lines + 1); // a last line without a line end is one more
-            for (;;) {
-                QCoreApplication::processEvents();
-                const DataFileReader::Status status = reader.step(slice);
-                if (status == DataFileReader::Status::Rejected &&
-                    !mdlvornel::AddDataLine(reader.rejectedBytes(), fileName,
-                                            reader.rejectedLineNumber(), m_store, *m_platform))
-                    myPickupStop(); // 読込中止 in the data-error dialog: as Stop
-                else if (status == DataFileReader::Status::Failed)
-                    failure = reader.errorText();
-                mProgress::ProgressSetPos(ProgressWindow, scale(reader.linesRead()));
-                QCoreApplication::processEvents();
-                if (StopRequested || !failure.isEmpty() ||
-                    status == DataFileReader::Status::Finished)
-                    break;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    reader.close();
+        mProgress::ProgressSetPos(ProgressWindow, scale(done));
+    };
+    hooks.yield = [this] {
+        QCoreApplication::processEvents();
+        return StopRequested;
+    };
+    hooks.misfit = [&](QByteArrayView line, qint64 lineNumber) {
+        if (mdlvornel::AddDataLine(line, fileName, lineNumber, m_store, *m_platform))
+            return true;
+        myPickupStop(); // 読込中止 in the data-error dialog: as Stop
+        return false;
+    };
+    const DataLoadJob::Result result =
+        job.run(m_store, hooks, std::chrono::milliseconds(std::max(1, jobSliceMs)));
 
-    if (StopRequested || !failure.isEmpty() || outOfMemory) {
+    if (!result.done()) {
         // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
         setPanelText(QStringLiteral("S_FilePath"), QString());
-        m_store.reset(commaCount, encoding, byteOrderMark);
+        job.resetStore(m_store);
         m_sourceModel->refresh();
         sourceShowColumns({QString()}, 0);
     }
@@ -328,10 +296,8 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
     sourceShowEncoding();
     lvwOriginalData->show();
     fraProgressbar->hide();
-    if (outOfMemory)
-        failure = QStringLiteral("ファイルがメモリーに収まりません。");
-    if (!failure.isEmpty())
-        m_platform->messageBox(this, unreadableMessage(path, failure), Platform::Critical,
+    if (!result.error.isEmpty())
+        m_platform->messageBox(this, unreadableMessage(path, result.error), Platform::Critical,
                                QStringLiteral("エラー"));
     myControlsEnable();
 }

@@ -12,6 +12,11 @@
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QThread>
+
+#include <csignal>
+
+#include <unistd.h>
 
 namespace {
 
@@ -94,6 +99,10 @@ private Q_SLOTS:
     void statusAndMessages();
     void sameBytesAsTheWindowsSave_data();
     void sameBytesAsTheWindowsSave();
+    void closedStandardOutput_data();
+    void closedStandardOutput();
+    void interruptWhileWritingTheResult_data();
+    void interruptWhileWritingTheResult();
 };
 
 void TestApp::statusAndMessages_data() {
@@ -226,6 +235,103 @@ void TestApp::sameBytesAsTheWindowsSave() {
     const QByteArray saved = windowSave(folder.absoluteFilePath(data), windowLists, sort);
     QVERIFY(!saved.isEmpty());
     QCOMPARE(bytes, saved);
+}
+
+namespace {
+
+// The signals a process blocks (its main thread's SigBlk); nothing when it has ended.
+std::optional<quint64> blockedSignals(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigBlk:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16);
+    return std::nullopt;
+}
+
+} // namespace
+
+void TestApp::closedStandardOutput_data() {
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("a pipe whose reader has gone") << true;
+    QTest::newRow("no standard output at all") << false;
+}
+
+void TestApp::closedStandardOutput() {
+    // The write fails: one message and status 1, not a silent end by SIGPIPE.
+    QFETCH(bool, pipe);
+    QTemporaryDir dir;
+    writeInputs(QDir(dir.path()));
+    // The pipe's reading end is closed before the program starts.
+    int ends[2] = {-1, -1};
+    QVERIFY(::pipe(ends) == 0);
+    ::close(ends[0]);
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setChildProcessModifier([pipe, writing = ends[1]] {
+        if (pipe)
+            ::dup2(writing, STDOUT_FILENO);
+        else
+            ::close(STDOUT_FILENO);
+        ::close(writing);
+    });
+    p.start(QStringLiteral(VORNEL_PROGRAM), {"--quiet", "--pick", "data.csv"});
+    ::close(ends[1]);
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1, qPrintable(lines.join(u'|')));
+    QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: standard output: エラー番号 = ")),
+             qPrintable(lines.first()));
+}
+
+void TestApp::interruptWhileWritingTheResult_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestApp::interruptWhileWritingTheResult() {
+    // A signal that comes while the result file is written waits until the file is complete,
+    // then ends the program: the file is there whole, and nothing else is left behind.
+    QFETCH(int, signalNumber);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    QByteArray data;
+    const QByteArray line = "12345,abcdefghijklmnopqrstuvwxyz,ABCDEFGHIJKLMNOPQRSTUVWXYZ,"
+                            "0123456789,abcdefghij\r\n";
+    data.reserve(400000 * line.size());
+    for (int i = 0; i < 400000; ++i)
+        data += line;
+    QVERIFY(writeAll(folder.filePath("data.csv"), data));
+
+    const quint64 held = (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
+    const std::optional<quint64> own = blockedSignals(QCoreApplication::applicationPid());
+    QVERIFY(own);
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(VORNEL_PROGRAM), {"--pick", "data.csv", "-o", "out.csv"});
+    QVERIFY(p.waitForStarted());
+    // The signals are held exactly while the result file is written.
+    bool sent = false;
+    while (!sent && p.state() == QProcess::Running) {
+        const std::optional<quint64> blocked = blockedSignals(p.processId());
+        if (blocked && *blocked == (held | *own)) {
+            QCOMPARE(::kill(pid_t(p.processId()), signalNumber), 0);
+            sent = true;
+        }
+        QThread::usleep(100);
+    }
+    QVERIFY2(sent, "the result was written before the signal could be sent");
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
+    QCOMPARE(p.exitCode(), signalNumber);
+    QVERIFY(readAll(folder.filePath("out.csv")) == data);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"data.csv", "out.csv"}));
 }
 
 QTEST_MAIN(TestApp)

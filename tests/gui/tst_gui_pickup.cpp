@@ -2,6 +2,7 @@
 #include "GuiTestSupport.h"
 
 #include "conditions/ConditionListModel.h"
+#include "pickup/PickupRun.h"
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 
@@ -70,6 +71,7 @@ private Q_SLOTS:
     void resultColumnFitsWideAmongLongerNarrowRows_data();
     void resultColumnFitsWideAmongLongerNarrowRows();
     void stopMidRun();
+    void outOfMemoryEndsTheRunAsStopDoes();
     void secondRunClearsTheFirst();
     void entryCheckStopsBeforeTheFirstRow_data();
     void entryCheckStopsBeforeTheFirstRow();
@@ -196,6 +198,33 @@ void TestGuiPickup::stopMidRun() {
     QVERIFY(!w->cmdSend->isEnabled());
     QVERIFY(w.enabled(QStringLiteral("M_Start")));
     QVERIFY(!w->isBusy());
+}
+
+void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
+    TestWindow w;
+    w->show();
+    w->jobSliceMs = 1;
+    loadRows(w, 2, manyRows(20000));
+    addEntry(w, ConditionList::InAND, "3", "x");
+    PickupRun::setPickedLimitForTesting(100); // the memory for the picked rows runs out
+    pressStart(w);
+    PickupRun::setPickedLimitForTesting(0);
+
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt,
+             QStringLiteral("メモリーが足りないため、抽出できませんでした。"));
+    QCOMPARE(w.platform.messages[0].style, 16);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
+    QCOMPARE(w->resultModel()->count(), 0);
+    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
+    QVERIFY(w->lvwOriginalData->isVisible());
+    QVERIFY(!w->lvwPickupData->isVisible());
+    QVERIFY(!w->fraProgressbar->isVisible());
+    for (const char* key : kResultCommands)
+        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    QVERIFY(!w->cmdSend->isEnabled());
+    QVERIFY(!w->isBusy());
+    QCOMPARE(w->store().rowCount(), qint64(20000)); // the source table stays
 }
 
 void TestGuiPickup::secondRunClearsTheFirst() {

@@ -4,6 +4,7 @@
 #include "base/TextCodec.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
+#include "source/RowStore.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 
@@ -138,6 +139,8 @@ private Q_SLOTS:
     void errorDialogLayout();
     void errorDialogIgnoresEnterAndEsc();
     void stopDuringALoad();
+    void stopAfterTheLastReadSliceOpensNoDialog();
+    void outOfMemoryWhileLoading();
     void secondFileAfterAPickup();
     void unreadableFile_data();
     void unreadableFile();
@@ -392,6 +395,74 @@ void TestGuiSource::stopDuringALoad() {
     QCOMPARE(w->panelText("S_FilePath"), QString());
     QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
     QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QVERIFY(!w->isBusy());
+    QVERIFY(w.enabled("M_Open"));
+}
+
+void TestGuiSource::stopAfterTheLastReadSliceOpensNoDialog() {
+    // A Stop handled with the events that follow the last read slice ends the load before the
+    // first line that does not fit (line 2) can open its dialog.
+    TestWindow w;
+    const QByteArray bytes("a,b\r\nc\r\nd,e\r\n");
+    w.platform.openAnswers = {w.writeFile("data.csv", bytes)};
+    bool pressed = false;
+    QTimer press;
+    press.setInterval(0);
+    connect(&press, &QTimer::timeout, [&] {
+        // The bar's range is the line count from the moment the bytes are all read.
+        if (!pressed && w->isBusy() && w->progressWindow()->maximum() == bytes.count('\n')) {
+            pressed = true;
+            w->cmdAccessKey_Click(4); // Alt+E
+        }
+    });
+    int dialogs = 0;
+    QTimer skipper;
+    skipper.setInterval(5);
+    connect(&skipper, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<frmVNLError*>(QApplication::activeModalWidget())) {
+            ++dialogs;
+            dialog->cmdCancel->click();
+        }
+    });
+    press.start();
+    skipper.start();
+    w->myFileSelect();
+
+    QVERIFY(pressed);
+    QCOMPARE(dialogs, 0);
+    QCOMPARE(w->store().rowCount(), qint64(0));
+    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
+    QVERIFY(!w->isBusy());
+}
+
+void TestGuiSource::outOfMemoryWhileLoading() {
+    TestWindow w;
+    const QString first = w.writeFile("first.csv", "a,b\r\n");
+    QByteArray bytes;
+    while (bytes.size() < 256 * 1024)
+        bytes += "12345,abcdefgh\r\n";
+    const QString big = w.writeFile("big.csv", bytes);
+    w.platform.openAnswers = {first, big};
+    w->myFileSelect();
+    RowStore::setMemoryLimitForTesting(64 * 1024); // the new file does not fit
+    w->myFileSelect();
+    RowStore::setMemoryLimitForTesting(0);
+
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt,
+             QStringLiteral("データファイル「%1」を読み込めませんでした。\n"
+                            "ファイルがメモリーに収まりません。")
+                 .arg(big));
+    QCOMPARE(w.platform.messages[0].style, 16);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
+    // Broken off as a stopped load is: an empty table with one empty column.
+    QCOMPARE(w->store().rowCount(), qint64(0));
+    QCOMPARE(headers(*w), QStringList{QString()});
+    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
     QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
     QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());

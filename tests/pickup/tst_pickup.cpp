@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/PickupEngine.h"
+#include "pickup/PickupJob.h"
 #include "pickup/PickupRun.h"
 #include "source/RowStore.h"
 
@@ -98,6 +99,8 @@ private slots:
     void runInSlicesMatchesOneGo_data();
     void runInSlicesMatchesOneGo();
     void runStopsWithinItsBudget();
+    void jobOutcomes_data();
+    void jobOutcomes();
     void byteSearchAgreesWithDecodedText_data();
     void byteSearchAgreesWithDecodedText();
     void typedFormsMatchTheCodePage_data();
@@ -517,15 +520,22 @@ void tst_pickup::rowTextSearchStaysInsideEachRow() {
 void tst_pickup::runInSlicesMatchesOneGo_data() {
     QTest::addColumn<int>("threads");
     QTest::addColumn<int>("rows");
-    QTest::newRow("one thread") << 1 << 150000;
-    QTest::newRow("two threads") << 2 << 150000;
-    QTest::newRow("two threads, few rows") << 2 << 37;
-    QTest::newRow("no rows") << 2 << 0;
+    QTest::addColumn<int>("sliceMs");
+    QTest::addColumn<bool>("mustSplit"); // a batch has to run on both threads
+    QTest::newRow("one thread") << 1 << 150000 << 1 << false;
+    QTest::newRow("two threads") << 2 << 150000 << 1 << false;
+    // Long slices let the batches grow past two threads' worth of rows: the split path runs.
+    QTest::newRow("one thread, long slices") << 1 << 100000 << 3600000 << false;
+    QTest::newRow("two threads, long slices") << 2 << 100000 << 3600000 << true;
+    QTest::newRow("two threads, few rows") << 2 << 37 << 1 << false;
+    QTest::newRow("no rows") << 2 << 0 << 1 << false;
 }
 
 void tst_pickup::runInSlicesMatchesOneGo() {
     QFETCH(int, threads);
     QFETCH(int, rows);
+    QFETCH(int, sliceMs);
+    QFETCH(bool, mustSplit);
     auto store = std::make_unique<RowStore>();
     store->reset(2);
     std::mt19937 rng(11);
@@ -553,7 +563,7 @@ void tst_pickup::runInSlicesMatchesOneGo() {
     int slices = 0;
     qint64 lastDone = -1;
     while (!run.done()) {
-        run.runSlice(1ms);
+        run.runSlice(std::chrono::milliseconds(sliceMs));
         QVERIFY(run.rowsDone() > lastDone);
         lastDone = run.rowsDone();
         ++slices;
@@ -564,8 +574,56 @@ void tst_pickup::runInSlicesMatchesOneGo() {
     QCOMPARE(got.size(), expected.size());
     QVERIFY(got == expected);
     QCOMPARE(got.capacity(), got.size());
-    if (rows > 100000)
+    if (rows > 100000 && sliceMs == 1)
         QVERIFY(slices > 1);
+    if (mustSplit)
+        QVERIFY(run.splitBatches() > 0);
+    if (threads == 1)
+        QCOMPARE(run.splitBatches(), qint64(0));
+}
+
+void tst_pickup::jobOutcomes_data() {
+    using Outcome = PickupJob::Result::Outcome;
+    QTest::addColumn<int>("stopAfterSlices"); // -1: never
+    QTest::addColumn<qint64>("pickedLimit");  // 0: none
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("done") << -1 << qint64(0) << Outcome::Done;
+    QTest::newRow("stopped after the first slice") << 1 << qint64(0) << Outcome::Stopped;
+    QTest::newRow("out of memory") << -1 << qint64(10) << Outcome::OutOfMemory;
+}
+
+void tst_pickup::jobOutcomes() {
+    using Outcome = PickupJob::Result::Outcome;
+    QFETCH(int, stopAfterSlices);
+    QFETCH(qint64, pickedLimit);
+    QFETCH(Outcome, outcome);
+    auto store = std::make_unique<RowStore>();
+    store->reset(1);
+    for (int i = 0; i < 50000; ++i)
+        store->appendLine(QStringLiteral("%1,%2").arg(i).arg(i % 3 ? "a" : "b"));
+    Lists l;
+    l.inAnd = {{"2", "b"}};
+    const auto engine = PickupEngine::compile(l.conditions(), 1);
+    QVERIFY(engine);
+    std::vector<std::uint32_t> expected;
+    engine->pickRange(*store, 0, store->rowCount(), expected);
+
+    int slices = 0;
+    qint64 lastDone = 0;
+    PickupJob::Hooks hooks;
+    hooks.progress = [&](qint64 done, qint64 total, qint64 picked) {
+        QVERIFY(done > lastDone && total == store->rowCount() && picked <= done);
+        lastDone = done;
+    };
+    hooks.yield = [&] { return ++slices == stopAfterSlices; };
+    PickupRun::setPickedLimitForTesting(pickedLimit);
+    const PickupJob::Result result =
+        PickupJob::run(*store, *engine, store->rowCount(), hooks, 1ms, 2);
+    PickupRun::setPickedLimitForTesting(0);
+    QCOMPARE(result.outcome, outcome);
+    QVERIFY(result.rows == (outcome == Outcome::Done ? expected : std::vector<std::uint32_t>{}));
+    if (outcome == Outcome::Stopped)
+        QCOMPARE(slices, stopAfterSlices);
 }
 
 void tst_pickup::runStopsWithinItsBudget() {

@@ -8,8 +8,11 @@
 #include "results/ResultListModel.h"
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
+#include "results/RowWriter.h"
+#include "shell/TransferFile.h"
 #include "source/RowStore.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -103,6 +106,8 @@ private slots:
     void save();
     void saveAfterSort();
     void saveManyBatches();
+    void everyOutputWritesTheSameBytes_data();
+    void everyOutputWritesTheSameBytes();
     void saveMatchesTheCodec();
     void saveIntoFolderFails();
     void saveWriteFailureIsAWriteError();
@@ -423,6 +428,56 @@ void TestResults::displayWidth() {
     QFETCH(QString, text);
     QFETCH(int, columns);
     QCOMPARE(DisplayWidth::columns(text), qsizetype(columns));
+}
+
+void TestResults::everyOutputWritesTheSameBytes_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("mark");
+    QTest::addColumn<bool>("sorted");
+    QTest::newRow("UTF-8 with a mark") << QStringList{"b,😀", "a,東"} << true << false;
+    QTest::newRow("UTF-8 with a mark, no row") << QStringList{} << true << false;
+    QTest::newRow("code page 932, sorted") << QStringList{"東,2", "大,1", "名,3"} << false << true;
+    QStringList many; // several pieces of the writer
+    for (int i = 0; i < 150000; ++i)
+        many << QStringLiteral("%1,%2,some text to fill the pieces").arg(i % 977).arg(i);
+    QTest::newRow("several pieces, sorted") << many << false << true;
+}
+
+void TestResults::everyOutputWritesTheSameBytes() {
+    // Save, standard output and the hand-over to Zelvo: one writer, the same bytes, each row's
+    // own bytes plus CR LF after the data file's mark.
+    QFETCH(QStringList, lines);
+    QFETCH(bool, mark);
+    QFETCH(bool, sorted);
+    Results r(lines);
+    if (mark)
+        r.store.reset(r.store.commaCount(), TextEncoding::Utf8, true);
+    for (const QString& line : lines)
+        if (mark)
+            r.store.appendLine(QStringView(line));
+    if (sorted)
+        r.sort(Order::Ascending);
+    QByteArray expected = mark && !lines.isEmpty() ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    for (qint64 i = 0; i < r.model.count(); ++i)
+        expected += r.model.rowBytes(i).toByteArray() + "\r\n";
+
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("saved.csv");
+    QVERIFY(!ResultFile::save(saved, r.model));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(!ResultFile::write(out, r.model));
+    const QString handedOver = dir.filePath("zelvo.txt");
+    std::vector<qint64> reports;
+    const mdlShare::TransferFileResult transfer = mdlShare::WriteTransferFile(
+        handedOver, r.model.count(), [&r](qint64 pos) { return r.model.rowBytes(pos); },
+        RowWriter::mark(r.store), [&reports](qint64 done) { reports.push_back(done); }, 0);
+    QVERIFY(transfer.ok());
+    QVERIFY(readAll(saved) == expected);
+    QVERIFY(out.data() == expected);
+    QVERIFY(readAll(handedOver) == expected);
+    QCOMPARE(reports.back(), r.model.count());
+    QVERIFY(std::is_sorted(reports.begin(), reports.end()));
 }
 
 QTEST_GUILESS_MAIN(TestResults)

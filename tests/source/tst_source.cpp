@@ -1,6 +1,7 @@
 #include "base/Cp932.h"
 #include "base/TextCodec.h"
 #include "source/DataFileReader.h"
+#include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
 #include "source/RowStore.h"
 #include "source/mdlvornel.h"
@@ -151,6 +152,13 @@ private slots:
     void readStopsWhileReadingAhead();
     void storeAppendsRowsOfAnyLength();
     void readSmallBudgetMakesProgress();
+
+    void loadJobOutcomes_data();
+    void loadJobOutcomes();
+    void loadJobFirstLineLongerThanTheSample_data();
+    void loadJobFirstLineLongerThanTheSample();
+    void loadJobFileGrowsWhileLoading_data();
+    void loadJobFileGrowsWhileLoading();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -718,6 +726,179 @@ void tst_source::readSmallBudgetMakesProgress() {
     QVERIFY(steps > 10);
     QCOMPARE(store.rowCount(), qint64(5000));
     QCOMPARE(store.rowText(4999), QStringLiteral("4999,x"));
+}
+
+namespace {
+
+// What a load job did, as a caller sees it.
+struct JobRun {
+    DataLoadJob::Result result;
+    QStringList rows;
+    QList<qint64> misfits;                             // line numbers handed to the misfit hook
+    QList<std::pair<DataLoadJob::Stage, qint64>> ends; // each stage's last progress: its total
+};
+
+enum class JobScript { SkipMisfits, MisfitStops, StopAtOnce, StopOnceRead, NoMemory, FileGone };
+
+JobRun runJob(const QString& path, JobScript script, qsizetype chunk = 256) {
+    JobRun out;
+    DataLoadJob job(path, std::nullopt, chunk);
+    if (const std::optional<QString> error = job.readFirstLine()) {
+        out.result = {DataLoadJob::Result::Outcome::Failed, *error};
+        return out;
+    }
+    if (script == JobScript::FileGone)
+        QFile::remove(path);
+    std::optional<DataLoadJob::Stage> stage;
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage s, qint64 done, qint64 total) {
+        if (s != stage)
+            out.ends.append({s, total});
+        stage = s;
+        QVERIFY(done >= 0);
+    };
+    hooks.yield = [&] {
+        return script == JobScript::StopAtOnce ||
+               (script == JobScript::StopOnceRead && stage == DataLoadJob::Stage::Loading);
+    };
+    hooks.misfit = [&](QByteArrayView, qint64 lineNumber) {
+        out.misfits.append(lineNumber);
+        return script != JobScript::MisfitStops;
+    };
+    RowStore store;
+    if (script == JobScript::NoMemory)
+        RowStore::setMemoryLimitForTesting(64 * 1024);
+    out.result = job.run(store, hooks, 0ns);
+    RowStore::setMemoryLimitForTesting(0);
+    for (qint64 r = 0; r < store.rowCount(); ++r)
+        out.rows.append(store.rowText(r));
+    return out;
+}
+
+} // namespace
+
+void tst_source::loadJobOutcomes_data() {
+    using Outcome = DataLoadJob::Result::Outcome;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<JobScript>("script");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<qint64>>("misfits");
+    const QByteArray mixed("a,b\r\nc\r\nd,e\r\n\r\nf,g");
+    QTest::newRow("misfits skipped and counted")
+        << mixed << JobScript::SkipMisfits << Outcome::Done << QStringList{"a,b", "d,e", "f,g"}
+        << QList<qint64>{2, 4};
+    QTest::newRow("the misfit hook stops the load")
+        << mixed << JobScript::MisfitStops << Outcome::Stopped << QStringList{"a,b"}
+        << QList<qint64>{2};
+    QTest::newRow("stop at the first turn")
+        << mixed << JobScript::StopAtOnce << Outcome::Stopped << QStringList{} << QList<qint64>{};
+    // A stop seen at the turn after the last read slice: no misfit is asked about.
+    QTest::newRow("stop after the read, before any misfit")
+        << QByteArray("a,b\r\nc\r\n") << JobScript::StopOnceRead << Outcome::Stopped
+        << QStringList{} << QList<qint64>{};
+    QTest::newRow("empty file") << QByteArray() << JobScript::SkipMisfits << Outcome::Done
+                                << QStringList{} << QList<qint64>{};
+    QTest::newRow("out of memory") << QByteArray(256 * 1024, 'x') << JobScript::NoMemory
+                                   << Outcome::OutOfMemory << QStringList{} << QList<qint64>{};
+    QTest::newRow("file gone after its first line")
+        << mixed << JobScript::FileGone << Outcome::Failed << QStringList{} << QList<qint64>{};
+}
+
+void tst_source::loadJobOutcomes() {
+    using Outcome = DataLoadJob::Result::Outcome;
+    QFETCH(QByteArray, bytes);
+    QFETCH(JobScript, script);
+    QFETCH(Outcome, outcome);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<qint64>, misfits);
+    const JobRun ran = runJob(write(bytes), script);
+    QCOMPARE(ran.result.outcome, outcome);
+    QCOMPARE(ran.rows, rows);
+    QCOMPARE(ran.misfits, misfits);
+    QCOMPARE(ran.result.error.isEmpty(), outcome == Outcome::Done || outcome == Outcome::Stopped);
+    if (outcome == Outcome::OutOfMemory)
+        QCOMPARE(ran.result.error, DataLoadJob::outOfMemoryText());
+    if (outcome == Outcome::Done && !bytes.isEmpty()) // the bar's ranges: the bytes, the lines
+        QCOMPARE(ran.ends, (QList<std::pair<DataLoadJob::Stage, qint64>>{
+                               {DataLoadJob::Stage::Reading, bytes.size()},
+                               {DataLoadJob::Stage::Loading, bytes.count('\n')}}));
+}
+
+void tst_source::loadJobFirstLineLongerThanTheSample_data() {
+    // The encoding is decided on the first mebibyte; the columns come from the whole first line.
+    constexpr qsizetype kSample = 1 << 20;
+    QTest::addColumn<QByteArray>("firstLine");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<int>("commaCount");
+    QTest::newRow("commas before and after the sample's end")
+        << QByteArray(kSample / 2, 'x') + ',' + QByteArray(kSample, 'y') + ",z"
+        << TextEncoding::Cp932 << 2;
+    QTest::newRow("a UTF-8 character across the sample's end")
+        << QByteArray(kSample - 1, 'x') + "\xE6\x9D\xB1" + QByteArray(1000, 'y') + ",z,"
+        << TextEncoding::Utf8 << 2;
+    QTest::newRow("no line end, commas only after the sample")
+        << QByteArray(kSample + 10, 'x') + ",,," << TextEncoding::Cp932 << 3;
+}
+
+void tst_source::loadJobFirstLineLongerThanTheSample() {
+    QFETCH(QByteArray, firstLine);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(int, commaCount);
+    const QByteArray second = QByteArray(",").repeated(commaCount).prepend("next");
+    const bool ended = !firstLine.endsWith(',');
+    const QByteArray bytes = ended ? firstLine + "\r\n" + second + "\r\n" : firstLine;
+    const QString path = write(bytes);
+    DataLoadJob job(path);
+    QCOMPARE(job.readFirstLine(), std::optional<QString>());
+    QCOMPARE(job.commaCount(), commaCount);
+    QCOMPARE(job.encoding(), encoding);
+    RowStore store;
+    QVERIFY(job.run(store, {}, 1h).done());
+    QCOMPARE(store.rowCount(), qint64(ended ? 2 : 1));
+    QCOMPARE(store.rowBytes(0), QByteArrayView(firstLine));
+    if (ended)
+        QCOMPARE(store.rowBytes(1), QByteArrayView(second));
+}
+
+void tst_source::loadJobFileGrowsWhileLoading_data() {
+    QTest::addColumn<DataLoadJob::Stage>("growsIn");
+    QTest::addColumn<bool>("newLinesLoaded");
+    // The first pass reads to the end it finds, however far the file has grown by then; the
+    // second pass only cuts what the first read.
+    QTest::newRow("while its bytes are read") << DataLoadJob::Stage::Reading << true;
+    QTest::newRow("after its bytes were read") << DataLoadJob::Stage::Loading << false;
+}
+
+void tst_source::loadJobFileGrowsWhileLoading() {
+    QFETCH(DataLoadJob::Stage, growsIn);
+    QFETCH(bool, newLinesLoaded);
+    QByteArray bytes;
+    for (int i = 0; i < 2000; ++i)
+        bytes += "old " + QByteArray::number(i) + ",x\r\n";
+    QByteArray more;
+    for (int i = 0; i < 500; ++i)
+        more += "new " + QByteArray::number(i) + ",y\r\n";
+    const QString path = write(bytes);
+    DataLoadJob job(path, std::nullopt, 1024);
+    QVERIFY(!job.readFirstLine());
+    bool grown = false;
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage stage, qint64 done, qint64) {
+        if (!grown && stage == growsIn && done > 0) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::Append));
+            QCOMPARE(f.write(more), more.size());
+            grown = true;
+        }
+    };
+    RowStore store;
+    QVERIFY(job.run(store, hooks, 0ns).done());
+    QVERIFY(grown);
+    const QStringList expected = referenceLines(newLinesLoaded ? bytes + more : bytes);
+    QCOMPARE(store.rowCount(), qint64(expected.size()));
+    QCOMPARE(store.rowText(0), expected.first());
+    QCOMPARE(store.rowText(store.rowCount() - 1), expected.last());
 }
 
 QTEST_GUILESS_MAIN(tst_source)

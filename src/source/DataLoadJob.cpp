@@ -1,0 +1,141 @@
+// The data-file load job: first line, opening, both read passes, out of memory as a result.
+#include "source/DataLoadJob.h"
+
+#include "source/RowStore.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+QString DataLoadJob::outOfMemoryText() {
+    return QStringLiteral("ファイルがメモリーに収まりません。");
+}
+
+DataLoadJob::DataLoadJob(QString path, std::optional<TextEncoding> forced, qsizetype chunkBytes)
+    : m_path(std::move(path)), m_forced(forced), m_chunkBytes(chunkBytes) {}
+
+DataLoadJob::~DataLoadJob() = default;
+
+std::optional<QString> DataLoadJob::readFirstLine() {
+    DataFileReader::FirstLine first;
+    try {
+        first = DataFileReader::readFirstLine(m_path);
+    } catch (const std::bad_alloc&) {
+        return outOfMemoryText();
+    }
+    if (!first.ok)
+        return first.error;
+    if (first.commaCount >= std::numeric_limits<int>::max())
+        return QStringLiteral("1 行目の列が多すぎます。");
+    m_empty = first.empty;
+    m_commaCount = m_empty ? 0 : int(first.commaCount);
+    m_encoding = m_forced ? *m_forced : first.detected.encoding;
+    // A mark is only a mark in UTF-8; read as code page 932 its bytes are part of the first line.
+    m_byteOrderMark = m_encoding == TextEncoding::Utf8 && first.detected.byteOrderMark;
+    return std::nullopt;
+}
+
+std::optional<QString> DataLoadJob::open(RowStore& store) {
+    // The reader only learns where the bytes will go; the store is not touched until the read.
+    m_openStore = nullptr;
+    try {
+        m_reader = std::make_unique<DataFileReader>(m_chunkBytes);
+    } catch (const std::bad_alloc&) {
+        return outOfMemoryText();
+    }
+    if (!m_reader->open(m_path, store)) {
+        const QString error = m_reader->errorText();
+        m_reader.reset();
+        return error;
+    }
+    m_openStore = &store;
+    return std::nullopt;
+}
+
+void DataLoadJob::resetStore(RowStore& store) {
+    store.reset(m_commaCount, m_encoding, m_byteOrderMark);
+    m_resetStore = &store;
+}
+
+DataLoadJob::Result DataLoadJob::run(RowStore& store, const Hooks& hooks,
+                                     std::chrono::nanoseconds slice) {
+    Result result;
+    try {
+        if (m_resetStore != &store)
+            resetStore(store);
+        if (m_empty)
+            return result;
+        result = readPasses(store, hooks, slice);
+    } catch (const std::bad_alloc&) {
+        result = {Result::Outcome::OutOfMemory, outOfMemoryText()};
+    }
+    m_reader.reset();
+    m_openStore = nullptr;
+    return result;
+}
+
+DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
+                                            std::chrono::nanoseconds slice) {
+    using Status = DataFileReader::Status;
+    const auto stopWanted = [&hooks] { return hooks.yield && hooks.yield(); };
+    const auto progress = [&hooks](Stage stage, qint64 done, qint64 total) {
+        if (hooks.progress)
+            hooks.progress(stage, done, total);
+    };
+    if (m_openStore != &store)
+        if (const std::optional<QString> error = open(store))
+            return {Result::Outcome::Failed, *error};
+
+    Result result;
+    // First pass: the file's bytes into memory, counting the line ends; the progress follows the
+    // bytes. A file that grows meanwhile is read to its new end.
+    const qint64 size = QFileInfo(m_path).size();
+    progress(Stage::Reading, 0, size);
+    for (;;) {
+        if (stopWanted()) {
+            result.outcome = Result::Outcome::Stopped;
+            break;
+        }
+        const Status status = m_reader->readStep(slice);
+        if (status == Status::Failed) {
+            result = {Result::Outcome::Failed, m_reader->errorText()};
+            break;
+        }
+        progress(Stage::Reading, std::min(size, m_reader->bytesRead()), size);
+        if (status != Status::More)
+            break;
+    }
+
+    // Second pass: the rows, with the line count as the progress range (set even when the first
+    // pass ended early, as the bar's range for what follows).
+    const qint64 lines = m_reader->lineEnds();
+    progress(Stage::Loading, 0, lines);
+    if (!result.done())
+        return result;
+    store.reserve(lines + 1); // a last line without a line end is one more
+    // The events of the last read slice are handled, and a Stop among them seen, before the
+    // first line can open a dialog.
+    if (stopWanted())
+        return {Result::Outcome::Stopped, {}};
+    for (;;) {
+        const Status status = m_reader->step(slice);
+        bool stop = false;
+        if (status == Status::Rejected) {
+            // A Stop given while the slice ran ends the load here rather than after one more
+            // question about a line.
+            stop = stopWanted() || (hooks.misfit && !hooks.misfit(m_reader->rejectedBytes(),
+                                                                  m_reader->rejectedLineNumber()));
+        } else if (status == Status::Failed) {
+            result = {Result::Outcome::Failed, m_reader->errorText()};
+        }
+        progress(Stage::Loading, m_reader->linesRead(), lines);
+        if (!stop && result.done())
+            stop = stopWanted();
+        if (stop)
+            return {Result::Outcome::Stopped, {}};
+        if (!result.done() || status == Status::Finished)
+            return result;
+    }
+}

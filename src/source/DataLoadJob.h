@@ -1,0 +1,103 @@
+#pragma once
+
+// The data-file load, shared by the window's Open and `vornel --pick`: the first line, then both
+// read passes of DataFileReader in time slices. What differs between the two front ends comes in
+// through the hooks: the window's progress bar, event loop, Stop flag and data-error dialog; the
+// command line's terminal progress line and its skip-and-count rule for lines that do not fit.
+
+#include "base/TextCodec.h"
+#include "source/DataFileReader.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class RowStore;
+
+// One load of one file into a RowStore.
+//
+//     DataLoadJob job(path);
+//     if (const auto error = job.readFirstLine()) { report(*error); return; }
+//     if (const auto error = job.open(store)) { report(*error); return; } (optional: run opens)
+//     job.resetStore(store);                                           (optional: run resets too)
+//     const DataLoadJob::Result result = job.run(store, hooks, 15ms);
+//
+// Nothing escapes run(): running out of memory is a result like a read failure.
+class DataLoadJob {
+public:
+    enum class Stage {
+        Reading, // first pass: the file's bytes (done and total in bytes)
+        Loading, // second pass: the rows (done and total in lines)
+    };
+
+    struct Hooks {
+        // The progress: called with done 0 when a stage starts, then after each slice.
+        std::function<void(Stage stage, qint64 done, qint64 total)> progress;
+        // Called between slices and before each misfit: lets the caller's event loop turn; true
+        // stops the load.
+        std::function<bool()> yield;
+        // A line whose comma count is not the first line's (its bytes without the line end, its
+        // line number counted from 1). The hook may append a correction to the store; false stops
+        // the load. Without a hook such lines are skipped.
+        std::function<bool(QByteArrayView line, qint64 lineNumber)> misfit;
+    };
+
+    struct Result {
+        enum class Outcome { Done, Stopped, Failed, OutOfMemory };
+        Outcome outcome = Outcome::Done;
+        QString error; // Failed and OutOfMemory: the reason, for the user
+        bool done() const { return outcome == Outcome::Done; }
+    };
+
+    // The reason given when the rows do not fit in memory.
+    static QString outOfMemoryText();
+
+    // forced: the encoding the user chose; otherwise the file's first bytes decide.
+    // chunkBytes: the reader's chunk (tests make it small to cross every boundary).
+    explicit DataLoadJob(QString path, std::optional<TextEncoding> forced = std::nullopt,
+                         qsizetype chunkBytes = DataFileReader::kDefaultChunkBytes);
+    ~DataLoadJob();
+    DataLoadJob(const DataLoadJob&) = delete;
+    DataLoadJob& operator=(const DataLoadJob&) = delete;
+
+    // The first look: the first line's commas and the encoding. The reason when the file cannot
+    // be read or its first line cannot be handled.
+    std::optional<QString> readFirstLine();
+
+    // What the first line told (after readFirstLine).
+    bool isEmpty() const { return m_empty; } // not a byte of data (a byte-order mark alone)
+    int commaCount() const { return m_commaCount; }
+    TextEncoding encoding() const { return m_encoding; }
+    bool byteOrderMark() const { return m_byteOrderMark; }
+
+    // Opens the file for the read passes into store, leaving the store as it is until run(); the
+    // reason when it cannot. Not needed for an empty file.
+    std::optional<QString> open(RowStore& store);
+
+    // Empties the store and fixes its comma count and encoding for this file.
+    void resetStore(RowStore& store);
+
+    // Both read passes into store (emptied first unless resetStore was called for it). A stop
+    // leaves the rows read so far in the store; so do a failure and running out of memory. The
+    // reader and its helper thread are gone when it returns.
+    Result run(RowStore& store, const Hooks& hooks, std::chrono::nanoseconds slice);
+
+private:
+    Result readPasses(RowStore& store, const Hooks& hooks, std::chrono::nanoseconds slice);
+
+    QString m_path;
+    std::optional<TextEncoding> m_forced;
+    qsizetype m_chunkBytes;
+    // Made by open(), given up at the end of run() (with its helper thread).
+    std::unique_ptr<DataFileReader> m_reader;
+    bool m_empty = false;
+    int m_commaCount = 0;
+    TextEncoding m_encoding = TextEncoding::Cp932;
+    bool m_byteOrderMark = false;
+    RowStore* m_openStore = nullptr;
+    RowStore* m_resetStore = nullptr;
+};
