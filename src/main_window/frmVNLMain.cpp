@@ -415,11 +415,11 @@ void frmVNLMain::cmdAccessKey_Click(int index) {
 }
 
 QAction* frmVNLMain::toolbarButton(Command command) const {
-    return m_commands->action(command);
+    return int(command) < kToolbarButtonCount ? m_commands->action(command) : nullptr;
 }
 
 QAction* frmVNLMain::toolbarMenuItem(Command command) const {
-    return m_commands->action(command);
+    return int(command) < kToolbarButtonCount ? nullptr : m_commands->action(command);
 }
 
 ConditionListControls& frmVNLMain::conditionList(ConditionList id) {

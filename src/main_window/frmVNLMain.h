@@ -113,8 +113,9 @@ public:
     // ---- Access for the areas and for tests ----
     Platform& platform() override { return *m_platform; }
     CommonDialog& dialog() override { return dlg; }
-    // A toolbar button's action (Open ... Help) or a drop-down menu item's (SortAsc ...).
+    // A toolbar button's action (Open ... Help); nullptr for a menu item's command.
     QAction* toolbarButton(Command command) const override;
+    // A drop-down menu item's action (SortAsc ... HelpAbout); nullptr for a button's command.
     QAction* toolbarMenuItem(Command command) const;
     QString panelText(Panel panel) const;
     void setPanelText(Panel panel, const QString& text);

@@ -57,6 +57,9 @@ void TestGuiMain::commandsAndPanelsAreFoundByTheirKeys() {
             i < kToolbarButtonCount ? w->toolbarButton(command) : w->toolbarMenuItem(command);
         QVERIFY2(action, qPrintable(commandKey(command)));
         QCOMPARE(w.child<QAction>(commandKey(command)), action);
+        // A button is not a menu item, nor the other way round.
+        QVERIFY(
+            !(i < kToolbarButtonCount ? w->toolbarMenuItem(command) : w->toolbarButton(command)));
     }
     // The buttons stand on the toolbar in the access keys' order; each drop-down holds its items.
     QList<QAction*> buttons;
