@@ -204,7 +204,7 @@ void TestGuiPickup::stopMidRun() {
 void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
     TestWindow w;
     w->show();
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
     loadRows(w, 2, manyRows(20000));
     addEntry(w, ConditionList::InAND, "3", "x");
     PickupRun::setPickedLimitForTesting(100); // the memory for the picked rows runs out
@@ -217,13 +217,13 @@ void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
     QCOMPARE(w.platform.messages[0].style, 16);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
-    QVERIFY(w->lvwOriginalData->isVisible());
-    QVERIFY(!w->lvwPickupData->isVisible());
-    QVERIFY(!w->fraProgressbar->isVisible());
-    for (const char* key : kResultCommands)
-        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(!w->cmdSend->isEnabled());
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QVERIFY(w.lvwOriginalData()->isVisible());
+    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(!w.fraProgressbar()->isVisible());
+    for (const Command command : kResultCommands)
+        QVERIFY(!w.enabled(command));
+    QVERIFY(!w.cmdSend()->isEnabled());
     QVERIFY(!w->isBusy());
     QCOMPARE(w->store().rowCount(), qint64(20000)); // the source table stays
 }

@@ -464,10 +464,10 @@ void TestGuiSource::outOfMemoryWhileLoading() {
     QCOMPARE(headers(*w), QStringList{QString()});
     QCOMPARE(w->panelText(Panel::FilePath), QString());
     QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(w.enabled(Command::Open));
 }
 
 void TestGuiSource::secondFileAfterAPickup() {
