@@ -161,14 +161,14 @@ bool phaseLoad(Session& s, const Options& o) {
     QElapsedTimer clock;
     s.gaps.start();
     clock.start();
-    w.runCommand(QStringLiteral("M_Open"));
+    w.runCommand(Command::Open);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const double maxGap = s.gaps.stopMs();
     if (!noMessages(s, "load"))
         return false;
-    if (w.panelText(QStringLiteral("S_FilePath")) != o.data)
+    if (w.panelText(Panel::FilePath) != o.data)
         return fail(QStringLiteral("load: the file was not loaded"));
-    if (w.panelText(QStringLiteral("S_Original")) != QString::number(w.store().rowCount()))
+    if (w.panelText(Panel::Original) != QString::number(w.store().rowCount()))
         return fail(QStringLiteral("load: S_Original does not match the rows"));
     print("rows", w.store().rowCount());
     print("rejected", qint64(s.skipper.shown));
@@ -191,8 +191,8 @@ bool phaseLists(Session& s, const Options& o) {
         if (!noMessages(s, "lists"))
             return false;
         if (list.model->count() == before)
-            return fail(
-                QStringLiteral("lists: %1 loaded no entry from %2").arg(list.messageName, path));
+            return fail(QStringLiteral("lists: %1 loaded no entry from %2")
+                            .arg(conditionListName(id), path));
     }
     return true;
 }
@@ -209,7 +209,7 @@ bool phasePickup(Session& s, const Options& o) {
                     [](const QString& l) { return l.isEmpty(); }))
         return true;
     frmVNLMain& w = *s.window;
-    if (!w.toolbarButton(QStringLiteral("M_Start"))->isEnabled())
+    if (!w.toolbarButton(Command::Start)->isEnabled())
         return fail(QStringLiteral("pickup: Start is not enabled"));
     const std::optional<double> rssBefore = rssMb("VmRSS:");
     s.earlierPeakMb = std::max(s.earlierPeakMb, peakRssMb().value_or(0));
@@ -217,16 +217,16 @@ bool phasePickup(Session& s, const Options& o) {
     QElapsedTimer clock;
     s.gaps.start();
     clock.start();
-    w.runCommand(QStringLiteral("M_Start"));
+    w.runCommand(Command::Start);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const double maxGap = s.gaps.stopMs();
     const std::optional<double> peak = rssMb("VmHWM:");
     if (!noMessages(s, "pickup"))
         return false;
     const qint64 picked = w.resultModel()->count();
-    if (!w.toolbarButton(QStringLiteral("M_Save"))->isEnabled())
+    if (!w.toolbarButton(Command::Save)->isEnabled())
         return fail(QStringLiteral("pickup: the run did not complete"));
-    if (w.panelText(QStringLiteral("S_Pickup")) != QString::number(picked))
+    if (w.panelText(Panel::Pickup) != QString::number(picked))
         return fail(QStringLiteral("pickup: S_Pickup does not match the result rows"));
     s.maxGapMs = std::max(s.maxGapMs, maxGap);
     print("picked", picked);
@@ -245,13 +245,13 @@ bool phaseSort(Session& s, const Options&) {
         return true;
     QElapsedTimer clock;
     clock.start();
-    w.runCommand(QStringLiteral("M_SortAsc"));
+    w.runCommand(Command::SortAsc);
     print("sort_s", double(clock.nsecsElapsed()) / 1e9);
     const ResultListModel& m = *w.resultModel();
     if (m.rowText(0) > m.rowText(rows - 1))
         return fail(QStringLiteral("sort: the rows are not in ascending order"));
     clock.restart();
-    w.runCommand(QStringLiteral("M_SortDesc"));
+    w.runCommand(Command::SortDesc);
     print("sort_desc_s", double(clock.nsecsElapsed()) / 1e9);
     if (m.rowText(0) < m.rowText(rows - 1))
         return fail(QStringLiteral("sort: the rows are not in descending order"));
@@ -267,8 +267,8 @@ bool phaseCopy(Session& s, const Options& o) {
     const int writes = s.platform.clipboardWrites;
     QElapsedTimer clock;
     clock.start();
-    w.runCommand(QStringLiteral("M_AllSelect"));
-    w.runCommand(QStringLiteral("M_Copy"));
+    w.runCommand(Command::AllSelect);
+    w.runCommand(Command::Copy);
     print("copy_s", double(clock.nsecsElapsed()) / 1e9);
     if (s.platform.clipboardWrites != writes + 1 || s.platform.clipboard.count(u'\n') != rows - 1)
         return fail(QStringLiteral("copy: the clipboard does not hold every row"));
@@ -285,7 +285,7 @@ bool phaseSave(Session& s, const Options& o) {
     const qsizetype dialogs = s.platform.saveDialogs.size();
     QElapsedTimer clock;
     clock.start();
-    w.runCommand(QStringLiteral("M_Save"));
+    w.runCommand(Command::Save);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     if (s.platform.saveDialogs.size() == dialogs)
         return fail(QStringLiteral("save: the Save command showed no dialog"));
@@ -313,13 +313,13 @@ bool phaseStop(Session& s, const Options& o) {
         sinceStop.start();
         w.cmdAccessKey_Click(4); // Alt+E
     });
-    w.runCommand(QStringLiteral("M_Open"));
+    w.runCommand(Command::Open);
     if (!sinceStop.isValid())
         return fail(QStringLiteral("stop: the load ended before Stop was pressed"));
     const double ms = double(sinceStop.nsecsElapsed()) / 1e6;
     if (!noMessages(s, "stop"))
         return false;
-    if (w.store().rowCount() != 0 || !w.panelText(QStringLiteral("S_FilePath")).isEmpty())
+    if (w.store().rowCount() != 0 || !w.panelText(Panel::FilePath).isEmpty())
         return fail(QStringLiteral("stop: the table was not emptied"));
     print("stop_ms", ms);
     return true;

@@ -48,8 +48,8 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
         std::printf("window shown: %s\n", shown ? "yes" : "no");
         if (QCoreApplication::arguments().size() > 1)
             std::printf("data file: %s (%s rows)\n",
-                        qUtf8Printable(window.panelText(QStringLiteral("S_FilePath"))),
-                        qUtf8Printable(window.panelText(QStringLiteral("S_Original"))));
+                        qUtf8Printable(window.panelText(Panel::FilePath)),
+                        qUtf8Printable(window.panelText(Panel::Original)));
         std::printf("help document: %s (%s)\n", qUtf8Printable(help),
                     helpFound ? "found" : "missing");
         const bool closed = window.close();

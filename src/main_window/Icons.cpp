@@ -26,23 +26,23 @@ void drawPage(QPainter& p) {
         p.drawLine(5, y, 10, y);
 }
 
-QPixmap drawn(const QString& key) {
+QPixmap drawn(Command command) {
     QPixmap pm = canvas();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing, false);
-    if (key == u"M_Open") {
+    if (command == Command::Open) {
         p.setPen(kInk);
         p.setBrush(QColor(240, 200, 80));
         p.drawRect(1, 5, 13, 9);
         p.drawRect(1, 3, 5, 2);
-    } else if (key == u"M_Save") {
+    } else if (command == Command::Save) {
         p.setPen(kInk);
         p.setBrush(kBlue);
         p.drawRect(1, 1, 13, 13);
         p.setBrush(kPaper);
         p.drawRect(4, 2, 7, 5);
         p.fillRect(5, 10, 5, 4, QColor(200, 200, 200));
-    } else if (key == u"M_Print") {
+    } else if (command == Command::Print) {
         p.setPen(kInk);
         p.setBrush(kPaper);
         p.drawRect(4, 1, 7, 5);
@@ -50,7 +50,7 @@ QPixmap drawn(const QString& key) {
         p.drawRect(1, 6, 13, 6);
         p.setBrush(kPaper);
         p.drawRect(4, 10, 7, 5);
-    } else if (key == u"M_Start") {
+    } else if (command == Command::Start) {
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(30, 140, 50));
@@ -60,20 +60,20 @@ QPixmap drawn(const QString& key) {
         path.lineTo(4, 14);
         path.closeSubpath();
         p.drawPath(path);
-    } else if (key == u"M_Stop") {
+    } else if (command == Command::Stop) {
         p.setPen(kInk);
         p.setBrush(QColor(200, 40, 40));
         p.drawRect(3, 3, 10, 10);
-    } else if (key == u"M_AllSelect") {
+    } else if (command == Command::AllSelect) {
         p.setPen(QPen(kBlue, 1, Qt::DashLine));
         p.setBrush(QColor(200, 215, 240));
         p.drawRect(1, 1, 13, 13);
-    } else if (key == u"M_Copy") {
+    } else if (command == Command::Copy) {
         p.translate(-2, -1);
         drawPage(p);
         p.translate(4, 3);
         drawPage(p);
-    } else if (key == u"M_Sort") {
+    } else if (command == Command::Sort) {
         p.setPen(kInk);
         p.drawLine(4, 2, 4, 13);
         p.drawLine(2, 11, 4, 13);
@@ -81,7 +81,7 @@ QPixmap drawn(const QString& key) {
         p.setPen(kBlue);
         for (int i = 0; i < 4; ++i)
             p.drawLine(8, 3 + 3 * i, 9 + 2 * i, 3 + 3 * i);
-    } else if (key == u"M_Help") {
+    } else if (command == Command::Help) {
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(Qt::NoPen);
         p.setBrush(kBlue);
@@ -96,32 +96,32 @@ QPixmap drawn(const QString& key) {
     return pm;
 }
 
-const char* themeName(const QString& key) {
-    if (key == u"M_Open")
+const char* themeName(Command command) {
+    if (command == Command::Open)
         return "document-open";
-    if (key == u"M_Save")
+    if (command == Command::Save)
         return "document-save";
-    if (key == u"M_Print")
+    if (command == Command::Print)
         return "document-print";
-    if (key == u"M_Start")
+    if (command == Command::Start)
         return "media-playback-start";
-    if (key == u"M_Stop")
+    if (command == Command::Stop)
         return "process-stop";
-    if (key == u"M_AllSelect")
+    if (command == Command::AllSelect)
         return "edit-select-all";
-    if (key == u"M_Copy")
+    if (command == Command::Copy)
         return "edit-copy";
-    if (key == u"M_Sort")
+    if (command == Command::Sort)
         return "view-sort-ascending";
-    if (key == u"M_Help")
+    if (command == Command::Help)
         return "help-contents";
     return "";
 }
 
 } // namespace
 
-QIcon toolbarIcon(const QString& key) {
-    return QIcon::fromTheme(QString::fromLatin1(themeName(key)), QIcon(drawn(key)));
+QIcon toolbarIcon(Command command) {
+    return QIcon::fromTheme(QString::fromLatin1(themeName(command)), QIcon(drawn(command)));
 }
 
 QPixmap windowPixmap(int size) {

@@ -1,10 +1,17 @@
+// The main window: layout, start-up and shut-down, command dispatch and the job state's hand-offs.
 #include "main_window/frmVNLMain.h"
 
 #include "conditions/ConditionListModel.h"
+#include "conditions/ConditionsController.h"
+#include "main_window/CommandActions.h"
 #include "main_window/Icons.h"
+#include "main_window/JobState.h"
 #include "main_window/MousePointer.h"
 #include "main_window/QtPlatform.h"
 #include "results/ResultListModel.h"
+#include "results/ResultsController.h"
+#include "settings/SettingsController.h"
+#include "shell/ShellController.h"
 #include "source/SourceTableModel.h"
 
 #include <QAction>
@@ -16,10 +23,8 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
 
@@ -30,44 +35,14 @@ constexpr int kClientWidth = 13095;
 constexpr int kClientHeight = 8310;
 constexpr int kToolbarHeight = 600;
 
-struct ToolbarButton {
-    const char* key;     // empty: a separator
-    const char* caption; // with its access key
-    const char* tip;
+// The status bar's panels, left to right: width in twips and first text.
+struct PanelLayout {
+    Panel panel;
+    int width;
+    const char* initial;
 };
-
-const ToolbarButton kToolbar[] = {
-    {"M_Open", "開く(&O)", "データファイルを開きます"},
-    {"M_Save", "保存(&S)", "実行結果をファイルに保存します"},
-    {"M_Print", "印刷(&P)", "実行結果を印刷します"},
-    {"", "", ""},
-    {"M_Start", "実行(&R)", "ピックアップを実行します"},
-    {"M_Stop", "停止(&E)", "実行中の処理を停止します"},
-    {"", "", ""},
-    {"M_AllSelect", "全選択(&A)", "実行結果をすべて選択します"},
-    {"M_Copy", "コピー(&C)", "選択した実行結果をコピーします"},
-    {"M_Sort", "ソート(&K)", "実行結果を並べ替えます"},
-    {"", "", ""},
-    {"M_Help", "ヘルプ(&H)", "ヘルプを表示します"},
-};
-
-// The access keys, by index: the toolbar key each one stands for and its letter.
-struct AccessKey {
-    const char* key;
-    Qt::Key letter;
-};
-const AccessKey kAccessKeys[9] = {
-    {"M_Open", Qt::Key_O},  {"M_Save", Qt::Key_S}, {"M_Print", Qt::Key_P},
-    {"M_Start", Qt::Key_R}, {"M_Stop", Qt::Key_E}, {"M_AllSelect", Qt::Key_A},
-    {"M_Copy", Qt::Key_C},  {"M_Sort", Qt::Key_K}, {"M_Help", Qt::Key_H},
-};
-
-const char* const kPanelKeys[3] = {"S_FilePath", "S_Pickup", "S_Original"};
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(frmVNLMain::twips(left), frmVNLMain::twips(top), frmVNLMain::twips(width),
-                 frmVNLMain::twips(height));
-}
+const PanelLayout kPanels[kPanelCount] = {
+    {Panel::FilePath, 11040, ""}, {Panel::Pickup, 1000, "0"}, {Panel::Original, 1000, "0"}};
 
 void setupListView(QTreeView* view) {
     view->setRootIsDecorated(false);
@@ -100,11 +75,21 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
 
     m_sourceModel = new SourceTableModel(&m_store, this);
     m_resultModel = new ResultListModel(&m_store, this);
+    // The controllers see the window as their host only.
+    MainWindowHost& host = *this;
+    m_conditions = std::make_unique<ConditionsController>(host);
+    m_settings = std::make_unique<SettingsController>(*this);
     buildLayout();
+    m_job = std::make_unique<JobState>(*m_commands, *m_conditions, m_store,
+                                       JobState::Controls{this, fraWordSet, cmdSend});
+    m_shell = std::make_unique<ShellController>(
+        host, *m_resultModel,
+        ShellController::JobPanel{fraProgressbar, lblStatus, lvwOriginalData, lvwPickupData});
 
     sourceConnect();
-    conditionsConnect();
-    resultsConnect();
+    m_conditions->connectControls();
+    m_results = std::make_unique<ResultsController>(host, *m_conditions, *m_resultModel,
+                                                    lvwPickupData, mnuPopup);
 
     Form_Load();
 }
@@ -137,12 +122,10 @@ void frmVNLMain::buildLayout() {
     Frame2->setGeometry(twipsRect(6600, 120, 6375, 2535));
 
     const char* suffixes[4] = {"OutAND", "OutOR", "InAND", "InOR"};
-    const char* names[4] = {"NOT AND", "NOT OR", "AND", "OR"};
     for (int i = 0; i < kConditionListCount; ++i) {
-        m_lists[size_t(i)].id = ConditionList(i);
-        m_lists[size_t(i)].suffix = QString::fromLatin1(suffixes[i]);
-        m_lists[size_t(i)].messageName = QString::fromLatin1(names[i]);
-        m_lists[size_t(i)].model = new ConditionListModel(this);
+        ConditionListControls& list = conditionList(ConditionList(i));
+        list.suffix = QString::fromLatin1(suffixes[i]);
+        list.model = new ConditionListModel(this);
     }
     buildConditionFrame(Frame1, ConditionList::InAND, ConditionList::InOR, Label5,
                         QStringLiteral("Label5"));
@@ -186,42 +169,9 @@ void frmVNLMain::buildToolbar() {
     tlbMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     tlbMain->setContextMenuPolicy(Qt::PreventContextMenu);
 
-    for (const ToolbarButton& b : kToolbar) {
-        const QString key = QString::fromLatin1(b.key);
-        if (key.isEmpty()) {
-            tlbMain->addSeparator();
-            continue;
-        }
-        auto* action = new QAction(Icons::toolbarIcon(key), QString::fromUtf8(b.caption), this);
-        action->setObjectName(key);
-        action->setToolTip(QString::fromUtf8(b.tip));
-        // The button shows the caption without the access-key marker; the access keys are
-        // separate (see buildAccessKeys), so the button grabs no mnemonic of its own.
-        action->setIconText(QString::fromUtf8(b.caption).remove(u'&'));
-        tlbMain->addAction(action);
-        connect(action, &QAction::triggered, this, [this, key] { tlbMain_ButtonClick(key); });
-
-        if (key == u"M_Sort" || key == u"M_Help") {
-            auto* menu = new QMenu(this);
-            const bool sort = key == u"M_Sort";
-            const QStringList itemKeys =
-                sort ? QStringList{QStringLiteral("M_SortAsc"), QStringLiteral("M_SortDesc")}
-                     : QStringList{QStringLiteral("M_HelpHelp"), QStringLiteral("M_HelpAbout")};
-            const QStringList captions =
-                sort ? QStringList{QStringLiteral("昇順"), QStringLiteral("降順")}
-                     : QStringList{QStringLiteral("ﾍﾙﾌﾟ"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報")};
-            for (int i = 0; i < 2; ++i) {
-                QAction* item = menu->addAction(captions[i]);
-                item->setObjectName(itemKeys[i]);
-                const QString itemKey = itemKeys[i];
-                connect(item, &QAction::triggered, this,
-                        [this, itemKey] { tlbMain_ButtonMenuClick(itemKey); });
-            }
-            action->setMenu(menu);
-            if (auto* button = qobject_cast<QToolButton*>(tlbMain->widgetForAction(action)))
-                button->setPopupMode(QToolButton::MenuButtonPopup);
-        }
-    }
+    m_commands = std::make_unique<CommandActions>(
+        this, tlbMain, [this](Command command) { tlbMain_ButtonClick(command); },
+        [this](Command command) { tlbMain_ButtonMenuClick(command); });
 }
 
 void frmVNLMain::buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
@@ -345,30 +295,22 @@ void frmVNLMain::buildStatusBar() {
     sbrStatus->setSizeGripEnabled(false);
     const int top = twips(kClientHeight) - 22;
     sbrStatus->setGeometry(0, top, twips(kClientWidth), 22);
-    const int widths[3] = {11040, 1000, 1000};
-    const char* initial[3] = {"", "0", "0"};
-    for (int i = 0; i < 3; ++i) {
-        auto* panel = new QLabel(QString::fromLatin1(initial[i]), sbrStatus);
-        panel->setObjectName(QString::fromLatin1(kPanelKeys[i]));
+    for (const PanelLayout& p : kPanels) {
+        auto* panel = new QLabel(QString::fromLatin1(p.initial), sbrStatus);
+        panel->setObjectName(panelKey(p.panel));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
-        panel->setFixedWidth(twips(widths[i]) - 4);
+        panel->setFixedWidth(twips(p.width) - 4);
         panel->setTextFormat(Qt::PlainText);
         sbrStatus->addWidget(panel);
-        m_panels[i] = panel;
+        m_panels[size_t(p.panel)] = panel;
     }
 }
 
 void frmVNLMain::buildAccessKeys() {
     // Alt + letter for the nine toolbar commands. They act only while the matching toolbar
     // button is enabled (cmdAccessKey_Click checks it).
-    for (int i = 0; i < 9; ++i) {
-        auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | kAccessKeys[i].letter), this);
-        shortcut->setObjectName(QStringLiteral("cmdAccessKey%1").arg(i));
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, i] { cmdAccessKey_Click(i); });
-        cmdAccessKey[size_t(i)] = shortcut;
-    }
+    m_commands->buildAccessKeys([this](int index) { cmdAccessKey_Click(index); });
 }
 
 // ---------------------------------------------------------------- start-up and shut-down
@@ -378,24 +320,8 @@ void frmVNLMain::Form_Load() {
     setIniFilePath();
     myPositionLoad();
 
-    // 3. The buttons that need an entry or a phrase first.
-    for (ConditionList id :
-         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR})
-        conditionList(id).cmdTuika->setEnabled(false);
-    for (ConditionList id :
-         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
-        conditionList(id).cmdSakujo->setEnabled(false);
-    for (ConditionList id :
-         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
-        conditionList(id).cmdSave->setEnabled(false);
-
-    // 4. The condition lists' columns.
-    for (ConditionList id :
-         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR}) {
-        QHeaderView* header = conditionList(id).lvw->header();
-        header->resizeSection(0, twips(350));
-        header->resizeSection(1, twips(6150));
-    }
+    // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns.
+    m_conditions->startUp();
 
     // 5. The result list's column stays invisible until a pickup sizes it. The list itself is
     // hidden too: the list area shows one thing at a time, and a hidden list cannot be reached
@@ -420,7 +346,7 @@ void frmVNLMain::Form_Load() {
 }
 
 void frmVNLMain::closeEvent(QCloseEvent* event) {
-    if (m_busy) {
+    if (isBusy()) {
         event->ignore(); // a running job keeps the window open
         return;
     }
@@ -442,60 +368,62 @@ void frmVNLMain::Form_Unload() {
 
 // ---------------------------------------------------------------- dispatch
 
-void frmVNLMain::runCommand(const QString& key) {
-    using Procedure = void (frmVNLMain::*)();
-    struct Route {
-        const char* key;
-        Procedure procedure;
-    };
-    static const Route table[] = {
-        {"M_Open", &frmVNLMain::myFileSelect},   {"M_Save", &frmVNLMain::myResultSave},
-        {"M_Print", &frmVNLMain::myResultPrint}, {"M_Start", &frmVNLMain::myPickupStart},
-        {"M_Stop", &frmVNLMain::myPickupStop},   {"M_AllSelect", &frmVNLMain::myAllSelect},
-        {"M_Copy", &frmVNLMain::myCopy},         {"M_Sort", &frmVNLMain::mySortAsc},
-        {"M_SortAsc", &frmVNLMain::mySortAsc},   {"M_SortDesc", &frmVNLMain::mySortDesc},
-        {"M_Help", &frmVNLMain::myHelp},         {"M_HelpHelp", &frmVNLMain::myHelp},
-        {"M_HelpAbout", &frmVNLMain::myAbout},
-    };
-    for (const Route& r : table) {
-        if (key == QLatin1String(r.key)) {
-            (this->*r.procedure)();
-            return;
-        }
+void frmVNLMain::runCommand(Command command) {
+    switch (command) {
+    case Command::Open:
+        return myFileSelect();
+    case Command::Save:
+        return myResultSave();
+    case Command::Print:
+        return myResultPrint();
+    case Command::Start:
+        return myPickupStart();
+    case Command::Stop:
+        return myPickupStop();
+    case Command::AllSelect:
+        return myAllSelect();
+    case Command::Copy:
+        return myCopy();
+    case Command::Sort:
+    case Command::SortAsc:
+        return mySortAsc();
+    case Command::SortDesc:
+        return mySortDesc();
+    case Command::Help:
+    case Command::HelpHelp:
+        return myHelp();
+    case Command::HelpAbout:
+        return myAbout();
     }
 }
 
-void frmVNLMain::tlbMain_ButtonClick(const QString& key) {
-    runCommand(key);
+void frmVNLMain::tlbMain_ButtonClick(Command command) {
+    runCommand(command);
 }
 
-void frmVNLMain::tlbMain_ButtonMenuClick(const QString& key) {
-    runCommand(key);
+void frmVNLMain::tlbMain_ButtonMenuClick(Command command) {
+    runCommand(command);
 }
 
 void frmVNLMain::cmdAccessKey_Click(int index) {
-    if (index < 0 || index >= 9)
+    if (index < 0 || index >= kToolbarButtonCount)
         return;
-    const QString key = QString::fromLatin1(kAccessKeys[index].key);
-    QAction* button = toolbarButton(key);
+    const Command command = kToolbarButtons[size_t(index)];
+    QAction* button = toolbarButton(command);
     if (button && button->isEnabled())
-        runCommand(key);
+        runCommand(command);
 }
 
-QAction* frmVNLMain::toolbarButton(const QString& key) const {
-    for (QAction* a : tlbMain->actions())
-        if (a->objectName() == key)
-            return a;
-    return nullptr;
+QAction* frmVNLMain::toolbarButton(Command command) const {
+    return int(command) < kToolbarButtonCount ? m_commands->action(command) : nullptr;
 }
 
-QAction* frmVNLMain::toolbarMenuItem(const QString& key) const {
-    for (QAction* a : tlbMain->actions())
-        if (a->menu())
-            for (QAction* item : a->menu()->actions())
-                if (item->objectName() == key)
-                    return item;
-    return nullptr;
+QAction* frmVNLMain::toolbarMenuItem(Command command) const {
+    return int(command) < kToolbarButtonCount ? nullptr : m_commands->action(command);
+}
+
+ConditionListControls& frmVNLMain::conditionList(ConditionList id) {
+    return m_conditions->controls(id);
 }
 
 void frmVNLMain::outOfMemory(const QString& what) {
@@ -505,29 +433,23 @@ void frmVNLMain::outOfMemory(const QString& what) {
                            Platform::Critical, QStringLiteral("エラー"));
 }
 
-QString frmVNLMain::panelText(const QString& key) const {
-    for (QLabel* p : m_panels)
-        if (p->objectName() == key)
-            return p->text();
-    return {};
+QString frmVNLMain::panelText(Panel panel) const {
+    return statusPanel(panel)->text();
 }
 
-void frmVNLMain::setPanelText(const QString& key, const QString& text) {
-    for (QLabel* p : m_panels)
-        if (p->objectName() == key)
-            p->setText(text);
+void frmVNLMain::setPanelText(Panel panel, const QString& text) {
+    statusPanel(panel)->setText(text);
 }
 
 bool frmVNLMain::eventFilter(QObject* watched, QEvent* event) {
-    if (sourceEventFilter(watched, event) || conditionsEventFilter(watched, event) ||
-        resultsEventFilter(watched, event))
+    if (sourceEventFilter(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }
 
 bool frmVNLMain::focusNextPrevChild(bool next) {
     // Also reached when the widget with the focus is disabled: Qt then passes the focus on.
-    if (conditionsFocusFallback())
+    if (m_conditions && m_conditions->focusFallback())
         return true;
     return QWidget::focusNextPrevChild(next);
 }
@@ -535,42 +457,17 @@ bool frmVNLMain::focusNextPrevChild(bool next) {
 // ---------------------------------------------------------------- job state
 
 void frmVNLMain::myControlsDisable() {
-    m_busy = true;
-    MousePointer::set(MousePointer::Hourglass);
-    setCloseEnabled(false);
-    toolbarButton(QStringLiteral("M_Open"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Save"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Print"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Start"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Stop"))->setEnabled(true);
-    toolbarButton(QStringLiteral("M_AllSelect"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Copy"))->setEnabled(false);
-    toolbarButton(QStringLiteral("M_Sort"))->setEnabled(false);
-    fraWordSet->setEnabled(false);
-    cmdSend->setEnabled(false);
+    m_job->myControlsDisable();
 }
 
 void frmVNLMain::myControlsEnable() {
-    fraWordSet->setEnabled(true);
-    toolbarButton(QStringLiteral("M_Open"))->setEnabled(true);
-    toolbarButton(QStringLiteral("M_Stop"))->setEnabled(false);
-    myStartCheck();
-    setCloseEnabled(true);
-    MousePointer::set(MousePointer::Default);
-    m_busy = false;
+    m_job->myControlsEnable();
 }
 
 void frmVNLMain::myStartCheck() {
-    qsizetype entries = 0;
-    for (const ConditionListControls& list : m_lists)
-        entries += list.model->count();
-    const qint64 rows = m_store.rowCount();
-    toolbarButton(QStringLiteral("M_Start"))->setEnabled(entries > 0 && rows != 0);
+    m_job->myStartCheck();
 }
 
-void frmVNLMain::setCloseEnabled(bool enabled) {
-    // The title bar's close button follows; where the window system cannot grey it, closeEvent
-    // still refuses while a job runs.
-    if (QWindow* w = windowHandle())
-        w->setFlag(Qt::WindowCloseButtonHint, enabled);
+bool frmVNLMain::isBusy() const {
+    return m_job->busy();
 }

@@ -8,16 +8,32 @@
 //   RowStore + lists --(myPickupStart: PickupEngine)--> picked row indices (ResultListModel)
 //   result rows --> copy / sort / save / print (results/), hand-over to Zelvo (shell/)
 //
-// The window owns every control and model. Its commands are member functions named as the
-// program's documentation names them (myFileOpen, myPickupStart, ...); each area of the program
-// defines its own in src/<area>/frmVNLMain<Area>.cpp, and the logic they call lives beside them as
-// plain QtCore code. Long jobs (load, pickup, transfer) run inside their handlers in time slices
-// and let the event loop turn between slices; the job state (myControlsDisable / myControlsEnable)
-// keeps everything but Stop and Help out while they run.
+// The window builds every control and owns the row store and the models. Its commands and
+// handlers are member functions named as the program's documentation names them (myFileOpen,
+// cmdTuika_Click, ...). Each area defines its own in src/<area>/frmVNLMain<Area>.cpp; where an area
+// has a controller, those are one-line forwards to it, and the controller keeps the area's state:
+//
+//   CommandActions (main_window/)  the toolbar's actions and access keys, by Command
+//   JobState (main_window/)        the busy state: what is enabled while a job runs
+//   ConditionsController           the four lists' handlers and their remembered rows
+//   ResultsController              select all, copy, sort, print, the result list's menu
+//   ShellController                help, About, the hand-over as the user starts it
+//   SettingsController             the window position in the settings file
+//
+// The controllers reach the window through MainWindowHost. The load (source/), the pickup
+// (pickup/), Save and the hand-over file's write are the window's own members. Long jobs (load,
+// pickup, transfer) run inside their handlers in time slices and let the event loop turn between
+// slices; the job state keeps everything but Stop and Help out while they run. Toolbar commands
+// and status-bar panels are named by the Command and Panel enums; their keys ("M_Open",
+// "S_FilePath", ...) are the objectNames.
 
-#include "conditions/ConditionList.h"
+#include "conditions/ConditionListControls.h"
+#include "main_window/Command.h"
 #include "main_window/CommonDialog.h"
 #include "main_window/ListView.h"
+#include "main_window/MainWindowHost.h"
+#include "main_window/Panel.h"
+#include "main_window/Twips.h"
 #include "progress/ProgressBar.h"
 #include "source/RowStore.h"
 
@@ -30,55 +46,33 @@
 #include <memory>
 #include <optional>
 
-class ConditionListModel;
+class CommandActions;
+class ConditionsController;
+class JobState;
 class Platform;
 class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPushButton;
-class QShortcut;
 class QStatusBar;
 class QToolBar;
-class QToolButton;
-class QTreeView;
 class ResultListModel;
+class ResultsController;
+class SettingsController;
+class ShellController;
 class SourceTableModel;
 
-// The controls of one condition list.
-struct ConditionListControls {
-    ConditionList id;
-    QString suffix;      // "OutAND", "OutOR", "InAND", "InOR" (part of the controls' names)
-    QString messageName; // "NOT AND", "NOT OR", "AND", "OR"
-    ConditionListModel* model = nullptr;
-    QTreeView* lvw = nullptr;
-    QLineEdit* txtNo = nullptr;
-    QLineEdit* txtGoku = nullptr;
-    QPushButton* cmdTuika = nullptr;
-    QPushButton* cmdSakujo = nullptr;
-    QPushButton* cmdAllSakujo = nullptr;
-    QPushButton* cmdOpen = nullptr;
-    QPushButton* cmdSave = nullptr;
-    QLabel* heading = nullptr;
-    // The remembered row: 1-based position of the row last clicked, 0 = none. A bare position.
-    int SelectedRow = 0;
-};
-
-class frmVNLMain : public QWidget {
+class frmVNLMain : public QWidget, private MainWindowHost {
     Q_OBJECT
 public:
-    // Twips per device-independent pixel: the layout is given in twips.
-    static constexpr int kTwipsPerPixel = 15;
-    static constexpr int twips(int t) { return (t + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-
     // platform: the seam for dialogs and the desktop; nullptr = the real one (QtPlatform).
     explicit frmVNLMain(Platform* platform = nullptr, QWidget* parent = nullptr);
     ~frmVNLMain() override;
 
-    // ---- Commands (the key-to-procedure table routes to these) ----
+    // ---- Commands (the command dispatch routes to these) ----
     void myFileSelect();
     void myFileOpen(const QString& path);
     // Opens the file again in the encoding the user chose (the file-path panel's menu).
@@ -98,46 +92,96 @@ public:
     void myAbout();
 
     // ---- Dispatch ----
-    // Runs the procedure of a command key; an unknown key (a separator) does nothing.
-    void runCommand(const QString& key);
-    void tlbMain_ButtonClick(const QString& key);
-    void tlbMain_ButtonMenuClick(const QString& key);
+    // Runs the procedure of a command.
+    void runCommand(Command command);
+    void tlbMain_ButtonClick(Command command);
+    void tlbMain_ButtonMenuClick(Command command);
     // Alt + letter: runs the command of access key `index` (0..8) only while its button is enabled.
     void cmdAccessKey_Click(int index);
     void cmdSend_Click();
 
     // ---- Job state ----
-    void myControlsDisable();
-    void myControlsEnable();
-    void myStartCheck();
+    void myControlsDisable() override;
+    void myControlsEnable() override;
+    void myStartCheck() override;
     // True between myControlsDisable and myControlsEnable: the window refuses to close.
-    bool isBusy() const { return m_busy; }
+    bool isBusy() const;
 
     // ---- Window position (settings file) ----
     void myPositionLoad();
     void myPositionSave();
 
     // ---- Access for the areas and for tests ----
-    Platform& platform() { return *m_platform; }
-    QAction* toolbarButton(const QString& key) const;   // "M_Open" ... "M_Help"
-    QAction* toolbarMenuItem(const QString& key) const; // "M_SortAsc" ... "M_HelpAbout"
-    QString panelText(const QString& key) const;        // "S_FilePath", "S_Pickup", "S_Original"
-    void setPanelText(const QString& key, const QString& text);
-    ConditionListControls& conditionList(ConditionList id) { return m_lists[size_t(id)]; }
-    std::array<ConditionListControls, kConditionListCount>& conditionLists() { return m_lists; }
+    Platform& platform() override { return *m_platform; }
+    CommonDialog& dialog() override { return dlg; }
+    // A toolbar button's action (Open ... Help); nullptr for a menu item's command.
+    QAction* toolbarButton(Command command) const override;
+    // A drop-down menu item's action (SortAsc ... HelpAbout); nullptr for a button's command.
+    QAction* toolbarMenuItem(Command command) const;
+    QString panelText(Panel panel) const;
+    void setPanelText(Panel panel, const QString& text);
+    ConditionListControls& conditionList(ConditionList id);
+    ConditionsController& conditions() { return *m_conditions; }
     RowStore& store() { return m_store; }
     SourceTableModel* sourceModel() const { return m_sourceModel; }
     ResultListModel* resultModel() const { return m_resultModel; }
-    QProgressBar* progressWindow() const { return ProgressWindow; }
+    QProgressBar* progressWindow() const override { return ProgressWindow; }
 
-    // The number of commas of the loaded file's first line; 0 until the first load.
-    int CommaCount = 0;
+    // The number of commas of the loaded file's first line; 0 until the first load. Set by a
+    // load; a registration checks column numbers against it.
+    int commaCount() const override { return CommaCount; }
+    void setCommaCount(int commaCount) { CommaCount = commaCount; }
     // Set by Stop, read by the running load or pickup after each yield.
-    bool StopRequested = false;
-
+    bool stopRequested() const { return StopRequested; }
     // Longest time a job may run before it lets the event loop turn (milliseconds). Tests shorten
     // it.
+    void setJobSliceMs(int ms) { jobSliceMs = ms; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // A data file dropped on the window opens as Open would; refused (not accepted) while Open is
+    // disabled.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    // MainWindowHost
+    QWidget* hostWidget() override { return this; }
+    void outOfMemory(const QString& what) override;
+    QString transferResults() override;
+
+    void Form_Load();
+    void Form_Unload();
+    void buildLayout();
+    void buildToolbar();
+    void buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                             QLabel*& plusLabel, const QString& plusName);
+    void buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y, int width,
+                            int height, const QString& heading);
+    void buildLists();
+    void buildProgressPanel();
+    void buildStatusBar();
+    void buildAccessKeys();
+    QLabel* statusPanel(Panel panel) const { return m_panels[size_t(panel)]; }
+
+    // Declared before dlg, which is built on the platform: the real one when none is given.
+    std::unique_ptr<Platform> m_ownPlatform;
+    // The common dialog every command shares.
+    CommonDialog dlg;
+    Platform* m_platform;
+
+    int CommaCount = 0;
+    bool StopRequested = false;
     int jobSliceMs = 15;
+    bool m_unloaded = false;
+
+    RowStore m_store;
+    SourceTableModel* m_sourceModel = nullptr;
+    ResultListModel* m_resultModel = nullptr;
 
     // ---- Controls, named as the window's layout names them ----
     QToolBar* tlbMain = nullptr;
@@ -160,68 +204,20 @@ public:
     QMenu* mnuPopupSort = nullptr;
     QAction* mnuPopupSortAsc = nullptr;
     QAction* mnuPopupSortDesc = nullptr;
-
-private:
-    // Declared before dlg, which is built on the platform: the real one when none is given.
-    std::unique_ptr<Platform> m_ownPlatform;
-
-public:
-    CommonDialog dlg;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    // A data file dropped on the window opens as Open would; refused (not accepted) while Open is
-    // disabled.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool focusNextPrevChild(bool next) override;
-
-private:
-    void Form_Load();
-    void Form_Unload();
-    void buildLayout();
-    void buildToolbar();
-    void buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
-                             QLabel*& plusLabel, const QString& plusName);
-    void buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y, int width,
-                            int height, const QString& heading);
-    void buildLists();
-    void buildProgressPanel();
-    void buildStatusBar();
-    void buildAccessKeys();
-    void setCloseEnabled(bool enabled);
-    // A command that could not get the memory it needed: says so (the window stays as it was).
-    void outOfMemory(const QString& what);
-
-    // Each area connects its controls' signals here (called once from the constructor).
-    void sourceConnect();
-    void conditionsConnect();
-    void resultsConnect();
-    // Each area's share of eventFilter; true = the event was handled and stops here.
-    bool sourceEventFilter(QObject* watched, QEvent* event);
-    bool conditionsEventFilter(QObject* watched, QEvent* event);
-    bool resultsEventFilter(QObject* watched, QEvent* event);
-
-    // The hand-over of the result rows to Zelvo; atShutdown is the call from Form_Unload.
-    void TransferToZelvo(bool atShutdown);
-
-    Platform* m_platform;
-    bool m_busy = false;
-    bool m_unloaded = false;
-
-    RowStore m_store;
-    SourceTableModel* m_sourceModel = nullptr;
-    ResultListModel* m_resultModel = nullptr;
-    std::array<ConditionListControls, kConditionListCount> m_lists;
-
     QPointer<QProgressBar> ProgressWindow;
-    QLabel* m_panels[3] = {};
-    std::array<QShortcut*, 9> cmdAccessKey = {};
+    std::array<QLabel*, kPanelCount> m_panels = {};
+
+    // ---- The areas' controllers ----
+    std::unique_ptr<CommandActions> m_commands;
+    std::unique_ptr<ConditionsController> m_conditions;
+    std::unique_ptr<JobState> m_job;
+    std::unique_ptr<ResultsController> m_results;
+    std::unique_ptr<ShellController> m_shell;
+    std::unique_ptr<SettingsController> m_settings;
 
     // --- source: begin ---
+    void sourceConnect();
+    bool sourceEventFilter(QObject* watched, QEvent* event);
     void lvwOriginalData_Click();
     void lvwOriginalData_DblClick();
     // The one local file a drag carries, when it carries one and Open is enabled.
@@ -239,7 +235,7 @@ private:
     // --- source: end ---
 
     // --- conditions: begin ---
-    // The handlers of one list's controls; id says which list fired.
+    // The handlers of one list's controls, done by ConditionsController.
     void cmdTuika_Click(ConditionList id); // registration (also Enter in either text box)
     void cmdSakujo_Click(ConditionList id);
     void cmdAllSakujo_Click(ConditionList id);
@@ -250,33 +246,28 @@ private:
     void txtGoku_Change(ConditionList id);
     void txt_Click(); // any of the eight text boxes
     void txt_KeyDown(ConditionList id, int key);
-    // The column box's character filter: false = the character is discarded.
     bool txtNo_KeyPress(ConditionList id, const QString& text, Qt::KeyboardModifiers modifiers);
-    // Each list's save button follows whether the list holds an entry (fixed order).
     void mySaveButtonsRefresh();
-    // Where the focus goes when a focused list button is disabled; false: not such a case.
-    bool conditionsFocusFallback();
     // --- conditions: end ---
 
     // --- pickup: begin ---
     // --- pickup: end ---
 
     // --- results: begin ---
+    // Done by ResultsController.
     void lvwPickupData_Click();
     void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
-    // Sorts the result rows once, keeping each row's selected state.
-    void resultsSort(bool ascending);
     // --- results: end ---
 
     // --- shell: begin ---
+    // The hand-over of the result rows to Zelvo; atShutdown is the call from Form_Unload.
+    void TransferToZelvo(bool atShutdown);
     // Why the last hand-over to Zelvo could not be written (the whole message); empty when it was.
     QString m_transferError;
     // --- shell: end ---
 
     // --- settings: begin ---
-    // Start-up step 1: where the settings file is.
+    // Start-up step 1: where the settings file is (done by SettingsController).
     void setIniFilePath();
-    // A stored top edge without a left edge, applied when the window is first shown (pixels).
-    std::optional<int> m_pendingTop;
     // --- settings: end ---
 };

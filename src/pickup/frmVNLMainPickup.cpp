@@ -96,10 +96,10 @@ void frmVNLMain::myPickupStart() {
     lvwPickupData->hide();
     lblStatus->setText(QStringLiteral("ピックアップ中..."));
     m_resultModel->clear();
-    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    setPanelText(Panel::Pickup, QStringLiteral("0"));
     // The rows to scan, as the status bar shows them; never more than the table holds.
-    const qint64 rowCount = std::clamp<qint64>(panelText(QStringLiteral("S_Original")).toLongLong(),
-                                               0, m_store.rowCount());
+    const qint64 rowCount =
+        std::clamp<qint64>(panelText(Panel::Original).toLongLong(), 0, m_store.rowCount());
     StopRequested = false;
 
     qint64 shownPicked = 0;
@@ -109,7 +109,7 @@ void frmVNLMain::myPickupStart() {
         mProgress::ProgressSetPos(ProgressWindow, int(std::min<qint64>(done, INT_MAX)));
         if (picked != shownPicked) {
             shownPicked = picked;
-            setPanelText(QStringLiteral("S_Pickup"), QString::number(shownPicked));
+            setPanelText(Panel::Pickup, QString::number(shownPicked));
         }
     };
     hooks.yield = [this] {
@@ -122,12 +122,13 @@ void frmVNLMain::myPickupStart() {
     if (!result.done()) {
         // Ended as a Stop ends it: no result.
         m_resultModel->clear();
-        setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+        setPanelText(Panel::Pickup, QStringLiteral("0"));
         lvwOriginalData->show();
     } else {
         m_resultModel->setRows(std::move(result.rows));
-        for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
-            toolbarButton(QString::fromLatin1(key))->setEnabled(true);
+        for (Command command :
+             {Command::Save, Command::Print, Command::AllSelect, Command::Copy, Command::Sort})
+            toolbarButton(command)->setEnabled(true);
         cmdSend->setEnabled(true);
         lvwPickupData->show();
         autoSizeResultColumn(lvwPickupData, m_resultModel);
@@ -145,5 +146,5 @@ void frmVNLMain::myPickupStop() {
     lvwOriginalData->show();
     lvwPickupData->hide();
     m_resultModel->clear();
-    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    setPanelText(Panel::Pickup, QStringLiteral("0"));
 }

@@ -2,7 +2,7 @@
 
 #include "main_window/Icons.h"
 #include "main_window/Platform.h"
-#include "main_window/frmVNLMain.h"
+#include "main_window/Twips.h"
 #include "shell/VersionText.h"
 
 #include <QFontMetrics>
@@ -12,11 +12,6 @@
 #include <QUrl>
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(frmVNLMain::twips(left), frmVNLMain::twips(top), frmVNLMain::twips(width),
-                 frmVNLMain::twips(height));
-}
 
 // Button captions show an "&" as itself, not as an access key.
 QString caption(QString text) {
@@ -33,7 +28,7 @@ frmVNLAbout::frmVNLAbout(Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("frmVNLAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setModal(true);
-    setFixedSize(frmVNLMain::twips(4095), frmVNLMain::twips(3150));
+    setFixedSize(twips(4095), twips(3150));
 
     fraSoftZyoho = new QGroupBox(this);
     fraSoftZyoho->setObjectName(QStringLiteral("fraSoftZyoho"));

@@ -2,6 +2,7 @@
 
 #include "main_window/MousePointer.h"
 #include "main_window/Platform.h"
+#include "main_window/Twips.h"
 #include "source/RowStore.h"
 #include "source/mdlvornel.h"
 
@@ -15,16 +16,8 @@
 
 namespace {
 
-// Layout in twips; 15 twips make a pixel.
-constexpr int kTwipsPerPixel = 15;
-// The height the third button's row adds to the dialog.
+// The height the third button's row adds to the dialog (twips, as the whole layout).
 constexpr int kStopRow = 480;
-constexpr int px(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 } // namespace
 
@@ -38,7 +31,7 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     f.setPointSize(9);
     setFont(f);
     // One row more than the two buttons' row, for 読込中止 under スキップ.
-    setFixedSize(px(6990), px(2175 + kStopRow));
+    setFixedSize(twips(6990), twips(2175 + kStopRow));
     setSizeGripEnabled(false);
     setModal(true);
 

@@ -54,7 +54,7 @@ void frmVNLMain::sourceConnect() {
     // row, so they are taken from the viewport's mouse events.
     lvwOriginalData->viewport()->installEventFilter(this);
     // The file-path panel tells the encoding taken and offers to open the file in the other.
-    if (auto* panel = sbrStatus->findChild<QLabel*>(QStringLiteral("S_FilePath"))) {
+    if (auto* panel = statusPanel(Panel::FilePath)) {
         panel->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(panel, &QLabel::customContextMenuRequested, this,
                 [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
@@ -92,7 +92,7 @@ void frmVNLMain::myFileSelect() {
 }
 
 void frmVNLMain::myFileOpenGiven(const QString& path) {
-    if (path.isEmpty() || !toolbarButton(QStringLiteral("M_Open"))->isEnabled())
+    if (path.isEmpty() || !toolbarButton(Command::Open)->isEnabled())
         return;
     // What the open dialog would have answered: the full path, remembered by the dialog.
     dlg.Filter = kDataFileFilter;
@@ -101,7 +101,7 @@ void frmVNLMain::myFileOpenGiven(const QString& path) {
 }
 
 std::optional<QString> frmVNLMain::sourceDroppedFile(const QMimeData* data) const {
-    if (!toolbarButton(QStringLiteral("M_Open"))->isEnabled() || !data || !data->hasUrls())
+    if (!toolbarButton(Command::Open)->isEnabled() || !data || !data->hasUrls())
         return std::nullopt;
     const QList<QUrl> urls = data->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile())
@@ -153,7 +153,7 @@ void frmVNLMain::sourceLoadFailed(const QString& path, const QString& reason,
                                   const QString& previousPath, int previousCommaCount) {
     // Nothing of the source table has changed yet: the panel and the comma count go back to
     // what belongs to it.
-    setPanelText(QStringLiteral("S_FilePath"), previousPath);
+    setPanelText(Panel::FilePath, previousPath);
     CommaCount = previousCommaCount;
     m_platform->messageBox(this, unreadableMessage(path, reason), Platform::Critical,
                            QStringLiteral("エラー"));
@@ -169,10 +169,10 @@ void frmVNLMain::myFileOpenAs(const QString& path, TextEncoding encoding) {
 }
 
 void frmVNLMain::sourceShowEncoding() {
-    auto* panel = sbrStatus->findChild<QLabel*>(QStringLiteral("S_FilePath"));
+    auto* panel = statusPanel(Panel::FilePath);
     if (!panel)
         return;
-    if (panelText(QStringLiteral("S_FilePath")).isEmpty()) {
+    if (panelText(Panel::FilePath).isEmpty()) {
         panel->setToolTip(QString());
         return;
     }
@@ -184,8 +184,8 @@ void frmVNLMain::sourceShowEncoding() {
 }
 
 void frmVNLMain::sourceEncodingMenu(const QPoint& globalPos) {
-    const QString path = panelText(QStringLiteral("S_FilePath"));
-    if (path.isEmpty() || isBusy() || !toolbarButton(QStringLiteral("M_Open"))->isEnabled())
+    const QString path = panelText(Panel::FilePath);
+    if (path.isEmpty() || isBusy() || !toolbarButton(Command::Open)->isEnabled())
         return;
     QMenu menu(this);
     for (const TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
@@ -202,9 +202,9 @@ void frmVNLMain::sourceEncodingMenu(const QPoint& globalPos) {
 void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> forced) {
     if (path.isEmpty())
         return;
-    const QString previousPath = panelText(QStringLiteral("S_FilePath"));
+    const QString previousPath = panelText(Panel::FilePath);
     const int previousCommaCount = CommaCount;
-    setPanelText(QStringLiteral("S_FilePath"), path);
+    setPanelText(Panel::FilePath, path);
     CommaCount = 0;
     StopRequested = false;
     myControlsDisable();
@@ -223,8 +223,8 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
         sourceShowColumns({QStringLiteral("1")}, twips(1000));
         mProgress::ProgressSetRange(ProgressWindow, 0, 0);
         mProgress::ProgressSetPos(ProgressWindow, 0);
-        setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
-        setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+        setPanelText(Panel::Original, QStringLiteral("0"));
+        setPanelText(Panel::Pickup, QStringLiteral("0"));
         lvwPickupData->hide();
         lvwOriginalData->show();
         sourceShowEncoding();
@@ -238,8 +238,8 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
     const int commaCount = job.commaCount();
     CommaCount = commaCount;
 
-    setPanelText(QStringLiteral("S_Original"), QStringLiteral("0"));
-    setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("0"));
+    setPanelText(Panel::Original, QStringLiteral("0"));
+    setPanelText(Panel::Pickup, QStringLiteral("0"));
     lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
     fraProgressbar->show();
     lvwOriginalData->hide();
@@ -286,13 +286,13 @@ void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> for
 
     if (!result.done()) {
         // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
-        setPanelText(QStringLiteral("S_FilePath"), QString());
+        setPanelText(Panel::FilePath, QString());
         job.resetStore(m_store);
         m_sourceModel->refresh();
         sourceShowColumns({QString()}, 0);
     }
     m_sourceModel->refresh();
-    setPanelText(QStringLiteral("S_Original"), QString::number(m_store.rowCount()));
+    setPanelText(Panel::Original, QString::number(m_store.rowCount()));
     sourceShowEncoding();
     lvwOriginalData->show();
     fraProgressbar->hide();

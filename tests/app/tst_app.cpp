@@ -71,20 +71,20 @@ QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QStr
                 skip->click();
     });
     skipper->start(5);
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
     w.platform.openAnswers = {data};
-    w->runCommand(QStringLiteral("M_Open"));
+    w->runCommand(Command::Open);
     delete skipper;
     for (const auto& [id, path] : lists) {
         w.platform.openAnswers = {path};
         w->conditionList(id).cmdOpen->click();
     }
-    w->runCommand(QStringLiteral("M_Start"));
+    w->runCommand(Command::Start);
     if (!sort.isEmpty())
-        w->runCommand(sort == u"asc" ? QStringLiteral("M_SortAsc") : QStringLiteral("M_SortDesc"));
+        w->runCommand(sort == u"asc" ? Command::SortAsc : Command::SortDesc);
     const QString out = w.dir.filePath(QStringLiteral("window.csv"));
     w.platform.saveAnswers = {out};
-    w->runCommand(QStringLiteral("M_Save"));
+    w->runCommand(Command::Save);
     if (!w.platform.messages.isEmpty())
         return "<the window said: " + w.platform.messages.first().prompt.toUtf8() + ">";
     return readAll(out);

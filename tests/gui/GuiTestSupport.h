@@ -2,6 +2,7 @@
 
 #include "ScriptedPlatform.h"
 
+#include "conditions/ConditionsController.h"
 #include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
 #include "settings/AppPaths.h"
@@ -9,10 +10,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QWidget>
 
 #include <functional>
@@ -51,7 +57,24 @@ struct TestWindow {
         return path;
     }
 
-    bool enabled(const QString& key) const { return window->toolbarButton(key)->isEnabled(); }
+    bool enabled(Command command) const { return window->toolbarButton(command)->isEnabled(); }
+
+    // The window's controls, found by their names.
+    ListView* lvwOriginalData() const { return child<ListView>(QStringLiteral("lvwOriginalData")); }
+    ListView* lvwPickupData() const { return child<ListView>(QStringLiteral("lvwPickupData")); }
+    QPushButton* cmdSend() const { return child<QPushButton>(QStringLiteral("cmdSend")); }
+    QFrame* fraProgressbar() const { return child<QFrame>(QStringLiteral("fraProgressbar")); }
+    QFrame* fraWordSet() const { return child<QFrame>(QStringLiteral("fraWordSet")); }
+    QLabel* lblStatus() const { return child<QLabel>(QStringLiteral("lblStatus")); }
+    QToolBar* tlbMain() const { return child<QToolBar>(QStringLiteral("tlbMain")); }
+    QMenu* mnuPopup() const { return child<QMenu>(QStringLiteral("mnuPopup")); }
+    QMenu* mnuPopupSort() const { return child<QMenu>(QStringLiteral("mnuPopupSort")); }
+    QAction* mnuPopupAllSelect() const {
+        return child<QAction>(QStringLiteral("mnuPopupAllSelect"));
+    }
+    QAction* mnuPopupCopy() const { return child<QAction>(QStringLiteral("mnuPopupCopy")); }
+    QAction* mnuPopupSortAsc() const { return child<QAction>(QStringLiteral("mnuPopupSortAsc")); }
+    QAction* mnuPopupSortDesc() const { return child<QAction>(QStringLiteral("mnuPopupSortDesc")); }
 };
 
 // Runs `action` on the next modal dialog as soon as it is open (it is polled, so this works for

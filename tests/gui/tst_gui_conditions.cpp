@@ -164,21 +164,21 @@ private Q_SLOTS:
 
 void TestGuiConditions::registrationAddsAtTop() {
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     f.w->store().reset(4);
     f.w->store().appendLine(u"a,b,c,d,e");
     auto& inOr = f.list(ConditionList::InOR);
     QVERIFY(!inOr.cmdTuika->isEnabled());
     QTest::keyClicks(inOr.txtGoku, QStringLiteral("abc"));
     QVERIFY(inOr.cmdTuika->isEnabled());
-    QVERIFY(!f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(!f.w.enabled(Command::Start));
     f.press(inOr.cmdTuika);
     QCOMPARE(f.entries(ConditionList::InOR), (Entries{{"0", "abc"}}));
     QVERIFY(inOr.txtNo->text().isEmpty());
     QVERIFY(inOr.txtGoku->text().isEmpty());
     QVERIFY(!inOr.cmdTuika->isEnabled());
     QVERIFY(inOr.cmdSave->isEnabled());
-    QVERIFY(f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(f.w.enabled(Command::Start));
     QVERIFY(f.w.platform.messages.isEmpty());
 
     f.registerEntry(ConditionList::InOR, QStringLiteral("3"), QStringLiteral("def"));
@@ -215,7 +215,7 @@ void TestGuiConditions::registrationColumnChecks() {
     QFETCH(QString, column);
     QFETCH(QString, message);
     Fixture f;
-    f.w->CommaCount = commaCount;
+    f.w->setCommaCount(commaCount);
     f.fill(ConditionList::InAND, {{"1", "old"}});
     f.registerEntry(ConditionList::InAND, column, QStringLiteral("abc"));
     auto& inAnd = f.list(ConditionList::InAND);
@@ -239,7 +239,7 @@ void TestGuiConditions::registrationColumnChecks() {
 
 void TestGuiConditions::leadingZerosKeptAndDistinct() {
     Fixture f;
-    f.w->CommaCount = 9;
+    f.w->setCommaCount(9);
     f.registerEntry(ConditionList::OutOR, QStringLiteral("5"), QStringLiteral("abc"));
     f.registerEntry(ConditionList::OutOR, QStringLiteral("05"), QStringLiteral("abc"));
     f.registerEntry(ConditionList::OutOR, QStringLiteral("5"), QStringLiteral(" abc"));
@@ -282,7 +282,7 @@ void TestGuiConditions::duplicateQuestion() {
     const auto foundList = ConditionList(found);
     const auto targetList = ConditionList(target);
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     // The entry first, then three more above it: it stands at row 4 of its list.
     f.registerEntry(foundList, QStringLiteral("3"), QStringLiteral("abc"));
     for (const char* p : {"x", "y", "z"})
@@ -320,7 +320,7 @@ void TestGuiConditions::duplicateQuestion() {
 
 void TestGuiConditions::duplicateInTwoListsOnlyFirstAsked() {
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     f.fill(ConditionList::InOR, {{"3", "abc"}});
     f.fill(ConditionList::OutAND, {{"3", "abc"}});
     f.w.platform.answers = {Platform::Yes};
@@ -336,7 +336,7 @@ void TestGuiConditions::duplicateInTwoListsOnlyFirstAsked() {
 
 void TestGuiConditions::samePhraseOtherColumnIsNoDuplicate() {
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     f.registerEntry(ConditionList::OutAND, QStringLiteral("2"), QStringLiteral("abc"));
     f.registerEntry(ConditionList::InAND, QStringLiteral("3"), QStringLiteral("abc"));
     f.registerEntry(ConditionList::InOR, QStringLiteral("2"), QStringLiteral("ABC"));
@@ -350,31 +350,31 @@ void TestGuiConditions::samePhraseOtherColumnIsNoDuplicate() {
 
 void TestGuiConditions::deleteRemembered() {
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     for (const char* e : {"3c", "2b", "1a"})
         f.registerEntry(ConditionList::InAND, QString(QChar(e[0])), QString(QChar(e[1])));
     auto& inAnd = f.list(ConditionList::InAND);
     QVERIFY(!inAnd.cmdSakujo->isEnabled());
     f.clickRow(ConditionList::InAND, 2);
-    QCOMPARE(inAnd.SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 2);
     QVERIFY(inAnd.cmdSakujo->isEnabled());
     f.press(inAnd.cmdSakujo);
     QCOMPARE(f.entries(ConditionList::InAND), (Entries{{"1", "a"}, {"3", "c"}}));
     QVERIFY(!inAnd.cmdSakujo->isEnabled());
     QVERIFY(inAnd.cmdSave->isEnabled());
-    QCOMPARE(inAnd.SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 2);
 
     // Deleting the last entry of all disables Start, even with a file loaded.
     f.w->store().reset(4);
     f.w->store().appendLine(u"a,b,c,d,e");
     f.clickRow(ConditionList::InAND, 1);
-    QVERIFY(f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(f.w.enabled(Command::Start));
     f.press(inAnd.cmdSakujo);
     f.clickRow(ConditionList::InAND, 1);
     f.press(inAnd.cmdSakujo);
     QCOMPARE(inAnd.model->count(), 0);
     QVERIFY(!inAnd.cmdSave->isEnabled());
-    QVERIFY(!f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(!f.w.enabled(Command::Start));
 }
 
 void TestGuiConditions::deletedRowPastTheEndDoesNothing() {
@@ -390,7 +390,7 @@ void TestGuiConditions::deletedRowPastTheEndDoesNothing() {
     QCOMPARE(f.entries(ConditionList::InAND), (Entries{{"1", "a"}, {"2", "b"}}));
     QVERIFY(inAnd.txtNo->text().isEmpty());
     QVERIFY(inAnd.txtGoku->text().isEmpty());
-    QCOMPARE(inAnd.SelectedRow, 3);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 3);
 }
 
 void TestGuiConditions::deleteAfterDeleteAll() {
@@ -403,7 +403,7 @@ void TestGuiConditions::deleteAfterDeleteAll() {
     QCOMPARE(outOr.model->count(), 0);
     QVERIFY(!outOr.cmdSave->isEnabled());
     QVERIFY(outOr.cmdSakujo->isEnabled()); // left as it was
-    QCOMPARE(outOr.SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(outOr.id), 2);
     f.press(outOr.cmdSakujo);
     QCOMPARE(outOr.model->count(), 0);
     QVERIFY(outOr.cmdSakujo->isEnabled());
@@ -414,7 +414,7 @@ void TestGuiConditions::deleteAfterDeleteAll() {
 
 void TestGuiConditions::doubleClickTakesBack() {
     Fixture f;
-    f.w->CommaCount = 4;
+    f.w->setCommaCount(4);
     f.fill(ConditionList::InAND, {{"1", "a"}, {"2", "b"}, {"3", "c"}});
     f.fill(ConditionList::OutAND, {{"4", "d"}});
     auto& inAnd = f.list(ConditionList::InAND);
@@ -427,7 +427,7 @@ void TestGuiConditions::doubleClickTakesBack() {
     QCOMPARE(f.entries(ConditionList::InAND), (Entries{{"1", "a"}, {"3", "c"}}));
     QVERIFY(inAnd.cmdTuika->isEnabled());
     QCOMPARE(f.deleteButtons(), (QList<bool>{false, false, false, false}));
-    QCOMPARE(inAnd.SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 2);
 
     // Enter registers it again at the top, without a question.
     QTest::keyClick(inAnd.txtGoku, Qt::Key_Return);
@@ -474,8 +474,8 @@ void TestGuiConditions::clickInOtherList() {
     QCOMPARE(f.deleteButtons(), (QList<bool>{false, false, true, false}));
     f.clickRow(ConditionList::InOR, 3);
     QCOMPARE(f.deleteButtons(), (QList<bool>{false, false, false, true}));
-    QCOMPARE(f.list(ConditionList::InAND).SelectedRow, 2);
-    QCOMPARE(f.list(ConditionList::InOR).SelectedRow, 3);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InAND), 2);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InOR), 3);
     // The row click refreshed the clicked list's save button.
     QVERIFY(f.list(ConditionList::InOR).cmdSave->isEnabled());
 }
@@ -503,7 +503,7 @@ void TestGuiConditions::clickIntoTextBoxForgetsRows() {
     QTest::mouseClick(edit, Qt::LeftButton);
     QCOMPARE(f.deleteButtons(), (QList<bool>{false, false, false, false}));
     for (ConditionList id : kAll) {
-        QCOMPARE(f.list(id).SelectedRow, 0);
+        QCOMPARE(f.w->conditions().selectedRow(id), 0);
         const QPoint empty = f.emptyPoint(id);
         QVERIFY(empty.x() >= 0);
         f.doubleClickAt(id, empty);
@@ -540,7 +540,7 @@ void TestGuiConditions::phraseChangeDifferences() {
         QVERIFY(f.deleteEnabled(clicked));
         QTest::keyClicks(f.list(ConditionList::InAND).txtGoku, QStringLiteral("x"));
         QVERIFY(!f.deleteEnabled(clicked));
-        QCOMPARE(f.list(clicked).SelectedRow, 1);
+        QCOMPARE(f.w->conditions().selectedRow(clicked), 1);
     }
     f.clickRow(ConditionList::InAND, 2);
     QTest::keyClicks(f.list(ConditionList::InAND).txtGoku, QStringLiteral("y"));
@@ -548,17 +548,17 @@ void TestGuiConditions::phraseChangeDifferences() {
 
     // A change of the In OR phrase forgets the In AND list's remembered row, not its own.
     f.clickRow(ConditionList::InOR, 2);
-    QCOMPARE(f.list(ConditionList::InAND).SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InAND), 2);
     QTest::keyClicks(f.list(ConditionList::InOR).txtGoku, QStringLiteral("z"));
-    QCOMPARE(f.list(ConditionList::InAND).SelectedRow, 0);
-    QCOMPARE(f.list(ConditionList::InOR).SelectedRow, 2);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InAND), 0);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InOR), 2);
     QVERIFY(f.deleteEnabled(ConditionList::InOR));
 
     // The two Out lists' phrase boxes do nothing more.
     f.clickRow(ConditionList::InAND, 1);
     QTest::keyClicks(f.list(ConditionList::OutAND).txtGoku, QStringLiteral("q"));
     QTest::keyClicks(f.list(ConditionList::OutOR).txtGoku, QStringLiteral("q"));
-    QCOMPARE(f.list(ConditionList::InAND).SelectedRow, 1);
+    QCOMPARE(f.w->conditions().selectedRow(ConditionList::InAND), 1);
     QVERIFY(f.deleteEnabled(ConditionList::InAND));
 }
 
@@ -570,7 +570,7 @@ void TestGuiConditions::keyInInAndColumnBoxForgetsRow() {
     f.clickRow(ConditionList::InAND, 1);
     // A key typed without a click into the box (the focus came by keyboard).
     QTest::keyClick(inAnd.txtNo, Qt::Key_A); // refused, but counts
-    QCOMPARE(inAnd.SelectedRow, 0);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 0);
     QVERIFY(inAnd.cmdSakujo->isEnabled());
     f.press(inAnd.cmdSakujo);
     QCOMPARE(inAnd.model->count(), 2);
@@ -578,7 +578,7 @@ void TestGuiConditions::keyInInAndColumnBoxForgetsRow() {
     // The In OR column box has no such effect.
     f.clickRow(ConditionList::InAND, 1);
     QTest::keyClick(f.list(ConditionList::InOR).txtNo, Qt::Key_1);
-    QCOMPARE(inAnd.SelectedRow, 1);
+    QCOMPARE(f.w->conditions().selectedRow(inAnd.id), 1);
 }
 
 // ---------------------------------------------------------------- keys
@@ -676,7 +676,7 @@ void TestGuiConditions::enterRegisters() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
     Fixture f;
-    f.w->CommaCount = 2;
+    f.w->setCommaCount(2);
     for (ConditionList id : kAll) {
         auto& l = f.list(id);
         QTest::keyClicks(l.txtNo, QStringLiteral("3"));
@@ -716,7 +716,7 @@ void TestGuiConditions::enterWithEmptyPhraseDoesNothing() {
 
 void TestGuiConditions::saveListFile() {
     Fixture f;
-    f.w->CommaCount = 3;
+    f.w->setCommaCount(3);
     f.registerEntry(ConditionList::OutAND, QStringLiteral("3"), QStringLiteral("東京"));
     f.registerEntry(ConditionList::OutAND, QStringLiteral("0"), QStringLiteral("当選"));
     const QString path = f.w.dir.filePath(QStringLiteral("list.txt"));
@@ -728,7 +728,7 @@ void TestGuiConditions::saveListFile() {
     QVERIFY(f.w.platform.messages.isEmpty());
     QCOMPARE(readAll(path), // the chosen name as it is, no extension added
              "\"0\",\"" + kToosenSjis + "\"\r\n\"3\",\"" + kTokyoSjis + "\"\r\n");
-    QCOMPARE(f.w->dlg.FileName, path);
+    QCOMPARE(f.w->dialog().FileName, path);
 
     // The shared dialog opens with the last chosen name.
     f.press(f.list(ConditionList::InOR).cmdOpen);
@@ -781,7 +781,7 @@ void TestGuiConditions::saveToUnwritablePath() {
 
 void TestGuiConditions::loadAppendsAtBottom() {
     Fixture f;
-    f.w->CommaCount = 1;
+    f.w->setCommaCount(1);
     f.w->store().reset(1);
     f.w->store().appendLine(u"a,b");
     f.fill(ConditionList::InOR, {{"1", "a"}, {"2", "b"}}); // save button not refreshed yet
@@ -796,7 +796,7 @@ void TestGuiConditions::loadAppendsAtBottom() {
     QCOMPARE(f.entries(ConditionList::InOR),
              (Entries{{"1", "a"}, {"2", "b"}, {"7", "東京"}, {"x", " y "}, {"", "a,b"}}));
     f.saveButtonsFollowCounts();
-    QVERIFY(f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(f.w.enabled(Command::Start));
 }
 
 void TestGuiConditions::loadTwice() {
@@ -816,14 +816,14 @@ void TestGuiConditions::loadEmptyFileRefreshes() {
     f.w->store().appendLine(u"a");
     f.fill(ConditionList::OutAND, {{"1", "a"}}); // no handler ran for it yet
     QVERIFY(!f.list(ConditionList::OutAND).cmdSave->isEnabled());
-    QVERIFY(!f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(!f.w.enabled(Command::Start));
     const QString path = f.w.writeFile(QStringLiteral("empty.csv"), QByteArray());
     f.w.platform.openAnswers = {path};
     f.press(f.list(ConditionList::InAND).cmdOpen);
     QCOMPARE(f.list(ConditionList::InAND).model->count(), 0);
     QVERIFY(f.w.platform.messages.isEmpty());
     f.saveButtonsFollowCounts();
-    QVERIFY(f.w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(f.w.enabled(Command::Start));
 }
 
 void TestGuiConditions::loadCancelledRefreshes() {
@@ -874,7 +874,7 @@ void TestGuiConditions::loadIncompleteLastEntry() {
 
 void TestGuiConditions::saveAndLoadDoubledQuotes() {
     Fixture f;
-    f.w->CommaCount = 9;
+    f.w->setCommaCount(9);
     f.registerEntry(ConditionList::InAND, QStringLiteral("2"), QStringLiteral("say \"hi\", ok"));
     f.registerEntry(ConditionList::InAND, QStringLiteral("1"), QStringLiteral("\""));
     f.registerEntry(ConditionList::InAND, QStringLiteral("0"), QStringLiteral(" 当選 "));
@@ -906,7 +906,7 @@ void TestGuiConditions::takeBackKeepsTheWholeColumn() {
     QFETCH(QString, column);
     const ConditionList id = ConditionList(list);
     Fixture f;
-    f.w->CommaCount = 2000;
+    f.w->setCommaCount(2000);
     f.fill(id, {{"1", "a"}, {column, "b"}}); // as a list file brings it in
     f.clickRow(id, 2);
     f.doubleClickRow(id, 2);
@@ -1037,7 +1037,7 @@ void TestGuiConditions::listStaysAtItsLeftEdge() {
     const QPoint at(std::min(phrase.left() + 40, lvw->viewport()->width() - 4),
                     phrase.center().y());
     QTest::mouseClick(lvw->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(f.list(id).SelectedRow, 1);
+    QCOMPARE(f.w->conditions().selectedRow(id), 1);
     QCOMPARE(lvw->horizontalScrollBar()->value(), 0);
     if (doubleClick)
         QTest::mouseDClick(lvw->viewport(), Qt::LeftButton, {}, at);

@@ -28,7 +28,8 @@
 
 namespace {
 
-const char* const kResultCommands[] = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
+const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
+                                   Command::Sort};
 
 QStringList sourceRows(const TestWindow& w) {
     QStringList rows;
@@ -59,25 +60,25 @@ QString idleDeviation(const TestWindow& w) {
     QStringList wrong;
     if (w->isBusy())
         wrong << "busy";
-    if (!w.enabled("M_Open"))
+    if (!w.enabled(Command::Open))
         wrong << "M_Open off";
-    if (w.enabled("M_Stop"))
+    if (w.enabled(Command::Stop))
         wrong << "M_Stop on";
-    if (!w.enabled("M_Help") || !w->toolbarMenuItem("M_HelpAbout")->isEnabled())
+    if (!w.enabled(Command::Help) || !w->toolbarMenuItem(Command::HelpAbout)->isEnabled())
         wrong << "Help off";
     qsizetype entries = 0;
     for (ConditionList id : kConditionListOrder)
         entries += w->conditionList(id).model->count();
-    if (w.enabled("M_Start") != (entries > 0 && w->store().rowCount() > 0))
+    if (w.enabled(Command::Start) != (entries > 0 && w->store().rowCount() > 0))
         wrong << "M_Start against the rule";
-    if (!w->fraWordSet->isEnabled())
+    if (!w.fraWordSet()->isEnabled())
         wrong << "fraWordSet off";
     if (QWindow* handle = w->windowHandle();
         handle && !handle->flags().testFlag(Qt::WindowCloseButtonHint))
         wrong << "Close off";
     if (MousePointer::current() != MousePointer::Default)
         wrong << "pointer not default";
-    if (!w->fraProgressbar->isHidden())
+    if (!w.fraProgressbar()->isHidden())
         wrong << "progress panel shown";
     if (QApplication::activeModalWidget())
         wrong << "a modal dialog is still open";
@@ -256,7 +257,7 @@ void TestGuiHardening::badDataFile() {
     QFETCH(QByteArray, bytes);
     TestWindow w;
     w->show();
-    w->jobSliceMs = 0;
+    w->setJobSliceMs(0);
     JobDriver driver(w); // answers the data-error dialogs
 
     // What is there before: a loaded table and a list entry.
@@ -265,7 +266,7 @@ void TestGuiHardening::badDataFile() {
     QCOMPARE(sourceRows(w), (QStringList{"p,1,x", "q,2,y"}));
     registerEntry(w, ConditionList::InOR, "0", "1");
     QCOMPARE(w->conditionList(ConditionList::InOR).model->count(), 1);
-    QVERIFY(w.enabled("M_Start"));
+    QVERIFY(w.enabled(Command::Start));
 
     QString path = w.dir.filePath("bad.csv");
     if (kind == u"folder")
@@ -288,33 +289,33 @@ void TestGuiHardening::badDataFile() {
         QCOMPARE(driver.dialogs, 0);
         QCOMPARE(sourceRows(w), (QStringList{"p,1,x", "q,2,y"}));
         QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2", "3"}));
-        QCOMPARE(w->CommaCount, 2);
-        QCOMPARE(w->panelText("S_FilePath"), before);
-        QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
-        QVERIFY(!w->lvwOriginalData->isHidden());
+        QCOMPARE(w->commaCount(), 2);
+        QCOMPARE(w->panelText(Panel::FilePath), before);
+        QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+        QVERIFY(!w.lvwOriginalData()->isHidden());
     } else {
         // Read as the line rule says, whatever the bytes are.
         const ExpectedLoad e = expectedLoad(bytes);
         QVERIFY2(w.platform.messages.isEmpty(), qPrintable(w.platform.messages.value(0).prompt));
         QCOMPARE(driver.dialogs, e.rejected);
-        QCOMPARE(w->CommaCount, int(e.commaCount));
+        QCOMPARE(w->commaCount(), int(e.commaCount));
         QCOMPARE(sourceRows(w), e.rows);
         QCOMPARE(w->sourceModel()->rowCount(), int(e.rows.size()));
         QCOMPARE(w->sourceModel()->columnCount(), int(e.commaCount) + 1);
         QCOMPARE(w->sourceModel()->headers(), numberedHeaders(e.commaCount + 1));
-        QCOMPARE(w->panelText("S_FilePath"), path);
-        QCOMPARE(w->panelText("S_Original"), QString::number(e.rows.size()));
-        QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
-        QVERIFY(!w->lvwOriginalData->isHidden());
-        QVERIFY(w->lvwPickupData->isHidden());
+        QCOMPARE(w->panelText(Panel::FilePath), path);
+        QCOMPARE(w->panelText(Panel::Original), QString::number(e.rows.size()));
+        QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+        QVERIFY(!w.lvwOriginalData()->isHidden());
+        QVERIFY(w.lvwPickupData()->isHidden());
     }
 
     // Still usable: the next file loads, and a pickup over it runs.
     loadFile(w, w.writeFile("after.csv", "a1,b\r\na2,c\r\na3,b\r\n"));
     VERIFY_IDLE(w);
     QCOMPARE(sourceRows(w), (QStringList{"a1,b", "a2,c", "a3,b"}));
-    QCOMPARE(w->CommaCount, 1);
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("3"));
+    QCOMPARE(w->commaCount(), 1);
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
     registerEntry(w, ConditionList::InAND, "2", "b");
     w->cmdAccessKey_Click(3); // Alt+R
     VERIFY_IDLE(w);
@@ -353,7 +354,7 @@ void TestGuiHardening::fileChangesBetweenPasses() {
     QFETCH(int, expectedDialogs);
     TestWindow w;
     w->show();
-    w->jobSliceMs = 0;
+    w->setJobSliceMs(0);
     const QString path = w.writeFile("changing.csv", original);
     bool changed = false;
     QTimer changer;
@@ -375,12 +376,12 @@ void TestGuiHardening::fileChangesBetweenPasses() {
     VERIFY_IDLE(w);
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(driver.dialogs, expectedDialogs);
-    QCOMPARE(w->CommaCount, 1); // from the first line as it was first read
+    QCOMPARE(w->commaCount(), 1); // from the first line as it was first read
     QCOMPARE(sourceRows(w), expectedRows);
     QCOMPARE(w->sourceModel()->rowCount(), int(expectedRows.size()));
     QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2"}));
-    QCOMPARE(w->panelText("S_Original"), QString::number(expectedRows.size()));
-    QCOMPARE(w->panelText("S_FilePath"), path);
+    QCOMPARE(w->panelText(Panel::Original), QString::number(expectedRows.size()));
+    QCOMPARE(w->panelText(Panel::FilePath), path);
 
     // And the window goes on.
     QFile f(path);
@@ -448,7 +449,7 @@ void TestGuiHardening::resultSaveFails() {
     w->cmdAccessKey_Click(3); // Alt+R
     const QStringList results = resultTexts(w);
     QCOMPARE(results.size(), 150);
-    QVERIFY(w.enabled("M_Save"));
+    QVERIFY(w.enabled(Command::Save));
 
     const QString path = prepareTarget(w, target);
     w.platform.saveAnswers << path;
@@ -466,9 +467,9 @@ void TestGuiHardening::resultSaveFails() {
     VERIFY_IDLE(w);
     // The results are still there and can be saved elsewhere.
     QCOMPARE(resultTexts(w), results);
-    for (const char* key : kResultCommands)
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(!w->lvwPickupData->isHidden());
+    for (Command key : kResultCommands)
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(!w.lvwPickupData()->isHidden());
     const QString good = w.dir.filePath("good.csv");
     w.platform.saveAnswers << good;
     w->cmdAccessKey_Click(1);
@@ -552,7 +553,7 @@ void setUpPickup(TestWindow& w) {
     registerEntry(w, ConditionList::InOR, "0", "*o*e*o*e*o*e*o*e*q");
     registerEntry(w, ConditionList::InOR, "0", "*t*o*t*o*t*o*t*o*#z");
     registerEntry(w, ConditionList::OutOR, "0", "*row*5*,*");
-    QVERIFY(w.enabled("M_Start"));
+    QVERIFY(w.enabled(Command::Start));
 }
 
 // What a stopped load leaves.
@@ -562,19 +563,19 @@ QString stoppedLoadDeviation(const TestWindow& w, int commaCount) {
         wrong << "source rows left";
     if (w->sourceModel()->headers() != QStringList{QString()})
         wrong << "headers " + w->sourceModel()->headers().mid(0, 5).join('|');
-    else if (w->lvwOriginalData->header()->sectionSize(0) != 0)
+    else if (w.lvwOriginalData()->header()->sectionSize(0) != 0)
         wrong << "empty column not of width 0";
-    if (!w->panelText("S_FilePath").isEmpty())
-        wrong << "S_FilePath " + w->panelText("S_FilePath");
-    if (w->panelText("S_Original") != u"0")
-        wrong << "S_Original " + w->panelText("S_Original");
-    if (w->panelText("S_Pickup") != u"0")
-        wrong << "S_Pickup " + w->panelText("S_Pickup");
-    if (w->CommaCount != commaCount)
-        wrong << "CommaCount " + QString::number(w->CommaCount);
-    if (w->resultModel()->count() != 0 || !w->lvwPickupData->isHidden())
+    if (!w->panelText(Panel::FilePath).isEmpty())
+        wrong << "S_FilePath " + w->panelText(Panel::FilePath);
+    if (w->panelText(Panel::Original) != u"0")
+        wrong << "S_Original " + w->panelText(Panel::Original);
+    if (w->panelText(Panel::Pickup) != u"0")
+        wrong << "S_Pickup " + w->panelText(Panel::Pickup);
+    if (w->commaCount() != commaCount)
+        wrong << "CommaCount " + QString::number(w->commaCount());
+    if (w->resultModel()->count() != 0 || !w.lvwPickupData()->isHidden())
         wrong << "result list not hidden and empty";
-    if (w->lvwOriginalData->isHidden())
+    if (w.lvwOriginalData()->isHidden())
         wrong << "source list hidden";
     return wrong.join(", ");
 }
@@ -583,20 +584,20 @@ QString stoppedLoadDeviation(const TestWindow& w, int commaCount) {
 QString stoppedPickupDeviation(const TestWindow& w, qint64 sourceRows) {
     QStringList wrong;
     if (w->store().rowCount() != sourceRows ||
-        w->panelText("S_Original").toLongLong() != sourceRows)
+        w->panelText(Panel::Original).toLongLong() != sourceRows)
         wrong << "source table changed";
-    if (w->lvwOriginalData->isHidden())
+    if (w.lvwOriginalData()->isHidden())
         wrong << "source list hidden";
-    if (!w->lvwPickupData->isHidden() || w->resultModel()->count() != 0)
+    if (!w.lvwPickupData()->isHidden() || w->resultModel()->count() != 0)
         wrong << "result list not hidden and empty";
-    if (w->panelText("S_Pickup") != u"0")
-        wrong << "S_Pickup " + w->panelText("S_Pickup");
-    for (const char* key : kResultCommands)
-        if (w.enabled(QString::fromLatin1(key)))
-            wrong << QString::fromLatin1(key) + " on";
-    if (w->cmdSend->isEnabled())
+    if (w->panelText(Panel::Pickup) != u"0")
+        wrong << "S_Pickup " + w->panelText(Panel::Pickup);
+    for (Command key : kResultCommands)
+        if (w.enabled(key))
+            wrong << commandKey(key) + " on";
+    if (w.cmdSend()->isEnabled())
         wrong << "cmdSend on";
-    if (!w.enabled("M_Start"))
+    if (!w.enabled(Command::Start))
         wrong << "M_Start off";
     return wrong.join(", ");
 }
@@ -607,28 +608,28 @@ QString completedDeviation(const TestWindow& w, bool pickup, const QStringList& 
     if (pickup) {
         if (resultTexts(w) != expected)
             wrong << QStringLiteral("%1 result rows").arg(w->resultModel()->count());
-        if (w->panelText("S_Pickup") != QString::number(expected.size()))
-            wrong << "S_Pickup " + w->panelText("S_Pickup");
-        if (w->lvwPickupData->isHidden() || !w->lvwOriginalData->isHidden())
+        if (w->panelText(Panel::Pickup) != QString::number(expected.size()))
+            wrong << "S_Pickup " + w->panelText(Panel::Pickup);
+        if (w.lvwPickupData()->isHidden() || !w.lvwOriginalData()->isHidden())
             wrong << "result list not the one shown";
-        for (const char* key : kResultCommands)
-            if (!w.enabled(QString::fromLatin1(key)))
-                wrong << QString::fromLatin1(key) + " off";
-        if (!w->cmdSend->isEnabled())
+        for (Command key : kResultCommands)
+            if (!w.enabled(key))
+                wrong << commandKey(key) + " off";
+        if (!w.cmdSend()->isEnabled())
             wrong << "cmdSend off";
     } else {
         if (sourceRows(w) != expected)
             wrong << QStringLiteral("%1 source rows").arg(w->store().rowCount());
-        if (w->panelText("S_Original") != QString::number(expected.size()))
-            wrong << "S_Original " + w->panelText("S_Original");
-        if (w->panelText("S_FilePath").isEmpty())
+        if (w->panelText(Panel::Original) != QString::number(expected.size()))
+            wrong << "S_Original " + w->panelText(Panel::Original);
+        if (w->panelText(Panel::FilePath).isEmpty())
             wrong << "S_FilePath empty";
-        if (w->sourceModel()->headers() != numberedHeaders(w->CommaCount + 1))
+        if (w->sourceModel()->headers() != numberedHeaders(w->commaCount() + 1))
             wrong << "headers";
-        if (w->lvwOriginalData->isHidden() || !w->lvwPickupData->isHidden())
+        if (w.lvwOriginalData()->isHidden() || !w.lvwPickupData()->isHidden())
             wrong << "source list not the one shown";
-        if (w->panelText("S_Pickup") != u"0")
-            wrong << "S_Pickup " + w->panelText("S_Pickup");
+        if (w->panelText(Panel::Pickup) != u"0")
+            wrong << "S_Pickup " + w->panelText(Panel::Pickup);
     }
     return wrong.join(", ");
 }
@@ -657,7 +658,7 @@ void TestGuiHardening::stopAtAnyMoment() {
     QFETCH(bool, pickup);
     TestWindow w;
     w->show();
-    w->jobSliceMs = 0; // the shortest slices there are
+    w->setJobSliceMs(0); // the shortest slices there are
     const QString loadPath = w.writeFile("stop.csv", stopLoadBytes());
     if (pickup)
         setUpPickup(w);
@@ -680,7 +681,7 @@ void TestGuiHardening::stopAtAnyMoment() {
         bool stopWasOn = false;
         driver.reset(at);
         driver.action = [&] {
-            stopWasOn = w.enabled("M_Stop");
+            stopWasOn = w.enabled(Command::Stop);
             w->cmdAccessKey_Click(4); // Alt+E
         };
         runJob(w, pickup, loadPath);
@@ -713,7 +714,7 @@ void TestGuiHardening::aboutAtAnyMoment() {
     QFETCH(bool, pickup);
     TestWindow w;
     w->show();
-    w->jobSliceMs = 0;
+    w->setJobSliceMs(0);
     const QString loadPath = w.writeFile("about.csv", stopLoadBytes());
     if (pickup)
         setUpPickup(w);
@@ -734,13 +735,13 @@ void TestGuiHardening::aboutAtAnyMoment() {
             onNextModal([&](QWidget* modal) {
                 auto* about = qobject_cast<frmVNLAbout*>(modal);
                 aboutOpened = about != nullptr;
-                busyBehind = w->isBusy() && w.enabled("M_Stop");
+                busyBehind = w->isBusy() && w.enabled(Command::Stop);
                 if (about)
                     about->findChild<QPushButton*>("cmdClose")->click();
                 else
                     modal->close();
             });
-            w->toolbarMenuItem("M_HelpAbout")->trigger();
+            w->toolbarMenuItem(Command::HelpAbout)->trigger();
         };
         runJob(w, pickup, loadPath);
         const QString where = QStringLiteral(" (About at turn %1 of %2)").arg(at).arg(driver.turns);

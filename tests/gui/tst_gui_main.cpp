@@ -24,15 +24,14 @@
 class TestGuiMain : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void controlsHaveTheirNamesAndCaptions_data();
-    void controlsHaveTheirNamesAndCaptions();
+    void commandsAndPanelsAreFoundByTheirKeys();
     void conditionListControlsExist();
     void placesComeFromTwips();
     void startupState();
     void startupColumns();
     void accessKeysFollowTheToolbar_data();
     void accessKeysFollowTheToolbar();
-    void separatorsAndUnknownKeysDoNothing();
+    void accessKeysOutOfRangeDoNothing();
     void dropDownFacesRunTheirOwnCommand();
     void busyStateAllowsOnlyStopAndHelp();
     void closeIsRefusedWhileBusy();
@@ -48,92 +47,50 @@ private Q_SLOTS:
     void emptyRangeShowsAnEmptyBar();
 };
 
-void TestGuiMain::controlsHaveTheirNamesAndCaptions_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("window") << "frmVNLMain"
-                            << "CSV形式用抜出ソフト「Vornel」";
-    QTest::newRow("cmdSend") << "cmdSend"
-                             << "「Zelvo」へ転送(&T)";
-    QTest::newRow("Frame1") << "Frame1"
-                            << "以下の条件を満たす語句を含む行だけを読み込む";
-    QTest::newRow("Frame2") << "Frame2"
-                            << "以下の条件を満たす語句を含む行だけを取り除く";
-    QTest::newRow("Label1") << "Label1"
-                            << "OR( ﾘｽﾄの語句を１つ以上含む )";
-    QTest::newRow("Label2") << "Label2"
-                            << "AND( ﾘｽﾄの語句を全て含む )";
-    QTest::newRow("Label3") << "Label3"
-                            << "NOT OR( ﾘｽﾄの語句を１つ以上含む )";
-    QTest::newRow("Label4") << "Label4"
-                            << "NOT AND( ﾘｽﾄの語句を全て含む )";
-    QTest::newRow("Label5") << "Label5"
-                            << "＋";
-    QTest::newRow("Label6") << "Label6"
-                            << "＋";
-    QTest::newRow("lblStatus") << "lblStatus"
-                               << "中...";
-    QTest::newRow("M_Open") << "M_Open"
-                            << "開く(&O)";
-    QTest::newRow("M_Save") << "M_Save"
-                            << "保存(&S)";
-    QTest::newRow("M_Print") << "M_Print"
-                             << "印刷(&P)";
-    QTest::newRow("M_Start") << "M_Start"
-                             << "実行(&R)";
-    QTest::newRow("M_Stop") << "M_Stop"
-                            << "停止(&E)";
-    QTest::newRow("M_AllSelect") << "M_AllSelect"
-                                 << "全選択(&A)";
-    QTest::newRow("M_Copy") << "M_Copy"
-                            << "コピー(&C)";
-    QTest::newRow("M_Sort") << "M_Sort"
-                            << "ソート(&K)";
-    QTest::newRow("M_SortAsc") << "M_SortAsc"
-                               << "昇順";
-    QTest::newRow("M_SortDesc") << "M_SortDesc"
-                                << "降順";
-    QTest::newRow("M_Help") << "M_Help"
-                            << "ヘルプ(&H)";
-    QTest::newRow("M_HelpHelp") << "M_HelpHelp"
-                                << "ﾍﾙﾌﾟ";
-    QTest::newRow("M_HelpAbout") << "M_HelpAbout"
-                                 << "ﾊﾞｰｼﾞｮﾝ情報";
-    QTest::newRow("mnuPopup") << "mnuPopup"
-                              << "ポップアップメニュー";
-    QTest::newRow("mnuPopupAllSelect") << "mnuPopupAllSelect"
-                                       << "全選択";
-    QTest::newRow("mnuPopupCopy") << "mnuPopupCopy"
-                                  << "コピー";
-    QTest::newRow("mnuPopupSort") << "mnuPopupSort"
-                                  << "ソート";
-    QTest::newRow("mnuPopupSortAsc") << "mnuPopupSortAsc"
-                                     << "昇順";
-    QTest::newRow("mnuPopupSortDesc") << "mnuPopupSortDesc"
-                                      << "降順";
-}
-
-void TestGuiMain::controlsHaveTheirNamesAndCaptions() {
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
+void TestGuiMain::commandsAndPanelsAreFoundByTheirKeys() {
     TestWindow w;
-    QObject* o = name == u"frmVNLMain" ? static_cast<QObject*>(w.window.get())
-                                       : w->findChild<QObject*>(name);
-    QVERIFY2(o, qPrintable(name));
-    QString text;
-    if (auto* m = qobject_cast<QMenu*>(o))
-        text = m->title();
-    else if (auto* widget = qobject_cast<QWidget*>(o); widget && widget->isWindow())
-        text = widget->windowTitle();
-    else if (auto* b = qobject_cast<QPushButton*>(o))
-        text = b->text();
-    else if (auto* g = qobject_cast<QGroupBox*>(o))
-        text = g->title();
-    else if (auto* l = qobject_cast<QLabel*>(o))
-        text = l->text();
-    else if (auto* a = qobject_cast<QAction*>(o))
-        text = a->text();
-    QCOMPARE(text, caption);
+    // Each command's action is the one its key names, so that a command looked up inside the
+    // program and one found by name from outside are the same control.
+    for (int i = 0; i < kCommandCount; ++i) {
+        const Command command = Command(i);
+        QAction* action =
+            i < kToolbarButtonCount ? w->toolbarButton(command) : w->toolbarMenuItem(command);
+        QVERIFY2(action, qPrintable(commandKey(command)));
+        QCOMPARE(w.child<QAction>(commandKey(command)), action);
+        // A button is not a menu item, nor the other way round.
+        QVERIFY(
+            !(i < kToolbarButtonCount ? w->toolbarMenuItem(command) : w->toolbarButton(command)));
+    }
+    // The buttons stand on the toolbar in the access keys' order; each drop-down holds its items.
+    QList<QAction*> buttons;
+    for (QAction* a : w.tlbMain()->actions())
+        if (!a->isSeparator())
+            buttons.append(a);
+    QCOMPARE(buttons.size(), kToolbarButtonCount);
+    for (int i = 0; i < kToolbarButtonCount; ++i)
+        QCOMPARE(buttons[i], w->toolbarButton(kToolbarButtons[size_t(i)]));
+    QCOMPARE(w->toolbarButton(Command::Sort)->menu()->actions(),
+             (QList<QAction*>{w->toolbarMenuItem(Command::SortAsc),
+                              w->toolbarMenuItem(Command::SortDesc)}));
+    QCOMPARE(w->toolbarButton(Command::Help)->menu()->actions(),
+             (QList<QAction*>{w->toolbarMenuItem(Command::HelpHelp),
+                              w->toolbarMenuItem(Command::HelpAbout)}));
+    // Each panel's text is the text of the label its key names, left to right in the status bar.
+    QList<QLabel*> labels;
+    for (QLabel* l : w.child<QStatusBar>(QStringLiteral("sbrStatus"))->findChildren<QLabel*>())
+        if (l->parentWidget()->objectName() == u"sbrStatus")
+            labels.append(l);
+    const Panel panels[kPanelCount] = {Panel::FilePath, Panel::Pickup, Panel::Original};
+    std::sort(labels.begin(), labels.end(),
+              [](const QLabel* a, const QLabel* b) { return a->x() < b->x(); });
+    QCOMPARE(labels.size(), kPanelCount);
+    for (int i = 0; i < kPanelCount; ++i) {
+        QLabel* label = w.child<QLabel>(panelKey(panels[i]));
+        QCOMPARE(label, labels[i]);
+        w->setPanelText(panels[i], QStringLiteral("text %1").arg(i));
+        QCOMPARE(label->text(), QStringLiteral("text %1").arg(i));
+        QCOMPARE(w->panelText(panels[i]), label->text());
+    }
 }
 
 void TestGuiMain::conditionListControlsExist() {
@@ -193,11 +150,11 @@ void TestGuiMain::placesComeFromTwips() {
 
 void TestGuiMain::startupState() {
     TestWindow w;
-    for (const char* key : {"M_Open", "M_Help"})
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    for (const char* key :
-         {"M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect", "M_Copy", "M_Sort"})
-        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    for (Command key : {Command::Open, Command::Help})
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    for (Command key : {Command::Save, Command::Print, Command::Start, Command::Stop,
+                        Command::AllSelect, Command::Copy, Command::Sort})
+        QVERIFY2(!w.enabled(key), qPrintable(commandKey(key)));
     QVERIFY(!w.child<QPushButton>(QStringLiteral("cmdSend"))->isEnabled());
     QVERIFY(w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
     for (const char* s : {"InAND", "InOR", "OutAND", "OutOR"}) {
@@ -213,9 +170,9 @@ void TestGuiMain::startupState() {
         QVERIFY(w.child<QPushButton>(QStringLiteral("cmd") + suffix + QStringLiteral("Open"))
                     ->isEnabled());
     }
-    QCOMPARE(w->panelText(QStringLiteral("S_FilePath")), QString());
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
-    QCOMPARE(w->panelText(QStringLiteral("S_Original")), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
     QVERIFY(w.child<QWidget>(QStringLiteral("fraProgressbar"))->isHidden());
     QVERIFY(!w->isBusy());
     QVERIFY(!QApplication::overrideCursor());
@@ -236,32 +193,35 @@ void TestGuiMain::startupColumns() {
 
 void TestGuiMain::accessKeysFollowTheToolbar_data() {
     QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("command");
     QTest::addColumn<QKeySequence>("sequence");
-    const char* keys[9] = {"M_Open",      "M_Save", "M_Print", "M_Start", "M_Stop",
-                           "M_AllSelect", "M_Copy", "M_Sort",  "M_Help"};
+    const Command commands[9] = {Command::Open,  Command::Save, Command::Print,
+                                 Command::Start, Command::Stop, Command::AllSelect,
+                                 Command::Copy,  Command::Sort, Command::Help};
     const char* letters = "OSPREACKH";
     for (int i = 0; i < 9; ++i)
-        QTest::newRow(keys[i]) << i << QString::fromLatin1(keys[i])
-                               << QKeySequence(QStringLiteral("Alt+") + QLatin1Char(letters[i]));
+        QTest::newRow(qPrintable(commandKey(commands[i])))
+            << i << int(commands[i])
+            << QKeySequence(QStringLiteral("Alt+") + QLatin1Char(letters[i]));
 }
 
 void TestGuiMain::accessKeysFollowTheToolbar() {
     QFETCH(int, index);
-    QFETCH(QString, key);
+    QFETCH(int, command);
     QFETCH(QKeySequence, sequence);
+    const Command key = Command(command);
     TestWindow w;
     auto* shortcut = w.child<QShortcut>(QStringLiteral("cmdAccessKey%1").arg(index));
     QVERIFY(shortcut);
     QCOMPARE(shortcut->key(), sequence);
 
     // Stop is the one command whose effect needs nothing else: it raises the stop flag.
-    if (key == u"M_Stop") {
+    if (key == Command::Stop) {
         w->cmdAccessKey_Click(index);
-        QVERIFY(!w->StopRequested); // disabled while idle
+        QVERIFY(!w->stopRequested()); // disabled while idle
         w->myControlsDisable();
         w->cmdAccessKey_Click(index);
-        QVERIFY(w->StopRequested);
+        QVERIFY(w->stopRequested());
         w->myControlsEnable();
     }
     // With the button disabled nothing reaches a dialog or the clipboard.
@@ -274,30 +234,27 @@ void TestGuiMain::accessKeysFollowTheToolbar() {
     QCOMPARE(w.platform.openedUrls.size(), 0);
 }
 
-void TestGuiMain::separatorsAndUnknownKeysDoNothing() {
+void TestGuiMain::accessKeysOutOfRangeDoNothing() {
     TestWindow w;
-    w->tlbMain_ButtonClick(QString());
-    w->tlbMain_ButtonClick(QStringLiteral("m_open")); // keys are compared exactly
-    w->tlbMain_ButtonMenuClick(QStringLiteral("M_Nothing"));
     w->cmdAccessKey_Click(-1);
     w->cmdAccessKey_Click(9);
     QCOMPARE(w.platform.openDialogs.size(), 0);
-    QVERIFY(!w->StopRequested);
+    QVERIFY(!w->stopRequested());
     QVERIFY(!w->isBusy());
 }
 
 void TestGuiMain::dropDownFacesRunTheirOwnCommand() {
     TestWindow w;
-    for (const char* key : {"M_Sort", "M_Help"}) {
-        QAction* action = w->toolbarButton(QString::fromLatin1(key));
+    for (Command key : {Command::Sort, Command::Help}) {
+        QAction* action = w->toolbarButton(key);
         QVERIFY(action->menu());
-        auto* button = qobject_cast<QToolButton*>(w->tlbMain->widgetForAction(action));
+        auto* button = qobject_cast<QToolButton*>(w.tlbMain()->widgetForAction(action));
         QVERIFY(button);
         QCOMPARE(button->popupMode(), QToolButton::MenuButtonPopup);
     }
-    QCOMPARE(w->toolbarButton(QStringLiteral("M_Sort"))->menu()->actions().size(), 2);
-    QVERIFY(w->toolbarMenuItem(QStringLiteral("M_SortDesc")));
-    QVERIFY(w->toolbarMenuItem(QStringLiteral("M_HelpAbout")));
+    QCOMPARE(w->toolbarButton(Command::Sort)->menu()->actions().size(), 2);
+    QVERIFY(w->toolbarMenuItem(Command::SortDesc));
+    QVERIFY(w->toolbarMenuItem(Command::HelpAbout));
 }
 
 void TestGuiMain::busyStateAllowsOnlyStopAndHelp() {
@@ -305,11 +262,11 @@ void TestGuiMain::busyStateAllowsOnlyStopAndHelp() {
     w->show();
     w->myControlsDisable();
     QVERIFY(w->isBusy());
-    for (const char* key : {"M_Stop", "M_Help"})
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    for (const char* key :
-         {"M_Open", "M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
-        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
+    for (Command key : {Command::Stop, Command::Help})
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    for (Command key : {Command::Open, Command::Save, Command::Print, Command::Start,
+                        Command::AllSelect, Command::Copy, Command::Sort})
+        QVERIFY2(!w.enabled(key), qPrintable(commandKey(key)));
     QVERIFY(!w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
     QVERIFY(!w.child<QWidget>(QStringLiteral("cmdSend"))->isEnabled());
     QVERIFY(QApplication::overrideCursor());
@@ -322,13 +279,13 @@ void TestGuiMain::busyStateAllowsOnlyStopAndHelp() {
 
     w->myControlsEnable();
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled(QStringLiteral("M_Open")));
-    QVERIFY(!w.enabled(QStringLiteral("M_Stop")));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Stop));
     QVERIFY(w.child<QWidget>(QStringLiteral("fraWordSet"))->isEnabled());
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(w->windowHandle()->flags() & Qt::WindowCloseButtonHint);
     // The result commands stay off.
-    QVERIFY(!w.enabled(QStringLiteral("M_Save")));
+    QVERIFY(!w.enabled(Command::Save));
     QVERIFY(!w.child<QWidget>(QStringLiteral("cmdSend"))->isEnabled());
 }
 
@@ -347,14 +304,14 @@ void TestGuiMain::startFollowsListsAndRows() {
     auto& outOr = w->conditionList(ConditionList::OutOR);
     outOr.model->appendEntry({QStringLiteral("0"), QStringLiteral("x")});
     w->myStartCheck();
-    QVERIFY(!w.enabled(QStringLiteral("M_Start"))); // no rows yet
+    QVERIFY(!w.enabled(Command::Start)); // no rows yet
     w->store().reset(0);
     w->store().appendLine(u"abc");
     w->myStartCheck();
-    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(w.enabled(Command::Start));
     outOr.model->clear();
     w->myStartCheck();
-    QVERIFY(!w.enabled(QStringLiteral("M_Start")));
+    QVERIFY(!w.enabled(Command::Start));
 }
 
 void TestGuiMain::fileDialogFilterInQtForm_data() {
@@ -378,49 +335,50 @@ void TestGuiMain::fileDialogFilterInQtForm() {
 }
 
 void TestGuiMain::everyKeyReachesItsProcedure_data() {
-    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("command");
     QTest::addColumn<QString>("route");
-    for (const char* key : {"M_Open", "M_Save", "M_Print", "M_Start", "M_Stop", "M_AllSelect",
-                            "M_Copy", "M_Sort", "M_Help"}) {
-        QTest::newRow((QByteArray(key) + " button").constData()) << key << "button";
-        QTest::newRow((QByteArray(key) + " access key").constData()) << key << "access key";
+    for (Command key : {Command::Open, Command::Save, Command::Print, Command::Start, Command::Stop,
+                        Command::AllSelect, Command::Copy, Command::Sort, Command::Help}) {
+        QTest::newRow(qPrintable(commandKey(key) + " button")) << int(key) << "button";
+        QTest::newRow(qPrintable(commandKey(key) + " access key")) << int(key) << "access key";
     }
-    for (const char* key : {"M_SortAsc", "M_SortDesc", "M_HelpHelp", "M_HelpAbout"})
-        QTest::newRow((QByteArray(key) + " item").constData()) << key << "item";
+    for (Command key : {Command::SortAsc, Command::SortDesc, Command::HelpHelp, Command::HelpAbout})
+        QTest::newRow(qPrintable(commandKey(key) + " item")) << int(key) << "item";
 }
 
 // Each command is recognised by what its procedure does: a dialog asked for, a message shown,
 // rows picked, sorted or copied.
 void TestGuiMain::everyKeyReachesItsProcedure() {
-    QFETCH(QString, key);
+    QFETCH(int, command);
     QFETCH(QString, route);
+    const Command key = Command(command);
     TestWindow w;
     // Three source rows, an entry that keeps all of them, and a completed pickup's result.
     w->store().reset(1);
     for (const char16_t* line : {u"b,2", u"c,3", u"a,1"})
         w->store().appendLine(QStringView(line));
     w->sourceModel()->refresh();
-    w->setPanelText(QStringLiteral("S_Original"), QStringLiteral("3"));
-    w->CommaCount = 1;
+    w->setPanelText(Panel::Original, QStringLiteral("3"));
+    w->setCommaCount(1);
     w->conditionList(ConditionList::InAND)
         .model->appendEntry({QStringLiteral("0"), QStringLiteral(",")});
     w->resultModel()->setRows({0, 1, 2});
-    for (const char* k : {"M_Save", "M_Print", "M_Start", "M_AllSelect", "M_Copy", "M_Sort"})
-        w->toolbarButton(QString::fromLatin1(k))->setEnabled(true);
-    if (key == u"M_Stop")
+    for (Command k : {Command::Save, Command::Print, Command::Start, Command::AllSelect,
+                      Command::Copy, Command::Sort})
+        w->toolbarButton(k)->setEnabled(true);
+    if (key == Command::Stop)
         w->toolbarButton(key)->setEnabled(true);
 
     QString aboutSeen;
-    if (key == u"M_HelpAbout")
+    if (key == Command::HelpAbout)
         onNextModal([&aboutSeen](QWidget* dialog) {
             aboutSeen = dialog->objectName();
             dialog->close();
         });
 
-    const QStringList accessKeys = {
-        QStringLiteral("M_Open"),  QStringLiteral("M_Save"), QStringLiteral("M_Print"),
-        QStringLiteral("M_Start"), QStringLiteral("M_Stop"), QStringLiteral("M_AllSelect"),
-        QStringLiteral("M_Copy"),  QStringLiteral("M_Sort"), QStringLiteral("M_Help")};
+    const QList<Command> accessKeys = {Command::Open,  Command::Save, Command::Print,
+                                       Command::Start, Command::Stop, Command::AllSelect,
+                                       Command::Copy,  Command::Sort, Command::Help};
     if (route == u"button")
         w->toolbarButton(key)->trigger();
     else if (route == u"access key")
@@ -434,34 +392,34 @@ void TestGuiMain::everyKeyReachesItsProcedure() {
             t << w->resultModel()->rowText(i);
         return t;
     };
-    if (key == u"M_Open") {
+    if (key == Command::Open) {
         QCOMPARE(w.platform.openDialogs.size(), 1);
-    } else if (key == u"M_Save") {
+    } else if (key == Command::Save) {
         QCOMPARE(w.platform.saveDialogs.size(), 1);
-    } else if (key == u"M_Print") {
+    } else if (key == Command::Print) {
         QCOMPARE(w.platform.messages.size(), 1); // the test platform has no printer
         QCOMPARE(w.platform.messages.first().title, QStringLiteral("Vornel"));
-    } else if (key == u"M_Start") {
+    } else if (key == Command::Start) {
         QCOMPARE(texts(), (QStringList{QStringLiteral("b,2"), QStringLiteral("c,3"),
                                        QStringLiteral("a,1")}));
         QVERIFY(!w->isBusy());
-    } else if (key == u"M_Stop") {
-        QVERIFY(w->StopRequested);
-    } else if (key == u"M_AllSelect") {
-        QCOMPARE(w->lvwPickupData->selectionModel()->selectedRows().size(), 3);
-    } else if (key == u"M_Copy") {
+    } else if (key == Command::Stop) {
+        QVERIFY(w->stopRequested());
+    } else if (key == Command::AllSelect) {
+        QCOMPARE(w.lvwPickupData()->selectionModel()->selectedRows().size(), 3);
+    } else if (key == Command::Copy) {
         QCOMPARE(w.platform.clipboardWrites, 1);
-    } else if (key == u"M_Sort" || key == u"M_SortAsc") {
+    } else if (key == Command::Sort || key == Command::SortAsc) {
         QCOMPARE(texts(), (QStringList{QStringLiteral("a,1"), QStringLiteral("b,2"),
                                        QStringLiteral("c,3")}));
-    } else if (key == u"M_SortDesc") {
+    } else if (key == Command::SortDesc) {
         QCOMPARE(texts(), (QStringList{QStringLiteral("c,3"), QStringLiteral("b,2"),
                                        QStringLiteral("a,1")}));
-    } else if (key == u"M_Help" || key == u"M_HelpHelp") {
+    } else if (key == Command::Help || key == Command::HelpHelp) {
         // No help document in the test's program folder.
         QCOMPARE(w.platform.messages.size(), 1);
         QVERIFY(w.platform.messages.first().prompt.startsWith(QStringLiteral("File not found:")));
-    } else if (key == u"M_HelpAbout") {
+    } else if (key == Command::HelpAbout) {
         QCOMPARE(aboutSeen, QStringLiteral("frmVNLAbout"));
     }
 }
@@ -472,8 +430,8 @@ void TestGuiMain::constructsWithTheRealPlatform() {
     AppPaths::setProgramFolder(dir.path());
     {
         frmVNLMain window;
-        QVERIFY(window.toolbarButton(QStringLiteral("M_Open"))->isEnabled());
-        QVERIFY(window.dlg.FileName.isEmpty());
+        QVERIFY(window.toolbarButton(Command::Open)->isEnabled());
+        QVERIFY(window.dialog().FileName.isEmpty());
     }
     AppPaths::setProgramFolder(QString());
 }
@@ -502,8 +460,8 @@ void TestGuiMain::listAreaShowsOneList() {
     if (after.contains(u"load"))
         w->myFileOpen(data);
     // The hidden list is out of reach: Tab skips it, so its Ctrl+C cannot empty the clipboard.
-    QCOMPARE(w->lvwPickupData->isVisibleTo(w.window.get()), resultsShown);
-    QCOMPARE(w->lvwOriginalData->isVisibleTo(w.window.get()), !resultsShown);
+    QCOMPARE(w.lvwPickupData()->isVisibleTo(w.window.get()), resultsShown);
+    QCOMPARE(w.lvwOriginalData()->isVisibleTo(w.window.get()), !resultsShown);
 }
 
 void TestGuiMain::emptyRangeShowsAnEmptyBar_data() {

@@ -15,16 +15,17 @@
 
 namespace {
 
-const char* const kResultCommands[] = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
+const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
+                                   Command::Sort};
 
 // Puts rows into the source table as a finished load leaves it.
 void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
     w->store().reset(commaCount);
     for (const QString& line : lines)
         w->store().appendLine(line);
-    w->CommaCount = commaCount;
+    w->setCommaCount(commaCount);
     w->sourceModel()->refresh();
-    w->setPanelText(QStringLiteral("S_Original"), QString::number(lines.size()));
+    w->setPanelText(Panel::Original, QString::number(lines.size()));
     w->myStartCheck();
 }
 
@@ -47,7 +48,7 @@ QStringList resultTexts(const TestWindow& w) {
 
 // Presses Start the way the toolbar does: only while the button is enabled.
 void pressStart(TestWindow& w) {
-    QAction* start = w->toolbarButton(QStringLiteral("M_Start"));
+    QAction* start = w->toolbarButton(Command::Start);
     QVERIFY(start->isEnabled());
     start->trigger();
 }
@@ -86,20 +87,20 @@ void TestGuiPickup::completedRunShowsPickedRowsInOrder() {
     pressStart(w);
 
     QCOMPARE(resultTexts(w), (QStringList{"1,東京,a", "3,東京都,c"}));
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("2"));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("2"));
     QCOMPARE(w.child<QLabel>("lblStatus")->text(), QStringLiteral("ピックアップ中..."));
     QVERIFY(!w->isBusy());
-    QVERIFY(w->lvwPickupData->isVisible());
-    QVERIFY(!w->lvwOriginalData->isVisible());
-    QVERIFY(!w->fraProgressbar->isVisible());
+    QVERIFY(w.lvwPickupData()->isVisible());
+    QVERIFY(!w.lvwOriginalData()->isVisible());
+    QVERIFY(!w.fraProgressbar()->isVisible());
     QCOMPARE(w->progressWindow()->value(), 4);
-    for (const char* key : kResultCommands)
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(w->cmdSend->isEnabled());
-    QVERIFY(w.enabled(QStringLiteral("M_Start")));
-    QVERIFY(w.enabled(QStringLiteral("M_Open")));
-    QVERIFY(!w.enabled(QStringLiteral("M_Stop")));
-    QVERIFY(w->fraWordSet->isEnabled());
+    for (Command key : kResultCommands)
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(w.cmdSend()->isEnabled());
+    QVERIFY(w.enabled(Command::Start));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Stop));
+    QVERIFY(w.fraWordSet()->isEnabled());
 }
 
 void TestGuiPickup::completedRunWithNoRowEnablesResultCommands() {
@@ -110,12 +111,12 @@ void TestGuiPickup::completedRunWithNoRowEnablesResultCommands() {
     pressStart(w);
 
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
-    for (const char* key : kResultCommands)
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(w->cmdSend->isEnabled());
-    QVERIFY(w->lvwPickupData->isVisible());
-    QVERIFY(!w->lvwOriginalData->isVisible());
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    for (Command key : kResultCommands)
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(w.cmdSend()->isEnabled());
+    QVERIFY(w.lvwPickupData()->isVisible());
+    QVERIFY(!w.lvwOriginalData()->isVisible());
     QVERIFY(!w->isBusy());
 }
 
@@ -130,16 +131,16 @@ void TestGuiPickup::resultColumnFitsWidestRowAndView() {
     addEntry(w, ConditionList::InAND, "3", "x");
     pressStart(w);
     QVERIFY(resultTexts(w).contains(longest));
-    const int width = w->lvwPickupData->header()->sectionSize(0);
-    QVERIFY(width >= QFontMetrics(w->lvwPickupData->font()).horizontalAdvance(longest));
-    QVERIFY(width >= w->lvwPickupData->viewport()->width());
+    const int width = w.lvwPickupData()->header()->sectionSize(0);
+    QVERIFY(width >= QFontMetrics(w.lvwPickupData()->font()).horizontalAdvance(longest));
+    QVERIFY(width >= w.lvwPickupData()->viewport()->width());
 
     // Short rows: the column still fills the visible width.
     clearLists(w);
     loadRows(w, 0, {"a", "b"});
     addEntry(w, ConditionList::InAND, "0", "a");
     pressStart(w);
-    QCOMPARE(w->lvwPickupData->header()->sectionSize(0), w->lvwPickupData->viewport()->width());
+    QCOMPARE(w.lvwPickupData()->header()->sectionSize(0), w.lvwPickupData()->viewport()->width());
 }
 
 void TestGuiPickup::resultColumnFitsWideAmongLongerNarrowRows_data() {
@@ -162,8 +163,8 @@ void TestGuiPickup::resultColumnFitsWideAmongLongerNarrowRows() {
     addEntry(w, ConditionList::OutOR, "0", "*,*"); // excludes nothing: every row is picked
     pressStart(w);
     QCOMPARE(resultTexts(w).size(), lines.size());
-    const int width = w->lvwPickupData->header()->sectionSize(0);
-    const QFontMetrics metrics(w->lvwPickupData->font());
+    const int width = w.lvwPickupData()->header()->sectionSize(0);
+    const QFontMetrics metrics(w.lvwPickupData()->font());
     for (const QString& line : lines)
         QVERIFY2(width >= metrics.horizontalAdvance(line), qPrintable(line));
 }
@@ -171,14 +172,14 @@ void TestGuiPickup::resultColumnFitsWideAmongLongerNarrowRows() {
 void TestGuiPickup::stopMidRun() {
     TestWindow w;
     w->show();
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
     const int rows = 300000;
     loadRows(w, 2, manyRows(rows));
     addEntry(w, ConditionList::InAND, "3", "x"); // two rows in three
     bool stopWasEnabled = false;
     bool busyAtStop = false;
     QTimer::singleShot(0, w.window.get(), [&] {
-        QAction* stop = w->toolbarButton(QStringLiteral("M_Stop"));
+        QAction* stop = w->toolbarButton(Command::Stop);
         stopWasEnabled = stop->isEnabled();
         busyAtStop = w->isBusy();
         stop->trigger();
@@ -189,21 +190,21 @@ void TestGuiPickup::stopMidRun() {
     QVERIFY(busyAtStop);
     QVERIFY(w->progressWindow()->value() < rows); // ended before the last row
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
-    QVERIFY(!w->lvwPickupData->isVisible());
-    QVERIFY(w->lvwOriginalData->isVisible());
-    QVERIFY(!w->fraProgressbar->isVisible());
-    for (const char* key : kResultCommands)
-        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(!w->cmdSend->isEnabled());
-    QVERIFY(w.enabled(QStringLiteral("M_Start")));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(w.lvwOriginalData()->isVisible());
+    QVERIFY(!w.fraProgressbar()->isVisible());
+    for (Command key : kResultCommands)
+        QVERIFY2(!w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(!w.cmdSend()->isEnabled());
+    QVERIFY(w.enabled(Command::Start));
     QVERIFY(!w->isBusy());
 }
 
 void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
     TestWindow w;
     w->show();
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
     loadRows(w, 2, manyRows(20000));
     addEntry(w, ConditionList::InAND, "3", "x");
     PickupRun::setPickedLimitForTesting(100); // the memory for the picked rows runs out
@@ -216,13 +217,13 @@ void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
     QCOMPARE(w.platform.messages[0].style, 16);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("0"));
-    QVERIFY(w->lvwOriginalData->isVisible());
-    QVERIFY(!w->lvwPickupData->isVisible());
-    QVERIFY(!w->fraProgressbar->isVisible());
-    for (const char* key : kResultCommands)
-        QVERIFY2(!w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(!w->cmdSend->isEnabled());
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QVERIFY(w.lvwOriginalData()->isVisible());
+    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(!w.fraProgressbar()->isVisible());
+    for (const Command command : kResultCommands)
+        QVERIFY(!w.enabled(command));
+    QVERIFY(!w.cmdSend()->isEnabled());
     QVERIFY(!w->isBusy());
     QCOMPARE(w->store().rowCount(), qint64(20000)); // the source table stays
 }
@@ -230,7 +231,7 @@ void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
 void TestGuiPickup::secondRunClearsTheFirst() {
     TestWindow w;
     w->show();
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
     QStringList lines = manyRows(50000);
     loadRows(w, 2, lines);
     addEntry(w, ConditionList::InAND, "2", "name3");
@@ -245,7 +246,7 @@ void TestGuiPickup::secondRunClearsTheFirst() {
     QString pickedDuringRun;
     QTimer::singleShot(0, w.window.get(), [&] {
         countDuringRun = w->resultModel()->count();
-        pickedDuringRun = w->panelText(QStringLiteral("S_Pickup"));
+        pickedDuringRun = w->panelText(Panel::Pickup);
     });
     pressStart(w);
     QStringList expected;
@@ -255,7 +256,7 @@ void TestGuiPickup::secondRunClearsTheFirst() {
     QCOMPARE(countDuringRun, 0);
     QVERIFY(pickedDuringRun.toInt() <= expected.size()); // this run's own count, not 5000
     QCOMPARE(resultTexts(w), expected);
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QString::number(expected.size()));
+    QCOMPARE(w->panelText(Panel::Pickup), QString::number(expected.size()));
 }
 
 void TestGuiPickup::entryCheckStopsBeforeTheFirstRow_data() {
@@ -303,14 +304,14 @@ void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
 
     // Nothing was cleared and the window is idle, the earlier results still usable.
     QCOMPARE(resultTexts(w), QStringList{"a,b,c"});
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("1"));
-    QVERIFY(w->lvwPickupData->isVisible());
-    QVERIFY(!w->fraProgressbar->isVisible());
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("1"));
+    QVERIFY(w.lvwPickupData()->isVisible());
+    QVERIFY(!w.fraProgressbar()->isVisible());
     QVERIFY(!w->isBusy());
-    for (const char* key : kResultCommands)
-        QVERIFY2(w.enabled(QString::fromLatin1(key)), key);
-    QVERIFY(w.enabled(QStringLiteral("M_Start")));
-    QVERIFY(w.enabled(QStringLiteral("M_Open")));
+    for (Command key : kResultCommands)
+        QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(w.enabled(Command::Start));
+    QVERIFY(w.enabled(Command::Open));
 }
 
 QTEST_MAIN(TestGuiPickup)

@@ -128,11 +128,12 @@ void showResults(TestWindow& w, const QStringList& lines) {
     std::vector<std::uint32_t> rows(size_t(lines.size()));
     std::iota(rows.begin(), rows.end(), 0u);
     w->resultModel()->setRows(std::move(rows));
-    for (const char* key : {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"})
-        w->toolbarButton(QString::fromLatin1(key))->setEnabled(true);
-    w->cmdSend->setEnabled(true);
-    w->lvwOriginalData->hide();
-    w->lvwPickupData->show();
+    for (Command key :
+         {Command::Save, Command::Print, Command::AllSelect, Command::Copy, Command::Sort})
+        w->toolbarButton(key)->setEnabled(true);
+    w.cmdSend()->setEnabled(true);
+    w.lvwOriginalData()->hide();
+    w.lvwPickupData()->show();
 }
 
 QStringList resultTexts(TestWindow& w) {
@@ -143,7 +144,7 @@ QStringList resultTexts(TestWindow& w) {
 }
 
 void selectRows(TestWindow& w, const QList<int>& rows) {
-    QItemSelectionModel* s = w->lvwPickupData->selectionModel();
+    QItemSelectionModel* s = w.lvwPickupData()->selectionModel();
     s->clearSelection();
     for (int r : rows)
         s->select(w->resultModel()->index(r, 0),
@@ -151,7 +152,7 @@ void selectRows(TestWindow& w, const QList<int>& rows) {
 }
 
 QPoint rowCentre(TestWindow& w, int row) {
-    return w->lvwPickupData->visualRect(w->resultModel()->index(row, 0)).center() + QPoint(5, 0);
+    return w.lvwPickupData()->visualRect(w->resultModel()->index(row, 0)).center() + QPoint(5, 0);
 }
 
 } // namespace
@@ -204,19 +205,19 @@ void TestGuiResults::contextMenuRules() {
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     showResults(w, QStringList{"a,1", "b,2", "c,3"}.mid(0, rows));
-    for (ConditionListControls& list : w->conditionLists()) {
-        list.SelectedRow = 1;
-        list.cmdSakujo->setEnabled(true);
+    for (ConditionList id : kConditionListOrder) {
+        w->conditions().setSelectedRow(id, 1);
+        w->conditionList(id).cmdSakujo->setEnabled(true);
     }
 
-    QTest::mouseClick(w->lvwPickupData->viewport(), Qt::MouseButton(button), {}, QPoint(40, 10));
+    QTest::mouseClick(w.lvwPickupData()->viewport(), Qt::MouseButton(button), {}, QPoint(40, 10));
     QCoreApplication::processEvents();
-    QCOMPARE(w->mnuPopup->isVisible(), menuShown);
-    w->mnuPopup->hide();
+    QCOMPARE(w.mnuPopup()->isVisible(), menuShown);
+    w.mnuPopup()->hide();
     for (const QString& name : kDeleteButtons)
         QCOMPARE(w.child<QPushButton>(name)->isEnabled(), !deleteButtonsWithdrawn);
-    for (ConditionListControls& list : w->conditionLists())
-        QCOMPARE(list.SelectedRow, deleteButtonsWithdrawn ? 0 : 1);
+    for (ConditionList id : kConditionListOrder)
+        QCOMPARE(w->conditions().selectedRow(id), deleteButtonsWithdrawn ? 0 : 1);
 }
 
 void TestGuiResults::contextMenuWorksWithToolbarOff() {
@@ -225,23 +226,23 @@ void TestGuiResults::contextMenuWorksWithToolbarOff() {
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     showResults(w, {"b,2", "c,3", "a,1"});
-    for (const char* key : {"M_AllSelect", "M_Copy", "M_Sort"})
-        w->toolbarButton(QString::fromLatin1(key))->setEnabled(false);
+    for (Command key : {Command::AllSelect, Command::Copy, Command::Sort})
+        w->toolbarButton(key)->setEnabled(false);
 
-    QTest::mouseClick(w->lvwPickupData->viewport(), Qt::RightButton, {}, rowCentre(w, 0));
-    QTRY_VERIFY(w->mnuPopup->isVisible());
+    QTest::mouseClick(w.lvwPickupData()->viewport(), Qt::RightButton, {}, rowCentre(w, 0));
+    QTRY_VERIFY(w.mnuPopup()->isVisible());
     for (QAction* item :
-         {w->mnuPopupAllSelect, w->mnuPopupCopy, w->mnuPopupSortAsc, w->mnuPopupSortDesc})
+         {w.mnuPopupAllSelect(), w.mnuPopupCopy(), w.mnuPopupSortAsc(), w.mnuPopupSortDesc()})
         QVERIFY(item->isEnabled());
-    QCOMPARE(w->mnuPopup->actions().at(3)->menu(), w->mnuPopupSort);
-    w->mnuPopup->hide();
+    QCOMPARE(w.mnuPopup()->actions().at(3)->menu(), w.mnuPopupSort());
+    w.mnuPopup()->hide();
 
-    w->mnuPopupSortDesc->trigger();
+    w.mnuPopupSortDesc()->trigger();
     QCOMPARE(resultTexts(w), (QStringList{"c,3", "b,2", "a,1"}));
-    w->mnuPopupSortAsc->trigger();
+    w.mnuPopupSortAsc()->trigger();
     QCOMPARE(resultTexts(w), (QStringList{"a,1", "b,2", "c,3"}));
-    w->mnuPopupAllSelect->trigger();
-    w->mnuPopupCopy->trigger();
+    w.mnuPopupAllSelect()->trigger();
+    w.mnuPopupCopy()->trigger();
     QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\nb,2\r\nc,3"));
 }
 
@@ -269,10 +270,10 @@ void TestGuiResults::copy() {
     TestWindow w;
     showResults(w, lines);
     if (selected == QList<int>{-1})
-        w->toolbarButton("M_AllSelect")->trigger();
+        w->toolbarButton(Command::AllSelect)->trigger();
     else
         selectRows(w, selected);
-    w->toolbarButton("M_Copy")->trigger();
+    w->toolbarButton(Command::Copy)->trigger();
     QCOMPARE(w.platform.clipboardWrites, 1);
     QCOMPARE(w.platform.clipboard, expected);
     QCOMPARE(MousePointer::current(), MousePointer::Default);
@@ -282,50 +283,50 @@ void TestGuiResults::copyAfterDescendingSortKeepsSelection() {
     TestWindow w;
     showResults(w, {"b,2", "d,4", "a,1", "c,3"});
     selectRows(w, {0, 2, 3}); // b, a, c
-    w->toolbarMenuItem("M_SortDesc")->trigger();
+    w->toolbarMenuItem(Command::SortDesc)->trigger();
     QCOMPARE(resultTexts(w), (QStringList{"d,4", "c,3", "b,2", "a,1"}));
-    w->toolbarButton("M_Copy")->trigger();
+    w->toolbarButton(Command::Copy)->trigger();
     QCOMPARE(w.platform.clipboard, QStringLiteral("c,3\r\nb,2\r\na,1"));
 
-    w->toolbarButton("M_AllSelect")->trigger();
-    w->toolbarButton("M_Sort")->trigger(); // the button itself sorts ascending
-    w->toolbarButton("M_Copy")->trigger();
+    w->toolbarButton(Command::AllSelect)->trigger();
+    w->toolbarButton(Command::Sort)->trigger(); // the button itself sorts ascending
+    w->toolbarButton(Command::Copy)->trigger();
     QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\nb,2\r\nc,3\r\nd,4"));
 }
 
 void TestGuiResults::ctrlAAndCtrlCInTheList() {
     TestWindow w;
     showResults(w, {"a,b", "c,d", "e,f"});
-    QTest::keyClick(w->lvwPickupData, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(w->lvwPickupData->selectionModel()->selectedRows().size(), 3);
-    QTest::keyClick(w->lvwPickupData, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w.lvwPickupData(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.lvwPickupData()->selectionModel()->selectedRows().size(), 3);
+    QTest::keyClick(w.lvwPickupData(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(w.platform.clipboard, QStringLiteral("a,b\r\nc,d\r\ne,f"));
     selectRows(w, {1});
-    QTest::keyClick(w->lvwPickupData, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w.lvwPickupData(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(w.platform.clipboard, QStringLiteral("c,d"));
 }
 
 void TestGuiResults::sortFromToolbarAndMenu() {
     TestWindow w;
     showResults(w, {"9,x", "10,x", "b,y", "あ,z", "A,w"});
-    w->toolbarButton("M_Sort")->trigger();
+    w->toolbarButton(Command::Sort)->trigger();
     const QStringList ascending{"10,x", "9,x", "A,w", "b,y", "あ,z"};
     QCOMPARE(resultTexts(w), ascending);
-    w->toolbarMenuItem("M_SortDesc")->trigger();
+    w->toolbarMenuItem(Command::SortDesc)->trigger();
     QStringList descending = ascending;
     std::reverse(descending.begin(), descending.end());
     QCOMPARE(resultTexts(w), descending);
-    w->toolbarMenuItem("M_SortAsc")->trigger();
+    w->toolbarMenuItem(Command::SortAsc)->trigger();
     QCOMPARE(resultTexts(w), ascending);
     QCOMPARE(MousePointer::current(), MousePointer::Default);
-    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0")); // sorting counts nothing
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0")); // sorting counts nothing
 }
 
 void TestGuiResults::sortEmptyListChangesNothing() {
     TestWindow w;
     showResults(w, {});
-    w->toolbarButton("M_Sort")->trigger();
-    w->toolbarMenuItem("M_SortDesc")->trigger();
+    w->toolbarButton(Command::Sort)->trigger();
+    w->toolbarMenuItem(Command::SortDesc)->trigger();
     QCOMPARE(w->resultModel()->count(), qint64(0));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
     QVERIFY(w.platform.messages.isEmpty());
@@ -354,7 +355,7 @@ void TestGuiResults::save() {
     showResults(w, lines);
     const QString path = w.writeFile(name, "old content that is longer than the new one");
     w.platform.saveAnswers << path;
-    w->toolbarButton("M_Save")->trigger();
+    w->toolbarButton(Command::Save)->trigger();
 
     QCOMPARE(w.platform.saveDialogs.size(), 1);
     QCOMPARE(w.platform.saveDialogs[0].filter, QStringLiteral("*.csv;;*.txt;;*.xls"));
@@ -362,16 +363,16 @@ void TestGuiResults::save() {
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(readAll(path), expected);
     QVERIFY(!QFile::exists(path + ".csv"));
-    QCOMPARE(w->dlg.FileName, path); // the shared dialog remembers it
+    QCOMPARE(w->dialog().FileName, path); // the shared dialog remembers it
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
 void TestGuiResults::saveCancelled() {
     TestWindow w;
     showResults(w, {"a,b"});
-    w->dlg.FileName = w.dir.filePath("before.csv");
+    w->dialog().FileName = w.dir.filePath("before.csv");
     w.platform.saveAnswers << std::nullopt;
-    w->toolbarButton("M_Save")->trigger();
+    w->toolbarButton(Command::Save)->trigger();
     QCOMPARE(w.platform.saveDialogs.size(), 1);
     QCOMPARE(w.platform.saveDialogs[0].fileName, w.dir.filePath("before.csv"));
     QVERIFY(w.platform.messages.isEmpty());
@@ -381,10 +382,10 @@ void TestGuiResults::saveCancelled() {
 void TestGuiResults::saveAfterSort() {
     TestWindow w;
     showResults(w, {"b,2", "c,3", "a,1"});
-    w->toolbarMenuItem("M_SortDesc")->trigger();
+    w->toolbarMenuItem(Command::SortDesc)->trigger();
     const QString path = w.dir.filePath("sorted.csv");
     w.platform.saveAnswers << path;
-    w->toolbarButton("M_Save")->trigger();
+    w->toolbarButton(Command::Save)->trigger();
     QCOMPARE(readAll(path), QByteArray("c,3\r\nb,2\r\na,1\r\n"));
 }
 
@@ -432,22 +433,22 @@ void TestGuiResults::outputKeepsTheFileBytes() {
         });
     }
     w.platform.openAnswers << w.writeFile("data.csv", file);
-    w->toolbarButton("M_Open")->trigger();
+    w->toolbarButton(Command::Open)->trigger();
     ConditionListControls& list = w->conditionList(ConditionList::InOR);
     list.txtNo->setText("0");
     list.txtGoku->setText("*");
     list.cmdTuika->click();
-    w->toolbarButton("M_Start")->trigger();
-    QCOMPARE(w->panelText("S_Pickup"), QString::number(file.count('\n')));
+    w->toolbarButton(Command::Start)->trigger();
+    QCOMPARE(w->panelText(Panel::Pickup), QString::number(file.count('\n')));
 
-    w->toolbarButton("M_AllSelect")->trigger();
-    w->toolbarButton("M_Copy")->trigger();
+    w->toolbarButton(Command::AllSelect)->trigger();
+    w->toolbarButton(Command::Copy)->trigger();
     QCOMPARE(w.platform.clipboard, copied);
     const QString path = w.writeFile("out.csv", "old\r\n");
     w.platform.saveAnswers << path;
-    w->toolbarButton("M_Save")->trigger();
+    w->toolbarButton(Command::Save)->trigger();
     QVERIFY(readAll(path) == expected);
-    w->cmdSend->click();
+    w.cmdSend()->click();
     QVERIFY(readAll(w.dir.filePath("zelvo_transfer.txt")) == expected);
     QCOMPARE(w.platform.messages.size(), 1); // the hand-over's "sent"
 }
@@ -458,13 +459,13 @@ void TestGuiResults::printLinesAndPages() {
     for (int i = 0; i < 120; ++i)
         lines << QStringLiteral("行%1,row %1,データ").arg(i, 3, 10, QLatin1Char('0'));
     showResults(w, lines);
-    w->toolbarMenuItem("M_SortDesc")->trigger(); // printed in the order shown
+    w->toolbarMenuItem(Command::SortDesc)->trigger(); // printed in the order shown
 
     RecordingEngine engine;
     w.platform.printerFactory = [&](QString*) {
         return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
     };
-    w->toolbarButton("M_Print")->trigger();
+    w->toolbarButton(Command::Print)->trigger();
 
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.documentsEnded, 1);
@@ -506,7 +507,7 @@ void TestGuiResults::printToPdf() {
     w.platform.printerFactory = [&](QString*) {
         return std::unique_ptr<QPagedPaintDevice>(new QPdfWriter(pdf));
     };
-    w->toolbarButton("M_Print")->trigger();
+    w->toolbarButton(Command::Print)->trigger();
     QVERIFY(w.platform.messages.isEmpty());
     const QByteArray bytes = readAll(pdf);
     QVERIFY(bytes.startsWith("%PDF"));
@@ -519,14 +520,14 @@ void TestGuiResults::printToPdf() {
 void TestGuiResults::printWithoutPrinter() {
     TestWindow w;
     showResults(w, {"a,b"});
-    w->toolbarButton("M_Print")->trigger(); // the scripted platform has no printer
+    w->toolbarButton(Command::Print)->trigger(); // the scripted platform has no printer
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].style, 48);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
     QVERIFY(w.platform.messages[0].prompt.startsWith(QStringLiteral("印刷できませんでした。")));
     QVERIFY(w.platform.messages[0].prompt.contains(QStringLiteral("no printer in this test")));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
-    QVERIFY(w->toolbarButton("M_Print")->isEnabled());
+    QVERIFY(w->toolbarButton(Command::Print)->isEnabled());
     QCOMPARE(resultTexts(w), QStringList{"a,b"});
 }
 
@@ -538,7 +539,7 @@ void TestGuiResults::printRefused() {
     w.platform.printerFactory = [&](QString*) {
         return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
     };
-    w->toolbarButton("M_Print")->trigger();
+    w->toolbarButton(Command::Print)->trigger();
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].style, 48);
     QVERIFY(w.platform.messages[0].prompt.startsWith(QStringLiteral("印刷できませんでした。")));
@@ -573,7 +574,7 @@ void TestGuiResults::printWrapsLongRows() {
     w.platform.printerFactory = [&](QString*) {
         return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
     };
-    w->toolbarButton("M_Print")->trigger();
+    w->toolbarButton(Command::Print)->trigger();
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.property(QPrintEngine::PPK_DocumentName).toString(),
              QStringLiteral("Vornel 実行結果"));
@@ -622,22 +623,22 @@ void TestGuiResults::fromDataFileThroughPickup() {
                                                  "2,\x91\xe5\x8d\xe3\r\n"   // 2,大阪
                                                  "3,\x8b\x9e\x93\x73\r\n"); // 3,京都
     w.platform.openAnswers << data;
-    w->toolbarButton("M_Open")->trigger();
+    w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(w->store().rowCount(), qint64(3));
     w->conditionList(ConditionList::InAND).model->appendEntry({QStringLiteral("0"), u"京"_qs});
     w->myStartCheck();
-    QVERIFY(w->toolbarButton("M_Start")->isEnabled());
-    w->toolbarButton("M_Start")->trigger();
+    QVERIFY(w->toolbarButton(Command::Start)->isEnabled());
+    w->toolbarButton(Command::Start)->trigger();
     QCOMPARE(resultTexts(w), (QStringList{u"1,東京"_qs, u"3,京都"_qs}));
-    QVERIFY(w->toolbarButton("M_Save")->isEnabled());
+    QVERIFY(w->toolbarButton(Command::Save)->isEnabled());
 
-    w->toolbarMenuItem("M_SortDesc")->trigger();
-    w->toolbarButton("M_AllSelect")->trigger();
-    w->toolbarButton("M_Copy")->trigger();
+    w->toolbarMenuItem(Command::SortDesc)->trigger();
+    w->toolbarButton(Command::AllSelect)->trigger();
+    w->toolbarButton(Command::Copy)->trigger();
     QCOMPARE(w.platform.clipboard, u"3,京都\r\n1,東京"_qs);
     const QString out = w.dir.filePath("out.txt");
     w.platform.saveAnswers << out;
-    w->toolbarButton("M_Save")->trigger();
+    w->toolbarButton(Command::Save)->trigger();
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(readAll(out), QByteArray("3,\x8b\x9e\x93\x73\r\n1,\x93\x8c\x8b\x9e\r\n"));
 }

@@ -76,6 +76,10 @@ void TestGuiSettings::positionRestored_data() {
         << QPoint(101, 101);
     QTest::newRow("negative values") << QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=-900\r\n")
                                      << true << true << QPoint(-60, -30);
+    // To the nearest pixel on either side of 0: -443 twips -> -29.53 -> -30, -458 -> -30.53 -> -31.
+    QTest::newRow("negative, between pixels")
+        << QByteArray("[Vornel Position]\r\nTop=-458\r\nLeft=-443\r\n") << true << true
+        << QPoint(-30, -31);
     QTest::newRow("far off the screen")
         << QByteArray("[Vornel Position]\r\nTop=300000\r\nLeft=450000\r\n") << true << true
         << QPoint(30000, 20000);

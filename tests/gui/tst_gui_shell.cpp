@@ -27,24 +27,25 @@
 namespace {
 
 const QString kDone = QStringLiteral("Vornel の実行結果をZelvoに送りました｡");
-const QStringList kResultCommands = {"M_Save", "M_Print", "M_AllSelect", "M_Copy", "M_Sort"};
+const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
+                                   Command::Sort};
 
 // Puts rows into the source table and all of them, in that order, into the result list, and
 // leaves the window as a completed pickup leaves it: result commands on, result list shown.
 void showResults(TestWindow& w, const QStringList& rows, int commaCount) {
-    w->CommaCount = commaCount;
+    w->setCommaCount(commaCount);
     fillStore(w->store(), rows, commaCount);
     w->sourceModel()->refresh();
     std::vector<std::uint32_t> picked(size_t(rows.size()));
     std::iota(picked.begin(), picked.end(), 0u);
     w->resultModel()->setRows(std::move(picked));
-    w->setPanelText(QStringLiteral("S_Original"), QString::number(rows.size()));
-    w->setPanelText(QStringLiteral("S_Pickup"), QString::number(rows.size()));
-    for (const QString& key : kResultCommands)
+    w->setPanelText(Panel::Original, QString::number(rows.size()));
+    w->setPanelText(Panel::Pickup, QString::number(rows.size()));
+    for (Command key : kResultCommands)
         w->toolbarButton(key)->setEnabled(true);
-    w->cmdSend->setEnabled(true);
-    w->lvwOriginalData->hide();
-    w->lvwPickupData->show();
+    w.cmdSend()->setEnabled(true);
+    w.lvwOriginalData()->hide();
+    w.lvwPickupData()->show();
 }
 
 QStringList resultTexts(TestWindow& w) {
@@ -75,10 +76,10 @@ void recordAtMessage(TestWindow& w, AtMessage& at) {
     w.platform.onMessage = [&w, &at](const ScriptedPlatform::Message& m) {
         at.seen = true;
         at.busy = w->isBusy();
-        at.progressVisible = w->fraProgressbar->isVisibleTo(w.window.get());
-        at.pickupVisible = w->lvwPickupData->isVisibleTo(w.window.get());
-        at.originalVisible = w->lvwOriginalData->isVisibleTo(w.window.get());
-        at.stopEnabled = w.enabled(QStringLiteral("M_Stop"));
+        at.progressVisible = w.fraProgressbar()->isVisibleTo(w.window.get());
+        at.pickupVisible = w.lvwPickupData()->isVisibleTo(w.window.get());
+        at.originalVisible = w.lvwOriginalData()->isVisibleTo(w.window.get());
+        at.stopEnabled = w.enabled(Command::Stop);
         at.rangeLow = w->progressWindow()->minimum();
         at.rangeHigh = w->progressWindow()->maximum();
         at.file = readAll(transferPath(w));
@@ -88,16 +89,16 @@ void recordAtMessage(TestWindow& w, AtMessage& at) {
 
 void verifyIdleAfterTransfer(TestWindow& w) {
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled(QStringLiteral("M_Open")));
-    QVERIFY(w.enabled(QStringLiteral("M_Help")));
-    QVERIFY(!w.enabled(QStringLiteral("M_Stop")));
-    for (const QString& key : kResultCommands)
-        QVERIFY2(!w.enabled(key), qPrintable(key));
-    QVERIFY(!w->cmdSend->isEnabled());
-    QVERIFY(w->fraWordSet->isEnabled());
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
-    QVERIFY(w->lvwPickupData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(w.enabled(Command::Help));
+    QVERIFY(!w.enabled(Command::Stop));
+    for (Command key : kResultCommands)
+        QVERIFY2(!w.enabled(key), qPrintable(commandKey(key)));
+    QVERIFY(!w.cmdSend()->isEnabled());
+    QVERIFY(w.fraWordSet()->isEnabled());
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
+    QVERIFY(w.lvwPickupData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.lvwOriginalData()->isVisibleTo(w.window.get()));
 }
 
 } // namespace
@@ -140,9 +141,9 @@ void TestGuiShell::helpDocumentMissing() {
     if (route == u"Alt+H")
         w->cmdAccessKey_Click(8);
     else if (route == u"M_Help")
-        w->tlbMain_ButtonClick(route);
+        w->tlbMain_ButtonClick(Command::Help);
     else
-        w->tlbMain_ButtonMenuClick(route);
+        w->tlbMain_ButtonMenuClick(Command::HelpHelp);
 
     const QString path = w.dir.path() + QStringLiteral("/vornel.txt");
     QCOMPARE(w.platform.messages.size(), 1);
@@ -156,7 +157,7 @@ void TestGuiShell::helpDocumentMissing() {
 void TestGuiShell::helpDocumentOpened() {
     TestWindow w;
     const QString path = w.writeFile(QStringLiteral("vornel.txt"), "help\r\n");
-    w->tlbMain_ButtonClick(QStringLiteral("M_Help"));
+    w->tlbMain_ButtonClick(Command::Help);
     QCOMPARE(w.platform.openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
     QVERIFY(w.platform.messages.isEmpty());
 }
@@ -227,7 +228,7 @@ void TestGuiShell::aboutDialog() {
         checks(modal);
         modal->close(); // also when a check failed, so that the test goes on
     });
-    w->tlbMain_ButtonMenuClick(QStringLiteral("M_HelpAbout"));
+    w->tlbMain_ButtonMenuClick(Command::HelpAbout);
     QVERIFY(checked);
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(w.platform.messages.isEmpty());
@@ -266,7 +267,7 @@ void TestGuiShell::transferAfterSort() {
 
     AtMessage at;
     recordAtMessage(w, at);
-    QTest::mouseClick(w->cmdSend, Qt::LeftButton);
+    QTest::mouseClick(w.cmdSend(), Qt::LeftButton);
 
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].prompt, kDone);
@@ -288,7 +289,7 @@ void TestGuiShell::transferAfterSort() {
     // The result rows are neither changed nor cleared.
     QCOMPARE(resultTexts(w),
              (QStringList{QStringLiteral("a,1"), QStringLiteral("b,2"), QStringLiteral("c,表")}));
-    QCOMPARE(w->panelText(QStringLiteral("S_Pickup")), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("3"));
 }
 
 void TestGuiShell::transferWithNoRows() {
@@ -298,7 +299,7 @@ void TestGuiShell::transferWithNoRows() {
     w.writeFile(QStringLiteral("zelvo_transfer.txt"), "earlier\r\n");
     AtMessage at;
     recordAtMessage(w, at);
-    w->cmdSend->click();
+    w.cmdSend()->click();
 
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].prompt, kDone);
@@ -313,7 +314,7 @@ void TestGuiShell::transferWithNoRows() {
 
 void TestGuiShell::transferShowsProgressWhileWriting() {
     TestWindow w;
-    w->jobSliceMs = 0; // let the event loop turn at every chance the transfer gives it
+    w->setJobSliceMs(0); // let the event loop turn at every chance the transfer gives it
     const int rows = 20000;
     QStringList lines;
     lines.reserve(rows);
@@ -335,14 +336,14 @@ void TestGuiShell::transferShowsProgressWhileWriting() {
     sampler.setInterval(0);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         QProgressBar* bar = w->progressWindow();
-        samples.append({w->lblStatus->text(), w->fraProgressbar->isVisibleTo(w.window.get()),
-                        w->lvwOriginalData->isVisibleTo(w.window.get()) ||
-                            w->lvwPickupData->isVisibleTo(w.window.get()),
-                        w.enabled(QStringLiteral("M_Stop")), w->isBusy(), bar->minimum(),
-                        bar->maximum(), bar->value()});
+        samples.append({w.lblStatus()->text(), w.fraProgressbar()->isVisibleTo(w.window.get()),
+                        w.lvwOriginalData()->isVisibleTo(w.window.get()) ||
+                            w.lvwPickupData()->isVisibleTo(w.window.get()),
+                        w.enabled(Command::Stop), w->isBusy(), bar->minimum(), bar->maximum(),
+                        bar->value()});
     });
     sampler.start();
-    w->cmdSend->click();
+    w.cmdSend()->click();
     sampler.stop();
 
     // While the rows are written: the panel with its text covers the hidden lists, Stop is off,
@@ -374,7 +375,7 @@ void TestGuiShell::transferShowsProgressWhileWriting() {
 void TestGuiShell::resultCommandsOffAfterTransferButContextMenuWorks() {
     TestWindow w;
     showResults(w, {QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("c")}, 0);
-    w->cmdSend->click();
+    w.cmdSend()->click();
     verifyIdleAfterTransfer(w);
 
     // Alt + letter reaches none of the result commands now.
@@ -391,25 +392,25 @@ void TestGuiShell::resultCommandsOffAfterTransferButContextMenuWorks() {
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QApplication::activePopupWidget() == w->mnuPopup) {
+        if (QApplication::activePopupWidget() == w.mnuPopup()) {
             menuShown = true;
-            w->mnuPopup->close();
+            w.mnuPopup()->close();
             poll.stop();
         }
     });
     poll.start();
-    QTest::mousePress(w->lvwPickupData->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    QTest::mouseRelease(w->lvwPickupData->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mousePress(w.lvwPickupData()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(w.lvwPickupData()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QTRY_VERIFY2(menuShown, "a right click on the result list showed no mnuPopup");
     poll.stop();
 
     // ... and its items still sort, select and copy.
-    w->mnuPopupSortDesc->trigger();
+    w.mnuPopupSortDesc()->trigger();
     QCOMPARE(resultTexts(w),
              (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
-    w->mnuPopupAllSelect->trigger();
-    QCOMPARE(w->lvwPickupData->selectionModel()->selectedRows().size(), 3);
-    w->mnuPopupCopy->trigger();
+    w.mnuPopupAllSelect()->trigger();
+    QCOMPARE(w.lvwPickupData()->selectionModel()->selectedRows().size(), 3);
+    w.mnuPopupCopy()->trigger();
     QCOMPARE(w.platform.clipboardWrites, 1);
     QCOMPARE(w.platform.clipboard, QStringLiteral("c\r\nb\r\na"));
 }
@@ -421,7 +422,7 @@ void TestGuiShell::transferWriteFailureShowsError() {
     QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("zelvo_transfer.txt")));
     AtMessage at;
     recordAtMessage(w, at);
-    w->cmdSend->click();
+    w.cmdSend()->click();
 
     QCOMPARE(w.platform.messages.size(), 1); // the error, and no completion message
     const ScriptedPlatform::Message& m = w.platform.messages[0];

@@ -107,8 +107,9 @@ QStringList outcome(frmVNLMain& w, const QList<Seen>& seen, const ScriptedPlatfo
         o << QStringLiteral("dialog %1 %2 %3").arg(s.file, s.row, s.data);
     for (const ScriptedPlatform::Message& m : platform.messages)
         o << QStringLiteral("message %1 %2 %3").arg(m.prompt).arg(m.style).arg(m.title);
-    o << "S_FilePath " + w.panelText("S_FilePath") << "S_Original " + w.panelText("S_Original")
-      << "dlg " + w.dlg.FileName << "filter " + w.dlg.Filter << sourceRows(w);
+    o << "S_FilePath " + w.panelText(Panel::FilePath)
+      << "S_Original " + w.panelText(Panel::Original) << "dlg " + w.dialog().FileName
+      << "filter " + w.dialog().Filter << sourceRows(w);
     return o;
 }
 
@@ -164,13 +165,13 @@ private Q_SLOTS:
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
     TestWindow w;
     w.platform.openAnswers = {std::nullopt};
-    w->runCommand(QStringLiteral("M_Open"));
+    w->runCommand(Command::Open);
     QCOMPARE(w.platform.openDialogs.size(), 1);
     QCOMPARE(w.platform.openDialogs[0].filter,
              QStringLiteral("*.csv;*.txt (*.csv *.txt);;全ファイル (*)"));
     QCOMPARE(headers(*w), QStringList{QStringLiteral("ファイルの内容")});
-    QCOMPARE(w->panelText("S_FilePath"), QString());
-    QVERIFY(w.enabled("M_Open"));
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
+    QVERIFY(w.enabled(Command::Open));
     QVERIFY(!w->isBusy());
 }
 
@@ -181,7 +182,7 @@ void TestGuiSource::badLinesTwoAndFive() {
     w.platform.openAnswers = {path};
     QList<Seen> seen;
     answerDialogs({{DialogStep::Skip, {}}, {DialogStep::Skip, {}}}, &seen);
-    w->runCommand(QStringLiteral("M_Open"));
+    w->runCommand(Command::Open);
 
     QCOMPARE(seen.size(), 2);
     QCOMPARE(seen[0].row, QStringLiteral("行 番号: 2"));
@@ -191,25 +192,25 @@ void TestGuiSource::badLinesTwoAndFive() {
     QCOMPARE(seen[1].data, QStringLiteral("x,y,z"));
     QVERIFY(seen[0].arrowWhileOpen && seen[0].hourglassAfter);
 
-    QCOMPARE(w->CommaCount, 3);
+    QCOMPARE(w->commaCount(), 3);
     QCOMPARE(headers(*w), (QStringList{"1", "2", "3", "4"}));
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(w->lvwOriginalData->header()->sectionSize(i), frmVNLMain::twips(1000));
+        QCOMPARE(w.lvwOriginalData()->header()->sectionSize(i), twips(1000));
     QCOMPARE(sourceRows(*w), (QStringList{"1,2,3,4", "5,6,7,8", ",,,"}));
     QCOMPARE(w->sourceModel()->rowCount(), 3);
     QCOMPARE(w->sourceModel()->index(1, 2).data().toString(), QStringLiteral("7"));
-    QCOMPARE(w->panelText("S_FilePath"), path);
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("3"));
-    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::FilePath), path);
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
     QCOMPARE(w->progressWindow()->maximum(), 5);
     QCOMPARE(w->progressWindow()->value(), 5);
-    QCOMPARE(w->lblStatus->text(), QStringLiteral("ファイル読み込み中..."));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->lvwPickupData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QCOMPARE(w.lblStatus()->text(), QStringLiteral("ファイル読み込み中..."));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.lvwPickupData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
-    QVERIFY(!w.enabled("M_Stop"));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Stop));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
@@ -258,7 +259,7 @@ void TestGuiSource::skipAndCorrect() {
         QVERIFY(seen[i].hourglassAfter);
     }
     QCOMPARE(sourceRows(*w), rows);
-    QCOMPARE(w->panelText("S_Original"), QString::number(rows.size()));
+    QCOMPARE(w->panelText(Panel::Original), QString::number(rows.size()));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
@@ -369,7 +370,7 @@ void TestGuiSource::stopDuringALoad() {
         bytes += line;
     const int lines = int(bytes.size() / line.size());
     w.platform.openAnswers = {w.writeFile("big.csv", bytes)};
-    w->jobSliceMs = 1;
+    w->setJobSliceMs(1);
 
     QTimer press;
     bool pressed = false;
@@ -377,7 +378,7 @@ void TestGuiSource::stopDuringALoad() {
     connect(&press, &QTimer::timeout, [&] {
         if (!pressed && w->isBusy() && w->progressWindow()->value() > 0) {
             pressed = true;
-            QVERIFY(w.enabled("M_Stop"));
+            QVERIFY(w.enabled(Command::Stop));
             w->cmdAccessKey_Click(4); // Alt+E
         }
     });
@@ -390,15 +391,15 @@ void TestGuiSource::stopDuringALoad() {
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(w->sourceModel()->rowCount(), 0);
     QCOMPARE(headers(*w), QStringList{QString()});
-    QCOMPARE(w->lvwOriginalData->header()->sectionSize(0), 0);
-    QCOMPARE(w->CommaCount, 2);
-    QCOMPARE(w->panelText("S_FilePath"), QString());
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
-    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QCOMPARE(w.lvwOriginalData()->header()->sectionSize(0), 0);
+    QCOMPARE(w->commaCount(), 2);
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(w.enabled(Command::Open));
 }
 
 void TestGuiSource::stopAfterTheLastReadSliceOpensNoDialog() {
@@ -433,8 +434,8 @@ void TestGuiSource::stopAfterTheLastReadSliceOpensNoDialog() {
     QVERIFY(pressed);
     QCOMPARE(dialogs, 0);
     QCOMPARE(w->store().rowCount(), qint64(0));
-    QCOMPARE(w->panelText("S_FilePath"), QString());
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
     QVERIFY(!w->isBusy());
 }
 
@@ -461,12 +462,12 @@ void TestGuiSource::outOfMemoryWhileLoading() {
     // Broken off as a stopped load is: an empty table with one empty column.
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(headers(*w), QStringList{QString()});
-    QCOMPARE(w->panelText("S_FilePath"), QString());
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(w.enabled(Command::Open));
 }
 
 void TestGuiSource::secondFileAfterAPickup() {
@@ -477,20 +478,20 @@ void TestGuiSource::secondFileAfterAPickup() {
     QCOMPARE(w->store().rowCount(), qint64(3));
     // What a pickup leaves: result rows shown, their count in the panel.
     w->resultModel()->setRows({0, 2});
-    w->lvwOriginalData->hide();
-    w->lvwPickupData->show();
-    w->setPanelText(QStringLiteral("S_Pickup"), QStringLiteral("2"));
+    w.lvwOriginalData()->hide();
+    w.lvwPickupData()->show();
+    w->setPanelText(Panel::Pickup, QStringLiteral("2"));
 
     w->myFileSelect();
     QCOMPARE(w->resultModel()->count(), qint64(0));
-    QVERIFY(!w->lvwPickupData->isVisibleTo(w.window.get()));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QCOMPARE(w->panelText("S_Pickup"), QStringLiteral("0"));
+    QVERIFY(!w.lvwPickupData()->isVisibleTo(w.window.get()));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
     QCOMPARE(sourceRows(*w), (QStringList{"x;1", "y;2"}));
     QCOMPARE(headers(*w), QStringList{"1"});
-    QCOMPARE(w->CommaCount, 0);
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
-    QVERIFY(w->panelText("S_FilePath").endsWith(QStringLiteral("second.csv")));
+    QCOMPARE(w->commaCount(), 0);
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QVERIFY(w->panelText(Panel::FilePath).endsWith(QStringLiteral("second.csv")));
 }
 
 void TestGuiSource::unreadableFile_data() {
@@ -517,13 +518,13 @@ void TestGuiSource::unreadableFile() {
     // The table and everything that describes it are as they were.
     QCOMPARE(sourceRows(*w), (QStringList{"a,b,c", "d,e,f"}));
     QCOMPARE(headers(*w), (QStringList{"1", "2", "3"}));
-    QCOMPARE(w->CommaCount, 2);
-    QCOMPARE(w->panelText("S_FilePath"), first);
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("2"));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
+    QCOMPARE(w->commaCount(), 2);
+    QCOMPARE(w->panelText(Panel::FilePath), first);
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
-    QVERIFY(!w.enabled("M_Stop"));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Stop));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
@@ -532,20 +533,20 @@ void TestGuiSource::emptyFile() {
     const QString empty = w.writeFile("empty.csv", QByteArray());
     w.platform.openAnswers = {w.writeFile("first.csv", "a,b,c\r\n"), empty};
     w->myFileSelect();
-    QCOMPARE(w->CommaCount, 2);
+    QCOMPARE(w->commaCount(), 2);
     w->myFileSelect();
     QVERIFY(w.platform.messages.isEmpty());
-    QCOMPARE(w->CommaCount, 0);
+    QCOMPARE(w->commaCount(), 0);
     QCOMPARE(headers(*w), QStringList{"1"});
-    QCOMPARE(w->lvwOriginalData->header()->sectionSize(0), frmVNLMain::twips(1000));
+    QCOMPARE(w.lvwOriginalData()->header()->sectionSize(0), twips(1000));
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(w->sourceModel()->rowCount(), 0);
-    QCOMPARE(w->panelText("S_FilePath"), empty);
-    QCOMPARE(w->panelText("S_Original"), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::FilePath), empty);
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
     QCOMPARE(w->progressWindow()->maximum(), 0);
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
-    QVERIFY(!w.enabled("M_Start"));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Start));
 }
 
 void TestGuiSource::emptyFirstLineIsRejectedAsLineOne() {
@@ -558,7 +559,7 @@ void TestGuiSource::emptyFirstLineIsRejectedAsLineOne() {
     QCOMPARE(seen[0].row, QStringLiteral("行 番号: 1"));
     QCOMPARE(seen[0].data, QString());
     QCOMPARE(seen[1].row, QStringLiteral("行 番号: 3"));
-    QCOMPARE(w->CommaCount, 0);
+    QCOMPARE(w->commaCount(), 0);
     QCOMPARE(sourceRows(*w), QStringList{"abc"});
 }
 
@@ -567,18 +568,18 @@ void TestGuiSource::clickOnTheSourceListDisablesDelete() {
     w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc,d\r\n")};
     w->myFileSelect();
     auto setAll = [&](bool on) {
-        for (ConditionListControls& list : w->conditionLists())
-            list.cmdSakujo->setEnabled(on);
+        for (ConditionList id : kConditionListOrder)
+            w->conditionList(id).cmdSakujo->setEnabled(on);
     };
     auto noneEnabled = [&] {
-        for (ConditionListControls& list : w->conditionLists())
-            if (list.cmdSakujo->isEnabled())
+        for (ConditionList id : kConditionListOrder)
+            if (w->conditionList(id).cmdSakujo->isEnabled())
                 return false;
         return true;
     };
     w->show();
     setAll(true);
-    QWidget* viewport = w->lvwOriginalData->viewport();
+    QWidget* viewport = w.lvwOriginalData()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(noneEnabled());
     // Also below the last row.
@@ -588,7 +589,7 @@ void TestGuiSource::clickOnTheSourceListDisablesDelete() {
     setAll(true);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
     QVERIFY(noneEnabled());
-    QVERIFY(w.enabled("M_Open"));
+    QVERIFY(w.enabled(Command::Open));
 }
 
 void TestGuiSource::errorDialogOpensWithNothingSelected_data() {
@@ -639,7 +640,7 @@ void TestGuiSource::stopFromTheErrorDialog() {
     w->show();
     // A title line: every line after it has another number of commas.
     w.platform.openAnswers = {w.writeFile("titled.csv", "title\r\na,b\r\nc,d\r\ne,f\r\n")};
-    w->jobSliceMs = 0; // the event loop turns while the lines are counted
+    w->setJobSliceMs(0); // the event loop turns while the lines are counted
     // Answers each data-error dialog with the next action; any dialog beyond them stops the
     // load, so that the test ends.
     int dialogs = 0;
@@ -670,14 +671,14 @@ void TestGuiSource::stopFromTheErrorDialog() {
     QCOMPARE(pressed, stopWhileCounting);
     QCOMPARE(dialogs, actions.size());
     QCOMPARE(w->store().rowCount(), qint64(rows));
-    QCOMPARE(w->panelText("S_Original"), QString::number(rows));
-    QCOMPARE(w->panelText("S_FilePath").isEmpty(), stopped);
+    QCOMPARE(w->panelText(Panel::Original), QString::number(rows));
+    QCOMPARE(w->panelText(Panel::FilePath).isEmpty(), stopped);
     QCOMPARE(headers(*w), stopped ? QStringList{QString()} : QStringList{"1"});
     QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled("M_Open"));
-    QVERIFY(!w.enabled("M_Stop"));
-    QVERIFY(w->lvwOriginalData->isVisibleTo(w.window.get()));
-    QVERIFY(!w->fraProgressbar->isVisibleTo(w.window.get()));
+    QVERIFY(w.enabled(Command::Open));
+    QVERIFY(!w.enabled(Command::Stop));
+    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
+    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
@@ -706,7 +707,7 @@ void TestGuiSource::givenFileOpensAsTheDialogDoes() {
     QList<Seen> seenChosen;
     answerDialogs(skip, &seenChosen);
     chosen.platform.openAnswers = {chosenPath};
-    chosen->runCommand(QStringLiteral("M_Open"));
+    chosen->runCommand(Command::Open);
     // The same file in another folder: the outcome differs only by the folder.
     QStringList expected = outcome(*chosen, seenChosen, chosen.platform);
     expected.replaceInStrings(chosen.dir.path(), QStringLiteral("<folder>"));
@@ -718,7 +719,7 @@ void TestGuiSource::givenFileOpensAsTheDialogDoes() {
     answerDialogs(skip, &seenGiven);
     if (drop) {
         QVERIFY(dragAndDrop(*given, {QUrl::fromLocalFile(given.dir.filePath(name))}));
-        QTRY_VERIFY(!given->panelText("S_FilePath").isEmpty() ||
+        QTRY_VERIFY(!given->panelText(Panel::FilePath).isEmpty() ||
                     !given.platform.messages.isEmpty());
         QTRY_VERIFY(!given->isBusy());
     } else {
@@ -733,7 +734,7 @@ void TestGuiSource::givenFileOpensAsTheDialogDoes() {
     QCOMPARE(got, expected);
     QCOMPARE(seenGiven.size(), skip.size());
     QCOMPARE(given.platform.openDialogs.size(), 0);
-    QVERIFY(given.enabled("M_Open"));
+    QVERIFY(given.enabled(Command::Open));
 }
 
 void TestGuiSource::refusedDrops_data() {
@@ -762,7 +763,7 @@ void TestGuiSource::refusedDrops() {
     if (busy)
         w->myControlsEnable();
     QCoreApplication::processEvents();
-    QCOMPARE(w->panelText("S_FilePath"), QString());
+    QCOMPARE(w->panelText(Panel::FilePath), QString());
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(w.platform.messages.size(), 0);
     // The same file is taken once the window is idle and it comes alone.
@@ -792,7 +793,7 @@ void TestGuiSource::encodingMenuReopens() {
     w->show();
     const QString path = w.writeFile("data.csv", line + "\r\n");
     w.platform.openAnswers << path;
-    w->toolbarButton("M_Open")->trigger();
+    w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(int(w->store().encoding()), taken);
     auto* panel = w.child<QLabel>("S_FilePath");
 
@@ -828,7 +829,7 @@ void TestGuiSource::encodingMenuReopens() {
     QCOMPARE(w->store().rowText(0), TextCodec::decode(encoding, line));
     QVERIFY2(panel->toolTip().contains(TextCodec::displayName(encoding)),
              qPrintable(panel->toolTip()));
-    QCOMPARE(w->panelText("S_FilePath"), path);
+    QCOMPARE(w->panelText(Panel::FilePath), path);
     QVERIFY(w.platform.messages.isEmpty());
 }
 
@@ -836,16 +837,16 @@ void TestGuiSource::systemFolderIsNoStartFolder() {
     // A refused kernel file is remembered as the last name; the next dialog does not start there.
     TestWindow w;
     w.platform.openAnswers << QStringLiteral("/proc/self/status");
-    w->toolbarButton("M_Open")->trigger();
+    w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(w.platform.messages.size(), 1);
-    QCOMPARE(w->dlg.FileName, QStringLiteral("/proc/self/status"));
-    w->toolbarButton("M_Open")->trigger();
+    QCOMPARE(w->dialog().FileName, QStringLiteral("/proc/self/status"));
+    w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(w.platform.openDialogs.size(), 2);
     QCOMPARE(w.platform.openDialogs[1].fileName, QString());
     // An ordinary remembered name is offered again.
-    w->dlg.FileName = w.writeFile("a.csv", "a,b\r\n");
-    w->toolbarButton("M_Open")->trigger();
-    QCOMPARE(w.platform.openDialogs[2].fileName, w->dlg.FileName);
+    w->dialog().FileName = w.writeFile("a.csv", "a,b\r\n");
+    w->toolbarButton(Command::Open)->trigger();
+    QCOMPARE(w.platform.openDialogs[2].fileName, w->dialog().FileName);
 }
 
 QTEST_MAIN(TestGuiSource)

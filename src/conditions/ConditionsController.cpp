@@ -1,0 +1,356 @@
+// The four condition lists: registration, editing and list files.
+//
+// The handlers are shared by the four lists; each is called with the list whose control fired.
+// The logic they call (column checks, duplicate search, list-file format) is in
+// ConditionRegistration and ConditionListFile.
+#include "conditions/ConditionsController.h"
+
+#include "conditions/ConditionListFile.h"
+#include "conditions/ConditionListModel.h"
+#include "conditions/ConditionRegistration.h"
+#include "conditions/TypedInput.h"
+#include "main_window/CommonDialog.h"
+#include "main_window/MainWindowHost.h"
+#include "main_window/Platform.h"
+#include "main_window/Twips.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeView>
+
+#include <memory>
+
+namespace {
+
+const QString kErrorTitle = QStringLiteral("エラー");
+const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
+const QString kListFileFilter = QStringLiteral("*.csv|*.csv|");
+constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
+// The column box takes this many characters from the keyboard; text the program puts there (an
+// entry taken back from a list of 100 or more columns) is not cut.
+constexpr qsizetype kColumnKeyboardLimit = 2;
+
+// Keeps of the user's edits in a single-line box only what such a box holds: the inserted piece up
+// to its first line break (a pasted spreadsheet cell ends in CR LF), within the keyboard limit.
+void keepTypedInput(QLineEdit* box, qsizetype keyboardLimit) {
+    auto before = std::make_shared<QString>(box->text());
+    // textEdited comes before textChanged, so `before` still holds the text before the edit.
+    QObject::connect(box, &QLineEdit::textEdited, box, [box, before, keyboardLimit] {
+        qsizetype cursor = 0;
+        const QString kept = TypedInput::keep(*before, box->text(), keyboardLimit, &cursor);
+        if (kept == box->text())
+            return;
+        box->setText(kept);
+        box->setCursorPosition(int(cursor));
+    });
+    QObject::connect(box, &QLineEdit::textChanged, box, [box, before] { *before = box->text(); });
+}
+
+bool isEnterKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// A key event that types a character into a text box (what reaches the character filter).
+bool typesCharacter(const QKeyEvent* event) {
+    return !event->text().isEmpty() && event->key() != Qt::Key_Delete;
+}
+
+} // namespace
+
+ConditionsController::ConditionsController(MainWindowHost& host) : m_host(host) {
+    for (int i = 0; i < kConditionListCount; ++i)
+        m_lists[size_t(i)].id = ConditionList(i);
+}
+
+void ConditionsController::startUp() {
+    // The buttons that need an entry or a phrase first.
+    for (ConditionList id :
+         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR})
+        controls(id).cmdTuika->setEnabled(false);
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        controls(id).cmdSakujo->setEnabled(false);
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        controls(id).cmdSave->setEnabled(false);
+
+    // The lists' columns.
+    for (ConditionList id :
+         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR}) {
+        QHeaderView* header = controls(id).lvw->header();
+        header->resizeSection(0, twips(350));
+        header->resizeSection(1, twips(6150));
+    }
+}
+
+qsizetype ConditionsController::entryCount() const {
+    qsizetype entries = 0;
+    for (const ConditionListControls& list : m_lists)
+        entries += list.model->count();
+    return entries;
+}
+
+void ConditionsController::withdrawRememberedRows() {
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        setSelectedRow(id, 0);
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        controls(id).cmdSakujo->setEnabled(false);
+}
+
+void ConditionsController::connectControls() {
+    for (ConditionListControls& list : m_lists) {
+        const ConditionList id = list.id;
+        connect(list.cmdTuika, &QPushButton::clicked, this, [this, id] { cmdTuika_Click(id); });
+        connect(list.cmdSakujo, &QPushButton::clicked, this, [this, id] { cmdSakujo_Click(id); });
+        connect(list.cmdAllSakujo, &QPushButton::clicked, this,
+                [this, id] { cmdAllSakujo_Click(id); });
+        connect(list.cmdSave, &QPushButton::clicked, this, [this, id] { cmdSave_Click(id); });
+        connect(list.cmdOpen, &QPushButton::clicked, this, [this, id] { cmdOpen_Click(id); });
+        connect(list.lvw, &QAbstractItemView::clicked, this,
+                [this, id](const QModelIndex& index) { lvw_Click(id, index.row() + 1); });
+        connect(list.txtGoku, &QLineEdit::textChanged, this, [this, id] { txtGoku_Change(id); });
+        keepTypedInput(list.txtNo, kColumnKeyboardLimit);
+        keepTypedInput(list.txtGoku, -1);
+        // The current item stays in the column "列": the list then never scrolls sideways to show
+        // a phrase (a click on one, or the row that moves up after a delete), which would push
+        // the column numbers out of sight.
+        QTreeView* lvw = list.lvw;
+        connect(lvw->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [lvw](const QModelIndex& current) {
+                    if (current.isValid() && current.column() != 0)
+                        lvw->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                                               QItemSelectionModel::NoUpdate);
+                });
+        // Double-clicks anywhere in the list (also below the last row), clicks and keys in the
+        // text boxes.
+        list.lvw->viewport()->installEventFilter(this);
+        list.txtNo->installEventFilter(this);
+        list.txtGoku->installEventFilter(this);
+    }
+}
+
+bool ConditionsController::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease &&
+        type != QEvent::KeyPress)
+        return false;
+    for (ConditionListControls& list : m_lists) {
+        const ConditionList id = list.id;
+        if (watched == list.lvw->viewport()) {
+            if (type != QEvent::MouseButtonDblClick)
+                return false;
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                return false;
+            // Handled here and not passed on: the view would take the second click of a
+            // double-click on a row that has just left the list as a click on the row behind it.
+            lvw_DblClick(id);
+            return true;
+        }
+        const bool isNo = watched == list.txtNo;
+        if (!isNo && watched != list.txtGoku)
+            continue;
+        if (type == QEvent::MouseButtonRelease) {
+            // A click: the left button released over the box.
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QWidget* box = isNo ? list.txtNo : list.txtGoku;
+            if (mouse->button() == Qt::LeftButton &&
+                box->rect().contains(mouse->position().toPoint()))
+                txt_Click();
+            return false;
+        }
+        if (type == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            txt_KeyDown(id, key->key());
+            if (isNo && typesCharacter(key) && !txtNo_KeyPress(id, key->text(), key->modifiers()))
+                return true; // the character is discarded
+        }
+        return false;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- registration
+
+void ConditionsController::cmdTuika_Click(ConditionList id) {
+    ConditionListControls& list = controls(id);
+    if (list.txtNo->text().isEmpty())
+        list.txtNo->setText(QStringLiteral("0"));
+    const ConditionEntry entry{list.txtNo->text(), list.txtGoku->text()};
+
+    ConditionRegistration::Lists models{};
+    for (const ConditionListControls& l : m_lists)
+        models[size_t(l.id)] = l.model;
+    const ConditionRegistration::Result result = ConditionRegistration::registerEntry(
+        models, id, entry, m_host.commaCount(), [this](const QString& question) {
+            return m_host.platform().messageBox(m_host.hostWidget(), question, kQuestionStyle,
+                                                kDuplicateTitle) == Platform::Yes;
+        });
+
+    switch (result.outcome) {
+    case ConditionRegistration::Outcome::Registered:
+        list.txtNo->clear();
+        list.txtGoku->clear();
+        break;
+    case ConditionRegistration::Outcome::Refused:
+        m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
+                                     kErrorTitle);
+        break;
+    case ConditionRegistration::Outcome::Declined:
+        break;
+    }
+    mySaveButtonsRefresh();
+    m_host.myStartCheck();
+}
+
+void ConditionsController::mySaveButtonsRefresh() {
+    for (ConditionList id : kConditionListOrder) {
+        ConditionListControls& list = controls(id);
+        list.cmdSave->setEnabled(list.model->count() > 0);
+    }
+}
+
+// ---------------------------------------------------------------- editing
+
+void ConditionsController::lvw_Click(ConditionList id, int position) {
+    for (ConditionList other : kConditionListOrder)
+        if (other != id)
+            controls(other).cmdSakujo->setEnabled(false);
+    ConditionListControls& list = controls(id);
+    m_selectedRow[size_t(id)] = position;
+    list.cmdSakujo->setEnabled(position >= 1);
+    list.cmdSave->setEnabled(list.model->count() > 0);
+    m_host.myStartCheck();
+}
+
+void ConditionsController::cmdSakujo_Click(ConditionList id) {
+    ConditionListControls& list = controls(id);
+    const int row = selectedRow(id);
+    if (row < 1 || row > list.model->count())
+        return; // the remembered position holds no row (any more)
+    list.model->removeEntry(row - 1);
+    list.cmdSakujo->setEnabled(false);
+    list.cmdSave->setEnabled(list.model->count() > 0);
+    m_host.myStartCheck();
+}
+
+void ConditionsController::cmdAllSakujo_Click(ConditionList id) {
+    ConditionListControls& list = controls(id);
+    list.model->clear();
+    list.cmdSave->setEnabled(false);
+    m_host.myStartCheck();
+}
+
+void ConditionsController::lvw_DblClick(ConditionList id) {
+    for (ConditionList each : kConditionListOrder)
+        controls(each).cmdSakujo->setEnabled(false);
+    ConditionListControls& list = controls(id);
+    const int row = selectedRow(id);
+    const qsizetype count = list.model->count();
+    if (row > 0 && count > 0) {
+        if (row > count)
+            return;
+        const ConditionEntry entry = list.model->entry(row - 1);
+        list.txtNo->setText(entry.column);
+        list.txtGoku->setText(entry.phrase); // runs the phrase box's change handling
+        list.model->removeEntry(row - 1);
+    }
+    list.cmdSave->setEnabled(list.model->count() > 0);
+    m_host.myStartCheck();
+}
+
+void ConditionsController::txtGoku_Change(ConditionList id) {
+    if (id == ConditionList::InOR)
+        setSelectedRow(ConditionList::InAND, 0);
+    ConditionListControls& list = controls(id);
+    list.cmdTuika->setEnabled(!list.txtGoku->text().isEmpty());
+    if (id == ConditionList::InAND)
+        for (ConditionList other :
+             {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InOR})
+            controls(other).cmdSakujo->setEnabled(false);
+}
+
+bool ConditionsController::focusFallback() {
+    // A list button that had the keyboard focus has just been disabled (追加 after a registration,
+    // 削除 after a delete): the focus goes to that list's phrase box, never on to the next button,
+    // which may be 全削除.
+    QWidget* focused = m_host.hostWidget()->focusWidget();
+    for (ConditionListControls& list : m_lists) {
+        for (QPushButton* b :
+             {list.cmdTuika, list.cmdSakujo, list.cmdAllSakujo, list.cmdOpen, list.cmdSave}) {
+            if (b == focused && !b->isEnabled() && list.txtGoku->isEnabled()) {
+                list.txtGoku->setFocus(Qt::OtherFocusReason);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void ConditionsController::txt_Click() {
+    for (ConditionListControls& list : m_lists)
+        setSelectedRow(list.id, 0);
+    for (ConditionList id : kConditionListOrder)
+        controls(id).cmdSakujo->setEnabled(false);
+}
+
+void ConditionsController::txt_KeyDown(ConditionList id, int key) {
+    // Enter registers whatever the shift state (Shift+Enter and Ctrl+Enter too).
+    if (isEnterKey(key) && !controls(id).txtGoku->text().isEmpty())
+        cmdTuika_Click(id);
+}
+
+bool ConditionsController::txtNo_KeyPress(ConditionList id, const QString& text,
+                                          Qt::KeyboardModifiers modifiers) {
+    if (id == ConditionList::InAND)
+        setSelectedRow(ConditionList::InAND, 0);
+    // Control characters (Backspace, Enter, and what Ctrl+C / Ctrl+X / Ctrl+V send) and the
+    // digits "0" to "9" pass; anything else is refused with a beep.
+    if (modifiers & (Qt::ControlModifier | Qt::MetaModifier))
+        return true;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 32 && (u < u'0' || u > u'9')) {
+            m_host.platform().beep();
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- list files
+
+void ConditionsController::cmdSave_Click(ConditionList id) {
+    CommonDialog& dialog = m_host.dialog();
+    dialog.Filter = kListFileFilter;
+    dialog.Flags = CommonDialog::OverwritePrompt;
+    if (!dialog.ShowSave())
+        return;
+    const ConditionListFile::SaveResult result =
+        ConditionListFile::save(dialog.FileName, controls(id).model->entries());
+    if (!result.ok())
+        m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
+                                     kErrorTitle);
+}
+
+void ConditionsController::cmdOpen_Click(ConditionList id) {
+    CommonDialog& dialog = m_host.dialog();
+    dialog.Filter = kListFileFilter;
+    if (dialog.ShowOpen()) {
+        const ConditionListFile::LoadResult result = ConditionListFile::load(dialog.FileName);
+        controls(id).model->appendEntries(result.entries);
+        if (!result.ok())
+            m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
+                                         kErrorTitle);
+        else if (!result.warning.isEmpty())
+            m_host.platform().messageBox(m_host.hostWidget(), result.warning, Platform::Exclamation,
+                                         kErrorTitle);
+    }
+    mySaveButtonsRefresh();
+    m_host.myStartCheck();
+}

@@ -1,0 +1,166 @@
+// What can be done with the result rows: select, copy, sort, print.
+#include "results/ResultsController.h"
+
+#include "conditions/ConditionsController.h"
+#include "main_window/ListView.h"
+#include "main_window/MainWindowHost.h"
+
+#include "main_window/MousePointer.h"
+#include "main_window/Platform.h"
+#include "results/ResultCopy.h"
+#include "results/ResultListModel.h"
+#include "results/ResultPrinter.h"
+#include "results/ResultSelection.h"
+#include "results/ResultSort.h"
+
+#include <QEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPagedPaintDevice>
+#include <QPushButton>
+#include <QTreeView>
+
+namespace {
+
+const QString kMessageTitle = QStringLiteral("Vornel");
+
+} // namespace
+
+ResultsController::ResultsController(MainWindowHost& host, ConditionsController& conditions,
+                                     ResultListModel& model, ListView* lvwPickupData,
+                                     QMenu* mnuPopup)
+    : m_host(host), m_conditions(conditions), m_resultModel(model), lvwPickupData(lvwPickupData),
+      mnuPopup(mnuPopup) {
+    // Mouse presses and clicks arrive at the list's viewport, keys at the list itself.
+    lvwPickupData->viewport()->installEventFilter(this);
+    lvwPickupData->installEventFilter(this);
+}
+
+bool ResultsController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lvwPickupData->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            lvwPickupData_MouseDown(e->button(), e->globalPosition().toPoint());
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::LeftButton &&
+                lvwPickupData->viewport()->rect().contains(e->position().toPoint()))
+                lvwPickupData_Click();
+        }
+        return false; // the list still selects as usual
+    }
+    if (watched == lvwPickupData && event->type() == QEvent::KeyPress) {
+        // Ctrl+A and Ctrl+C do what Select all and Copy do (the list's own Ctrl+C would copy
+        // only the current item).
+        const auto* e = static_cast<QKeyEvent*>(event);
+        if (e->matches(QKeySequence::SelectAll)) {
+            myAllSelect();
+            return true;
+        }
+        if (e->matches(QKeySequence::Copy)) {
+            myCopy();
+            return true;
+        }
+    }
+    return false;
+}
+
+void ResultsController::myAllSelect() {
+    MousePointer::set(MousePointer::Hourglass);
+    // One selection range over all rows: never an index per row.
+    const qint64 n = m_resultModel.count();
+    if (n > 0)
+        lvwPickupData->selectionModel()->select(
+            ResultSelection::toSelection({{0, n - 1}}, m_resultModel),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    lvwPickupData->setFocus();
+    MousePointer::set(MousePointer::Default);
+}
+
+void ResultsController::myCopy() {
+    MousePointer::set(MousePointer::Hourglass);
+    const std::vector<RowRange> selected =
+        ResultSelection::fromSelection(lvwPickupData->selectionModel()->selection());
+    // The selected rows top to bottom, CR LF between them; nothing selected gives an empty text.
+    try {
+        m_host.platform().setClipboardText(ResultCopy::text(m_resultModel, selected));
+    } catch (const std::bad_alloc&) {
+        m_host.outOfMemory(QStringLiteral("コピー"));
+        return;
+    }
+    MousePointer::set(MousePointer::Default);
+}
+
+void ResultsController::mySortAsc() {
+    resultsSort(true);
+}
+
+void ResultsController::mySortDesc() {
+    resultsSort(false);
+}
+
+void ResultsController::resultsSort(bool ascending) {
+    MousePointer::set(MousePointer::Hourglass);
+    if (m_resultModel.count() > 0) {
+        // The rows are rearranged once; each keeps its selected state, and the current row stays
+        // the current row wherever it goes.
+        QItemSelectionModel* selection = lvwPickupData->selectionModel();
+        const std::vector<RowRange> selected = ResultSelection::normalised(
+            ResultSelection::fromSelection(selection->selection()), m_resultModel.count());
+        const int current = selection->currentIndex().row();
+        std::vector<std::uint32_t> order;
+        try {
+            order =
+                ResultSort::sortedOrder(m_resultModel, ascending ? ResultSort::Order::Ascending
+                                                                 : ResultSort::Order::Descending);
+            ResultSort::apply(m_resultModel, order);
+        } catch (const std::bad_alloc&) {
+            m_host.outOfMemory(QStringLiteral("並べ替え"));
+            return;
+        }
+        if (!selected.empty())
+            selection->select(ResultSelection::toSelection(
+                                  ResultSelection::afterReorder(selected, order), m_resultModel),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (current >= 0) {
+            const auto it = std::find(order.begin(), order.end(), std::uint32_t(current));
+            if (it != order.end())
+                selection->setCurrentIndex(m_resultModel.index(int(it - order.begin()), 0),
+                                           QItemSelectionModel::NoUpdate);
+        }
+    }
+    MousePointer::set(MousePointer::Default);
+}
+
+void ResultsController::myResultPrint() {
+    MousePointer::set(MousePointer::Hourglass);
+    QString reason;
+    std::optional<QString> failure;
+    if (std::unique_ptr<QPagedPaintDevice> printer = m_host.platform().defaultPrinter(&reason)) {
+        try {
+            failure = ResultPrinter::print(*printer, m_resultModel);
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("メモリーが足りません。");
+        }
+    } else {
+        failure = reason.isEmpty() ? QStringLiteral("プリンターが見つかりません。") : reason;
+    }
+    MousePointer::set(MousePointer::Default);
+    if (failure)
+        m_host.platform().messageBox(m_host.hostWidget(),
+                                     QStringLiteral("印刷できませんでした。\n") + *failure,
+                                     Platform::Exclamation, kMessageTitle);
+}
+
+void ResultsController::lvwPickupData_Click() {
+    // A click on the results withdraws the condition lists' remembered rows.
+    m_conditions.withdrawRememberedRows();
+}
+
+void ResultsController::lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos) {
+    // The context menu: right button over a list that has rows. Its items are always enabled.
+    if (m_resultModel.count() > 0 && button == Qt::RightButton)
+        mnuPopup->popup(globalPos);
+}

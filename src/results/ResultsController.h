@@ -1,0 +1,42 @@
+#pragma once
+
+// What can be done with the result rows from the result list and its context menu: select all,
+// copy, sort and print, and the list's own mouse and key handling. Save stays on the window
+// (frmVNLMain::myResultSave). The window builds the controls; this controller drives them and
+// asks the window (MainWindowHost) for the rest.
+
+#include <QObject>
+#include <QPoint>
+
+class ConditionsController;
+class ListView;
+class MainWindowHost;
+class QMenu;
+class ResultListModel;
+
+class ResultsController : public QObject {
+public:
+    ResultsController(MainWindowHost& host, ConditionsController& conditions,
+                      ResultListModel& model, ListView* lvwPickupData, QMenu* mnuPopup);
+
+    void myAllSelect();
+    void myCopy();
+    void mySortAsc();
+    void mySortDesc();
+    void myResultPrint();
+    void lvwPickupData_Click();
+    void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Sorts the result rows once, keeping each row's selected state.
+    void resultsSort(bool ascending);
+
+    MainWindowHost& m_host;
+    ConditionsController& m_conditions;
+    ResultListModel& m_resultModel;
+    ListView* lvwPickupData;
+    QMenu* mnuPopup;
+};

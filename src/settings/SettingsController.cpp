@@ -1,0 +1,47 @@
+// The window position, kept in the settings file between runs.
+#include "settings/SettingsController.h"
+
+#include "main_window/Twips.h"
+#include "settings/AppPaths.h"
+#include "settings/StoredPosition.h"
+#include "settings/mdlIniSet.h"
+
+#include <QWidget>
+#include <QWindow>
+
+void SettingsController::setIniFilePath() {
+    mdlIniSet::SetIniFilePath(AppPaths::settingsFilePath());
+}
+
+void SettingsController::myPositionLoad() {
+    // Without a top edge nothing is applied, and the left edge is not read. The values are taken
+    // as they are, even when they put the window off the screen.
+    const StoredPosition::Position stored = StoredPosition::read(mdlIniSet::IniFilePath());
+    if (!stored.top)
+        return;
+    if (stored.left) {
+        m_window.move(twips(*stored.left), twips(*stored.top));
+        return;
+    }
+    // Only the top edge: the left edge stays where the window system places a window without
+    // settings, which is known once the window is shown (moving it now would fix the left edge
+    // at 0).
+    m_pendingTop = twips(*stored.top);
+}
+
+void SettingsController::windowShown() {
+    if (!m_pendingTop)
+        return;
+    const int top = *m_pendingTop;
+    m_pendingTop.reset();
+    // The native window exists by now and holds the place the window system gave it.
+    const int left =
+        m_window.windowHandle() ? m_window.windowHandle()->framePosition().x() : m_window.x();
+    m_window.move(left, top);
+}
+
+void SettingsController::myPositionSave() {
+    // x() and y() are the outer edges of the window, frame included.
+    StoredPosition::write(mdlIniSet::IniFilePath(), twipsFromPixels(m_window.y()),
+                          twipsFromPixels(m_window.x()));
+}
