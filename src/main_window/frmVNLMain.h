@@ -2,11 +2,14 @@
 
 // The main window of Vornel and the map of how the program works.
 //
-//   data file --(myFileOpen: DataFileReader, frmVNLError)--> RowStore  (shown by SourceTableModel)
-//     (no CountFileLines pass before it: DataFileReader counts the lines itself while it reads)
+//   data file --(myFileOpen: DataLoadJob, frmVNLError)--> RowStore  (shown by SourceTableModel)
+//     (no CountFileLines pass before it: the loader counts the lines itself while it reads)
 //   four condition lists (ConditionListModel x 4, registration and list files in conditions/)
-//   RowStore + lists --(myPickupStart: PickupEngine)--> picked row indices (ResultListModel)
-//   result rows --> copy / sort / save / print (results/), hand-over to Zelvo (shell/)
+//   RowStore + lists --(myPickupStart: PickupJob over PickupEngine)--> picked row indices
+//     (ResultListModel)
+//   result rows --> copy / sort / print (results/); Save and the hand-over to Zelvo (shell/)
+//     write through RowWriter
+//   `vornel --pick` (app/) runs the same DataLoadJob, PickupJob and RowWriter without a window
 //
 // The window builds every control and owns the row store and the models. Its commands and
 // handlers are member functions named as the program's documentation names them (myFileOpen,

@@ -258,17 +258,13 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
 }
 
 // A decoder's loop around the ASCII runs: a byte of 0x80 or above becomes one U+FFFD.
-template <bool kWide, bool kMarking>
-qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out,
-                     std::vector<std::uint32_t>& marks) {
+template <bool kWide> qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out) {
     char16_t* o = out;
     qsizetype i = 0;
     while (i < n) {
         if (p[i] >= 0x80) {
             *o++ = 0xFFFD;
             ++i;
-        } else if constexpr (kMarking) {
-            AsciiRun::widenMarking<kWide>(p, n, i, out, o, marks);
         } else {
             AsciiRun::widen<kWide>(p, n, i, o);
         }
@@ -276,7 +272,6 @@ qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out,
     return o - out;
 }
 
-template <bool kMarking>
 bool checkAsciiRun(const ByteKernels::Set& set, Mix mix, int align, int n,
                    QRandomGenerator& random) {
     if (!set.wide)
@@ -286,13 +281,9 @@ bool checkAsciiRun(const ByteKernels::Set& set, Mix mix, int align, int n,
     std::copy(bytes.begin(), bytes.end(), text.data());
     Placed<char16_t> wideOut(0, n); // room for n units and no more
     std::vector<char16_t> plainOut(static_cast<size_t>(n));
-    std::vector<std::uint32_t> wideMarks{99};
-    std::vector<std::uint32_t> plainMarks{99};
-    const qsizetype wideUnits =
-        decodeRuns<true, kMarking>(text.data(), n, wideOut.data(), wideMarks);
-    const qsizetype plainUnits =
-        decodeRuns<false, kMarking>(text.data(), n, plainOut.data(), plainMarks);
-    return wideUnits == plainUnits && wideMarks == plainMarks &&
+    const qsizetype wideUnits = decodeRuns<true>(text.data(), n, wideOut.data());
+    const qsizetype plainUnits = decodeRuns<false>(text.data(), n, plainOut.data());
+    return wideUnits == plainUnits &&
            std::equal(plainOut.begin(), plainOut.begin() + plainUnits, wideOut.data());
 }
 
@@ -320,13 +311,9 @@ const std::vector<Kernel>& kernelCheckers() {
         {"commaPositions", checkCommaPositions,
          [](const ByteKernels::Set& s) { return address(s.commaPositions); }},
         // The decoders' loops: one wide form for every wide set.
-        {"widenAscii", checkAsciiRun<false>,
+        {"widenAscii", checkAsciiRun,
          [](const ByteKernels::Set& s) {
              return s.wide ? address(&AsciiRun::widen<true>) : nullptr;
-         }},
-        {"widenAsciiMarking", checkAsciiRun<true>,
-         [](const ByteKernels::Set& s) {
-             return s.wide ? address(&AsciiRun::widenMarking<true>) : nullptr;
          }},
     };
     return kernels;
