@@ -2,9 +2,10 @@
 
 // What the window's area controllers may ask of the window: the owner for dialogs and messages,
 // the platform seam, the shared file dialog, the loaded file's column count, the toolbar's
-// commands and the job state. Implemented by frmVNLMain.
+// commands, the status bar's panels and the job state. Implemented by frmVNLMain.
 
 #include "main_window/Command.h"
+#include "main_window/Panel.h"
 
 #include <QString>
 
@@ -25,11 +26,17 @@ public:
     virtual int commaCount() const = 0;
     virtual QAction* toolbarButton(Command command) const = 0;
     virtual QProgressBar* progressWindow() const = 0;
+    virtual QString panelText(Panel panel) const = 0;
+    virtual void setPanelText(Panel panel, const QString& text) = 0;
 
     // The job state (see frmVNLMain).
     virtual void myControlsDisable() = 0;
     virtual void myControlsEnable() = 0;
     virtual void myStartCheck() = 0;
+    // True while a job runs.
+    virtual bool isBusy() const = 0;
+    // Longest time a job may run before it lets the event loop turn (milliseconds).
+    virtual int jobSliceMs() const = 0;
 
     // A command that could not get the memory it needed: says so (the window stays as it was).
     virtual void outOfMemory(const QString& what) = 0;

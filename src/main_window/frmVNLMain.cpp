@@ -8,10 +8,12 @@
 #include "main_window/JobState.h"
 #include "main_window/MousePointer.h"
 #include "main_window/QtPlatform.h"
+#include "pickup/PickupController.h"
 #include "results/ResultListModel.h"
 #include "results/ResultsController.h"
 #include "settings/SettingsController.h"
 #include "shell/ShellController.h"
+#include "source/SourceController.h"
 #include "source/SourceTableModel.h"
 
 #include <QAction>
@@ -86,7 +88,14 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
         host, *m_resultModel,
         ShellController::JobPanel{fraProgressbar, lblStatus, lvwOriginalData, lvwPickupData});
 
-    sourceConnect();
+    m_pickup = std::make_unique<PickupController>(
+        host, *m_conditions, m_store, *m_resultModel,
+        PickupController::Controls{lvwOriginalData, lvwPickupData, fraProgressbar, lblStatus,
+                                   cmdSend});
+    m_source = std::make_unique<SourceController>(
+        host, *m_conditions, *m_pickup, m_store, *m_sourceModel, *m_resultModel,
+        SourceController::Controls{lvwOriginalData, lvwPickupData, fraProgressbar, lblStatus,
+                                   statusPanel(Panel::FilePath)});
     m_conditions->connectControls();
     m_results = std::make_unique<ResultsController>(host, *m_conditions, *m_resultModel,
                                                     lvwPickupData, mnuPopup);
@@ -433,18 +442,24 @@ void frmVNLMain::outOfMemory(const QString& what) {
                            Platform::Critical, QStringLiteral("エラー"));
 }
 
+int frmVNLMain::commaCount() const {
+    return m_source->commaCount();
+}
+
+void frmVNLMain::setCommaCount(int commaCount) {
+    m_source->setCommaCount(commaCount);
+}
+
+bool frmVNLMain::stopRequested() const {
+    return m_pickup->stopRequested();
+}
+
 QString frmVNLMain::panelText(Panel panel) const {
     return statusPanel(panel)->text();
 }
 
 void frmVNLMain::setPanelText(Panel panel, const QString& text) {
     statusPanel(panel)->setText(text);
-}
-
-bool frmVNLMain::eventFilter(QObject* watched, QEvent* event) {
-    if (sourceEventFilter(watched, event))
-        return true;
-    return QWidget::eventFilter(watched, event);
 }
 
 bool frmVNLMain::focusNextPrevChild(bool next) {

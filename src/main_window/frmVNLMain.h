@@ -18,17 +18,18 @@
 //
 //   CommandActions (main_window/)  the toolbar's actions and access keys, by Command
 //   JobState (main_window/)        the busy state: what is enabled while a job runs
+//   SourceController               Open, the drop, the load and the loaded file's column count
 //   ConditionsController           the four lists' handlers and their remembered rows
+//   PickupController               Start and Stop, and the Stop flag a running job reads
 //   ResultsController              select all, copy, sort, print, the result list's menu
 //   ShellController                help, About, the hand-over as the user starts it
 //   SettingsController             the window position in the settings file
 //
-// The controllers reach the window through MainWindowHost. The load (source/), the pickup
-// (pickup/), Save and the hand-over file's write are the window's own members. Long jobs (load,
-// pickup, transfer) run inside their handlers in time slices and let the event loop turn between
-// slices; the job state keeps everything but Stop and Help out while they run. Toolbar commands
-// and status-bar panels are named by the Command and Panel enums; their keys ("M_Open",
-// "S_FilePath", ...) are the objectNames.
+// The controllers reach the window through MainWindowHost. Save and the hand-over file's write
+// are the window's own members. Long jobs (load, pickup, transfer) run inside their handlers in
+// time slices and let the event loop turn between slices; the job state keeps everything but Stop
+// and Help out while they run. Toolbar commands and status-bar panels are named by the Command and
+// Panel enums; their keys ("M_Open", "S_FilePath", ...) are the objectNames.
 
 #include "conditions/ConditionListControls.h"
 #include "main_window/Command.h"
@@ -52,13 +53,13 @@
 class CommandActions;
 class ConditionsController;
 class JobState;
+class PickupController;
 class Platform;
 class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QMimeData;
 class QPushButton;
 class QStatusBar;
 class QToolBar;
@@ -66,6 +67,7 @@ class ResultListModel;
 class ResultsController;
 class SettingsController;
 class ShellController;
+class SourceController;
 class SourceTableModel;
 
 class frmVNLMain : public QWidget, private MainWindowHost {
@@ -108,7 +110,7 @@ public:
     void myControlsEnable() override;
     void myStartCheck() override;
     // True between myControlsDisable and myControlsEnable: the window refuses to close.
-    bool isBusy() const;
+    bool isBusy() const override;
 
     // ---- Window position (settings file) ----
     void myPositionLoad();
@@ -121,8 +123,8 @@ public:
     QAction* toolbarButton(Command command) const override;
     // A drop-down menu item's action (SortAsc ... HelpAbout); nullptr for a button's command.
     QAction* toolbarMenuItem(Command command) const;
-    QString panelText(Panel panel) const;
-    void setPanelText(Panel panel, const QString& text);
+    QString panelText(Panel panel) const override;
+    void setPanelText(Panel panel, const QString& text) override;
     ConditionListControls& conditionList(ConditionList id);
     ConditionsController& conditions() { return *m_conditions; }
     RowStore& store() { return m_store; }
@@ -132,13 +134,14 @@ public:
 
     // The number of commas of the loaded file's first line; 0 until the first load. Set by a
     // load; a registration checks column numbers against it.
-    int commaCount() const override { return CommaCount; }
-    void setCommaCount(int commaCount) { CommaCount = commaCount; }
+    int commaCount() const override;
+    void setCommaCount(int commaCount);
     // Set by Stop, read by the running load or pickup after each yield.
-    bool stopRequested() const { return StopRequested; }
+    bool stopRequested() const;
     // Longest time a job may run before it lets the event loop turn (milliseconds). Tests shorten
     // it.
-    void setJobSliceMs(int ms) { jobSliceMs = ms; }
+    int jobSliceMs() const override { return m_jobSliceMs; }
+    void setJobSliceMs(int ms) { m_jobSliceMs = ms; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -148,7 +151,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -177,9 +179,7 @@ private:
     CommonDialog dlg;
     Platform* m_platform;
 
-    int CommaCount = 0;
-    bool StopRequested = false;
-    int jobSliceMs = 15;
+    int m_jobSliceMs = 15;
     bool m_unloaded = false;
 
     RowStore m_store;
@@ -214,27 +214,16 @@ private:
     std::unique_ptr<CommandActions> m_commands;
     std::unique_ptr<ConditionsController> m_conditions;
     std::unique_ptr<JobState> m_job;
+    std::unique_ptr<PickupController> m_pickup;
     std::unique_ptr<ResultsController> m_results;
     std::unique_ptr<ShellController> m_shell;
     std::unique_ptr<SettingsController> m_settings;
+    std::unique_ptr<SourceController> m_source;
 
     // --- source: begin ---
-    void sourceConnect();
-    bool sourceEventFilter(QObject* watched, QEvent* event);
+    // Done by SourceController.
     void lvwOriginalData_Click();
     void lvwOriginalData_DblClick();
-    // The one local file a drag carries, when it carries one and Open is enabled.
-    std::optional<QString> sourceDroppedFile(const QMimeData* data) const;
-    // Rebuilds the source list's columns with these headers, each `width` pixels wide.
-    void sourceShowColumns(const QStringList& headers, int width);
-    // A data file that cannot be read: back to the idle state with the table unchanged.
-    void sourceLoadFailed(const QString& path, const QString& reason, const QString& previousPath,
-                          int previousCommaCount);
-    // The load itself; forced: the encoding the user chose, else the file's own decides.
-    void sourceOpen(const QString& path, std::optional<TextEncoding> forced);
-    // The encoding in the file-path panel's tooltip, and its menu.
-    void sourceShowEncoding();
-    void sourceEncodingMenu(const QPoint& globalPos);
     // --- source: end ---
 
     // --- conditions: begin ---
@@ -254,6 +243,7 @@ private:
     // --- conditions: end ---
 
     // --- pickup: begin ---
+    // Start and Stop are commands above, done by PickupController.
     // --- pickup: end ---
 
     // --- results: begin ---

@@ -48,7 +48,7 @@ void frmVNLMain::TransferToZelvo(bool atShutdown) {
             // Let the bar be drawn; the busy state keeps every command but Help out meanwhile.
             QCoreApplication::processEvents();
         },
-        jobSliceMs);
+        m_jobSliceMs);
     if (!result.ok())
         m_transferError = result.message();
 }

@@ -1,303 +1,40 @@
-// The Open command: choosing and loading a data file into the source list.
+// The Open command and the source list's handlers on the window, by the names the program's
+// documentation gives them; the work is done by SourceController.
 #include "main_window/frmVNLMain.h"
-
-#include "main_window/Platform.h"
-#include "results/ResultListModel.h"
-#include "source/DataLoadJob.h"
-#include "source/GetFileName.h"
-#include "source/SourceTableModel.h"
-#include "source/frmVNLError.h"
-
-#include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QEvent>
-#include <QFileInfo>
-#include <QFrame>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTreeView>
-#include <QUrl>
-
-#include <algorithm>
-#include <chrono>
-#include <limits>
-#include <optional>
-
-namespace {
-
-// The progress bar counts in int; a file of more lines than that is shown in steps.
-struct ProgressScale {
-    qint64 divisor = 1;
-    explicit ProgressScale(qint64 lines) {
-        while (lines / divisor > std::numeric_limits<int>::max())
-            divisor *= 2;
-    }
-    int operator()(qint64 value) const { return int(value / divisor); }
-};
-
-const QString kDataFileFilter = QStringLiteral("*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|");
-
-QString unreadableMessage(const QString& path, const QString& reason) {
-    return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
-}
-
-} // namespace
-
-void frmVNLMain::sourceConnect() {
-    // The list view's Click and DblClick fire wherever the mouse hits the list, not only on a
-    // row, so they are taken from the viewport's mouse events.
-    lvwOriginalData->viewport()->installEventFilter(this);
-    // The file-path panel tells the encoding taken and offers to open the file in the other.
-    if (auto* panel = statusPanel(Panel::FilePath)) {
-        panel->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(panel, &QLabel::customContextMenuRequested, this,
-                [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
-    }
-}
-
-bool frmVNLMain::sourceEventFilter(QObject* watched, QEvent* event) {
-    if (!lvwOriginalData || watched != lvwOriginalData->viewport())
-        return false;
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        lvwOriginalData_Click();
-    else if (event->type() == QEvent::MouseButtonDblClick)
-        lvwOriginalData_DblClick();
-    return false; // the view still handles the event (selection)
-}
-
-void frmVNLMain::lvwOriginalData_Click() {
-    for (ConditionList id :
-         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
-        conditionList(id).cmdSakujo->setEnabled(false);
-}
-
-void frmVNLMain::lvwOriginalData_DblClick() {
-    for (ConditionList id :
-         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
-        conditionList(id).cmdSakujo->setEnabled(false);
-}
+#include "source/SourceController.h"
 
 void frmVNLMain::myFileSelect() {
-    dlg.Filter = kDataFileFilter;
-    if (!dlg.ShowOpen())
-        return; // cancelled: nothing changes
-    myFileOpen(dlg.FileName);
-}
-
-void frmVNLMain::myFileOpenGiven(const QString& path) {
-    if (path.isEmpty() || !toolbarButton(Command::Open)->isEnabled())
-        return;
-    // What the open dialog would have answered: the full path, remembered by the dialog.
-    dlg.Filter = kDataFileFilter;
-    dlg.FileName = QFileInfo(path).absoluteFilePath();
-    myFileOpen(dlg.FileName);
-}
-
-std::optional<QString> frmVNLMain::sourceDroppedFile(const QMimeData* data) const {
-    if (!toolbarButton(Command::Open)->isEnabled() || !data || !data->hasUrls())
-        return std::nullopt;
-    const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return std::nullopt;
-    const QString path = urls.first().toLocalFile();
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return std::nullopt;
-    return path;
-}
-
-void frmVNLMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (sourceDroppedFile(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-void frmVNLMain::dragMoveEvent(QDragMoveEvent* event) {
-    // Open may have been disabled since the drag came in (a job started).
-    if (sourceDroppedFile(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-void frmVNLMain::dropEvent(QDropEvent* event) {
-    const std::optional<QString> path = sourceDroppedFile(event->mimeData());
-    if (!path) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    // The load runs after the drop has been answered, so the program the file came from is not
-    // kept waiting for it.
-    QMetaObject::invokeMethod(
-        this, [this, file = *path] { myFileOpenGiven(file); }, Qt::QueuedConnection);
-}
-
-void frmVNLMain::sourceShowColumns(const QStringList& headers, int width) {
-    QHeaderView* header = lvwOriginalData->header();
-    header->setDefaultSectionSize(width);
-    m_sourceModel->setHeaders(headers);
-    for (int i = 0; i < header->count(); ++i)
-        if (header->sectionSize(i) != width)
-            header->resizeSection(i, width);
-}
-
-void frmVNLMain::sourceLoadFailed(const QString& path, const QString& reason,
-                                  const QString& previousPath, int previousCommaCount) {
-    // Nothing of the source table has changed yet: the panel and the comma count go back to
-    // what belongs to it.
-    setPanelText(Panel::FilePath, previousPath);
-    CommaCount = previousCommaCount;
-    m_platform->messageBox(this, unreadableMessage(path, reason), Platform::Critical,
-                           QStringLiteral("エラー"));
-    myControlsEnable();
+    m_source->myFileSelect();
 }
 
 void frmVNLMain::myFileOpen(const QString& path) {
-    sourceOpen(path, std::nullopt);
+    m_source->myFileOpen(path);
 }
 
 void frmVNLMain::myFileOpenAs(const QString& path, TextEncoding encoding) {
-    sourceOpen(path, encoding);
+    m_source->myFileOpenAs(path, encoding);
 }
 
-void frmVNLMain::sourceShowEncoding() {
-    auto* panel = statusPanel(Panel::FilePath);
-    if (!panel)
-        return;
-    if (panelText(Panel::FilePath).isEmpty()) {
-        panel->setToolTip(QString());
-        return;
-    }
-    QString name = TextCodec::displayName(m_store.encoding());
-    if (m_store.byteOrderMark())
-        name += QStringLiteral("（BOM 付き）");
-    panel->setToolTip(
-        QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
+void frmVNLMain::myFileOpenGiven(const QString& path) {
+    m_source->myFileOpenGiven(path);
 }
 
-void frmVNLMain::sourceEncodingMenu(const QPoint& globalPos) {
-    const QString path = panelText(Panel::FilePath);
-    if (path.isEmpty() || isBusy() || !toolbarButton(Command::Open)->isEnabled())
-        return;
-    QMenu menu(this);
-    for (const TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
-        QAction* action =
-            menu.addAction(QStringLiteral("%1 で開き直す").arg(TextCodec::displayName(encoding)));
-        action->setCheckable(true);
-        action->setChecked(encoding == m_store.encoding());
-        connect(action, &QAction::triggered, this,
-                [this, path, encoding] { myFileOpenAs(path, encoding); });
-    }
-    menu.exec(globalPos);
+void frmVNLMain::lvwOriginalData_Click() {
+    m_source->lvwOriginalData_Click();
 }
 
-void frmVNLMain::sourceOpen(const QString& path, std::optional<TextEncoding> forced) {
-    if (path.isEmpty())
-        return;
-    const QString previousPath = panelText(Panel::FilePath);
-    const int previousCommaCount = CommaCount;
-    setPanelText(Panel::FilePath, path);
-    CommaCount = 0;
-    StopRequested = false;
-    myControlsDisable();
+void frmVNLMain::lvwOriginalData_DblClick() {
+    m_source->lvwOriginalData_DblClick();
+}
 
-    // First look: the first line fixes the number of columns, the first bytes the encoding.
-    DataLoadJob job(path, forced);
-    if (const std::optional<QString> error = job.readFirstLine()) {
-        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
-        return;
-    }
-    if (job.isEmpty()) {
-        // A file without any data empties the table: one column "1", no rows.
-        m_resultModel->clear();
-        job.resetStore(m_store);
-        m_sourceModel->refresh();
-        sourceShowColumns({QStringLiteral("1")}, twips(1000));
-        mProgress::ProgressSetRange(ProgressWindow, 0, 0);
-        mProgress::ProgressSetPos(ProgressWindow, 0);
-        setPanelText(Panel::Original, QStringLiteral("0"));
-        setPanelText(Panel::Pickup, QStringLiteral("0"));
-        lvwPickupData->hide();
-        lvwOriginalData->show();
-        sourceShowEncoding();
-        myControlsEnable();
-        return;
-    }
-    if (const std::optional<QString> error = job.open(m_store)) {
-        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
-        return;
-    }
-    const int commaCount = job.commaCount();
-    CommaCount = commaCount;
+void frmVNLMain::dragEnterEvent(QDragEnterEvent* event) {
+    m_source->dragEnter(event);
+}
 
-    setPanelText(Panel::Original, QStringLiteral("0"));
-    setPanelText(Panel::Pickup, QStringLiteral("0"));
-    lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
-    fraProgressbar->show();
-    lvwOriginalData->hide();
-    lvwPickupData->hide();
+void frmVNLMain::dragMoveEvent(QDragMoveEvent* event) {
+    m_source->dragMove(event);
+}
 
-    // The result rows point into the store: they go first. The old table's memory is given back
-    // before the new file is read.
-    m_resultModel->clear();
-    job.resetStore(m_store);
-    m_sourceModel->refresh();
-    QStringList headers;
-    headers.reserve(commaCount + 1);
-    for (int i = 1; i <= commaCount + 1; ++i)
-        headers.append(QString::number(i));
-    sourceShowColumns(headers, twips(1000));
-
-    // The bar follows the bytes while they are read, then the lines. A line that does not fit
-    // pauses the load in the modal data-error dialog; a correction takes the rejected line's
-    // place.
-    const QString fileName = mdlShare::GetFileName(path);
-    std::optional<DataLoadJob::Stage> shownStage;
-    ProgressScale scale(0);
-    DataLoadJob::Hooks hooks;
-    hooks.progress = [&](DataLoadJob::Stage stage, qint64 done, qint64 total) {
-        if (stage != shownStage) {
-            shownStage = stage;
-            scale = ProgressScale(total);
-            mProgress::ProgressSetRange(ProgressWindow, 0, scale(total));
-        }
-        mProgress::ProgressSetPos(ProgressWindow, scale(done));
-    };
-    hooks.yield = [this] {
-        QCoreApplication::processEvents();
-        return StopRequested;
-    };
-    hooks.misfit = [&](QByteArrayView line, qint64 lineNumber) {
-        if (mdlvornel::AddDataLine(line, fileName, lineNumber, m_store, *m_platform))
-            return true;
-        myPickupStop(); // 読込中止 in the data-error dialog: as Stop
-        return false;
-    };
-    const DataLoadJob::Result result =
-        job.run(m_store, hooks, std::chrono::milliseconds(std::max(1, jobSliceMs)));
-
-    if (!result.done()) {
-        // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
-        setPanelText(Panel::FilePath, QString());
-        job.resetStore(m_store);
-        m_sourceModel->refresh();
-        sourceShowColumns({QString()}, 0);
-    }
-    m_sourceModel->refresh();
-    setPanelText(Panel::Original, QString::number(m_store.rowCount()));
-    sourceShowEncoding();
-    lvwOriginalData->show();
-    fraProgressbar->hide();
-    if (!result.error.isEmpty())
-        m_platform->messageBox(this, unreadableMessage(path, result.error), Platform::Critical,
-                               QStringLiteral("エラー"));
-    myControlsEnable();
+void frmVNLMain::dropEvent(QDropEvent* event) {
+    m_source->drop(event);
 }

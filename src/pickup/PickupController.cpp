@@ -1,0 +1,161 @@
+// Start and Stop: the pickup run over the source rows.
+#include "pickup/PickupController.h"
+
+#include "conditions/ConditionListModel.h"
+#include "conditions/ConditionsController.h"
+#include "main_window/ListView.h"
+#include "main_window/MainWindowHost.h"
+#include "main_window/Platform.h"
+#include "pickup/PickupEngine.h"
+#include "pickup/PickupJob.h"
+#include "progress/ProgressBar.h"
+#include "results/DisplayWidth.h"
+#include "results/ResultListModel.h"
+
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <queue>
+
+namespace {
+
+// Rows whose text is measured when the result column is sized: all of them up to this many,
+// otherwise this many of the widest on screen (by display width, a full-width character counting
+// two: by code units a short row of kanji would lose to longer rows of ASCII that are narrower;
+// measuring millions of rows with the font would take seconds).
+constexpr qint64 kMeasuredRows = 64;
+
+// Sizes the result list's one column to its widest item and its header, and at least to the
+// list's visible width.
+void autoSizeResultColumn(ListView* view, const ResultListModel* model) {
+    const qint64 count = model->count();
+    std::vector<qint64> measured;
+    if (count <= kMeasuredRows) {
+        for (qint64 pos = 0; pos < count; ++pos)
+            measured.push_back(pos);
+    } else {
+        // The widest rows, kept in a small min-heap of (display width, position).
+        using Item = std::pair<qsizetype, qint64>;
+        std::priority_queue<Item, std::vector<Item>, std::greater<>> longest;
+        for (qint64 pos = 0; pos < count; ++pos) {
+            const qsizetype length =
+                DisplayWidth::columns(model->store().encoding(), model->rowBytes(pos));
+            if (qint64(longest.size()) < kMeasuredRows) {
+                longest.emplace(length, pos);
+            } else if (length > longest.top().first) {
+                longest.pop();
+                longest.emplace(length, pos);
+            }
+        }
+        for (; !longest.empty(); longest.pop())
+            measured.push_back(longest.top().second);
+    }
+
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.font = view->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.widget = view;
+    QAbstractItemDelegate* delegate = view->itemDelegate();
+    int width = view->header()->sectionSizeHint(0);
+    for (const qint64 pos : measured) {
+        const QModelIndex index = model->index(int(pos), 0);
+        width = std::max(width, delegate->sizeHint(option, index).width());
+    }
+    width = std::max(width, view->viewport()->width());
+    view->header()->resizeSection(0, width);
+}
+
+} // namespace
+
+PickupController::PickupController(MainWindowHost& host, const ConditionsController& conditions,
+                                   const RowStore& store, ResultListModel& resultModel,
+                                   Controls controls)
+    : m_host(host), m_conditions(conditions), m_store(store), m_resultModel(resultModel),
+      m_controls(controls) {}
+
+void PickupController::myPickupStart() {
+    // Every entry is checked before anything changes: a column the table does not have or a
+    // malformed pattern ends the command here, with the window as it was.
+    const PickupConditions conditions{m_conditions.controls(ConditionList::OutAND).model->entries(),
+                                      m_conditions.controls(ConditionList::OutOR).model->entries(),
+                                      m_conditions.controls(ConditionList::InAND).model->entries(),
+                                      m_conditions.controls(ConditionList::InOR).model->entries()};
+    PickupCompileError error;
+    const std::optional<PickupEngine> engine =
+        PickupEngine::compile(conditions, m_host.commaCount(), &error, m_store.encoding());
+    if (!engine) {
+        m_host.platform().messageBox(m_host.hostWidget(), error.message, Platform::Critical,
+                                     QStringLiteral("エラー"));
+        return;
+    }
+
+    m_host.myControlsDisable();
+    m_controls.fraProgressbar->show();
+    m_controls.lvwOriginalData->hide();
+    m_controls.lvwPickupData->hide();
+    m_controls.lblStatus->setText(QStringLiteral("ピックアップ中..."));
+    m_resultModel.clear();
+    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    // The rows to scan, as the status bar shows them; never more than the table holds.
+    const qint64 rowCount =
+        std::clamp<qint64>(m_host.panelText(Panel::Original).toLongLong(), 0, m_store.rowCount());
+    StopRequested = false;
+
+    qint64 shownPicked = 0;
+    PickupJob::Hooks hooks;
+    hooks.progress = [&](qint64 done, qint64, qint64 picked) {
+        // The bar's range is the last load's line count; it only moves when its value changes.
+        mProgress::ProgressSetPos(m_host.progressWindow(), int(std::min<qint64>(done, INT_MAX)));
+        if (picked != shownPicked) {
+            shownPicked = picked;
+            m_host.setPanelText(Panel::Pickup, QString::number(shownPicked));
+        }
+    };
+    hooks.yield = [this] {
+        QCoreApplication::processEvents();
+        return StopRequested;
+    };
+    PickupJob::Result result =
+        PickupJob::run(m_store, *engine, rowCount, hooks,
+                       std::chrono::milliseconds(std::max(m_host.jobSliceMs(), 1)));
+    const bool noMemory = result.outcome == PickupJob::Result::Outcome::OutOfMemory;
+    if (!result.done()) {
+        // Ended as a Stop ends it: no result.
+        m_resultModel.clear();
+        m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+        m_controls.lvwOriginalData->show();
+    } else {
+        m_resultModel.setRows(std::move(result.rows));
+        for (Command command :
+             {Command::Save, Command::Print, Command::AllSelect, Command::Copy, Command::Sort})
+            m_host.toolbarButton(command)->setEnabled(true);
+        m_controls.cmdSend->setEnabled(true);
+        m_controls.lvwPickupData->show();
+        autoSizeResultColumn(m_controls.lvwPickupData, &m_resultModel);
+        m_controls.lvwPickupData->setFocus();
+    }
+    m_controls.fraProgressbar->hide();
+    if (noMemory)
+        m_host.outOfMemory(QStringLiteral("抽出"));
+    m_host.myControlsEnable();
+}
+
+void PickupController::myPickupStop() {
+    // The running load or pickup sees the flag after its next turn of the event loop.
+    StopRequested = true;
+    m_controls.lvwOriginalData->show();
+    m_controls.lvwPickupData->hide();
+    m_resultModel.clear();
+    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+}

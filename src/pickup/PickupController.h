@@ -1,0 +1,45 @@
+#pragma once
+
+// Start and Stop: the pickup run over the source rows through PickupJob, and the Stop flag a
+// running load or pickup reads. The window builds the controls; this controller drives them and
+// asks the window (MainWindowHost) for the rest.
+
+class ConditionsController;
+class ListView;
+class MainWindowHost;
+class QFrame;
+class QLabel;
+class QPushButton;
+class ResultListModel;
+class RowStore;
+
+class PickupController {
+public:
+    // The controls a pickup shows its work and its result in.
+    struct Controls {
+        ListView* lvwOriginalData = nullptr;
+        ListView* lvwPickupData = nullptr;
+        QFrame* fraProgressbar = nullptr;
+        QLabel* lblStatus = nullptr;
+        QPushButton* cmdSend = nullptr;
+    };
+
+    PickupController(MainWindowHost& host, const ConditionsController& conditions,
+                     const RowStore& store, ResultListModel& resultModel, Controls controls);
+
+    void myPickupStart();
+    void myPickupStop();
+
+    // Set by Stop, read by the running load or pickup after each yield.
+    bool stopRequested() const { return StopRequested; }
+    // A job begins: no Stop has been asked for it yet.
+    void clearStopRequest() { StopRequested = false; }
+
+private:
+    MainWindowHost& m_host;
+    const ConditionsController& m_conditions;
+    const RowStore& m_store;
+    ResultListModel& m_resultModel;
+    Controls m_controls;
+    bool StopRequested = false;
+};

@@ -1,0 +1,317 @@
+// The Open command: choosing and loading a data file into the source list.
+#include "source/SourceController.h"
+
+#include "conditions/ConditionsController.h"
+#include "main_window/CommonDialog.h"
+#include "main_window/ListView.h"
+#include "main_window/MainWindowHost.h"
+#include "main_window/Platform.h"
+#include "main_window/Twips.h"
+#include "pickup/PickupController.h"
+#include "progress/ProgressBar.h"
+#include "results/ResultListModel.h"
+#include "source/DataLoadJob.h"
+#include "source/GetFileName.h"
+#include "source/RowStore.h"
+#include "source/SourceTableModel.h"
+#include "source/frmVNLError.h"
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <optional>
+
+namespace {
+
+// The progress bar counts in int; a file of more lines than that is shown in steps.
+struct ProgressScale {
+    qint64 divisor = 1;
+    explicit ProgressScale(qint64 lines) {
+        while (lines / divisor > std::numeric_limits<int>::max())
+            divisor *= 2;
+    }
+    int operator()(qint64 value) const { return int(value / divisor); }
+};
+
+const QString kDataFileFilter = QStringLiteral("*.csv;*.txt|*.csv;*.txt|全ファイル|*.*|");
+
+QString unreadableMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
+}
+
+} // namespace
+
+SourceController::SourceController(MainWindowHost& host, ConditionsController& conditions,
+                                   PickupController& pickup, RowStore& store,
+                                   SourceTableModel& sourceModel, ResultListModel& resultModel,
+                                   Controls controls)
+    : m_host(host), m_conditions(conditions), m_pickup(pickup), m_store(store),
+      m_sourceModel(sourceModel), m_resultModel(resultModel), m_controls(controls) {
+    // The list view's Click and DblClick fire wherever the mouse hits the list, not only on a
+    // row, so they are taken from the viewport's mouse events.
+    m_controls.lvwOriginalData->viewport()->installEventFilter(this);
+    // The file-path panel tells the encoding taken and offers to open the file in the other.
+    if (QLabel* panel = m_controls.filePathPanel) {
+        panel->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(panel, &QLabel::customContextMenuRequested, this,
+                [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
+    }
+}
+
+bool SourceController::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_controls.lvwOriginalData || watched != m_controls.lvwOriginalData->viewport())
+        return false;
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        lvwOriginalData_Click();
+    else if (event->type() == QEvent::MouseButtonDblClick)
+        lvwOriginalData_DblClick();
+    return false; // the view still handles the event (selection)
+}
+
+void SourceController::lvwOriginalData_Click() {
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        m_conditions.controls(id).cmdSakujo->setEnabled(false);
+}
+
+void SourceController::lvwOriginalData_DblClick() {
+    for (ConditionList id :
+         {ConditionList::OutAND, ConditionList::OutOR, ConditionList::InAND, ConditionList::InOR})
+        m_conditions.controls(id).cmdSakujo->setEnabled(false);
+}
+
+void SourceController::myFileSelect() {
+    CommonDialog& dlg = m_host.dialog();
+    dlg.Filter = kDataFileFilter;
+    if (!dlg.ShowOpen())
+        return; // cancelled: nothing changes
+    myFileOpen(dlg.FileName);
+}
+
+void SourceController::myFileOpenGiven(const QString& path) {
+    if (path.isEmpty() || !m_host.toolbarButton(Command::Open)->isEnabled())
+        return;
+    // What the open dialog would have answered: the full path, remembered by the dialog.
+    CommonDialog& dlg = m_host.dialog();
+    dlg.Filter = kDataFileFilter;
+    dlg.FileName = QFileInfo(path).absoluteFilePath();
+    myFileOpen(dlg.FileName);
+}
+
+std::optional<QString> SourceController::sourceDroppedFile(const QMimeData* data) const {
+    if (!m_host.toolbarButton(Command::Open)->isEnabled() || !data || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return std::nullopt;
+    const QString path = urls.first().toLocalFile();
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return std::nullopt;
+    return path;
+}
+
+void SourceController::dragEnter(QDragEnterEvent* event) {
+    if (sourceDroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void SourceController::dragMove(QDragMoveEvent* event) {
+    // Open may have been disabled since the drag came in (a job started).
+    if (sourceDroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void SourceController::drop(QDropEvent* event) {
+    const std::optional<QString> path = sourceDroppedFile(event->mimeData());
+    if (!path) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The load runs after the drop has been answered, so the program the file came from is not
+    // kept waiting for it.
+    QMetaObject::invokeMethod(
+        this, [this, file = *path] { myFileOpenGiven(file); }, Qt::QueuedConnection);
+}
+
+void SourceController::sourceShowColumns(const QStringList& headers, int width) {
+    QHeaderView* header = m_controls.lvwOriginalData->header();
+    header->setDefaultSectionSize(width);
+    m_sourceModel.setHeaders(headers);
+    for (int i = 0; i < header->count(); ++i)
+        if (header->sectionSize(i) != width)
+            header->resizeSection(i, width);
+}
+
+void SourceController::sourceLoadFailed(const QString& path, const QString& reason,
+                                        const QString& previousPath, int previousCommaCount) {
+    // Nothing of the source table has changed yet: the panel and the comma count go back to
+    // what belongs to it.
+    m_host.setPanelText(Panel::FilePath, previousPath);
+    CommaCount = previousCommaCount;
+    m_host.platform().messageBox(m_host.hostWidget(), unreadableMessage(path, reason),
+                                 Platform::Critical, QStringLiteral("エラー"));
+    m_host.myControlsEnable();
+}
+
+void SourceController::myFileOpen(const QString& path) {
+    sourceOpen(path, std::nullopt);
+}
+
+void SourceController::myFileOpenAs(const QString& path, TextEncoding encoding) {
+    sourceOpen(path, encoding);
+}
+
+void SourceController::sourceShowEncoding() {
+    QLabel* panel = m_controls.filePathPanel;
+    if (!panel)
+        return;
+    if (m_host.panelText(Panel::FilePath).isEmpty()) {
+        panel->setToolTip(QString());
+        return;
+    }
+    QString name = TextCodec::displayName(m_store.encoding());
+    if (m_store.byteOrderMark())
+        name += QStringLiteral("（BOM 付き）");
+    panel->setToolTip(
+        QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
+}
+
+void SourceController::sourceEncodingMenu(const QPoint& globalPos) {
+    const QString path = m_host.panelText(Panel::FilePath);
+    if (path.isEmpty() || m_host.isBusy() || !m_host.toolbarButton(Command::Open)->isEnabled())
+        return;
+    QMenu menu(m_host.hostWidget());
+    for (const TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
+        QAction* action =
+            menu.addAction(QStringLiteral("%1 で開き直す").arg(TextCodec::displayName(encoding)));
+        action->setCheckable(true);
+        action->setChecked(encoding == m_store.encoding());
+        connect(action, &QAction::triggered, this,
+                [this, path, encoding] { myFileOpenAs(path, encoding); });
+    }
+    menu.exec(globalPos);
+}
+
+void SourceController::sourceOpen(const QString& path, std::optional<TextEncoding> forced) {
+    if (path.isEmpty())
+        return;
+    const QString previousPath = m_host.panelText(Panel::FilePath);
+    const int previousCommaCount = CommaCount;
+    m_host.setPanelText(Panel::FilePath, path);
+    CommaCount = 0;
+    m_pickup.clearStopRequest();
+    m_host.myControlsDisable();
+
+    // First look: the first line fixes the number of columns, the first bytes the encoding.
+    DataLoadJob job(path, forced);
+    if (const std::optional<QString> error = job.readFirstLine()) {
+        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
+        return;
+    }
+    if (job.isEmpty()) {
+        // A file without any data empties the table: one column "1", no rows.
+        m_resultModel.clear();
+        job.resetStore(m_store);
+        m_sourceModel.refresh();
+        sourceShowColumns({QStringLiteral("1")}, twips(1000));
+        mProgress::ProgressSetRange(m_host.progressWindow(), 0, 0);
+        mProgress::ProgressSetPos(m_host.progressWindow(), 0);
+        m_host.setPanelText(Panel::Original, QStringLiteral("0"));
+        m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+        m_controls.lvwPickupData->hide();
+        m_controls.lvwOriginalData->show();
+        sourceShowEncoding();
+        m_host.myControlsEnable();
+        return;
+    }
+    if (const std::optional<QString> error = job.open(m_store)) {
+        sourceLoadFailed(path, *error, previousPath, previousCommaCount);
+        return;
+    }
+    const int commaCount = job.commaCount();
+    CommaCount = commaCount;
+
+    m_host.setPanelText(Panel::Original, QStringLiteral("0"));
+    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    m_controls.lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
+    m_controls.fraProgressbar->show();
+    m_controls.lvwOriginalData->hide();
+    m_controls.lvwPickupData->hide();
+
+    // The result rows point into the store: they go first. The old table's memory is given back
+    // before the new file is read.
+    m_resultModel.clear();
+    job.resetStore(m_store);
+    m_sourceModel.refresh();
+    QStringList headers;
+    headers.reserve(commaCount + 1);
+    for (int i = 1; i <= commaCount + 1; ++i)
+        headers.append(QString::number(i));
+    sourceShowColumns(headers, twips(1000));
+
+    // The bar follows the bytes while they are read, then the lines. A line that does not fit
+    // pauses the load in the modal data-error dialog; a correction takes the rejected line's
+    // place.
+    const QString fileName = mdlShare::GetFileName(path);
+    std::optional<DataLoadJob::Stage> shownStage;
+    ProgressScale scale(0);
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage stage, qint64 done, qint64 total) {
+        if (stage != shownStage) {
+            shownStage = stage;
+            scale = ProgressScale(total);
+            mProgress::ProgressSetRange(m_host.progressWindow(), 0, scale(total));
+        }
+        mProgress::ProgressSetPos(m_host.progressWindow(), scale(done));
+    };
+    hooks.yield = [this] {
+        QCoreApplication::processEvents();
+        return m_pickup.stopRequested();
+    };
+    hooks.misfit = [&](QByteArrayView line, qint64 lineNumber) {
+        if (mdlvornel::AddDataLine(line, fileName, lineNumber, m_store, m_host.platform()))
+            return true;
+        m_pickup.myPickupStop(); // 読込中止 in the data-error dialog: as Stop
+        return false;
+    };
+    const DataLoadJob::Result result =
+        job.run(m_store, hooks, std::chrono::milliseconds(std::max(1, m_host.jobSliceMs())));
+
+    if (!result.done()) {
+        // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
+        m_host.setPanelText(Panel::FilePath, QString());
+        job.resetStore(m_store);
+        m_sourceModel.refresh();
+        sourceShowColumns({QString()}, 0);
+    }
+    m_sourceModel.refresh();
+    m_host.setPanelText(Panel::Original, QString::number(m_store.rowCount()));
+    sourceShowEncoding();
+    m_controls.lvwOriginalData->show();
+    m_controls.fraProgressbar->hide();
+    if (!result.error.isEmpty())
+        m_host.platform().messageBox(m_host.hostWidget(), unreadableMessage(path, result.error),
+                                     Platform::Critical, QStringLiteral("エラー"));
+    m_host.myControlsEnable();
+}

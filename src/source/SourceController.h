@@ -1,0 +1,90 @@
+#pragma once
+
+// The Open command: choosing a data file (the open dialog, a file handed over from outside, a
+// drop), loading it into the source list through DataLoadJob, and the source list's own mouse
+// handling. The window builds the controls; this controller drives them, keeps the loaded file's
+// column count and asks the window (MainWindowHost) for the rest.
+
+#include "base/TextCodec.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class ConditionsController;
+class ListView;
+class MainWindowHost;
+class PickupController;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QFrame;
+class QLabel;
+class QMimeData;
+class QPoint;
+class ResultListModel;
+class RowStore;
+class SourceTableModel;
+
+class SourceController : public QObject {
+public:
+    // The controls a load shows its work in.
+    struct Controls {
+        ListView* lvwOriginalData = nullptr;
+        ListView* lvwPickupData = nullptr;
+        QFrame* fraProgressbar = nullptr;
+        QLabel* lblStatus = nullptr;
+        QLabel* filePathPanel = nullptr; // the status bar's panel of the file's path
+    };
+
+    SourceController(MainWindowHost& host, ConditionsController& conditions,
+                     PickupController& pickup, RowStore& store, SourceTableModel& sourceModel,
+                     ResultListModel& resultModel, Controls controls);
+
+    void myFileSelect();
+    void myFileOpen(const QString& path);
+    // Opens the file again in the encoding the user chose (the file-path panel's menu).
+    void myFileOpenAs(const QString& path, TextEncoding encoding);
+    // A data file handed over from outside: loaded as if chosen in the open dialog.
+    void myFileOpenGiven(const QString& path);
+    void lvwOriginalData_Click();
+    void lvwOriginalData_DblClick();
+
+    // A drag over the window and its drop: a data file opens as Open would.
+    void dragEnter(QDragEnterEvent* event);
+    void dragMove(QDragMoveEvent* event);
+    void drop(QDropEvent* event);
+
+    // The number of commas of the loaded file's first line; 0 until the first load. Set by a
+    // load; a registration checks column numbers against it.
+    int commaCount() const { return CommaCount; }
+    void setCommaCount(int commaCount) { CommaCount = commaCount; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The one local file a drag carries, when it carries one and Open is enabled.
+    std::optional<QString> sourceDroppedFile(const QMimeData* data) const;
+    // Rebuilds the source list's columns with these headers, each `width` pixels wide.
+    void sourceShowColumns(const QStringList& headers, int width);
+    // A data file that cannot be read: back to the idle state with the table unchanged.
+    void sourceLoadFailed(const QString& path, const QString& reason, const QString& previousPath,
+                          int previousCommaCount);
+    // The load itself; forced: the encoding the user chose, else the file's own decides.
+    void sourceOpen(const QString& path, std::optional<TextEncoding> forced);
+    // The encoding in the file-path panel's tooltip, and its menu.
+    void sourceShowEncoding();
+    void sourceEncodingMenu(const QPoint& globalPos);
+
+    MainWindowHost& m_host;
+    ConditionsController& m_conditions;
+    PickupController& m_pickup;
+    RowStore& m_store;
+    SourceTableModel& m_sourceModel;
+    ResultListModel& m_resultModel;
+    Controls m_controls;
+    int CommaCount = 0;
+};
