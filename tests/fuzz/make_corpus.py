@@ -85,6 +85,19 @@ SEEDS = {
         # UTF-8 with a byte-order mark, a cut-off character and a correction for each rejected line.
         b"\x30\x02\x05" + b"\xef\xbb\xbf" + "当選,東京\r\nソ表,能\r\nbad\r\n".encode() + b"\xe3\x81,x\n",
     ],
+    "fuzz_byte_search": [
+        # Kanji on the whole row and on a column, in both encodings and every list.
+        bytes([0x00, 0x00]) + SEP.join(sj(t) for t in ("東京", "1,東京都,港区", "2,京都府,京都市", "3,東,京")),
+        bytes([0x02, 0x02]) + SEP.join(sj(t) for t in ("港", "1,東京都,港区", "2,京都府,京都市")),
+        bytes([0x05, 0x01]) + SEP.join(t.encode() for t in ("都", "1,東京都,港区", "2,京都府,京都市")),
+        bytes([0x07, 0x03]) + SEP.join(t.encode() for t in ("café", "a,café", "b,cafe", "c,cafés")),
+        # A trail byte that looks like ASCII: "ソ" is 0x83 0x5C, whose second byte is "\".
+        bytes([0x00, 0x00]) + SEP.join([b"\\", sj("1,ソ"), b"2,a\\b", sj("3,表\\")]),
+        bytes([0x10, 0x01]) + SEP.join(sj(t) for t in ("ｶﾞ", "1,ｶﾞｽ", "2,ガス", "3,ｶ")),
+        # The phrase taken from the first row, two entries, an input-method form.
+        bytes([0x18, 0x21]) + SEP.join(sj(t) for t in ("\x03", "10,品川区,〜", "20,目黒区,～")),
+        bytes([0x00, 0x00]) + SEP.join([sj("〜"), sj("1,～"), sj("2,-")]),
+    ],
     "fuzz_settings": [
         b"\x00" + sj("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n")
         + SEP + SEP.join(sj(t) for t in ("Vornel Position", "Top", "1200")),
