@@ -84,54 +84,42 @@ private slots:
 };
 
 void TestGuiDialogs::proposals_data() {
-    // Steps "command:answer:proposal": the command, the name its dialog answers (none: Cancel),
-    // the name it must have proposed. "make:name" creates a file.
-    QTest::addColumn<QStringList>("steps");
+    // Steps "command:answer:proposal", apart by spaces: the command, the name its dialog answers
+    // (none: Cancel), the name it must have proposed. "make:name" creates a file.
+    QTest::addColumn<QString>("steps");
     for (int i = 0; i < 4; ++i) {
-        const QString save = QStringLiteral("save%1").arg(i);
+        const QString save = QStringLiteral(" save%1::. ").arg(i);
+        const QString load = QStringLiteral("load%1:l.csv:").arg(i);
         QTest::addRow("list %d save after an Open", i)
-            << QStringList{"open:postal.csv:-", save + "::.", "result::postal_抽出.csv"};
+            << "open:postal.csv:-" + save + "result::postal_抽出.csv";
         QTest::addRow("list %d save after its own load", i)
-            << QStringList{"open:postal.csv:-", QStringLiteral("load%1:l.csv:.").arg(i),
-                           save + "::.", "result::postal_抽出.csv"};
+            << "open:postal.csv:- " + load + "." + save + "result::postal_抽出.csv";
         QTest::addRow("list %d save after another list's load", i)
-            << QStringList{QStringLiteral("load%1:l.csv:-").arg((i + 1) % 4), save + "::."};
+            << QStringLiteral("load%1:l.csv:-").arg((i + 1) % 4) + save;
         QTest::addRow("list %d save of a file since opened as data", i)
-            << QStringList{save + ":mine.csv:-", save + "::mine.csv", "open:mine.csv:.",
-                           save + "::.", "result::mine_抽出.csv"};
+            << QStringLiteral("save%1:mine.csv:- save%1::mine.csv open:mine.csv:.").arg(i) + save +
+                   "result::mine_抽出.csv";
     }
-    QTest::newRow("each command its own name") << QStringList{"load0:l0.csv:-",
-                                                              "load1::.",
-                                                              "load0::l0.csv",
-                                                              "save0:s0.csv:.",
-                                                              "save1::.",
-                                                              "save0::s0.csv",
-                                                              "load0::l0.csv",
-                                                              "result:r.csv:.",
-                                                              "result::r.csv",
-                                                              "open:d.csv:.",
-                                                              "result::d_抽出.csv",
-                                                              "open::d.csv",
-                                                              "result:d_抽出.csv:d_抽出.csv",
-                                                              "result::d_抽出.csv",
-                                                              "save0::s0.csv"};
+    QTest::newRow("each command its own name")
+        << "load0:l0.csv:- load1::. load0::l0.csv save0:s0.csv:. save1::. save0::s0.csv "
+           "load0::l0.csv result:r.csv:. result::r.csv open:d.csv:. result::d_抽出.csv "
+           "open::d.csv result:d_抽出.csv:d_抽出.csv result::d_抽出.csv save0::s0.csv";
     QTest::newRow("the new result name is a new file")
-        << QStringList{"make:d_抽出.csv", "open:d.csv:-", "result::d_抽出_2.csv",
-                       "load2:d_抽出_2.csv:.", "result::d_抽出_3.csv"};
-    QTest::newRow("a result saved under the data file's name is not proposed again")
-        << QStringList{"open:d.csv:-", "result:d.csv:d_抽出.csv", "result::d_抽出.csv"};
+        << "make:d_抽出.csv open:d.csv:- result::d_抽出_2.csv load2:d_抽出_2.csv:. "
+           "result::d_抽出_3.csv";
+    QTest::newRow("a result saved as the data file is not proposed again")
+        << "open:d.csv:- result:d.csv:d_抽出.csv result::d_抽出.csv";
 }
 
 void TestGuiDialogs::proposals() {
-    QFETCH(QStringList, steps);
+    QFETCH(QString, steps);
     DialogWindow w;
-    for (const QString& step : steps) {
+    for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
         const QStringList part = step.split(u':');
-        if (part[0] == u"make") {
+        if (part[0] == u"make")
             w.writeFile(part[1], "old");
-            continue;
-        }
-        QCOMPARE(w.run(part[0], part[1]), w.expectedName(part[2]));
+        else
+            QCOMPARE(w.run(part[0], part[1]), w.expectedName(part[2]));
     }
 }
 
@@ -168,120 +156,85 @@ void TestGuiDialogs::folderAcrossRestart() {
 }
 
 void TestGuiDialogs::extensionAdded_data() {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("filter"); // the filter entry chosen (empty: the first)
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QStringList>("existing"); // files there before, holding "old"
-    QTest::addColumn<QList<int>>("replies");   // to the replace question
-    QTest::addColumn<QString>("written");      // empty: nothing written
-    QTest::addColumn<int>("dialogs");
-    const QList<int> none;
-    const QList<int> yes{Platform::Yes};
-    const QList<int> no{Platform::No};
-    QTest::newRow("list: .csv") << "save0"
-                                << ""
-                                << "out" << QStringList{} << none << "out.csv" << 1;
-    QTest::newRow("result: first filter") << "result"
-                                          << ""
-                                          << "out" << QStringList{} << none << "out.csv" << 1;
-    QTest::newRow("result: *.txt chosen") << "result"
-                                          << "*.txt"
-                                          << "out" << QStringList{} << none << "out.txt" << 1;
-    QTest::newRow("result: *.xls chosen") << "result"
-                                          << "*.xls"
-                                          << "out" << QStringList{} << none << "out.xls" << 1;
-    QTest::newRow("an extension typed is kept")
-        << "result"
-        << "*.csv"
-        << "out.txt" << QStringList{} << none << "out.txt" << 1;
-    QTest::newRow("replace the file with the extension: yes")
-        << "save2"
-        << ""
-        << "out" << QStringList{"out.csv"} << yes << "out.csv" << 1;
-    QTest::newRow("replace the file with the extension: no, back to the dialog")
-        << "result"
-        << ""
-        << "out" << QStringList{"out.csv"} << no << "" << 2;
-    QTest::newRow("a file without the extension is not the one asked about")
-        << "save1"
-        << ""
-        << "out" << QStringList{"out"} << none << "out.csv" << 1;
+    // The command, the filter entry chosen ("-": the first), the name chosen, a file there
+    // before holding "old" ("-": none), the reply to the replace question (0: none asked), the
+    // file written ("-": none).
+    QTest::addColumn<QString>("row");
+    QTest::newRow("list: .csv") << "save0 - out - 0 out.csv";
+    QTest::newRow("result: first filter") << "result - out - 0 out.csv";
+    QTest::newRow("result: *.txt") << "result *.txt out - 0 out.txt";
+    QTest::newRow("result: *.xls") << "result *.xls out - 0 out.xls";
+    QTest::newRow("typed extension kept") << "result *.csv out.txt - 0 out.txt";
+    QTest::newRow("replace out.csv: yes") << "save2 - out out.csv 6 out.csv";
+    QTest::newRow("replace out.csv: no, back to the dialog") << "result - out out.csv 7 -";
+    QTest::newRow("out exists, out.csv is written") << "save1 - out out 0 out.csv";
 }
 
 void TestGuiDialogs::extensionAdded() {
-    QFETCH(QString, command);
-    QFETCH(QString, filter);
-    QFETCH(QString, typed);
-    QFETCH(QStringList, existing);
-    QFETCH(QList<int>, replies);
-    QFETCH(QString, written);
-    QFETCH(int, dialogs);
+    QFETCH(QString, row);
+    QStringList field = row.split(u' ');
+    for (QString& f : field)
+        if (f == u"-")
+            f.clear();
+    const QString &command = field[0], &filter = field[1], &typed = field[2], &existing = field[3],
+                  &written = field[5];
+    const int reply = field[4].toInt();
     DialogWindow w;
-    for (const QString& name : existing)
-        w.writeFile(name, "old");
+    if (!existing.isEmpty())
+        w.writeFile(existing, "old");
     if (!filter.isEmpty())
         w.platform.saveFilterAnswers << filter;
-    w.platform.answers = replies;
+    if (reply)
+        w.platform.answers << reply;
     w.run(command, typed);
 
-    QCOMPARE(w.platform.saveDialogs.size(), dialogs);
-    QCOMPARE(w.platform.messages.size(), replies.size());
+    const QString withExtension = w.dir.filePath(typed + ".csv");
+    QCOMPARE(w.platform.messages.size(), reply ? 1 : 0);
     for (const ScriptedPlatform::Message& m : w.platform.messages) {
-        QCOMPARE(m.prompt, CommonDialog::replacePrompt(w.dir.filePath(typed + ".csv")));
+        QCOMPARE(m.prompt, CommonDialog::replacePrompt(withExtension));
         QCOMPARE(m.style, 4 + 48 + 0x100); // Yes/No, exclamation, No the default
     }
-    if (dialogs > 1) // back in the dialog with the name that was refused
-        QCOMPARE(w.platform.saveDialogs.last().fileName, w.dir.filePath(typed + ".csv"));
-    for (const QString& name : existing)
-        QCOMPARE(readAll(w.dir.filePath(name)) == "old", name != written);
-    if (!written.isEmpty())
-        QCOMPARE(w->dialog().FileName, w.dir.filePath(written));
-    const QStringList files =
-        QDir(w.dir.path()).entryList({QStringLiteral("out*")}, QDir::Files, QDir::Name);
-    QStringList expectedFiles = existing;
-    if (!written.isEmpty() && !existing.contains(written))
-        expectedFiles << written;
-    expectedFiles.sort();
-    QCOMPARE(files, expectedFiles);
+    // No returns to the dialog, which offers the refused name again (and is cancelled here).
+    QCOMPARE(w.platform.saveDialogs.size(), reply == Platform::No ? 2 : 1);
+    if (reply == Platform::No)
+        QCOMPARE(w.platform.saveDialogs[1].fileName, withExtension);
+    if (!existing.isEmpty())
+        QCOMPARE(readAll(w.dir.filePath(existing)) == "old", existing != written);
+    QStringList files{existing, written};
+    files.removeAll(QString());
+    files.removeDuplicates();
+    files.sort();
+    QCOMPARE(QDir(w.dir.path()).entryList({QStringLiteral("out*")}, QDir::Files, QDir::Name),
+             files);
 }
 
 void TestGuiDialogs::realDialogAsksAboutTheFileWritten_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("filter"); // chosen in the dialog
-    QTest::addColumn<QString>("existing");
-    QTest::addColumn<QString>("returned");
-    QTest::addColumn<bool>("asked");
-    QTest::newRow("existing with the extension") << "a"
-                                                 << "*.csv"
-                                                 << "a.csv"
-                                                 << "a.csv" << true;
-    QTest::newRow("another filter's extension") << "a"
-                                                << "*.txt"
-                                                << "a.csv"
-                                                << "a.txt" << false;
-    QTest::newRow("existing without the extension") << "a"
-                                                    << "*.csv"
-                                                    << "a"
-                                                    << "a.csv" << false;
+    // "a" is typed with a filter chosen, beside an existing file: the name returned, whether the
+    // dialog asked about replacing it.
+    QTest::addColumn<QString>("row"); // filter, existing file, name returned, asked (0 or 1)
+    QTest::newRow("existing with the extension") << "*.csv a.csv a.csv 1";
+    QTest::newRow("another filter's extension") << "*.txt a.csv a.txt 0";
+    QTest::newRow("existing without the extension") << "*.csv a a.csv 0";
 }
 
 void TestGuiDialogs::realDialogAsksAboutTheFileWritten() {
-    QFETCH(QString, typed);
-    QFETCH(QString, filter);
-    QFETCH(QString, existing);
-    QFETCH(QString, returned);
-    QFETCH(bool, asked);
+    QFETCH(QString, row);
+    const QStringList field = row.split(u' ');
+    const QString &filter = field[0], &existing = field[1], &returned = field[2];
     TestWindow w;
     w.writeFile(existing, "old");
     QtPlatform platform;
     QString question;
     onNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
         dialog->selectNameFilter(filter);
         if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
             emit types->textActivated(filter); // as the user's choice does
-        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("a"));
         // The replace question, should one come, is answered yes.
         QTimer answer;
         answer.setInterval(5);
@@ -299,8 +252,8 @@ void TestGuiDialogs::realDialogAsksAboutTheFileWritten() {
                                               w.dir.path(), true, &chosenFilter);
     QCOMPARE(chosen, std::optional<QString>(w.dir.filePath(returned)));
     QCOMPARE(chosenFilter, filter);
-    QCOMPARE(!question.isEmpty(), asked);
-    if (asked)
+    QCOMPARE(!question.isEmpty(), field[3] == u"1");
+    if (!question.isEmpty())
         QVERIFY2(question.contains(returned), qPrintable(question));
 }
 
