@@ -42,9 +42,6 @@ public:
     // chosen in the data file's open dialog. FileName becomes its absolute path.
     void dataFileGiven(const QString& path);
 
-    // The folder the dialogs share: that of the name chosen last, or from the settings file.
-    QString folder();
-
     // The filter in Qt's form: "*.csv;*.txt (*.csv *.txt);;全ファイル (*)"; an entry shown as its
     // one pattern stays that pattern: "*.csv|*.csv|" gives "*.csv".
     static QString toQtFilter(const QString& filter);
@@ -55,6 +52,8 @@ public:
     static QString replacePrompt(const QString& path);
 
 private:
+    // The folder the dialogs share: that of the name chosen last, or from the settings file.
+    QString folder();
     // The name a dialog for use opens with (a folder when there is no name to propose).
     QString proposal(Use use, int list);
     // A name beside the data file that names no existing file: "<data>_抽出.csv",
