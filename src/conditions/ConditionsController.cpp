@@ -329,7 +329,7 @@ void ConditionsController::cmdSave_Click(ConditionList id) {
     CommonDialog& dialog = m_host.dialog();
     dialog.Filter = kListFileFilter;
     dialog.Flags = CommonDialog::OverwritePrompt;
-    if (!dialog.ShowSave())
+    if (!dialog.ShowSave(CommonDialog::Use::ListSave, int(id)))
         return;
     const ConditionListFile::SaveResult result =
         ConditionListFile::save(dialog.FileName, controls(id).model->entries());
@@ -341,7 +341,7 @@ void ConditionsController::cmdSave_Click(ConditionList id) {
 void ConditionsController::cmdOpen_Click(ConditionList id) {
     CommonDialog& dialog = m_host.dialog();
     dialog.Filter = kListFileFilter;
-    if (dialog.ShowOpen()) {
+    if (dialog.ShowOpen(CommonDialog::Use::ListLoad, int(id))) {
         const ConditionListFile::LoadResult result = ConditionListFile::load(dialog.FileName);
         controls(id).model->appendEntries(result.entries);
         if (!result.ok())

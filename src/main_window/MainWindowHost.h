@@ -20,7 +20,7 @@ public:
     // The window itself: the owner of message boxes, dialogs and menus.
     virtual QWidget* hostWidget() = 0;
     virtual Platform& platform() = 0;
-    // The common dialog every command shares (it remembers the last file name).
+    // The file dialog the commands use (each command remembers its own last name).
     virtual CommonDialog& dialog() = 0;
     // The number of commas of the loaded file's first line; 0 until the first load.
     virtual int commaCount() const = 0;

@@ -33,8 +33,10 @@ public:
     virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter,
                                                 const QString& fileName) = 0;
     // confirmOverwrite: ask before replacing an existing file (answering no returns to the dialog).
+    // selectedFilter, when given, receives the filter entry chosen in the dialog.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
-                                                const QString& fileName, bool confirmOverwrite) = 0;
+                                                const QString& fileName, bool confirmOverwrite,
+                                                QString* selectedFilter) = 0;
 
     // Replaces the clipboard's content with plain text.
     virtual void setClipboardText(const QString& text) = 0;

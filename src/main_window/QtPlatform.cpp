@@ -1,9 +1,12 @@
 #include "main_window/QtPlatform.h"
 
+#include "main_window/CommonDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -64,15 +67,26 @@ std::optional<QString> QtPlatform::openFileName(QWidget* parent, const QString& 
 }
 
 std::optional<QString> QtPlatform::saveFileName(QWidget* parent, const QString& filter,
-                                                const QString& fileName, bool confirmOverwrite) {
+                                                const QString& fileName, bool confirmOverwrite,
+                                                QString* selectedFilter) {
     QFileDialog dialog(parent, QString(), fileName, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog adds the chosen filter's extension to a name typed without one before it
+    // asks about replacing a file, so the question concerns the file that will be written.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
-    if (!fileName.isEmpty())
+    const auto followFilter = [&dialog](const QString& entry) {
+        dialog.setDefaultSuffix(CommonDialog::filterExtension(entry));
+    };
+    followFilter(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    if (!fileName.isEmpty() && !QFileInfo(fileName).isDir())
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().constFirst();
 }
 

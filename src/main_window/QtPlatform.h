@@ -10,7 +10,8 @@ public:
     std::optional<QString> openFileName(QWidget* parent, const QString& filter,
                                         const QString& fileName) override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter,
-                                        const QString& fileName, bool confirmOverwrite) override;
+                                        const QString& fileName, bool confirmOverwrite,
+                                        QString* selectedFilter) override;
     void setClipboardText(const QString& text) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<QPagedPaintDevice> defaultPrinter(QString* reason) override;

@@ -45,12 +45,12 @@ void frmVNLMain::lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& g
 void frmVNLMain::myResultSave() {
     dlg.Filter = QStringLiteral("*.csv|*.csv|*.txt|*.txt|*.xls|*.xls|");
     dlg.Flags = CommonDialog::OverwritePrompt;
-    if (!dlg.ShowSave())
+    if (!dlg.ShowSave(CommonDialog::Use::ResultSave))
         return; // cancelled: nothing written, nothing said
     const QString path = dlg.FileName;
     if (path.isEmpty())
         return;
-    // Written under exactly the chosen name: whatever the filter, no extension is added.
+    // Written under the name the dialog gives: one typed without an extension has the filter's.
     MousePointer::set(MousePointer::Hourglass);
     const std::optional<ResultFile::Error> error = ResultFile::save(path, *m_resultModel);
     MousePointer::set(MousePointer::Default);

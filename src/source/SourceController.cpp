@@ -99,7 +99,7 @@ void SourceController::lvwOriginalData_DblClick() {
 void SourceController::myFileSelect() {
     CommonDialog& dlg = m_host.dialog();
     dlg.Filter = kDataFileFilter;
-    if (!dlg.ShowOpen())
+    if (!dlg.ShowOpen(CommonDialog::Use::DataOpen))
         return; // cancelled: nothing changes
     myFileOpen(dlg.FileName);
 }
@@ -110,7 +110,7 @@ void SourceController::myFileOpenGiven(const QString& path) {
     // What the open dialog would have answered: the full path, remembered by the dialog.
     CommonDialog& dlg = m_host.dialog();
     dlg.Filter = kDataFileFilter;
-    dlg.FileName = QFileInfo(path).absoluteFilePath();
+    dlg.dataFileGiven(path);
     myFileOpen(dlg.FileName);
 }
 

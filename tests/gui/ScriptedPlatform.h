@@ -36,6 +36,8 @@ public:
     QList<FileDialog> saveDialogs;
     QList<std::optional<QString>> openAnswers;
     QList<std::optional<QString>> saveAnswers;
+    // The filter entry chosen with each save answer (in Qt's form); none given: the first entry.
+    QList<QString> saveFilterAnswers;
 
     // Clipboard.
     QString clipboard = QStringLiteral("(untouched)");
@@ -67,9 +69,16 @@ public:
     }
 
     std::optional<QString> saveFileName(QWidget*, const QString& filter, const QString& fileName,
-                                        bool confirmOverwrite) override {
+                                        bool confirmOverwrite, QString* selectedFilter) override {
         saveDialogs.append({filter, fileName, confirmOverwrite});
-        return saveAnswers.isEmpty() ? std::nullopt : saveAnswers.takeFirst();
+        if (saveAnswers.isEmpty())
+            return std::nullopt;
+        const QString chosenFilter = saveFilterAnswers.isEmpty()
+                                         ? filter.section(QStringLiteral(";;"), 0, 0)
+                                         : saveFilterAnswers.takeFirst();
+        if (selectedFilter)
+            *selectedFilter = chosenFilter;
+        return saveAnswers.takeFirst();
     }
 
     void setClipboardText(const QString& text) override {

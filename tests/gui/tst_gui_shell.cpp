@@ -528,7 +528,7 @@ void TestGuiShell::qtTextsAreJapanese() {
         platform.openFileName(w.window.get(), QStringLiteral("*.csv"), w.dir.filePath("a.csv"));
     else
         platform.saveFileName(w.window.get(), QStringLiteral("*.csv"), w.dir.filePath("a.csv"),
-                              true);
+                              true, nullptr);
     for (const QString& text : buttons) {
         bool found = false;
         for (const QString& s : seen)
