@@ -120,10 +120,10 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     if (stopWanted())
         return {Result::Outcome::Stopped, {}};
     // The header goes through the same path as the rows: line 1 becomes row 0, which then leaves
-    // the rows while there are few of them.
+    // the rows while there are few of them (the first step cuts a single batch).
     bool headerPending = m_headerLine;
     for (;;) {
-        const Status status = m_reader->step(slice);
+        const Status status = m_reader->step(headerPending ? std::chrono::nanoseconds(0) : slice);
         if (headerPending && store.rowCount() > 0) {
             store.takeFirstRowAsHeader();
             headerPending = false;
