@@ -37,6 +37,7 @@ struct Options {
     std::optional<ResultSort::Order> sort;
     QString output; // empty or "-": standard output
     bool quiet = false;
+    bool header = false; // the first line names the columns
     bool help = false;
     bool version = false;
 };
@@ -149,13 +150,15 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             }
         }
         if (name == u"--help" || name == u"-h" || name == u"--version" || name == u"--quiet" ||
-            name == u"-q") {
+            name == u"-q" || name == u"--header") {
             if (value)
                 return QStringLiteral("option %1 takes no value").arg(name);
             if (name == u"--help" || name == u"-h")
                 o.help = true;
             else if (name == u"--version")
                 o.version = true;
+            else if (name == u"--header")
+                o.header = true;
             else
                 o.quiet = true;
             continue;
@@ -225,6 +228,8 @@ as Save writes them (each row's own line, CR LF).
                        (a list option may be given more than once; its files are
                        loaded in order, as several loads into one list; with no
                        list at all every line is picked)
+  --header             the first line of DATA names the columns (the window's
+                       "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written
@@ -308,6 +313,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     if (!loadLists(o, lists, say))
         return Failed;
     DataLoadJob job(o.data);
+    job.setHeaderLine(o.header);
     if (const std::optional<QString> error = job.readFirstLine()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(*error)));
         return Failed;
@@ -387,7 +393,7 @@ QString usageText() {
     return QStringLiteral(
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
-        "              [--sort asc|desc] [--output FILE] [--quiet]\n"
+        "              [--header] [--sort asc|desc] [--output FILE] [--quiet]\n"
         "       vornel --help | --version\n");
 }
 

@@ -26,4 +26,5 @@ struct ConditionListControls {
     QPushButton* cmdOpen = nullptr;
     QPushButton* cmdSave = nullptr;
     QLabel* heading = nullptr;
+    QLabel* lblColumnName = nullptr; // the typed column's name, when the file has a header line
 };

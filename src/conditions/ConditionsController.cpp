@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -115,6 +116,7 @@ void ConditionsController::connectControls() {
         connect(list.lvw, &QAbstractItemView::clicked, this,
                 [this, id](const QModelIndex& index) { lvw_Click(id, index.row() + 1); });
         connect(list.txtGoku, &QLineEdit::textChanged, this, [this, id] { txtGoku_Change(id); });
+        connect(list.txtNo, &QLineEdit::textChanged, this, [this, id] { showColumnName(id); });
         keepTypedInput(list.txtNo, kColumnKeyboardLimit);
         keepTypedInput(list.txtGoku, -1);
         // The current item stays in the column "列": the list then never scrolls sideways to show
@@ -353,4 +355,46 @@ void ConditionsController::cmdOpen_Click(ConditionList id) {
     }
     mySaveButtonsRefresh();
     m_host.myStartCheck();
+}
+
+void ConditionsController::setColumnNames(const QStringList& names) {
+    m_columnNames = names;
+    for (ConditionListControls& list : m_lists) {
+        if (!list.lblColumnName) {
+            if (names.isEmpty())
+                continue;
+            // A row of its own between the buttons and the list, made when a file first brings
+            // names; the list gives it the room.
+            m_listGeometry[size_t(list.id)] = list.lvw->geometry();
+            list.lblColumnName = new QLabel(list.lvw->parentWidget());
+            list.lblColumnName->setObjectName(QStringLiteral("lbl") + list.suffix +
+                                              QStringLiteral("ColumnName"));
+            list.lblColumnName->setTextFormat(Qt::PlainText);
+        }
+        const QRect place = m_listGeometry[size_t(list.id)];
+        if (names.isEmpty()) {
+            list.lblColumnName->hide();
+            list.lvw->setGeometry(place);
+        } else {
+            constexpr int kRow = 15;
+            list.lblColumnName->setGeometry(place.x(), place.y(), place.width(), kRow);
+            list.lvw->setGeometry(place.adjusted(0, kRow + 1, 0, 0));
+            list.lblColumnName->show();
+        }
+        showColumnName(list.id);
+    }
+}
+
+QString ConditionsController::columnNameText(ConditionList id) const {
+    const ConditionListControls& list = controls(id);
+    bool ok = false;
+    const int column = list.txtNo ? list.txtNo->text().toInt(&ok) : 0;
+    if (!ok || column < 1 || column > m_columnNames.size())
+        return {};
+    return QStringLiteral("%1 = %2").arg(column).arg(m_columnNames[column - 1]);
+}
+
+void ConditionsController::showColumnName(ConditionList id) {
+    if (QLabel* label = controls(id).lblColumnName)
+        label->setText(columnNameText(id));
 }

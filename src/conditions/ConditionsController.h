@@ -7,6 +7,8 @@
 #include "conditions/ConditionListControls.h"
 
 #include <QObject>
+#include <QRect>
+#include <QStringList>
 
 #include <array>
 
@@ -51,6 +53,12 @@ public:
     // Where the focus goes when a focused list button is disabled; false: not such a case.
     bool focusFallback();
 
+    // The names of the loaded file's columns (its header line), column 1 first; empty when it has
+    // none. Each list then shows the name of the column typed in its column box ("3 = 市区町村").
+    void setColumnNames(const QStringList& names);
+    // What that list shows now (empty: no name for the typed number).
+    QString columnNameText(ConditionList id) const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -58,4 +66,9 @@ private:
     MainWindowHost& m_host;
     std::array<ConditionListControls, kConditionListCount> m_lists;
     std::array<int, kConditionListCount> m_selectedRow = {};
+    QStringList m_columnNames;
+    // Each list's place before the column-name row was made.
+    std::array<QRect, kConditionListCount> m_listGeometry = {};
+
+    void showColumnName(ConditionList id);
 };

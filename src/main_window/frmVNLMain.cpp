@@ -328,6 +328,7 @@ void frmVNLMain::Form_Load() {
     // 1-2. The settings file's path and the window position.
     setIniFilePath();
     myPositionLoad();
+    m_source->loadOptions(); // the remembered "1行目は見出し"
 
     // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns.
     m_conditions->startUp();

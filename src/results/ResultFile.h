@@ -8,11 +8,12 @@ class QIODevice;
 class ResultListModel;
 
 // The result file (its bytes come from RowWriter): every row of the result list in display order,
-// each line ending in CR LF (the last one too), no header, no quoting. Each line is the row's own
+// each line ending in CR LF (the last one too), no quoting; the data file's header line first when
+// it was loaded as one (then even an empty result list gives that line). Each line is the row's own
 // bytes as the data file held them, so it is byte for byte the line that was read, in the data
 // file's encoding; a UTF-8 data file that began with a byte-order mark gives a result that begins
-// with one. An empty result list gives a 0-byte file. The same content whatever the file's
-// extension.
+// with one. Otherwise an empty result list gives a 0-byte file. The same content whatever the
+// file's extension.
 namespace ResultFile {
 
 struct Error {

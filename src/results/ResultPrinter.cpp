@@ -1,6 +1,7 @@
 #include "results/ResultPrinter.h"
 
 #include "results/ResultListModel.h"
+#include "source/RowStore.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -79,18 +80,39 @@ std::optional<QString> print(QPagedPaintDevice& device, const ResultListModel& m
     const qint64 linesPerPage = std::max<qint64>(1, qint64(device.height() / lineHeight));
 
     qint64 line = 0; // lines used on the current page
+    auto paint = [&](const PrintLine& piece) {
+        const qreal x = piece.continuation ? indent : 0;
+        painter.drawText(QPointF(x, qreal(line) * lineHeight + metrics.ascent()), piece.text);
+        ++line;
+    };
+    // The data file's header line heads every page, when it leaves room for a row.
+    std::vector<PrintLine> header;
+    if (model.store().hasHeader()) {
+        header =
+            wrapRow(model.store().decode(model.store().headerBytes()), metrics, pageWidth, indent);
+        if (qint64(header.size()) >= linesPerPage)
+            header.clear();
+    }
+    auto pageTop = [&] {
+        for (const PrintLine& piece : header)
+            paint(piece);
+    };
     auto newPage = [&] {
         if (!device.newPage())
             return false;
         line = 0;
+        pageTop();
         return true;
     };
+    pageTop();
+    const qint64 rowLines = linesPerPage - qint64(header.size()); // room under the header
     const qint64 n = model.count();
     for (qint64 i = 0; i < n; ++i) {
         const std::vector<PrintLine> pieces = wrapRow(model.rowText(i), metrics, pageWidth, indent);
         const qint64 count = qint64(pieces.size());
         // A row that fits on a page is not split over two.
-        if (line > 0 && line + count > linesPerPage && count <= linesPerPage && !newPage()) {
+        if (line > qint64(header.size()) && line + count > linesPerPage && count <= rowLines &&
+            !newPage()) {
             painter.end();
             return QStringLiteral("印刷中に新しいページを始められませんでした。");
         }
@@ -99,9 +121,7 @@ std::optional<QString> print(QPagedPaintDevice& device, const ResultListModel& m
                 painter.end();
                 return QStringLiteral("印刷中に新しいページを始められませんでした。");
             }
-            const qreal x = piece.continuation ? indent : 0;
-            painter.drawText(QPointF(x, qreal(line) * lineHeight + metrics.ascent()), piece.text);
-            ++line;
+            paint(piece);
         }
     }
     if (!painter.end())

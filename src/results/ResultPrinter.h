@@ -13,9 +13,10 @@ class ResultListModel;
 // Printing the result list: every row text top to bottom, in the device's default font and page
 // layout. A row that fits the printable width is one line; a longer one goes on over the next
 // lines, indented, broken between characters (never inside one), so nothing is cut off at the
-// paper's edge. A row's lines stay on one page unless the row is longer than a page. No header,
-// footer or page numbers. An empty list still begins and ends the document. The print job is named
-// "Vornel 実行結果" so that it can be told apart in the print queue.
+// paper's edge. A row's lines stay on one page unless the row is longer than a page. The data
+// file's header line, when it was loaded as one, heads every page; no footer or page numbers. An
+// empty list still begins and ends the document. The print job is named "Vornel 実行結果" so that
+// it can be told apart in the print queue.
 namespace ResultPrinter {
 
 // The name of the print job.

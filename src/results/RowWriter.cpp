@@ -4,6 +4,7 @@
 #include "base/InParallel.h"
 #include "base/TextCodec.h"
 #include "results/ResultListModel.h"
+#include "source/RowStore.h"
 
 #include <QElapsedTimer>
 
@@ -101,12 +102,23 @@ bool write(qint64 rowCount, const RowSource& rows, QByteArrayView mark, const Si
 
 bool write(const ResultListModel& model, const Sink& sink, const Progress& progress,
            int progressIntervalMs) {
+    const RowStore& store = model.store();
+    QByteArrayView rowsMark = mark(store);
+    if (store.hasHeader()) {
+        // The header line first, after the mark, even when no row follows.
+        QByteArray header = rowsMark.toByteArray();
+        header += store.headerBytes();
+        header += "\r\n";
+        if (!sink(header))
+            return false;
+        rowsMark = {};
+    }
     return write(
         model.count(),
         [&model](qint64 begin, qint64 end, QByteArrayView* out) {
             model.rowBytes(begin, end, out);
         },
-        mark(model.store()), sink, progress, progressIntervalMs);
+        rowsMark, sink, progress, progressIntervalMs);
 }
 
 } // namespace RowWriter

@@ -33,7 +33,8 @@ QByteArrayView mark(const RowStore& store);
 bool write(qint64 rowCount, const RowSource& rows, QByteArrayView mark, const Sink& sink,
            const Progress& progress = {}, int progressIntervalMs = 0);
 
-// The result list's rows in display order, with the store's mark.
+// The result list's rows in display order, with the store's mark; the store's header line, when
+// it has one, comes first (Save and standard output; the hand-over takes the rows only).
 bool write(const ResultListModel& model, const Sink& sink, const Progress& progress = {},
            int progressIntervalMs = 0);
 

@@ -119,10 +119,20 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     // first line can open a dialog.
     if (stopWanted())
         return {Result::Outcome::Stopped, {}};
+    // The header goes through the same path as the rows: line 1 becomes row 0, which then leaves
+    // the rows while there are few of them (the first step cuts a single batch).
+    bool headerPending = m_headerLine;
     for (;;) {
-        const Status status = m_reader->step(slice);
+        const Status status = m_reader->step(headerPending ? std::chrono::nanoseconds(0) : slice);
+        if (headerPending && store.rowCount() > 0) {
+            store.takeFirstRowAsHeader();
+            headerPending = false;
+        }
         bool stop = false;
-        if (status == Status::Rejected) {
+        if (status == Status::Rejected && headerPending && m_reader->rejectedLineNumber() == 1) {
+            store.setHeader(m_reader->rejectedBytes()); // an empty first line is still the header
+            headerPending = false;
+        } else if (status == Status::Rejected) {
             // A Stop given while the slice ran ends the load here rather than after one more
             // question about a line.
             stop = stopWanted() || (hooks.misfit && !hooks.misfit(m_reader->rejectedBytes(),

@@ -81,6 +81,11 @@ public:
     // Empties the store and fixes its comma count and encoding for this file.
     void resetStore(RowStore& store);
 
+    // The first line names the columns: run() keeps it as the store's header, never as a row (an
+    // empty first line too, which is then not handed to the misfit hook).
+    void setHeaderLine(bool on) { m_headerLine = on; }
+    bool headerLine() const { return m_headerLine; }
+
     // Both read passes into store (emptied first unless resetStore was called for it). A stop
     // leaves the rows read so far in the store; so do a failure and running out of memory. The
     // reader and its helper thread are gone when it returns.
@@ -98,6 +103,7 @@ private:
     int m_commaCount = 0;
     TextEncoding m_encoding = TextEncoding::Cp932;
     bool m_byteOrderMark = false;
+    bool m_headerLine = false;
     RowStore* m_openStore = nullptr;
     RowStore* m_resetStore = nullptr;
 };

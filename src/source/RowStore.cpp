@@ -78,6 +78,8 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
     m_rowLength = decltype(m_rowLength)();
     m_copyBlock = -1;
     m_copyUsed = 0;
+    m_header = QByteArray();
+    m_hasHeader = false;
 }
 
 void RowStore::reserve(qint64 rows) {
@@ -139,4 +141,30 @@ bool RowStore::appendLine(QStringView text) {
         return false;
     appendLine(QByteArrayView(bytes));
     return true;
+}
+
+QString RowStore::headerField(int index) const {
+    QByteArrayView rest = m_header;
+    for (int i = 0; i < index; ++i) {
+        const qsizetype comma = rest.indexOf(',');
+        if (comma < 0)
+            return {};
+        rest = rest.sliced(comma + 1);
+    }
+    const qsizetype comma = rest.indexOf(',');
+    return decode(comma < 0 ? rest : rest.first(comma));
+}
+
+void RowStore::takeFirstRowAsHeader() {
+    if (m_rowStart.empty())
+        return;
+    setHeader(rowBytes(0));
+    // Called once, early in a load, while the tables are still short.
+    m_rowStart.erase(m_rowStart.begin());
+    m_rowLength.erase(m_rowLength.begin());
+}
+
+void RowStore::setHeader(QByteArrayView line) {
+    m_header = line.toByteArray();
+    m_hasHeader = true;
 }

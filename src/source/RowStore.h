@@ -2,6 +2,7 @@
 
 #include "base/TextCodec.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -80,6 +81,17 @@ public:
     // Rows longer than this cannot be kept.
     static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
 
+    // The header line (the file's first line, when the user says it names the columns): kept
+    // apart from the rows, so row numbers, counts, sort and pickup never see it. reset() drops it.
+    bool hasHeader() const { return m_hasHeader; }
+    QByteArrayView headerBytes() const { return m_header; }
+    // Field index 0 .. commaCount() of the header, decoded; empty past its last field.
+    QString headerField(int index) const;
+    // Makes row 0 the header: it leaves the rows, and every later row moves up by one.
+    void takeFirstRowAsHeader();
+    // A header that was never a row (an empty first line).
+    void setHeader(QByteArrayView line);
+
     // Tests: the block memory the store may take in all, beyond which it throws std::bad_alloc as
     // when the system has no more (0 = no limit but the system's).
     static void setMemoryLimitForTesting(std::size_t bytes);
@@ -123,6 +135,8 @@ private:
     // block index << kOffsetBits | offset in the block
     std::vector<std::uint64_t, TableAllocator<std::uint64_t>> m_rowStart;
     std::vector<std::uint32_t, TableAllocator<std::uint32_t>> m_rowLength;
+    QByteArray m_header;
+    bool m_hasHeader = false;
     int m_copyBlock = -1; // the block appendLine() copies into
     std::size_t m_copyUsed = 0;
 };

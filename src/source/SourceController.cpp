@@ -10,12 +10,15 @@
 #include "pickup/PickupController.h"
 #include "progress/ProgressBar.h"
 #include "results/ResultListModel.h"
+#include "settings/HeaderLineSetting.h"
+#include "settings/mdlIniSet.h"
 #include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
 #include "source/RowStore.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -29,6 +32,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -54,6 +58,20 @@ QString unreadableMessage(const QString& path, const QString& reason) {
     return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
 }
 
+// The information icon with OK.
+constexpr int kInformationStyle = 64;
+// Line numbers named in the message after 以降すべてスキップ.
+constexpr int kNamedSkippedLines = 10;
+
+QString skippedAllMessage(qint64 count, const QStringList& named) {
+    QString numbers = named.join(QStringLiteral(", "));
+    if (count > named.size())
+        numbers += QStringLiteral(" ほか");
+    return QStringLiteral("正しくないデータ %1 行をスキップしました。\n行 番号: %2")
+        .arg(count)
+        .arg(numbers);
+}
+
 } // namespace
 
 SourceController::SourceController(MainWindowHost& host, ConditionsController& conditions,
@@ -71,6 +89,53 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         connect(panel, &QLabel::customContextMenuRequested, this,
                 [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
     }
+    // The header-line option, in the Open button's menu.
+    m_headerLineAction = new QAction(QStringLiteral("1行目は見出し"), m_host.hostWidget());
+    m_headerLineAction->setObjectName(QStringLiteral("mnuHeaderLine"));
+    m_headerLineAction->setCheckable(true);
+    m_headerLineAction->setToolTip(
+        QStringLiteral("データファイルの 1 行目を列の見出しとして読み込みます"));
+    connect(m_headerLineAction, &QAction::triggered, this,
+            &SourceController::sourceHeaderLineChanged);
+    if (QAction* open = m_host.toolbarButton(Command::Open)) {
+        auto* menu = new QMenu(m_host.hostWidget());
+        menu->setObjectName(QStringLiteral("mnuOpen"));
+        menu->addAction(m_headerLineAction);
+        open->setMenu(menu);
+        for (QObject* face : open->associatedObjects())
+            if (auto* button = qobject_cast<QToolButton*>(face))
+                button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+}
+
+void SourceController::loadOptions() {
+    m_headerLineAction->setChecked(HeaderLineSetting::read(mdlIniSet::IniFilePath()));
+}
+
+bool SourceController::headerLine() const {
+    return m_headerLineAction->isChecked();
+}
+
+void SourceController::sourceHeaderLineChanged(bool on) {
+    HeaderLineSetting::write(mdlIniSet::IniFilePath(), on);
+    // The open file is read again the new way, in the encoding it was read in.
+    const QString path = m_host.panelText(Panel::FilePath);
+    if (!path.isEmpty() && !m_host.isBusy() && m_host.toolbarButton(Command::Open)->isEnabled())
+        myFileOpenAs(path, m_store.encoding());
+}
+
+void SourceController::sourceShowHeaderNames() {
+    QStringList headers;
+    QStringList names;
+    headers.reserve(CommaCount + 1);
+    for (int i = 0; i <= CommaCount; ++i) {
+        const QString name = m_store.hasHeader() ? m_store.headerField(i) : QString();
+        headers.append(name.isEmpty() ? QString::number(i + 1) : name);
+        if (m_store.hasHeader())
+            names.append(name);
+    }
+    sourceShowColumns(headers, twips(1000));
+    m_conditions.setColumnNames(names);
 }
 
 bool SourceController::eventFilter(QObject* watched, QEvent* event) {
@@ -225,6 +290,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
 
     // First look: the first line fixes the number of columns, the first bytes the encoding.
     DataLoadJob job(path, forced);
+    job.setHeaderLine(headerLine());
     if (const std::optional<QString> error = job.readFirstLine()) {
         sourceLoadFailed(path, *error, previousPath, previousCommaCount);
         return;
@@ -235,6 +301,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         job.resetStore(m_store);
         m_sourceModel.refresh();
         sourceShowColumns({QStringLiteral("1")}, twips(1000));
+        m_conditions.setColumnNames({});
         mProgress::ProgressSetRange(m_host.progressWindow(), 0, 0);
         mProgress::ProgressSetPos(m_host.progressWindow(), 0);
         m_host.setPanelText(Panel::Original, QStringLiteral("0"));
@@ -264,11 +331,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     m_resultModel.clear();
     job.resetStore(m_store);
     m_sourceModel.refresh();
-    QStringList headers;
-    headers.reserve(commaCount + 1);
-    for (int i = 1; i <= commaCount + 1; ++i)
-        headers.append(QString::number(i));
-    sourceShowColumns(headers, twips(1000));
+    sourceShowHeaderNames(); // numbers until the header line is read
 
     // The bar follows the bytes while they are read, then the lines. A line that does not fit
     // pauses the load in the modal data-error dialog; a correction takes the rejected line's
@@ -289,8 +352,22 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         QCoreApplication::processEvents();
         return m_pickup.stopRequested();
     };
+    // 以降すべてスキップ holds for the rest of this load only.
+    bool skipAll = false;
+    qint64 skippedAll = 0;
+    QStringList skippedNamed;
     hooks.misfit = [&](QByteArrayView line, qint64 lineNumber) {
-        if (mdlvornel::AddDataLine(line, fileName, lineNumber, m_store, m_host.platform()))
+        mdlvornel::DataLineOutcome outcome = mdlvornel::DataLineOutcome::SkipAll;
+        if (!skipAll)
+            outcome = mdlvornel::AddDataLineOutcome(line, fileName, lineNumber, m_store,
+                                                    m_host.platform());
+        if (outcome == mdlvornel::DataLineOutcome::SkipAll) {
+            skipAll = true;
+            if (++skippedAll <= kNamedSkippedLines)
+                skippedNamed.append(QString::number(lineNumber));
+            return true;
+        }
+        if (outcome != mdlvornel::DataLineOutcome::Stop)
             return true;
         m_pickup.myPickupStop(); // 読込中止 in the data-error dialog: as Stop
         return false;
@@ -304,6 +381,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         job.resetStore(m_store);
         m_sourceModel.refresh();
         sourceShowColumns({QString()}, 0);
+        m_conditions.setColumnNames({});
+    } else if (m_store.hasHeader()) {
+        sourceShowHeaderNames();
     }
     m_sourceModel.refresh();
     m_host.setPanelText(Panel::Original, QString::number(m_store.rowCount()));
@@ -313,5 +393,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     if (!result.error.isEmpty())
         m_host.platform().messageBox(m_host.hostWidget(), unreadableMessage(path, result.error),
                                      Platform::Critical, QStringLiteral("エラー"));
+    else if (result.done() && skippedAll > 0)
+        m_host.platform().messageBox(m_host.hostWidget(),
+                                     skippedAllMessage(skippedAll, skippedNamed), kInformationStyle,
+                                     QStringLiteral("データエラー"));
     m_host.myControlsEnable();
 }

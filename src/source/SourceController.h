@@ -14,6 +14,7 @@
 #include <optional>
 
 class ConditionsController;
+class QAction;
 class ListView;
 class MainWindowHost;
 class PickupController;
@@ -62,6 +63,13 @@ public:
     int commaCount() const { return CommaCount; }
     void setCommaCount(int commaCount) { CommaCount = commaCount; }
 
+    // The "1行目は見出し" option: the next load takes the file's first line as the header (it
+    // names the columns and is never a row). Remembered in the settings file; loadOptions() reads
+    // it at start-up. A change by the user loads the open file again.
+    void loadOptions();
+    bool headerLine() const;
+    QAction* headerLineAction() const { return m_headerLineAction; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -78,6 +86,10 @@ private:
     // The encoding in the file-path panel's tooltip, and its menu.
     void sourceShowEncoding();
     void sourceEncodingMenu(const QPoint& globalPos);
+    // The user switched the header-line option.
+    void sourceHeaderLineChanged(bool on);
+    // The source list's column headers and the condition lists' column names for the loaded file.
+    void sourceShowHeaderNames();
 
     MainWindowHost& m_host;
     ConditionsController& m_conditions;
@@ -87,4 +99,5 @@ private:
     ResultListModel& m_resultModel;
     Controls m_controls;
     int CommaCount = 0;
+    QAction* m_headerLineAction = nullptr; // a child of the window
 };

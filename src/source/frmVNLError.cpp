@@ -45,7 +45,9 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     Label1 = label("Label1", QStringLiteral("正しくないデータが見つかりました。"),
                    twipsRect(240, 120, 6375, 255));
     lblErrorFile = label("lblErrorFile", QStringLiteral("ﾌｧｲﾙ名:"), twipsRect(240, 480, 6375, 255));
-    lblErrorRow = label("lblErrorRow", QStringLiteral("行 番号:"), twipsRect(240, 720, 6375, 255));
+    // The line number and, beside it, why the line does not fit.
+    lblErrorRow = label("lblErrorRow", QStringLiteral("行 番号:"), twipsRect(240, 720, 3135, 255));
+    lblErrorReason = label("lblErrorReason", QString(), twipsRect(3600, 720, 3015, 255));
 
     txtData = new QLineEdit(this);
     txtData->setObjectName(QStringLiteral("txtData"));
@@ -66,16 +68,22 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
     cmdStop = button("cmdStop", QStringLiteral("読込中止(&E)"),
                      twipsRect(3600, 1560 + kStopRow, 3135, 375));
     cmdStop->setToolTip(QStringLiteral("ファイルの読み込みを中止します"));
+    cmdSkipAll = button("cmdSkipAll", QStringLiteral("以降すべてスキップ(&A)"),
+                        twipsRect(240, 1560 + kStopRow, 3135, 375));
+    cmdSkipAll->setToolTip(
+        QStringLiteral("この行と、この読み込みで以降に見つかる正しくない行をすべてスキップします"));
 
-    // Tab order: the text box, Correct, Skip, Stop loading (the labels take no focus).
+    // Tab order: the text box, Correct, Skip, Skip all, Stop loading (the labels take no focus).
     setTabOrder(txtData, cmdOk);
     setTabOrder(cmdOk, cmdCancel);
-    setTabOrder(cmdCancel, cmdStop);
+    setTabOrder(cmdCancel, cmdSkipAll);
+    setTabOrder(cmdSkipAll, cmdStop);
     txtData->setFocus();
 
     connect(cmdOk, &QPushButton::clicked, this, &frmVNLError::cmdOk_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmVNLError::cmdCancel_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmVNLError::cmdStop_Click);
+    connect(cmdSkipAll, &QPushButton::clicked, this, &frmVNLError::cmdSkipAll_Click);
 
     MousePointer::set(MousePointer::Default);
 }
@@ -85,6 +93,7 @@ void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qin
     txtData->setCursorPosition(0);
     lblErrorFile->setText(QStringLiteral("ﾌｧｲﾙ名: ") + fileName);
     lblErrorRow->setText(QStringLiteral("行 番号: ") + QString::number(lineNumber));
+    lblErrorReason->setText(mdlvornel::MisfitReason(line, m_store.commaCount()));
 }
 
 void frmVNLError::cmdOk_Click() {
@@ -105,6 +114,13 @@ void frmVNLError::cmdCancel_Click() {
 void frmVNLError::cmdStop_Click() {
     // The load ends as Stop ends it; the loader empties the table.
     m_stopRequested = true;
+    MousePointer::set(MousePointer::Hourglass);
+    m_closing = true;
+    reject();
+}
+
+void frmVNLError::cmdSkipAll_Click() {
+    m_skipAllRequested = true;
     MousePointer::set(MousePointer::Hourglass);
     m_closing = true;
     reject();
@@ -149,14 +165,23 @@ namespace mdlvornel {
 
 bool AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
                  Platform& platform) {
+    return AddDataLineOutcome(line, fileName, lineNumber, store, platform) != DataLineOutcome::Stop;
+}
+
+DataLineOutcome AddDataLineOutcome(QByteArrayView line, const QString& fileName, qint64 lineNumber,
+                                   RowStore& store, Platform& platform) {
     if (AppendIfFits(line, store))
-        return true;
+        return DataLineOutcome::Added;
     // A new dialog for every rejected line, without an owner window; nothing is carried over.
     frmVNLError dialog(store, platform);
     dialog.setErrorLine(store.decode(line), fileName, lineNumber);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
-    return !dialog.stopRequested();
+    if (dialog.stopRequested())
+        return DataLineOutcome::Stop;
+    if (dialog.skipAllRequested())
+        return DataLineOutcome::SkipAll;
+    return dialog.corrected() ? DataLineOutcome::Added : DataLineOutcome::Skipped;
 }
 
 bool AddCorrectedLine(frmVNLError& dialog, RowStore& store, Platform& platform) {

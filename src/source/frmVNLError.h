@@ -15,7 +15,9 @@ class RowStore;
 // to the source table in the rejected line's place; one that does not fit is refused silently.
 // There is no default or cancel button (Enter and Esc do nothing); the window's close button
 // counts as Skip. A third button stops the whole load, so that a file that does not fit at all
-// (a title line, a wrong file) does not hold the user in one dialog per line.
+// (a title line, a wrong file) does not hold the user in one dialog per line; a fourth skips this
+// line and every later one of the load that does not fit. The dialog says why the line does not
+// fit (how many columns it has against how many it should have).
 class frmVNLError : public QDialog {
     Q_OBJECT
 public:
@@ -31,19 +33,24 @@ public:
     bool corrected() const { return m_corrected; }
     // True when the user chose to stop the load (読込中止).
     bool stopRequested() const { return m_stopRequested; }
+    // True when the user chose to skip this and every later misfit line (以降すべてスキップ).
+    bool skipAllRequested() const { return m_skipAllRequested; }
 
-    // Correct (修正), Skip (スキップ) and Stop loading (読込中止).
+    // Correct (修正), Skip (スキップ), Stop loading (読込中止) and Skip all (以降すべてスキップ).
     void cmdOk_Click();
     void cmdCancel_Click();
     void cmdStop_Click();
+    void cmdSkipAll_Click();
 
     QLabel* Label1 = nullptr;
     QLabel* lblErrorFile = nullptr;
     QLabel* lblErrorRow = nullptr;
+    QLabel* lblErrorReason = nullptr;
     QLineEdit* txtData = nullptr;
     QPushButton* cmdOk = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdStop = nullptr;
+    QPushButton* cmdSkipAll = nullptr;
 
     // Opens with the cursor at the start of the line and nothing selected (Qt would select the
     // whole text on the first focus, and the first key typed would replace the line).
@@ -59,6 +66,7 @@ private:
     Platform& m_platform;
     bool m_corrected = false;
     bool m_stopRequested = false;
+    bool m_skipAllRequested = false;
     bool m_closing = false;
 };
 
@@ -70,6 +78,16 @@ namespace mdlvornel {
 // load there.
 bool AddDataLine(QByteArrayView line, const QString& fileName, qint64 lineNumber, RowStore& store,
                  Platform& platform);
+
+// The same, telling how the line was dealt with.
+enum class DataLineOutcome {
+    Added,   // it fitted, or the user's correction did
+    Skipped, // スキップ (or the close button)
+    SkipAll, // 以降すべてスキップ: this line and every later misfit of the load are skipped
+    Stop,    // 読込中止
+};
+DataLineOutcome AddDataLineOutcome(QByteArrayView line, const QString& fileName, qint64 lineNumber,
+                                   RowStore& store, Platform& platform);
 
 // The Correct button's work: appends the dialog's text, in the file's encoding, when it fits.
 // False: refused, the dialog stays open with the text (a text that does not fit silently; one

@@ -18,6 +18,12 @@ bool LineFits(QByteArrayView line, qsizetype commaCount) {
     return !line.isEmpty() && line.count(',') == commaCount;
 }
 
+QString MisfitReason(QStringView line, qsizetype commaCount) {
+    if (line.isEmpty())
+        return QStringLiteral("%1 列のはずが空の行です").arg(commaCount + 1);
+    return QStringLiteral("%1 列のはずが %2 列です").arg(commaCount + 1).arg(CountCommas(line) + 1);
+}
+
 bool AppendIfFits(QByteArrayView line, RowStore& store) {
     if (!LineFits(line, store.commaCount()))
         return false;

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 #include <QStringView>
 
 class RowStore;
@@ -29,6 +30,10 @@ struct TextAppend {
     qsizetype badIndex = -1; // CannotEncode: the first character the encoding cannot hold
 };
 TextAppend AppendTextIfFits(QStringView line, RowStore& store);
+
+// Why a line does not fit, in columns (fields = commas + 1): "5 列のはずが 7 列です", or for an
+// empty line (which has no field) "5 列のはずが空の行です".
+QString MisfitReason(QStringView line, qsizetype commaCount);
 
 // The rejecting side of adding a data line (the data-error dialog) is in frmVNLError.h.
 

@@ -62,8 +62,10 @@ QString examples(const char* name) {
 // The window's Save for the same inputs: Open (every data-error dialog answered with Skip), the
 // list files through their load buttons, Start, the sort, Save.
 QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QString>>& lists,
-                      const QString& sort) {
+                      const QString& sort, bool header = false) {
     TestWindow w;
+    if (header)
+        w->findChild<QAction*>(QStringLiteral("mnuHeaderLine"))->trigger();
     auto* skipper = new QTimer;
     QObject::connect(skipper, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget())
@@ -99,6 +101,8 @@ private Q_SLOTS:
     void statusAndMessages();
     void sameBytesAsTheWindowsSave_data();
     void sameBytesAsTheWindowsSave();
+    void headerLine_data();
+    void headerLine();
     void closedStandardOutput_data();
     void closedStandardOutput();
     void interruptWhileWritingTheResult_data();
@@ -191,17 +195,24 @@ void TestApp::sameBytesAsTheWindowsSave_data() {
     QTest::addColumn<QStringList>("lists"); // option, path, option, path...
     QTest::addColumn<QString>("sort");
     QTest::addColumn<bool>("toStandardOutput");
+    QTest::addColumn<bool>("header");
 
     const QStringList sampleLists = {"--and",    examples("sample_and.csv"),
                                      "--or",     examples("sample_or.csv"),
                                      "--not-or", examples("sample_not_or.csv")};
-    QTest::newRow("examples, file") << examples("sample.csv") << sampleLists << QString() << false;
+    QTest::newRow("examples, file")
+        << examples("sample.csv") << sampleLists << QString() << false << false;
     QTest::newRow("examples, ascending, standard output")
-        << examples("sample.csv") << sampleLists << "asc" << true;
+        << examples("sample.csv") << sampleLists << "asc" << true << false;
     QTest::newRow("examples, descending, file")
-        << examples("sample.csv") << sampleLists << "desc" << false;
+        << examples("sample.csv") << sampleLists << "desc" << false << false;
     QTest::newRow("skipped lines, two lists, standard output")
-        << "data.csv" << QStringList{"--and", "and.csv", "--not-or", "notor.csv"} << "desc" << true;
+        << "data.csv" << QStringList{"--and", "and.csv", "--not-or", "notor.csv"} << "desc" << true
+        << false;
+    QTest::newRow("header line, sorted, file")
+        << "data.csv" << QStringList{"--and", "and.csv"} << "desc" << false << true;
+    QTest::newRow("header line, standard output")
+        << examples("sample.csv") << sampleLists << QString() << true << true;
 }
 
 void TestApp::sameBytesAsTheWindowsSave() {
@@ -209,11 +220,14 @@ void TestApp::sameBytesAsTheWindowsSave() {
     QFETCH(QStringList, lists);
     QFETCH(QString, sort);
     QFETCH(bool, toStandardOutput);
+    QFETCH(bool, header);
     QTemporaryDir dir;
     const QDir folder(dir.path());
     writeInputs(folder);
 
     QStringList arguments = {"--pick", data};
+    if (header)
+        arguments += "--header";
     arguments += lists;
     if (!sort.isEmpty())
         arguments += {"--sort", sort};
@@ -232,9 +246,43 @@ void TestApp::sameBytesAsTheWindowsSave() {
                                                        {"--not-or", ConditionList::OutOR}};
     for (qsizetype i = 0; i + 1 < lists.size(); i += 2)
         windowLists.append({byOption.at(lists[i]), folder.absoluteFilePath(lists[i + 1])});
-    const QByteArray saved = windowSave(folder.absoluteFilePath(data), windowLists, sort);
+    const QByteArray saved = windowSave(folder.absoluteFilePath(data), windowLists, sort, header);
     QVERIFY(!saved.isEmpty());
     QCOMPARE(bytes, saved);
+}
+
+void TestApp::headerLine_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    // The first line "a,b,x" has x in column 3 as the picked rows do: as the header it is never
+    // picked, yet leads the result once, before the sorted rows.
+    QTest::newRow("header written first, never picked")
+        << QStringList{"--pick", "data.csv", "--header", "--and", "and.csv", "--sort", "desc"}
+        << cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\n名古屋,3,x\r\n"));
+    QTest::newRow("without the option line 1 is a row")
+        << QStringList{"--pick", "data.csv", "--and", "and.csv", "--sort", "desc"}
+        << cp932(QStringLiteral("東京,1,x\r\n名古屋,3,x\r\na,b,x\r\n"));
+    QTest::newRow("header and nothing picked")
+        << QStringList{"--header", "--pick", "data.csv", "--and", "none.csv"}
+        << QByteArray("a,b,x\r\n");
+    QTest::newRow("the option takes no value")
+        << QStringList{"--pick", "data.csv", "--header=yes"} << QByteArray();
+}
+
+void TestApp::headerLine() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, out);
+    QTemporaryDir dir;
+    writeInputs(QDir(dir.path()));
+    writeAll(QDir(dir.path()).filePath("none.csv"), QByteArray("\"1\",\"zzz\"\r\n"));
+    const Ran ran = runProgram(arguments, dir.path());
+    QCOMPARE(ran.status, out.isEmpty() ? 2 : 0);
+    QCOMPARE(ran.out, out);
+    if (out.isEmpty())
+        QVERIFY(ran.err.startsWith("vornel: option --header takes no value\n"));
+    else // the header's line is no skipped line: lines 3 and 5 are, as without the option
+        QVERIFY2(ran.err.contains("skipped 2 lines") && ran.err.contains(": 3, 5"),
+                 ran.err.constData());
 }
 
 namespace {

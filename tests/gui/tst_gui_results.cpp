@@ -176,6 +176,8 @@ private Q_SLOTS:
     void outputKeepsTheFileBytes_data();
     void outputKeepsTheFileBytes();
     void printLinesAndPages();
+    void printRepeatsTheHeaderLine_data();
+    void printRepeatsTheHeaderLine();
     void printToPdf();
     void printWithoutPrinter();
     void printRefused();
@@ -492,6 +494,63 @@ void TestGuiResults::printLinesAndPages() {
             QVERIFY((baselines.size() + 1) * step > RecordingEngine::kHeight);
     }
     QCOMPARE(MousePointer::current(), MousePointer::Default);
+}
+
+void TestGuiResults::printRepeatsTheHeaderLine_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("header");
+    QTest::newRow("several pages") << 120 << QStringLiteral("番号,名前,データ");
+    QTest::newRow("no row: the header alone") << 0 << QStringLiteral("番号,名前,データ");
+    QTest::newRow("a header longer than a line") << 90 << QString(300, u'見');
+}
+
+void TestGuiResults::printRepeatsTheHeaderLine() {
+    // The data file's header line heads every page; the rows fill the pages under it, in order.
+    QFETCH(int, rows);
+    QFETCH(QString, header);
+    TestWindow w;
+    QStringList lines{header};
+    for (int i = 0; i < rows; ++i)
+        lines << QStringLiteral("行%1,row %1,データ").arg(i, 3, 10, QLatin1Char('0'));
+    showResults(w, lines);
+    w->store().takeFirstRowAsHeader();
+    std::vector<std::uint32_t> shown(static_cast<std::size_t>(rows));
+    std::iota(shown.begin(), shown.end(), 0u);
+    w->resultModel()->setRows(std::move(shown));
+
+    RecordingEngine engine;
+    w.platform.printerFactory = [&](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
+    };
+    w->toolbarButton(Command::Print)->trigger();
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(engine.documentsEnded, 1);
+    QVERIFY(rows < 100 || engine.pages > 1);
+    // The header's printed lines: those of page 1 before the first row.
+    const QString firstRow = rows > 0 ? resultTexts(w).first() : QString();
+    qsizetype headerLines = 0;
+    while (headerLines < engine.lines.size() && engine.lines[headerLines].text != firstRow)
+        ++headerLines;
+    QVERIFY(headerLines >= 1);
+    QStringList headerText;
+    for (qsizetype i = 0; i < headerLines; ++i)
+        headerText << engine.lines[i].text;
+    QCOMPARE(headerText.join(QString()), header);
+    QStringList printedRows;
+    for (int page = 1; page <= engine.pages; ++page) {
+        QList<RecordingEngine::Line> onPage;
+        for (const RecordingEngine::Line& l : engine.lines)
+            if (l.page == page)
+                onPage << l;
+        QVERIFY(onPage.size() > headerLines || page == engine.pages);
+        for (qsizetype i = 0; i < onPage.size(); ++i) {
+            if (i < headerLines)
+                QCOMPARE(onPage[i].text, engine.lines[i].text);
+            else
+                printedRows << onPage[i].text;
+        }
+    }
+    QCOMPARE(printedRows, resultTexts(w));
 }
 
 void TestGuiResults::printToPdf() {

@@ -1,9 +1,12 @@
 // The Open command through the real window: loading, the data-error dialog, Stop, failures.
 #include "GuiTestSupport.h"
+#include "TestFiles.h"
 
+#include "base/Cp932.h"
 #include "base/TextCodec.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
+#include "settings/mdlIniSet.h"
 #include "source/RowStore.h"
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
@@ -36,7 +39,7 @@ QStringList headers(frmVNLMain& w) {
 
 // What a test does with one data-error dialog.
 struct DialogStep {
-    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox, StopLoad };
+    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox, StopLoad, SkipAll };
     Action action = Skip;
     QString text; // for Correct / CorrectRefusedThenSkip: the text typed in
 };
@@ -46,6 +49,7 @@ struct Seen {
     QString file;
     QString row;
     QString data;
+    QString reason;
     bool arrowWhileOpen = false;
     bool hourglassAfter = false;
     bool refusedStayedOpen = true;
@@ -66,6 +70,7 @@ void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
         s.row = dialog->findChild<QLabel*>("lblErrorRow")->text();
         auto* txtData = dialog->findChild<QLineEdit*>("txtData");
         s.data = txtData->text();
+        s.reason = dialog->findChild<QLabel*>("lblErrorReason")->text();
         s.selected = txtData->hasSelectedText();
         s.cursor = txtData->cursorPosition();
         s.arrowWhileOpen = MousePointer::current() == MousePointer::Default;
@@ -92,6 +97,9 @@ void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
             break;
         case DialogStep::StopLoad:
             dialog->findChild<QPushButton*>("cmdStop")->click();
+            break;
+        case DialogStep::SkipAll:
+            dialog->findChild<QPushButton*>("cmdSkipAll")->click();
             break;
         }
         s.hourglassAfter = MousePointer::current() == MousePointer::Hourglass;
@@ -160,6 +168,10 @@ private Q_SLOTS:
     void encodingMenuReopens_data();
     void encodingMenuReopens();
     void systemFolderIsNoStartFolder();
+
+    void skipAllAndTheEndMessage_data();
+    void skipAllAndTheEndMessage();
+    void headerLineOption();
 };
 
 void TestGuiSource::openShowsTheFilterAndCancelChangesNothing() {
@@ -310,11 +322,13 @@ void TestGuiSource::errorDialogLayout() {
     const Expect expected[] = {
         {"Label1", QStringLiteral("正しくないデータが見つかりました。"), {16, 8, 425, 17}},
         {"lblErrorFile", QStringLiteral("ﾌｧｲﾙ名:"), {16, 32, 425, 17}},
-        {"lblErrorRow", QStringLiteral("行 番号:"), {16, 48, 425, 17}},
+        {"lblErrorRow", QStringLiteral("行 番号:"), {16, 48, 209, 17}},
+        {"lblErrorReason", QString(), {240, 48, 201, 17}},
         {"txtData", QString(), {16, 72, 433, 18}},
         {"cmdOk", QStringLiteral("修正(&C)"), {16, 104, 209, 25}},
         {"cmdCancel", QStringLiteral("スキップ(&S)"), {240, 104, 209, 25}},
         {"cmdStop", QStringLiteral("読込中止(&E)"), {240, 136, 209, 25}},
+        {"cmdSkipAll", QStringLiteral("以降すべてスキップ(&A)"), {16, 136, 209, 25}},
     };
     for (const Expect& e : expected) {
         auto* widget = dialog.findChild<QWidget*>(e.name);
@@ -326,7 +340,8 @@ void TestGuiSource::errorDialogLayout() {
     // Tab order: text box, Correct, Skip; the labels take no focus.
     QCOMPARE(dialog.txtData->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdOk));
     QCOMPARE(dialog.cmdOk->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdCancel));
-    QCOMPARE(dialog.cmdCancel->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdStop));
+    QCOMPARE(dialog.cmdCancel->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdSkipAll));
+    QCOMPARE(dialog.cmdSkipAll->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdStop));
     QCOMPARE(dialog.Label1->focusPolicy(), Qt::NoFocus);
     QVERIFY(!dialog.cmdOk->isDefault() && !dialog.cmdOk->autoDefault());
     QVERIFY(!dialog.cmdCancel->isDefault() && !dialog.cmdCancel->autoDefault());
@@ -334,6 +349,7 @@ void TestGuiSource::errorDialogLayout() {
     dialog.setErrorLine(QStringLiteral("x,y,z"), QStringLiteral("lotto.csv"), 123456789012);
     QCOMPARE(dialog.lblErrorFile->text(), QStringLiteral("ﾌｧｲﾙ名: lotto.csv"));
     QCOMPARE(dialog.lblErrorRow->text(), QStringLiteral("行 番号: 123456789012"));
+    QCOMPARE(dialog.lblErrorReason->text(), QStringLiteral("2 列のはずが 3 列です"));
     QCOMPARE(dialog.txtData->text(), QStringLiteral("x,y,z"));
 
     // A long line is shown whole.
@@ -851,6 +867,151 @@ void TestGuiSource::systemFolderIsNoStartFolder() {
     w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(w.platform.openDialogs.size(), 4);
     QCOMPARE(w.platform.openDialogs[3].fileName, ordinary);
+}
+
+void TestGuiSource::skipAllAndTheEndMessage_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<DialogStep>>("steps");
+    QTest::addColumn<QStringList>("reasons"); // what each dialog gave as the reason
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("message"); // after the load; empty: none
+    using S = QList<DialogStep>;
+    const QByteArray file("a,b,c\r\nx\r\nd,e,f\r\n1,2,3,4\r\n\r\ng,h,i\r\n7\r\n");
+    QTest::newRow("skip all at the first misfit")
+        << file << S{{DialogStep::SkipAll, {}}}
+        << QStringList{QStringLiteral("3 列のはずが 1 列です")}
+        << QStringList{"a,b,c", "d,e,f", "g,h,i"}
+        << QStringLiteral("正しくないデータ 4 行をスキップしました。\n行 番号: 2, 4, 5, 7");
+    QTest::newRow("skip, correct, then skip all at an empty line")
+        << file
+        << S{{DialogStep::Skip, {}}, {DialogStep::Correct, "1,2,3"}, {DialogStep::SkipAll, {}}}
+        << QStringList{QStringLiteral("3 列のはずが 1 列です"),
+                       QStringLiteral("3 列のはずが 4 列です"),
+                       QStringLiteral("3 列のはずが空の行です")}
+        << QStringList{"a,b,c", "d,e,f", "1,2,3", "g,h,i"}
+        << QStringLiteral("正しくないデータ 2 行をスキップしました。\n行 番号: 5, 7");
+    QTest::newRow("no skip all, no message")
+        << QByteArray("a,b\r\nc\r\nd,e\r\n") << S{{DialogStep::Skip, {}}}
+        << QStringList{QStringLiteral("2 列のはずが 1 列です")} << QStringList{"a,b", "d,e"}
+        << QString();
+    QByteArray many("a,b\r\n");
+    for (int i = 2; i <= 13; ++i)
+        many += "bad\r\n";
+    many += "c,d";
+    QTest::newRow("the first ten named")
+        << many << S{{DialogStep::SkipAll, {}}}
+        << QStringList{QStringLiteral("2 列のはずが 1 列です")} << QStringList{"a,b", "c,d"}
+        << QStringLiteral("正しくないデータ 12 行をスキップしました。\n"
+                          "行 番号: 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 ほか");
+}
+
+void TestGuiSource::skipAllAndTheEndMessage() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<DialogStep>, steps);
+    QFETCH(QStringList, reasons);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, message);
+    TestWindow w;
+    const QString path = w.writeFile("data.csv", bytes);
+    w.platform.openAnswers = {path};
+    QList<Seen> seen;
+    answerDialogs(steps, &seen);
+    w->runCommand(Command::Open);
+    QStringList shown;
+    for (const Seen& s : seen)
+        shown << s.reason;
+    QCOMPARE(shown, reasons);
+    QCOMPARE(sourceRows(*w), rows);
+    QCOMPARE(w->panelText(Panel::Original), QString::number(rows.size()));
+    if (message.isEmpty()) {
+        QVERIFY(w.platform.messages.isEmpty());
+    } else {
+        QCOMPARE(w.platform.messages.size(), 1);
+        QCOMPARE(w.platform.messages[0].prompt, message);
+        QCOMPARE(w.platform.messages[0].style, 64);
+        QCOMPARE(w.platform.messages[0].title, QStringLiteral("データエラー"));
+    }
+    QVERIFY(!w->isBusy());
+
+    // Skip all held for that load only: the next load asks again.
+    w.platform.messages.clear();
+    w.platform.openAnswers = {path};
+    QList<Seen> again;
+    answerDialogs({{DialogStep::StopLoad, {}}}, &again);
+    w->runCommand(Command::Open);
+    QCOMPARE(again.size(), 1);
+    QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(w->store().rowCount(), qint64(0));
+}
+
+void TestGuiSource::headerLineOption() {
+    // The option lives in the Open button's menu and is remembered; a file loaded with it keeps
+    // line 1 apart as the header: never a row, never picked, the columns' names, Save's first line.
+    TestWindow w;
+    auto* option = w.child<QAction>(QStringLiteral("mnuHeaderLine"));
+    QVERIFY(option);
+    QCOMPARE(option->text(), QStringLiteral("1行目は見出し"));
+    QVERIFY(option->isCheckable() && !option->isChecked());
+    QVERIFY(w->toolbarButton(Command::Open)->menu()->actions().contains(option));
+    const auto stored = [] {
+        return mdlIniSet::GetIniString(QStringLiteral("Vornel Options"),
+                                       QStringLiteral("HeaderLine"), mdlIniSet::IniFilePath());
+    };
+    QCOMPARE(stored(), QString());
+    option->trigger(); // no file loaded: only remembered
+    QVERIFY(option->isChecked());
+    QCOMPARE(stored(), QStringLiteral("1"));
+    QVERIFY(w.platform.openDialogs.isEmpty());
+
+    const QByteArray header = Cp932::encode(QStringLiteral("番号,市区町村,人口")).bytes;
+    const QByteArray rows = Cp932::encode(QStringLiteral("1,東京,9\r\n2,市区町村,5\r\n")).bytes;
+    const QString path = w.writeFile("data.csv", header + "\r\n" + rows);
+    w.platform.openAnswers = {path};
+    w->runCommand(Command::Open);
+    QCOMPARE(headers(*w), (QStringList{QStringLiteral("番号"), QStringLiteral("市区町村"),
+                                       QStringLiteral("人口")}));
+    QCOMPARE(sourceRows(*w),
+             (QStringList{QStringLiteral("1,東京,9"), QStringLiteral("2,市区町村,5")}));
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QCOMPARE(w->commaCount(), 2);
+
+    // The typed column's name beside each list's column box.
+    ConditionListControls& list = w->conditionList(ConditionList::InAND);
+    QVERIFY(list.lblColumnName && list.lblColumnName->isVisibleTo(w.window.get()));
+    QVERIFY(!list.lblColumnName->geometry().intersects(list.lvw->geometry()));
+    list.txtNo->setText(QStringLiteral("2"));
+    QCOMPARE(list.lblColumnName->text(), QStringLiteral("2 = 市区町村"));
+    list.txtNo->setText(QStringLiteral("4"));
+    QCOMPARE(list.lblColumnName->text(), QString());
+    QCOMPARE(w->conditionList(ConditionList::OutOR).lblColumnName->text(), QString());
+
+    // A phrase that is the header's own field: only the data row holding it is picked.
+    list.txtNo->setText(QStringLiteral("2"));
+    list.txtGoku->setText(QStringLiteral("市区町村"));
+    list.cmdTuika->click();
+    w->runCommand(Command::Start);
+    QCOMPARE(w->resultModel()->count(), qint64(1));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("1"));
+    const QString saved = w.dir.filePath(QStringLiteral("result.csv"));
+    w.platform.saveAnswers = {saved};
+    w->runCommand(Command::Save);
+    QCOMPARE(readAll(saved),
+             header + "\r\n" + Cp932::encode(QStringLiteral("2,市区町村,5\r\n")).bytes);
+
+    // Remembered for the next start.
+    {
+        frmVNLMain next(&w.platform);
+        QVERIFY(next.findChild<QAction*>(QStringLiteral("mnuHeaderLine"))->isChecked());
+    }
+
+    // Switched off, the open file is read again with line 1 as a row.
+    option->trigger();
+    QCOMPARE(stored(), QStringLiteral("0"));
+    QCOMPARE(headers(*w), (QStringList{"1", "2", "3"}));
+    QCOMPARE(sourceRows(*w).size(), 3);
+    QCOMPARE(sourceRows(*w).first(), QStringLiteral("番号,市区町村,人口"));
+    QVERIFY(!list.lblColumnName->isVisibleTo(w.window.get()));
+    QVERIFY(w.platform.messages.isEmpty());
 }
 
 QTEST_MAIN(TestGuiSource)

@@ -108,6 +108,8 @@ private slots:
     void saveManyBatches();
     void everyOutputWritesTheSameBytes_data();
     void everyOutputWritesTheSameBytes();
+    void headerLineLeadsSaveOnly_data();
+    void headerLineLeadsSaveOnly();
     void saveMatchesTheCodec();
     void saveIntoFolderFails();
     void saveWriteFailureIsAWriteError();
@@ -478,6 +480,61 @@ void TestResults::everyOutputWritesTheSameBytes() {
     QVERIFY(readAll(handedOver) == expected);
     QCOMPARE(reports.back(), r.model.count());
     QVERIFY(std::is_sorted(reports.begin(), reports.end()));
+}
+
+void TestResults::headerLineLeadsSaveOnly_data() {
+    QTest::addColumn<QStringList>("lines"); // the header first
+    QTest::addColumn<bool>("mark");
+    QTest::addColumn<bool>("sorted");
+    QTest::newRow("code page 932") << QStringList{"市,人口", "東,2", "大,1"} << false << false;
+    QTest::newRow("sorted rows, header still first")
+        << QStringList{"z,name", "b,2", "a,1"} << false << true;
+    QTest::newRow("UTF-8 mark before the header") << QStringList{"名,😀", "a,東"} << true << false;
+    QTest::newRow("no row: the header alone") << QStringList{"a,b"} << true << false;
+}
+
+void TestResults::headerLineLeadsSaveOnly() {
+    // Save and standard output write the data file's header line first (after the mark); the
+    // hand-over gets the rows only.
+    QFETCH(QStringList, lines);
+    QFETCH(bool, mark);
+    QFETCH(bool, sorted);
+    Results r(lines);
+    if (mark) {
+        r.store.reset(r.store.commaCount(), TextEncoding::Utf8, true);
+        for (const QString& line : lines)
+            r.store.appendLine(QStringView(line));
+    }
+    r.store.takeFirstRowAsHeader();
+    std::vector<std::uint32_t> rows(size_t(lines.size() - 1));
+    std::iota(rows.begin(), rows.end(), 0u);
+    r.model.setRows(std::move(rows));
+    if (sorted)
+        r.sort(Order::Ascending);
+    QCOMPARE(r.store.rowCount(), qint64(lines.size() - 1));
+    QCOMPARE(r.store.decode(r.store.headerBytes()), lines.first());
+
+    QByteArray rowBytes;
+    for (qint64 i = 0; i < r.model.count(); ++i)
+        rowBytes += r.model.rowBytes(i).toByteArray() + "\r\n";
+    const QByteArray bom = mark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    const QByteArray expected = bom + r.store.headerBytes().toByteArray() + "\r\n" + rowBytes;
+    const QByteArray handedOverBytes = rowBytes.isEmpty() ? QByteArray() : bom + rowBytes;
+
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("saved.csv");
+    QVERIFY(!ResultFile::save(saved, r.model));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(!ResultFile::write(out, r.model));
+    const QString handedOver = dir.filePath("zelvo.txt");
+    const mdlShare::TransferFileResult transfer = mdlShare::WriteTransferFile(
+        handedOver, r.model.count(), [&r](qint64 pos) { return r.model.rowBytes(pos); },
+        RowWriter::mark(r.store), {}, 0);
+    QVERIFY(transfer.ok());
+    QCOMPARE(readAll(saved), expected);
+    QCOMPARE(out.data(), expected);
+    QCOMPARE(readAll(handedOver), handedOverBytes);
 }
 
 QTEST_GUILESS_MAIN(TestResults)

@@ -163,6 +163,10 @@ private slots:
     void loadJobFirstLineLongerThanTheSample();
     void loadJobFileGrowsWhileLoading_data();
     void loadJobFileGrowsWhileLoading();
+    void loadJobHeaderLine_data();
+    void loadJobHeaderLine();
+    void misfitReason_data();
+    void misfitReason();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -903,6 +907,102 @@ void tst_source::loadJobFileGrowsWhileLoading() {
     QCOMPARE(store.rowCount(), qint64(expected.size()));
     QCOMPARE(store.rowText(0), expected.first());
     QCOMPARE(store.rowText(store.rowCount() - 1), expected.last());
+}
+
+void tst_source::loadJobHeaderLine_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qsizetype>("chunk");
+    QTest::addColumn<QByteArray>("header"); // the header's bytes
+    QTest::addColumn<QStringList>("names"); // its fields
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<qint64>>("misfits");
+    const QByteArray names = sjis(u"番号,市区町村,人口");
+    const QByteArray rows = "1,a,10\r\n2,b\r\n\r\n3,c,30\r\n";
+    QTest::newRow("header, rows and misfits keep their file line numbers")
+        << names + "\r\n" + rows << qsizetype(256) << names
+        << QStringList{QStringLiteral("番号"), QStringLiteral("市区町村"), QStringLiteral("人口")}
+        << QStringList{"1,a,10", "3,c,30"} << QList<qint64>{3, 4};
+    // Every row after the first in a later slice than the header's: the header still leaves.
+    QTest::newRow("tiny chunks") << names + "\r\n" + rows << qsizetype(1) << names
+                                 << QStringList{QStringLiteral("番号"), QStringLiteral("市区町村"),
+                                                QStringLiteral("人口")}
+                                 << QStringList{"1,a,10", "3,c,30"} << QList<qint64>{3, 4};
+    QTest::newRow("header alone, no line end")
+        << QByteArray("a,b") << qsizetype(256) << QByteArray("a,b") << QStringList{"a", "b"}
+        << QStringList{} << QList<qint64>{};
+    // An empty first line has no field and never fits; as the header it is not asked about.
+    QTest::newRow("empty first line")
+        << QByteArray("\r\nx\r\n,\r\n") << qsizetype(256) << QByteArray() << QStringList{QString()}
+        << QStringList{"x"} << QList<qint64>{3};
+    QTest::newRow("UTF-8 mark stays out of the header")
+        << QByteArray("\xEF\xBB\xBFid,name\nk,v\n") << qsizetype(256) << QByteArray("id,name")
+        << QStringList{"id", "name"} << QStringList{"k,v"} << QList<qint64>{};
+    QTest::newRow("empty names") << QByteArray(",b,\r\n1,2,3\r\n") << qsizetype(256)
+                                 << QByteArray(",b,") << QStringList{"", "b", ""}
+                                 << QStringList{"1,2,3"} << QList<qint64>{};
+}
+
+void tst_source::loadJobHeaderLine() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qsizetype, chunk);
+    QFETCH(QByteArray, header);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<qint64>, misfits);
+    DataLoadJob job(write(bytes), std::nullopt, chunk);
+    QCOMPARE(job.readFirstLine(), std::optional<QString>());
+    job.setHeaderLine(true);
+    QList<qint64> seen;
+    DataLoadJob::Hooks hooks;
+    hooks.misfit = [&seen](QByteArrayView, qint64 lineNumber) {
+        seen.append(lineNumber);
+        return true;
+    };
+    RowStore store;
+    QVERIFY(job.run(store, hooks, 0ns).done());
+    QVERIFY(store.hasHeader());
+    QCOMPARE(store.headerBytes(), QByteArrayView(header));
+    QStringList fields;
+    for (int i = 0; i <= store.commaCount(); ++i)
+        fields.append(store.headerField(i));
+    QCOMPARE(fields, names);
+    QStringList got;
+    for (qint64 r = 0; r < store.rowCount(); ++r)
+        got.append(store.rowText(r));
+    QCOMPARE(got, rows);
+    QCOMPARE(seen, misfits);
+
+    // Without the option the same file loads its first line as a row, as before.
+    DataLoadJob plain(write(bytes), std::nullopt, chunk);
+    QCOMPARE(plain.readFirstLine(), std::optional<QString>());
+    RowStore all;
+    QVERIFY(plain.run(all, {}, 0ns).done());
+    QVERIFY(!all.hasHeader());
+    QCOMPARE(all.rowCount(), qint64(rows.size()) + (header.isEmpty() ? 0 : 1));
+    // A new load forgets the header.
+    all.reset(0);
+    store.reset(0);
+    QVERIFY(!store.hasHeader());
+}
+
+void tst_source::misfitReason_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("commaCount");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("too many") << "a,b,c,d,e,f,g" << 4 << QStringLiteral("5 列のはずが 7 列です");
+    QTest::newRow("too few") << "a" << 2 << QStringLiteral("3 列のはずが 1 列です");
+    QTest::newRow("trailing comma counts")
+        << "a,b," << 1 << QStringLiteral("2 列のはずが 3 列です");
+    QTest::newRow("quotes have no meaning")
+        << "\"a,b\",1" << 1 << QStringLiteral("2 列のはずが 3 列です");
+    QTest::newRow("empty line") << "" << 0 << QStringLiteral("1 列のはずが空の行です");
+}
+
+void tst_source::misfitReason() {
+    QFETCH(QString, line);
+    QFETCH(int, commaCount);
+    QFETCH(QString, reason);
+    QCOMPARE(mdlvornel::MisfitReason(line, commaCount), reason);
 }
 
 QTEST_GUILESS_MAIN(tst_source)
