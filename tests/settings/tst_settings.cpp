@@ -16,7 +16,6 @@
 #include <QTest>
 
 #include <functional>
-#include <limits>
 #include <optional>
 
 #include <csignal>
@@ -733,10 +732,9 @@ void tst_settings::titleBarVisible_data() {
     QTest::newRow("second monitor unplugged") << QRect(QPoint(2400, 300), size) << one << false;
     QTest::newRow("across both monitors") << QRect(QPoint(1500, 10), size) << two << true;
     QTest::newRow("hostile -60000 twips") << QRect(QPoint(-4000, -4000), size) << two << false;
-    QTest::newRow("the ends of int")
-        << QRect(QPoint(std::numeric_limits<int>::max() - 10, std::numeric_limits<int>::min()),
-                 size)
-        << two << false;
+    // The farthest a stored 32-bit twips value reaches, in pixels.
+    QTest::newRow("the ends of 32-bit twips")
+        << QRect(QPoint(143'165'576, -143'165'577), size) << two << false;
     QTest::newRow("no screen") << QRect(QPoint(0, 0), size) << QList<QRect>() << false;
 }
 
