@@ -41,13 +41,25 @@ QString japaneseFileError(const QString& systemReason) {
 
 bool WholeFile::open() {
     const QFileInfo target(m_file.fileName());
+    if ((m_options & NoSymbolicLink) && target.isSymLink()) {
+        m_notRegular = true; // QSaveFile would write to the link's target
+        return false;
+    }
     if (target.exists() && !target.isFile()) {
         (target.isDir() ? m_folder : m_notRegular) = true;
         return false;
     }
     // A folder that refuses the temporary file: the existing file is written in place.
     m_file.setDirectWriteFallback(true);
-    return m_file.open(QIODevice::WriteOnly);
+    if (!m_file.open(QIODevice::WriteOnly))
+        return false;
+    // Before a byte is written: the temporary file takes the place of the old one as it is.
+    if ((m_options & OwnerOnly) &&
+        !m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        m_file.cancelWriting();
+        return false;
+    }
+    return true;
 }
 
 bool WholeFile::write(QByteArrayView bytes) {

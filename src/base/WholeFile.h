@@ -21,7 +21,17 @@
 // errorString() says why in Japanese, as every message of the program does.
 class WholeFile {
 public:
-    explicit WholeFile(const QString& path) : m_file(path) {}
+    // For files of the program's own beside the program (settings, hand-over), where someone
+    // else may have planted something at the path.
+    enum Option {
+        // A symbolic link at the path is refused (as a file that is not a regular one), never
+        // followed to write wherever it points.
+        NoSymbolicLink = 0x1,
+        // The file is readable and writable by its owner only.
+        OwnerOnly = 0x2,
+    };
+
+    explicit WholeFile(const QString& path, int options = 0) : m_file(path), m_options(options) {}
 
     // False when the file cannot be created; error() and errorString() say why.
     bool open();
@@ -37,6 +47,7 @@ public:
 
 private:
     QSaveFile m_file;
+    int m_options = 0;
     bool m_notRegular = false;
     bool m_folder = false;
 };

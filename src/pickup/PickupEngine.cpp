@@ -172,6 +172,8 @@ public:
 
 private:
     static constexpr qint64 kWindowRows = 2048;
+    // The longest row cut into a table of field ends (a table of at most 512 KiB).
+    static constexpr qsizetype kMaxCutRow = 64 * 1024;
 
     // The first row from `row` on that holds one of the entry's byte forms.
     qint64 nextHit(const Entry& e, qint64 row) {
@@ -201,7 +203,11 @@ private:
     }
 
     // Field `index` of the row; the row is cut once for all the entries that look at its fields.
+    // A long row is not cut: a table with room for a field end per byte would take eight times
+    // the row's bytes, so its field is found by going from comma to comma.
     QByteArrayView field(qint64 row, int index) {
+        if (const QByteArrayView bytes = m_store.rowBytes(row); bytes.size() > kMaxCutRow)
+            return fieldOfLongRow(bytes, index);
         if (row != m_cutRow) {
             const QByteArrayView bytes = m_store.rowBytes(row);
             m_cutRow = row;
@@ -219,6 +225,21 @@ private:
             return {};
         const qsizetype begin = index == 0 ? 0 : m_fieldEnds[size_t(index) - 1] + 1;
         return QByteArrayView(m_cutBytes + begin, m_fieldEnds[size_t(index)] - begin);
+    }
+
+    static QByteArrayView fieldOfLongRow(QByteArrayView bytes, int index) {
+        const char* const p = bytes.data();
+        const char* const end = p + bytes.size();
+        const char* begin = p;
+        for (int k = 0; k < index; ++k) {
+            const void* comma = std::memchr(begin, ',', size_t(end - begin));
+            if (!comma)
+                return {};
+            begin = static_cast<const char*>(comma) + 1;
+        }
+        const void* comma = std::memchr(begin, ',', size_t(end - begin));
+        const char* const fieldEnd = comma ? static_cast<const char*>(comma) : end;
+        return QByteArrayView(begin, fieldEnd - begin);
     }
 
     // The subject's decoded text; the whole row's (row >= 0) is decoded once for all its entries.

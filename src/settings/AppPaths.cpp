@@ -11,6 +11,19 @@ QString& overriddenFolder() {
     return folder;
 }
 
+// The folder, made when missing, readable by the user alone (the folders above it as mkpath
+// makes them). A folder that is already there is taken as it is.
+bool makePrivateFolder(const QString& folder) {
+    if (QFileInfo(folder).isDir())
+        return true;
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (!QDir().mkpath(parent))
+        return false;
+    const bool made = QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner);
+    return made || QFileInfo(folder).isDir(); // made at the same moment by another process
+}
+
 bool& forcedReadOnly() {
     static bool readOnly = false;
     return readOnly;
@@ -44,10 +57,11 @@ void AppPaths::setProgramFolderReadOnlyForTesting(bool readOnly) {
 QString AppPaths::dataFolder() {
     if (programFolderWritable())
         return programFolder();
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (config.isEmpty() || !QDir().mkpath(config))
+    const QString config =
+        QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    if (config.isEmpty() || !makePrivateFolder(config))
         return programFolder(); // nowhere better: reads find nothing, writes fail quietly
-    return QDir::cleanPath(config);
+    return config;
 }
 
 QString AppPaths::settingsFilePath() {

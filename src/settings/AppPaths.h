@@ -25,7 +25,8 @@ public:
 
     // The folder of the settings file and the hand-over file, without a trailing separator: the
     // program's folder when it is writable, otherwise the per-user configuration folder
-    // (QStandardPaths::AppConfigLocation), created here when missing. Should no configuration
+    // (QStandardPaths::AppConfigLocation), created here when missing (readable by the user
+    // alone: it holds the hand-over file of the picked rows). Should no configuration
     // folder be known, the program's folder is used.
     static QString dataFolder();
 

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -48,6 +49,30 @@ Position read(const QString& iniPath) {
 void write(const QString& iniPath, qint32 top, qint32 left) {
     mdlIniSet::SetIniString(Section.toString(), TopKey.toString(), QString::number(top), iniPath);
     mdlIniSet::SetIniString(Section.toString(), LeftKey.toString(), QString::number(left), iniPath);
+}
+
+bool titleBarVisible(const QRect& frame, const QList<QRect>& screens) {
+    // 64-bit arithmetic: a hostile stored value puts the frame near the ends of int.
+    const qint64 left = frame.x();
+    const qint64 right = left + frame.width();
+    const qint64 top = frame.y();
+    const qint64 bottom = top + TitleBarHeight;
+    const qint64 needWidth = std::min<qint64>(GripWidth, std::max(frame.width(), 1));
+    for (const QRect& screen : screens) {
+        const qint64 width = std::min<qint64>(right, qint64(screen.x()) + screen.width()) -
+                             std::max<qint64>(left, screen.x());
+        const qint64 height = std::min<qint64>(bottom, qint64(screen.y()) + screen.height()) -
+                              std::max<qint64>(top, screen.y());
+        if (width >= needWidth && height >= GripHeight)
+            return true;
+    }
+    return false;
+}
+
+QPoint placeOn(const QSize& frameSize, const QRect& screen) {
+    const int left = screen.x() + std::max(0, (screen.width() - frameSize.width()) / 2);
+    const int top = screen.y() + std::max(0, (screen.height() - frameSize.height()) / 2);
+    return QPoint(left, top);
 }
 
 } // namespace StoredPosition

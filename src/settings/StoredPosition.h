@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringView>
 
@@ -30,5 +33,21 @@ Position read(const QString& iniPath);
 
 // Writes both edges, "Top" first.
 void write(const QString& iniPath, qint32 top, qint32 left);
+
+// The height of the strip along a window's top edge that counts as its title bar (pixels), and
+// how much of it must lie on one screen for the window to be grabbed and moved there.
+inline constexpr int TitleBarHeight = 24;
+inline constexpr int GripHeight = 8;
+inline constexpr int GripWidth = 40;
+
+// Whether the title bar of a window whose outer frame is frame can be reached: a piece of at
+// least GripWidth x GripHeight pixels of it (the whole width, for a narrower window) lies on one
+// of the screens (their available areas, in pixels). A window partly off an edge passes; one on
+// an unplugged monitor, or thousands of pixels away, does not.
+bool titleBarVisible(const QRect& frame, const QList<QRect>& screens);
+
+// Where a window of the given outer size goes when its stored place cannot be reached: centred
+// on the screen's available area, its top-left corner kept on the screen when it is larger.
+QPoint placeOn(const QSize& frameSize, const QRect& screen);
 
 } // namespace StoredPosition

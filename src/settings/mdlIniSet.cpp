@@ -3,10 +3,16 @@
 #include "base/Cp932.h"
 
 #include "base/WholeFile.h"
+
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
-#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -48,79 +54,161 @@ bool sameName(const QString& a, const QString& b) {
 
 // One line of the file: its bytes without the line end, and the line end as it was.
 struct Line {
-    QByteArrayView content;
-    QByteArrayView ending;
+    qsizetype begin = 0;      // first byte
+    qsizetype contentEnd = 0; // end of the content, before "\r\n" or "\n"
+    qsizetype next = 0;       // first byte of the next line
 
     enum class Kind { Other, Section, Key };
     Kind kind = Kind::Other;
-    QString name;          // section or key name, trimmed
     qsizetype valueAt = 0; // for a key: index of the first byte after "="
 };
 
-std::vector<Line> splitLines(const QByteArray& data) {
-    std::vector<Line> lines;
-    qsizetype pos = 0;
-    while (pos < data.size()) {
-        qsizetype nl = data.indexOf('\n', pos);
-        Line line;
-        if (nl < 0) {
-            line.content = QByteArrayView(data).sliced(pos);
-            pos = data.size();
-        } else {
-            qsizetype end = nl;
-            if (end > pos && data[end - 1] == '\r')
-                --end;
-            line.content = QByteArrayView(data).sliced(pos, end - pos);
-            line.ending = QByteArrayView(data).sliced(end, nl + 1 - end);
-            pos = nl + 1;
-        }
+// Goes through the file one line at a time, without a table of lines: a settings file of many
+// megabytes (millions of lines) is read in one pass, and a name is decoded only when it could
+// be the one looked for.
+class LineScanner {
+public:
+    LineScanner(QByteArrayView data, const QString& section) : m_data(data), m_section(section) {}
 
-        const QByteArrayView body = trimmedBytes(line.content);
+    // The next line, or false at the end.
+    bool next(Line& line) {
+        if (m_pos >= m_data.size())
+            return false;
+        const char* base = m_data.data();
+        const void* nl = std::memchr(base + m_pos, '\n', size_t(m_data.size() - m_pos));
+        line = Line();
+        line.begin = m_pos;
+        if (!nl) {
+            line.contentEnd = line.next = m_data.size();
+        } else {
+            const qsizetype at = static_cast<const char*>(nl) - base;
+            line.contentEnd = at > m_pos && base[at - 1] == '\r' ? at - 1 : at;
+            line.next = at + 1;
+        }
+        m_pos = line.next;
+
+        const QByteArrayView content = this->content(line);
+        const QByteArrayView body = trimmedBytes(content);
         if (body.startsWith('[')) {
-            const QString text = Cp932::decode(body);
-            const qsizetype close = text.indexOf(u']');
-            if (close > 0) {
+            if (const std::optional<bool> matches = sectionMatches(body)) {
                 line.kind = Line::Kind::Section;
-                line.name = trimmedName(QStringView(text).sliced(1, close - 1));
+                m_sectionMatches = *matches;
             }
-        } else {
-            const qsizetype eq = line.content.indexOf('=');
-            if (eq >= 0) {
-                line.kind = Line::Kind::Key;
-                line.name = trimmedName(Cp932::decode(line.content.first(eq)));
-                line.valueAt = eq + 1;
-            }
+        } else if (const qsizetype eq = content.indexOf('='); eq >= 0) {
+            line.kind = Line::Kind::Key;
+            line.valueAt = line.begin + eq + 1;
         }
-        lines.push_back(line);
+        return true;
     }
-    return lines;
-}
 
-// Index of the first line of the matching section's body, and one past its last line.
-struct SectionRange {
-    size_t header;
-    size_t end;
+    QByteArrayView content(const Line& line) const {
+        return m_data.sliced(line.begin, line.contentEnd - line.begin);
+    }
+
+    // For a section line just read: whether it names the section looked for.
+    bool sectionMatches() const { return m_sectionMatches; }
+
+    // For a key line: whether it names the key.
+    bool keyIs(const Line& line, const QString& name) const {
+        const QByteArrayView bytes =
+            trimmedBytes(m_data.sliced(line.begin, line.valueAt - 1 - line.begin));
+        // A name of n code units takes n to 2n bytes in code page 932; most lines are
+        // settled without decoding them.
+        if (bytes.size() < name.size() || bytes.size() > 2 * name.size())
+            return false;
+        return sameName(trimmedName(Cp932::decode(bytes)), name);
+    }
+
+private:
+    // For a line whose trimmed bytes start with "[": nothing when it has no "]" after the "["
+    // (no section line), otherwise whether the name between them is the section's.
+    std::optional<bool> sectionMatches(QByteArrayView body) const {
+        if (isAscii(body)) {
+            const qsizetype close = body.indexOf(']');
+            if (close <= 0)
+                return std::nullopt;
+            const QByteArrayView name = trimmedBytes(body.sliced(1, close - 1));
+            return name.size() == m_section.size() &&
+                   QString::compare(m_section, QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+        }
+        const QString text = Cp932::decode(body);
+        const qsizetype close = text.indexOf(u']');
+        if (close <= 0)
+            return std::nullopt;
+        return sameName(trimmedName(QStringView(text).sliced(1, close - 1)), m_section);
+    }
+
+    static bool isAscii(QByteArrayView bytes) {
+        for (const char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        return true;
+    }
+
+    QByteArrayView m_data;
+    const QString& m_section;
+    qsizetype m_pos = 0;
+    bool m_sectionMatches = false;
 };
 
-std::optional<SectionRange> findSection(const std::vector<Line>& lines, const QString& section) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind != Line::Kind::Section || !sameName(lines[i].name, section))
+// Where the section and the key are in the file.
+struct Found {
+    bool section = false;
+    std::optional<Line> key;
+    Line lastInSection; // the section's last line that is not blank (its header at the least)
+};
+
+Found find(QByteArrayView data, const QString& section, const QString& key) {
+    Found found;
+    LineScanner scanner(data, section);
+    Line line;
+    bool inSection = false;
+    while (scanner.next(line)) {
+        if (line.kind == Line::Kind::Section) {
+            if (inSection)
+                break; // the first matching section is the one
+            if (scanner.sectionMatches()) {
+                inSection = found.section = true;
+                found.lastInSection = line;
+            }
             continue;
-        size_t end = i + 1;
-        while (end < lines.size() && lines[end].kind != Line::Kind::Section)
-            ++end;
-        return SectionRange{i, end};
+        }
+        if (!inSection)
+            continue;
+        if (line.kind == Line::Kind::Key && scanner.keyIs(line, key)) {
+            found.key = line;
+            break;
+        }
+        if (!trimmedBytes(scanner.content(line)).isEmpty())
+            found.lastInSection = line;
     }
-    return std::nullopt;
+    return found;
 }
 
-std::optional<size_t> findKey(const std::vector<Line>& lines, SectionRange range,
-                              const QString& key) {
-    for (size_t i = range.header + 1; i < range.end; ++i) {
-        if (lines[i].kind == Line::Kind::Key && sameName(lines[i].name, key))
-            return i;
+// The settings file's bytes. Anything but a regular file (a pipe, a device, a symbolic link,
+// whatever it points to) is refused without waiting on it, and so is a file far larger than any
+// settings file: the program then starts as without settings and writes nothing over it.
+enum class ReadResult { Read, Missing, Refused };
+
+ReadResult readSettings(const QString& path, QByteArray& data) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0)
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Refused;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > mdlIniSet::MaxFileBytes) {
+        ::close(fd);
+        return ReadResult::Refused;
     }
-    return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return ReadResult::Refused;
+    }
+    data = file.read(mdlIniSet::MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError || data.size() > mdlIniSet::MaxFileBytes)
+        return ReadResult::Refused; // grew while read
+    return ReadResult::Read;
 }
 
 // At most maxBytes bytes of value, never ending inside a two-byte character.
@@ -162,20 +250,17 @@ void SetIniFilePath(const QString& path) {
 }
 
 QString GetIniString(const QString& section, const QString& key, const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (readSettings(path, data) != ReadResult::Read)
         return {};
-    const QByteArray data = file.readAll();
-    const std::vector<Line> lines = splitLines(data);
-
-    const auto range = findSection(lines, section);
-    if (!range)
+    const Found found = find(data, section, key);
+    if (!found.key)
         return {};
-    const auto at = findKey(lines, *range, key);
-    if (!at)
-        return {};
-    const Line& line = lines[*at];
-    const QByteArrayView value = unquoted(trimmedBytes(line.content.sliced(line.valueAt)));
+    const Line& line = *found.key;
+    const QByteArrayView value = unquoted(
+        trimmedBytes(QByteArrayView(data).sliced(line.valueAt, line.contentEnd - line.valueAt)));
+    if (value.size() > MaxStoredValueBytes)
+        return {}; // no value of ours: ignored
     return Cp932::decode(cutToBytes(value, MaxValueBytes));
 }
 
@@ -184,73 +269,43 @@ void SetIniString(const QString& section, const QString& key, const QString& val
     const Cp932::EncodeResult sectionBytes = Cp932::encode(section);
     const Cp932::EncodeResult keyBytes = Cp932::encode(key);
     const Cp932::EncodeResult valueBytes = Cp932::encode(value);
-    if (!sectionBytes.ok() || !keyBytes.ok() || !valueBytes.ok())
+    if (!sectionBytes.ok() || !keyBytes.ok() || !valueBytes.ok() ||
+        valueBytes.bytes.size() > MaxStoredValueBytes)
         return;
 
     QByteArray data;
-    {
-        QFile file(path);
-        if (file.exists()) {
-            if (!file.open(QIODevice::ReadOnly))
-                return; // never replace a file that could not be read
-            data = file.readAll();
-        }
-    }
-    const std::vector<Line> lines = splitLines(data);
+    if (readSettings(path, data) == ReadResult::Refused)
+        return; // never replace a file that could not be read, nor write through a link
     const QByteArray newLine = keyBytes.bytes + '=' + valueBytes.bytes + "\r\n";
+    const QByteArrayView all(data);
+    const Found found = find(all, section, key);
 
-    // The new text is built from the old lines' own bytes, so everything not changed stays as it
-    // was, line ends included.
+    // The new text is built from the old bytes, so everything not changed stays as it was, line
+    // ends included. A line that ends the file without a line end gets one before something
+    // follows it.
     QByteArray out;
     out.reserve(data.size() + newLine.size() + sectionBytes.bytes.size() + 4);
-    auto appendLine = [&out](const Line& line) {
-        out.append(line.content);
-        out.append(line.ending);
-    };
-    // A line that ends the file without a line end gets one before something follows it.
-    auto appendLineBeforeMore = [&out](const Line& line) {
-        out.append(line.content);
-        out.append(line.ending.isEmpty() ? QByteArrayView("\r\n") : line.ending);
-    };
-
-    const auto range = findSection(lines, section);
-    if (!range) {
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i + 1 == lines.size())
-                appendLineBeforeMore(lines[i]);
-            else
-                appendLine(lines[i]);
-        }
+    if (!found.section) {
+        out.append(all);
+        if (!data.isEmpty() && !data.endsWith('\n'))
+            out.append("\r\n");
         out += '[' + sectionBytes.bytes + "]\r\n" + newLine;
-    } else if (const auto at = findKey(lines, *range, key)) {
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i == *at) {
-                out.append(lines[i].content.first(lines[i].valueAt));
-                out.append(valueBytes.bytes);
-                out.append(lines[i].ending);
-            } else {
-                appendLine(lines[i]);
-            }
-        }
+    } else if (found.key) {
+        out.append(all.first(found.key->valueAt));
+        out.append(valueBytes.bytes);
+        out.append(all.sliced(found.key->contentEnd));
     } else {
         // A new key goes after the section's last line that is not blank.
-        size_t last = range->header;
-        for (size_t i = range->header + 1; i < range->end; ++i) {
-            if (!trimmedBytes(lines[i].content).isEmpty())
-                last = i;
-        }
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (i == last) {
-                appendLineBeforeMore(lines[i]);
-                out += newLine;
-            } else {
-                appendLine(lines[i]);
-            }
-        }
+        const Line& last = found.lastInSection;
+        out.append(all.first(last.next));
+        if (last.next == last.contentEnd)
+            out.append("\r\n");
+        out.append(newLine);
+        out.append(all.sliced(last.next));
     }
 
     // Whole or not at all; a failure is not reported (the next start reads the old file).
-    WholeFile file(path);
+    WholeFile file(path, WholeFile::NoSymbolicLink);
     if (file.open() && file.write(out))
         file.commit();
 }

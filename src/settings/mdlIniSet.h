@@ -12,6 +12,9 @@
 // - Writing changes only the one line of the key (or adds the key at the end of its section, or the
 //   section at the end of the file); every other byte of the file stays as it was. The file is
 //   created when missing and is replaced whole or not at all. A failed write is not reported.
+// - Only a regular file is read or written. A pipe, a device or a symbolic link at the path (or a
+//   file of more than MaxFileBytes) reads as no file and is never written over or through; a
+//   value of more than MaxStoredValueBytes is no value of ours and reads as missing.
 namespace mdlIniSet {
 
 // The settings file's path, set once at start-up before anything reads the file.
@@ -29,5 +32,9 @@ void SetIniString(const QString& section, const QString& key, const QString& val
 
 // The most bytes a value read back may hold.
 inline constexpr qsizetype MaxValueBytes = 255;
+// A longer value in the file is ignored (read as missing); a longer one is not written.
+inline constexpr qsizetype MaxStoredValueBytes = 64 * 1024;
+// A larger file is not taken for a settings file.
+inline constexpr qsizetype MaxFileBytes = 64 * 1024 * 1024;
 
 } // namespace mdlIniSet

@@ -21,7 +21,9 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
     TransferFileResult result;
     result.path = path;
 
-    WholeFile file(path);
+    // The file lies where others may write too: never through a link planted at its name, and
+    // readable by the user alone.
+    WholeFile file(path, WholeFile::NoSymbolicLink | WholeFile::OwnerOnly);
     if (!file.open()) {
         result.reason = file.errorString();
         return result;

@@ -7,7 +7,7 @@
 
 // The hand-over file for Zelvo: the result rows in their order, one per line, each line the row's
 // own bytes (as the data file held them) ended by CR LF. The file is replaced whole or not at
-// all.
+// all, readable by its owner alone; a symbolic link at its path is refused, not followed.
 namespace mdlShare {
 
 struct TransferFileResult {

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -89,6 +90,14 @@ frmVNLError::frmVNLError(RowStore& store, Platform& platform, QWidget* parent)
 }
 
 void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qint64 lineNumber) {
+    if (line.size() > MaxWholeLine) {
+        setLongErrorLine(line.first(ShownPart + 1), fileName, lineNumber);
+        return;
+    }
+    m_lineCut = false;
+    txtData->setReadOnly(false);
+    txtData->setToolTip(QString());
+    cmdOk->setEnabled(true);
     txtData->setText(line);
     txtData->setCursorPosition(0);
     lblErrorFile->setText(QStringLiteral("ﾌｧｲﾙ名: ") + fileName);
@@ -96,8 +105,29 @@ void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qin
     lblErrorReason->setText(mdlvornel::MisfitReason(line, m_store.commaCount()));
 }
 
+void frmVNLError::setLongErrorLine(const QString& start, const QString& fileName,
+                                   qint64 lineNumber) {
+    QStringView shown = QStringView(start).first(std::min(start.size(), ShownPart));
+    if (!shown.isEmpty() && shown.back().isHighSurrogate())
+        shown.chop(1); // never half a character
+    m_lineCut = true;
+    txtData->setText(
+        QStringLiteral("【長すぎる行のため先頭 %1 文字のみ表示・修正不可】").arg(ShownPart) +
+        shown.toString() + QStringLiteral("…"));
+    txtData->setCursorPosition(0);
+    txtData->setReadOnly(true);
+    txtData->setToolTip(QStringLiteral("この行は長すぎるため、先頭の %1 文字だけを表示しています。"
+                                       "修正はできません。スキップするか、読み込みを中止して"
+                                       "ください。")
+                            .arg(ShownPart));
+    cmdOk->setEnabled(false);
+    lblErrorFile->setText(QStringLiteral("ﾌｧｲﾙ名: ") + fileName);
+    lblErrorRow->setText(QStringLiteral("行 番号: ") + QString::number(lineNumber));
+}
+
 void frmVNLError::cmdOk_Click() {
-    if (!mdlvornel::AddCorrectedLine(*this, m_store, m_platform))
+    // Only the start of a long line is shown: taking it as the correction would cut the line.
+    if (m_lineCut || !mdlvornel::AddCorrectedLine(*this, m_store, m_platform))
         return; // refused: the dialog stays as it is
     m_corrected = true;
     MousePointer::set(MousePointer::Hourglass);
@@ -174,7 +204,15 @@ DataLineOutcome AddDataLineOutcome(QByteArrayView line, const QString& fileName,
         return DataLineOutcome::Added;
     // A new dialog for every rejected line, without an owner window; nothing is carried over.
     frmVNLError dialog(store, platform);
-    dialog.setErrorLine(store.decode(line), fileName, lineNumber);
+    if (line.size() <= frmVNLError::MaxWholeLine) {
+        dialog.setErrorLine(store.decode(line), fileName, lineNumber);
+    } else {
+        // Only the start is decoded: four bytes per character at most, so enough for the part
+        // shown; the character cut at the end falls outside it.
+        const qsizetype bytes = 4 * (frmVNLError::ShownPart + 1);
+        dialog.setLongErrorLine(store.decode(line.first(std::min(line.size(), bytes))), fileName,
+                                lineNumber);
+    }
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
     if (dialog.stopRequested())

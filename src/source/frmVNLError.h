@@ -26,8 +26,22 @@ public:
     frmVNLError(RowStore& store, Platform& platform, QWidget* parent = nullptr);
 
     // Fills the dialog for one rejected line (the file name without its folder, the physical
-    // line number counted from 1).
+    // line number counted from 1). A line longer than MaxWholeLine is shown as setLongErrorLine
+    // shows it.
     void setErrorLine(const QString& line, const QString& fileName, qint64 lineNumber);
+    // Fills the dialog for a line too long to show and edit in a text box: only its first
+    // ShownPart characters (start, cut to them) are shown, after a note saying so; the text box
+    // is read-only and Correct is off, so the line can be skipped or the load stopped, but never
+    // replaced by its cut start.
+    void setLongErrorLine(const QString& start, const QString& fileName, qint64 lineNumber);
+    // Whether the line shown is only the start of the rejected one.
+    bool lineCut() const { return m_lineCut; }
+
+    // The longest line shown whole (characters; a line of as many bytes is never longer), and
+    // how much of a longer one is shown. A text box lays out all its text at once, tens of
+    // bytes per character.
+    static constexpr qsizetype MaxWholeLine = 128 * 1024;
+    static constexpr qsizetype ShownPart = 4096;
 
     // True once a fitting correction has been appended.
     bool corrected() const { return m_corrected; }
@@ -68,6 +82,7 @@ private:
     bool m_stopRequested = false;
     bool m_skipAllRequested = false;
     bool m_closing = false;
+    bool m_lineCut = false;
 };
 
 namespace mdlvornel {

@@ -2,10 +2,13 @@
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 
+#include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QPoint>
+#include <QScreen>
 #include <QStandardPaths>
 
 namespace {
@@ -41,6 +44,8 @@ private Q_SLOTS:
     void settingsFileIsBesideTheProgram();
     void positionRestored_data();
     void positionRestored();
+    void unreachablePositionPlacedOnThePrimaryScreen_data();
+    void unreachablePositionPlacedOnThePrimaryScreen();
     void positionStoredAtShutDown();
     void missingFileIsCreatedAtShutDown();
     void otherContentKeptAtShutDown();
@@ -74,15 +79,13 @@ void TestGuiSettings::positionRestored_data() {
     QTest::newRow("half up to even")
         << QByteArray("[Vornel Position]\r\nTop=1507.5\r\nLeft=1522.5\r\n") << true << true
         << QPoint(101, 101);
-    QTest::newRow("negative values") << QByteArray("[Vornel Position]\r\nTop=-450\r\nLeft=-900\r\n")
-                                     << true << true << QPoint(-60, -30);
-    // To the nearest pixel on either side of 0: -443 twips -> -29.53 -> -30, -458 -> -30.53 -> -31.
+    // Partly off the left and top edges, the title bar still within reach.
+    QTest::newRow("negative values") << QByteArray("[Vornel Position]\r\nTop=-90\r\nLeft=-900\r\n")
+                                     << true << true << QPoint(-60, -6);
+    // To the nearest pixel on either side of 0: -443 twips -> -29.53 -> -30, -158 -> -10.53 -> -11.
     QTest::newRow("negative, between pixels")
-        << QByteArray("[Vornel Position]\r\nTop=-458\r\nLeft=-443\r\n") << true << true
-        << QPoint(-30, -31);
-    QTest::newRow("far off the screen")
-        << QByteArray("[Vornel Position]\r\nTop=300000\r\nLeft=450000\r\n") << true << true
-        << QPoint(30000, 20000);
+        << QByteArray("[Vornel Position]\r\nTop=-158\r\nLeft=-443\r\n") << true << true
+        << QPoint(-30, -11);
     QTest::newRow("case-insensitive names")
         << QByteArray("[VORNEL POSITION]\r\ntop=1500\r\nleft=900\r\n") << true << true
         << QPoint(60, 100);
@@ -113,6 +116,55 @@ void TestGuiSettings::positionRestored() {
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     QCOMPARE(w.window->y(), topApplied ? expected.y() : designed.y());
     QCOMPARE(w.window->x(), leftApplied ? expected.x() : designed.x());
+}
+
+void TestGuiSettings::unreachablePositionPlacedOnThePrimaryScreen_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<QPoint>("expected"); // pixels, where kept
+
+    auto position = [](const char* top, const char* left) {
+        QByteArray ini = QByteArray("[Vornel Position]\r\nTop=") + top + "\r\n";
+        if (left)
+            ini += QByteArray("Left=") + left + "\r\n";
+        return ini;
+    };
+    // The offscreen screen is 800 x 600 pixels; the window is wider than it.
+    QTest::newRow("monitor unplugged") << position("1500", "450000") << false << QPoint();
+    QTest::newRow("far below") << position("300000", "900") << false << QPoint();
+    QTest::newRow("hostile -60000") << position("-60000", "-60000") << false << QPoint();
+    QTest::newRow("title bar above the screen") << position("-450", "900") << false << QPoint();
+    QTest::newRow("the ends of 32 bits")
+        << position("-2147483648", "2147483647") << false << QPoint();
+    QTest::newRow("top alone, far above") << position("-60000", nullptr) << false << QPoint();
+    QTest::newRow("partly off the right edge")
+        << position("1500", "10500") << true << QPoint(700, 100);
+    QTest::newRow("partly off the bottom edge")
+        << position("8850", "900") << true << QPoint(60, 590);
+}
+
+void TestGuiSettings::unreachablePositionPlacedOnThePrimaryScreen() {
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, kept);
+    QFETCH(QPoint, expected);
+
+    PositionedWindow w(ini);
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QPoint at = w.window->pos();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    if (kept) {
+        QCOMPARE(at, expected);
+    } else {
+        // The title bar on the primary screen: the top-left corner on it, and the whole width
+        // of the screen (or of the window) above the screen's bottom.
+        QVERIFY2(screen.contains(at), qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+        QVERIFY(at.y() + StoredPosition::TitleBarHeight <= screen.bottom() + 1);
+    }
+    // What is stored at shut-down is where the window stood, not the value read.
+    QVERIFY(w.window->close());
+    QCOMPARE(StoredPosition::read(w.iniPath()).top, std::optional<qint32>(at.y() * 15));
+    QCOMPARE(StoredPosition::read(w.iniPath()).left, std::optional<qint32>(at.x() * 15));
 }
 
 void TestGuiSettings::positionStoredAtShutDown() {

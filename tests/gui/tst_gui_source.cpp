@@ -147,6 +147,8 @@ private Q_SLOTS:
     void correctionTheEncodingCannotHold();
     void errorDialogLayout();
     void errorDialogIgnoresEnterAndEsc();
+    void longLineShownInPartNeverCut_data();
+    void longLineShownInPartNeverCut();
     void stopDuringALoad();
     void stopAfterTheLastReadSliceOpensNoDialog();
     void outOfMemoryWhileLoading();
@@ -356,6 +358,68 @@ void TestGuiSource::errorDialogLayout() {
     const QString longLine(100'000, u'x');
     dialog.setErrorLine(longLine, QStringLiteral("a.csv"), 1);
     QCOMPARE(dialog.txtData->text(), longLine);
+}
+
+void TestGuiSource::longLineShownInPartNeverCut_data() {
+    QTest::addColumn<qsizetype>("length"); // bytes of the rejected line
+    QTest::addColumn<QByteArray>("unit");  // what it is made of, repeated
+    QTest::addColumn<bool>("whole");       // shown whole and editable
+
+    const qsizetype limit = frmVNLError::MaxWholeLine;
+    QTest::newRow("at the limit") << limit << QByteArray("x") << true;
+    QTest::newRow("one byte over") << limit + 1 << QByteArray("x") << false;
+    QTest::newRow("two-byte characters") << 2 * limit + 2 << QByteArray("\x93\x8c") << false;
+    QTest::newRow("40 MB") << qsizetype(40) * 1024 * 1024 << QByteArray("y") << false;
+}
+
+void TestGuiSource::longLineShownInPartNeverCut() {
+    QFETCH(qsizetype, length);
+    QFETCH(QByteArray, unit);
+    QFETCH(bool, whole);
+
+    TestWindow w;
+    QByteArray bytes("a,b\r\n");
+    bytes.reserve(length + 16);
+    while (bytes.size() < 5 + length)
+        bytes += unit;
+    bytes += "\r\nd,e\r\n";
+    w.platform.openAnswers = {w.writeFile("long.csv", bytes)};
+    bytes.clear();
+    bytes.squeeze();
+
+    qsizetype shown = -1;
+    bool readOnly = false;
+    bool correctOn = false;
+    bool correctDidNothing = false;
+    QString label;
+    onNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<frmVNLError*>(modal);
+        shown = dialog->txtData->text().size();
+        readOnly = dialog->txtData->isReadOnly();
+        correctOn = dialog->cmdOk->isEnabled();
+        label = dialog->lblErrorRow->text();
+        if (!whole) {
+            // Correct, even called directly, never takes the cut start for the line.
+            dialog->cmdOk_Click();
+            correctDidNothing = dialog->isVisible() && w->store().rowCount() == 1;
+        }
+        dialog->cmdCancel->click();
+    });
+    w->myFileSelect();
+
+    QCOMPARE(label, QStringLiteral("行 番号: 2"));
+    QCOMPARE(readOnly, !whole);
+    QCOMPARE(correctOn, whole);
+    if (whole) {
+        QCOMPARE(shown, length);
+    } else {
+        QVERIFY(correctDidNothing);
+        // A bounded part and a short note: what the text box lays out does not grow with the
+        // line.
+        QVERIFY2(shown > frmVNLError::ShownPart / 2 && shown <= frmVNLError::ShownPart + 64,
+                 qPrintable(QString::number(shown)));
+    }
+    QCOMPARE(sourceRows(*w), (QStringList{"a,b", "d,e"}));
 }
 
 void TestGuiSource::errorDialogIgnoresEnterAndEsc() {

@@ -7,9 +7,11 @@
 #include "pickup/PickupRun.h"
 #include "source/RowStore.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <chrono>
+#include <memory>
 #include <random>
 
 using namespace std::chrono_literals;
@@ -81,6 +83,8 @@ std::vector<std::uint32_t> pickAll(const RowStore& store, const Lists& l) {
 class tst_pickup : public QObject {
     Q_OBJECT
 private slots:
+    void longSubjectMatchedInBoundedMemory_data();
+    void longSubjectMatchedInBoundedMemory();
     void matcher_data();
     void matcher();
     void matcherErrors_data();
@@ -752,6 +756,88 @@ void tst_pickup::typedFormsMatchTheCodePage() {
             }
         }
     }
+}
+
+namespace {
+
+// The process's resident memory (kilobytes) from /proc/self/status: "VmRSS" now, "VmHWM" its peak.
+qint64 memoryKiB(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Starts the peak over from what is resident now; false where the system does not allow it.
+bool resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
+}
+
+} // namespace
+
+void tst_pickup::longSubjectMatchedInBoundedMemory_data() {
+    QTest::addColumn<int>("commaCount");
+    QTest::addColumn<QByteArray>("fieldUnit"); // the long field, this repeated
+    QTest::addColumn<int>("column");           // of the entry
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("picked");
+
+    // A row of 32 MB: a few fields, the last one long, or thousands of short fields.
+    QTest::newRow("pattern on a long column") << 2 << QByteArray("x") << 3 << "*y*" << false;
+    QTest::newRow("pattern matching a long column") << 2 << QByteArray("x") << 3 << "x*x" << true;
+    QTest::newRow("pattern on the whole long row") << 2 << QByteArray("x") << 0 << "a*x" << true;
+    QTest::newRow("two-byte text") << 2 << QByteArray("\x93\x8c\x8b\x9e") << 3 << "*京東*" << true;
+    QTest::newRow("column of a row of many fields")
+        << 4'000'000 << QByteArray("xxxxxxx,") << 2 << "?*" << true;
+}
+
+void tst_pickup::longSubjectMatchedInBoundedMemory() {
+    QFETCH(int, commaCount);
+    QFETCH(QByteArray, fieldUnit);
+    QFETCH(int, column);
+    QFETCH(QString, phrase);
+    QFETCH(bool, picked);
+
+    constexpr qsizetype kRowBytes = 32 * 1024 * 1024;
+    QByteArray row("a,b,");
+    row.reserve(kRowBytes + 16);
+    if (fieldUnit.contains(',')) {
+        for (int c = 2; c < commaCount; ++c)
+            row += fieldUnit;
+    } else {
+        while (row.size() < kRowBytes)
+            row += fieldUnit;
+    }
+    row += "x";
+    QCOMPARE(row.count(','), qsizetype(commaCount));
+    auto store = std::make_unique<RowStore>();
+    store->reset(commaCount);
+    store->appendLine(QByteArrayView(row));
+    const qsizetype rowBytes = row.size();
+    row = QByteArray();
+
+    const std::vector<ConditionEntry> list{{QString::number(column), phrase}};
+    const std::optional<PickupEngine> engine =
+        PickupEngine::compile({{}, {}, list, {}}, commaCount);
+    QVERIFY(engine);
+    if (!resetPeakMemory())
+        QSKIP("the peak memory cannot be started over here");
+    const qint64 before = memoryKiB("VmRSS:");
+    std::vector<std::uint32_t> rows;
+    engine->pickRange(*store, 0, store->rowCount(), rows);
+    const qint64 peak = memoryKiB("VmHWM:");
+    QCOMPARE(rows.size(), size_t(picked ? 1 : 0));
+    // The subject decoded (two bytes a code unit) and little more: never a table of one entry
+    // per byte.
+    const qint64 grown = (peak - before) * 1024;
+    QVERIFY2(grown <= 3 * rowBytes,
+             qPrintable(
+                 QStringLiteral("%1 MB for a row of %2 MB").arg(grown >> 20).arg(rowBytes >> 20)));
 }
 
 QTEST_GUILESS_MAIN(tst_pickup)

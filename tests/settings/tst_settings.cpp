@@ -5,22 +5,29 @@
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
+#include "shell/TransferFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <optional>
 
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(std::optional<qint32>)
+Q_DECLARE_METATYPE(QList<QRect>)
 
 // What stands where a failed write was aimed.
 enum class WriteTarget { ExistingFile, Folder, MissingFolder, Device, Pipe };
@@ -48,6 +55,19 @@ bool writeAsUser(const QString& path, const QByteArray& bytes) {
     if (child == 0) {
         const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
         ::_exit(dropped && write() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Runs what in a child process and tells whether it returned true there. A child still busy
+// after a minute (blocked on a pipe, reading a device without end) is ended and counts as false.
+bool inChild(const std::function<bool()>& what) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(60);
+        ::_exit(what() ? 0 : 1);
     }
     int status = 0;
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
@@ -119,6 +139,14 @@ private slots:
     void wholeFileInAClosedFolder();
     void wholeFileReasonInJapanese_data();
     void wholeFileReasonInJapanese();
+
+    void titleBarVisible_data();
+    void titleBarVisible();
+    void refusedSettingsFile_data();
+    void refusedSettingsFile();
+    void manyLinesReadAndWrittenInOnePass();
+    void filesOfTheUserArePrivate_data();
+    void filesOfTheUserArePrivate();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -322,6 +350,13 @@ void tst_settings::readCutsLongValues_data() {
         << QString(200, QChar(u'表')) << QString(127, QChar(u'表'));
     QTest::newRow("one-byte then two-byte") << QString(1, u'a') + QString(200, QChar(u'表'))
                                             << QString(1, u'a') + QString(127, QChar(u'表'));
+    // No value of the program's is that long: a longer one is not looked at.
+    QTest::newRow("64 KiB cut to 255")
+        << QString(mdlIniSet::MaxStoredValueBytes, u'7') << QString(255, u'7');
+    QTest::newRow("over 64 KiB ignored")
+        << QString(mdlIniSet::MaxStoredValueBytes + 1, u'7') << QString();
+    QTest::newRow("over 64 KiB in two-byte characters ignored")
+        << QString(mdlIniSet::MaxStoredValueBytes / 2 + 1, QChar(u'表')) << QString();
 }
 
 void tst_settings::readCutsLongValues() {
@@ -670,6 +705,168 @@ void tst_settings::wholeFileReasonInJapanese() {
         const QString japanese = japaneseFileError(qt_error_string(code));
         QVERIFY2(!japanese.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))),
                  qPrintable(japanese));
+    }
+}
+
+void tst_settings::titleBarVisible_data() {
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QList<QRect>>("screens");
+    QTest::addColumn<bool>("visible");
+
+    const QRect primary(0, 0, 1920, 1040);
+    const QRect second(1920, 0, 1280, 984);
+    const QList<QRect> one{primary};
+    const QList<QRect> two{primary, second};
+    const QSize size(873, 554);
+
+    QTest::newRow("on the screen") << QRect(QPoint(60, 100), size) << one << true;
+    QTest::newRow("partly off the left and top") << QRect(QPoint(-400, -7), size) << one << true;
+    QTest::newRow("title bar 8 pixels down") << QRect(QPoint(0, -16), size) << one << true;
+    QTest::newRow("title bar 7 pixels down") << QRect(QPoint(0, -17), size) << one << false;
+    QTest::newRow("title bar above the screen") << QRect(QPoint(0, -30), size) << one << false;
+    QTest::newRow("40 pixels at the right edge") << QRect(QPoint(1880, 50), size) << one << true;
+    QTest::newRow("39 pixels at the right edge") << QRect(QPoint(1881, 50), size) << one << false;
+    QTest::newRow("8 pixels at the bottom") << QRect(QPoint(0, 1032), size) << one << true;
+    QTest::newRow("below the screen") << QRect(QPoint(0, 1040), size) << one << false;
+    QTest::newRow("on the second monitor") << QRect(QPoint(2400, 300), size) << two << true;
+    QTest::newRow("second monitor unplugged") << QRect(QPoint(2400, 300), size) << one << false;
+    QTest::newRow("across both monitors") << QRect(QPoint(1500, 10), size) << two << true;
+    QTest::newRow("hostile -60000 twips") << QRect(QPoint(-4000, -4000), size) << two << false;
+    // The farthest a stored 32-bit twips value reaches, in pixels.
+    QTest::newRow("the ends of 32-bit twips")
+        << QRect(QPoint(143'165'576, -143'165'577), size) << two << false;
+    QTest::newRow("no screen") << QRect(QPoint(0, 0), size) << QList<QRect>() << false;
+}
+
+void tst_settings::titleBarVisible() {
+    QFETCH(QRect, frame);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(bool, visible);
+    QCOMPARE(StoredPosition::titleBarVisible(frame, screens), visible);
+    if (visible || screens.isEmpty())
+        return;
+    // Where such a window goes instead: its title bar on the first screen.
+    const QPoint placed = StoredPosition::placeOn(frame.size(), screens.first());
+    QVERIFY(StoredPosition::titleBarVisible(QRect(placed, frame.size()), {screens.first()}));
+    QVERIFY(screens.first().contains(placed));
+}
+
+void tst_settings::refusedSettingsFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a pipe") << "pipe";
+    QTest::newRow("a link to /dev/zero") << "zero";
+    QTest::newRow("a link to a file elsewhere") << "link";
+    QTest::newRow("a link to nothing") << "dangling";
+    QTest::newRow("a file larger than any settings file") << "huge";
+}
+
+void tst_settings::refusedSettingsFile() {
+    QFETCH(QString, kind);
+    const QByteArray ini = QFile::encodeName(m_ini);
+    const QString target = m_dir->filePath(QStringLiteral("elsewhere.ini"));
+    const QByteArray content("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n");
+    if (kind == u"pipe") {
+        QCOMPARE(::mkfifo(ini.constData(), 0600), 0);
+    } else if (kind == u"zero") {
+        QCOMPARE(::symlink("/dev/zero", ini.constData()), 0);
+    } else if (kind == u"link") {
+        QVERIFY(writeAll(target, content));
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(), ini.constData()), 0);
+    } else if (kind == u"dangling") {
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(), ini.constData()), 0);
+    } else {
+        QVERIFY(writeAll(m_ini, content));
+        QVERIFY(QFile::resize(m_ini, mdlIniSet::MaxFileBytes + 1)); // sparse: no disk taken
+    }
+    // What is there (for the large file its size and inode, not its bytes).
+    auto state = [&] {
+        return kind == u"huge" ? QString::number(QFileInfo(m_ini).size()) + u' ' +
+                                     QString::number(inodeOf(m_ini))
+                               : whatIsAt(m_ini);
+    };
+    const QString before = state();
+    const QString targetBefore = whatIsAt(target);
+
+    // Read as no settings file, at once; in a child, so that a read that never ends (a pipe
+    // without a writer, an endless device) fails the test instead of holding it.
+    QVERIFY(inChild([this] {
+        return StoredPosition::read(m_ini).top == std::nullopt &&
+               mdlIniSet::GetIniString(Section, QStringLiteral("Top"), m_ini).isEmpty();
+    }));
+    // Nothing written over it, nor through it.
+    QVERIFY(inChild([this] {
+        StoredPosition::write(m_ini, 30, 60);
+        return true;
+    }));
+    QCOMPARE(state(), before);
+    QCOMPARE(whatIsAt(target), targetBefore);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(),
+             kind == u"link" ? 2 : 1);
+}
+
+void tst_settings::manyLinesReadAndWrittenInOnePass() {
+    // A settings file of two million short lines before the section, the kind a slow start came
+    // from: found and changed as a small one is.
+    QByteArray file;
+    file.reserve(24 * 1024 * 1024);
+    for (int i = 0; i < 1'000'000; ++i)
+        file += "[S]\r\nkey=value\r\n";
+    const QByteArray before = file;
+    file += "[vornel position]\r\n  top = 15\r\n";
+    QVERIFY(writeAll(m_ini, file));
+    QCOMPARE(StoredPosition::read(m_ini).top, std::optional<qint32>(15));
+    StoredPosition::write(m_ini, 30, 60);
+    QCOMPARE(readAll(m_ini), before + "[vornel position]\r\n  top =30\r\nLeft=60\r\n");
+}
+
+void tst_settings::filesOfTheUserArePrivate_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("settings folder made per user") << "folder";
+    QTest::newRow("new hand-over file") << "new";
+    QTest::newRow("hand-over file over a readable one") << "existing";
+    QTest::newRow("link planted at the hand-over file") << "link";
+}
+
+void tst_settings::filesOfTheUserArePrivate() {
+    QFETCH(QString, kind);
+    const mode_t oldMask = ::umask(022);
+    const auto restoreMask = qScopeGuard([oldMask] { ::umask(oldMask); });
+    auto modeOf = [](const QString& path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    const QString program = m_dir->filePath(QStringLiteral("installed"));
+    QVERIFY(QDir().mkpath(program));
+    AppPaths::setProgramFolder(program);
+    AppPaths::setProgramFolderReadOnlyForTesting(kind == u"folder");
+    const QString folder = AppPaths::dataFolder();
+    const QString path = AppPaths::transferFilePath();
+    const QString target = m_dir->filePath(QStringLiteral("elsewhere.txt"));
+    const QByteArray row("東京,1");
+    auto write = [&] {
+        return mdlShare::WriteTransferFile(path, 1, [&row](qint64) { return QByteArrayView(row); });
+    };
+    if (kind == u"folder") {
+        QCOMPARE(folder, m_configHome + u'/' + QCoreApplication::applicationName());
+        QCOMPARE(modeOf(folder), mode_t(0700));
+    } else if (kind == u"link") {
+        QVERIFY(writeAll(target, "old\r\n"));
+        QCOMPARE(
+            ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()),
+            0);
+        const mdlShare::TransferFileResult result = write();
+        QVERIFY(!result.ok());
+        QVERIFY(result.message().contains(QStringLiteral("通常のファイルではありません。")));
+        QCOMPARE(readAll(target), QByteArray("old\r\n"));
+        QCOMPARE(whatIsAt(path), QStringLiteral("other")); // still the link
+    } else {
+        if (kind == u"existing") {
+            QVERIFY(writeAll(path, "old\r\n"));
+            QCOMPARE(modeOf(path), mode_t(0644));
+        }
+        QVERIFY(write().ok());
+        QCOMPARE(readAll(path), row + "\r\n");
+        QCOMPARE(modeOf(path), mode_t(0600));
     }
 }
 
