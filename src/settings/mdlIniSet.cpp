@@ -179,20 +179,20 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
     return Cp932::decode(cutToBytes(value, MaxValueBytes));
 }
 
-void SetIniString(const QString& section, const QString& key, const QString& value,
-                  const QString& path) {
+QString SetIniString(const QString& section, const QString& key, const QString& value,
+                     const QString& path) {
     const Cp932::EncodeResult sectionBytes = Cp932::encode(section);
     const Cp932::EncodeResult keyBytes = Cp932::encode(key);
     const Cp932::EncodeResult valueBytes = Cp932::encode(value);
     if (!sectionBytes.ok() || !keyBytes.ok() || !valueBytes.ok())
-        return;
+        return QStringLiteral("設定ファイルに書けない文字が含まれています。");
 
     QByteArray data;
     {
         QFile file(path);
         if (file.exists()) {
-            if (!file.open(QIODevice::ReadOnly))
-                return; // never replace a file that could not be read
+            if (!file.open(QIODevice::ReadOnly)) // never replace a file that could not be read
+                return japaneseFileError(file.errorString());
             data = file.readAll();
         }
     }
@@ -249,10 +249,11 @@ void SetIniString(const QString& section, const QString& key, const QString& val
         }
     }
 
-    // Whole or not at all; a failure is not reported (the next start reads the old file).
+    // Whole or not at all: after a failure the next start reads the old file.
     WholeFile file(path);
-    if (file.open() && file.write(out))
-        file.commit();
+    if (file.open() && file.write(out) && file.commit())
+        return {};
+    return file.errorString();
 }
 
 } // namespace mdlIniSet
