@@ -17,13 +17,16 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
                                      const std::function<QByteArrayView(qint64)>& rowBytes,
                                      QByteArrayView prefix,
                                      const std::function<void(qint64)>& progress,
-                                     int progressIntervalMs) {
+                                     int progressIntervalMs, bool allowInPlace) {
     TransferFileResult result;
     result.path = path;
 
     WholeFile file(path);
+    if (allowInPlace)
+        file.allowInPlace();
     if (!file.open()) {
         result.reason = file.errorString();
+        result.inPlaceOnly = file.inPlaceOnly();
         return result;
     }
 

@@ -54,6 +54,13 @@ QString unreadableMessage(const QString& path, const QString& reason) {
     return QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2").arg(path, reason);
 }
 
+QString changedQuestion(const QString& path) {
+    return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
+                          "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
+                          "もう一度読み込みますか？")
+        .arg(path);
+}
+
 } // namespace
 
 SourceController::SourceController(MainWindowHost& host, ConditionsController& conditions,
@@ -314,4 +321,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_host.platform().messageBox(m_host.hostWidget(), unreadableMessage(path, result.error),
                                      Platform::Critical, QStringLiteral("エラー"));
     m_host.myControlsEnable();
+    // A file that changed under the load: the rows may mix two versions of it.
+    if (result.changed && m_host.platform().messageBox(m_host.hostWidget(), changedQuestion(path),
+                                                       Platform::Question + Platform::YesNo,
+                                                       QStringLiteral("Vornel")) == Platform::Yes)
+        sourceOpen(path, forced);
 }

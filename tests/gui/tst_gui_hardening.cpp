@@ -7,6 +7,8 @@
 #include "TestFiles.h"
 
 #include "base/Cp932.h"
+#include "base/WholeFile.h"
+#include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
@@ -26,7 +28,52 @@
 #include <algorithm>
 #include <optional>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+QString changedQuestion(const QString& path) {
+    return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
+                          "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
+                          "もう一度読み込みますか？")
+        .arg(path);
+}
+
+// A folder where no file can be made or removed (as root too), while the files in it can still
+// be written: the folder immutable for as long as this lives.
+class ClosedFolder {
+public:
+    explicit ClosedFolder(const QString& folder) {
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        if (m_fd < 0 || ::ioctl(m_fd, FS_IOC_GETFLAGS, &m_flags) != 0)
+            return;
+        int closed = m_flags | FS_IMMUTABLE_FL;
+        m_active = ::ioctl(m_fd, FS_IOC_SETFLAGS, &closed) == 0;
+    }
+    ~ClosedFolder() {
+        if (m_active)
+            ::ioctl(m_fd, FS_IOC_SETFLAGS, &m_flags);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ClosedFolder(const ClosedFolder&) = delete;
+    ClosedFolder& operator=(const ClosedFolder&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    int m_fd = -1;
+    int m_flags = 0;
+    bool m_active = false;
+};
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
                                    Command::Sort};
@@ -197,6 +244,12 @@ private Q_SLOTS:
     void resultSaveFails();
     void listFileSaveFails_data();
     void listFileSaveFails();
+    void changedFileReadAgain();
+    void saveOverTheDataFileRefused_data();
+    void saveOverTheDataFileRefused();
+    void writeInPlaceOnlyWhenAsked_data();
+    void writeInPlaceOnlyWhenAsked();
+    void listFileTooBigForMemory();
     void stopAtAnyMoment_data();
     void stopAtAnyMoment();
     void aboutAtAnyMoment_data();
@@ -355,6 +408,7 @@ void TestGuiHardening::fileChangesBetweenPasses() {
     TestWindow w;
     w->show();
     w->setJobSliceMs(0);
+    w.platform.answers = {Platform::No};
     const QString path = w.writeFile("changing.csv", original);
     bool changed = false;
     QTimer changer;
@@ -374,7 +428,11 @@ void TestGuiHardening::fileChangesBetweenPasses() {
 
     QVERIFY(changed);
     VERIFY_IDLE(w);
-    QVERIFY(w.platform.messages.isEmpty());
+    // The change is noticed and a second read offered; declined, the rows read stay.
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt, changedQuestion(path));
+    QCOMPARE(w.platform.messages[0].style, 36);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
     QCOMPARE(driver.dialogs, expectedDialogs);
     QCOMPARE(w->commaCount(), 1); // from the first line as it was first read
     QCOMPARE(sourceRows(w), expectedRows);
@@ -516,6 +574,178 @@ void TestGuiHardening::listFileSaveFails() {
     save->click();
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(readAll(good), list);
+}
+
+void TestGuiHardening::changedFileReadAgain() {
+    // Answered yes, the file is read again as it is now.
+    TestWindow w;
+    w->show();
+    w->setJobSliceMs(0);
+    const QString path = w.writeFile("changing.csv", "a,1\r\nb,2\r\n");
+    bool changed = false;
+    QTimer changer;
+    changer.setInterval(0);
+    connect(&changer, &QTimer::timeout, [&] {
+        if (changed || !w->isBusy() || QApplication::activeModalWidget())
+            return;
+        changed = true;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::Append));
+        QVERIFY(f.write("c,3\r\n") == 5);
+    });
+    changer.start();
+    w.platform.answers = {Platform::Yes};
+    loadFile(w, path);
+    changer.stop();
+    QVERIFY(changed);
+    VERIFY_IDLE(w);
+    QCOMPARE(w.platform.messages.size(), 1); // the second read found the file at rest
+    QCOMPARE(w.platform.messages[0].prompt, changedQuestion(path));
+    QCOMPARE(sourceRows(w), (QStringList{"a,1", "b,2", "c,3"}));
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::FilePath), path);
+}
+
+void TestGuiHardening::saveOverTheDataFileRefused_data() {
+    QTest::addColumn<QString>("how"); // how the save dialog's answer names the data file
+    QTest::newRow("its own name") << "name";
+    QTest::newRow("with ./ in it") << "dot";
+    QTest::newRow("a symbolic link") << "symlink";
+    QTest::newRow("a hard link") << "hardlink";
+}
+
+// Save never replaces the data file the rows are read from, however the answer names it.
+void TestGuiHardening::saveOverTheDataFileRefused() {
+    QFETCH(QString, how);
+    TestWindow w;
+    w->show();
+    const QByteArray bytes = "a,x\r\nb,y\r\nc,x\r\n";
+    const QString data = w.writeFile("data.csv", bytes);
+    loadFile(w, data);
+    registerEntry(w, ConditionList::InAND, "2", "x");
+    w->cmdAccessKey_Click(3); // Alt+R
+    QCOMPARE(resultTexts(w), (QStringList{"a,x", "c,x"}));
+    QString answer = data;
+    if (how == u"dot") {
+        answer = w.dir.path() + QStringLiteral("/./data.csv");
+    } else if (how == u"symlink") {
+        answer = w.dir.filePath("link.csv");
+        QVERIFY(QFile::link(data, answer));
+    } else if (how == u"hardlink") {
+        answer = w.dir.filePath("link.csv");
+        QCOMPARE(::link(QFile::encodeName(data).constData(), QFile::encodeName(answer).constData()),
+                 0);
+    }
+    w.platform.saveAnswers << answer;
+    w->cmdAccessKey_Click(1); // Alt+S
+    QCOMPARE(w.platform.messages.size(), 1);
+    QVERIFY2(w.platform.messages[0].prompt.contains(
+                 QStringLiteral("読み込んでいるデータファイルと同じファイルです")),
+             qPrintable(w.platform.messages[0].prompt));
+    QCOMPARE(w.platform.messages[0].style, 48);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
+    QCOMPARE(readAll(data), bytes);
+    VERIFY_IDLE(w);
+    // Another name is saved as ever.
+    const QString other = w.dir.filePath("other.csv");
+    w.platform.saveAnswers << other;
+    w->cmdAccessKey_Click(1);
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(readAll(other), QByteArray("a,x\r\nc,x\r\n"));
+}
+
+namespace {
+
+enum class Written { Save, ListFile, HandOver };
+
+} // namespace
+
+void TestGuiHardening::writeInPlaceOnlyWhenAsked_data() {
+    QTest::addColumn<Written>("written");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Save, yes") << Written::Save << true;
+    QTest::newRow("Save, no") << Written::Save << false;
+    QTest::newRow("list file, yes") << Written::ListFile << true;
+    QTest::newRow("list file, no") << Written::ListFile << false;
+    QTest::newRow("hand-over, yes") << Written::HandOver << true;
+    QTest::newRow("hand-over, no") << Written::HandOver << false;
+}
+
+// A folder that refuses the temporary file: the window asks before it writes the old file in
+// place (a failure part-way would lose it), and writes nothing when told no.
+void TestGuiHardening::writeInPlaceOnlyWhenAsked() {
+    QFETCH(Written, written);
+    QFETCH(bool, yes);
+    TestWindow w;
+    w->show();
+    loadFile(w, w.writeFile("data.csv", "a,x\r\nb,y\r\nc,x\r\n"));
+    registerEntry(w, ConditionList::InAND, "2", "x");
+    w->cmdAccessKey_Click(3); // Alt+R
+    QCOMPARE(resultTexts(w), (QStringList{"a,x", "c,x"}));
+    QVERIFY(QDir(w.dir.path()).mkdir("closed"));
+    const QString path = written == Written::HandOver ? AppPaths::transferFilePath()
+                                                      : w.dir.filePath("closed/out.csv");
+    const QByteArray old = "old content\r\n";
+    QVERIFY(writeAll(path, old));
+    const ino_t before = inodeOf(path);
+    const QByteArray expected =
+        written == Written::ListFile ? QByteArray("\"2\",\"x\"\r\n") : QByteArray("a,x\r\nc,x\r\n");
+    const auto write = [&] {
+        switch (written) {
+        case Written::Save:
+            w.platform.saveAnswers << path;
+            w->cmdAccessKey_Click(1); // Alt+S
+            break;
+        case Written::ListFile:
+            w.platform.saveAnswers << path;
+            w->conditionList(ConditionList::InAND).cmdSave->click();
+            break;
+        case Written::HandOver:
+            w.cmdSend()->setEnabled(true);
+            w.cmdSend()->click();
+            break;
+        }
+    };
+    w.platform.answers = {yes ? Platform::Yes : Platform::No};
+    const QDir folder = QFileInfo(path).absoluteDir();
+    const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+    {
+        const ClosedFolder closed(QFileInfo(path).absolutePath());
+        if (!closed.active())
+            QSKIP("the file system does not let this process close a folder");
+        write();
+    }
+    QVERIFY(!w.platform.messages.isEmpty());
+    QCOMPARE(w.platform.messages[0].prompt, inPlaceQuestion(path));
+    QCOMPARE(w.platform.messages[0].style, 36);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
+    QCOMPARE(readAll(path), yes ? expected : old);
+    QCOMPARE(inodeOf(path), before);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), files);
+    // Only the hand-over says more: sent, or not sent.
+    QCOMPARE(w.platform.messages.size(), written == Written::HandOver ? 2 : 1);
+    VERIFY_IDLE(w);
+}
+
+void TestGuiHardening::listFileTooBigForMemory() {
+    // A list file that does not fit in memory is a load that failed: a message, and every list as
+    // it was.
+    TestWindow w;
+    w->show();
+    registerEntry(w, ConditionList::OutOR, "0", "kept");
+    const QString path = w.writeFile("big.csv", "\"0\",\"a\"\r\n\"0\",\"b\"\r\n");
+    w.platform.openAnswers << path;
+    ConditionListFile::setMemoryLimitForTesting(8);
+    w->conditionList(ConditionList::OutOR).cmdOpen->click();
+    ConditionListFile::setMemoryLimitForTesting(0);
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt,
+             ConditionListFile::loadFailedMessage(path, QStringLiteral("メモリーが足りません。")));
+    QCOMPARE(w.platform.messages[0].style, 16);
+    const ConditionListModel* model = w->conditionList(ConditionList::OutOR).model;
+    QCOMPARE(model->count(), 1);
+    QCOMPARE(model->entries()[0].phrase, QStringLiteral("kept"));
+    VERIFY_IDLE(w);
 }
 
 // ---------------------------------------------------------------- Stop and About at any moment
