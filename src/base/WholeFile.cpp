@@ -1,11 +1,13 @@
 // Writing a file whole or not at all, and in place only where the caller allowed it.
 #include "base/WholeFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 QString japaneseFileError(const QString& systemReason) {
@@ -59,8 +61,14 @@ QString inPlaceQuestion(const QString& path) {
 
 namespace {
 
+// With the rights this process writes with (its effective ones).
 bool writableByUs(const QString& path) {
-    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+// Qt's words for a failure it knows no reason for, translated or not.
+bool isUnknownReason(const QString& reason) {
+    return reason.isEmpty() || reason == u"Unknown error" || reason == QBuffer().errorString();
 }
 
 } // namespace
@@ -72,7 +80,7 @@ void WholeFile::failed(int systemError) {
         m_reason = known ? m_file.errorString() : QString();
         // A write that got part of its bytes out reports no reason (Qt keeps the system's only
         // when nothing was written): the system's own code, taken right after the write, says it.
-        if ((m_reason.isEmpty() || m_reason == u"Unknown error") && systemError != 0)
+        if (isUnknownReason(m_reason) && systemError != 0)
             m_reason = qt_error_string(systemError);
     }
     m_file.cancelWriting();
@@ -144,6 +152,6 @@ QString WholeFile::errorString() const {
     if (m_inPlaceOnly)
         return inPlaceOnlyText();
     const QString reason = m_error != QFileDevice::NoError ? m_reason : m_file.errorString();
-    return reason.isEmpty() || reason == u"Unknown error" ? QStringLiteral("書き込めませんでした。")
-                                                          : japaneseFileError(reason);
+    return isUnknownReason(reason) ? QStringLiteral("書き込めませんでした。")
+                                   : japaneseFileError(reason);
 }
