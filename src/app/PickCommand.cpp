@@ -1,5 +1,6 @@
 #include "app/PickCommand.h"
 
+#include "base/FileKind.h"
 #include "conditions/ConditionList.h"
 #include "conditions/ConditionListFile.h"
 #include "pickup/PickupEngine.h"
@@ -232,7 +233,8 @@ as Save writes them (each row's own line, CR LF).
                        "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does
   -o, --output FILE    write the result to FILE (standard output when not given
-                       or "-"); FILE is replaced only when the whole result was written
+                       or "-"); FILE is replaced only when the whole result was written,
+                       never written in place, and never the data file or a list file
   -q, --quiet          print nothing but errors
   -h, --help           print this text
       --version        print the version
@@ -240,8 +242,10 @@ as Save writes them (each row's own line, CR LF).
 Lines whose comma count differs from the first line's are skipped and counted on
 standard error. While standard error is a terminal it shows the progress.
 
-Exit status: 0 done; 1 a data or list file could not be read, an entry would be
-refused by Start, or the result could not be written; 2 the command line is wrong.
+Exit status: 0 done; 1 a data or list file could not be read (a list line that
+holds no entry included, or a data file that changed while it was read), an entry
+would be refused by Start, or the result could not be written; 2 the command line
+is wrong.
 )");
 }
 
@@ -256,19 +260,63 @@ struct Lists {
     std::array<std::vector<EntrySource>, kConditionListCount> sources;
 };
 
+// A line that holds no entry stops the run: without it a list would pick more (or drop less)
+// than the script asked for.
 bool loadLists(const Options& o, Lists& lists, Messages& say) {
     for (ConditionList id : kConditionListOrder) {
         for (const QString& path : o.lists[size_t(id)]) {
-            const ConditionListFile::LoadResult loaded = ConditionListFile::load(path);
-            if (!loaded.ok()) {
-                say.error(oneLine(loaded.error));
+            try {
+                const ConditionListFile::LoadResult loaded = ConditionListFile::load(path);
+                if (!loaded.ok()) {
+                    say.error(oneLine(loaded.error));
+                    return false;
+                }
+                if (!loaded.badLines.empty()) {
+                    QStringList numbers;
+                    for (const qint64 n : loaded.badLines) {
+                        if (numbers.size() == kNamedSkippedLines) {
+                            numbers.append(QStringLiteral("..."));
+                            break;
+                        }
+                        numbers.append(QString::number(n));
+                    }
+                    say.error(QStringLiteral("%1: 形式が正しくない行があるため、中止しました。"
+                                             "行番号: %2")
+                                  .arg(path, numbers.join(QStringLiteral(", "))));
+                    return false;
+                }
+                for (qsizetype k = 0; k < qsizetype(loaded.entries.size()); ++k) {
+                    lists.entries[size_t(id)].push_back(loaded.entries[size_t(k)]);
+                    lists.sources[size_t(id)].push_back({path, k + 1});
+                }
+            } catch (const std::bad_alloc&) {
+                say.error(QStringLiteral("%1: %2").arg(path, DataLoadJob::outOfMemoryText()));
                 return false;
             }
-            if (!loaded.warning.isEmpty())
-                say.note(oneLine(loaded.warning));
-            for (qsizetype k = 0; k < qsizetype(loaded.entries.size()); ++k) {
-                lists.entries[size_t(id)].push_back(loaded.entries[size_t(k)]);
-                lists.sources[size_t(id)].push_back({path, k + 1});
+        }
+    }
+    return true;
+}
+
+// The output must not be one of the inputs, however it is named: the result would replace the
+// file it is read from.
+bool outputIsNoInput(const Options& o, Messages& say) {
+    if (o.output.isEmpty() || o.output == u"-")
+        return true;
+    if (FileKind::isSameFile(o.output, o.data)) {
+        say.error(QStringLiteral("%1: 出力ファイルがデータファイル %2 と同じファイルのため、"
+                                 "書き込みませんでした。")
+                      .arg(o.output, o.data));
+        return false;
+    }
+    for (const QStringList& files : o.lists) {
+        for (const QString& list : files) {
+            if (FileKind::isSameFile(o.output, list)) {
+                say.error(
+                    QStringLiteral("%1: 出力ファイルがリストファイル %2 と同じファイルのため、"
+                                   "書き込みませんでした。")
+                        .arg(o.output, list));
+                return false;
             }
         }
     }
@@ -295,6 +343,10 @@ bool loadData(const QString& path, DataLoadJob& job, RowStore& store, Messages& 
         say.error(QStringLiteral("%1: %2").arg(path, oneLine(result.error)));
         return false;
     }
+    if (result.changed) {
+        say.error(QStringLiteral("%1: %2").arg(path, DataLoadJob::changedText()));
+        return false;
+    }
     if (skipped > 0) {
         if (skipped > kNamedSkippedLines)
             named.append(QStringLiteral("..."));
@@ -309,6 +361,8 @@ bool loadData(const QString& path, DataLoadJob& job, RowStore& store, Messages& 
 
 int pick(const Options& o, QIODevice& out, Messages& say) {
     // The list files and the first line first: a wrong entry is found before a long load.
+    if (!outputIsNoInput(o, say))
+        return Failed;
     Lists lists;
     if (!loadLists(o, lists, say))
         return Failed;

@@ -2,9 +2,12 @@
 #include "base/FileKind.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <initializer_list>
+
+#include <sys/stat.h>
 
 namespace FileKind {
 namespace {
@@ -34,6 +37,16 @@ QString notReadableReason(const QString& path) {
     if (underOneOf(path, {QLatin1StringView("/proc"), QLatin1StringView("/sys")}))
         return QStringLiteral("システムの特殊なファイルのため、読み込みません。");
     return {};
+}
+
+bool isSameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 bool isSystemFolder(const QString& path) {

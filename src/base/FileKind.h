@@ -11,6 +11,10 @@ namespace FileKind {
 // not exist, which opening it reports).
 QString notReadableReason(const QString& path);
 
+// True when both paths name one existing file, however each is spelt: through a symbolic link, a
+// hard link, a relative path. False when either does not exist.
+bool isSameFile(const QString& a, const QString& b);
+
 // True for a folder under /proc, /sys or /dev (not a place to start looking for files).
 bool isSystemFolder(const QString& path);
 

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <new>
+
 namespace ConditionListFile {
 namespace {
 
@@ -189,17 +191,24 @@ ParseResult parse(QByteArrayView bytes) {
     return parse(QStringView(decode(bytes)));
 }
 
-SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries) {
+SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries,
+                bool allowInPlace) {
     const EncodeResult encoded = encode(entries);
     if (!encoded.ok())
         return {encoded.error};
     WholeFile file(path);
+    if (allowInPlace)
+        file.allowInPlace();
     if (!file.open() || !file.write(encoded.bytes) || !file.commit())
-        return {saveFailedMessage(path, file.errorString())};
+        return {saveFailedMessage(path, file.errorString()), file.inPlaceOnly()};
     return {};
 }
 
-LoadResult load(const QString& path) {
+namespace {
+
+qint64 s_memoryLimit = 0;
+
+LoadResult loadFile(const QString& path) {
     LoadResult result;
     if (const QString refused = FileKind::notReadableReason(path); !refused.isEmpty()) {
         result.error = loadFailedMessage(path, refused);
@@ -210,6 +219,8 @@ LoadResult load(const QString& path) {
         result.error = loadFailedMessage(path, file.errorString());
         return result;
     }
+    if (s_memoryLimit > 0 && file.size() > s_memoryLimit)
+        throw std::bad_alloc();
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         result.error = loadFailedMessage(path, file.errorString());
@@ -220,7 +231,24 @@ LoadResult load(const QString& path) {
     result.entries = std::move(parsed.entries);
     if (!parsed.badLines.empty())
         result.warning = badLinesMessage(path, parsed.badLines);
+    result.badLines = std::move(parsed.badLines);
     return result;
+}
+
+} // namespace
+
+void setMemoryLimitForTesting(qint64 bytes) {
+    s_memoryLimit = bytes;
+}
+
+LoadResult load(const QString& path) {
+    try {
+        return loadFile(path);
+    } catch (const std::bad_alloc&) {
+        LoadResult result;
+        result.error = loadFailedMessage(path, QStringLiteral("メモリーが足りません。"));
+        return result;
+    }
 }
 
 } // namespace ConditionListFile

@@ -49,22 +49,32 @@ ParseResult parse(QByteArrayView bytes);
 
 struct SaveResult {
     QString error; // empty on success
+    // The folder refuses a temporary file: only writing the old file in place would work.
+    bool inPlaceOnly = false;
     bool ok() const { return error.isEmpty(); }
 };
 
 // Writes the entries to path, whole or not at all: when an entry cannot be encoded or the file
-// cannot be written, the file that was there stays as it was.
-SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries);
+// cannot be written, the file that was there stays as it was. allowInPlace (the user agreed to
+// it): where the folder refuses a temporary file, the old file is written in place.
+SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries,
+                bool allowInPlace = false);
 
 struct LoadResult {
     std::vector<ConditionEntry> entries;
     QString error; // the file could not be read at all; entries is then empty
     // Some lines held no entry (their numbers are named); entries holds all the others.
     QString warning;
+    std::vector<qint64> badLines;
     bool ok() const { return error.isEmpty(); }
 };
 
+// Running out of memory (a file too big for it) is an error like a read failure.
 LoadResult load(const QString& path);
+
+// Tests: the largest list file load() can hold in memory; a bigger one throws std::bad_alloc
+// inside it as when the system has no more (0 = no limit but the system's).
+void setMemoryLimitForTesting(qint64 bytes);
 
 // Messages, so that tests can assert them.
 QString unencodableMessage(qsizetype entryNumber, const ConditionEntry& entry);

@@ -1,5 +1,7 @@
 #include "conditions/ConditionListModel.h"
 
+#include <algorithm>
+
 ConditionListModel::ConditionListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int ConditionListModel::rowCount(const QModelIndex& parent) const {
@@ -34,6 +36,10 @@ void ConditionListModel::insertEntry(qsizetype row, const ConditionEntry& entry)
 void ConditionListModel::appendEntries(const std::vector<ConditionEntry>& entries) {
     if (entries.empty())
         return;
+    // The memory first: running out of it leaves the list (and its views) as they were.
+    const size_t needed = m_entries.size() + entries.size();
+    if (m_entries.capacity() < needed)
+        m_entries.reserve(std::max(needed, 2 * m_entries.capacity()));
     beginInsertRows({}, int(m_entries.size()), int(m_entries.size() + entries.size() - 1));
     m_entries.insert(m_entries.end(), entries.begin(), entries.end());
     endInsertRows();

@@ -5,6 +5,7 @@
 // ConditionRegistration and ConditionListFile.
 #include "conditions/ConditionsController.h"
 
+#include "base/WholeFile.h"
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
@@ -24,6 +25,7 @@
 #include <QTreeView>
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -333,8 +335,16 @@ void ConditionsController::cmdSave_Click(ConditionList id) {
     dialog.Flags = CommonDialog::OverwritePrompt;
     if (!dialog.ShowSave(CommonDialog::Use::ListSave, int(id)))
         return;
-    const ConditionListFile::SaveResult result =
+    ConditionListFile::SaveResult result =
         ConditionListFile::save(dialog.FileName, controls(id).model->entries());
+    // Where the folder refuses a temporary file, the file is written in place only when the user
+    // agrees to lose it should the write fail.
+    if (result.inPlaceOnly) {
+        if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
+                                         kQuestionStyle, QStringLiteral("Vornel")) != Platform::Yes)
+            return;
+        result = ConditionListFile::save(dialog.FileName, controls(id).model->entries(), true);
+    }
     if (!result.ok())
         m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
                                      kErrorTitle);
@@ -344,8 +354,13 @@ void ConditionsController::cmdOpen_Click(ConditionList id) {
     CommonDialog& dialog = m_host.dialog();
     dialog.Filter = kListFileFilter;
     if (dialog.ShowOpen(CommonDialog::Use::ListLoad, int(id))) {
-        const ConditionListFile::LoadResult result = ConditionListFile::load(dialog.FileName);
-        controls(id).model->appendEntries(result.entries);
+        ConditionListFile::LoadResult result = ConditionListFile::load(dialog.FileName);
+        try {
+            controls(id).model->appendEntries(result.entries);
+        } catch (const std::bad_alloc&) {
+            result.error = ConditionListFile::loadFailedMessage(
+                dialog.FileName, QStringLiteral("メモリーが足りません。"));
+        }
         if (!result.ok())
             m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
                                          kErrorTitle);

@@ -10,13 +10,15 @@ namespace ResultFile {
 namespace {
 
 Error fileError(const WholeFile& file) {
-    return {int(file.error()), file.errorString()};
+    return {int(file.error()), file.errorString(), file.inPlaceOnly()};
 }
 
 } // namespace
 
-std::optional<Error> save(const QString& path, const ResultListModel& model) {
+std::optional<Error> save(const QString& path, const ResultListModel& model, bool allowInPlace) {
     WholeFile file(path);
+    if (allowInPlace)
+        file.allowInPlace();
     if (!file.open())
         return fileError(file);
     try {
@@ -37,7 +39,7 @@ std::optional<Error> write(QIODevice& device, const ResultListModel& model) {
         const int number = file && file->error() != QFileDevice::NoError
                                ? int(file->error())
                                : int(QFileDevice::WriteError);
-        return Error{number, device.errorString()};
+        return Error{number, japaneseFileError(device.errorString())};
     };
     try {
         if (!RowWriter::write(model, [&device](QByteArrayView bytes) {

@@ -22,13 +22,18 @@ struct Error {
     // 13 permissions, 14 copy); running out of memory gives OutOfMemory.
     int number = 0;
     QString description;
+    // The folder refuses a temporary file: only writing the old file in place would work.
+    bool inPlaceOnly = false;
 };
 
 constexpr int OutOfMemory = 4; // as QFileDevice::ResourceError
 
 // Writes the file through a temporary file that replaces the target only when everything was
-// written: a failed save leaves the file that was there untouched.
-std::optional<Error> save(const QString& path, const ResultListModel& model);
+// written: a failed save leaves the file that was there untouched. Where the folder refuses a
+// temporary file the error says inPlaceOnly; with allowInPlace (the user agreed to it) the old file
+// is then written in place, and a failure part-way loses it.
+std::optional<Error> save(const QString& path, const ResultListModel& model,
+                          bool allowInPlace = false);
 
 // The same bytes written straight to an open device (standard output, for one), flushed at the end
 // when it is a file. A failure may leave part of the rows written: a device has no old content

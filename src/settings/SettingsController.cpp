@@ -6,6 +6,7 @@
 #include "settings/StoredPosition.h"
 #include "settings/mdlIniSet.h"
 
+#include <QDebug>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -63,6 +64,10 @@ void SettingsController::windowShown() {
 
 void SettingsController::myPositionSave() {
     // x() and y() are the outer edges of the window, frame included.
-    StoredPosition::write(mdlIniSet::IniFilePath(), twipsFromPixels(m_window.y()),
-                          twipsFromPixels(m_window.x()));
+    // The window is closing: a failure is only noted on standard error, with its reason.
+    const QString failed = StoredPosition::write(
+        mdlIniSet::IniFilePath(), twipsFromPixels(m_window.y()), twipsFromPixels(m_window.x()));
+    if (!failed.isEmpty())
+        qWarning("%s", qPrintable(QStringLiteral("設定ファイルを保存できませんでした: %1: %2")
+                                      .arg(mdlIniSet::IniFilePath(), failed)));
 }

@@ -46,9 +46,13 @@ Position read(const QString& iniPath) {
     return position;
 }
 
-void write(const QString& iniPath, qint32 top, qint32 left) {
-    mdlIniSet::SetIniString(Section.toString(), TopKey.toString(), QString::number(top), iniPath);
-    mdlIniSet::SetIniString(Section.toString(), LeftKey.toString(), QString::number(left), iniPath);
+QString write(const QString& iniPath, qint32 top, qint32 left) {
+    const QString failed = mdlIniSet::SetIniString(Section.toString(), TopKey.toString(),
+                                                   QString::number(top), iniPath);
+    if (!failed.isEmpty())
+        return failed;
+    return mdlIniSet::SetIniString(Section.toString(), LeftKey.toString(), QString::number(left),
+                                   iniPath);
 }
 
 bool titleBarVisible(const QRect& frame, const QList<QRect>& screens) {

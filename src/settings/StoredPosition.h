@@ -31,8 +31,9 @@ std::optional<qint32> parseValue(QStringView text);
 // taken and "Left" is not read; with "Top" alone only the top is given.
 Position read(const QString& iniPath);
 
-// Writes both edges, "Top" first.
-void write(const QString& iniPath, qint32 top, qint32 left);
+// Writes both edges, "Top" first. The reason (in Japanese) when the file could not be written,
+// else empty.
+QString write(const QString& iniPath, qint32 top, qint32 left);
 
 // The height of the strip along a window's top edge that counts as its title bar (pixels), and
 // how much of it must lie on one screen for the window to be grabbed and moved there.

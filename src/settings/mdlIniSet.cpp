@@ -264,18 +264,20 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
     return Cp932::decode(cutToBytes(value, MaxValueBytes));
 }
 
-void SetIniString(const QString& section, const QString& key, const QString& value,
-                  const QString& path) {
+QString SetIniString(const QString& section, const QString& key, const QString& value,
+                     const QString& path) {
     const Cp932::EncodeResult sectionBytes = Cp932::encode(section);
     const Cp932::EncodeResult keyBytes = Cp932::encode(key);
     const Cp932::EncodeResult valueBytes = Cp932::encode(value);
-    if (!sectionBytes.ok() || !keyBytes.ok() || !valueBytes.ok() ||
-        valueBytes.bytes.size() > MaxStoredValueBytes)
-        return;
+    if (!sectionBytes.ok() || !keyBytes.ok() || !valueBytes.ok())
+        return QStringLiteral("設定ファイルに書けない文字が含まれています。");
+    if (valueBytes.bytes.size() > MaxStoredValueBytes)
+        return QStringLiteral("設定の値が長すぎます。");
 
     QByteArray data;
+    // Never replace a file that could not be read, nor write through a link.
     if (readSettings(path, data) == ReadResult::Refused)
-        return; // never replace a file that could not be read, nor write through a link
+        return QStringLiteral("設定ファイルが通常のファイルではないため、書き込みませんでした。");
     const QByteArray newLine = keyBytes.bytes + '=' + valueBytes.bytes + "\r\n";
     const QByteArrayView all(data);
     const Found found = find(all, section, key);
@@ -304,10 +306,11 @@ void SetIniString(const QString& section, const QString& key, const QString& val
         out.append(all.sliced(last.next));
     }
 
-    // Whole or not at all; a failure is not reported (the next start reads the old file).
+    // Whole or not at all: after a failure the next start reads the old file.
     WholeFile file(path, WholeFile::NoSymbolicLink);
-    if (file.open() && file.write(out))
-        file.commit();
+    if (file.open() && file.write(out) && file.commit())
+        return {};
+    return file.errorString();
 }
 
 } // namespace mdlIniSet

@@ -11,7 +11,7 @@
 //   a matching pair of double or single quotes is read without them.
 // - Writing changes only the one line of the key (or adds the key at the end of its section, or the
 //   section at the end of the file); every other byte of the file stays as it was. The file is
-//   created when missing and is replaced whole or not at all. A failed write is not reported.
+//   created when missing and is replaced whole or not at all, never written in place.
 // - Only a regular file is read or written. A pipe, a device or a symbolic link at the path (or a
 //   file of more than MaxFileBytes) reads as no file and is never written over or through; a
 //   value of more than MaxStoredValueBytes is no value of ours and reads as missing.
@@ -26,9 +26,9 @@ void SetIniFilePath(const QString& path);
 QString GetIniString(const QString& section, const QString& key, const QString& path);
 
 // Writes value under key in section of the file at path, creating the file, the section or the
-// key as needed.
-void SetIniString(const QString& section, const QString& key, const QString& value,
-                  const QString& path);
+// key as needed. The reason (in Japanese) when the file could not be written, else empty.
+QString SetIniString(const QString& section, const QString& key, const QString& value,
+                     const QString& path);
 
 // The most bytes a value read back may hold.
 inline constexpr qsizetype MaxValueBytes = 255;

@@ -17,15 +17,18 @@ TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
                                      const std::function<QByteArrayView(qint64)>& rowBytes,
                                      QByteArrayView prefix,
                                      const std::function<void(qint64)>& progress,
-                                     int progressIntervalMs) {
+                                     int progressIntervalMs, bool allowInPlace) {
     TransferFileResult result;
     result.path = path;
 
     // The file lies where others may write too: never through a link planted at its name, and
     // readable by the user alone.
     WholeFile file(path, WholeFile::NoSymbolicLink | WholeFile::OwnerOnly);
+    if (allowInPlace)
+        file.allowInPlace();
     if (!file.open()) {
         result.reason = file.errorString();
+        result.inPlaceOnly = file.inPlaceOnly();
         return result;
     }
 

@@ -13,6 +13,8 @@ namespace mdlShare {
 struct TransferFileResult {
     QString path;   // the file written, or that could not be written
     QString reason; // why it could not be written; empty on success
+    // The folder refuses a temporary file: only writing the old file in place would work.
+    bool inPlaceOnly = false;
 
     bool ok() const { return reason.isEmpty(); }
     // The error message for the user: what failed, the file and the reason.
@@ -23,11 +25,12 @@ struct TransferFileResult {
 // at path through RowWriter, after prefix (a byte-order mark) when there is any row. progress,
 // when given, is called with the number of rows written so far, at most every progressIntervalMs
 // milliseconds while the rows are written (after each piece of a few megabytes) and once with
-// rowCount after the last row.
+// rowCount after the last row. allowInPlace (the user agreed to it): where the folder refuses a
+// temporary file, the old file is written in place.
 TransferFileResult WriteTransferFile(const QString& path, qint64 rowCount,
                                      const std::function<QByteArrayView(qint64)>& rowBytes,
                                      QByteArrayView prefix = {},
                                      const std::function<void(qint64)>& progress = {},
-                                     int progressIntervalMs = 15);
+                                     int progressIntervalMs = 15, bool allowInPlace = false);
 
 } // namespace mdlShare

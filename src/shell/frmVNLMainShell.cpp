@@ -2,6 +2,7 @@
 // ShellController, and the hand-over file's write.
 #include "main_window/frmVNLMain.h"
 
+#include "base/WholeFile.h"
 #include "main_window/Platform.h"
 #include "results/ResultListModel.h"
 #include "results/RowWriter.h"
@@ -40,15 +41,30 @@ void frmVNLMain::TransferToZelvo(bool atShutdown) {
         return;
 
     const ResultListModel* results = m_resultModel;
-    const mdlShare::TransferFileResult result = mdlShare::WriteTransferFile(
-        AppPaths::transferFilePath(), results->count(),
-        [results](qint64 pos) { return results->rowBytes(pos); }, RowWriter::mark(m_store),
-        [this](qint64 done) {
-            mProgress::ProgressSetPos(ProgressWindow, int(done));
-            // Let the bar be drawn; the busy state keeps every command but Help out meanwhile.
-            QCoreApplication::processEvents();
-        },
-        m_jobSliceMs);
+    const auto write = [&](bool allowInPlace) {
+        return mdlShare::WriteTransferFile(
+            AppPaths::transferFilePath(), results->count(),
+            [results](qint64 pos) { return results->rowBytes(pos); }, RowWriter::mark(m_store),
+            [this](qint64 done) {
+                mProgress::ProgressSetPos(ProgressWindow, int(done));
+                // Let the bar be drawn; the busy state keeps every command but Help out meanwhile.
+                QCoreApplication::processEvents();
+            },
+            m_jobSliceMs, allowInPlace);
+    };
+    mdlShare::TransferFileResult result = write(false);
+    // Where the folder refuses a temporary file, the file is written in place only when the user
+    // agrees to lose it should the write fail; declined, nothing is handed over, as after a
+    // failure.
+    if (result.inPlaceOnly) {
+        if (m_platform->messageBox(this, inPlaceQuestion(result.path),
+                                   Platform::Question + Platform::YesNo,
+                                   QStringLiteral("Vornel")) != Platform::Yes) {
+            m_transferError = result.message();
+            return;
+        }
+        result = write(true);
+    }
     if (!result.ok())
         m_transferError = result.message();
 }

@@ -3,14 +3,34 @@
 
 #include "source/RowStore.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
 #include <new>
 
+#include <sys/stat.h>
+
 QString DataLoadJob::outOfMemoryText() {
     return QStringLiteral("ファイルがメモリーに収まりません。");
+}
+
+QString DataLoadJob::changedText() {
+    return QStringLiteral("ファイルが読み込みの途中で変更されました。");
+}
+
+DataLoadJob::Stamp DataLoadJob::stamp(const QString& path) {
+    Stamp s;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return s;
+    s.taken = true;
+    s.size = qint64(st.st_size);
+    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
+    s.device = quint64(st.st_dev);
+    s.inode = quint64(st.st_ino);
+    return s;
 }
 
 DataLoadJob::DataLoadJob(QString path, std::optional<TextEncoding> forced, qsizetype chunkBytes)
@@ -20,6 +40,7 @@ DataLoadJob::~DataLoadJob() = default;
 
 std::optional<QString> DataLoadJob::readFirstLine() {
     DataFileReader::FirstLine first;
+    m_start = stamp(m_path);
     try {
         first = DataFileReader::readFirstLine(m_path);
     } catch (const std::bad_alloc&) {
@@ -40,6 +61,8 @@ std::optional<QString> DataLoadJob::readFirstLine() {
 std::optional<QString> DataLoadJob::open(RowStore& store) {
     // The reader only learns where the bytes will go; the store is not touched until the read.
     m_openStore = nullptr;
+    if (!m_start.taken)
+        m_start = stamp(m_path);
     try {
         m_reader = std::make_unique<DataFileReader>(m_chunkBytes);
     } catch (const std::bad_alloc&) {
@@ -65,9 +88,15 @@ DataLoadJob::Result DataLoadJob::run(RowStore& store, const Hooks& hooks,
     try {
         if (m_resetStore != &store)
             resetStore(store);
-        if (m_empty)
+        if (m_empty) {
+            result.changed = m_start.taken && !(stamp(m_path) == m_start);
             return result;
+        }
         result = readPasses(store, hooks, slice);
+        // The bytes read, the size and the time at the end must all be what the first look saw.
+        if (result.done() && m_start.taken)
+            result.changed =
+                !m_reader || m_reader->bytesRead() != m_start.size || !(stamp(m_path) == m_start);
     } catch (const std::bad_alloc&) {
         result = {Result::Outcome::OutOfMemory, outOfMemoryText()};
     }

@@ -50,11 +50,17 @@ public:
         enum class Outcome { Done, Stopped, Failed, OutOfMemory };
         Outcome outcome = Outcome::Done;
         QString error; // Failed and OutOfMemory: the reason, for the user
+        // Done, but the file's size or modification time at the end differs from the first look
+        // (it was cut short, rewritten or grown meanwhile): the rows may be part of one version
+        // and part of another.
+        bool changed = false;
         bool done() const { return outcome == Outcome::Done; }
     };
 
     // The reason given when the rows do not fit in memory.
     static QString outOfMemoryText();
+    // What is said of a file that changed while it was read.
+    static QString changedText();
 
     // forced: the encoding the user chose; otherwise the file's first bytes decide.
     // chunkBytes: the reader's chunk (tests make it small to cross every boundary).
@@ -106,4 +112,16 @@ private:
     bool m_headerLine = false;
     RowStore* m_openStore = nullptr;
     RowStore* m_resetStore = nullptr;
+    // The file as the first look found it (size, modification time, which file), compared at the
+    // end of the load.
+    struct Stamp {
+        bool taken = false;
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stamp(const QString& path);
+    Stamp m_start;
 };

@@ -72,6 +72,13 @@ QString skippedAllMessage(qint64 count, const QStringList& named) {
         .arg(numbers);
 }
 
+QString changedQuestion(const QString& path) {
+    return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
+                          "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
+                          "もう一度読み込みますか？")
+        .arg(path);
+}
+
 } // namespace
 
 SourceController::SourceController(MainWindowHost& host, ConditionsController& conditions,
@@ -398,4 +405,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
                                      skippedAllMessage(skippedAll, skippedNamed), kInformationStyle,
                                      QStringLiteral("データエラー"));
     m_host.myControlsEnable();
+    // A file that changed under the load: the rows may mix two versions of it.
+    if (result.changed && m_host.platform().messageBox(m_host.hostWidget(), changedQuestion(path),
+                                                       Platform::Question + Platform::YesNo,
+                                                       QStringLiteral("Vornel")) == Platform::Yes)
+        sourceOpen(path, forced);
 }

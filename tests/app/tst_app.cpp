@@ -6,9 +6,11 @@
 
 #include "app/PickCommand.h"
 #include "base/Cp932.h"
+#include "conditions/ConditionListFile.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
@@ -107,6 +109,10 @@ private Q_SLOTS:
     void closedStandardOutput();
     void interruptWhileWritingTheResult_data();
     void interruptWhileWritingTheResult();
+    void outputThatIsAnInput_data();
+    void outputThatIsAnInput();
+    void listFileThatStopsThePick_data();
+    void listFileThatStopsThePick();
 };
 
 void TestApp::statusAndMessages_data() {
@@ -380,6 +386,126 @@ void TestApp::interruptWhileWritingTheResult() {
     QVERIFY(readAll(folder.filePath("out.csv")) == data);
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
              (QStringList{"data.csv", "out.csv"}));
+}
+
+void TestApp::outputThatIsAnInput_data() {
+    QTest::addColumn<QString>("link");    // made first: "symlink" or "hardlink" to target
+    QTest::addColumn<QString>("target");  // the input the link or the output names
+    QTest::addColumn<QString>("output");  // the -o argument
+    QTest::addColumn<QString>("message"); // a piece of the one line said
+    const QString data = QStringLiteral("データファイル data.csv と同じ");
+    const QString list = QStringLiteral("リストファイル and.csv と同じ");
+    QTest::newRow("the data file") << ""
+                                   << "data.csv"
+                                   << "data.csv" << data;
+    QTest::newRow("the data file as ./") << ""
+                                         << "data.csv"
+                                         << "./data.csv" << data;
+    QTest::newRow("the data file by its full path") << ""
+                                                    << "data.csv"
+                                                    << "<full>" << data;
+    QTest::newRow("a symbolic link to the data file") << "symlink"
+                                                      << "data.csv"
+                                                      << "link.csv" << data;
+    QTest::newRow("a hard link to the data file") << "hardlink"
+                                                  << "data.csv"
+                                                  << "link.csv" << data;
+    QTest::newRow("a list file") << ""
+                                 << "and.csv"
+                                 << "and.csv" << list;
+    QTest::newRow("a symbolic link to a list file") << "symlink"
+                                                    << "and.csv"
+                                                    << "link.csv" << list;
+}
+
+// The result never replaces a file it is read from, however the output names it: one message,
+// status 1, and every file as it was.
+void TestApp::outputThatIsAnInput() {
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    QFETCH(QString, output);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    writeInputs(folder);
+    if (link == u"symlink")
+        QVERIFY(QFile::link(folder.filePath(target), folder.filePath(output)));
+    else if (link == u"hardlink")
+        QCOMPARE(::link(QFile::encodeName(folder.filePath(target)).constData(),
+                        QFile::encodeName(folder.filePath(output)).constData()),
+                 0);
+    if (output == u"<full>")
+        output = folder.filePath(target);
+    QMap<QString, QByteArray> before;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        before[name] = readAll(folder.filePath(name));
+
+    const Ran ran =
+        runProgram({"--pick", "data.csv", "--and", "and.csv", "-o", output}, dir.path());
+    QCOMPARE(ran.status, 1);
+    const QStringList lines = QString::fromUtf8(ran.err).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
+                 lines.first().contains(message),
+             qPrintable(lines.first()));
+    QMap<QString, QByteArray> after;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        after[name] = readAll(folder.filePath(name));
+    QCOMPARE(after, before);
+}
+
+void TestApp::listFileThatStopsThePick_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<qint64>("memoryLimit"); // the most a list file may take (0: no limit)
+    QTest::addColumn<QString>("message");    // the one line said, after "vornel: <list file>: "
+    const QString badLines = QStringLiteral("形式が正しくない行があるため、中止しました。行番号: ");
+    // Without the stop, a NOT OR list that lost its only line excludes nothing: every row.
+    QTest::newRow("a NOT OR list whose only line is bad")
+        << "--not-or" << QByteArray("\"0\"\r\n") << qint64(0) << badLines + "1";
+    QTest::newRow("an AND list with bad lines among good ones")
+        << "--and" << QByteArray("\"3\",\"x\"\r\nbad\r\n\"0\",\"a\"\r\n\"1\",\"open\r\n")
+        << qint64(0) << badLines + "2, 4";
+    // Named by the list file, not the data file.
+    QTest::newRow("a list file too big for memory")
+        << "--or" << QByteArray("\"0\",\"a\"\r\n\"0\",\"b\"\r\n") << qint64(8)
+        << QStringLiteral("~メモリーが足りません。");
+}
+
+// A list file that cannot be taken whole stops the pick: status 1, one line naming the file, and
+// no result written. Run in this process, so that the list load can be given a memory limit.
+void TestApp::listFileThatStopsThePick() {
+    QFETCH(QString, option);
+    QFETCH(QByteArray, list);
+    QFETCH(qint64, memoryLimit);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    writeInputs(folder);
+    const QString listFile = folder.filePath("list.csv");
+    QVERIFY(writeAll(listFile, list));
+    const QString output = folder.filePath("out.csv");
+
+    QBuffer out;
+    QBuffer err;
+    QVERIFY(out.open(QIODevice::WriteOnly) && err.open(QIODevice::WriteOnly));
+    ConditionListFile::setMemoryLimitForTesting(memoryLimit);
+    const int status = PickCommand::run(
+        {"--pick", folder.filePath("data.csv"), option, listFile, "-o", output}, out, err, false);
+    ConditionListFile::setMemoryLimitForTesting(0);
+    QCOMPARE(status, int(PickCommand::Failed));
+    const QStringList lines = QString::fromUtf8(err.data()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    if (message.startsWith(u'~')) {
+        QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
+                     lines.first().contains(QDir::toNativeSeparators(listFile)) &&
+                     lines.first().contains(message.mid(1)) && !lines.first().contains("data.csv"),
+                 qPrintable(lines.first()));
+    } else {
+        QCOMPARE(lines.first(), QStringLiteral("vornel: %1: %2").arg(listFile, message));
+    }
+    QVERIFY(out.data().isEmpty());
+    QVERIFY(!QFile::exists(output));
 }
 
 QTEST_MAIN(TestApp)

@@ -7,6 +7,8 @@
 #include "TestFiles.h"
 
 #include "base/Cp932.h"
+#include "base/WholeFile.h"
+#include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
@@ -26,7 +28,62 @@
 #include <algorithm>
 #include <optional>
 
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
+
+QString changedQuestion(const QString& path) {
+    return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
+                          "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
+                          "もう一度読み込みますか？")
+        .arg(path);
+}
+
+// A folder the user may not write to (no file can be made in it), holding files the user may
+// write to. As root, this thread's right to pass over permissions is laid down meanwhile.
+class ClosedFolder {
+public:
+    explicit ClosedFolder(const QString& folder) : m_folder(QFile::encodeName(folder)) {
+        if (::chmod(m_folder.constData(), 0555) != 0)
+            return;
+        m_closed = true;
+        if (::geteuid() != 0) {
+            m_active = true;
+            return;
+        }
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_lowered = ::syscall(SYS_capset, &m_header, lowered) == 0;
+        m_active = m_lowered;
+    }
+    ~ClosedFolder() {
+        if (m_lowered)
+            ::syscall(SYS_capset, &m_header, m_saved);
+        if (m_closed)
+            ::chmod(m_folder.constData(), 0755);
+    }
+    ClosedFolder(const ClosedFolder&) = delete;
+    ClosedFolder& operator=(const ClosedFolder&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    QByteArray m_folder;
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_closed = false;
+    bool m_lowered = false;
+    bool m_active = false;
+};
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
                                    Command::Sort};
@@ -197,6 +254,12 @@ private Q_SLOTS:
     void resultSaveFails();
     void listFileSaveFails_data();
     void listFileSaveFails();
+    void changedFileReadAgain();
+    void saveOverTheDataFileRefused_data();
+    void saveOverTheDataFileRefused();
+    void writeInPlaceOnlyWhenAsked_data();
+    void writeInPlaceOnlyWhenAsked();
+    void listFileTooBigForMemory();
     void stopAtAnyMoment_data();
     void stopAtAnyMoment();
     void aboutAtAnyMoment_data();
@@ -355,6 +418,7 @@ void TestGuiHardening::fileChangesBetweenPasses() {
     TestWindow w;
     w->show();
     w->setJobSliceMs(0);
+    w.platform.answers = {Platform::No};
     const QString path = w.writeFile("changing.csv", original);
     bool changed = false;
     QTimer changer;
@@ -374,7 +438,11 @@ void TestGuiHardening::fileChangesBetweenPasses() {
 
     QVERIFY(changed);
     VERIFY_IDLE(w);
-    QVERIFY(w.platform.messages.isEmpty());
+    // The change is noticed and a second read offered; declined, the rows read stay.
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt, changedQuestion(path));
+    QCOMPARE(w.platform.messages[0].style, 36);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
     QCOMPARE(driver.dialogs, expectedDialogs);
     QCOMPARE(w->commaCount(), 1); // from the first line as it was first read
     QCOMPARE(sourceRows(w), expectedRows);
@@ -464,6 +532,10 @@ void TestGuiHardening::resultSaveFails() {
                  .match(m.prompt)
                  .hasMatch(),
              qPrintable(m.prompt));
+    // The cause itself, not the giving up after it.
+    if (target == Target::ExistingFileTooBig)
+        QVERIFY2(m.prompt.endsWith(japaneseFileError(qt_error_string(EFBIG))),
+                 qPrintable(m.prompt));
     VERIFY_IDLE(w);
     // The results are still there and can be saved elsewhere.
     QCOMPARE(resultTexts(w), results);
@@ -507,6 +579,9 @@ void TestGuiHardening::listFileSaveFails() {
     QCOMPARE(m.style, 16);
     QCOMPARE(m.title, QStringLiteral("エラー"));
     QVERIFY2(m.prompt.contains(QDir::toNativeSeparators(path)), qPrintable(m.prompt));
+    if (target == Target::ExistingFileTooBig)
+        QVERIFY2(m.prompt.endsWith(japaneseFileError(qt_error_string(EFBIG))),
+                 qPrintable(m.prompt));
     VERIFY_IDLE(w);
     QVERIFY(model->entries() == entries);
     QVERIFY(save->isEnabled());
@@ -516,6 +591,178 @@ void TestGuiHardening::listFileSaveFails() {
     save->click();
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(readAll(good), list);
+}
+
+void TestGuiHardening::changedFileReadAgain() {
+    // Answered yes, the file is read again as it is now.
+    TestWindow w;
+    w->show();
+    w->setJobSliceMs(0);
+    const QString path = w.writeFile("changing.csv", "a,1\r\nb,2\r\n");
+    bool changed = false;
+    QTimer changer;
+    changer.setInterval(0);
+    connect(&changer, &QTimer::timeout, [&] {
+        if (changed || !w->isBusy() || QApplication::activeModalWidget())
+            return;
+        changed = true;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::Append));
+        QVERIFY(f.write("c,3\r\n") == 5);
+    });
+    changer.start();
+    w.platform.answers = {Platform::Yes};
+    loadFile(w, path);
+    changer.stop();
+    QVERIFY(changed);
+    VERIFY_IDLE(w);
+    QCOMPARE(w.platform.messages.size(), 1); // the second read found the file at rest
+    QCOMPARE(w.platform.messages[0].prompt, changedQuestion(path));
+    QCOMPARE(sourceRows(w), (QStringList{"a,1", "b,2", "c,3"}));
+    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::FilePath), path);
+}
+
+void TestGuiHardening::saveOverTheDataFileRefused_data() {
+    QTest::addColumn<QString>("how"); // how the save dialog's answer names the data file
+    QTest::newRow("its own name") << "name";
+    QTest::newRow("with ./ in it") << "dot";
+    QTest::newRow("a symbolic link") << "symlink";
+    QTest::newRow("a hard link") << "hardlink";
+}
+
+// Save never replaces the data file the rows are read from, however the answer names it.
+void TestGuiHardening::saveOverTheDataFileRefused() {
+    QFETCH(QString, how);
+    TestWindow w;
+    w->show();
+    const QByteArray bytes = "a,x\r\nb,y\r\nc,x\r\n";
+    const QString data = w.writeFile("data.csv", bytes);
+    loadFile(w, data);
+    registerEntry(w, ConditionList::InAND, "2", "x");
+    w->cmdAccessKey_Click(3); // Alt+R
+    QCOMPARE(resultTexts(w), (QStringList{"a,x", "c,x"}));
+    QString answer = data;
+    if (how == u"dot") {
+        answer = w.dir.path() + QStringLiteral("/./data.csv");
+    } else if (how == u"symlink") {
+        answer = w.dir.filePath("link.csv");
+        QVERIFY(QFile::link(data, answer));
+    } else if (how == u"hardlink") {
+        answer = w.dir.filePath("link.csv");
+        QCOMPARE(::link(QFile::encodeName(data).constData(), QFile::encodeName(answer).constData()),
+                 0);
+    }
+    w.platform.saveAnswers << answer;
+    w->cmdAccessKey_Click(1); // Alt+S
+    QCOMPARE(w.platform.messages.size(), 1);
+    QVERIFY2(w.platform.messages[0].prompt.contains(
+                 QStringLiteral("読み込んでいるデータファイルと同じファイルです")),
+             qPrintable(w.platform.messages[0].prompt));
+    QCOMPARE(w.platform.messages[0].style, 48);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
+    QCOMPARE(readAll(data), bytes);
+    VERIFY_IDLE(w);
+    // Another name is saved as ever.
+    const QString other = w.dir.filePath("other.csv");
+    w.platform.saveAnswers << other;
+    w->cmdAccessKey_Click(1);
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(readAll(other), QByteArray("a,x\r\nc,x\r\n"));
+}
+
+namespace {
+
+enum class Written { Save, ListFile, HandOver };
+
+} // namespace
+
+void TestGuiHardening::writeInPlaceOnlyWhenAsked_data() {
+    QTest::addColumn<Written>("written");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Save, yes") << Written::Save << true;
+    QTest::newRow("Save, no") << Written::Save << false;
+    QTest::newRow("list file, yes") << Written::ListFile << true;
+    QTest::newRow("list file, no") << Written::ListFile << false;
+    QTest::newRow("hand-over, yes") << Written::HandOver << true;
+    QTest::newRow("hand-over, no") << Written::HandOver << false;
+}
+
+// A folder that refuses the temporary file: the window asks before it writes the old file in
+// place (a failure part-way would lose it), and writes nothing when told no.
+void TestGuiHardening::writeInPlaceOnlyWhenAsked() {
+    QFETCH(Written, written);
+    QFETCH(bool, yes);
+    TestWindow w;
+    w->show();
+    loadFile(w, w.writeFile("data.csv", "a,x\r\nb,y\r\nc,x\r\n"));
+    registerEntry(w, ConditionList::InAND, "2", "x");
+    w->cmdAccessKey_Click(3); // Alt+R
+    QCOMPARE(resultTexts(w), (QStringList{"a,x", "c,x"}));
+    QVERIFY(QDir(w.dir.path()).mkdir("closed"));
+    const QString path = written == Written::HandOver ? AppPaths::transferFilePath()
+                                                      : w.dir.filePath("closed/out.csv");
+    const QByteArray old = "old content\r\n";
+    QVERIFY(writeAll(path, old));
+    const ino_t before = inodeOf(path);
+    const QByteArray expected =
+        written == Written::ListFile ? QByteArray("\"2\",\"x\"\r\n") : QByteArray("a,x\r\nc,x\r\n");
+    const auto write = [&] {
+        switch (written) {
+        case Written::Save:
+            w.platform.saveAnswers << path;
+            w->cmdAccessKey_Click(1); // Alt+S
+            break;
+        case Written::ListFile:
+            w.platform.saveAnswers << path;
+            w->conditionList(ConditionList::InAND).cmdSave->click();
+            break;
+        case Written::HandOver:
+            w.cmdSend()->setEnabled(true);
+            w.cmdSend()->click();
+            break;
+        }
+    };
+    w.platform.answers = {yes ? Platform::Yes : Platform::No};
+    const QDir folder = QFileInfo(path).absoluteDir();
+    const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+    {
+        const ClosedFolder closed(QFileInfo(path).absolutePath());
+        if (!closed.active())
+            QSKIP("the file system does not let this process close a folder");
+        write();
+    }
+    QVERIFY(!w.platform.messages.isEmpty());
+    QCOMPARE(w.platform.messages[0].prompt, inPlaceQuestion(path));
+    QCOMPARE(w.platform.messages[0].style, 36);
+    QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
+    QCOMPARE(readAll(path), yes ? expected : old);
+    QCOMPARE(inodeOf(path), before);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), files);
+    // Only the hand-over says more: sent, or not sent.
+    QCOMPARE(w.platform.messages.size(), written == Written::HandOver ? 2 : 1);
+    VERIFY_IDLE(w);
+}
+
+void TestGuiHardening::listFileTooBigForMemory() {
+    // A list file that does not fit in memory is a load that failed: a message, and every list as
+    // it was.
+    TestWindow w;
+    w->show();
+    registerEntry(w, ConditionList::OutOR, "0", "kept");
+    const QString path = w.writeFile("big.csv", "\"0\",\"a\"\r\n\"0\",\"b\"\r\n");
+    w.platform.openAnswers << path;
+    ConditionListFile::setMemoryLimitForTesting(8);
+    w->conditionList(ConditionList::OutOR).cmdOpen->click();
+    ConditionListFile::setMemoryLimitForTesting(0);
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt,
+             ConditionListFile::loadFailedMessage(path, QStringLiteral("メモリーが足りません。")));
+    QCOMPARE(w.platform.messages[0].style, 16);
+    const ConditionListModel* model = w->conditionList(ConditionList::OutOR).model;
+    QCOMPARE(model->count(), 1);
+    QCOMPARE(model->entries()[0].phrase, QStringLiteral("kept"));
+    VERIFY_IDLE(w);
 }
 
 // ---------------------------------------------------------------- Stop and About at any moment

@@ -32,6 +32,9 @@ Q_DECLARE_METATYPE(QList<QRect>)
 // What stands where a failed write was aimed.
 enum class WriteTarget { ExistingFile, Folder, MissingFolder, Device, Pipe };
 Q_DECLARE_METATYPE(WriteTarget)
+// How a write as a user went.
+enum class UserWrite { Written, InPlaceOnly, Failed };
+Q_DECLARE_METATYPE(UserWrite)
 
 namespace {
 
@@ -44,21 +47,26 @@ QByteArray cp932(const QString& text) {
 
 // Writes bytes to path through WholeFile as a user without special rights: as root (whom
 // permissions stop nothing) in a child process that has given its rights up.
-bool writeAsUser(const QString& path, const QByteArray& bytes) {
+UserWrite writeAsUser(const QString& path, const QByteArray& bytes, bool allowInPlace) {
     auto write = [&] {
         WholeFile file(path);
-        return file.open() && file.write(bytes) && file.commit();
+        if (allowInPlace)
+            file.allowInPlace();
+        if (file.open() && file.write(bytes) && file.commit())
+            return UserWrite::Written;
+        return file.inPlaceOnly() ? UserWrite::InPlaceOnly : UserWrite::Failed;
     };
     if (::geteuid() != 0)
         return write();
     const pid_t child = ::fork();
     if (child == 0) {
         const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(dropped && write() ? 0 : 1);
+        ::_exit(dropped ? int(write()) : int(UserWrite::Failed));
     }
     int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+        return UserWrite(WEXITSTATUS(status));
+    return UserWrite::Failed;
 }
 
 // Runs what in a child process and tells whether it returned true there. A child still busy
@@ -125,6 +133,8 @@ private slots:
     void write();
     void writeIntoMissingFolderIsSilent();
     void writeKeepsUnreadableFile();
+    void writeFailureGivesItsReason_data();
+    void writeFailureGivesItsReason();
 
     void parseValue_data();
     void parseValue();
@@ -466,6 +476,40 @@ void tst_settings::writeIntoMissingFolderIsSilent() {
     QCOMPARE(mdlIniSet::GetIniString(Section, QStringLiteral("Top"), path), QString());
 }
 
+void tst_settings::writeFailureGivesItsReason_data() {
+    QTest::addColumn<bool>("inMissingFolder");
+    QTest::addColumn<int>("limit"); // the disk is full after this many bytes (0: no limit)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("written") << false << 0 << QString();
+    QTest::newRow("a missing folder") << true << 0 << japaneseFileError(qt_error_string(ENOENT));
+    QTest::newRow("the disk full part-way")
+        << false << 8 << japaneseFileError(qt_error_string(EFBIG));
+}
+
+// The settings file's write says why it failed, in Japanese; the old file stays.
+void tst_settings::writeFailureGivesItsReason() {
+    QFETCH(bool, inMissingFolder);
+    QFETCH(int, limit);
+    QFETCH(QString, reason);
+    const QString path =
+        inMissingFolder ? m_dir->filePath(QStringLiteral("no such folder/vornel.ini")) : m_ini;
+    const QByteArray before = "[Vornel Position]\r\nTop=1\r\n";
+    if (!inMissingFolder)
+        QVERIFY(writeAll(path, before));
+    QString got;
+    {
+        std::optional<FileSizeLimit> full;
+        if (limit > 0) {
+            full.emplace(rlim_t(limit));
+            QVERIFY(full->active());
+        }
+        got = mdlIniSet::SetIniString(Section, QStringLiteral("Left"), QStringLiteral("900"), path);
+    }
+    QCOMPARE(got, reason);
+    if (!reason.isEmpty() && !inMissingFolder)
+        QCOMPARE(readAll(path), before);
+}
+
 void tst_settings::writeKeepsUnreadableFile() {
     // A folder in the file's place cannot be read as a settings file; it must not be replaced.
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("vornel.ini")));
@@ -566,13 +610,19 @@ void tst_settings::wholeFileFailureKeepsWhatWasThere_data() {
     QTest::addColumn<int>("pieces");    // written one after the other ...
     QTest::addColumn<int>("pieceSize"); // ... of this many bytes each
     QTest::addColumn<int>("limit");     // the disk is full after this many bytes (0: no limit)
-    QTest::newRow("a write fails part-way") << WriteTarget::ExistingFile << 64 << 1024 << 1024;
+    // The reason given: the system's own, in Japanese (empty: any).
+    QTest::addColumn<QString>("reason");
+    const QString tooBig = japaneseFileError(qt_error_string(EFBIG));
+    QTest::newRow("a write fails part-way")
+        << WriteTarget::ExistingFile << 64 << 1024 << 1024 << tooBig;
     // The bytes fit the write buffer, so only writing it out at the end fails.
-    QTest::newRow("the last buffered bytes fail") << WriteTarget::ExistingFile << 1 << 2000 << 1024;
-    QTest::newRow("a folder") << WriteTarget::Folder << 1 << 10 << 0;
-    QTest::newRow("a missing folder") << WriteTarget::MissingFolder << 1 << 10 << 0;
-    QTest::newRow("a device that is full") << WriteTarget::Device << 1 << 10 << 0;
-    QTest::newRow("a pipe") << WriteTarget::Pipe << 1 << 10 << 0;
+    QTest::newRow("the last buffered bytes fail")
+        << WriteTarget::ExistingFile << 1 << 2000 << 1024 << tooBig;
+    QTest::newRow("a folder") << WriteTarget::Folder << 1 << 10 << 0 << QString();
+    QTest::newRow("a missing folder")
+        << WriteTarget::MissingFolder << 1 << 10 << 0 << japaneseFileError(qt_error_string(ENOENT));
+    QTest::newRow("a device that is full") << WriteTarget::Device << 1 << 10 << 0 << QString();
+    QTest::newRow("a pipe") << WriteTarget::Pipe << 1 << 10 << 0 << QString();
 }
 
 // Every file Vornel writes (settings, list files, results, the hand-over file) goes through
@@ -582,6 +632,7 @@ void tst_settings::wholeFileFailureKeepsWhatWasThere() {
     QFETCH(int, pieces);
     QFETCH(int, pieceSize);
     QFETCH(int, limit);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QString path = dir.filePath(QStringLiteral("out.csv"));
@@ -625,6 +676,9 @@ void tst_settings::wholeFileFailureKeepsWhatWasThere() {
     QVERIFY(!written);
     QVERIFY(file.error() != QFileDevice::NoError);
     QVERIFY(!file.errorString().isEmpty());
+    // The cause, not the giving up that followed it.
+    if (!reason.isEmpty())
+        QCOMPARE(file.errorString(), reason);
     QCOMPARE(whatIsAt(path), before);
     QCOMPARE(whatIsAt(dir.path()), folderBefore);
 }
@@ -632,19 +686,32 @@ void tst_settings::wholeFileFailureKeepsWhatWasThere() {
 void tst_settings::wholeFileInAClosedFolder_data() {
     QTest::addColumn<bool>("folderWritable");
     QTest::addColumn<bool>("fileExists");
-    QTest::addColumn<bool>("written");
+    QTest::addColumn<bool>("allowInPlace"); // the caller asked the user, who said yes
+    QTest::addColumn<UserWrite>("outcome");
     QTest::addColumn<bool>("inPlace"); // the file written where it is, not replaced
-    QTest::newRow("open folder, existing file") << true << true << true << false;
-    QTest::newRow("open folder, new file") << true << false << true << false;
-    QTest::newRow("closed folder, existing file") << false << true << true << true;
-    QTest::newRow("closed folder, new file") << false << false << false << false;
+    QTest::newRow("open folder, existing file")
+        << true << true << false << UserWrite::Written << false;
+    QTest::newRow("open folder, existing file, in place allowed")
+        << true << true << true << UserWrite::Written << false;
+    QTest::newRow("open folder, new file") << true << false << false << UserWrite::Written << false;
+    // Never in place unless allowed: a failure part-way would lose the old file.
+    QTest::newRow("closed folder, existing file")
+        << false << true << false << UserWrite::InPlaceOnly << false;
+    QTest::newRow("closed folder, existing file, in place allowed")
+        << false << true << true << UserWrite::Written << true;
+    QTest::newRow("closed folder, new file")
+        << false << false << false << UserWrite::Failed << false;
+    QTest::newRow("closed folder, new file, in place allowed")
+        << false << false << true << UserWrite::Failed << false;
 }
 
 void tst_settings::wholeFileInAClosedFolder() {
     QFETCH(bool, folderWritable);
     QFETCH(bool, fileExists);
-    QFETCH(bool, written);
+    QFETCH(bool, allowInPlace);
+    QFETCH(UserWrite, outcome);
     QFETCH(bool, inPlace);
+    const bool written = outcome == UserWrite::Written;
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QFile(dir.path())
@@ -663,15 +730,17 @@ void tst_settings::wholeFileInAClosedFolder() {
     QVERIFY(QFile(folder).setPermissions(
         folderWritable ? all | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther
                        : QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    const bool ok = writeAsUser(path, "new\r\n");
+    const UserWrite ok = writeAsUser(path, "new\r\n", allowInPlace);
     QVERIFY(QFile(folder).setPermissions(all | QFile::ExeOwner));
-    QCOMPARE(ok, written);
+    QCOMPARE(ok, outcome);
     if (written) {
         QCOMPARE(readAll(path), QByteArray("new\r\n"));
         if (fileExists)
             QCOMPARE(inodeOf(path) == before, inPlace);
     } else {
         QCOMPARE(QFile::exists(path), fileExists);
+        if (fileExists)
+            QCOMPARE(readAll(path), QByteArray("old content\r\n"));
     }
     // No temporary file is left behind.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
@@ -701,11 +770,13 @@ void tst_settings::wholeFileReasonInJapanese() {
     QVERIFY2(!reason.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))),
              qPrintable(reason));
     // The mapping itself, for the common reasons.
-    for (int code : {EACCES, ENOENT, ENOSPC, EROFS, EISDIR}) {
+    for (int code : {EACCES, ENOENT, ENOSPC, EROFS, EISDIR, EDQUOT, EIO, EFBIG, EPERM}) {
         const QString japanese = japaneseFileError(qt_error_string(code));
         QVERIFY2(!japanese.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))),
                  qPrintable(japanese));
     }
+    QCOMPARE(japaneseFileError(qt_error_string(ENOSPC)),
+             QStringLiteral("ディスクの空き容量が足りません。"));
 }
 
 void tst_settings::titleBarVisible_data() {

@@ -1,6 +1,7 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "base/Cp932.h"
+#include "base/WholeFile.h"
 #include "shell/OpenDocumentMessage.h"
 #include "shell/TransferFile.h"
 #include "shell/VersionText.h"
@@ -233,6 +234,9 @@ void tst_shell::transferWriteFailure() {
     QVERIFY(!r.ok());
     QVERIFY(!r.reason.isEmpty());
     QVERIFY(r.message().contains(QDir::toNativeSeparators(path)));
+    // The cause itself, not the giving up after it.
+    if (limit > 0)
+        QCOMPARE(r.reason, japaneseFileError(qt_error_string(EFBIG)));
 }
 
 QTEST_GUILESS_MAIN(tst_shell)

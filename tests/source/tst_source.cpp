@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -167,6 +168,8 @@ private slots:
     void loadJobHeaderLine();
     void misfitReason_data();
     void misfitReason();
+    void loadJobNoticesAFileThatChanged_data();
+    void loadJobNoticesAFileThatChanged();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -1003,6 +1006,87 @@ void tst_source::misfitReason() {
     QFETCH(int, commaCount);
     QFETCH(QString, reason);
     QCOMPARE(mdlvornel::MisfitReason(line, commaCount), reason);
+// What happens to the file while it loads.
+enum class Change { None, CutShort, SameSizeRewritten, Grown, ReplacedByRename, Touched };
+Q_DECLARE_METATYPE(Change)
+
+void tst_source::loadJobNoticesAFileThatChanged_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<DataLoadJob::Stage>("when");
+    QTest::addColumn<bool>("changed");
+    using Stage = DataLoadJob::Stage;
+    QTest::newRow("left alone") << Change::None << Stage::Reading << false;
+    QTest::newRow("cut short while its bytes are read")
+        << Change::CutShort << Stage::Reading << true;
+    QTest::newRow("cut short after its bytes were read")
+        << Change::CutShort << Stage::Loading << true;
+    QTest::newRow("rewritten at the same size")
+        << Change::SameSizeRewritten << Stage::Reading << true;
+    QTest::newRow("grown while its bytes are read") << Change::Grown << Stage::Reading << true;
+    QTest::newRow("replaced by another file of the same size")
+        << Change::ReplacedByRename << Stage::Loading << true;
+    QTest::newRow("its time changed alone") << Change::Touched << Stage::Loading << true;
+}
+
+// A load whose file changed under it (size, time or the file itself, from the first look to the
+// end) says so: the rows may be part of one version and part of another.
+void tst_source::loadJobNoticesAFileThatChanged() {
+    QFETCH(Change, change);
+    QFETCH(DataLoadJob::Stage, when);
+    QFETCH(bool, changed);
+    QByteArray bytes;
+    for (int i = 0; i < 2000; ++i)
+        bytes += "line " + QByteArray::number(1000 + i) + ",x\r\n";
+    const QString path = write(bytes);
+    DataLoadJob job(path, std::nullopt, 1024);
+    QVERIFY(!job.readFirstLine());
+    bool done = change == Change::None;
+    const auto setTime = [](const QString& file, time_t seconds) {
+        const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+    };
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage stage, qint64 doneSoFar, qint64) {
+        if (done || stage != when || (stage == DataLoadJob::Stage::Reading && doneSoFar == 0))
+            return;
+        done = true;
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QByteArray other = bytes;
+        other.replace("x", "y");
+        switch (change) {
+        case Change::None:
+            break;
+        case Change::CutShort:
+            QVERIFY(QFile::resize(path, bytes.size() / 3));
+            break;
+        case Change::SameSizeRewritten:
+            write(other);
+            setTime(path, st.st_mtim.tv_sec + 10); // however coarse the file system's clock
+            break;
+        case Change::Grown:
+            write(bytes + bytes);
+            break;
+        case Change::ReplacedByRename: {
+            const QString beside = write(other, QStringLiteral("beside.csv"));
+            setTime(beside, st.st_mtim.tv_sec);
+            QCOMPARE(::rename(QFile::encodeName(beside).constData(),
+                              QFile::encodeName(path).constData()),
+                     0);
+            break;
+        }
+        case Change::Touched:
+            setTime(path, st.st_mtim.tv_sec + 10);
+            break;
+        }
+    };
+    RowStore store;
+    const DataLoadJob::Result result = job.run(store, hooks, 0ns);
+    QVERIFY(done);
+    QVERIFY(result.done());
+    QCOMPARE(result.changed, changed);
+    if (!changed)
+        QCOMPARE(store.rowCount(), qint64(2000));
 }
 
 QTEST_GUILESS_MAIN(tst_source)
