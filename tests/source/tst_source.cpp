@@ -1006,6 +1006,8 @@ void tst_source::misfitReason() {
     QFETCH(int, commaCount);
     QFETCH(QString, reason);
     QCOMPARE(mdlvornel::MisfitReason(line, commaCount), reason);
+}
+
 // What happens to the file while it loads.
 enum class Change { None, CutShort, SameSizeRewritten, Grown, ReplacedByRename, Touched };
 Q_DECLARE_METATYPE(Change)
