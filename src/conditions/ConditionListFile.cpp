@@ -227,6 +227,10 @@ LoadResult load(const QString& path) {
         return result;
     }
     file.close();
+    if (TextCodec::utf16(bytes) != TextCodec::Utf16::None) {
+        result.error = loadFailedMessage(path, TextCodec::utf16RefusedText());
+        return result;
+    }
     ParseResult parsed = parse(QByteArrayView(bytes));
     result.entries = std::move(parsed.entries);
     if (!parsed.badLines.empty())

@@ -59,7 +59,7 @@ SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries)
 
 struct LoadResult {
     std::vector<ConditionEntry> entries;
-    QString error; // the file could not be read at all; entries is then empty
+    QString error; // the file could not be read at all (or is UTF-16); entries is then empty
     // Some lines held no entry (their numbers are named); entries holds all the others.
     QString warning;
     bool ok() const { return error.isEmpty(); }

@@ -70,6 +70,8 @@ private slots:
     void loadTwiceGivesSameEntries();
     void loadMissingFileFails();
     void loadDirectoryFails();
+    void loadUtf16Fails_data();
+    void loadUtf16Fails();
     void loadBadLinesKeepsTheOthers();
     void typedInput_data();
     void typedInput();
@@ -495,6 +497,27 @@ void tst_conditions::loadDirectoryFails() {
     const ConditionListFile::LoadResult r = ConditionListFile::load(dir.path());
     QVERIFY(!r.ok());
     QVERIFY(r.entries.empty());
+}
+
+void tst_conditions::loadUtf16Fails_data() {
+    QTest::addColumn<bool>("mark");
+    QTest::newRow("with a mark") << true;
+    QTest::newRow("without a mark") << false;
+}
+
+void tst_conditions::loadUtf16Fails() {
+    // A UTF-16 list file would load as broken entries: it is refused, with how to save it.
+    QFETCH(bool, mark);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("list.csv");
+    const QString text = QStringLiteral("\"0\",\"東京\"\r\n\"1\",\"a\"\r\n");
+    const QByteArray bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QVERIFY(writeAll(path, mark ? "\xFF\xFE" + bytes : bytes));
+    const ConditionListFile::LoadResult r = ConditionListFile::load(path);
+    QVERIFY(!r.ok());
+    QVERIFY(r.entries.empty());
+    QCOMPARE(r.error, ConditionListFile::loadFailedMessage(path, TextCodec::utf16RefusedText()));
 }
 
 void tst_conditions::loadBadLinesKeepsTheOthers() {
