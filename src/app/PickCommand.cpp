@@ -36,7 +36,8 @@ struct Options {
     QString data;
     std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
     std::optional<ResultSort::Order> sort;
-    QString output; // empty or "-": standard output
+    std::optional<TextEncoding> encoding; // none: the file's bytes decide
+    QString output;                       // empty or "-": standard output
     bool quiet = false;
     bool header = false; // the first line names the columns
     bool help = false;
@@ -138,6 +139,7 @@ private:
 // Reads the arguments; the text of the first usage error, or nothing.
 std::optional<QString> parse(const QStringList& arguments, Options& o) {
     bool sortGiven = false;
+    bool encodingGiven = false;
     bool outputGiven = false;
     bool dataGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -168,8 +170,8 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
         for (ConditionList id : kConditionListOrder)
             if (name == listOption(id))
                 list = id;
-        const bool takesValue =
-            list || name == u"--pick" || name == u"--sort" || name == u"--output" || name == u"-o";
+        const bool takesValue = list || name == u"--pick" || name == u"--sort" ||
+                                name == u"--encoding" || name == u"--output" || name == u"-o";
         if (!takesValue) {
             if (name.startsWith(u'-') && name.size() > 1)
                 return QStringLiteral("unknown option %1").arg(name);
@@ -199,6 +201,16 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
                 o.sort = ResultSort::Order::Descending;
             else
                 return QStringLiteral("--sort takes asc or desc, not %1").arg(*value);
+        } else if (name == u"--encoding") {
+            if (encodingGiven)
+                return QStringLiteral("option --encoding given twice");
+            encodingGiven = true;
+            if (*value == u"cp932")
+                o.encoding = TextEncoding::Cp932;
+            else if (*value == u"utf-8")
+                o.encoding = TextEncoding::Utf8;
+            else if (*value != u"auto")
+                return QStringLiteral("--encoding takes auto, cp932 or utf-8, not %1").arg(*value);
         } else {
             if (outputGiven)
                 return QStringLiteral("option --output given twice");
@@ -232,6 +244,9 @@ as Save writes them (each row's own line, CR LF).
   --header             the first line of DATA names the columns (the window's
                        "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does
+  --encoding auto|cp932|utf-8
+                       read DATA in this encoding; auto (the default) decides
+                       from all of its bytes, as Open does
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written,
                        never written in place, and never the data file or a list file
@@ -366,7 +381,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     Lists lists;
     if (!loadLists(o, lists, say))
         return Failed;
-    DataLoadJob job(o.data);
+    DataLoadJob job(o.data, o.encoding);
     job.setHeaderLine(o.header);
     if (const std::optional<QString> error = job.readFirstLine()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(*error)));
@@ -381,20 +396,30 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
         e[size_t(ConditionList::OutAND)], e[size_t(ConditionList::OutOR)],
         e[size_t(ConditionList::InAND)], e[size_t(ConditionList::InOR)]};
     PickupCompileError refused;
-    const std::optional<PickupEngine> engine =
+    std::optional<PickupEngine> engine =
         PickupEngine::compile(conditions, commaCount, &refused, job.encoding());
-    if (!engine) {
+    const auto refuse = [&] {
         const EntrySource& from = lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
         say.error(QStringLiteral("%1: entry %2: %3")
                       .arg(from.file)
                       .arg(from.number)
                       .arg(oneLine(refused.message)));
         return Failed;
-    }
+    };
+    if (!engine)
+        return refuse();
 
     RowStore store;
+    const TextEncoding guessed = job.encoding();
     if (!loadData(o.data, job, store, say))
         return Failed;
+    // All of the file's bytes may have decided otherwise than its first megabyte: the phrases
+    // are matched in the encoding taken.
+    if (store.encoding() != guessed) {
+        engine = PickupEngine::compile(conditions, commaCount, &refused, store.encoding());
+        if (!engine)
+            return refuse();
+    }
 
     PickupJob::Hooks hooks;
     hooks.progress = [&say](qint64 done, qint64 total, qint64) {
@@ -447,7 +472,8 @@ QString usageText() {
     return QStringLiteral(
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
-        "              [--header] [--sort asc|desc] [--output FILE] [--quiet]\n"
+        "              [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]\n"
+        "              [--output FILE] [--quiet]\n"
         "       vornel --help | --version\n");
 }
 

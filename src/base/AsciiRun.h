@@ -1,9 +1,9 @@
 #pragma once
 
-// The decoders' ASCII loops: each wide form (SSE2, or eight bytes in a machine word) beside its
-// plain twin, chosen by the template argument. They run inside the decoders' per-character
-// loops, so a decoder picks the form once per call from ByteKernels::active().wide (the one
-// choice of the program's kernels), never per character.
+// The decoders' and the encoding scan's ASCII loops: each wide form (SSE2, or eight bytes in a
+// machine word) beside its plain twin, chosen by the template argument. They run inside the
+// decoders' per-character loops, so a decoder picks the form once per call from
+// ByteKernels::active().wide (the one choice of the program's kernels), never per character.
 
 #include <QtGlobal>
 
@@ -46,6 +46,32 @@ inline void widen(const unsigned char* p, qsizetype n, qsizetype& i, char16_t*& 
     }
     while (i < n && p[i] < 0x80)
         *o++ = p[i++];
+}
+
+// The position of the first byte of 0x80 or above in p[i, n), or n.
+template <bool kWide> inline qsizetype skip(const unsigned char* p, qsizetype n, qsizetype i) {
+    if constexpr (kWide) {
+#if defined(__SSE2__)
+        // 32 bytes a round: the sign bits of two vectors together.
+        while (i + 32 <= n) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+            if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0)
+                break;
+            i += 32;
+        }
+#endif
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            i += 8;
+        }
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
 }
 
 } // namespace AsciiRun

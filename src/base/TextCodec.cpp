@@ -4,7 +4,9 @@
 #include "base/AsciiRun.h"
 #include "base/ByteKernels.h"
 #include "base/Cp932.h"
+#include "base/EncodingScan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Utf8 {
@@ -197,21 +199,52 @@ bool startsWithUtf8Bom(QByteArrayView bytes) {
 }
 
 Detected detect(QByteArrayView sample, bool wholeFile) {
-    if (startsWithUtf8Bom(sample))
-        return {TextEncoding::Utf8, true};
-    // Pairs of half-width katakana in code page 932 (0xC2..0xDF, then 0xA1..0xBF) are valid
-    // two-byte UTF-8 as well; Japanese in UTF-8 always has characters of three bytes. So only a
-    // sample holding one of those is taken as UTF-8.
-    bool threeOrMore = false;
-    for (const char c : sample) {
-        if (static_cast<unsigned char>(c) >= 0xE0) {
-            threeOrMore = true;
-            break;
-        }
+    EncodingScan scan;
+    scan.feed(sample);
+    return scan.result(wholeFile);
+}
+
+namespace {
+
+// The code units of bytes in one order are all text, and a CR LF is among them.
+bool utf16Text(QByteArrayView bytes, bool littleEndian) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    bool crLf = false;
+    char16_t last = 0;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        const char16_t unit =
+            littleEndian ? char16_t(p[i] | p[i + 1] << 8) : char16_t(p[i] << 8 | p[i + 1]);
+        if (unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n')
+            return false;
+        crLf = crLf || (last == u'\r' && unit == u'\n');
+        last = unit;
     }
-    if (threeOrMore && Utf8::isValid(sample, !wholeFile))
-        return {TextEncoding::Utf8, false};
-    return {TextEncoding::Cp932, false};
+    return crLf;
+}
+
+} // namespace
+
+Utf16 utf16(QByteArrayView firstBytes) {
+    if (firstBytes.startsWith("\xFF\xFE"))
+        return Utf16::LittleEndian;
+    if (firstBytes.startsWith("\xFE\xFF"))
+        return Utf16::BigEndian;
+    // Only a look at the start: the text's first lines tell.
+    const QByteArrayView start =
+        firstBytes.first(std::min<qsizetype>(firstBytes.size(), 64 * 1024));
+    if (!start.contains('\0'))
+        return Utf16::None;
+    if (utf16Text(start, true))
+        return Utf16::LittleEndian;
+    if (utf16Text(start, false))
+        return Utf16::BigEndian;
+    return Utf16::None;
+}
+
+QString utf16RefusedText() {
+    return QStringLiteral("このファイルは UTF-16（「Unicode テキスト」など）で保存されているため、"
+                          "読み込めません。UTF-8 か シフトJIS（「CSV (コンマ区切り)」など）で"
+                          "保存し直してから開いてください。");
 }
 
 } // namespace TextCodec

@@ -46,11 +46,19 @@ struct Detected {
     TextEncoding encoding = TextEncoding::Cp932;
     bool byteOrderMark = false; // a UTF-8 mark opens the file (not part of the first line)
 };
-// Decides a file's encoding from its first bytes: a UTF-8 byte-order mark, or a sample that is
-// valid UTF-8 and holds a character of three or four bytes (as all Japanese text does), means
-// UTF-8; anything else is code page 932 (half-width katakana there can also read as two-byte
-// UTF-8). A sample that stops before the end of the file may end inside a character.
+// Decides the encoding of bytes by the rules of EncodingScan. wholeFile: the bytes are the whole
+// file (else a sample of its start, which may end inside a character).
 Detected detect(QByteArrayView sample, bool wholeFile);
+
+// UTF-16 text, which this program does not read ("Unicode テキスト" exports).
+enum class Utf16 { None, LittleEndian, BigEndian };
+// Whether a file's first bytes are UTF-16: a UTF-16 byte-order mark, or, without one, code
+// units that are all text (no NUL unit, no control character but tab, CR and LF) with a CR LF
+// among them as two whole units. Code page 932 and UTF-8 text holds no NUL byte, which every
+// ASCII character of UTF-16 brings.
+Utf16 utf16(QByteArrayView firstBytes);
+// Why such a file is refused, and how to save it instead.
+QString utf16RefusedText();
 
 } // namespace TextCodec
 

@@ -21,15 +21,14 @@ bool isLineEnd(QChar c) {
 }
 
 // Appends text quoted, a double quote inside doubled. Returns the index of the first character
-// that code page 932 cannot hold, or -1.
-qsizetype appendQuoted(QStringView text, QByteArray& out) {
+// that the encoding cannot hold, or -1.
+qsizetype appendQuoted(TextEncoding encoding, QStringView text, QByteArray& out) {
     out.append('"');
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
         if (i < text.size() && text[i] != u'"')
             continue;
-        const qsizetype bad =
-            TextCodec::encodeAppend(TextEncoding::Cp932, text.sliced(start, i - start), out);
+        const qsizetype bad = TextCodec::encodeAppend(encoding, text.sliced(start, i - start), out);
         if (bad >= 0)
             return start + bad;
         if (i < text.size())
@@ -38,6 +37,22 @@ qsizetype appendQuoted(QStringView text, QByteArray& out) {
     }
     out.append('"');
     return -1;
+}
+
+// The lines of the entries in one encoding; the number (from 1) of the first entry it cannot
+// hold, or 0.
+qsizetype appendEntries(TextEncoding encoding, const std::vector<ConditionEntry>& entries,
+                        QByteArray& out) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ConditionEntry& e = entries[i];
+        if (appendQuoted(encoding, e.column, out) >= 0)
+            return qsizetype(i) + 1;
+        out.append(',');
+        if (appendQuoted(encoding, e.phrase, out) >= 0)
+            return qsizetype(i) + 1;
+        out.append("\r\n");
+    }
+    return 0;
 }
 
 } // namespace
@@ -76,20 +91,16 @@ QString badLinesMessage(const QString& path, const std::vector<qint64>& lineNumb
 }
 
 EncodeResult encode(const std::vector<ConditionEntry>& entries) {
+    // Code page 932 when every entry reads back from it as it is (not so for a character the
+    // code page lacks, nor for one it holds in another form, as 〜 U+301C).
     EncodeResult result;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const ConditionEntry& e = entries[i];
-        bool fits = appendQuoted(e.column, result.bytes) < 0;
-        if (fits) {
-            result.bytes.append(',');
-            fits = appendQuoted(e.phrase, result.bytes) < 0;
-        }
-        if (!fits) {
-            result.bytes.clear();
-            result.error = unencodableMessage(qsizetype(i) + 1, e);
-            return result;
-        }
-        result.bytes.append("\r\n");
+    if (appendEntries(TextEncoding::Cp932, entries, result.bytes) == 0 &&
+        parse(QByteArrayView(result.bytes)).entries == entries)
+        return result;
+    result.bytes = QByteArray(TextCodec::kUtf8Bom);
+    if (const qsizetype bad = appendEntries(TextEncoding::Utf8, entries, result.bytes); bad > 0) {
+        result.bytes.clear();
+        result.error = unencodableMessage(bad, entries[size_t(bad - 1)]);
     }
     return result;
 }
@@ -227,6 +238,10 @@ LoadResult loadFile(const QString& path) {
         return result;
     }
     file.close();
+    if (TextCodec::utf16(bytes) != TextCodec::Utf16::None) {
+        result.error = loadFailedMessage(path, TextCodec::utf16RefusedText());
+        return result;
+    }
     ParseResult parsed = parse(QByteArrayView(bytes));
     result.entries = std::move(parsed.entries);
     if (!parsed.badLines.empty())

@@ -12,9 +12,9 @@
 
 // List files: one condition entry a line, two double-quoted fields (column, phrase), CR LF. A
 // double quote inside a field is written doubled ("a""b") and read back as one. Written in code
-// page 932 (the seven characters input methods type in other forms as the code page's own);
-// read as UTF-8 when the file begins with a byte-order mark or is valid UTF-8 with non-ASCII
-// bytes, else as code page 932.
+// page 932 when every entry reads back from it unchanged, otherwise in UTF-8 with a byte-order
+// mark; read as UTF-8 when the file begins with a byte-order mark or its bytes show UTF-8
+// (TextCodec::detect), else as code page 932.
 //
 // Reading takes each line as one entry, so a line that cannot be read never shifts the entries
 // after it: the column field runs to the first comma (a quoted one to its closing quote), the
@@ -24,7 +24,8 @@ namespace ConditionListFile {
 
 struct EncodeResult {
     QByteArray bytes;
-    // When an entry holds a character that code page 932 cannot hold: the message naming it.
+    // When an entry holds what neither encoding can hold (a lone surrogate): the message naming
+    // it.
     QString error;
     bool ok() const { return error.isEmpty(); }
 };
@@ -62,7 +63,7 @@ SaveResult save(const QString& path, const std::vector<ConditionEntry>& entries,
 
 struct LoadResult {
     std::vector<ConditionEntry> entries;
-    QString error; // the file could not be read at all; entries is then empty
+    QString error; // the file could not be read at all (or is UTF-16); entries is then empty
     // Some lines held no entry (their numbers are named); entries holds all the others.
     QString warning;
     std::vector<qint64> badLines;

@@ -1,6 +1,7 @@
 #include "source/DataFileReader.h"
 
 #include "base/ByteKernels.h"
+#include "base/EncodingScan.h"
 #include "base/FileKind.h"
 #include "base/LargeMemory.h"
 #include "source/RowStore.h"
@@ -144,6 +145,10 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     }
     const bool wholeFile = total < kSampleBytes;
     sample.truncate(total);
+    if (TextCodec::utf16(sample) != TextCodec::Utf16::None) {
+        result.error = TextCodec::utf16RefusedText();
+        return result;
+    }
     result.detected = TextCodec::detect(sample, wholeFile);
     // "," and LF are never part of a character, so the bytes can be counted as they are.
     const qsizetype lf = sample.indexOf('\n');
@@ -297,6 +302,18 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
         if (Clock::now() >= deadline)
             return Status::More;
     }
+}
+
+TextCodec::Detected DataFileReader::detectEncoding() const {
+    // Each block's whole lines follow the previous block's (the bytes after its last line end
+    // went on to the next block).
+    EncodingScan scan;
+    for (const BlockState& b : m_blocks) {
+        if (scan.settled())
+            break;
+        scan.feed(QByteArrayView(m_store->blockData(b.block), qsizetype(b.complete)));
+    }
+    return scan.result(m_allRead);
 }
 
 void DataFileReader::scanBatch() {

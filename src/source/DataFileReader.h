@@ -53,10 +53,12 @@ public:
         bool empty = false;       // the file holds no byte at all (a byte-order mark alone counts
                                   // as nothing)
         qsizetype commaCount = 0; // the "," characters of the first line
-        TextCodec::Detected detected; // the encoding its first megabyte shows
+        TextCodec::Detected detected; // the encoding its first megabyte shows (a first guess; the
+                                      // whole file decides: detectEncoding())
     };
 
-    // Reads the first line (and the first megabyte, for the encoding).
+    // Reads the first line (and the first megabyte, for the encoding). A UTF-16 file is refused
+    // here (error: TextCodec::utf16RefusedText()).
     static FirstLine readFirstLine(const QString& path);
 
     static constexpr qsizetype kDefaultChunkBytes = 8 << 20;
@@ -78,6 +80,8 @@ public:
     // Line ends read so far (all of them after the first pass).
     qint64 lineEnds() const { return m_lineEnds; }
     qint64 bytesRead() const { return m_bytesRead; }
+    // The encoding all the bytes read show (EncodingScan), after the first pass.
+    TextCodec::Detected detectEncoding() const;
 
     // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);

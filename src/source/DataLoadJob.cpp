@@ -105,6 +105,15 @@ DataLoadJob::Result DataLoadJob::run(RowStore& store, const Hooks& hooks,
     return result;
 }
 
+void DataLoadJob::decideEncoding(RowStore& store) {
+    if (m_forced)
+        return;
+    const TextCodec::Detected detected = m_reader->detectEncoding();
+    m_encoding = detected.encoding;
+    m_byteOrderMark = detected.byteOrderMark;
+    store.setEncoding(m_encoding, m_byteOrderMark);
+}
+
 DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
                                             std::chrono::nanoseconds slice) {
     using Status = DataFileReader::Status;
@@ -143,6 +152,7 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     progress(Stage::Loading, 0, lines);
     if (!result.done())
         return result;
+    decideEncoding(store);
     store.reserve(lines + 1); // a last line without a line end is one more
     // The events of the last read slice are handled, and a Stop among them seen, before the
     // first line can open a dialog.

@@ -62,7 +62,8 @@ public:
     // What is said of a file that changed while it was read.
     static QString changedText();
 
-    // forced: the encoding the user chose; otherwise the file's first bytes decide.
+    // forced: the encoding the user chose; otherwise all of the file's bytes decide, once the
+    // first pass has read them (encoding() is the first megabyte's guess until then).
     // chunkBytes: the reader's chunk (tests make it small to cross every boundary).
     explicit DataLoadJob(QString path, std::optional<TextEncoding> forced = std::nullopt,
                          qsizetype chunkBytes = DataFileReader::kDefaultChunkBytes);
@@ -99,6 +100,8 @@ public:
 
 private:
     Result readPasses(RowStore& store, const Hooks& hooks, std::chrono::nanoseconds slice);
+    // After the first pass: the encoding the whole file shows, unless the user chose one.
+    void decideEncoding(RowStore& store);
 
     QString m_path;
     std::optional<TextEncoding> m_forced;

@@ -28,6 +28,12 @@ public:
     void reset(int commaCount, TextEncoding encoding = TextEncoding::Cp932,
                bool byteOrderMark = false);
 
+    // Fixes the encoding once the file's bytes have shown it, before rows are made of them.
+    void setEncoding(TextEncoding encoding, bool byteOrderMark) {
+        m_encoding = encoding;
+        m_byteOrderMark = byteOrderMark;
+    }
+
     // Makes room for this many rows, so a load of known length does not regrow its tables.
     void reserve(qint64 rows);
 

@@ -95,6 +95,15 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         panel->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(panel, &QLabel::customContextMenuRequested, this,
                 [this, panel](const QPoint& pos) { sourceEncodingMenu(panel->mapToGlobal(pos)); });
+        m_encodingButton = new QToolButton(panel);
+        m_encodingButton->setObjectName(QStringLiteral("cmdEncoding"));
+        m_encodingButton->setAutoRaise(true);
+        m_encodingButton->setFocusPolicy(Qt::StrongFocus);
+        m_encodingButton->hide();
+        connect(m_encodingButton, &QToolButton::clicked, this, [this] {
+            sourceEncodingMenu(
+                m_encodingButton->mapToGlobal(QPoint(0, m_encodingButton->height())));
+        });
     }
     // The header-line option, in the Open button's menu.
     m_headerLineAction = new QAction(QStringLiteral("1行目は見出し"), m_host.hostWidget());
@@ -260,6 +269,8 @@ void SourceController::sourceShowEncoding() {
         return;
     if (m_host.panelText(Panel::FilePath).isEmpty()) {
         panel->setToolTip(QString());
+        m_encodingButton->hide();
+        panel->setContentsMargins(0, 0, 0, 0);
         return;
     }
     QString name = TextCodec::displayName(m_store.encoding());
@@ -267,6 +278,16 @@ void SourceController::sourceShowEncoding() {
         name += QStringLiteral("（BOM 付き）");
     panel->setToolTip(
         QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
+    // The encoding as text at the panel's right end; the path's text stops before it.
+    m_encodingButton->setText(QStringLiteral("文字コード(&J): %1").arg(name));
+    m_encodingButton->setToolTip(QStringLiteral("別の文字コードで開き直します (Alt+J)"));
+    m_encodingButton->adjustSize();
+    const int height = std::min(m_encodingButton->height(), panel->height());
+    m_encodingButton->setGeometry(panel->width() - m_encodingButton->width() - 2,
+                                  (panel->height() - height) / 2, m_encodingButton->width(),
+                                  height);
+    panel->setContentsMargins(0, 0, m_encodingButton->width() + 4, 0);
+    m_encodingButton->show();
 }
 
 void SourceController::sourceEncodingMenu(const QPoint& globalPos) {

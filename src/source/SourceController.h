@@ -25,6 +25,7 @@ class QFrame;
 class QLabel;
 class QMimeData;
 class QPoint;
+class QToolButton;
 class ResultListModel;
 class RowStore;
 class SourceTableModel;
@@ -83,7 +84,9 @@ private:
                           int previousCommaCount);
     // The load itself; forced: the encoding the user chose, else the file's own decides.
     void sourceOpen(const QString& path, std::optional<TextEncoding> forced);
-    // The encoding in the file-path panel's tooltip, and its menu.
+    // The encoding in the file-path panel (as text on its button cmdEncoding, and in its tooltip),
+    // and the menu that reopens the file in the other one (right click, or the button: a click,
+    // Alt+J, or Space once it has the focus).
     void sourceShowEncoding();
     void sourceEncodingMenu(const QPoint& globalPos);
     // The user switched the header-line option.
@@ -98,6 +101,7 @@ private:
     SourceTableModel& m_sourceModel;
     ResultListModel& m_resultModel;
     Controls m_controls;
+    QToolButton* m_encodingButton = nullptr; // a child of the file-path panel
     int CommaCount = 0;
     QAction* m_headerLineAction = nullptr; // a child of the window
 };

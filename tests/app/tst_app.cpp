@@ -55,6 +55,10 @@ void writeInputs(const QDir& dir) {
     writeAll(dir.filePath("notor.csv"), cp932(QStringLiteral("\"0\",\"大阪\"\r\n")));
     writeAll(dir.filePath("badcol.csv"), cp932(QStringLiteral("\"0\",\"a\"\r\n\"9\",\"x\"\r\n")));
     writeAll(dir.filePath("badpat.csv"), cp932(QStringLiteral("\"1\",\"[b-a]*\"\r\n")));
+    const QString unicode = QStringLiteral("東京,1\r\n");
+    writeAll(dir.filePath("utf16.csv"),
+             "\xFF\xFE" +
+                 QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2));
 }
 
 QString examples(const char* name) {
@@ -105,6 +109,8 @@ private Q_SLOTS:
     void sameBytesAsTheWindowsSave();
     void headerLine_data();
     void headerLine();
+    void pickEncoding_data();
+    void pickEncoding();
     void closedStandardOutput_data();
     void closedStandardOutput();
     void interruptWhileWritingTheResult_data();
@@ -138,6 +144,10 @@ void TestApp::statusAndMessages_data() {
         "vornel: unexpected argument more.csv");
     row("bad sort", {"--pick", "data.csv", "--sort=up"}, 2,
         "vornel: --sort takes asc or desc, not up");
+    row("bad encoding", {"--pick", "data.csv", "--encoding", "sjis"}, 2,
+        "vornel: --encoding takes auto, cp932 or utf-8, not sjis");
+    row("utf-16 data file", {"--pick", "utf16.csv", "-o", "out.csv"}, 1,
+        "~vornel: utf16.csv: ~UTF-16~UTF-8~シフトJIS");
     row("two outputs", {"--pick", "data.csv", "-o", "a.csv", "-o", "b.csv"}, 2,
         "vornel: option --output given twice");
     row("missing data file", {"--pick", "nope.csv", "-o", "out.csv"}, 1,
@@ -194,6 +204,44 @@ void TestApp::statusAndMessages() {
     if (status == 0 && arguments.contains(QStringLiteral("out.csv")))
         QVERIFY(after.removeOne(QStringLiteral("out.csv")));
     QCOMPARE(after, inputs);
+}
+
+void TestApp::pickEncoding_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("encoding"); // the --encoding value; empty: not given
+    QTest::addColumn<QByteArray>("picked");
+    const QByteArray utf8 = QStringLiteral("東京,1\r\n大阪,2\r\n").toUtf8();
+    const QByteArray sjis = cp932(QStringLiteral("東京,1\r\n大阪,2\r\n"));
+    QTest::newRow("utf-8, decided") << utf8 << QString() << QStringLiteral("東京,1\r\n").toUtf8();
+    QTest::newRow("utf-8, auto") << utf8 << "auto" << QStringLiteral("東京,1\r\n").toUtf8();
+    QTest::newRow("utf-8, given") << utf8 << "utf-8" << QStringLiteral("東京,1\r\n").toUtf8();
+    QTest::newRow("utf-8 read as cp932") << utf8 << "cp932" << QByteArray();
+    QTest::newRow("cp932, given") << sjis << "cp932" << cp932(QStringLiteral("東京,1\r\n"));
+    QTest::newRow("cp932 read as utf-8") << sjis << "utf-8" << QByteArray();
+    // Non-ASCII text first met after 1.1 MB is still what decides.
+    QByteArray ascii;
+    for (int i = 0; ascii.size() < 1'100'000; ++i)
+        ascii += "row " + QByteArray::number(i) + ",x\r\n";
+    QTest::newRow("utf-8 after 1.1 MB of ascii")
+        << ascii + utf8 << QString() << QStringLiteral("東京,1\r\n").toUtf8();
+}
+
+void TestApp::pickEncoding() {
+    // --encoding overrules what the bytes show, as the window's reopen menu does; the phrase is
+    // matched in the encoding taken.
+    QFETCH(QByteArray, data);
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, picked);
+    QTemporaryDir dir;
+    writeAll(QDir(dir.path()).filePath("data.csv"), data);
+    writeAll(QDir(dir.path()).filePath("and.csv"), cp932(QStringLiteral("\"1\",\"東京\"\r\n")));
+    QStringList arguments{"-q", "--pick", "data.csv", "--and", "and.csv"};
+    if (!encoding.isEmpty())
+        arguments << "--encoding" << encoding;
+    const Ran ran = runProgram(arguments, dir.path());
+    QCOMPARE(ran.status, 0);
+    QCOMPARE(ran.err, QByteArray());
+    QCOMPARE(ran.out, picked);
 }
 
 void TestApp::sameBytesAsTheWindowsSave_data() {

@@ -1,6 +1,7 @@
 #include "InputMethodForms.h"
 #include "TestFiles.h"
 #include "base/Cp932.h"
+#include "base/TextCodec.h"
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionRegistration.h"
@@ -60,6 +61,8 @@ private slots:
     void parse_data();
     void parse();
     void saveAndLoadRoundTrip();
+    void listFileEncodingChoice_data();
+    void listFileEncodingChoice();
     void listFileKeepsTypedForms_data();
     void listFileKeepsTypedForms();
     void saveRefusedKeepsOldFile();
@@ -67,6 +70,8 @@ private slots:
     void loadTwiceGivesSameEntries();
     void loadMissingFileFails();
     void loadDirectoryFails();
+    void loadUtf16Fails_data();
+    void loadUtf16Fails();
     void loadBadLinesKeepsTheOthers();
     void typedInput_data();
     void typedInput();
@@ -267,11 +272,16 @@ void tst_conditions::encodeEmptyList() {
 }
 
 void tst_conditions::encodeRefusesUnencodable_data() {
+    // Only what neither code page 932 nor UTF-8 can hold: a lone surrogate.
     QTest::addColumn<Entries>("entries");
     QTest::addColumn<int>("badEntry"); // 1-based
-    QTest::newRow("phrase") << Entries{{"1", "ok"}, {"2", "a한b"}} << 2;
-    QTest::newRow("phrase after a quote") << Entries{{"2", "a\"😀"}} << 1;
-    QTest::newRow("column") << Entries{{"1", "ok"}, {"2", "ok"}, {"€", "x"}} << 3;
+    QTest::newRow("phrase") << Entries{{"1", "ok"},
+                                       {"2", QStringLiteral("a") + QChar(0xD800) + u'b'}}
+                            << 2;
+    QTest::newRow("phrase after a quote")
+        << Entries{{"2", QStringLiteral("a\"") + QChar(0xDC00)}} << 1;
+    QTest::newRow("column") << Entries{{"1", "ok"}, {"2", "ok"}, {QString(QChar(0xD83D)), "x"}}
+                            << 3;
 }
 
 void tst_conditions::encodeRefusesUnencodable() {
@@ -283,6 +293,45 @@ void tst_conditions::encodeRefusesUnencodable() {
              ConditionListFile::unencodableMessage(badEntry, entries[size_t(badEntry - 1)]));
     QVERIFY(r.error.contains(entries[size_t(badEntry - 1)].phrase));
     QVERIFY(r.error.contains(QString::number(badEntry)));
+    QVERIFY(r.bytes.isEmpty());
+}
+
+void tst_conditions::listFileEncodingChoice_data() {
+    QTest::addColumn<Entries>("entries");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("plain code page 932") << Entries{{"0", "当選"}, {"3", "ｱｲｳ ～ Ａ"}} << false;
+    QTest::newRow("half-width katakana") << Entries{{"1", "ﾏｲﾅｽ"}, {"2", "ﾃｽﾄﾞ"}} << false;
+    QTest::newRow("ascii") << Entries{{"1", "abc"}, {"2", ""}} << false;
+    QTest::newRow("empty list") << Entries{} << false;
+    QTest::newRow("typed wave dash") << Entries{{"1", "10\u301C20"}} << true;
+    QTest::newRow("é") << Entries{{"0", "当選"}, {"2", "café"}} << true;
+    QTest::newRow("emoji") << Entries{{"1", "a\"😀"}} << true;
+    QTest::newRow("hangul") << Entries{{"1", "한국"}} << true;
+    QTest::newRow("column") << Entries{{"€", "x"}} << true;
+    // Katakana whose code page bytes would read back as UTF-8 (ﾃｩ as é).
+    QTest::newRow("katakana read back otherwise") << Entries{{"1", "ﾃｩ"}} << true;
+}
+
+void tst_conditions::listFileEncodingChoice() {
+    // Code page 932 (no mark) when every entry reads back from it as it is; UTF-8 with a mark
+    // otherwise. Either way the file reads back as the entries.
+    QFETCH(Entries, entries);
+    QFETCH(bool, utf8);
+    const ConditionListFile::EncodeResult r = ConditionListFile::encode(entries);
+    QVERIFY(r.ok());
+    QString text;
+    for (ConditionEntry e : entries)
+        text += '"' + e.column.replace('"', "\"\"") + "\",\"" + e.phrase.replace('"', "\"\"") +
+                "\"\r\n";
+    QCOMPARE(r.bytes, utf8 ? TextCodec::kUtf8Bom + text.toUtf8() : Cp932::encode(text).bytes);
+    QCOMPARE(ConditionListFile::parse(QByteArrayView(r.bytes)).entries, entries);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("list.csv");
+    QVERIFY(ConditionListFile::save(path, entries).ok());
+    const ConditionListFile::LoadResult loaded = ConditionListFile::load(path);
+    QVERIFY(loaded.ok());
+    QCOMPARE(loaded.entries, entries);
 }
 
 void tst_conditions::parse_data() {
@@ -372,28 +421,27 @@ void tst_conditions::listFileKeepsTypedForms_data() {
 }
 
 void tst_conditions::listFileKeepsTypedForms() {
-    // Saved in the code page's form, read back as that form (so it still finds the character in
-    // a code page 932 file) and saved again unchanged; a UTF-8 list file keeps the typed form.
+    // A typed form is kept as typed (UTF-8 with a mark); the code page's own form is written in
+    // code page 932 and read back unchanged. Both still find the character in a code page 932
+    // file (PickupEngine matches the code page's form).
     QFETCH(QString, typed);
     QFETCH(QString, codePage);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("list.csv");
     QVERIFY(ConditionListFile::save(path, {{"1", "a" + typed}}).ok());
-    const Cp932::EncodeResult form = Cp932::encode(codePage);
-    QVERIFY(form.ok());
-    const QByteArray bytes = "\"1\",\"a" + form.bytes + "\"\r\n";
-    QCOMPARE(readAll(path), bytes);
+    QCOMPARE(readAll(path), "\xEF\xBB\xBF\"1\",\"a" + typed.toUtf8() + "\"\r\n");
     ConditionListFile::LoadResult r = ConditionListFile::load(path);
     QVERIFY(r.ok());
-    QCOMPARE(r.entries, (Entries{{"1", "a" + codePage}}));
-    QVERIFY(ConditionListFile::save(path, r.entries).ok());
-    QCOMPARE(readAll(path), bytes);
+    QCOMPARE(r.entries, (Entries{{"1", "a" + typed}}));
 
-    QVERIFY(writeAll(path, "\xEF\xBB\xBF\"1\",\"a" + typed.toUtf8() + "\"\r\n"));
+    QVERIFY(ConditionListFile::save(path, {{"1", "a" + codePage}}).ok());
+    const Cp932::EncodeResult form = Cp932::encode(codePage);
+    QVERIFY(form.ok());
+    QCOMPARE(readAll(path), "\"1\",\"a" + form.bytes + "\"\r\n");
     r = ConditionListFile::load(path);
     QVERIFY(r.ok());
-    QCOMPARE(r.entries, (Entries{{"1", "a" + typed}}));
+    QCOMPARE(r.entries, (Entries{{"1", "a" + codePage}}));
 }
 
 void tst_conditions::saveRefusedKeepsOldFile() {
@@ -402,7 +450,7 @@ void tst_conditions::saveRefusedKeepsOldFile() {
     const QString path = dir.filePath("list.csv");
     const QByteArray old("\"1\",\"old\"\r\n");
     QVERIFY(writeAll(path, old));
-    const Entries entries{{"1", "fine"}, {"2", "bad 한"}};
+    const Entries entries{{"1", "fine"}, {"2", QStringLiteral("bad ") + QChar(0xD800)}};
     const ConditionListFile::SaveResult r = ConditionListFile::save(path, entries);
     QVERIFY(!r.ok());
     QCOMPARE(r.error, ConditionListFile::unencodableMessage(2, entries[1]));
@@ -449,6 +497,27 @@ void tst_conditions::loadDirectoryFails() {
     const ConditionListFile::LoadResult r = ConditionListFile::load(dir.path());
     QVERIFY(!r.ok());
     QVERIFY(r.entries.empty());
+}
+
+void tst_conditions::loadUtf16Fails_data() {
+    QTest::addColumn<bool>("mark");
+    QTest::newRow("with a mark") << true;
+    QTest::newRow("without a mark") << false;
+}
+
+void tst_conditions::loadUtf16Fails() {
+    // A UTF-16 list file would load as broken entries: it is refused, with how to save it.
+    QFETCH(bool, mark);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("list.csv");
+    const QString text = QStringLiteral("\"0\",\"東京\"\r\n\"1\",\"a\"\r\n");
+    const QByteArray bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QVERIFY(writeAll(path, mark ? "\xFF\xFE" + bytes : bytes));
+    const ConditionListFile::LoadResult r = ConditionListFile::load(path);
+    QVERIFY(!r.ok());
+    QVERIFY(r.entries.empty());
+    QCOMPARE(r.error, ConditionListFile::loadFailedMessage(path, TextCodec::utf16RefusedText()));
 }
 
 void tst_conditions::loadBadLinesKeepsTheOthers() {

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -169,6 +170,8 @@ private Q_SLOTS:
     void refusedDrops();
     void encodingMenuReopens_data();
     void encodingMenuReopens();
+    void encodingShownAndReopenedByKeyboard_data();
+    void encodingShownAndReopenedByKeyboard();
     void systemFolderIsNoStartFolder();
 
     void skipAllAndTheEndMessage_data();
@@ -576,15 +579,28 @@ void TestGuiSource::secondFileAfterAPickup() {
 
 void TestGuiSource::unreadableFile_data() {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << "missing.csv";
-    QTest::newRow("folder") << "folder";
+    QTest::addColumn<QByteArray>("bytes"); // what the file holds; none: it is not written
+    QTest::addColumn<QString>("reason");   // a part of the message
+    QTest::newRow("missing") << "missing.csv" << QByteArray() << QString();
+    QTest::newRow("folder") << "folder" << QByteArray() << QString();
+    // UTF-16 ("Unicode テキスト") is refused with what it is and how to save it instead.
+    const QString text = QStringLiteral("東京,1\r\n");
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QTest::newRow("utf-16 with a mark") << "unicode.txt"
+                                        << "\xFF\xFE" + utf16 << TextCodec::utf16RefusedText();
+    QTest::newRow("utf-16 without a mark")
+        << "unicode.txt" << utf16 << TextCodec::utf16RefusedText();
 }
 
 void TestGuiSource::unreadableFile() {
     QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
     TestWindow w;
     const QString first = w.writeFile("first.csv", "a,b,c\r\nd,e,f\r\n");
     QDir(w.dir.path()).mkdir(QStringLiteral("folder"));
+    if (!bytes.isEmpty())
+        w.writeFile(name, bytes);
     const QString bad = w.dir.filePath(name);
     w.platform.openAnswers = {first, bad};
     w->myFileSelect();
@@ -595,6 +611,7 @@ void TestGuiSource::unreadableFile() {
     QCOMPARE(w.platform.messages[0].style, 16);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
     QVERIFY(w.platform.messages[0].prompt.contains(bad));
+    QVERIFY(w.platform.messages[0].prompt.contains(reason));
     // The table and everything that describes it are as they were.
     QCOMPARE(sourceRows(*w), (QStringList{"a,b,c", "d,e,f"}));
     QCOMPARE(headers(*w), (QStringList{"1", "2", "3"}));
@@ -909,6 +926,65 @@ void TestGuiSource::encodingMenuReopens() {
     QCOMPARE(w->store().rowText(0), TextCodec::decode(encoding, line));
     QVERIFY2(panel->toolTip().contains(TextCodec::displayName(encoding)),
              qPrintable(panel->toolTip()));
+    QCOMPARE(w->panelText(Panel::FilePath), path);
+    QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiSource::encodingShownAndReopenedByKeyboard_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("taken"); // TextEncoding the whole file decides
+    QByteArray ascii;
+    for (int i = 0; ascii.size() < 1'100'000; ++i)
+        ascii += "row " + QByteArray::number(i) + ",x\r\n";
+    QTest::newRow("utf-8 after 1.1 MB of ascii")
+        << ascii + QStringLiteral("東京,渋谷\r\n").toUtf8() << int(TextEncoding::Utf8);
+    QTest::newRow("code page 932")
+        << QByteArray("\x93\x8c,\x8b\x9e\r\n") << int(TextEncoding::Cp932);
+}
+
+void TestGuiSource::encodingShownAndReopenedByKeyboard() {
+    // The encoding taken is shown as text at the file-path panel's end, on a button that Alt+J
+    // (or Space once it has the focus) opens the reopen menu with; the menu is run by keys.
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, taken);
+    TestWindow w;
+    w->show();
+    auto* button = w.child<QToolButton>("cmdEncoding");
+    QVERIFY(!button->isVisibleTo(w.window.get()));
+    const QString path = w.writeFile("data.csv", bytes);
+    w.platform.openAnswers << path;
+    w->toolbarButton(Command::Open)->trigger();
+    QCOMPARE(int(w->store().encoding()), taken);
+    QVERIFY(button->isVisibleTo(w.window.get()));
+    QCOMPARE(button->text(),
+             QStringLiteral("文字コード(&J): %1").arg(TextCodec::displayName(TextEncoding(taken))));
+    QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | Qt::Key_J));
+
+    QStringList items;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction* a : menu->actions())
+            items << a->text();
+        // Down to the item that is not checked (the other encoding), then Enter.
+        const int other = taken == int(TextEncoding::Cp932) ? 1 : 0;
+        for (int k = 0; k <= other; ++k)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    poll.start();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    QTRY_VERIFY(!items.isEmpty());
+    QTRY_VERIFY(!w->isBusy());
+    const auto other = taken == int(TextEncoding::Cp932) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    QCOMPARE(w->store().encoding(), other);
+    QCOMPARE(button->text(),
+             QStringLiteral("文字コード(&J): %1").arg(TextCodec::displayName(other)));
     QCOMPARE(w->panelText(Panel::FilePath), path);
     QVERIFY(w.platform.messages.isEmpty());
 }

@@ -1,4 +1,5 @@
 #include "base/Cp932.h"
+#include "base/EncodingScan.h"
 #include "base/TextCodec.h"
 #include "source/DataFileReader.h"
 #include "source/DataLoadJob.h"
@@ -140,6 +141,10 @@ private slots:
 
     void encodingChoice_data();
     void encodingChoice();
+    void encodingScanInPieces_data();
+    void encodingScanInPieces();
+    void utf16Refused_data();
+    void utf16Refused();
     void utf8Decoding_data();
     void utf8Decoding();
     void readUtf8WithMark();
@@ -170,6 +175,8 @@ private slots:
     void misfitReason();
     void loadJobNoticesAFileThatChanged_data();
     void loadJobNoticesAFileThatChanged();
+    void loadJobDecidesOnTheWholeFile_data();
+    void loadJobDecidesOnTheWholeFile();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -370,9 +377,21 @@ void tst_source::encodingChoice_data() {
     QTest::newRow("a mark before ascii") << QByteArray("\xEF\xBB\xBF"
                                                        "a,b")
                                          << true << true << true;
-    // Half-width katakana pairs of code page 932 that are valid two-byte UTF-8 too.
+    // Half-width katakana pairs of code page 932 that are valid two-byte UTF-8 too (ﾏｲﾅｽ,ﾟｱ
+    // reads as Greek, Latin Extended-A and N'Ko there).
     QTest::newRow("katakana that reads as utf-8")
         << QByteArray("\xCF\xB2\xC5\xBD,\xDF\xB1") << true << false << false;
+    QTest::newRow("half-width katakana") << sjis(u"ｱｲｳｴｵ,ﾃｽﾄﾞ\r\n") << true << false << false;
+    // Two-byte characters alone are UTF-8: Latin letters, even where their bytes could be
+    // katakana (é is ﾃｩ), and the signs of Latin-1.
+    QTest::newRow("two-byte only: café")
+        << QStringLiteral("café,1\n").toUtf8() << true << true << false;
+    QTest::newRow("two-byte only: 25°C ±1")
+        << QStringLiteral("25°C,±1\n").toUtf8() << true << true << false;
+    QTest::newRow("two-byte only: Москва")
+        << QStringLiteral("Москва,1\n").toUtf8() << true << true << false;
+    QTest::newRow("two-byte only: Größe")
+        << QStringLiteral("Größe,Äpfel\n").toUtf8() << true << true << false;
     QTest::newRow("utf-8 with a stray byte")
         << QByteArray("\xE6\x9D\xB1,\xFF") << true << false << false;
     // A sample cut inside a character is still UTF-8, unless it is the whole file.
@@ -397,6 +416,66 @@ void tst_source::encodingChoice() {
     QVERIFY(first.ok);
     QCOMPARE(first.detected.encoding == TextEncoding::Utf8, utf8);
     QCOMPARE(first.detected.byteOrderMark, mark);
+}
+
+void tst_source::encodingScanInPieces_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("utf-8") << QStringLiteral("a,東京\n😀,é\n").toUtf8() << true;
+    QTest::newRow("utf-8 with a mark") << QByteArray("\xEF\xBB\xBF") + "a,\xE6\x9D\xB1" << true;
+    QTest::newRow("code page 932") << sjis(u"東京,ｱｲｳ\r\n表,ソ\r\n") << false;
+    QTest::newRow("cut at the end") << QByteArray("a,\xE6\x9D\xB1,\xE6\x9D") << false;
+    QTest::newRow("two-byte only") << QStringLiteral("café,naïve\n").toUtf8() << true;
+}
+
+void tst_source::encodingScanInPieces() {
+    // Pieces of any length, a character cut between them anywhere, give the whole's verdict.
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, utf8);
+    QCOMPARE(TextCodec::detect(bytes, true).encoding == TextEncoding::Utf8, utf8);
+    for (qsizetype piece = 1; piece <= 5; ++piece) {
+        for (qsizetype first = 0; first < piece && first <= bytes.size(); ++first) {
+            EncodingScan scan;
+            scan.feed(QByteArrayView(bytes).first(first));
+            for (qsizetype at = first; at < bytes.size(); at += piece)
+                scan.feed(QByteArrayView(bytes).sliced(at, std::min(piece, bytes.size() - at)));
+            QCOMPARE(scan.result(true).encoding == TextEncoding::Utf8, utf8);
+        }
+    }
+}
+
+void tst_source::utf16Refused_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("refused");
+    const QString text = QStringLiteral("東京,1\r\nabc,2\r\n");
+    QByteArray little(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QByteArray big;
+    for (const QChar c : text)
+        big += char(c.unicode() >> 8), big += char(c.unicode() & 0xFF);
+    QTest::newRow("little-endian with a mark") << "\xFF\xFE" + little << true;
+    QTest::newRow("big-endian with a mark") << "\xFE\xFF" + big << true;
+    QTest::newRow("little-endian without a mark") << little << true;
+    QTest::newRow("big-endian without a mark") << big << true;
+    // NUL bytes in an 8-bit file do not make it UTF-16: its CR LF is no pair of units.
+    QTest::newRow("nul bytes in code page 932") << QByteArray("a\0b,c\r\n\0,\0\r\n", 12) << false;
+    QTest::newRow("code page 932") << sjis(u"東京,1\r\n") << false;
+}
+
+void tst_source::utf16Refused() {
+    // Refused before anything is read, in the window and on the command line alike (both start
+    // with the first line), with a message that says what the file is and what to do.
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, refused);
+    const QString path = write(bytes);
+    DataLoadJob job(path);
+    const std::optional<QString> error = job.readFirstLine();
+    QCOMPARE(error.has_value(), refused);
+    if (refused) {
+        QCOMPARE(*error, TextCodec::utf16RefusedText());
+        QVERIFY(error->contains(QStringLiteral("UTF-16")));
+        QVERIFY(error->contains(QStringLiteral("UTF-8")));
+        QVERIFY(error->contains(QStringLiteral("シフトJIS")));
+    }
 }
 
 void tst_source::utf8Decoding_data() {
@@ -870,6 +949,69 @@ void tst_source::loadJobFirstLineLongerThanTheSample() {
     QCOMPARE(store.rowBytes(0), QByteArrayView(firstLine));
     if (ended)
         QCOMPARE(store.rowBytes(1), QByteArrayView(second));
+}
+
+void tst_source::loadJobDecidesOnTheWholeFile_data() {
+    // All of the file's bytes decide, once the first pass has read them: the first megabyte no
+    // longer does (what it guessed is shown as firstGuess).
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<TextEncoding>("firstGuess");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("lastRow");
+    QByteArray ascii;
+    for (int i = 0; ascii.size() < 1'100'000; ++i)
+        ascii += "row " + QByteArray::number(i) + ",plain ascii text\r\n";
+    QTest::newRow("utf-8 after 1.1 MB of ascii")
+        << ascii + QStringLiteral("東京,渋谷\r\n").toUtf8() << TextEncoding::Cp932
+        << TextEncoding::Utf8 << QStringLiteral("東京,渋谷");
+    QTest::newRow("code page 932 after 1.1 MB of ascii")
+        << ascii + sjis(u"東京,渋谷\r\n") << TextEncoding::Cp932 << TextEncoding::Cp932
+        << QStringLiteral("東京,渋谷");
+    QTest::newRow("two-byte utf-8 after 1.1 MB of ascii")
+        << ascii + QStringLiteral("café,crème\r\n").toUtf8() << TextEncoding::Cp932
+        << TextEncoding::Utf8 << QStringLiteral("café,crème");
+    QTest::newRow("half-width katakana")
+        << sjis(u"ｱｲｳｴｵ,ﾃｽﾄﾞ\r\nﾏｲﾅｽ,ﾟｱ\r\n") << TextEncoding::Cp932 << TextEncoding::Cp932
+        << QStringLiteral("ﾏｲﾅｽ,ﾟｱ");
+    // A code page 932 line after UTF-8 lines in the first megabyte: not UTF-8.
+    QTest::newRow("invalid utf-8 after valid")
+        << QStringLiteral("東京,渋谷\r\n").toUtf8() + ascii + sjis(u"大阪,梅田\r\n")
+        << TextEncoding::Utf8 << TextEncoding::Cp932 << QStringLiteral("大阪,梅田");
+    // After a mebibyte of valid UTF-8 text a damaged byte stays one damaged character.
+    QByteArray japanese;
+    while (japanese.size() <= EncodingScan::kEnoughText * 5 / 4)
+        japanese += QStringLiteral("東京都,渋谷区神南\r\n").toUtf8();
+    QTest::newRow("a damaged byte after a mebibyte of utf-8")
+        << japanese + "\xFF,x\r\n"
+        << TextEncoding::Utf8 << TextEncoding::Utf8 << QStringLiteral("\uFFFD,x");
+}
+
+void tst_source::loadJobDecidesOnTheWholeFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(TextEncoding, firstGuess);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QString, lastRow);
+    const QString path = write(bytes);
+    for (const qsizetype chunk : {qsizetype(4096), DataFileReader::kDefaultChunkBytes}) {
+        DataLoadJob job(path, std::nullopt, chunk);
+        QCOMPARE(job.readFirstLine(), std::optional<QString>());
+        QCOMPARE(job.encoding(), firstGuess);
+        RowStore store;
+        QVERIFY(job.run(store, {}, 1h).done());
+        QCOMPARE(job.encoding(), encoding);
+        QCOMPARE(store.encoding(), encoding);
+        QVERIFY(!store.byteOrderMark());
+        QCOMPARE(store.rowText(store.rowCount() - 1), lastRow);
+    }
+    // The encoding the user chose is kept, whatever the bytes show.
+    const TextEncoding other =
+        encoding == TextEncoding::Utf8 ? TextEncoding::Cp932 : TextEncoding::Utf8;
+    DataLoadJob forced(path, other);
+    QVERIFY(!forced.readFirstLine());
+    RowStore store;
+    QVERIFY(forced.run(store, {}, 1h).done());
+    QCOMPARE(forced.encoding(), other);
+    QCOMPARE(store.encoding(), other);
 }
 
 void tst_source::loadJobFileGrowsWhileLoading_data() {
