@@ -9,6 +9,7 @@
 #include "results/ResultSort.h"
 #include "shell/VersionText.h"
 #include "source/DataLoadJob.h"
+#include "source/FieldMode.h"
 #include "source/RowStore.h"
 
 #include <QIODevice>
@@ -35,7 +36,8 @@ struct Options {
     QString data;
     std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
     std::optional<ResultSort::Order> sort;
-    QString output; // empty or "-": standard output
+    std::optional<FieldMode> fields; // --fields plain|quoted; auto: the file decides
+    QString output;                  // empty or "-": standard output
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -136,6 +138,7 @@ private:
 // Reads the arguments; the text of the first usage error, or nothing.
 std::optional<QString> parse(const QStringList& arguments, Options& o) {
     bool sortGiven = false;
+    bool fieldsGiven = false;
     bool outputGiven = false;
     bool dataGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -164,8 +167,8 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
         for (ConditionList id : kConditionListOrder)
             if (name == listOption(id))
                 list = id;
-        const bool takesValue =
-            list || name == u"--pick" || name == u"--sort" || name == u"--output" || name == u"-o";
+        const bool takesValue = list || name == u"--pick" || name == u"--sort" ||
+                                name == u"--fields" || name == u"--output" || name == u"-o";
         if (!takesValue) {
             if (name.startsWith(u'-') && name.size() > 1)
                 return QStringLiteral("unknown option %1").arg(name);
@@ -195,6 +198,16 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
                 o.sort = ResultSort::Order::Descending;
             else
                 return QStringLiteral("--sort takes asc or desc, not %1").arg(*value);
+        } else if (name == u"--fields") {
+            if (fieldsGiven)
+                return QStringLiteral("option --fields given twice");
+            fieldsGiven = true;
+            if (*value == u"plain")
+                o.fields = FieldMode::Plain;
+            else if (*value == u"quoted")
+                o.fields = FieldMode::Quoted;
+            else if (*value != u"auto")
+                return QStringLiteral("--fields takes auto, plain or quoted, not %1").arg(*value);
         } else {
             if (outputGiven)
                 return QStringLiteral("option --output given twice");
@@ -226,6 +239,10 @@ as Save writes them (each row's own line, CR LF).
                        loaded in order, as several loads into one list; with no
                        list at all every line is picked)
   --sort asc|desc      sort the result rows as the window's Sort does
+  --fields auto|plain|quoted
+                       how fields are cut: plain (every comma cuts), quoted (a
+                       field in "..." may hold commas, "" and line breaks), or
+                       auto (the default: the file's quotes decide, as in Open)
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written
   -q, --quiet          print nothing but errors
@@ -308,6 +325,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     if (!loadLists(o, lists, say))
         return Failed;
     DataLoadJob job(o.data);
+    job.forceFieldMode(o.fields);
     if (const std::optional<QString> error = job.readFirstLine()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(*error)));
         return Failed;
@@ -335,12 +353,28 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     RowStore store;
     if (!loadData(o.data, job, store, say))
         return Failed;
+    // In quoted mode the columns are the first record's: the entries are checked against those.
+    std::optional<PickupEngine> quotedEngine;
+    if (job.fieldMode() == FieldMode::Quoted && !job.isEmpty()) {
+        quotedEngine =
+            PickupEngine::compile(conditions, job.commaCount(), &refused, job.encoding());
+        if (!quotedEngine) {
+            const EntrySource& from =
+                lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
+            say.error(QStringLiteral("%1: entry %2: %3")
+                          .arg(from.file)
+                          .arg(from.number)
+                          .arg(oneLine(refused.message)));
+            return Failed;
+        }
+    }
 
     PickupJob::Hooks hooks;
     hooks.progress = [&say](qint64 done, qint64 total, qint64) {
         say.progress("picking", done, total);
     };
-    PickupJob::Result picked = PickupJob::run(store, *engine, store.rowCount(), hooks, kSlice);
+    PickupJob::Result picked = PickupJob::run(store, quotedEngine ? *quotedEngine : *engine,
+                                              store.rowCount(), hooks, kSlice);
     if (!picked.done()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::outOfMemoryText()));
         return Failed;
@@ -387,7 +421,7 @@ QString usageText() {
     return QStringLiteral(
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
-        "              [--sort asc|desc] [--output FILE] [--quiet]\n"
+        "              [--sort asc|desc] [--fields auto|plain|quoted] [--output FILE] [--quiet]\n"
         "       vornel --help | --version\n");
 }
 

@@ -35,6 +35,7 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -182,6 +183,11 @@ void SourceController::myFileOpenAs(const QString& path, TextEncoding encoding) 
     sourceOpen(path, encoding);
 }
 
+void SourceController::myFileOpenWithFields(const QString& path, FieldMode mode) {
+    m_nextFieldMode = mode;
+    sourceOpen(path, m_store.encoding());
+}
+
 void SourceController::sourceShowEncoding() {
     QLabel* panel = m_controls.filePathPanel;
     if (!panel)
@@ -193,8 +199,9 @@ void SourceController::sourceShowEncoding() {
     QString name = TextCodec::displayName(m_store.encoding());
     if (m_store.byteOrderMark())
         name += QStringLiteral("（BOM 付き）");
-    panel->setToolTip(
-        QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
+    panel->setToolTip(QStringLiteral("文字コード: %1\n項目: %2\n右クリックで別の文字コードや項目の"
+                                     "読み方で開き直せます。")
+                          .arg(name, FieldModes::displayName(m_store.fieldMode())));
 }
 
 void SourceController::sourceEncodingMenu(const QPoint& globalPos) {
@@ -209,6 +216,15 @@ void SourceController::sourceEncodingMenu(const QPoint& globalPos) {
         action->setChecked(encoding == m_store.encoding());
         connect(action, &QAction::triggered, this,
                 [this, path, encoding] { myFileOpenAs(path, encoding); });
+    }
+    menu.addSeparator();
+    for (const FieldMode mode : {FieldMode::Plain, FieldMode::Quoted}) {
+        QAction* action =
+            menu.addAction(QStringLiteral("%1 で開き直す").arg(FieldModes::displayName(mode)));
+        action->setCheckable(true);
+        action->setChecked(mode == m_store.fieldMode());
+        connect(action, &QAction::triggered, this,
+                [this, path, mode] { myFileOpenWithFields(path, mode); });
     }
     menu.exec(globalPos);
 }
@@ -225,6 +241,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
 
     // First look: the first line fixes the number of columns, the first bytes the encoding.
     DataLoadJob job(path, forced);
+    job.forceFieldMode(std::exchange(m_nextFieldMode, std::nullopt));
     if (const std::optional<QString> error = job.readFirstLine()) {
         sourceLoadFailed(path, *error, previousPath, previousCommaCount);
         return;
@@ -297,6 +314,14 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     };
     const DataLoadJob::Result result =
         job.run(m_store, hooks, std::chrono::milliseconds(std::max(1, m_host.jobSliceMs())));
+    if (job.commaCount() != commaCount) {
+        // Read in quoted mode: the columns are the first record's.
+        CommaCount = job.commaCount();
+        QStringList quotedHeaders;
+        for (int i = 1; i <= CommaCount + 1; ++i)
+            quotedHeaders.append(QString::number(i));
+        sourceShowColumns(quotedHeaders, twips(1000));
+    }
 
     if (!result.done()) {
         // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.
