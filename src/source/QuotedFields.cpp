@@ -2,12 +2,71 @@
 #include "source/QuotedFields.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace QuotedFields {
 
 namespace {
+
+// The first '"' in base[i, stop), or stop. Fields are short: sixteen bytes at a time (SSE2 is part
+// of every x86-64 processor), the rest byte by byte.
+inline std::size_t findQuote(const char* base, std::size_t i, std::size_t stop) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    while (i + 16 <= stop) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < stop && base[i] != '"')
+        ++i;
+    return i;
+}
+
+// The first ',' in base[i, end), or end.
+inline std::size_t findComma(const char* base, std::size_t i, std::size_t end) {
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    while (i + 16 <= end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < end && base[i] != ',')
+        ++i;
+    return i;
+}
+
+// The first ',' or LF in base[i, end), or end.
+inline std::size_t findFieldEnd(const char* base, std::size_t i, std::size_t end) {
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (i + 16 <= end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, lf))));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < end && base[i] != ',' && base[i] != '\n')
+        ++i;
+    return i;
+}
 
 // The first line of the record at `begin`, as the record of an open quote.
 Record openRecord(const char* base, std::size_t begin, std::size_t end) {
@@ -32,8 +91,7 @@ inline std::size_t pastClosingQuote(const char* base, std::size_t at, std::size_
     const std::size_t stop = std::min(end, at + 2 + limit);
     std::size_t i = at + 1;
     for (;;) {
-        while (i < stop && base[i] != '"')
-            ++i;
+        i = findQuote(base, i, stop);
         if (i >= stop) {
             closed = false;
             return end;
@@ -63,8 +121,7 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
                 !(base[i] == '\r' && i + 1 < end && base[i + 1] == '\n'))
                 r.irregular = true;
         }
-        while (i < end && base[i] != ',' && base[i] != '\n')
-            ++i;
+        i = findFieldEnd(base, i, end);
         if (i >= end) {
             r.length = end - begin;
             r.next = end;
@@ -80,10 +137,194 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
     }
 }
 
+namespace {
+
+// The positions of '"', ',', LF and CR among 64 bytes (fewer at the end of the bytes: the rest
+// reads as none of them).
+struct Masks {
+    std::uint64_t quotes = 0, commas = 0, lfs = 0, crs = 0;
+};
+
+inline Masks masks64(const char* p, std::size_t n) {
+    alignas(16) char padded[64];
+    if (n < 64) {
+        std::memset(padded, 0, sizeof padded);
+        std::memcpy(padded, p, n);
+        p = padded;
+    }
+    Masks m;
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const auto bits = [&v, k](__m128i c) {
+            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << (16 * k);
+        };
+        m.quotes |= bits(quote);
+        m.commas |= bits(comma);
+        m.lfs |= bits(lf);
+        m.crs |= bits(cr);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        m.quotes |= std::uint64_t(p[k] == '"') << k;
+        m.commas |= std::uint64_t(p[k] == ',') << k;
+        m.lfs |= std::uint64_t(p[k] == '\n') << k;
+        m.crs |= std::uint64_t(p[k] == '\r') << k;
+    }
+#endif
+    return m;
+}
+
+// Bit i: the XOR of bits 0 .. i.
+inline std::uint64_t prefixXor(std::uint64_t x) {
+    x ^= x << 1;
+    x ^= x << 2;
+    x ^= x << 4;
+    x ^= x << 8;
+    x ^= x << 16;
+    x ^= x << 32;
+    return x;
+}
+
+// fieldEnds 64 bytes at a time, taking every quote as a switch between inside and outside a
+// quoted field. That is the rule exactly while every quote that switches to inside stands at a
+// field's start or right after a quote that switched to outside (the second of a ""); false
+// (ends left incomplete) at the first that does not.
+bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends) {
+    std::uint64_t inside = 0;     // all ones when the bytes before are inside a quoted field
+    std::uint64_t startCarry = 1; // bit 0: the next word begins a field
+    std::uint64_t closeCarry = 0; // bit 0: the byte before the next word closed a quote
+    for (std::size_t at = 0; at < n; at += 64) {
+        const Masks m = masks64(d + at, std::min<std::size_t>(64, n - at));
+        const std::uint64_t quotes = m.quotes;
+        const std::uint64_t commas = m.commas;
+        const std::uint64_t state = prefixXor(quotes) ^ inside; // inside after each byte
+        const std::uint64_t opens = quotes & state;
+        const std::uint64_t closes = quotes & ~state;
+        const std::uint64_t separators = commas & ~state;
+        const std::uint64_t starts = separators << 1 | startCarry;
+        if (opens & ~(starts | closes << 1 | closeCarry))
+            return false;
+        for (std::uint64_t m = separators; m; m &= m - 1)
+            ends.push_back(qsizetype(at) + std::countr_zero(m));
+        inside = state >> 63 ? ~std::uint64_t(0) : 0;
+        startCarry = separators >> 63;
+        closeCarry = closes >> 63;
+    }
+    ends.push_back(qsizetype(n));
+    return true;
+}
+
+// cutRecords 64 bytes at a time, taking every quote as a switch as fieldEndsByMasks does, from
+// the record at `begin`. Sets stuck and returns the start of the record it cannot cut so (a quote
+// that switches elsewhere, one open to the end of the bytes or for long), which the caller then
+// cuts by record(); else returns where the next record begins.
+std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t softEnd,
+                              std::size_t end, std::size_t want, ByteKernels::LineCuts& out,
+                              bool& irregular, bool& stuck) {
+    // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
+    // field the rule leaves open is closed here.
+    constexpr std::size_t kLongQuote = 64 * 1024;
+    stuck = false;
+    std::size_t start = begin; // the record being cut
+    std::size_t commas = 0;    // its separators before `at`
+    std::uint64_t inside = 0;
+    std::uint64_t startCarry = 1;
+    std::uint64_t closeCarry = 0;
+    std::size_t openAt = 0; // the last opening quote
+    for (std::size_t at = begin;; at += 64) {
+        if (start >= softEnd)
+            return start;
+        if (at >= end) {
+            if (inside) {
+                stuck = true;
+                return start;
+            }
+            if (start < end) {
+                const std::size_t length = end - start;
+                if (length <= ByteKernels::LineCuts::kMaxLength && commas == want) {
+                    out.starts.push_back(std::uint64_t(start));
+                    out.lengths.push_back(std::uint32_t(length));
+                } else {
+                    out.bad.push_back({out.starts.size(), start, length, commas});
+                }
+            }
+            return end;
+        }
+        const std::size_t n = std::min<std::size_t>(64, end - at);
+        if (inside && at + n > openAt + kLongQuote) {
+            stuck = true;
+            return start;
+        }
+        const Masks m = masks64(base + at, n);
+        const std::uint64_t state = prefixXor(m.quotes) ^ inside;
+        const std::uint64_t opens = m.quotes & state;
+        const std::uint64_t closes = m.quotes & ~state;
+        const std::uint64_t separators = m.commas & ~state;
+        const std::uint64_t lineEnds = m.lfs & ~state;
+        const std::uint64_t fieldStarts = (separators | lineEnds) << 1 | startCarry;
+        if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
+            stuck = true;
+            return start;
+        }
+        // Text after a closing quote: anything but a comma, a line end or a second quote.
+        const bool whole = n == 64 && at + 64 < end;
+        const char next1 = whole ? base[at + 64] : 0;
+        const char next2 = whole && at + 65 < end ? base[at + 65] : 0;
+        const auto ahead = [](std::uint64_t bits, char next, char c) {
+            return bits >> 1 | std::uint64_t(next == c) << 63;
+        };
+        const std::uint64_t crLf =
+            ahead(m.crs, next1, '\r') &
+            (m.lfs >> 2 | std::uint64_t(next1 == '\n') << 62 | std::uint64_t(next2 == '\n') << 63);
+        std::uint64_t fine = ahead(m.commas, next1, ',') | ahead(m.lfs, next1, '\n') |
+                             ahead(m.quotes, next1, '"') | crLf;
+        if (at + n == end)
+            fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
+        if (closes & ~fine)
+            irregular = true;
+        if (opens)
+            openAt = at + 63 - std::size_t(std::countl_zero(opens));
+        std::uint64_t counted = 0; // the separators below here are counted
+        for (std::uint64_t e = lineEnds; e; e &= e - 1) {
+            const int bit = std::countr_zero(e);
+            const std::uint64_t below = (std::uint64_t(1) << bit) - 1;
+            commas += std::size_t(std::popcount(separators & below & ~counted));
+            counted = below;
+            const std::size_t lf = at + std::size_t(bit);
+            const std::size_t length = lf - start - (lf > start && base[lf - 1] == '\r' ? 1 : 0);
+            if (length > 0 && commas == want && length <= ByteKernels::LineCuts::kMaxLength) {
+                out.starts.push_back(std::uint64_t(start));
+                out.lengths.push_back(std::uint32_t(length));
+            } else {
+                out.bad.push_back({out.starts.size(), start, length, commas});
+            }
+            start = lf + 1;
+            commas = 0;
+            if (start >= softEnd)
+                return start;
+        }
+        commas += std::size_t(std::popcount(separators & ~counted));
+        inside = state >> 63 ? ~std::uint64_t(0) : 0;
+        startCarry = (separators | lineEnds) >> 63;
+        closeCarry = closes >> 63;
+    }
+}
+} // namespace
+
 std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
                        std::size_t want, ByteKernels::LineCuts& out, bool& irregular) {
     std::size_t p = begin;
     while (p < softEnd && p < end) {
+        bool stuck = false;
+        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, stuck);
+        if (!stuck)
+            break;
+        // One record by the rule itself, then on by masks.
         const Record r = record(base, p, end);
         irregular = irregular || r.irregular;
         if (!r.open && r.length > 0 && r.commas == want &&
@@ -136,6 +377,9 @@ FieldMode detect(QByteArrayView bytes) {
 
 void fieldEnds(QByteArrayView record, std::vector<qsizetype>& ends) {
     ends.clear();
+    if (fieldEndsByMasks(record.data(), std::size_t(record.size()), ends))
+        return;
+    ends.clear();
     const char* const d = record.data();
     const std::size_t n = std::size_t(record.size());
     std::size_t i = 0;
@@ -144,8 +388,7 @@ void fieldEnds(QByteArrayView record, std::vector<qsizetype>& ends) {
             bool closed = false;
             i = pastClosingQuote(d, i, n, n, closed);
         }
-        while (i < n && d[i] != ',')
-            ++i;
+        i = findComma(d, i, n);
         ends.push_back(qsizetype(i));
         if (i >= n)
             return;
