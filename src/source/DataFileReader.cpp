@@ -192,7 +192,6 @@ bool DataFileReader::open(const QString& path, RowStore& store) {
     m_linesRead = 0;
     m_quoted = false;
     m_partsBlock = 0;
-    m_lfBlock = 0;
     m_lfPos = 0;
     m_lfBase = 0;
     m_rejected = {};
@@ -333,14 +332,6 @@ qsizetype DataFileReader::firstRecordCommas(FieldMode mode) const {
 }
 
 qint64 DataFileReader::linesBefore(std::size_t pos) {
-    while (m_lfBlock < m_partsBlock) {
-        const BlockState& done = m_blocks[m_lfBlock];
-        if (done.complete > m_lfPos)
-            m_lfBase += qint64(kernels().countByte(m_store->blockData(done.block) + m_lfPos,
-                                                   done.complete - m_lfPos, '\n'));
-        ++m_lfBlock;
-        m_lfPos = 0;
-    }
     if (pos > m_lfPos) {
         m_lfBase += qint64(
             kernels().countByte(m_store->blockData(m_lineBlock) + m_lfPos, pos - m_lfPos, '\n'));
@@ -362,6 +353,7 @@ void DataFileReader::scanQuotedBatch() {
     m_lines[0].clear();
     m_lines[1].clear();
     bool irregular[2] = {false, false};
+    std::size_t lineEnds[2] = {0, 0};
     std::size_t end = softEnd;
     std::size_t firstEnd = softEnd;
     const void* lf = nullptr;
@@ -376,13 +368,15 @@ void DataFileReader::scanQuotedBatch() {
         std::size_t secondEnd = split;
         Scanned& second = m_lines[1];
         bool& secondIrregular = irregular[1];
-        m_worker->start([base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular] {
+        std::size_t& secondLineEnds = lineEnds[1];
+        m_worker->start([base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular,
+                         &secondLineEnds] {
             secondEnd = QuotedFields::cutRecords(base, split, softEnd, limit, want, second,
-                                                 secondIrregular);
+                                                 secondIrregular, secondLineEnds);
         });
         try {
-            firstEnd =
-                QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0], irregular[0]);
+            firstEnd = QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0],
+                                                irregular[0], lineEnds[0]);
         } catch (...) {
             try {
                 m_worker->wait();
@@ -397,18 +391,29 @@ void DataFileReader::scanQuotedBatch() {
             // A quoted line break across the middle: the first half goes on alone.
             m_lines[1].clear();
             irregular[1] = false;
+            lineEnds[1] = 0;
             end = QuotedFields::cutRecords(base, firstEnd, softEnd, limit, want, m_lines[0],
-                                           irregular[0]);
+                                           irregular[0], lineEnds[0]);
             firstEnd = end;
         }
     } else {
-        end = QuotedFields::cutRecords(base, begin, softEnd, limit, want, m_lines[0], irregular[0]);
+        end = QuotedFields::cutRecords(base, begin, softEnd, limit, want, m_lines[0], irregular[0],
+                                       lineEnds[0]);
         firstEnd = end;
     }
     if (irregular[0] || irregular[1])
         m_store->setIrregularQuotes(true);
+    // The lines of each part come from the cut; those before a rejected record are counted from
+    // the part's start when one comes.
     m_partEnd[0] = firstEnd;
     m_partEnd[1] = end;
+    m_partStart[1] = firstEnd;
+    m_partLines[0] = m_linesRead;
+    m_partLines[1] = m_linesRead + qint64(lineEnds[0]);
+    m_partLineEnds[0] = qint64(lineEnds[0]);
+    m_partLineEnds[1] = qint64(lineEnds[1]);
+    m_lfPos = begin;
+    m_lfBase = m_linesRead;
     m_partsBlock = m_scanBlock;
     m_lineBlock = b.block;
     m_scanPos = end;
@@ -495,10 +500,14 @@ DataFileReader::Status DataFileReader::appendLines() {
                 // The lines up to the part's end; a last line without a line end is one more.
                 const std::size_t partEnd = m_partEnd[m_part];
                 const BlockState& b = m_blocks[m_partsBlock];
-                m_linesRead = linesBefore(partEnd);
+                m_linesRead = m_partLines[m_part] + m_partLineEnds[m_part];
                 if (partEnd == b.complete && m_partsBlock + 1 == m_blocks.size() && m_allRead &&
                     partEnd > 0 && base[partEnd - 1] != '\n')
                     ++m_linesRead;
+                if (m_part == 0) {
+                    m_lfPos = m_partStart[1];
+                    m_lfBase = m_partLines[1];
+                }
             }
             ++m_part;
             m_nextLine = 0;

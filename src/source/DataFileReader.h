@@ -125,7 +125,8 @@ private:
     void scanQuotedBatch();
     // The file's bytes as the first block holds them, without a byte-order mark.
     QByteArrayView firstBlockBytes() const;
-    // Quoted mode: the physical lines before byte `pos` of the waiting lines' block.
+    // Quoted mode: the physical lines before byte `pos` of the waiting part (counted on from
+    // where the last count stopped in it).
     qint64 linesBefore(std::size_t pos);
     Status appendLines();
     void fail(const QString& reason);
@@ -148,12 +149,14 @@ private:
     std::size_t m_nextLine = 0; // its next fitting line
     std::size_t m_nextBad = 0;  // its next other line
     int m_lineBlock = 0;        // the store block the waiting lines lie in
-    // Quoted mode: where each waiting part ends, and the line ends counted so far (those of
-    // m_blocks[m_lfBlock] before m_lfPos, and of the blocks before it).
+    // Quoted mode: where each waiting part begins and ends, the lines before it and its line
+    // ends, and the line ends counted in the waiting lines' block before m_lfPos.
     bool m_quoted = false;
+    std::size_t m_partStart[2] = {0, 0};
     std::size_t m_partEnd[2] = {0, 0};
+    qint64 m_partLines[2] = {0, 0};
+    qint64 m_partLineEnds[2] = {0, 0};
     std::size_t m_partsBlock = 0; // index into m_blocks
-    std::size_t m_lfBlock = 0;
     std::size_t m_lfPos = 0;
     qint64 m_lfBase = 0;
 

@@ -139,44 +139,64 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
 
 namespace {
 
-// The positions of '"', ',', LF and CR among 64 bytes (fewer at the end of the bytes: the rest
+// The positions of '"', ',' and LF among 64 bytes (fewer at the end of the bytes: the rest
 // reads as none of them).
 struct Masks {
-    std::uint64_t quotes = 0, commas = 0, lfs = 0, crs = 0;
+    std::uint64_t quotes = 0, commas = 0, lfs = 0;
 };
 
-inline Masks masks64(const char* p, std::size_t n) {
-    alignas(16) char padded[64];
-    if (n < 64) {
-        std::memset(padded, 0, sizeof padded);
-        std::memcpy(padded, p, n);
-        p = padded;
-    }
-    Masks m;
 #if defined(__SSE2__)
+// The four masks of 16 bytes at p, shifted to bit `shift`.
+template <int shift> inline void masks16(const char* p, Masks& m) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
+    const auto bits = [&v](char c) {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))))
+               << shift;
+    };
+    m.quotes |= bits('"');
+    m.commas |= bits(',');
+    m.lfs |= bits('\n');
+}
+#endif
+
+inline Masks masks64(const char* p, std::size_t n) {
+    Masks m;
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    if (n == 64) {
+        masks16<0>(p, m);
+        masks16<16>(p, m);
+        masks16<32>(p, m);
+        masks16<48>(p, m);
+        return m;
+    }
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i comma = _mm_set1_epi8(',');
     const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
         const auto bits = [&v, k](__m128i c) {
-            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << (16 * k);
+            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
         };
         m.quotes |= bits(quote);
         m.commas |= bits(comma);
         m.lfs |= bits(lf);
-        m.crs |= bits(cr);
     }
-#else
-    for (int k = 0; k < 64; ++k) {
+#endif
+    for (; k < n; ++k) {
         m.quotes |= std::uint64_t(p[k] == '"') << k;
         m.commas |= std::uint64_t(p[k] == ',') << k;
         m.lfs |= std::uint64_t(p[k] == '\n') << k;
-        m.crs |= std::uint64_t(p[k] == '\r') << k;
     }
-#endif
     return m;
+}
+
+// The set bits of x (std::popcount is a library call without the POPCNT instruction).
+inline std::size_t bitCount(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return std::size_t((x * 0x0101010101010101u) >> 56);
 }
 
 // Bit i: the XOR of bits 0 .. i.
@@ -225,7 +245,7 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
 // cuts by record(); else returns where the next record begins.
 std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t softEnd,
                               std::size_t end, std::size_t want, ByteKernels::LineCuts& out,
-                              bool& irregular, bool& stuck) {
+                              bool& irregular, std::size_t& lineEnds, bool& stuck) {
     // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
     // field the rule leaves open is closed here.
     constexpr std::size_t kLongQuote = 64 * 1024;
@@ -235,15 +255,21 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
     std::uint64_t inside = 0;
     std::uint64_t startCarry = 1;
     std::uint64_t closeCarry = 0;
-    std::size_t openAt = 0; // the last opening quote
+    std::size_t openAt = 0;     // the last opening quote
+    std::size_t lfsBefore = 0;  // LFs from begin to the word
+    std::size_t lfsToStart = 0; // LFs from begin to the record
     for (std::size_t at = begin;; at += 64) {
-        if (start >= softEnd)
+        if (start >= softEnd) {
+            lineEnds += lfsToStart;
             return start;
+        }
         if (at >= end) {
             if (inside) {
                 stuck = true;
+                lineEnds += lfsToStart;
                 return start;
             }
+            lineEnds += lfsBefore;
             if (start < end) {
                 const std::size_t length = end - start;
                 if (length <= ByteKernels::LineCuts::kMaxLength && commas == want) {
@@ -258,6 +284,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
         const std::size_t n = std::min<std::size_t>(64, end - at);
         if (inside && at + n > openAt + kLongQuote) {
             stuck = true;
+            lineEnds += lfsToStart;
             return start;
         }
         const Masks m = masks64(base + at, n);
@@ -265,35 +292,38 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
         const std::uint64_t opens = m.quotes & state;
         const std::uint64_t closes = m.quotes & ~state;
         const std::uint64_t separators = m.commas & ~state;
-        const std::uint64_t lineEnds = m.lfs & ~state;
-        const std::uint64_t fieldStarts = (separators | lineEnds) << 1 | startCarry;
+        const std::uint64_t recordEnds = m.lfs & ~state;
+        const std::uint64_t fieldStarts = (separators | recordEnds) << 1 | startCarry;
         if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
             stuck = true;
+            lineEnds += lfsToStart;
             return start;
         }
-        // Text after a closing quote: anything but a comma, a line end or a second quote.
-        const bool whole = n == 64 && at + 64 < end;
-        const char next1 = whole ? base[at + 64] : 0;
-        const char next2 = whole && at + 65 < end ? base[at + 65] : 0;
-        const auto ahead = [](std::uint64_t bits, char next, char c) {
-            return bits >> 1 | std::uint64_t(next == c) << 63;
-        };
-        const std::uint64_t crLf =
-            ahead(m.crs, next1, '\r') &
-            (m.lfs >> 2 | std::uint64_t(next1 == '\n') << 62 | std::uint64_t(next2 == '\n') << 63);
-        std::uint64_t fine = ahead(m.commas, next1, ',') | ahead(m.lfs, next1, '\n') |
-                             ahead(m.quotes, next1, '"') | crLf;
-        if (at + n == end)
-            fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
-        if (closes & ~fine)
-            irregular = true;
+        // Text after a closing quote: anything but a comma, a line end or a second quote. A
+        // CR LF (every record's end in many files) is looked at byte by byte.
+        if (!irregular) {
+            const char next = n == 64 && at + 64 < end ? base[at + 64] : 0;
+            const auto ahead = [next](std::uint64_t bits, char c) {
+                return bits >> 1 | std::uint64_t(next == c) << 63;
+            };
+            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"');
+            if (at + n == end)
+                fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
+            for (std::uint64_t odd = closes & ~fine; odd; odd &= odd - 1) {
+                const std::size_t q = at + std::size_t(std::countr_zero(odd)) + 1;
+                if (!(q + 1 < end && base[q] == '\r' && base[q + 1] == '\n')) {
+                    irregular = true;
+                    break;
+                }
+            }
+        }
         if (opens)
             openAt = at + 63 - std::size_t(std::countl_zero(opens));
         std::uint64_t counted = 0; // the separators below here are counted
-        for (std::uint64_t e = lineEnds; e; e &= e - 1) {
+        for (std::uint64_t e = recordEnds; e; e &= e - 1) {
             const int bit = std::countr_zero(e);
             const std::uint64_t below = (std::uint64_t(1) << bit) - 1;
-            commas += std::size_t(std::popcount(separators & below & ~counted));
+            commas += bitCount(separators & below & ~counted);
             counted = below;
             const std::size_t lf = at + std::size_t(bit);
             const std::size_t length = lf - start - (lf > start && base[lf - 1] == '\r' ? 1 : 0);
@@ -305,23 +335,28 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
             }
             start = lf + 1;
             commas = 0;
-            if (start >= softEnd)
+            lfsToStart = lfsBefore + bitCount(m.lfs & (below << 1 | 1));
+            if (start >= softEnd) {
+                lineEnds += lfsToStart;
                 return start;
+            }
         }
-        commas += std::size_t(std::popcount(separators & ~counted));
+        lfsBefore += bitCount(m.lfs);
+        commas += bitCount(separators & ~counted);
         inside = state >> 63 ? ~std::uint64_t(0) : 0;
-        startCarry = (separators | lineEnds) >> 63;
+        startCarry = (separators | recordEnds) >> 63;
         closeCarry = closes >> 63;
     }
 }
 } // namespace
 
 std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
-                       std::size_t want, ByteKernels::LineCuts& out, bool& irregular) {
+                       std::size_t want, ByteKernels::LineCuts& out, bool& irregular,
+                       std::size_t& lineEnds) {
     std::size_t p = begin;
     while (p < softEnd && p < end) {
         bool stuck = false;
-        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, stuck);
+        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, lineEnds, stuck);
         if (!stuck)
             break;
         // One record by the rule itself, then on by masks.
@@ -334,6 +369,7 @@ std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd,
         } else {
             out.bad.push_back({out.starts.size(), p, r.length, r.open ? SIZE_MAX : r.commas});
         }
+        lineEnds += std::size_t(std::count(base + p, base + r.next, '\n'));
         p = r.next;
     }
     return p;

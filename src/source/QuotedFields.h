@@ -39,9 +39,11 @@ Record record(const char* base, std::size_t begin, std::size_t end);
 // lines (fitting records: non-empty, `want` commas, not open; every other record goes to bad,
 // an open one with commas = SIZE_MAX). A record that begins before softEnd may run on to end.
 // Returns where the next record begins; sets irregular when a field has text after its
-// closing quote.
+// closing quote (and may set it for a stretch that has none), and adds the LFs before the
+// returned position to lineEnds.
 std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
-                       std::size_t want, ByteKernels::LineCuts& out, bool& irregular);
+                       std::size_t want, ByteKernels::LineCuts& out, bool& irregular,
+                       std::size_t& lineEnds);
 
 // Whether the bytes are a file written in quoted mode: some field begins with '"' and closes
 // properly (its closing quote followed by a comma, a line end or the end) more often than a

@@ -18,8 +18,9 @@ qsizetype CountCommas(QStringView text);
 bool LineFits(QStringView line, qsizetype commaCount);
 bool LineFits(QByteArrayView line, qsizetype commaCount);
 
-// Appends the line's bytes to the store when it fits the store's comma count; false (and nothing
-// changed) when it does not.
+// Appends the line's bytes to the store when it fits the store's comma count (in the quoted field
+// mode: when it is one whole record of the store's field count); false (and nothing changed) when
+// it does not.
 bool AppendIfFits(QByteArrayView line, RowStore& store);
 
 // The same for text typed by the user, stored in the store's encoding.
