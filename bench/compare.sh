@@ -5,6 +5,8 @@
 # command run on the same file: one include-OR kanji phrase on the whole row against
 # `grep -F -c`, and a mix of entries in all four lists against the same test written for
 # `awk -F,`. The counts must agree; the ratios are the pickup's time over the reference's.
+# Last, the same rows with every field quoted: its load and both pickups in the quoted field mode
+# over the plain file's (quoted_*_over_plain), with the same counts.
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
@@ -109,3 +111,31 @@ if [ "$(key picked "$out")" != "$awk_count" ]; then
 fi
 printf 'awk_s=%.3f\n' "$awk_s"
 printf 'mix_over_awk=%.3f\n' "$(echo "$mix_s / $awk_s" | bc -l)"
+
+# ---- quoted fields ----
+# The same rows with every field quoted (as a spreadsheet writes them), read in the quoted field
+# mode (the file's quotes decide it), against the plain file above: the load, and the same two
+# pickups, whose counts must agree with the plain file's.
+LC_ALL=C sed 's/\r$//; s/,/","/g; s/^/"/; s/$/"\r/' "$file" > "$work/quoted.csv"
+cat "$work/quoted.csv" > /dev/null
+out=$("$driver" --data "$work/quoted.csv" --no-copy)
+quoted_load_s=$(key load_s "$out")
+echo "$out" | sed -n 's/^\(load_s\|load_max_gap_ms\|max_gap_ms\)=/quoted_\1=/p'
+out=$("$driver" --data "$work/quoted.csv" --in-or "$work/kanji.lst" --no-copy)
+quoted_kanji_s=$(key pickup_s "$out")
+if [ "$(key picked "$out")" != "$grep_count" ]; then
+  echo "$0: quoted kanji: the pickup found $(key picked "$out") rows, plain $grep_count" >&2
+  exit 1
+fi
+out=$("$driver" --data "$work/quoted.csv" --in-and "$work/in-and.lst" --in-or "$work/in-or.lst" \
+  --out-and "$work/out-and.lst" --out-or "$work/out-or.lst" --no-copy)
+quoted_mix_s=$(key pickup_s "$out")
+echo "$out" | sed -n 's/^\(pickup_max_gap_ms\)=/quoted_mix_\1=/p'
+if [ "$(key picked "$out")" != "$awk_count" ]; then
+  echo "$0: quoted mix: the pickup found $(key picked "$out") rows, plain $awk_count" >&2
+  exit 1
+fi
+printf 'quoted_kanji_s=%.3f\nquoted_mix_s=%.3f\n' "$quoted_kanji_s" "$quoted_mix_s"
+printf 'quoted_load_over_plain=%.3f\n' "$(echo "$quoted_load_s / $load_s" | bc -l)"
+printf 'quoted_kanji_over_plain=%.3f\n' "$(echo "$quoted_kanji_s / $kanji_s" | bc -l)"
+printf 'quoted_mix_over_plain=%.3f\n' "$(echo "$quoted_mix_s / $mix_s" | bc -l)"

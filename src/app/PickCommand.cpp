@@ -10,6 +10,7 @@
 #include "results/ResultSort.h"
 #include "shell/VersionText.h"
 #include "source/DataLoadJob.h"
+#include "source/FieldMode.h"
 #include "source/RowStore.h"
 
 #include <QIODevice>
@@ -37,6 +38,7 @@ struct Options {
     std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
     std::optional<ResultSort::Order> sort;
     std::optional<TextEncoding> encoding; // none: the file's bytes decide
+    std::optional<FieldMode> fields;      // --fields plain|quoted; auto: the file decides
     QString output;                       // empty or "-": standard output
     bool quiet = false;
     bool header = false; // the first line names the columns
@@ -140,6 +142,7 @@ private:
 std::optional<QString> parse(const QStringList& arguments, Options& o) {
     bool sortGiven = false;
     bool encodingGiven = false;
+    bool fieldsGiven = false;
     bool outputGiven = false;
     bool dataGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -171,7 +174,8 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             if (name == listOption(id))
                 list = id;
         const bool takesValue = list || name == u"--pick" || name == u"--sort" ||
-                                name == u"--encoding" || name == u"--output" || name == u"-o";
+                                name == u"--encoding" || name == u"--fields" ||
+                                name == u"--output" || name == u"-o";
         if (!takesValue) {
             if (name.startsWith(u'-') && name.size() > 1)
                 return QStringLiteral("unknown option %1").arg(name);
@@ -211,6 +215,16 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
                 o.encoding = TextEncoding::Utf8;
             else if (*value != u"auto")
                 return QStringLiteral("--encoding takes auto, cp932 or utf-8, not %1").arg(*value);
+        } else if (name == u"--fields") {
+            if (fieldsGiven)
+                return QStringLiteral("option --fields given twice");
+            fieldsGiven = true;
+            if (*value == u"plain")
+                o.fields = FieldMode::Plain;
+            else if (*value == u"quoted")
+                o.fields = FieldMode::Quoted;
+            else if (*value != u"auto")
+                return QStringLiteral("--fields takes auto, plain or quoted, not %1").arg(*value);
         } else {
             if (outputGiven)
                 return QStringLiteral("option --output given twice");
@@ -247,6 +261,10 @@ as Save writes them (each row's own line, CR LF).
   --encoding auto|cp932|utf-8
                        read DATA in this encoding; auto (the default) decides
                        from all of its bytes, as Open does
+  --fields auto|plain|quoted
+                       how fields are cut: plain (every comma cuts), quoted (a
+                       field in "..." may hold commas, "" and line breaks), or
+                       auto (the default: the file's quotes decide, as in Open)
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written,
                        never written in place, and never the data file or a list file
@@ -383,6 +401,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
         return Failed;
     DataLoadJob job(o.data, o.encoding);
     job.setHeaderLine(o.header);
+    job.forceFieldMode(o.fields);
     if (const std::optional<QString> error = job.readFirstLine()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(*error)));
         return Failed;
@@ -413,10 +432,13 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     const TextEncoding guessed = job.encoding();
     if (!loadData(o.data, job, store, say))
         return Failed;
-    // All of the file's bytes may have decided otherwise than its first megabyte: the phrases
-    // are matched in the encoding taken.
-    if (store.encoding() != guessed) {
-        engine = PickupEngine::compile(conditions, commaCount, &refused, store.encoding());
+    // All of the file's bytes may have decided otherwise than its first megabyte (the phrases are
+    // matched in the encoding taken), and in quoted mode the columns are the first record's: the
+    // entries are checked again against what the load found.
+    const bool quoted = job.fieldMode() == FieldMode::Quoted && !job.isEmpty();
+    if (store.encoding() != guessed || quoted) {
+        engine = PickupEngine::compile(conditions, quoted ? job.commaCount() : commaCount,
+                                       &refused, store.encoding());
         if (!engine)
             return refuse();
     }
@@ -425,7 +447,8 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     hooks.progress = [&say](qint64 done, qint64 total, qint64) {
         say.progress("picking", done, total);
     };
-    PickupJob::Result picked = PickupJob::run(store, *engine, store.rowCount(), hooks, kSlice);
+    PickupJob::Result picked = PickupJob::run(store, *engine,
+                                              store.rowCount(), hooks, kSlice);
     if (!picked.done()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::outOfMemoryText()));
         return Failed;
@@ -473,7 +496,7 @@ QString usageText() {
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
         "              [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]\n"
-        "              [--output FILE] [--quiet]\n"
+        "              [--fields auto|plain|quoted] [--output FILE] [--quiet]\n"
         "       vornel --help | --version\n");
 }
 

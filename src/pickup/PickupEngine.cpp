@@ -2,6 +2,7 @@
 
 #include "base/ByteKernels.h"
 #include "pickup/ByteSearch.h"
+#include "source/QuotedFields.h"
 #include "source/RowStore.h"
 
 #include <algorithm>
@@ -101,6 +102,9 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                         encoding, QStringView(needle.data(), qsizetype(needle.size()))))
                     entry.forms = std::move(*forms);
             }
+            for (const QByteArray& form : entry.forms)
+                if (form.contains('"') || form.contains(','))
+                    entry.rawSafe = false;
             if (entry.column == 0 && !entry.forms.empty()) {
                 entry.cursor = engine.m_cursors;
                 engine.m_cursors += int(entry.forms.size());
@@ -119,15 +123,15 @@ class PickupEngine::Scan {
 public:
     Scan(const PickupEngine& engine, const RowStore& store, qint64 end)
         : m_encoding(engine.m_encoding), m_store(store), m_end(end),
-          m_nextHit(size_t(engine.m_cursors), -1) {}
+          m_nextHit(size_t(engine.m_cursors), -1), m_quoted(store.fieldMode() == FieldMode::Quoted),
+          m_rawSafeStore(!m_quoted || !store.irregularQuotes()) {}
 
     bool test(const Entry& e, qint64 row) {
         if (e.matchesAll)
             return true;
-        if (e.cursor >= 0)
+        if (searched(e))
             return nextHit(e, row) == row;
-        const QByteArrayView subject =
-            e.column == 0 ? m_store.rowBytes(row) : field(row, e.column - 1);
+        const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
         if (!e.forms.empty()) {
             for (const QByteArray& form : e.forms)
                 if (holds(subject, form))
@@ -142,13 +146,13 @@ public:
     qint64 nextCandidate(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
                          qint64 row) {
         for (const Entry& e : inAnd)
-            if (e.cursor >= 0)
+            if (searched(e))
                 return nextHit(e, row);
         if (!inAnd.empty() || inOr.empty())
             return row;
         qint64 first = m_end;
         for (const Entry& e : inOr) {
-            if (e.cursor < 0)
+            if (!searched(e))
                 return row;
             first = std::min(first, nextHit(e, row));
         }
@@ -174,6 +178,22 @@ private:
     static constexpr qint64 kWindowRows = 2048;
     // The longest row cut into a table of field ends (a table of at most 512 KiB).
     static constexpr qsizetype kMaxCutRow = 64 * 1024;
+
+    // The entry is searched straight through the rows' bytes (its cursor).
+    bool searched(const Entry& e) const {
+        return e.cursor >= 0 && (!m_quoted || (e.rawSafe && m_rawSafeStore));
+    }
+
+    // Column 0's subject: the row's bytes, or in quoted mode its field texts joined by ",".
+    QByteArrayView rowSubject(qint64 row) {
+        if (!m_quoted)
+            return m_store.rowBytes(row);
+        if (row != m_joinedRow) {
+            m_joined = QuotedFields::joinedText(m_store.rowBytes(row));
+            m_joinedRow = row;
+        }
+        return QByteArrayView(m_joined);
+    }
 
     // The first row from `row` on that holds one of the entry's byte forms.
     qint64 nextHit(const Entry& e, qint64 row) {
@@ -206,6 +226,18 @@ private:
     // A long row is not cut: a table with room for a field end per byte would take eight times
     // the row's bytes, so its field is found by going from comma to comma.
     QByteArrayView field(qint64 row, int index) {
+        if (m_quoted) {
+            const QByteArrayView bytes = m_store.rowBytes(row);
+            if (row != m_cutRow) {
+                QuotedFields::fieldEnds(bytes, m_quotedEnds);
+                m_cutRow = row;
+            }
+            if (size_t(index) >= m_quotedEnds.size())
+                return {};
+            const qsizetype begin = index == 0 ? 0 : m_quotedEnds[size_t(index) - 1] + 1;
+            return QuotedFields::fieldText(bytes.sliced(begin, m_quotedEnds[size_t(index)] - begin),
+                                           m_fieldScratch);
+        }
         if (const QByteArrayView bytes = m_store.rowBytes(row); bytes.size() > kMaxCutRow)
             return fieldOfLongRow(bytes, index);
         if (row != m_cutRow) {
@@ -342,6 +374,14 @@ private:
     const char* m_cutBytes = nullptr;
     std::vector<qsizetype> m_fieldEnds;
     qsizetype m_fieldCount = 0;
+    // Quoted mode: the cut row's field ends, a field text that needed a copy, and the last
+    // joined row text.
+    const bool m_quoted;
+    const bool m_rawSafeStore;
+    std::vector<qsizetype> m_quotedEnds;
+    QByteArray m_fieldScratch;
+    QByteArray m_joined;
+    qint64 m_joinedRow = -1;
 };
 
 namespace {

@@ -40,7 +40,11 @@ struct PickupCompileError {
 // the same (ByteSearch); the phrases of a code page 932 file are taken in the code page's own forms
 // of the characters input methods type otherwise (Cp932::toCodePageForms). A row is removed when at
 // least one exclusion list has entries and it satisfies every non-empty exclusion list ("NOT AND":
-// all entries match, "NOT OR": one entry matches). A row that is not removed is picked when it
+// all entries match, "NOT OR": one entry matches). In the quoted field mode a field is its text
+// (without its enclosing quotes) and column 0 the field texts joined by ","; a phrase without '"'
+// and "," is found in those exactly where it is found in the record's own bytes (a quote is only
+// added beside a comma or a record's edge, or doubled), so it is still searched in the bytes
+// (unless some field has text after its closing quote). A row that is not removed is picked when it
 // satisfies every non-empty inclusion list ("AND": all entries match, "OR": one entry matches).
 class PickupEngine {
 public:
@@ -66,6 +70,7 @@ private:
         std::vector<QByteArray> forms;
         int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
+        bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
     };
     class Scan;
 

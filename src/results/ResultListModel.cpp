@@ -14,6 +14,9 @@ int ResultListModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_rows.size()))
         return {};
+    // A quoted record shows as it is in the file, its inner line breaks made visible.
+    if (m_store->fieldMode() == FieldMode::Quoted)
+        return FieldModes::visibleLineBreaks(rowText(index.row()));
     return rowText(index.row());
 }
 

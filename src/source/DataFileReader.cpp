@@ -4,6 +4,7 @@
 #include "base/EncodingScan.h"
 #include "base/FileKind.h"
 #include "base/LargeMemory.h"
+#include "source/QuotedFields.h"
 #include "source/RowStore.h"
 
 #include <QFileInfo>
@@ -194,6 +195,10 @@ bool DataFileReader::open(const QString& path, RowStore& store) {
     m_part = 2;
     m_nextLine = 0;
     m_linesRead = 0;
+    m_quoted = false;
+    m_partsBlock = 0;
+    m_lfPos = 0;
+    m_lfBase = 0;
     m_rejected = {};
     m_error.clear();
     m_file.setFileName(path);
@@ -314,9 +319,130 @@ TextCodec::Detected DataFileReader::detectEncoding() const {
         scan.feed(QByteArrayView(m_store->blockData(b.block), qsizetype(b.complete)));
     }
     return scan.result(m_allRead);
+QByteArrayView DataFileReader::firstBlockBytes() const {
+    if (m_blocks.empty())
+        return {};
+    const BlockState& b = m_blocks.front();
+    QByteArrayView bytes(m_store->blockData(b.block), qsizetype(b.complete));
+    if (m_store->byteOrderMark() && TextCodec::startsWithUtf8Bom(bytes))
+        bytes = bytes.sliced(3);
+    return bytes;
+}
+
+FieldMode DataFileReader::detectFieldMode() const {
+    // The first block holds the whole file unless the file grew while it was read.
+    return QuotedFields::detect(firstBlockBytes());
+}
+
+qsizetype DataFileReader::firstRecordCommas(FieldMode mode) const {
+    const QByteArrayView bytes = firstBlockBytes();
+    if (mode == FieldMode::Plain) {
+        const qsizetype lf = bytes.indexOf('\n');
+        return (lf < 0 ? bytes : bytes.first(lf)).count(',');
+    }
+    const QuotedFields::Record r = QuotedFields::record(bytes.data(), 0, std::size_t(bytes.size()));
+    if (r.open)
+        return bytes.first(qsizetype(r.length)).count(',');
+    return qsizetype(r.commas);
+}
+
+qint64 DataFileReader::linesBefore(std::size_t pos) {
+    if (pos > m_lfPos) {
+        m_lfBase += qint64(
+            kernels().countByte(m_store->blockData(m_lineBlock) + m_lfPos, pos - m_lfPos, '\n'));
+        m_lfPos = pos;
+    }
+    return m_lfBase;
+}
+
+void DataFileReader::scanQuotedBatch() {
+    const BlockState& b = m_blocks[m_scanBlock];
+    const char* base = m_store->blockData(b.block);
+    std::size_t begin = m_scanPos;
+    if (begin == 0 && m_scanBlock == 0 && m_store->byteOrderMark() &&
+        TextCodec::startsWithUtf8Bom(QByteArrayView(base, qsizetype(b.complete))))
+        begin = 3;
+    const std::size_t limit = b.complete;
+    const std::size_t softEnd = std::min(limit, begin + m_chunkBytes);
+    const std::size_t want = std::size_t(m_store->commaCount());
+    m_lines[0].clear();
+    m_lines[1].clear();
+    bool irregular[2] = {false, false};
+    std::size_t lineEnds[2] = {0, 0};
+    std::size_t end = softEnd;
+    std::size_t firstEnd = softEnd;
+    const void* lf = nullptr;
+    if (m_worker && softEnd - begin >= 2 * kSplitThreshold) {
+        const std::size_t middle = begin + (softEnd - begin) / 2;
+        lf = std::memchr(base + middle, '\n', softEnd - middle);
+    }
+    if (lf) {
+        // The second half is cut on the guess that a record begins after the line end in the
+        // middle; it holds when the first half's last record ends there.
+        const std::size_t split = std::size_t(static_cast<const char*>(lf) - base) + 1;
+        std::size_t secondEnd = split;
+        Scanned& second = m_lines[1];
+        bool& secondIrregular = irregular[1];
+        std::size_t& secondLineEnds = lineEnds[1];
+        m_worker->start([base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular,
+                         &secondLineEnds] {
+            secondEnd = QuotedFields::cutRecords(base, split, softEnd, limit, want, second,
+                                                 secondIrregular, secondLineEnds);
+        });
+        try {
+            firstEnd = QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0],
+                                                irregular[0], lineEnds[0]);
+        } catch (...) {
+            try {
+                m_worker->wait();
+            } catch (...) {
+            }
+            throw;
+        }
+        m_worker->wait();
+        if (firstEnd == split) {
+            end = secondEnd;
+        } else {
+            // A quoted line break across the middle: the first half goes on alone.
+            m_lines[1].clear();
+            irregular[1] = false;
+            lineEnds[1] = 0;
+            end = QuotedFields::cutRecords(base, firstEnd, softEnd, limit, want, m_lines[0],
+                                           irregular[0], lineEnds[0]);
+            firstEnd = end;
+        }
+    } else {
+        end = QuotedFields::cutRecords(base, begin, softEnd, limit, want, m_lines[0], irregular[0],
+                                       lineEnds[0]);
+        firstEnd = end;
+    }
+    if (irregular[0] || irregular[1])
+        m_store->setIrregularQuotes(true);
+    // The lines of each part come from the cut; those before a rejected record are counted from
+    // the part's start when one comes.
+    m_partEnd[0] = firstEnd;
+    m_partEnd[1] = end;
+    m_partStart[1] = firstEnd;
+    m_partLines[0] = m_linesRead;
+    m_partLines[1] = m_linesRead + qint64(lineEnds[0]);
+    m_partLineEnds[0] = qint64(lineEnds[0]);
+    m_partLineEnds[1] = qint64(lineEnds[1]);
+    m_lfPos = begin;
+    m_lfBase = m_linesRead;
+    m_partsBlock = m_scanBlock;
+    m_lineBlock = b.block;
+    m_scanPos = end;
+    m_part = 0;
+    m_nextLine = 0;
+    m_nextBad = 0;
 }
 
 void DataFileReader::scanBatch() {
+    m_quoted = m_store->fieldMode() == FieldMode::Quoted;
+    if (m_quoted) {
+        scanQuotedBatch();
+        return;
+    }
     const BlockState& b = m_blocks[m_scanBlock];
     const char* base = m_store->blockData(b.block);
     std::size_t begin = m_scanPos;
@@ -380,22 +506,37 @@ DataFileReader::Status DataFileReader::appendLines() {
         if (upTo > m_nextLine) {
             m_store->addRows(m_lineBlock, part.starts.data() + m_nextLine,
                              part.lengths.data() + m_nextLine, upTo - m_nextLine);
-            m_linesRead += qint64(upTo - m_nextLine);
+            if (!m_quoted)
+                m_linesRead += qint64(upTo - m_nextLine);
             m_nextLine = upTo;
         }
         if (!badNext) {
+            if (m_quoted) {
+                // The lines up to the part's end; a last line without a line end is one more.
+                const std::size_t partEnd = m_partEnd[m_part];
+                const BlockState& b = m_blocks[m_partsBlock];
+                m_linesRead = m_partLines[m_part] + m_partLineEnds[m_part];
+                if (partEnd == b.complete && m_partsBlock + 1 == m_blocks.size() && m_allRead &&
+                    partEnd > 0 && base[partEnd - 1] != '\n')
+                    ++m_linesRead;
+                if (m_part == 0) {
+                    m_lfPos = m_partStart[1];
+                    m_lfBase = m_partLines[1];
+                }
+            }
             ++m_part;
             m_nextLine = 0;
             m_nextBad = 0;
             continue;
         }
         const Scanned::Bad& line = part.bad[m_nextBad++];
+        const qint64 lineNumber = m_quoted ? linesBefore(line.start) + 1 : m_linesRead + 1;
         if (line.length > RowStore::kMaxRowBytes &&
             line.commas == std::size_t(m_store->commaCount())) {
-            fail(QStringLiteral("%1 行目が長すぎます。").arg(m_linesRead + 1));
+            fail(QStringLiteral("%1 行目が長すぎます。").arg(lineNumber));
             return Status::Failed;
         }
-        ++m_linesRead;
+        m_linesRead = lineNumber;
         m_rejected = QByteArrayView(base + line.start, qsizetype(line.length));
         return Status::Rejected;
     }

@@ -2,6 +2,7 @@
 
 #include "base/ByteKernels.h"
 #include "base/TextCodec.h"
+#include "source/FieldMode.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -24,6 +25,12 @@ class RowStore;
 // a row, in place; any other line (an empty one included) stops the pass and is handed back, so
 // the caller can ask the user about it, append a correction to the store itself, and then call
 // step() again. Big stretches are scanned in two halves on two threads.
+//
+// In the quoted field mode (the store's, which may be set after the first pass, from what
+// detectFieldMode() and firstRecordCommas() tell of the bytes) the second pass cuts records by
+// QuotedFields instead of lines: a record may span lines, its field count is the fit test, and a
+// rejected record's line number is that of its first line. Records lie whole in one block: one
+// still open where a block's bytes end (only when the file grew while it was read) ends there.
 //
 //     DataFileReader reader;
 //     if (!reader.open(path, store)) { report(reader.errorText()); return; }
@@ -83,6 +90,11 @@ public:
     // The encoding all the bytes read show (EncodingScan), after the first pass.
     TextCodec::Detected detectEncoding() const;
 
+    // After the first pass: the field mode the file's bytes are written in, and the commas of
+    // its first record in that mode.
+    FieldMode detectFieldMode() const;
+    qsizetype firstRecordCommas(FieldMode mode) const;
+
     // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);
 
@@ -114,6 +126,12 @@ private:
     bool newBlock(std::size_t atLeast);
     qint64 readInto(char* to, qint64 bytes, qint64 fileOffset);
     void scanBatch();
+    void scanQuotedBatch();
+    // The file's bytes as the first block holds them, without a byte-order mark.
+    QByteArrayView firstBlockBytes() const;
+    // Quoted mode: the physical lines before byte `pos` of the waiting part (counted on from
+    // where the last count stopped in it).
+    qint64 linesBefore(std::size_t pos);
     Status appendLines();
     void fail(const QString& reason);
 
@@ -135,6 +153,16 @@ private:
     std::size_t m_nextLine = 0; // its next fitting line
     std::size_t m_nextBad = 0;  // its next other line
     int m_lineBlock = 0;        // the store block the waiting lines lie in
+    // Quoted mode: where each waiting part begins and ends, the lines before it and its line
+    // ends, and the line ends counted in the waiting lines' block before m_lfPos.
+    bool m_quoted = false;
+    std::size_t m_partStart[2] = {0, 0};
+    std::size_t m_partEnd[2] = {0, 0};
+    qint64 m_partLines[2] = {0, 0};
+    qint64 m_partLineEnds[2] = {0, 0};
+    std::size_t m_partsBlock = 0; // index into m_blocks
+    std::size_t m_lfPos = 0;
+    qint64 m_lfBase = 0;
 
     qint64 m_linesRead = 0;
     QByteArrayView m_rejected;

@@ -153,6 +153,16 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     if (!result.done())
         return result;
     decideEncoding(store);
+    // Every byte is in memory now: the field mode, and in quoted mode the first record's commas
+    // as the fit count.
+    m_fieldMode = m_forcedFields ? *m_forcedFields : m_reader->detectFieldMode();
+    if (m_fieldMode == FieldMode::Quoted) {
+        const qsizetype commas = m_reader->firstRecordCommas(FieldMode::Quoted);
+        if (commas >= std::numeric_limits<int>::max())
+            return {Result::Outcome::Failed, QStringLiteral("1 行目の列が多すぎます。")};
+        m_commaCount = int(commas);
+        store.setFieldMode(FieldMode::Quoted, m_commaCount);
+    }
     store.reserve(lines + 1); // a last line without a line end is one more
     // The events of the last read slice are handled, and a Stop among them seen, before the
     // first line can open a dialog.

@@ -7,6 +7,7 @@
 
 #include "base/TextCodec.h"
 #include "source/DataFileReader.h"
+#include "source/FieldMode.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -81,6 +82,12 @@ public:
     TextEncoding encoding() const { return m_encoding; }
     bool byteOrderMark() const { return m_byteOrderMark; }
 
+    // The field mode the user chose; otherwise the file's bytes decide it after the first pass.
+    void forceFieldMode(std::optional<FieldMode> mode) { m_forcedFields = mode; }
+    // The mode the file was read in (after run; plain before). In quoted mode commaCount() is
+    // then the first record's.
+    FieldMode fieldMode() const { return m_fieldMode; }
+
     // Opens the file for the read passes into store, leaving the store as it is until run(); the
     // reason when it cannot. Not needed for an empty file.
     std::optional<QString> open(RowStore& store);
@@ -113,6 +120,8 @@ private:
     TextEncoding m_encoding = TextEncoding::Cp932;
     bool m_byteOrderMark = false;
     bool m_headerLine = false;
+    std::optional<FieldMode> m_forcedFields;
+    FieldMode m_fieldMode = FieldMode::Plain;
     RowStore* m_openStore = nullptr;
     RowStore* m_resetStore = nullptr;
     // The file as the first look found it (size, modification time, which file), compared at the

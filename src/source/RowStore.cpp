@@ -2,6 +2,7 @@
 #include "source/RowStore.h"
 
 #include "base/LargeMemory.h"
+#include "source/QuotedFields.h"
 
 #include <algorithm>
 #include <atomic>
@@ -71,6 +72,8 @@ void RowStore::setMemoryLimitForTesting(std::size_t bytes) {
 
 void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) {
     m_commaCount = commaCount;
+    m_fieldMode = FieldMode::Plain;
+    m_irregularQuotes = false;
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
     m_blocks = std::vector<Block>();
@@ -89,8 +92,26 @@ void RowStore::reserve(qint64 rows) {
     growTables(size_t(rows));
 }
 
+void RowStore::setFieldMode(FieldMode mode, int commaCount) {
+    m_fieldMode = mode;
+    m_commaCount = commaCount;
+}
+
+QByteArrayView RowStore::fieldText(qint64 row, int index, QByteArray& scratch) const {
+    const QByteArrayView bytes = fieldBytes(row, index);
+    return m_fieldMode == FieldMode::Quoted ? QuotedFields::fieldText(bytes, scratch) : bytes;
+}
+
 QByteArrayView RowStore::fieldBytes(qint64 row, int index) const {
     const QByteArrayView text = rowBytes(row);
+    if (m_fieldMode == FieldMode::Quoted) {
+        thread_local std::vector<qsizetype> ends;
+        QuotedFields::fieldEnds(text, ends);
+        if (index < 0 || size_t(index) >= ends.size())
+            return {};
+        const qsizetype begin = index == 0 ? 0 : ends[size_t(index) - 1] + 1;
+        return text.sliced(begin, ends[size_t(index)] - begin);
+    }
     const char* begin = text.data();
     const char* const end = text.data() + text.size();
     for (int i = 0; i < index && begin; ++i) {

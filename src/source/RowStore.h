@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/TextCodec.h"
+#include "source/FieldMode.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,6 +15,10 @@
 // the line end) in large blocks, with one offset and one length per row. A row's text is the
 // accepted line itself (all fields joined by ","); fields are found by looking for the comma
 // bytes, which never occur inside a character. Text is decoded from the bytes when it is needed.
+//
+// In the quoted field mode a row is a record: its bytes as the file holds them (quotes, and line
+// breaks inside quoted fields, as they were), and its fields are cut by the quoted rule
+// (QuotedFields); a field's text leaves out its enclosing quotes.
 //
 // Rows and fields are numbered from 0 here; the window numbers columns from 1.
 class RowStore {
@@ -33,6 +38,13 @@ public:
         m_encoding = encoding;
         m_byteOrderMark = byteOrderMark;
     }
+    // Sets the field mode (reset() sets plain) and, with it, the comma count; the blocks stay, so
+    // a reader can decide the mode on bytes already read. Only while the store has no row.
+    void setFieldMode(FieldMode mode, int commaCount);
+    FieldMode fieldMode() const { return m_fieldMode; }
+    // Some quoted field has text after its closing quote (set by the reader).
+    void setIrregularQuotes(bool irregular) { m_irregularQuotes = irregular; }
+    bool irregularQuotes() const { return m_irregularQuotes; }
 
     // Makes room for this many rows, so a load of known length does not regrow its tables.
     void reserve(qint64 rows);
@@ -53,12 +65,19 @@ public:
     }
     // The block the row's bytes lie in (rows of one block lie in file order).
     int rowBlock(qint64 row) const { return int(m_rowStart[size_t(row)] >> kOffsetBits); }
-    // Field index 0 .. commaCount() of the row.
+    // Field index 0 .. commaCount() of the row: its bytes in the row (in quoted mode with its
+    // quotes; fieldText gives its text).
     QByteArrayView fieldBytes(qint64 row, int index) const;
+    // The field's text as bytes: fieldBytes in plain mode, without the enclosing quotes and with
+    // "" read as '"' in quoted mode (then a copy in scratch where anything changes).
+    QByteArrayView fieldText(qint64 row, int index, QByteArray& scratch) const;
 
     QString decode(QByteArrayView bytes) const { return TextCodec::decode(m_encoding, bytes); }
     QString rowText(qint64 row) const { return decode(rowBytes(row)); }
-    QString field(qint64 row, int index) const { return decode(fieldBytes(row, index)); }
+    QString field(qint64 row, int index) const {
+        QByteArray scratch;
+        return decode(fieldText(row, index, scratch));
+    }
 
     // Appends a copy of a line that holds exactly commaCount() commas (the caller has tested it).
     void appendLine(QByteArrayView line);
@@ -135,6 +154,8 @@ private:
     void growTables(std::size_t rows);
 
     int m_commaCount = 0;
+    FieldMode m_fieldMode = FieldMode::Plain;
+    bool m_irregularQuotes = false;
     TextEncoding m_encoding = TextEncoding::Cp932;
     bool m_byteOrderMark = false;
     std::vector<Block> m_blocks;

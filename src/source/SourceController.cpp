@@ -39,6 +39,7 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -263,6 +264,11 @@ void SourceController::myFileOpenAs(const QString& path, TextEncoding encoding) 
     sourceOpen(path, encoding);
 }
 
+void SourceController::myFileOpenWithFields(const QString& path, FieldMode mode) {
+    m_nextFieldMode = mode;
+    sourceOpen(path, m_store.encoding());
+}
+
 void SourceController::sourceShowEncoding() {
     QLabel* panel = m_controls.filePathPanel;
     if (!panel)
@@ -276,11 +282,15 @@ void SourceController::sourceShowEncoding() {
     QString name = TextCodec::displayName(m_store.encoding());
     if (m_store.byteOrderMark())
         name += QStringLiteral("（BOM 付き）");
-    panel->setToolTip(
-        QStringLiteral("文字コード: %1\n右クリックで別の文字コードで開き直せます。").arg(name));
-    // The encoding as text at the panel's right end; the path's text stops before it.
-    m_encodingButton->setText(QStringLiteral("文字コード(&J): %1").arg(name));
-    m_encodingButton->setToolTip(QStringLiteral("別の文字コードで開き直します (Alt+J)"));
+    const QString mode = FieldModes::displayName(m_store.fieldMode());
+    panel->setToolTip(QStringLiteral("文字コード: %1\n項目: %2\n右クリックで別の文字コードや項目の"
+                                     "読み方で開き直せます。")
+                          .arg(name, mode));
+    // The encoding and the field mode as text at the panel's right end; the path's text stops
+    // before it.
+    m_encodingButton->setText(QStringLiteral("文字コード(&J): %1　項目: %2").arg(name, mode));
+    m_encodingButton->setToolTip(
+        QStringLiteral("別の文字コードや項目の読み方で開き直します (Alt+J)"));
     m_encodingButton->adjustSize();
     const int height = std::min(m_encodingButton->height(), panel->height());
     m_encodingButton->setGeometry(panel->width() - m_encodingButton->width() - 2,
@@ -303,6 +313,15 @@ void SourceController::sourceEncodingMenu(const QPoint& globalPos) {
         connect(action, &QAction::triggered, this,
                 [this, path, encoding] { myFileOpenAs(path, encoding); });
     }
+    menu.addSeparator();
+    for (const FieldMode mode : {FieldMode::Plain, FieldMode::Quoted}) {
+        QAction* action =
+            menu.addAction(QStringLiteral("%1 で開き直す").arg(FieldModes::displayName(mode)));
+        action->setCheckable(true);
+        action->setChecked(mode == m_store.fieldMode());
+        connect(action, &QAction::triggered, this,
+                [this, path, mode] { myFileOpenWithFields(path, mode); });
+    }
     menu.exec(globalPos);
 }
 
@@ -319,6 +338,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     // First look: the first line fixes the number of columns, the first bytes the encoding.
     DataLoadJob job(path, forced);
     job.setHeaderLine(headerLine());
+    job.forceFieldMode(std::exchange(m_nextFieldMode, std::nullopt));
     if (const std::optional<QString> error = job.readFirstLine()) {
         sourceLoadFailed(path, *error, previousPath, previousCommaCount);
         return;
@@ -402,6 +422,14 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     };
     const DataLoadJob::Result result =
         job.run(m_store, hooks, std::chrono::milliseconds(std::max(1, m_host.jobSliceMs())));
+    if (job.commaCount() != commaCount) {
+        // Read in quoted mode: the columns are the first record's.
+        CommaCount = job.commaCount();
+        QStringList quotedHeaders;
+        for (int i = 1; i <= CommaCount + 1; ++i)
+            quotedHeaders.append(QString::number(i));
+        sourceShowColumns(quotedHeaders, twips(1000));
+    }
 
     if (!result.done()) {
         // A stopped (or broken-off) load leaves an empty table with one empty, hidden column.

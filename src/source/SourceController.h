@@ -6,6 +6,7 @@
 // column count and asks the window (MainWindowHost) for the rest.
 
 #include "base/TextCodec.h"
+#include "source/FieldMode.h"
 
 #include <QObject>
 #include <QString>
@@ -49,6 +50,9 @@ public:
     void myFileOpen(const QString& path);
     // Opens the file again in the encoding the user chose (the file-path panel's menu).
     void myFileOpenAs(const QString& path, TextEncoding encoding);
+    // Opens the file again in the field mode the user chose (the same menu), in the encoding it
+    // was read in.
+    void myFileOpenWithFields(const QString& path, FieldMode mode);
     // A data file handed over from outside: loaded as if chosen in the open dialog.
     void myFileOpenGiven(const QString& path);
     void lvwOriginalData_Click();
@@ -104,4 +108,5 @@ private:
     QToolButton* m_encodingButton = nullptr; // a child of the file-path panel
     int CommaCount = 0;
     QAction* m_headerLineAction = nullptr; // a child of the window
+    std::optional<FieldMode> m_nextFieldMode; // the next load's field mode, when the user chose
 };

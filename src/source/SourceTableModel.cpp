@@ -21,6 +21,8 @@ QVariant SourceTableModel::data(const QModelIndex& index, int role) const {
         return {};
     if (index.column() >= m_store->fieldCount())
         return {};
+    if (m_store->fieldMode() == FieldMode::Quoted)
+        return FieldModes::visibleLineBreaks(m_store->field(index.row(), index.column()));
     return m_store->field(index.row(), index.column());
 }
 

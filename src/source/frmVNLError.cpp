@@ -102,7 +102,7 @@ void frmVNLError::setErrorLine(const QString& line, const QString& fileName, qin
     txtData->setCursorPosition(0);
     lblErrorFile->setText(QStringLiteral("ﾌｧｲﾙ名: ") + fileName);
     lblErrorRow->setText(QStringLiteral("行 番号: ") + QString::number(lineNumber));
-    lblErrorReason->setText(mdlvornel::MisfitReason(line, m_store.commaCount()));
+    lblErrorReason->setText(mdlvornel::MisfitReason(line, m_store.commaCount(), m_store.fieldMode()));
 }
 
 void frmVNLError::setLongErrorLine(const QString& start, const QString& fileName,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "source/FieldMode.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -19,8 +21,9 @@ qsizetype CountCommas(QStringView text);
 bool LineFits(QStringView line, qsizetype commaCount);
 bool LineFits(QByteArrayView line, qsizetype commaCount);
 
-// Appends the line's bytes to the store when it fits the store's comma count; false (and nothing
-// changed) when it does not.
+// Appends the line's bytes to the store when it fits the store's comma count (in the quoted field
+// mode: when it is one whole record of the store's field count); false (and nothing changed) when
+// it does not.
 bool AppendIfFits(QByteArrayView line, RowStore& store);
 
 // The same for text typed by the user, stored in the store's encoding.
@@ -33,7 +36,7 @@ TextAppend AppendTextIfFits(QStringView line, RowStore& store);
 
 // Why a line does not fit, in columns (fields = commas + 1): "5 列のはずが 7 列です", or for an
 // empty line (which has no field) "5 列のはずが空の行です".
-QString MisfitReason(QStringView line, qsizetype commaCount);
+QString MisfitReason(QStringView line, qsizetype commaCount, FieldMode mode = FieldMode::Plain);
 
 // The rejecting side of adding a data line (the data-error dialog) is in frmVNLError.h.
 

@@ -111,6 +111,8 @@ private Q_SLOTS:
     void headerLine();
     void pickEncoding_data();
     void pickEncoding();
+    void fieldsOption_data();
+    void fieldsOption();
     void closedStandardOutput_data();
     void closedStandardOutput();
     void interruptWhileWritingTheResult_data();
@@ -337,6 +339,45 @@ void TestApp::headerLine() {
     else // the header's line is no skipped line: lines 3 and 5 are, as without the option
         QVERIFY2(ran.err.contains("skipped 2 lines") && ran.err.contains(": 3, 5"),
                  ran.err.constData());
+void TestApp::fieldsOption_data() {
+    QTest::addColumn<QStringList>("fields"); // the option as given, or nothing
+    QTest::addColumn<QString>("entry");      // one AND entry: column, phrase
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray tokyo = "\"" + cp932(QStringLiteral("東京")) + "\",\"1,2\"\r\n";
+    QTest::newRow("auto: quoted") << QStringList{} << "2,2" << 0 << tokyo;
+    QTest::newRow("auto given") << QStringList{"--fields", "auto"} << "2,2" << 0 << tokyo;
+    QTest::newRow("quoted") << QStringList{"--fields=quoted"} << "2,2" << 0 << tokyo;
+    // Read plain, the records with a comma or a line break inside do not fit line 1.
+    QTest::newRow("plain") << QStringList{"--fields", "plain"} << "2,2" << 0 << QByteArray();
+    QTest::newRow("a record across lines, written as it was")
+        << QStringList{} << "2,b" << 0 << QByteArray("\"x\"\"y\",\"a\r\nb\"\r\n");
+    QTest::newRow("unknown mode") << QStringList{"--fields", "maybe"} << "2,2" << 2 << QByteArray();
+}
+
+void TestApp::fieldsOption() {
+    QFETCH(QStringList, fields);
+    QFETCH(QString, entry);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    writeAll(folder.filePath("quoted.csv"),
+             cp932(QStringLiteral("\"名前\",\"住所\"\r\n\"東京\",\"1,2\"\r\n\"大阪\",\"3\"\r\n"
+                                  "\"x\"\"y\",\"a\r\nb\"\r\n")));
+    const QStringList parts = entry.split(u',');
+    writeAll(folder.filePath("and.csv"),
+             cp932(QStringLiteral("\"%1\",\"%2\"\r\n").arg(parts[0], parts[1])));
+    const Ran ran =
+        runProgram(QStringList{"--pick", "quoted.csv", "--and", "and.csv"} + fields, dir.path());
+    QCOMPARE(ran.status, status);
+    QCOMPARE(ran.out, out);
+    if (status == 2)
+        QVERIFY(ran.err.startsWith("vornel: --fields takes auto, plain or quoted, not maybe\n"));
+    else if (fields.contains(QStringLiteral("plain")))
+        QVERIFY(ran.err.contains("skipped 2 lines")); // lines 2 and 5
+    else
+        QCOMPARE(ran.err, QByteArray());
 }
 
 namespace {

@@ -8,6 +8,9 @@
 //                 and the sum (which comparison tracing cannot steer) keeps it so.
 //           else bit 4: answer every rejected line with a correction that fits (as the data-error
 //                  dialog does), which the store gets between two steps of the reader
+//           bit 6 (of byte 1 for a big file): the file is read in the quoted field mode (set on
+//                 the store after the first pass, as the load job does), and compared with the
+//                 quoted reading below instead
 //           bit 5 (of byte 1 for a big file): the file is read as UTF-8, else as code page 932.
 //                 As UTF-8, a file that begins with EF BB BF has a byte-order mark (the store is
 //                 told so, as the window does), which is not part of the first line.
@@ -19,11 +22,20 @@
 // it, and a byte-order mark before the first line), test each line's comma bytes against the
 // first line's. Rows and rejected lines must be those bytes exactly, and their text the bytes
 // decoded in the store's encoding.
+//
+// The quoted reading, written as a state machine over the bytes: a field that begins with '"'
+// runs to the '"' not followed by another ('""' is one quote, text after the closing quote up to
+// the next comma or LF is kept), and commas and LFs inside it belong to it; a record ends at an LF
+// outside (one CR before it dropped) or at the end. A quote still open at the end (or for more
+// than 1 MiB) makes the record's first line a line of its own that never fits. The fit test is
+// the first record's field count (its first line's commas when that one is open); each row's
+// field texts must be the state machine's, and a rejected record's number its first line's.
 
 #include "FuzzSupport.h"
 
 #include "base/TextCodec.h"
 #include "source/DataFileReader.h"
+#include "source/QuotedFields.h"
 #include "source/RowStore.h"
 #include "source/mdlvornel.h"
 
@@ -42,6 +54,7 @@ namespace {
 
 struct Outcome {
     std::vector<QByteArray> rows;
+    std::vector<std::vector<QByteArray>> fields;         // quoted reading: each row's field texts
     std::vector<std::pair<QByteArray, qint64>> rejected; // line bytes, line number
     qint64 linesRead = 0;
 };
@@ -54,6 +67,125 @@ QByteArray correction(QByteArrayView rejected, int commaCount) {
     QByteArray fixed = 'x' + rejected.toByteArray();
     fixed.replace(",", "");
     return fixed + QByteArray(commaCount, ',');
+}
+
+// A correction for the quoted reading: no quote, comma or LF of the rejected record left.
+QByteArray quotedCorrection(QByteArrayView rejected, int commaCount) {
+    QByteArray fixed = 'x' + rejected.toByteArray();
+    fixed.replace(",", "").replace("\"", "").replace("\n", "");
+    return fixed + QByteArray(commaCount, ',');
+}
+
+std::vector<QByteArray> correctionFields(const QByteArray& fixed, int commaCount) {
+    std::vector<QByteArray> fields(size_t(commaCount) + 1);
+    fields[0] = fixed.first(fixed.size() - commaCount);
+    return fields;
+}
+
+struct QuotedRecord {
+    QByteArrayView bytes;
+    qint64 line = 0; // its first line, from 1
+    bool open = false;
+    std::vector<QByteArray> fields;
+};
+
+std::vector<QuotedRecord> quotedRecords(QByteArrayView b) {
+    constexpr qsizetype kMaxQuoted = 1 << 20;
+    enum State { FieldStart, Unquoted, Quoted, QuoteSeen };
+    std::vector<QuotedRecord> out;
+    qsizetype i = 0;
+    qint64 line = 1;
+    const qsizetype n = b.size();
+    while (i < n) {
+        QuotedRecord r;
+        r.line = line;
+        r.fields.emplace_back();
+        State state = FieldStart;
+        qsizetype openAt = 0;
+        qsizetype k = i;
+        qsizetype recordEnd = -1;
+        qsizetype next = n;
+        for (; k < n; ++k) {
+            const char c = b[k];
+            if (state == Quoted && k - (openAt + 1) > kMaxQuoted) {
+                r.open = true;
+                break;
+            }
+            if (state == Quoted) {
+                if (c == '"')
+                    state = QuoteSeen;
+                else
+                    r.fields.back() += c;
+                continue;
+            }
+            if (state == QuoteSeen && c == '"') {
+                r.fields.back() += '"';
+                state = Quoted;
+                continue;
+            }
+            if (c == ',') {
+                r.fields.emplace_back();
+                state = FieldStart;
+            } else if (c == '\n') {
+                recordEnd = k;
+                next = k + 1;
+                break;
+            } else if (state == FieldStart && c == '"') {
+                state = Quoted;
+                openAt = k;
+            } else {
+                r.fields.back() += c;
+                state = Unquoted;
+            }
+        }
+        if (k == n && state == Quoted)
+            r.open = true;
+        if (r.open) {
+            const qsizetype lf = b.indexOf('\n', i);
+            recordEnd = lf < 0 ? n : lf;
+            next = lf < 0 ? n : lf + 1;
+            r.fields.clear();
+        } else if (recordEnd < 0) {
+            recordEnd = n;
+        }
+        r.bytes = b.sliced(i, recordEnd - i);
+        if (recordEnd < n && r.bytes.endsWith('\r')) {
+            r.bytes.chop(1);
+            if (!r.fields.empty())
+                r.fields.back().chop(1);
+        }
+        line += b.sliced(i, next - i).count('\n');
+        i = next;
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+// The fit test's comma count of the quoted reading.
+int quotedCommaCount(const std::vector<QuotedRecord>& records) {
+    if (records.empty())
+        return 0;
+    const QuotedRecord& first = records.front();
+    return first.open ? int(first.bytes.count(',')) : int(first.fields.size()) - 1;
+}
+
+Outcome expectedQuoted(QByteArrayView bytes, int commaCount, bool correct) {
+    Outcome out;
+    for (const QuotedRecord& r : quotedRecords(bytes)) {
+        if (!r.open && !r.bytes.isEmpty() && qsizetype(r.fields.size()) == commaCount + 1) {
+            out.rows.push_back(r.bytes.toByteArray());
+            out.fields.push_back(r.fields);
+        } else {
+            out.rejected.emplace_back(r.bytes.toByteArray(), r.line);
+            if (correct) {
+                const QByteArray fixed = quotedCorrection(r.bytes, commaCount);
+                out.rows.push_back(fixed);
+                out.fields.push_back(correctionFields(fixed, commaCount));
+            }
+        }
+    }
+    out.linesRead = bytes.count('\n') + (bytes.isEmpty() || bytes.endsWith('\n') ? 0 : 1);
+    return out;
 }
 
 // The lines of the file's bytes: cut at LF, one CR before it dropped, a last line without a line
@@ -106,7 +238,7 @@ Outcome expected(QByteArrayView bytes, TextEncoding encoding, int commaCount, bo
 
 Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int commaCount,
              qsizetype chunkBytes, std::chrono::nanoseconds budget, bool correct,
-             QByteArrayView bytes) {
+             QByteArrayView bytes, bool quoted) {
     Outcome out;
     RowStore store;
     store.reset(commaCount, encoding, byteOrderMark);
@@ -125,6 +257,14 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
                "bytes read " + number(reader.bytesRead()) + ", want " + number(bytes.size()));
     FUZZ_CHECK(reader.lineEnds() == bytes.count('\n'),
                "line ends " + number(reader.lineEnds()) + ", want " + number(bytes.count('\n')));
+    if (!bytes.contains('"'))
+        FUZZ_CHECK(reader.detectFieldMode() == FieldMode::Plain, "quoted without a quote");
+    if (quoted) {
+        const qsizetype commas = reader.firstRecordCommas(FieldMode::Quoted);
+        FUZZ_CHECK(commas == commaCount,
+                   "first record commas " + number(commas) + ", want " + number(commaCount));
+        store.setFieldMode(FieldMode::Quoted, commaCount);
+    }
     for (qint64 steps = 0;; ++steps) {
         FUZZ_CHECK(steps <= maxSteps, "the second pass does not get on");
         const DataFileReader::Status status = reader.step(budget);
@@ -135,7 +275,8 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
             const QByteArrayView rejected = reader.rejectedBytes();
             out.rejected.emplace_back(rejected.toByteArray(), reader.rejectedLineNumber());
             if (correct) {
-                const QByteArray fixed = correction(rejected, commaCount);
+                const QByteArray fixed = quoted ? quotedCorrection(rejected, commaCount)
+                                                : correction(rejected, commaCount);
                 FUZZ_CHECK(mdlvornel::AppendIfFits(fixed, store), fixed.toHex(' '));
             }
         }
@@ -149,6 +290,31 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
         const QString text = store.rowText(r);
         FUZZ_CHECK(text == TextCodec::decode(encoding, rowBytes),
                    "row " + number(r) + ": " + units(text));
+        if (quoted) {
+            // Every field's text from one cut of the row; the store's own look-up (which cuts
+            // from the row's start) at the first, middle and last few.
+            std::vector<qsizetype> ends;
+            QuotedFields::fieldEnds(rowBytes, ends);
+            FUZZ_CHECK(qsizetype(ends.size()) == store.fieldCount(), "row " + number(r));
+            std::vector<QByteArray> fields;
+            QByteArray scratch;
+            const int count = store.fieldCount();
+            for (int f = 0; f < count; ++f) {
+                const qsizetype begin = f == 0 ? 0 : ends[size_t(f) - 1] + 1;
+                fields.push_back(QuotedFields::fieldText(
+                                     rowBytes.sliced(begin, ends[size_t(f)] - begin), scratch)
+                                     .toByteArray());
+                if (f < 8 || f >= count - 8 || f == count / 2) {
+                    const QByteArray what = "row " + number(r) + " field " + number(f);
+                    FUZZ_CHECK(store.fieldText(r, f, scratch) == fields.back(), what);
+                    FUZZ_CHECK(store.field(r, f) == TextCodec::decode(encoding, fields.back()),
+                               what);
+                }
+            }
+            out.fields.push_back(std::move(fields));
+            out.rows.push_back(rowBytes.toByteArray());
+            continue;
+        }
         const QList<QStringView> fields = QStringView(text).split(u',');
         FUZZ_CHECK(fields.size() == store.fieldCount(), units(text));
         // fieldBytes looks for its field from the row's start, so a row of many thousand
@@ -182,6 +348,17 @@ void compare(const Outcome& got, const Outcome& want, const char* how) {
         FUZZ_CHECK(got.rows[i] == want.rows[i], what + "row " + number(qint64(i)) + ": " +
                                                     got.rows[i].toHex(' ') + "\nwant " +
                                                     want.rows[i].toHex(' '));
+    FUZZ_CHECK(got.fields.size() == want.fields.size(), what + "field texts");
+    for (size_t i = 0; i < want.fields.size(); ++i) {
+        FUZZ_CHECK(got.fields[i].size() == want.fields[i].size(),
+                   what + "row " + number(qint64(i)) + ": fields " +
+                       number(qint64(got.fields[i].size())) + ", want " +
+                       number(qint64(want.fields[i].size())));
+        for (size_t f = 0; f < want.fields[i].size(); ++f)
+            FUZZ_CHECK(got.fields[i][f] == want.fields[i][f],
+                       what + "row " + number(qint64(i)) + " field " + number(qint64(f)) + ": " +
+                           got.fields[i][f].toHex(' ') + "\nwant " + want.fields[i][f].toHex(' '));
+    }
     FUZZ_CHECK(got.rejected.size() == want.rejected.size(),
                what + "rejected " + number(qint64(got.rejected.size())) + ", want " +
                    number(qint64(want.rejected.size())));
@@ -229,6 +406,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool big = flags == 0xFF && sum % 32 == 0;
     const bool correct = (flags & 0x10) != 0 && !big;
     const bool utf8 = ((big ? data[1] : flags) & 0x20) != 0;
+    const bool quoted = ((big ? data[1] : flags) & 0x40) != 0;
     QByteArray bytes(reinterpret_cast<const char*>(data) + 3, qsizetype(size - 3));
     if (big) {
         if (bytes.isEmpty())
@@ -251,23 +429,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype commas = (firstEnd < 0 ? lines : lines.first(firstEnd)).count(',');
     FUZZ_CHECK(first.commaCount == commas,
                "first line commas " + number(first.commaCount) + ", want " + number(commas));
-    const int commaCount = int(first.commaCount);
+    const std::vector<QuotedRecord> records =
+        quoted ? quotedRecords(lines) : std::vector<QuotedRecord>();
+    const int commaCount = quoted ? quotedCommaCount(records) : int(first.commaCount);
 
-    const Outcome want = expected(lines, encoding, commaCount, correct);
+    const Outcome want = quoted ? expectedQuoted(lines, commaCount, correct)
+                                : expected(lines, encoding, commaCount, correct);
     using namespace std::chrono_literals;
     if (big) {
         compare(read(file.path, encoding, byteOrderMark, commaCount,
-                     DataFileReader::kDefaultChunkBytes, 1h, false, bytes),
+                     DataFileReader::kDefaultChunkBytes, 1h, false, bytes, quoted),
                 want, "big file");
         return 0;
     }
-    compare(
-        read(file.path, encoding, byteOrderMark, commaCount, bytes.size() + 1, 1h, correct, bytes),
-        want, "in one chunk");
-    compare(
-        read(file.path, encoding, byteOrderMark, commaCount, 1 + data[1] % 64, 0ns, correct, bytes),
-        want, "in small chunks (byte 1)");
-    compare(read(file.path, encoding, byteOrderMark, commaCount, 1 + data[2], 0ns, correct, bytes),
+    compare(read(file.path, encoding, byteOrderMark, commaCount, bytes.size() + 1, 1h, correct,
+                 bytes, quoted),
+            want, "in one chunk");
+    compare(read(file.path, encoding, byteOrderMark, commaCount, 1 + data[1] % 64, 0ns, correct,
+                 bytes, quoted),
+            want, "in small chunks (byte 1)");
+    compare(read(file.path, encoding, byteOrderMark, commaCount, 1 + data[2], 0ns, correct, bytes,
+                 quoted),
             want, "in chunks (byte 2)");
     return 0;
 }

@@ -109,6 +109,8 @@ private slots:
     void byteSearchAgreesWithDecodedText();
     void typedFormsMatchTheCodePage_data();
     void typedFormsMatchTheCodePage();
+    void quotedSubjects_data();
+    void quotedSubjects();
 };
 
 void tst_pickup::matcher_data() {
@@ -838,6 +840,61 @@ void tst_pickup::longSubjectMatchedInBoundedMemory() {
     QVERIFY2(grown <= 3 * rowBytes,
              qPrintable(
                  QStringLiteral("%1 MB for a row of %2 MB").arg(grown >> 20).arg(rowBytes >> 20)));
+void tst_pickup::quotedSubjects_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QList<int>>("picked");
+    // The records (see quotedSubjects): field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
+    QTest::newRow("comma between two fields") << "0"
+                                              << "b,c" << QList<int>{0};
+    QTest::newRow("a doubled quote is one") << "0"
+                                            << "c\"d" << QList<int>{0};
+    QTest::newRow("quotes left out of the row text") << "0"
+                                                     << "x,y" << QList<int>{1};
+    QTest::newRow("text after a closing quote") << "0"
+                                                << "bc" << QList<int>{2};
+    QTest::newRow("plain phrase through the bytes") << "0"
+                                                    << "d" << QList<int>{0, 2};
+    QTest::newRow("pattern on the row text") << "0"
+                                             << "a,b,*" << QList<int>{0};
+    QTest::newRow("pattern over a line break") << "1"
+                                               << "p?q" << QList<int>{3};
+    QTest::newRow("field text") << "2"
+                                << "c\"d" << QList<int>{0};
+    QTest::newRow("enclosing quotes are no text") << "1"
+                                                  << "\"" << QList<int>{};
+    QTest::newRow("comma inside a field") << "1"
+                                          << "a,b" << QList<int>{0};
+}
+
+void tst_pickup::quotedSubjects() {
+    QFETCH(QString, column);
+    QFETCH(QString, phrase);
+    QFETCH(QList<int>, picked);
+    RowStore store;
+    store.reset(1);
+    store.setFieldMode(FieldMode::Quoted, 1);
+    store.setIrregularQuotes(true); // as the reader finds "ab"cd
+    for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
+                                     QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")})
+        store.appendLine(QByteArrayView(record));
+    Lists l;
+    l.inOr.push_back({column, phrase});
+    std::vector<std::uint32_t> rows = pickAll(store, l);
+    QCOMPARE(QList<int>(rows.begin(), rows.end()), picked);
+    // Without text after a closing quote the bytes are searched: the same rows but the one.
+    RowStore regular;
+    regular.reset(1);
+    regular.setFieldMode(FieldMode::Quoted, 1);
+    for (qint64 r = 0; r < store.rowCount(); ++r)
+        if (r != 2)
+            regular.appendLine(store.rowBytes(r));
+    rows = pickAll(regular, l);
+    QList<int> want;
+    for (int r : picked)
+        if (r != 2)
+            want.append(r < 2 ? r : r - 1);
+    QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
 }
 
 QTEST_GUILESS_MAIN(tst_pickup)

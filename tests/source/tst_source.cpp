@@ -4,6 +4,7 @@
 #include "source/DataFileReader.h"
 #include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
+#include "source/QuotedFields.h"
 #include "source/RowStore.h"
 #include "source/mdlvornel.h"
 
@@ -177,6 +178,9 @@ private slots:
     void loadJobNoticesAFileThatChanged();
     void loadJobDecidesOnTheWholeFile_data();
     void loadJobDecidesOnTheWholeFile();
+
+    void quotedLoad_data();
+    void quotedLoad();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -1231,6 +1235,95 @@ void tst_source::loadJobNoticesAFileThatChanged() {
     QCOMPARE(result.changed, changed);
     if (!changed)
         QCOMPARE(store.rowCount(), qint64(2000));
+void tst_source::quotedLoad_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("fields"); // auto, plain or quoted
+    QTest::addColumn<FieldMode>("mode");
+    QTest::addColumn<QByteArrayList>("rows");   // each record's own bytes
+    QTest::addColumn<QStringList>("texts");     // each row's field texts, joined by "|"
+    QTest::addColumn<QList<qint64>>("misfits"); // first lines of the records that do not fit
+    const QByteArray big(QuotedFields::kMaxQuotedBytes, 'x');
+    QTest::newRow("every field quoted, doubled quote")
+        << QByteArray("\"a\",\"b\"\"c\"\r\n\"d\",\"\"\"\"\r\n") << "auto" << FieldMode::Quoted
+        << QByteArrayList{"\"a\",\"b\"\"c\"", "\"d\",\"\"\"\""} << QStringList{"a|b\"c", "d|\""}
+        << QList<qint64>{};
+    QTest::newRow("empty quoted fields")
+        << QByteArray("\"\",x\n\"y\",\"\"\n") << "auto" << FieldMode::Quoted
+        << QByteArrayList{"\"\",x", "\"y\",\"\""} << QStringList{"|x", "y|"} << QList<qint64>{};
+    QTest::newRow("only fields with a comma quoted, under a plain header")
+        << QByteArray("id,name\n1,\"x,y\"\n2,z\n3,\"p,q\",r\n") << "auto" << FieldMode::Quoted
+        << QByteArrayList{"id,name", "1,\"x,y\"", "2,z"} << QStringList{"id|name", "1|x,y", "2|z"}
+        << QList<qint64>{4};
+    QTest::newRow("quotes inside fields: plain")
+        << QByteArray("a\"b,12\"\nc,\"d\n") << "auto" << FieldMode::Plain
+        << QByteArrayList{"a\"b,12\"", "c,\"d"} << QStringList{"a\"b|12\"", "c|\"d"}
+        << QList<qint64>{};
+    QTest::newRow("quote inside an unquoted field, quoted mode")
+        << QByteArray("a\"b,12\"\n") << "quoted" << FieldMode::Quoted << QByteArrayList{"a\"b,12\""}
+        << QStringList{"a\"b|12\""} << QList<qint64>{};
+    QTest::newRow("quoted file read plain")
+        << QByteArray("\"a,b\",c\n") << "plain" << FieldMode::Plain << QByteArrayList{"\"a,b\",c"}
+        << QStringList{"\"a|b\"|c"} << QList<qint64>{};
+    QTest::newRow("line breaks inside, CR LF and LF kept")
+        << QByteArray("\"a\r\nb\",c\r\n\"d\ne\",f\r\nlone\r\ng,h") << "auto" << FieldMode::Quoted
+        << QByteArrayList{"\"a\r\nb\",c", "\"d\ne\",f", "g,h"}
+        << QStringList{"a\r\nb|c", "d\ne|f", "g|h"} << QList<qint64>{5};
+    QTest::newRow("open quote to the end: its first line")
+        << QByteArray("\"h\",\"i\"\n\"open,x\nc,d\n") << "auto" << FieldMode::Quoted
+        << QByteArrayList{"\"h\",\"i\"", "c,d"} << QStringList{"h|i", "c|d"} << QList<qint64>{2};
+    QTest::newRow("text after the closing quote")
+        << QByteArray("\"ab\"cd,e\n") << "quoted" << FieldMode::Quoted
+        << QByteArrayList{"\"ab\"cd,e"} << QStringList{"abcd|e"} << QList<qint64>{};
+    QTest::newRow("quoted field of 1 MiB")
+        << QByteArray("h,i\n\"" + big + "\",y\nc,d\n") << "quoted" << FieldMode::Quoted
+        << QByteArrayList{"h,i", "\"" + big + "\",y", "c,d"}
+        << QStringList{"h|i", QString::fromLatin1(big) + "|y", "c|d"} << QList<qint64>{};
+    QTest::newRow("quote open for more than 1 MiB")
+        << QByteArray("h,i\n\"" + big + "x\",y\nc,d\n") << "quoted" << FieldMode::Quoted
+        << QByteArrayList{"h,i", "c,d"} << QStringList{"h|i", "c|d"} << QList<qint64>{2};
+}
+
+void tst_source::quotedLoad() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, fields);
+    QFETCH(FieldMode, mode);
+    QFETCH(QByteArrayList, rows);
+    QFETCH(QStringList, texts);
+    QFETCH(QList<qint64>, misfits);
+    const QString path = write(bytes);
+    // Small chunks cross every batch border inside a record; the default one reads it whole.
+    const qsizetype small = bytes.size() < 4096 ? 3 : 4093;
+    for (const qsizetype chunk : {small, DataFileReader::kDefaultChunkBytes}) {
+        DataLoadJob job(path, std::nullopt, chunk);
+        if (fields != u"auto")
+            job.forceFieldMode(fields == u"quoted" ? FieldMode::Quoted : FieldMode::Plain);
+        QVERIFY(!job.readFirstLine());
+        QList<qint64> seen;
+        DataLoadJob::Hooks hooks;
+        hooks.misfit = [&](QByteArrayView, qint64 lineNumber) {
+            seen.append(lineNumber);
+            return true;
+        };
+        RowStore store;
+        QVERIFY(job.run(store, hooks, 0ns).done());
+        QCOMPARE(job.fieldMode(), mode);
+        QCOMPARE(store.fieldMode(), mode);
+        QCOMPARE(seen, misfits);
+        QByteArrayList gotRows;
+        QStringList gotTexts;
+        for (qint64 r = 0; r < store.rowCount(); ++r) {
+            gotRows.append(store.rowBytes(r).toByteArray());
+            QStringList f;
+            for (int i = 0; i < store.fieldCount(); ++i)
+                f.append(store.field(r, i));
+            gotTexts.append(f.join(u'|'));
+        }
+        QCOMPARE(gotRows, rows);
+        QCOMPARE(gotTexts, texts);
+        QCOMPARE(job.commaCount(), store.commaCount());
+        QCOMPARE(store.irregularQuotes(),
+                 QByteArray(QTest::currentDataTag()) == "text after the closing quote");
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_source)

@@ -1,0 +1,486 @@
+// The quoted field mode's rule on bytes: records, fields, field texts and the mode's detection.
+#include "source/QuotedFields.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace QuotedFields {
+
+namespace {
+
+// The first '"' in base[i, stop), or stop. Fields are short: sixteen bytes at a time (SSE2 is part
+// of every x86-64 processor), the rest byte by byte.
+inline std::size_t findQuote(const char* base, std::size_t i, std::size_t stop) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    while (i + 16 <= stop) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < stop && base[i] != '"')
+        ++i;
+    return i;
+}
+
+// The first ',' in base[i, end), or end.
+inline std::size_t findComma(const char* base, std::size_t i, std::size_t end) {
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    while (i + 16 <= end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < end && base[i] != ',')
+        ++i;
+    return i;
+}
+
+// The first ',' or LF in base[i, end), or end.
+inline std::size_t findFieldEnd(const char* base, std::size_t i, std::size_t end) {
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (i + 16 <= end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const unsigned hits = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, lf))));
+        if (hits)
+            return i + std::size_t(std::countr_zero(hits));
+        i += 16;
+    }
+#endif
+    while (i < end && base[i] != ',' && base[i] != '\n')
+        ++i;
+    return i;
+}
+
+// The first line of the record at `begin`, as the record of an open quote.
+Record openRecord(const char* base, std::size_t begin, std::size_t end) {
+    Record r;
+    r.open = true;
+    const void* lf = std::memchr(base + begin, '\n', end - begin);
+    if (!lf) {
+        r.length = end - begin;
+        r.next = end;
+        return r;
+    }
+    const std::size_t at = std::size_t(static_cast<const char*>(lf) - base);
+    r.length = at - begin - (at > begin && base[at - 1] == '\r' ? 1 : 0);
+    r.next = at + 1;
+    return r;
+}
+
+// Past the quoted part of a field that begins at `at` with '"': just after its closing quote, or
+// `end` when it is not closed after at most `limit` bytes of content.
+inline std::size_t pastClosingQuote(const char* base, std::size_t at, std::size_t end,
+                                    std::size_t limit, bool& closed) {
+    const std::size_t stop = std::min(end, at + 2 + limit);
+    std::size_t i = at + 1;
+    for (;;) {
+        i = findQuote(base, i, stop);
+        if (i >= stop) {
+            closed = false;
+            return end;
+        }
+        ++i;
+        if (i < end && base[i] == '"') {
+            ++i; // "" is one quote
+            continue;
+        }
+        closed = true;
+        return i;
+    }
+}
+
+} // namespace
+
+Record record(const char* base, std::size_t begin, std::size_t end) {
+    Record r;
+    std::size_t i = begin;
+    for (;;) {
+        if (i < end && base[i] == '"') {
+            bool closed = false;
+            i = pastClosingQuote(base, i, end, kMaxQuotedBytes, closed);
+            if (!closed)
+                return openRecord(base, begin, end);
+            if (i < end && base[i] != ',' && base[i] != '\n' &&
+                !(base[i] == '\r' && i + 1 < end && base[i + 1] == '\n'))
+                r.irregular = true;
+        }
+        i = findFieldEnd(base, i, end);
+        if (i >= end) {
+            r.length = end - begin;
+            r.next = end;
+            return r;
+        }
+        if (base[i] == '\n') {
+            r.length = i - begin - (i > begin && base[i - 1] == '\r' ? 1 : 0);
+            r.next = i + 1;
+            return r;
+        }
+        ++r.commas;
+        ++i;
+    }
+}
+
+namespace {
+
+// The positions of '"', ',' and LF among 64 bytes (fewer at the end of the bytes: the rest
+// reads as none of them).
+struct Masks {
+    std::uint64_t quotes = 0, commas = 0, lfs = 0;
+};
+
+#if defined(__SSE2__)
+// The four masks of 16 bytes at p, shifted to bit `shift`.
+template <int shift> inline void masks16(const char* p, Masks& m) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
+    const auto bits = [&v](char c) {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))))
+               << shift;
+    };
+    m.quotes |= bits('"');
+    m.commas |= bits(',');
+    m.lfs |= bits('\n');
+}
+#endif
+
+inline Masks masks64(const char* p, std::size_t n) {
+    Masks m;
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    if (n == 64) {
+        masks16<0>(p, m);
+        masks16<16>(p, m);
+        masks16<32>(p, m);
+        masks16<48>(p, m);
+        return m;
+    }
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        const auto bits = [&v, k](__m128i c) {
+            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
+        };
+        m.quotes |= bits(quote);
+        m.commas |= bits(comma);
+        m.lfs |= bits(lf);
+    }
+#endif
+    for (; k < n; ++k) {
+        m.quotes |= std::uint64_t(p[k] == '"') << k;
+        m.commas |= std::uint64_t(p[k] == ',') << k;
+        m.lfs |= std::uint64_t(p[k] == '\n') << k;
+    }
+    return m;
+}
+
+// The set bits of x (std::popcount is a library call without the POPCNT instruction).
+inline std::size_t bitCount(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555u;
+    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return std::size_t((x * 0x0101010101010101u) >> 56);
+}
+
+// Bit i: the XOR of bits 0 .. i.
+inline std::uint64_t prefixXor(std::uint64_t x) {
+    x ^= x << 1;
+    x ^= x << 2;
+    x ^= x << 4;
+    x ^= x << 8;
+    x ^= x << 16;
+    x ^= x << 32;
+    return x;
+}
+
+// fieldEnds 64 bytes at a time, taking every quote as a switch between inside and outside a
+// quoted field. That is the rule exactly while every quote that switches to inside stands at a
+// field's start or right after a quote that switched to outside (the second of a ""); false
+// (ends left incomplete) at the first that does not.
+bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends) {
+    std::uint64_t inside = 0;     // all ones when the bytes before are inside a quoted field
+    std::uint64_t startCarry = 1; // bit 0: the next word begins a field
+    std::uint64_t closeCarry = 0; // bit 0: the byte before the next word closed a quote
+    for (std::size_t at = 0; at < n; at += 64) {
+        const Masks m = masks64(d + at, std::min<std::size_t>(64, n - at));
+        const std::uint64_t quotes = m.quotes;
+        const std::uint64_t commas = m.commas;
+        const std::uint64_t state = prefixXor(quotes) ^ inside; // inside after each byte
+        const std::uint64_t opens = quotes & state;
+        const std::uint64_t closes = quotes & ~state;
+        const std::uint64_t separators = commas & ~state;
+        const std::uint64_t starts = separators << 1 | startCarry;
+        if (opens & ~(starts | closes << 1 | closeCarry))
+            return false;
+        for (std::uint64_t m = separators; m; m &= m - 1)
+            ends.push_back(qsizetype(at) + std::countr_zero(m));
+        inside = state >> 63 ? ~std::uint64_t(0) : 0;
+        startCarry = separators >> 63;
+        closeCarry = closes >> 63;
+    }
+    ends.push_back(qsizetype(n));
+    return true;
+}
+
+// cutRecords 64 bytes at a time, taking every quote as a switch as fieldEndsByMasks does, from
+// the record at `begin`. Sets stuck and returns the start of the record it cannot cut so (a quote
+// that switches elsewhere, one open to the end of the bytes or for long), which the caller then
+// cuts by record(); else returns where the next record begins.
+std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t softEnd,
+                              std::size_t end, std::size_t want, ByteKernels::LineCuts& out,
+                              bool& irregular, std::size_t& lineEnds, bool& stuck) {
+    // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
+    // field the rule leaves open is closed here.
+    constexpr std::size_t kLongQuote = 64 * 1024;
+    stuck = false;
+    std::size_t start = begin; // the record being cut
+    std::size_t commas = 0;    // its separators before `at`
+    std::uint64_t inside = 0;
+    std::uint64_t startCarry = 1;
+    std::uint64_t closeCarry = 0;
+    std::size_t openAt = 0;     // the last opening quote
+    std::size_t lfsBefore = 0;  // LFs from begin to the word
+    std::size_t lfsToStart = 0; // LFs from begin to the record
+    for (std::size_t at = begin;; at += 64) {
+        if (start >= softEnd) {
+            lineEnds += lfsToStart;
+            return start;
+        }
+        if (at >= end) {
+            if (inside) {
+                stuck = true;
+                lineEnds += lfsToStart;
+                return start;
+            }
+            lineEnds += lfsBefore;
+            if (start < end) {
+                const std::size_t length = end - start;
+                if (length <= ByteKernels::LineCuts::kMaxLength && commas == want) {
+                    out.starts.push_back(std::uint64_t(start));
+                    out.lengths.push_back(std::uint32_t(length));
+                } else {
+                    out.bad.push_back({out.starts.size(), start, length, commas});
+                }
+            }
+            return end;
+        }
+        const std::size_t n = std::min<std::size_t>(64, end - at);
+        if (inside && at + n > openAt + kLongQuote) {
+            stuck = true;
+            lineEnds += lfsToStart;
+            return start;
+        }
+        const Masks m = masks64(base + at, n);
+        const std::uint64_t state = prefixXor(m.quotes) ^ inside;
+        const std::uint64_t opens = m.quotes & state;
+        const std::uint64_t closes = m.quotes & ~state;
+        const std::uint64_t separators = m.commas & ~state;
+        const std::uint64_t recordEnds = m.lfs & ~state;
+        const std::uint64_t fieldStarts = (separators | recordEnds) << 1 | startCarry;
+        if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
+            stuck = true;
+            lineEnds += lfsToStart;
+            return start;
+        }
+        // Text after a closing quote: anything but a comma, a line end or a second quote. A
+        // CR LF (every record's end in many files) is looked at byte by byte.
+        if (!irregular) {
+            const char next = n == 64 && at + 64 < end ? base[at + 64] : 0;
+            const auto ahead = [next](std::uint64_t bits, char c) {
+                return bits >> 1 | std::uint64_t(next == c) << 63;
+            };
+            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"');
+            if (at + n == end)
+                fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
+            for (std::uint64_t odd = closes & ~fine; odd; odd &= odd - 1) {
+                const std::size_t q = at + std::size_t(std::countr_zero(odd)) + 1;
+                if (!(q + 1 < end && base[q] == '\r' && base[q + 1] == '\n')) {
+                    irregular = true;
+                    break;
+                }
+            }
+        }
+        if (opens)
+            openAt = at + 63 - std::size_t(std::countl_zero(opens));
+        std::uint64_t counted = 0; // the separators below here are counted
+        for (std::uint64_t e = recordEnds; e; e &= e - 1) {
+            const int bit = std::countr_zero(e);
+            const std::uint64_t below = (std::uint64_t(1) << bit) - 1;
+            commas += bitCount(separators & below & ~counted);
+            counted = below;
+            const std::size_t lf = at + std::size_t(bit);
+            const std::size_t length = lf - start - (lf > start && base[lf - 1] == '\r' ? 1 : 0);
+            if (length > 0 && commas == want && length <= ByteKernels::LineCuts::kMaxLength) {
+                out.starts.push_back(std::uint64_t(start));
+                out.lengths.push_back(std::uint32_t(length));
+            } else {
+                out.bad.push_back({out.starts.size(), start, length, commas});
+            }
+            start = lf + 1;
+            commas = 0;
+            lfsToStart = lfsBefore + bitCount(m.lfs & (below << 1 | 1));
+            if (start >= softEnd) {
+                lineEnds += lfsToStart;
+                return start;
+            }
+        }
+        lfsBefore += bitCount(m.lfs);
+        commas += bitCount(separators & ~counted);
+        inside = state >> 63 ? ~std::uint64_t(0) : 0;
+        startCarry = (separators | recordEnds) >> 63;
+        closeCarry = closes >> 63;
+    }
+}
+} // namespace
+
+std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
+                       std::size_t want, ByteKernels::LineCuts& out, bool& irregular,
+                       std::size_t& lineEnds) {
+    std::size_t p = begin;
+    while (p < softEnd && p < end) {
+        bool stuck = false;
+        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, lineEnds, stuck);
+        if (!stuck)
+            break;
+        // One record by the rule itself, then on by masks.
+        const Record r = record(base, p, end);
+        irregular = irregular || r.irregular;
+        if (!r.open && r.length > 0 && r.commas == want &&
+            r.length <= ByteKernels::LineCuts::kMaxLength) {
+            out.starts.push_back(std::uint64_t(p));
+            out.lengths.push_back(std::uint32_t(r.length));
+        } else {
+            out.bad.push_back({out.starts.size(), p, r.length, r.open ? SIZE_MAX : r.commas});
+        }
+        lineEnds += std::size_t(std::count(base + p, base + r.next, '\n'));
+        p = r.next;
+    }
+    return p;
+}
+
+FieldMode detect(QByteArrayView bytes) {
+    const char* const d = bytes.data();
+    const std::size_t n = std::size_t(bytes.size());
+    // Enough quoted fields to tell the two kinds of file apart; the first is wherever in the
+    // file the first quote is.
+    constexpr std::size_t kEnoughFields = 1 << 16;
+    std::size_t good = 0;
+    std::size_t bad = 0;
+    std::size_t pos = 0;
+    while (good + bad < kEnoughFields) {
+        const void* q = pos < n ? std::memchr(d + pos, '"', n - pos) : nullptr;
+        if (!q)
+            break;
+        const std::size_t at = std::size_t(static_cast<const char*>(q) - d);
+        if (at > 0 && d[at - 1] != ',' && d[at - 1] != '\n') {
+            pos = at + 1; // a quote inside a field: an ordinary character
+            continue;
+        }
+        bool closed = false;
+        const std::size_t after = pastClosingQuote(d, at, n, kMaxQuotedBytes, closed);
+        if (!closed) {
+            ++bad;
+            const void* lf = std::memchr(d + at, '\n', n - at);
+            pos = lf ? std::size_t(static_cast<const char*>(lf) - d) + 1 : n;
+            continue;
+        }
+        if (after == n || d[after] == ',' || d[after] == '\n' ||
+            (d[after] == '\r' && after + 1 < n && d[after + 1] == '\n'))
+            ++good;
+        else
+            ++bad;
+        pos = after;
+    }
+    return good > bad ? FieldMode::Quoted : FieldMode::Plain;
+}
+
+void fieldEnds(QByteArrayView record, std::vector<qsizetype>& ends) {
+    ends.clear();
+    if (fieldEndsByMasks(record.data(), std::size_t(record.size()), ends))
+        return;
+    ends.clear();
+    const char* const d = record.data();
+    const std::size_t n = std::size_t(record.size());
+    std::size_t i = 0;
+    for (;;) {
+        if (i < n && d[i] == '"') {
+            bool closed = false;
+            i = pastClosingQuote(d, i, n, n, closed);
+        }
+        i = findComma(d, i, n);
+        ends.push_back(qsizetype(i));
+        if (i >= n)
+            return;
+        ++i;
+    }
+}
+
+QByteArrayView fieldText(QByteArrayView field, QByteArray& scratch) {
+    if (field.isEmpty() || field.front() != '"')
+        return field;
+    const char* const d = field.data();
+    const qsizetype n = field.size();
+    // The simple case: one closing quote, at the end, and no "" before it.
+    const void* q = std::memchr(d + 1, '"', std::size_t(n - 1));
+    if (q && static_cast<const char*>(q) == d + n - 1)
+        return field.sliced(1, n - 2);
+    scratch.clear();
+    qsizetype i = 1;
+    while (i < n) {
+        if (d[i] != '"') {
+            scratch.append(d[i++]);
+            continue;
+        }
+        if (i + 1 < n && d[i + 1] == '"') {
+            scratch.append('"');
+            i += 2;
+            continue;
+        }
+        ++i; // the closing quote; what follows is text as it stands
+        scratch.append(d + i, n - i);
+        break;
+    }
+    return QByteArrayView(scratch);
+}
+
+QByteArray joinedText(QByteArrayView record) {
+    std::vector<qsizetype> ends;
+    fieldEnds(record, ends);
+    QByteArray joined;
+    joined.reserve(record.size());
+    QByteArray scratch;
+    qsizetype begin = 0;
+    for (size_t f = 0; f < ends.size(); ++f) {
+        if (f > 0)
+            joined.append(',');
+        joined.append(fieldText(record.sliced(begin, ends[f] - begin), scratch));
+        begin = ends[f] + 1;
+    }
+    return joined;
+}
+
+bool fits(QByteArrayView line, qsizetype commaCount) {
+    if (line.isEmpty())
+        return false;
+    const Record r = record(line.data(), 0, std::size_t(line.size()));
+    return !r.open && r.length == std::size_t(line.size()) && qsizetype(r.commas) == commaCount;
+}
+
+} // namespace QuotedFields
