@@ -437,8 +437,8 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     // entries are checked again against what the load found.
     const bool quoted = job.fieldMode() == FieldMode::Quoted && !job.isEmpty();
     if (store.encoding() != guessed || quoted) {
-        engine = PickupEngine::compile(conditions, quoted ? job.commaCount() : commaCount,
-                                       &refused, store.encoding());
+        engine = PickupEngine::compile(conditions, quoted ? job.commaCount() : commaCount, &refused,
+                                       store.encoding());
         if (!engine)
             return refuse();
     }
@@ -447,8 +447,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     hooks.progress = [&say](qint64 done, qint64 total, qint64) {
         say.progress("picking", done, total);
     };
-    PickupJob::Result picked = PickupJob::run(store, *engine,
-                                              store.rowCount(), hooks, kSlice);
+    PickupJob::Result picked = PickupJob::run(store, *engine, store.rowCount(), hooks, kSlice);
     if (!picked.done()) {
         say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::outOfMemoryText()));
         return Failed;

@@ -319,6 +319,8 @@ TextCodec::Detected DataFileReader::detectEncoding() const {
         scan.feed(QByteArrayView(m_store->blockData(b.block), qsizetype(b.complete)));
     }
     return scan.result(m_allRead);
+}
+
 QByteArrayView DataFileReader::firstBlockBytes() const {
     if (m_blocks.empty())
         return {};

@@ -165,6 +165,16 @@ bool RowStore::appendLine(QStringView text) {
 }
 
 QString RowStore::headerField(int index) const {
+    if (m_fieldMode == FieldMode::Quoted) {
+        std::vector<qsizetype> ends;
+        QuotedFields::fieldEnds(m_header, ends);
+        if (index < 0 || size_t(index) >= ends.size())
+            return {};
+        const qsizetype begin = index == 0 ? 0 : ends[size_t(index) - 1] + 1;
+        QByteArray scratch;
+        return decode(QuotedFields::fieldText(
+            QByteArrayView(m_header).sliced(begin, ends[size_t(index)] - begin), scratch));
+    }
     QByteArrayView rest = m_header;
     for (int i = 0; i < index; ++i) {
         const qsizetype comma = rest.indexOf(',');

@@ -339,6 +339,8 @@ void TestApp::headerLine() {
     else // the header's line is no skipped line: lines 3 and 5 are, as without the option
         QVERIFY2(ran.err.contains("skipped 2 lines") && ran.err.contains(": 3, 5"),
                  ran.err.constData());
+}
+
 void TestApp::fieldsOption_data() {
     QTest::addColumn<QStringList>("fields"); // the option as given, or nothing
     QTest::addColumn<QString>("entry");      // one AND entry: column, phrase

@@ -957,8 +957,8 @@ void TestGuiSource::encodingShownAndReopenedByKeyboard() {
     w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(int(w->store().encoding()), taken);
     QVERIFY(button->isVisibleTo(w.window.get()));
-    QCOMPARE(button->text(),
-             QStringLiteral("文字コード(&J): %1").arg(TextCodec::displayName(TextEncoding(taken))));
+    QCOMPARE(button->text(), QStringLiteral("文字コード(&J): %1　項目: 引用符なし")
+                                 .arg(TextCodec::displayName(TextEncoding(taken))));
     QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | Qt::Key_J));
 
     QStringList items;
@@ -984,9 +984,12 @@ void TestGuiSource::encodingShownAndReopenedByKeyboard() {
     QTRY_VERIFY(!w->isBusy());
     const auto other = taken == int(TextEncoding::Cp932) ? TextEncoding::Utf8 : TextEncoding::Cp932;
     QCOMPARE(w->store().encoding(), other);
-    QCOMPARE(button->text(),
-             QStringLiteral("文字コード(&J): %1").arg(TextCodec::displayName(other)));
+    QCOMPARE(
+        button->text(),
+        QStringLiteral("文字コード(&J): %1　項目: 引用符なし").arg(TextCodec::displayName(other)));
     QCOMPARE(w->panelText(Panel::FilePath), path);
+}
+
 void TestGuiSource::fieldModeMenuReopens() {
     // The same menu offers both field modes after the encodings, the one taken checked; the item
     // chosen opens the file again in it and in the encoding it was read in, with its columns.
@@ -1041,6 +1044,9 @@ void TestGuiSource::fieldModeMenuReopens() {
     QCOMPARE(w.lvwOriginalData()->header()->count(), 3);
     QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("\"y"));
     QVERIFY(panel->toolTip().contains(QStringLiteral("項目: 引用符なし")));
+    // The mode is shown as text too, beside the encoding.
+    QVERIFY(
+        w.child<QToolButton>("cmdEncoding")->text().endsWith(QStringLiteral("項目: 引用符なし")));
     reopen(4);
     QCOMPARE(items.mid(3), modeItems);
     QCOMPARE(checked.mid(3), (QList<bool>{true, false}));

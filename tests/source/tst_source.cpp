@@ -1089,6 +1089,13 @@ void tst_source::loadJobHeaderLine_data() {
     QTest::newRow("empty names") << QByteArray(",b,\r\n1,2,3\r\n") << qsizetype(256)
                                  << QByteArray(",b,") << QStringList{"", "b", ""}
                                  << QStringList{"1,2,3"} << QList<qint64>{};
+    // A quoted file's header is its first record; its names are the field texts.
+    const QByteArray quoted = sjis(u"\"番号\",\"市区,町村\"");
+    QTest::newRow("quoted header")
+        << quoted + "\r\n1,\"a,b\"\r\n"
+        << qsizetype(256) << quoted
+        << QStringList{QStringLiteral("番号"), QStringLiteral("市区,町村")}
+        << QStringList{"1,\"a,b\""} << QList<qint64>{};
 }
 
 void tst_source::loadJobHeaderLine() {
@@ -1137,21 +1144,30 @@ void tst_source::loadJobHeaderLine() {
 void tst_source::misfitReason_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("commaCount");
+    QTest::addColumn<bool>("quoted");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("too many") << "a,b,c,d,e,f,g" << 4 << QStringLiteral("5 列のはずが 7 列です");
-    QTest::newRow("too few") << "a" << 2 << QStringLiteral("3 列のはずが 1 列です");
+    QTest::newRow("too many") << "a,b,c,d,e,f,g" << 4 << false
+                              << QStringLiteral("5 列のはずが 7 列です");
+    QTest::newRow("too few") << "a" << 2 << false << QStringLiteral("3 列のはずが 1 列です");
     QTest::newRow("trailing comma counts")
-        << "a,b," << 1 << QStringLiteral("2 列のはずが 3 列です");
-    QTest::newRow("quotes have no meaning")
-        << "\"a,b\",1" << 1 << QStringLiteral("2 列のはずが 3 列です");
-    QTest::newRow("empty line") << "" << 0 << QStringLiteral("1 列のはずが空の行です");
+        << "a,b," << 1 << false << QStringLiteral("2 列のはずが 3 列です");
+    QTest::newRow("plain: quotes have no meaning")
+        << "\"a,b\",1" << 1 << false << QStringLiteral("2 列のはずが 3 列です");
+    QTest::newRow("empty line") << "" << 0 << false << QStringLiteral("1 列のはずが空の行です");
+    QTest::newRow("quoted: a quoted comma is no cut")
+        << "\"a,b\",1,2" << 1 << true << QStringLiteral("2 列のはずが 3 列です");
+    QTest::newRow("quoted: an open quote")
+        << "\"a,b" << 1 << true << QStringLiteral("2 列のはずが、引用符が閉じていません");
 }
 
 void tst_source::misfitReason() {
     QFETCH(QString, line);
     QFETCH(int, commaCount);
+    QFETCH(bool, quoted);
     QFETCH(QString, reason);
-    QCOMPARE(mdlvornel::MisfitReason(line, commaCount), reason);
+    QCOMPARE(
+        mdlvornel::MisfitReason(line, commaCount, quoted ? FieldMode::Quoted : FieldMode::Plain),
+        reason);
 }
 
 // What happens to the file while it loads.
@@ -1235,6 +1251,8 @@ void tst_source::loadJobNoticesAFileThatChanged() {
     QCOMPARE(result.changed, changed);
     if (!changed)
         QCOMPARE(store.rowCount(), qint64(2000));
+}
+
 void tst_source::quotedLoad_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("fields"); // auto, plain or quoted
