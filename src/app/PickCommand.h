@@ -8,7 +8,8 @@ class QIODevice;
 // window and without a display.
 //
 //   vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]
-//          [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8] [--output FILE] [--quiet]
+//          [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]
+//          [--fields auto|plain|quoted] [--output FILE] [--quiet]
 //   vornel --help | --version
 //
 // Lines whose comma count does not fit the first line are skipped (as the data-error dialog's
