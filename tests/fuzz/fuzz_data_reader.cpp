@@ -216,16 +216,6 @@ blockRecords(QByteArrayView lines, const std::vector<std::pair<qsizetype, qsizet
     return out;
 }
 
-// The records of the first block that holds a whole line decide the comma count.
-int firstBlockCommaCount(QByteArrayView lines,
-                         const std::vector<std::pair<qsizetype, qsizetype>>& stretches,
-                         qsizetype skipped) {
-    std::size_t i = 0;
-    while (i + 1 < stretches.size() && stretches[i].first == stretches[i].second)
-        ++i;
-    return quotedCommaCount(blockRecords(lines, {stretches[i]}, skipped));
-}
-
 Outcome expectedQuoted(QByteArrayView bytes, const std::vector<QuotedRecord>& records,
                        int commaCount, bool correct) {
     Outcome out;
@@ -528,6 +518,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Outcome plain =
         quoted ? Outcome() : expected(lines, encoding, int(first.commaCount), correct);
+    // The quoted reading of the last block layout (the same for every reading of a file that
+    // did not grow).
+    std::vector<std::pair<qsizetype, qsizetype>> lastStretches;
+    int lastCommaCount = 0;
+    Outcome lastWant;
     const auto check = [&](const Reading& how, const char* what) {
         if (!quoted) {
             compare(read(file, how, encoding, byteOrderMark, int(first.commaCount), correct, bytes,
@@ -535,12 +530,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     plain, what);
             return;
         }
-        // A file that grew is cut into records block by block.
+        // A file that grew is cut into records block by block. The first record decides the
+        // comma count: one of the first block that holds a whole line (the blocks before hold
+        // none), as the reader's firstRecordCommas() sees it.
         const auto stretches = blockStretches(bytes, how.initial, how.chunkBytes);
-        const std::vector<QuotedRecord> records = blockRecords(lines, stretches, skipped);
-        const int commaCount = firstBlockCommaCount(lines, stretches, skipped);
-        compare(read(file, how, encoding, byteOrderMark, commaCount, correct, bytes, true),
-                expectedQuoted(lines, records, commaCount, correct), what);
+        if (stretches != lastStretches) {
+            lastStretches = stretches;
+            const std::vector<QuotedRecord> records = blockRecords(lines, stretches, skipped);
+            lastCommaCount = quotedCommaCount(records);
+            lastWant = expectedQuoted(lines, records, lastCommaCount, correct);
+        }
+        compare(read(file, how, encoding, byteOrderMark, lastCommaCount, correct, bytes, true),
+                lastWant, what);
     };
     using namespace std::chrono_literals;
     check({bytes.size() + 1, 1h, initial, 0}, "in one chunk");
