@@ -1,33 +1,36 @@
 // Fuzz target: the data-file reader (file bytes -> byte store -> lines and commas found in the
 // bytes -> fit test -> rows kept as the file's own bytes, decoded on demand).
 //
-// Input: 4 header bytes, then the file's bytes.
+// Input: 4 header bytes, then the file's bytes. Small tuning values let inputs of a few bytes
+// reach what a file of megabytes reaches with the usual ones.
 //   byte 0  bits 0-1: the split threshold (DataFileReader::Tuning): the usual one, 1, 16 or 128
-//                 bytes, so that a batch of a few bytes is already scanned on two threads
-//           bits 2-3: readFirstLine's sample: the usual size, 4, 16 or 64 bytes, so that a first
-//                 line runs on past it
+//                 bytes; a batch of twice as many bytes is scanned in two halves on two threads
+//           bits 2-3: readFirstLine's sample: the usual size, 4, 16 or 64 bytes, so that a
+//                 first line runs on past it
 //           bit 4: answer every rejected line with a correction that fits (as the data-error
 //                  dialog does), which the store gets between two steps of the reader
-//           bit 6: the file is read in the quoted field mode (set on the store after the first
-//                 pass, as the load job does), and compared with the quoted reading below instead
 //           bit 5: the file is read as UTF-8, else as code page 932. As UTF-8, a file that
 //                 begins with EF BB BF has a byte-order mark (the store is told so, as the window
 //                 does), which is not part of the first line.
-//           bit 7: the file grows while it is read: it holds only its first bytes (byte 3, times
-//                 a 256th of the size past 256 bytes; at least the byte-order mark) when the
-//                 reader opens it, and the rest is appended before the first read step (in one
-//                 chunk) or before step (byte 1 >> 6) of the first pass (in small chunks), or
-//                 once the reader has all the first bytes. The reader then carries the part line
-//                 at the end of the first block into a second one.
+//           bit 6: the file is read in the quoted field mode (set on the store after the first
+//                 pass, as the load job does), and compared with the quoted reading below instead
+//           bit 7: the file grows while it is read. When the reader opens it, it holds only its
+//                 first byte 3 bytes (times size / 256 from 512 bytes on); the rest is appended
+//                 before the first step of the first pass (in one chunk), or before step
+//                 byte 1 >> 6 (in small chunks), or once the reader has read all it held. The
+//                 first block is sized to the file as opened, so the part line at its end is
+//                 carried into a second block.
 //   byte 1, byte 2: two more chunk sizes (1 + byte 1 % 64, 1 + byte 2)
 //   byte 3: see bit 7
 //
-// The file is read in one chunk, and again in the two small chunk sizes with a zero time budget
-// (so every call of either pass handles one chunk). Each reading must give the rows, rejected
-// lines and line count of the plain reading below: cut the bytes at LF (dropping one CR before
-// it, and a byte-order mark before the first line), test each line's comma bytes against the
-// first line's. Rows and rejected lines must be those bytes exactly, and their text the bytes
-// decoded in the store's encoding.
+// readFirstLine must count the first line's commas past the sample, see the byte-order mark, and
+// refuse the file when the sample looks like UTF-16. The file is read in one chunk, and again in
+// the two small chunk sizes with a zero time budget (so every call of either pass handles one
+// chunk). After the first pass the encoding of the blocks must be that of all the bytes in one
+// piece. Each reading must give the rows, rejected lines and line count of the plain reading
+// below: cut the bytes at LF (dropping one CR before it, and a byte-order mark before the first
+// line), test each line's comma bytes against the first line's. Rows and rejected lines must be
+// those bytes exactly, and their text the bytes decoded in the store's encoding.
 //
 // The quoted reading, written as a state machine over the bytes: a field that begins with '"'
 // runs to the '"' not followed by another ('""' is one quote, text after the closing quote up to
@@ -35,7 +38,9 @@
 // outside (one CR before it dropped) or at the end. A quote still open at the end (or for more
 // than 1 MiB) makes the record's first line a line of its own that never fits. The fit test is
 // the first record's field count (its first line's commas when that one is open); each row's
-// field texts must be the state machine's, and a rejected record's number its first line's.
+// field texts must be the state machine's, and a rejected record's number its first line's. A
+// file that grew is cut block by block (blockStretches): a record does not run on from one block
+// into the next.
 
 #include "FuzzSupport.h"
 
