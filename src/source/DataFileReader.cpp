@@ -72,6 +72,10 @@ public:
         m_thread.join();
     }
     void start(std::function<void()> job) {
+        if (g_tuning.helperInline) {
+            m_inline = std::move(job);
+            return;
+        }
         {
             std::lock_guard lock(m_mutex);
             m_job = std::move(job);
@@ -81,6 +85,11 @@ public:
     }
     // Waits for the job; an exception it threw (running out of memory) comes out here.
     void wait() {
+        if (m_inline) {
+            const std::function<void()> job = std::exchange(m_inline, nullptr);
+            job();
+            return;
+        }
         std::unique_lock lock(m_mutex);
         m_done.wait(lock, [this] { return !m_busy; });
         if (std::exception_ptr failed = std::exchange(m_failed, nullptr))
@@ -118,6 +127,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::function<void()> m_job;
+    std::function<void()> m_inline; // a job left for wait() (Tuning::helperInline)
     std::exception_ptr m_failed;
     bool m_busy = false;
     bool m_quit = false;

@@ -78,6 +78,9 @@ public:
         std::size_t splitThreshold = 256 * 1024;
         // The first bytes readFirstLine() reads (and judges the encoding by).
         qint64 sampleBytes = 1 << 20;
+        // The helper thread's part of the work is done on the calling thread, after its own
+        // part (the work is still cut in two, without a thread switch for each cut).
+        bool helperInline = false;
     };
     // Tests: sets the sizes for every reader from now on (Tuning() restores the usual ones).
     static void setTuningForTesting(const Tuning& tuning);
