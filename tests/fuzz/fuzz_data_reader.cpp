@@ -26,11 +26,13 @@
 // readFirstLine must count the first line's commas past the sample, see the byte-order mark, and
 // refuse the file when the sample looks like UTF-16. The file is read in one chunk, and again in
 // the two small chunk sizes with a zero time budget (so every call of either pass handles one
-// chunk). After the first pass the encoding of the blocks must be that of all the bytes in one
-// piece. Each reading must give the rows, rejected lines and line count of the plain reading
-// below: cut the bytes at LF (dropping one CR before it, and a byte-order mark before the first
-// line), test each line's comma bytes against the first line's. Rows and rejected lines must be
-// those bytes exactly, and their text the bytes decoded in the store's encoding.
+// chunk; the helper thread's half of each cut is then done on the calling thread, which saves a
+// thread switch for each of the many steps). After the first pass the encoding of the blocks must
+// be that of all the bytes in one piece. Each reading must give the rows, rejected lines and line
+// count of the plain reading below: cut the bytes at LF (dropping one CR before it, and a
+// byte-order mark before the first line), test each line's comma bytes against the first line's.
+// Rows and rejected lines must be those bytes exactly, and their text the bytes decoded in the
+// store's encoding.
 //
 // The quoted reading, written as a state machine over the bytes: a field that begins with '"'
 // runs to the '"' not followed by another ('""' is one quote, text after the closing quote up to
@@ -324,6 +326,7 @@ struct Reading {
     std::chrono::nanoseconds budget{};
     qsizetype initial = 0;
     qint64 growBefore = 0;
+    bool helperInline = false; // Tuning::helperInline
 };
 
 Outcome read(MemoryFile& file, const Reading& how, TextEncoding encoding, bool byteOrderMark,
@@ -529,6 +532,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int lastCommaCount = 0;
     Outcome lastWant;
     const auto check = [&](const Reading& how, const char* what) {
+        tuning.helperInline = how.helperInline;
+        DataFileReader::setTuningForTesting(tuning);
         if (!quoted) {
             compare(read(file, how, encoding, byteOrderMark, int(first.commaCount), correct, bytes,
                          false),
@@ -549,9 +554,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 lastWant, what);
     };
     using namespace std::chrono_literals;
-    check({bytes.size() + 1, 1h, initial, 0}, "in one chunk");
+    check({bytes.size() + 1, 1h, initial, 0, false}, "in one chunk");
+    // Many steps, each of which may cut its work in two: without a thread switch for each.
     const qint64 growBefore = data[1] >> 6;
-    check({1 + data[1] % 64, 0ns, initial, growBefore}, "in small chunks (byte 1)");
-    check({1 + qsizetype(data[2]), 0ns, initial, growBefore}, "in chunks (byte 2)");
+    check({1 + data[1] % 64, 0ns, initial, growBefore, true}, "in small chunks (byte 1)");
+    check({1 + qsizetype(data[2]), 0ns, initial, growBefore, true}, "in chunks (byte 2)");
     return 0;
 }
