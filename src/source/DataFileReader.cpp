@@ -395,6 +395,8 @@ void DataFileReader::scanQuotedBatch() {
     if (begin == 0 && m_scanBlock == firstLinesBlock() && m_store->byteOrderMark() &&
         TextCodec::startsWithUtf8Bom(QByteArrayView(base, qsizetype(b.complete))))
         begin = 3;
+    if (m_scanPos == 0)
+        m_linesBegin = begin;
     const std::size_t limit = b.complete;
     const std::size_t softEnd = std::min(limit, begin + m_chunkBytes);
     const std::size_t want = std::size_t(m_store->commaCount());
@@ -550,7 +552,7 @@ DataFileReader::Status DataFileReader::appendLines() {
                 const BlockState& b = m_blocks[m_partsBlock];
                 m_linesRead = m_partLines[m_part] + m_partLineEnds[m_part];
                 if (partEnd == b.complete && m_partsBlock + 1 == m_blocks.size() && m_allRead &&
-                    partEnd > 0 && base[partEnd - 1] != '\n')
+                    partEnd > m_linesBegin && base[partEnd - 1] != '\n')
                     ++m_linesRead;
                 if (m_part == 0) {
                     m_lfPos = m_partStart[1];

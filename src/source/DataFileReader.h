@@ -182,6 +182,8 @@ private:
     qint64 m_partLineEnds[2] = {0, 0};
     std::size_t m_partsBlock = 0; // index into m_blocks
     std::size_t m_lfPos = 0;
+    std::size_t m_linesBegin = 0; // where the lines of the waiting parts' block begin (after a
+                                  // byte-order mark)
     qint64 m_lfBase = 0;
 
     qint64 m_linesRead = 0;
