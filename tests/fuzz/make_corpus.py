@@ -89,6 +89,8 @@ SEEDS = {
         b"\x50\x03\x02\x00" + b'h1,h2\n"1,5",x\n"a\r\nb",""\n,\n"",""\n12",a"b\n',
         b"\x40\x05\x07\x00" + b'"a","b,c"\r\n"x""y",z\n"open\n1,2\n"q\nr",s\r\n',
         b"\x41\x40\x07\x00" + b'"a\nb"\n"c\x17\n' * 8,
+        # Quoted UTF-8: a file that is only a byte-order mark has no line.
+        b"\xfb\x00\x00\x30\xef\xbb\xbf",
         # A first line longer than a 16-byte sample, split threshold 16.
         b"\x0a\x0b\x20\x00" + sj("長い一行目,長い一行目,長い一行目,長い一行目\r\na,b,c,d\r\n" * 3),
     ],
