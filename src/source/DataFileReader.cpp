@@ -23,10 +23,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Below this a stretch is not worth a second thread.
-constexpr std::size_t kSplitThreshold = 256 * 1024;
-// The first bytes that decide the encoding.
-constexpr qint64 kSampleBytes = 1 << 20;
+// The split threshold and the sample size (DataFileReader::Tuning).
+DataFileReader::Tuning g_tuning;
 
 QString openFailureReason(const QString& path, const QFile& file) {
     const QFileInfo info(path);
@@ -74,6 +72,10 @@ public:
         m_thread.join();
     }
     void start(std::function<void()> job) {
+        if (g_tuning.helperInline) {
+            m_inline = std::move(job);
+            return;
+        }
         {
             std::lock_guard lock(m_mutex);
             m_job = std::move(job);
@@ -83,6 +85,11 @@ public:
     }
     // Waits for the job; an exception it threw (running out of memory) comes out here.
     void wait() {
+        if (m_inline) {
+            const std::function<void()> job = std::exchange(m_inline, nullptr);
+            job();
+            return;
+        }
         std::unique_lock lock(m_mutex);
         m_done.wait(lock, [this] { return !m_busy; });
         if (std::exception_ptr failed = std::exchange(m_failed, nullptr))
@@ -120,22 +127,32 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::function<void()> m_job;
+    std::function<void()> m_inline; // a job left for wait() (Tuning::helperInline)
     std::exception_ptr m_failed;
     bool m_busy = false;
     bool m_quit = false;
     std::thread m_thread; // last: starts after the members above exist
 };
 
+void DataFileReader::setTuningForTesting(const Tuning& tuning) {
+    g_tuning = tuning;
+}
+
 DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
+    const qint64 sampleBytes = g_tuning.sampleBytes;
     FirstLine result;
     QFile file(path);
     if (!openForReading(file, path, result.error))
         return result;
-    QByteArray sample(kSampleBytes, Qt::Uninitialized);
+    // Room for a small file as it is now (one byte more sees its end); more if it grows.
+    QByteArray sample(std::min(sampleBytes, std::max<qint64>(file.size(), 0) + 1),
+                      Qt::Uninitialized);
     qint64 total = 0;
     bool lineEnded = false;
-    while (total < kSampleBytes) {
-        const qint64 n = file.read(sample.data() + total, kSampleBytes - total);
+    while (total < sampleBytes) {
+        if (total == sample.size())
+            sample.resize(std::min(sampleBytes, 2 * total));
+        const qint64 n = file.read(sample.data() + total, sample.size() - total);
         if (n < 0) {
             result.error = readFailureReason(file);
             return result;
@@ -144,7 +161,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
             break;
         total += n;
     }
-    const bool wholeFile = total < kSampleBytes;
+    const bool wholeFile = total < sampleBytes;
     sample.truncate(total);
     if (TextCodec::utf16(sample) != TextCodec::Utf16::None) {
         result.error = TextCodec::utf16RefusedText();
@@ -157,8 +174,9 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     result.commaCount = sample.first(lineEnded ? lf : total).count(',');
     // A first line longer than the sample: count on to its end.
     char buffer[64 * 1024];
+    const qint64 piece = std::min<qint64>(qint64(sizeof buffer), sampleBytes);
     while (!lineEnded && !wholeFile) {
-        const qint64 n = file.read(buffer, sizeof buffer);
+        const qint64 n = file.read(buffer, piece);
         if (n < 0) {
             result.error = readFailureReason(file);
             return result;
@@ -177,6 +195,10 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
 
 DataFileReader::DataFileReader(qsizetype chunkBytes)
     : m_chunkBytes(std::size_t(std::max<qsizetype>(chunkBytes, 1))) {}
+
+void DataFileReader::setChunkBytes(qsizetype chunkBytes) {
+    m_chunkBytes = std::size_t(std::max<qsizetype>(chunkBytes, 1));
+}
 
 DataFileReader::~DataFileReader() {
     close();
@@ -321,10 +343,19 @@ TextCodec::Detected DataFileReader::detectEncoding() const {
     return scan.result(m_allRead);
 }
 
+std::size_t DataFileReader::firstLinesBlock() const {
+    // A block ends up without a whole line only when the file grew while it was read and its
+    // first line is longer than the block: then all its bytes went on to the next one.
+    std::size_t index = 0;
+    while (index + 1 < m_blocks.size() && m_blocks[index].complete == 0)
+        ++index;
+    return index;
+}
+
 QByteArrayView DataFileReader::firstBlockBytes() const {
     if (m_blocks.empty())
         return {};
-    const BlockState& b = m_blocks.front();
+    const BlockState& b = m_blocks[firstLinesBlock()];
     QByteArrayView bytes(m_store->blockData(b.block), qsizetype(b.complete));
     if (m_store->byteOrderMark() && TextCodec::startsWithUtf8Bom(bytes))
         bytes = bytes.sliced(3);
@@ -361,9 +392,11 @@ void DataFileReader::scanQuotedBatch() {
     const BlockState& b = m_blocks[m_scanBlock];
     const char* base = m_store->blockData(b.block);
     std::size_t begin = m_scanPos;
-    if (begin == 0 && m_scanBlock == 0 && m_store->byteOrderMark() &&
+    if (begin == 0 && m_scanBlock == firstLinesBlock() && m_store->byteOrderMark() &&
         TextCodec::startsWithUtf8Bom(QByteArrayView(base, qsizetype(b.complete))))
         begin = 3;
+    if (m_scanPos == 0)
+        m_linesBegin = begin;
     const std::size_t limit = b.complete;
     const std::size_t softEnd = std::min(limit, begin + m_chunkBytes);
     const std::size_t want = std::size_t(m_store->commaCount());
@@ -374,7 +407,7 @@ void DataFileReader::scanQuotedBatch() {
     std::size_t end = softEnd;
     std::size_t firstEnd = softEnd;
     const void* lf = nullptr;
-    if (m_worker && softEnd - begin >= 2 * kSplitThreshold) {
+    if (m_worker && softEnd - begin >= 2 * g_tuning.splitThreshold) {
         const std::size_t middle = begin + (softEnd - begin) / 2;
         lf = std::memchr(base + middle, '\n', softEnd - middle);
     }
@@ -448,7 +481,7 @@ void DataFileReader::scanBatch() {
     const BlockState& b = m_blocks[m_scanBlock];
     const char* base = m_store->blockData(b.block);
     std::size_t begin = m_scanPos;
-    if (begin == 0 && m_scanBlock == 0 && m_store->byteOrderMark() &&
+    if (begin == 0 && m_scanBlock == firstLinesBlock() && m_store->byteOrderMark() &&
         TextCodec::startsWithUtf8Bom(QByteArrayView(base, qsizetype(b.complete))))
         begin = 3; // the mark is not part of the first line
     std::size_t end = std::min(b.complete, begin + m_chunkBytes);
@@ -463,7 +496,7 @@ void DataFileReader::scanBatch() {
         }
     }
     std::size_t split = end;
-    if (m_worker && end - begin >= 2 * kSplitThreshold) {
+    if (m_worker && end - begin >= 2 * g_tuning.splitThreshold) {
         const std::size_t middle = begin + (end - begin) / 2;
         const void* lf = std::memchr(base + middle, '\n', end - middle);
         if (lf)
@@ -519,7 +552,7 @@ DataFileReader::Status DataFileReader::appendLines() {
                 const BlockState& b = m_blocks[m_partsBlock];
                 m_linesRead = m_partLines[m_part] + m_partLineEnds[m_part];
                 if (partEnd == b.complete && m_partsBlock + 1 == m_blocks.size() && m_allRead &&
-                    partEnd > 0 && base[partEnd - 1] != '\n')
+                    partEnd > m_linesBegin && base[partEnd - 1] != '\n')
                     ++m_linesRead;
                 if (m_part == 0) {
                     m_lfPos = m_partStart[1];

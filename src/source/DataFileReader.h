@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -70,12 +71,29 @@ public:
 
     static constexpr qsizetype kDefaultChunkBytes = 8 << 20;
 
+    // The sizes the reader works with besides its chunk size. Tests make them small, so that a
+    // few kilobytes reach the two-thread split and a first line longer than the sample.
+    struct Tuning {
+        // Below twice this a stretch is scanned on one thread (a second is not worth it).
+        std::size_t splitThreshold = 256 * 1024;
+        // The first bytes readFirstLine() reads (and judges the encoding by).
+        qint64 sampleBytes = 1 << 20;
+        // The helper thread's part of the work is done on the calling thread, after its own
+        // part (the work is still cut in two, without a thread switch for each cut).
+        bool helperInline = false;
+    };
+    // Tests: sets the sizes for every reader from now on (Tuning() restores the usual ones).
+    static void setTuningForTesting(const Tuning& tuning);
+
     // chunkBytes: bytes read per call in the first pass, and scanned per batch in the second
     // (tests make them small to cross every boundary).
     explicit DataFileReader(qsizetype chunkBytes = kDefaultChunkBytes);
     ~DataFileReader();
     DataFileReader(const DataFileReader&) = delete;
     DataFileReader& operator=(const DataFileReader&) = delete;
+    // A new chunk size for the next open() (tests read many files with one reader, which keeps
+    // its helper thread).
+    void setChunkBytes(qsizetype chunkBytes);
 
     // Opens the file; its bytes go to store, whose comma count (every row's) and encoding must be
     // set (RowStore::reset) before the first readStep(). False when the file cannot be opened
@@ -127,6 +145,8 @@ private:
     qint64 readInto(char* to, qint64 bytes, qint64 fileOffset);
     void scanBatch();
     void scanQuotedBatch();
+    // The first block that holds a whole line; its bytes begin the file.
+    std::size_t firstLinesBlock() const;
     // The file's bytes as the first block holds them, without a byte-order mark.
     QByteArrayView firstBlockBytes() const;
     // Quoted mode: the physical lines before byte `pos` of the waiting part (counted on from
@@ -162,6 +182,8 @@ private:
     qint64 m_partLineEnds[2] = {0, 0};
     std::size_t m_partsBlock = 0; // index into m_blocks
     std::size_t m_lfPos = 0;
+    std::size_t m_linesBegin = 0; // where the lines of the waiting parts' block begin (after a
+                                  // byte-order mark)
     qint64 m_lfBase = 0;
 
     qint64 m_linesRead = 0;

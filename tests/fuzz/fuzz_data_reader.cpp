@@ -1,27 +1,38 @@
 // Fuzz target: the data-file reader (file bytes -> byte store -> lines and commas found in the
 // bytes -> fit test -> rows kept as the file's own bytes, decoded on demand).
 //
-// Input: 3 header bytes, then the file's bytes.
-//   byte 0  0xFF, and the sum of all input bytes a multiple of 32: big file: the bytes are
-//                 repeated past 600 KB and read only with the default chunk size, so the
-//                 two-thread split is used. A run takes about a second, so this is kept rare,
-//                 and the sum (which comparison tracing cannot steer) keeps it so.
-//           else bit 4: answer every rejected line with a correction that fits (as the data-error
+// Input: 4 header bytes, then the file's bytes. Small tuning values let inputs of a few bytes
+// reach what a file of megabytes reaches with the usual ones.
+//   byte 0  bits 0-1: the split threshold (DataFileReader::Tuning): the usual one, 1, 16 or 128
+//                 bytes; a batch of twice as many bytes is scanned in two halves on two threads
+//           bits 2-3: readFirstLine's sample: the usual size, 4, 16 or 64 bytes, so that a
+//                 first line runs on past it
+//           bit 4: answer every rejected line with a correction that fits (as the data-error
 //                  dialog does), which the store gets between two steps of the reader
-//           bit 6 (of byte 1 for a big file): the file is read in the quoted field mode (set on
-//                 the store after the first pass, as the load job does), and compared with the
-//                 quoted reading below instead
-//           bit 5 (of byte 1 for a big file): the file is read as UTF-8, else as code page 932.
-//                 As UTF-8, a file that begins with EF BB BF has a byte-order mark (the store is
-//                 told so, as the window does), which is not part of the first line.
+//           bit 5: the file is read as UTF-8, else as code page 932. As UTF-8, a file that
+//                 begins with EF BB BF has a byte-order mark (the store is told so, as the window
+//                 does), which is not part of the first line.
+//           bit 6: the file is read in the quoted field mode (set on the store after the first
+//                 pass, as the load job does), and compared with the quoted reading below instead
+//           bit 7: the file grows while it is read. When the reader opens it, it holds only its
+//                 first byte 3 bytes (times size / 256 from 512 bytes on); the rest is appended
+//                 before the first step of the first pass (in one chunk), or before step
+//                 byte 1 >> 6 (in small chunks), or once the reader has read all it held. The
+//                 first block is sized to the file as opened, so the part line at its end is
+//                 carried into a second block.
 //   byte 1, byte 2: two more chunk sizes (1 + byte 1 % 64, 1 + byte 2)
+//   byte 3: see bit 7
 //
-// The file is read in one chunk, and again in the two small chunk sizes with a zero time budget
-// (so every call of either pass handles one chunk). Each reading must give the rows, rejected
-// lines and line count of the plain reading below: cut the bytes at LF (dropping one CR before
-// it, and a byte-order mark before the first line), test each line's comma bytes against the
-// first line's. Rows and rejected lines must be those bytes exactly, and their text the bytes
-// decoded in the store's encoding.
+// readFirstLine must count the first line's commas past the sample, see the byte-order mark, and
+// refuse the file when the sample looks like UTF-16. The file is read in one chunk, and again in
+// the two small chunk sizes with a zero time budget (so every call of either pass handles one
+// chunk; the helper thread's half of each cut is then done on the calling thread, which saves a
+// thread switch for each of the many steps). After the first pass the encoding of the blocks must
+// be that of all the bytes in one piece. Each reading must give the rows, rejected lines and line
+// count of the plain reading below: cut the bytes at LF (dropping one CR before it, and a
+// byte-order mark before the first line), test each line's comma bytes against the first line's.
+// Rows and rejected lines must be those bytes exactly, and their text the bytes decoded in the
+// store's encoding.
 //
 // The quoted reading, written as a state machine over the bytes: a field that begins with '"'
 // runs to the '"' not followed by another ('""' is one quote, text after the closing quote up to
@@ -29,7 +40,9 @@
 // outside (one CR before it dropped) or at the end. A quote still open at the end (or for more
 // than 1 MiB) makes the record's first line a line of its own that never fits. The fit test is
 // the first record's field count (its first line's commas when that one is open); each row's
-// field texts must be the state machine's, and a rejected record's number its first line's.
+// field texts must be the state machine's, and a rejected record's number its first line's. A
+// file that grew is cut block by block (blockStretches): a record does not run on from one block
+// into the next.
 
 #include "FuzzSupport.h"
 
@@ -42,6 +55,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -169,9 +183,50 @@ int quotedCommaCount(const std::vector<QuotedRecord>& records) {
     return first.open ? int(first.bytes.count(',')) : int(first.fields.size()) - 1;
 }
 
-Outcome expectedQuoted(QByteArrayView bytes, int commaCount, bool correct) {
+// Where the reader's blocks hold whole lines, as [begin, end) of the file's bytes, when the file
+// held `initial` bytes at open() and grew to all of them during the first pass. The first block is
+// sized to the file as opened (one byte more, to see the end; at least a chunk); a full block's
+// bytes after its last line end are carried to the start of the next, which is as big as the last
+// and at least a chunk more than the carry. The last block holds the rest.
+std::vector<std::pair<qsizetype, qsizetype>> blockStretches(QByteArrayView bytes, qsizetype initial,
+                                                            qsizetype chunk) {
+    std::vector<std::pair<qsizetype, qsizetype>> out;
+    qsizetype start = 0;
+    qsizetype size = std::max(initial + 1, chunk);
+    while (start + size <= bytes.size()) {
+        const qsizetype lf = bytes.first(start + size).lastIndexOf('\n');
+        const qsizetype complete = lf >= start ? lf + 1 : start;
+        out.emplace_back(start, complete);
+        size = std::max(size, start + size - complete + chunk);
+        start = complete;
+    }
+    out.emplace_back(start, bytes.size());
+    return out;
+}
+
+// The quoted records of lines read in the stretches of blockStretches (moved by `skipped`, the
+// byte-order mark before the lines): a record never crosses from one block into the next, one
+// still open at a block's end is open as at the file's end.
+std::vector<QuotedRecord>
+blockRecords(QByteArrayView lines, const std::vector<std::pair<qsizetype, qsizetype>>& stretches,
+             qsizetype skipped) {
+    std::vector<QuotedRecord> out;
+    for (const auto& [fileBegin, fileEnd] : stretches) {
+        const qsizetype begin = std::max<qsizetype>(fileBegin - skipped, 0);
+        const qsizetype end = std::max<qsizetype>(fileEnd - skipped, 0);
+        const qint64 before = lines.first(begin).count('\n');
+        for (QuotedRecord& r : quotedRecords(lines.sliced(begin, end - begin))) {
+            r.line += before;
+            out.push_back(std::move(r));
+        }
+    }
+    return out;
+}
+
+Outcome expectedQuoted(QByteArrayView bytes, const std::vector<QuotedRecord>& records,
+                       int commaCount, bool correct) {
     Outcome out;
-    for (const QuotedRecord& r : quotedRecords(bytes)) {
+    for (const QuotedRecord& r : records) {
         if (!r.open && !r.bytes.isEmpty() && qsizetype(r.fields.size()) == commaCount + 1) {
             out.rows.push_back(r.bytes.toByteArray());
             out.fields.push_back(r.fields);
@@ -236,18 +291,65 @@ Outcome expected(QByteArrayView bytes, TextEncoding encoding, int commaCount, bo
     return out;
 }
 
-Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int commaCount,
-             qsizetype chunkBytes, std::chrono::nanoseconds budget, bool correct,
-             QByteArrayView bytes, bool quoted) {
+// One in-memory file for the whole run, reached through its /proc path.
+struct MemoryFile {
+    int fd = -1;
+    QString path;
+    MemoryFile() {
+        fd = memfd_create("vornel-fuzz-data", 0);
+        if (fd < 0)
+            FuzzSupport::fail("memfd_create");
+        path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+    }
+    void set(QByteArrayView bytes) {
+        if (ftruncate(fd, 0) != 0)
+            FuzzSupport::fail("ftruncate");
+        append(bytes, 0);
+    }
+    void append(QByteArrayView bytes, qsizetype at) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), at + done);
+            if (n <= 0)
+                FuzzSupport::fail("pwrite");
+            done += n;
+        }
+    }
+};
+
+// How a reading goes: the chunk size, the time budget of each step, and when a file that holds
+// only its first `initial` bytes at open() gets the rest (before the first-pass step of that
+// number, or once the reader has read all it held).
+struct Reading {
+    qsizetype chunkBytes = 0;
+    std::chrono::nanoseconds budget{};
+    qsizetype initial = 0;
+    qint64 growBefore = 0;
+    bool helperInline = false; // Tuning::helperInline
+};
+
+Outcome read(MemoryFile& file, const Reading& how, TextEncoding encoding, bool byteOrderMark,
+             int commaCount, bool correct, QByteArrayView bytes, bool quoted) {
     Outcome out;
+    file.set(bytes.first(how.initial));
     RowStore store;
     store.reset(commaCount, encoding, byteOrderMark);
-    DataFileReader reader(chunkBytes);
-    FUZZ_CHECK(reader.open(path, store), reader.errorText().toUtf8());
+    // One reader for the whole run: a helper thread started for every reading would cost more
+    // than the reading.
+    static DataFileReader reader;
+    reader.setChunkBytes(how.chunkBytes);
+    FUZZ_CHECK(reader.open(file.path, store), reader.errorText().toUtf8());
+    const std::chrono::nanoseconds budget = how.budget;
     // Every call of either pass reads at least one chunk or hands back one line.
     const qint64 maxSteps = 2 * qint64(bytes.size()) + 16;
+    bool grown = how.initial == bytes.size();
     for (qint64 steps = 0;; ++steps) {
         FUZZ_CHECK(steps <= maxSteps, "the first pass does not get on");
+        if (!grown && (steps == how.growBefore || reader.bytesRead() == how.initial)) {
+            file.append(bytes.sliced(how.initial), how.initial);
+            grown = true;
+        }
         const DataFileReader::Status status = reader.readStep(budget);
         if (status == DataFileReader::Status::Finished)
             break;
@@ -257,6 +359,11 @@ Outcome read(const QString& path, TextEncoding encoding, bool byteOrderMark, int
                "bytes read " + number(reader.bytesRead()) + ", want " + number(bytes.size()));
     FUZZ_CHECK(reader.lineEnds() == bytes.count('\n'),
                "line ends " + number(reader.lineEnds()) + ", want " + number(bytes.count('\n')));
+    // The encoding of all the bytes, fed block by block, is that of the bytes in one piece.
+    const TextCodec::Detected seen = reader.detectEncoding();
+    const TextCodec::Detected whole = TextCodec::detect(bytes, true);
+    FUZZ_CHECK(seen.encoding == whole.encoding && seen.byteOrderMark == whole.byteOrderMark,
+               "encoding of the blocks");
     if (!bytes.contains('"'))
         FUZZ_CHECK(reader.detectFieldMode() == FieldMode::Plain, "quoted without a quote");
     if (quoted) {
@@ -370,86 +477,87 @@ void compare(const Outcome& got, const Outcome& want, const char* how) {
     }
 }
 
-// One in-memory file for the whole run, reached through its /proc path.
-struct MemoryFile {
-    int fd = -1;
-    QString path;
-    MemoryFile() {
-        fd = memfd_create("vornel-fuzz-data", 0);
-        if (fd < 0)
-            FuzzSupport::fail("memfd_create");
-        path = QStringLiteral("/proc/self/fd/%1").arg(fd);
-    }
-    void set(QByteArrayView bytes) {
-        if (ftruncate(fd, 0) != 0)
-            FuzzSupport::fail("ftruncate");
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), done);
-            if (n <= 0)
-                FuzzSupport::fail("pwrite");
-            done += n;
-        }
-    }
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3)
+    if (size < 4)
         return 0;
     static MemoryFile file;
     const unsigned char flags = data[0];
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < size; ++i)
-        sum += data[i];
-    const bool big = flags == 0xFF && sum % 32 == 0;
-    const bool correct = (flags & 0x10) != 0 && !big;
-    const bool utf8 = ((big ? data[1] : flags) & 0x20) != 0;
-    const bool quoted = ((big ? data[1] : flags) & 0x40) != 0;
-    QByteArray bytes(reinterpret_cast<const char*>(data) + 3, qsizetype(size - 3));
-    if (big) {
-        if (bytes.isEmpty())
-            return 0;
-        const QByteArray unit = bytes;
-        while (bytes.size() < 600 * 1024)
-            bytes += unit;
-    }
+    static constexpr std::size_t kSplitThresholds[] = {0, 1, 16, 128};
+    static constexpr qint64 kSampleBytes[] = {0, 4, 16, 64};
+    DataFileReader::Tuning tuning;
+    if ((flags & 0x03) != 0)
+        tuning.splitThreshold = kSplitThresholds[flags & 0x03];
+    if ((flags & 0x0C) != 0)
+        tuning.sampleBytes = kSampleBytes[(flags >> 2) & 0x03];
+    DataFileReader::setTuningForTesting(tuning);
+    const bool correct = (flags & 0x10) != 0;
+    const bool utf8 = (flags & 0x20) != 0;
+    const bool quoted = (flags & 0x40) != 0;
+    const bool grow = (flags & 0x80) != 0;
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 4, qsizetype(size - 4));
     file.set(bytes);
     const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
     const bool startsWithMark = bytes.startsWith(TextCodec::kUtf8Bom);
     const bool byteOrderMark = utf8 && startsWithMark;
+    const qsizetype skipped = byteOrderMark ? 3 : 0;
+    qsizetype initial = bytes.size();
+    if (grow) {
+        initial =
+            std::min(bytes.size(), qsizetype(data[3]) * std::max<qsizetype>(1, bytes.size() / 256));
+    }
 
     const DataFileReader::FirstLine first = DataFileReader::readFirstLine(file.path);
+    const QByteArrayView sample = QByteArrayView(bytes).first(
+        std::min<qsizetype>(bytes.size(), qsizetype(tuning.sampleBytes)));
+    if (TextCodec::utf16(sample) != TextCodec::Utf16::None) {
+        FUZZ_CHECK(!first.ok && first.error == TextCodec::utf16RefusedText(), "not refused");
+        return 0;
+    }
     FUZZ_CHECK(first.ok, first.error.toUtf8());
     FUZZ_CHECK(first.detected.byteOrderMark == startsWithMark, "");
     FUZZ_CHECK(first.empty == (bytes.size() == (startsWithMark ? 3 : 0)), "");
-    const QByteArrayView lines = QByteArrayView(bytes).sliced(byteOrderMark ? 3 : 0);
+    const QByteArrayView lines = QByteArrayView(bytes).sliced(skipped);
     const qsizetype firstEnd = lines.indexOf('\n');
     const qsizetype commas = (firstEnd < 0 ? lines : lines.first(firstEnd)).count(',');
     FUZZ_CHECK(first.commaCount == commas,
                "first line commas " + number(first.commaCount) + ", want " + number(commas));
-    const std::vector<QuotedRecord> records =
-        quoted ? quotedRecords(lines) : std::vector<QuotedRecord>();
-    const int commaCount = quoted ? quotedCommaCount(records) : int(first.commaCount);
 
-    const Outcome want = quoted ? expectedQuoted(lines, commaCount, correct)
-                                : expected(lines, encoding, commaCount, correct);
+    const Outcome plain =
+        quoted ? Outcome() : expected(lines, encoding, int(first.commaCount), correct);
+    // The quoted reading of the last block layout (the same for every reading of a file that
+    // did not grow).
+    std::vector<std::pair<qsizetype, qsizetype>> lastStretches;
+    int lastCommaCount = 0;
+    Outcome lastWant;
+    const auto check = [&](const Reading& how, const char* what) {
+        tuning.helperInline = how.helperInline;
+        DataFileReader::setTuningForTesting(tuning);
+        if (!quoted) {
+            compare(read(file, how, encoding, byteOrderMark, int(first.commaCount), correct, bytes,
+                         false),
+                    plain, what);
+            return;
+        }
+        // A file that grew is cut into records block by block. The first record decides the
+        // comma count: one of the first block that holds a whole line (the blocks before hold
+        // none), as the reader's firstRecordCommas() sees it.
+        const auto stretches = blockStretches(bytes, how.initial, how.chunkBytes);
+        if (stretches != lastStretches) {
+            lastStretches = stretches;
+            const std::vector<QuotedRecord> records = blockRecords(lines, stretches, skipped);
+            lastCommaCount = quotedCommaCount(records);
+            lastWant = expectedQuoted(lines, records, lastCommaCount, correct);
+        }
+        compare(read(file, how, encoding, byteOrderMark, lastCommaCount, correct, bytes, true),
+                lastWant, what);
+    };
     using namespace std::chrono_literals;
-    if (big) {
-        compare(read(file.path, encoding, byteOrderMark, commaCount,
-                     DataFileReader::kDefaultChunkBytes, 1h, false, bytes, quoted),
-                want, "big file");
-        return 0;
-    }
-    compare(read(file.path, encoding, byteOrderMark, commaCount, bytes.size() + 1, 1h, correct,
-                 bytes, quoted),
-            want, "in one chunk");
-    compare(read(file.path, encoding, byteOrderMark, commaCount, 1 + data[1] % 64, 0ns, correct,
-                 bytes, quoted),
-            want, "in small chunks (byte 1)");
-    compare(read(file.path, encoding, byteOrderMark, commaCount, 1 + data[2], 0ns, correct, bytes,
-                 quoted),
-            want, "in chunks (byte 2)");
+    check({bytes.size() + 1, 1h, initial, 0, false}, "in one chunk");
+    // Many steps, each of which may cut its work in two: without a thread switch for each.
+    const qint64 growBefore = data[1] >> 6;
+    check({1 + data[1] % 64, 0ns, initial, growBefore, true}, "in small chunks (byte 1)");
+    check({1 + qsizetype(data[2]), 0ns, initial, growBefore, true}, "in chunks (byte 2)");
     return 0;
 }

@@ -27,14 +27,6 @@ def matcher(flags, phrase, *subjects, b1=0, b2=0, b3=0, enc=sj):
     return head + SEP.join(enc(p) for p in (phrase,) + subjects)
 
 
-def big_file(body):
-    """A data-reader input that asks for the big file: flags 0xFF and a byte sum that is a
-    multiple of 32 (byte 2 makes it so)."""
-    head = bytearray(b"\xff\x00\x00")
-    head[2] = (-(sum(head) + sum(body))) % 32
-    return bytes(head) + body
-
-
 def latin1(text):
     return text.encode("latin-1")
 
@@ -75,15 +67,32 @@ SEEDS = {
         b"\x82" + SEP.join(latin1(t) for t in ("5", "\xa5100", "6", "plain")),
     ],
     "fuzz_data_reader": [
-        b"\x00\x03\x10" + sj("a,b,c\r\nx,,z\r\n x , y ,z\r\nx,y,z,\r\n\r\nlast,line,nocrlf"),
-        b"\x00\x05\x07" + sj("当選,東京,大阪\r\n１,２,３\r\nソ,表,能\r\n\"q,uote\",x\r\n"),
-        b"\x00\x00\x01" + b"\x81\n,\x80,\xa0\r\n\xfd,\xfe,x\r\n\x82",
-        b"\x00\x02\x02" + sj("a,b\rc,d\r\ne,f\n\r\n,\r"),
-        b"\x10\x01\x04" + sj("a,b\r\nbad\r\n\r\nc,d\r\n1,2,3"),
-        b"\x00\x3f\xff" + sj("一行だけ"),
-        big_file(sj("一,二\r\n3,4\r\nbad\r\n")),
+        b"\x00\x03\x10\x00" + sj("a,b,c\r\nx,,z\r\n x , y ,z\r\nx,y,z,\r\n\r\nlast,line,nocrlf"),
+        b"\x00\x05\x07\x00" + sj("当選,東京,大阪\r\n１,２,３\r\nソ,表,能\r\n\"q,uote\",x\r\n"),
+        b"\x00\x00\x01\x00" + b"\x81\n,\x80,\xa0\r\n\xfd,\xfe,x\r\n\x82",
+        b"\x00\x02\x02\x00" + sj("a,b\rc,d\r\ne,f\n\r\n,\r"),
+        b"\x10\x01\x04\x00" + sj("a,b\r\nbad\r\n\r\nc,d\r\n1,2,3"),
+        b"\x00\x3f\xff\x00" + sj("一行だけ"),
         # UTF-8 with a byte-order mark, a cut-off character and a correction for each rejected line.
-        b"\x30\x02\x05" + b"\xef\xbb\xbf" + "当選,東京\r\nソ表,能\r\nbad\r\n".encode() + b"\xe3\x81,x\n",
+        b"\x30\x02\x05\x00" + b"\xef\xbb\xbf" + "当選,東京\r\nソ表,能\r\nbad\r\n".encode() + b"\xe3\x81,x\n",
+        # Split threshold 1: every batch of two bytes or more is scanned on two threads; a first
+        # line past a 4-byte sample.
+        b"\x05\x07\x40\x00" + sj("一,二,三,四\r\n3,4,5,6\r\nbad\r\n" * 6),
+        # The same in the quoted field mode, with a quoted line break and a doubled quote.
+        b"\x41\x05\x30\x00" + sj('a,"b\r\nc",d\r\n"x""y",,z\r\n"1,2",3,4\r\nbad\r\n' * 4),
+        # The file grows during the read: 8 bytes at open(), the rest appended before step 1 and
+        # carried into a second block; UTF-8 with a byte-order mark, plain and quoted.
+        b"\xa2\x43\x05\x08" + b"\xef\xbb\xbf" + "当選,東京\r\nソ表,能\r\n".encode() * 5,
+        b"\xe2\x04\x09\x06" + b'"q\r\n1",2\r\n3,"4\r\n5"\r\n6,7\r\n' * 4,
+        # Quoted records: a header and inch marks, a quote still open, a quoted line break across
+        # the middle of a batch that is split between two threads.
+        b"\x50\x03\x02\x00" + b'h1,h2\n"1,5",x\n"a\r\nb",""\n,\n"",""\n12",a"b\n',
+        b"\x40\x05\x07\x00" + b'"a","b,c"\r\n"x""y",z\n"open\n1,2\n"q\nr",s\r\n',
+        b"\x41\x40\x07\x00" + b'"a\nb"\n"c\x17\n' * 8,
+        # Quoted UTF-8: a file that is only a byte-order mark has no line.
+        b"\xfb\x00\x00\x30\xef\xbb\xbf",
+        # A first line longer than a 16-byte sample, split threshold 16.
+        b"\x0a\x0b\x20\x00" + sj("長い一行目,長い一行目,長い一行目,長い一行目\r\na,b,c,d\r\n" * 3),
     ],
     "fuzz_byte_search": [
         # Kanji on the whole row and on a column, in both encodings and every list.

@@ -155,6 +155,8 @@ private slots:
     void readLines();
     void readAtEveryChunkBorder();
     void readBigFileOnTwoThreads();
+    void byteOrderMarkOfAFileThatGrew_data();
+    void byteOrderMarkOfAFileThatGrew();
     void readCorrectionTakesThePlace();
     void readWideCounters();
     void readUnreadable();
@@ -623,6 +625,57 @@ void tst_source::readAtEveryChunkBorder() {
         QCOMPARE(out.rows, QStringList(lines.mid(0, 3)));
         QCOMPARE(out.rejected, (QList<Rejected>{{4, lines[3]}}));
     }
+}
+
+void tst_source::byteOrderMarkOfAFileThatGrew_data() {
+    QTest::addColumn<qsizetype>("opened");
+    QTest::addColumn<bool>("quoted");
+    // The file holds less than its first line when the reader opens it, and the chunk is smaller
+    // still: the first block gets no whole line, and all its bytes (the mark with them, or a part
+    // of it) go on to the next block.
+    for (const qsizetype opened : {0, 2, 3, 8}) {
+        QTest::addRow("%lld bytes at open, plain", qlonglong(opened)) << opened << false;
+        QTest::addRow("%lld bytes at open, quoted", qlonglong(opened)) << opened << true;
+    }
+}
+
+void tst_source::byteOrderMarkOfAFileThatGrew() {
+    QFETCH(qsizetype, opened);
+    QFETCH(bool, quoted);
+    const QString first = QStringLiteral("当選,\"東,京\",x");
+    const QString second = QStringLiteral("ソ表,能,x");
+    const QByteArray bytes = "\xEF\xBB\xBF" + (first + "\r\n" + second + "\r\n").toUtf8();
+    const QString path = write(bytes.first(opened));
+    RowStore store;
+    store.reset(2, TextEncoding::Utf8, true);
+    DataFileReader reader(2);
+    QVERIFY(reader.open(path, store));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    QCOMPARE(f.write(bytes.sliced(opened)), bytes.size() - opened);
+    f.close();
+    QCOMPARE(readAll(reader), DataFileReader::Status::Finished);
+    QCOMPARE(reader.bytesRead(), bytes.size());
+    QCOMPARE(reader.detectFieldMode(), FieldMode::Quoted);
+    QCOMPARE(reader.firstRecordCommas(FieldMode::Plain), 3);
+    QCOMPARE(reader.firstRecordCommas(FieldMode::Quoted), 2);
+    if (quoted)
+        store.setFieldMode(FieldMode::Quoted, 2);
+    QStringList rejected;
+    for (int guard = 0; guard < 100; ++guard) {
+        const DataFileReader::Status status = reader.step(1h);
+        QCOMPARE_NE(status, DataFileReader::Status::Failed);
+        if (status == DataFileReader::Status::Finished)
+            break;
+        if (status == DataFileReader::Status::Rejected)
+            rejected.append(store.decode(reader.rejectedBytes()));
+    }
+    // Plain, the first line has a comma too many.
+    const QStringList rows = quoted ? QStringList{first, second} : QStringList{second};
+    QCOMPARE(rejected, quoted ? QStringList() : QStringList{first});
+    QCOMPARE(store.rowCount(), qint64(rows.size()));
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        QCOMPARE(store.rowText(r), rows[r]);
 }
 
 void tst_source::readBigFileOnTwoThreads() {
