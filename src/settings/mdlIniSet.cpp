@@ -205,9 +205,13 @@ ReadResult readSettings(const QString& path, QByteArray& data) {
         ::close(fd);
         return ReadResult::Refused;
     }
-    data = file.read(mdlIniSet::MaxFileBytes + 1);
+    // As many bytes as the file holds, and one more to see it grow: a read asks for its whole
+    // buffer at once, so the limit itself is no size to ask for.
+    data = file.read(qint64(st.st_size) + 1);
+    if (data.size() > qsizetype(st.st_size)) // it grew: read on, up to the limit
+        data += file.read(mdlIniSet::MaxFileBytes + 1 - data.size());
     if (file.error() != QFileDevice::NoError || data.size() > mdlIniSet::MaxFileBytes)
-        return ReadResult::Refused; // grew while read
+        return ReadResult::Refused; // grew past the limit while read
     return ReadResult::Read;
 }
 
