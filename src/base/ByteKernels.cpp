@@ -102,8 +102,32 @@ qsizetype commaPositionsPlain(const char* p, qsizetype n, qsizetype* ends) {
     return count;
 }
 
-constexpr Set kPlain{"plain",        false,         countBytePlain, cutLinesPlain,
-                     findBytesPlain, findUnitPlain, findUnitsPlain, commaPositionsPlain};
+StructuralMasks structuralMasksPlain(const char* p, std::size_t n) {
+    StructuralMasks m;
+    bool odd = false;
+    for (std::size_t k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t(1) << k;
+        if (k < n) {
+            m.quotes |= p[k] == '"' ? bit : 0;
+            m.commas |= p[k] == ',' ? bit : 0;
+            m.lfs |= p[k] == '\n' ? bit : 0;
+            odd = odd != (p[k] == '"');
+        }
+        m.oddQuotes |= odd ? bit : 0;
+    }
+    return m;
+}
+
+std::size_t findEitherPlain(const char* p, std::size_t n, char a, char b) {
+    std::size_t i = 0;
+    while (i < n && p[i] != a && p[i] != b)
+        ++i;
+    return i;
+}
+
+constexpr Set kPlain{
+    "plain",       false,          countBytePlain,      cutLinesPlain,        findBytesPlain,
+    findUnitPlain, findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain};
 
 #if defined(__SSE2__)
 
@@ -285,10 +309,69 @@ qsizetype commaPositionsSse2(const char* p, qsizetype n, qsizetype* ends) {
     return count;
 }
 
-constexpr Set kSse2{"sse2",        true,         countByteSse2, cutLinesSse2,
-                    findBytesSse2, findUnitSse2, findUnitsSse2, commaPositionsSse2};
-constexpr Set kPopcnt{"sse2+popcnt", true,         countBytePopcnt, cutLinesPopcnt,
-                      findBytesSse2, findUnitSse2, findUnitsSse2,   commaPositionsSse2};
+// The quote, comma and LF masks of p[0, n), n at most 64: sixteen bytes at a time, the rest
+// byte by byte.
+VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMasks& m) {
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const auto bits = [](__m128i v, __m128i c, std::size_t k) {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
+    };
+    std::size_t k = 0;
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        m.quotes |= bits(v, quote, k);
+        m.commas |= bits(v, comma, k);
+        m.lfs |= bits(v, lf, k);
+    }
+    for (; k < n; ++k) {
+        m.quotes |= std::uint64_t(p[k] == '"') << k;
+        m.commas |= std::uint64_t(p[k] == ',') << k;
+        m.lfs |= std::uint64_t(p[k] == '\n') << k;
+    }
+}
+
+// Bit k: the XOR of bits 0 .. k, by shifts.
+VORNEL_INLINE std::uint64_t prefixXorShifts(std::uint64_t x) {
+    x ^= x << 1;
+    x ^= x << 2;
+    x ^= x << 4;
+    x ^= x << 8;
+    x ^= x << 16;
+    x ^= x << 32;
+    return x;
+}
+
+StructuralMasks structuralMasksSse2(const char* p, std::size_t n) {
+    StructuralMasks m;
+    structuralBitsSse2(p, n, m);
+    m.oddQuotes = prefixXorShifts(m.quotes);
+    return m;
+}
+
+std::size_t findEitherSse2(const char* p, std::size_t n, char a, char b) {
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned hits =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb))));
+        if (hits)
+            return i + std::size_t(__builtin_ctz(hits));
+    }
+    while (i < n && p[i] != a && p[i] != b)
+        ++i;
+    return i;
+}
+
+constexpr Set kSse2{
+    "sse2",       true,          countByteSse2,      cutLinesSse2,        findBytesSse2,
+    findUnitSse2, findUnitsSse2, commaPositionsSse2, structuralMasksSse2, findEitherSse2};
+constexpr Set kPopcnt{"sse2+popcnt",       true,          countBytePopcnt, cutLinesPopcnt,
+                      findBytesSse2,       findUnitSse2,  findUnitsSse2,   commaPositionsSse2,
+                      structuralMasksSse2, findEitherSse2};
 
 #endif // __SSE2__
 
@@ -356,15 +439,45 @@ qsizetype findUnitsAvx2(const char16_t* text, qsizetype n, const char16_t* needl
     return m == 1 ? findUnitAvx2Body(text, n, needle[0]) : findUnitsAvx2Body(text, n, needle, m);
 }
 
-constexpr Set kAvx2{"avx2",        true,         countBytePopcnt, cutLinesPopcnt,
-                    findBytesSse2, findUnitAvx2, findUnitsAvx2,   commaPositionsSse2};
+// Bit k set when byte k of lo:hi is c.
+__attribute__((target("avx2"))) VORNEL_INLINE std::uint64_t bitsAvx2(__m256i lo, __m256i hi,
+                                                                     char c) {
+    const __m256i v = _mm256_set1_epi8(c);
+    return std::uint64_t(unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, v)))) |
+           std::uint64_t(unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, v)))) << 32;
+}
+
+// 64 bytes in two loads, and the prefix XOR as one carry-less multiply by all ones (the AVX2
+// set is only chosen on processors that also have PCLMULQDQ).
+__attribute__((target("avx2,pclmul"))) StructuralMasks structuralMasksAvx2(const char* p,
+                                                                           std::size_t n) {
+    StructuralMasks m;
+    if (n == 64) {
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        m.quotes = bitsAvx2(lo, hi, '"');
+        m.commas = bitsAvx2(lo, hi, ',');
+        m.lfs = bitsAvx2(lo, hi, '\n');
+    } else {
+        structuralBitsSse2(p, n, m);
+    }
+    const __m128i product = _mm_clmulepi64_si128(
+        _mm_set_epi64x(0, static_cast<long long>(m.quotes)), _mm_set1_epi8(-1), 0);
+    m.oddQuotes = std::uint64_t(_mm_cvtsi128_si64(product));
+    return m;
+}
+
+constexpr Set kAvx2{
+    "avx2",       true,          countBytePopcnt,    cutLinesPopcnt,      findBytesSse2,
+    findUnitAvx2, findUnitsAvx2, commaPositionsSse2, structuralMasksAvx2, findEitherSse2};
 
 #endif
 
 #if !defined(__SSE2__)
 // Without vector instructions only the decoders' word-at-a-time loops are wide.
-constexpr Set kWord{"word",         true,          countBytePlain, cutLinesPlain,
-                    findBytesPlain, findUnitPlain, findUnitsPlain, commaPositionsPlain};
+constexpr Set kWord{
+    "word",        true,           countBytePlain,      cutLinesPlain,        findBytesPlain,
+    findUnitPlain, findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain};
 #endif
 
 const Set& choose() {
@@ -393,7 +506,8 @@ std::vector<const Set*> available() {
     if (__builtin_cpu_supports("popcnt"))
         sets.push_back(&kPopcnt);
 #if defined(VORNEL_HAVE_AVX2_PATH)
-    if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx2"))
+    if (__builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx2") &&
+        __builtin_cpu_supports("pclmul"))
         sets.push_back(&kAvx2);
 #endif
 #endif

@@ -33,6 +33,14 @@ struct LineCuts {
     }
 };
 
+// Where the bytes that shape a quoted-mode file stand among up to 64 bytes: bit k for byte k
+// (bits past the end of the bytes are clear).
+struct StructuralMasks {
+    std::uint64_t quotes = 0, commas = 0, lfs = 0;
+    // Bit k set when bytes 0 .. k hold an odd number of quotes (the prefix XOR of quotes).
+    std::uint64_t oddQuotes = 0;
+};
+
 struct Set {
     const char* name;
     // Wide word-at-a-time ASCII loops in the decoders (AsciiRun.h).
@@ -54,6 +62,10 @@ struct Set {
     // Writes the position of every comma of p[0, n) to ends (room for n), in order; returns how
     // many.
     qsizetype (*commaPositions)(const char* p, qsizetype n, qsizetype* ends);
+    // The structural masks of p[0, n), n at most 64.
+    StructuralMasks (*structuralMasks)(const char* p, std::size_t n);
+    // The first position of p[0, n) holding a or b (which may be the same byte), or n.
+    std::size_t (*findEither)(const char* p, std::size_t n, char a, char b);
 };
 
 // The plain twins.

@@ -6,66 +6,23 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace QuotedFields {
 
 namespace {
 
-// The first '"' in base[i, stop), or stop. Fields are short: sixteen bytes at a time (SSE2 is part
-// of every x86-64 processor), the rest byte by byte.
+// The first '"' in base[i, stop), or stop.
 inline std::size_t findQuote(const char* base, std::size_t i, std::size_t stop) {
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    while (i + 16 <= stop) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < stop && base[i] != '"')
-        ++i;
-    return i;
+    return i >= stop ? stop : i + ByteKernels::active().findEither(base + i, stop - i, '"', '"');
 }
 
 // The first ',' in base[i, end), or end.
 inline std::size_t findComma(const char* base, std::size_t i, std::size_t end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    while (i + 16 <= end) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < end && base[i] != ',')
-        ++i;
-    return i;
+    return i >= end ? end : i + ByteKernels::active().findEither(base + i, end - i, ',', ',');
 }
 
 // The first ',' or LF in base[i, end), or end.
 inline std::size_t findFieldEnd(const char* base, std::size_t i, std::size_t end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (i + 16 <= end) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, lf))));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < end && base[i] != ',' && base[i] != '\n')
-        ++i;
-    return i;
+    return i >= end ? end : i + ByteKernels::active().findEither(base + i, end - i, ',', '\n');
 }
 
 // The first line of the record at `begin`, as the record of an open quote.
@@ -139,75 +96,12 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
 
 namespace {
 
-// The positions of '"', ',' and LF among 64 bytes (fewer at the end of the bytes: the rest
-// reads as none of them).
-struct Masks {
-    std::uint64_t quotes = 0, commas = 0, lfs = 0;
-};
-
-#if defined(__SSE2__)
-// The four masks of 16 bytes at p, shifted to bit `shift`.
-template <int shift> inline void masks16(const char* p, Masks& m) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
-    const auto bits = [&v](char c) {
-        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))))
-               << shift;
-    };
-    m.quotes |= bits('"');
-    m.commas |= bits(',');
-    m.lfs |= bits('\n');
-}
-#endif
-
-inline Masks masks64(const char* p, std::size_t n) {
-    Masks m;
-    std::size_t k = 0;
-#if defined(__SSE2__)
-    if (n == 64) {
-        masks16<0>(p, m);
-        masks16<16>(p, m);
-        masks16<32>(p, m);
-        masks16<48>(p, m);
-        return m;
-    }
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; k + 16 <= n; k += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        const auto bits = [&v, k](__m128i c) {
-            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
-        };
-        m.quotes |= bits(quote);
-        m.commas |= bits(comma);
-        m.lfs |= bits(lf);
-    }
-#endif
-    for (; k < n; ++k) {
-        m.quotes |= std::uint64_t(p[k] == '"') << k;
-        m.commas |= std::uint64_t(p[k] == ',') << k;
-        m.lfs |= std::uint64_t(p[k] == '\n') << k;
-    }
-    return m;
-}
-
 // The set bits of x (std::popcount is a library call without the POPCNT instruction).
 inline std::size_t bitCount(std::uint64_t x) {
     x -= (x >> 1) & 0x5555555555555555u;
     x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
     x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
     return std::size_t((x * 0x0101010101010101u) >> 56);
-}
-
-// Bit i: the XOR of bits 0 .. i.
-inline std::uint64_t prefixXor(std::uint64_t x) {
-    x ^= x << 1;
-    x ^= x << 2;
-    x ^= x << 4;
-    x ^= x << 8;
-    x ^= x << 16;
-    x ^= x << 32;
-    return x;
 }
 
 // fieldEnds 64 bytes at a time, taking every quote as a switch between inside and outside a
@@ -218,11 +112,13 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
     std::uint64_t inside = 0;     // all ones when the bytes before are inside a quoted field
     std::uint64_t startCarry = 1; // bit 0: the next word begins a field
     std::uint64_t closeCarry = 0; // bit 0: the byte before the next word closed a quote
+    const ByteKernels::Set& kernels = ByteKernels::active();
     for (std::size_t at = 0; at < n; at += 64) {
-        const Masks m = masks64(d + at, std::min<std::size_t>(64, n - at));
+        const ByteKernels::StructuralMasks m =
+            kernels.structuralMasks(d + at, std::min<std::size_t>(64, n - at));
         const std::uint64_t quotes = m.quotes;
         const std::uint64_t commas = m.commas;
-        const std::uint64_t state = prefixXor(quotes) ^ inside; // inside after each byte
+        const std::uint64_t state = m.oddQuotes ^ inside; // inside after each byte
         const std::uint64_t opens = quotes & state;
         const std::uint64_t closes = quotes & ~state;
         const std::uint64_t separators = commas & ~state;
@@ -258,6 +154,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
     std::size_t openAt = 0;     // the last opening quote
     std::size_t lfsBefore = 0;  // LFs from begin to the word
     std::size_t lfsToStart = 0; // LFs from begin to the record
+    const ByteKernels::Set& kernels = ByteKernels::active();
     for (std::size_t at = begin;; at += 64) {
         if (start >= softEnd) {
             lineEnds += lfsToStart;
@@ -287,8 +184,8 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
             lineEnds += lfsToStart;
             return start;
         }
-        const Masks m = masks64(base + at, n);
-        const std::uint64_t state = prefixXor(m.quotes) ^ inside;
+        const ByteKernels::StructuralMasks m = kernels.structuralMasks(base + at, n);
+        const std::uint64_t state = m.oddQuotes ^ inside;
         const std::uint64_t opens = m.quotes & state;
         const std::uint64_t closes = m.quotes & ~state;
         const std::uint64_t separators = m.commas & ~state;

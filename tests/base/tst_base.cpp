@@ -257,6 +257,36 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
     return std::equal(got.begin(), got.begin() + count, expected.begin());
 }
 
+// The masks of the last (up to) 64 bytes, which end where the block ends; quotes and the
+// separators are what the mixes put at the edges.
+bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n,
+                          QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    const size_t length = size_t(std::min(n, 64));
+    const char* last = text.data() + (size_t(n) - length);
+    const ByteKernels::StructuralMasks got = set.structuralMasks(last, length);
+    const ByteKernels::StructuralMasks expected =
+        ByteKernels::plain().structuralMasks(last, length);
+    return got.quotes == expected.quotes && got.commas == expected.commas &&
+           got.lfs == expected.lfs && got.oddQuotes == expected.oddQuotes;
+}
+
+bool checkFindEither(const ByteKernels::Set& set, Mix mix, int align, int n,
+                     QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    static const char pairs[][2] = {{'"', '"'}, {',', ','}, {',', '\n'}, {'\x81', 'a'}};
+    for (const auto& pair : pairs) {
+        if (set.findEither(text.data(), size_t(n), pair[0], pair[1]) !=
+            ByteKernels::plain().findEither(text.data(), size_t(n), pair[0], pair[1]))
+            return false;
+    }
+    return true;
+}
+
 // A decoder's loop around the ASCII runs: a byte of 0x80 or above becomes one U+FFFD.
 template <bool kWide> qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out) {
     char16_t* o = out;
@@ -310,6 +340,10 @@ const std::vector<Kernel>& kernelCheckers() {
          [](const ByteKernels::Set& s) { return address(s.findUnits); }},
         {"commaPositions", checkCommaPositions,
          [](const ByteKernels::Set& s) { return address(s.commaPositions); }},
+        {"structuralMasks", checkStructuralMasks,
+         [](const ByteKernels::Set& s) { return address(s.structuralMasks); }},
+        {"findEither", checkFindEither,
+         [](const ByteKernels::Set& s) { return address(s.findEither); }},
         // The decoders' loops: one wide form for every wide set.
         {"widenAscii", checkAsciiRun,
          [](const ByteKernels::Set& s) {
@@ -329,6 +363,8 @@ private slots:
     void kernelMatchesPlainTwin();
     void plainTwinsAreSimple_data();
     void plainTwinsAreSimple();
+    void plainStructuralMasks_data();
+    void plainStructuralMasks();
     void activeSetFollowsEnvironment();
     void memoryPreCheck_data();
     void memoryPreCheck();
@@ -398,6 +434,41 @@ void tst_base::plainTwinsAreSimple() {
     std::vector<qsizetype> ends(size_t(text.size()));
     ends.resize(size_t(plain.commaPositions(text.data(), text.size(), ends.data())));
     QCOMPARE(QList<qsizetype>(ends.begin(), ends.end()), commas);
+}
+
+// The plain structural masks on texts whose masks are written out: bits past the end are
+// clear, except that the odd-quotes mask carries the parity of the whole text on.
+void tst_base::plainStructuralMasks_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<quint64>("quotes");
+    QTest::addColumn<quint64>("commas");
+    QTest::addColumn<quint64>("lfs");
+    QTest::addColumn<quint64>("oddQuotes");
+    QTest::newRow("empty") << QByteArray() << 0ull << 0ull << 0ull << 0ull;
+    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\n") << 0b10001ull << 0b100100ull
+                                  << 0b10000000ull << 0b1111ull;
+    QTest::newRow("open to the end")
+        << QByteArray("x,\"\n") << 0b100ull << 0b10ull << 0b1000ull << ~0b11ull;
+    QTest::newRow("doubled quote")
+        << QByteArray("\"\"\"\"") << 0b1111ull << 0ull << 0ull << 0b101ull;
+    QByteArray full(64, 'a');
+    full[0] = '"';
+    full[63] = '"';
+    QTest::newRow("64 bytes") << full << (1ull | 1ull << 63) << 0ull << 0ull << ~(1ull << 63);
+}
+
+void tst_base::plainStructuralMasks() {
+    QFETCH(QByteArray, text);
+    QFETCH(quint64, quotes);
+    QFETCH(quint64, commas);
+    QFETCH(quint64, lfs);
+    QFETCH(quint64, oddQuotes);
+    const ByteKernels::StructuralMasks m =
+        ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()));
+    QCOMPARE(m.quotes, quotes);
+    QCOMPARE(m.commas, commas);
+    QCOMPARE(m.lfs, lfs);
+    QCOMPARE(m.oddQuotes, oddQuotes);
 }
 
 // VORNEL_PLAIN_KERNELS=1 (as the ThreadSanitizer script's second run sets it) forces the plain
