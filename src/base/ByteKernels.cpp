@@ -102,20 +102,23 @@ qsizetype commaPositionsPlain(const char* p, qsizetype n, qsizetype* ends) {
     return count;
 }
 
-StructuralMasks structuralMasksPlain(const char* p, std::size_t n) {
-    StructuralMasks m;
-    bool odd = false;
-    for (std::size_t k = 0; k < 64; ++k) {
-        const std::uint64_t bit = std::uint64_t(1) << k;
-        if (k < n) {
-            m.quotes |= p[k] == '"' ? bit : 0;
-            m.commas |= p[k] == ',' ? bit : 0;
-            m.lfs |= p[k] == '\n' ? bit : 0;
-            odd = odd != (p[k] == '"');
+void structuralMasksPlain(const char* p, std::size_t n, StructuralMasks* out) {
+    for (std::size_t w = 0; w * 64 < n; ++w) {
+        StructuralMasks m;
+        bool odd = false;
+        for (std::size_t k = 0; k < 64; ++k) {
+            const std::uint64_t bit = std::uint64_t(1) << k;
+            const std::size_t i = w * 64 + k;
+            if (i < n) {
+                m.quotes |= p[i] == '"' ? bit : 0;
+                m.commas |= p[i] == ',' ? bit : 0;
+                m.lfs |= p[i] == '\n' ? bit : 0;
+                odd = odd != (p[i] == '"');
+            }
+            m.oddQuotes |= odd ? bit : 0;
         }
-        m.oddQuotes |= odd ? bit : 0;
+        out[w] = m;
     }
-    return m;
 }
 
 std::size_t findEitherPlain(const char* p, std::size_t n, char a, char b) {
@@ -309,8 +312,8 @@ qsizetype commaPositionsSse2(const char* p, qsizetype n, qsizetype* ends) {
     return count;
 }
 
-// The quote, comma and LF masks of p[0, n), n at most 64: sixteen bytes at a time, the rest
-// byte by byte.
+// The quote, comma and LF masks of p[0, n), n at most 64 (a word of the structural masks): sixteen
+// bytes at a time, the rest byte by byte.
 VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMasks& m) {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i comma = _mm_set1_epi8(',');
@@ -343,11 +346,13 @@ VORNEL_INLINE std::uint64_t prefixXorShifts(std::uint64_t x) {
     return x;
 }
 
-StructuralMasks structuralMasksSse2(const char* p, std::size_t n) {
-    StructuralMasks m;
-    structuralBitsSse2(p, n, m);
-    m.oddQuotes = prefixXorShifts(m.quotes);
-    return m;
+void structuralMasksSse2(const char* p, std::size_t n, StructuralMasks* out) {
+    for (std::size_t at = 0; at < n; at += 64, ++out) {
+        StructuralMasks m;
+        structuralBitsSse2(p + at, n - at < 64 ? n - at : 64, m);
+        m.oddQuotes = prefixXorShifts(m.quotes);
+        *out = m;
+    }
 }
 
 std::size_t findEitherSse2(const char* p, std::size_t n, char a, char b) {
@@ -449,22 +454,25 @@ __attribute__((target("avx2"))) VORNEL_INLINE std::uint64_t bitsAvx2(__m256i lo,
 
 // 64 bytes in two loads, and the prefix XOR as one carry-less multiply by all ones (the AVX2
 // set is only chosen on processors that also have PCLMULQDQ).
-__attribute__((target("avx2,pclmul"))) StructuralMasks structuralMasksAvx2(const char* p,
-                                                                           std::size_t n) {
-    StructuralMasks m;
-    if (n == 64) {
-        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        m.quotes = bitsAvx2(lo, hi, '"');
-        m.commas = bitsAvx2(lo, hi, ',');
-        m.lfs = bitsAvx2(lo, hi, '\n');
-    } else {
-        structuralBitsSse2(p, n, m);
+__attribute__((target("avx2,pclmul"))) void structuralMasksAvx2(const char* p, std::size_t n,
+                                                                StructuralMasks* out) {
+    const __m128i ones = _mm_set1_epi8(-1);
+    for (std::size_t at = 0; at < n; at += 64, ++out) {
+        StructuralMasks m;
+        if (n - at >= 64) {
+            const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
+            const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at + 32));
+            m.quotes = bitsAvx2(lo, hi, '"');
+            m.commas = bitsAvx2(lo, hi, ',');
+            m.lfs = bitsAvx2(lo, hi, '\n');
+        } else {
+            structuralBitsSse2(p + at, n - at, m);
+        }
+        const __m128i product =
+            _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(m.quotes)), ones, 0);
+        m.oddQuotes = std::uint64_t(_mm_cvtsi128_si64(product));
+        *out = m;
     }
-    const __m128i product = _mm_clmulepi64_si128(
-        _mm_set_epi64x(0, static_cast<long long>(m.quotes)), _mm_set1_epi8(-1), 0);
-    m.oddQuotes = std::uint64_t(_mm_cvtsi128_si64(product));
-    return m;
 }
 
 constexpr Set kAvx2{

@@ -33,11 +33,12 @@ struct LineCuts {
     }
 };
 
-// Where the bytes that shape a quoted-mode file stand among up to 64 bytes: bit k for byte k
-// (bits past the end of the bytes are clear).
+// Where the bytes that shape a quoted-mode file stand in one word of up to 64 bytes: bit k for
+// byte k (bits past the end of the bytes are clear).
 struct StructuralMasks {
     std::uint64_t quotes = 0, commas = 0, lfs = 0;
-    // Bit k set when bytes 0 .. k hold an odd number of quotes (the prefix XOR of quotes).
+    // Bit k set when the word's bytes 0 .. k hold an odd number of quotes (the prefix XOR of
+    // quotes: past the end of the bytes, the parity of the whole word).
     std::uint64_t oddQuotes = 0;
 };
 
@@ -62,8 +63,9 @@ struct Set {
     // Writes the position of every comma of p[0, n) to ends (room for n), in order; returns how
     // many.
     qsizetype (*commaPositions)(const char* p, qsizetype n, qsizetype* ends);
-    // The structural masks of p[0, n), n at most 64.
-    StructuralMasks (*structuralMasks)(const char* p, std::size_t n);
+    // The structural masks of p[0, n), a word of 64 bytes at a time: out[w] for the bytes from
+    // 64 * w (the last word may be shorter). out has room for (n + 63) / 64 words.
+    void (*structuralMasks)(const char* p, std::size_t n, StructuralMasks* out);
     // The first position of p[0, n) holding a or b (which may be the same byte), or n.
     std::size_t (*findEither)(const char* p, std::size_t n, char a, char b);
 };

@@ -104,6 +104,31 @@ inline std::size_t bitCount(std::uint64_t x) {
     return std::size_t((x * 0x0101010101010101u) >> 56);
 }
 
+// The structural masks of base[.., end), asked for word by word in order (each word 64 bytes
+// after the one before) and fetched from the byte kernels a batch of words at a time. Batches
+// grow from one word, so that a cut that stops early has read little ahead.
+struct MaskWords {
+    static constexpr std::size_t kBatch = 16;
+    MaskWords(const char* bytes, std::size_t byteEnd) : base(bytes), end(byteEnd) {}
+    const char* base;
+    std::size_t end;
+    const ByteKernels::Set& kernels = ByteKernels::active();
+    std::size_t from = 0, to = 0; // the batch's bytes
+    std::size_t words = 1;        // the next batch's words
+    ByteKernels::StructuralMasks batch[kBatch];
+
+    // The word at base + at (at < end).
+    inline const ByteKernels::StructuralMasks& word(std::size_t at) {
+        if (at >= to) {
+            from = at;
+            to = at + std::min(words * 64, end - at);
+            kernels.structuralMasks(base + at, to - at, batch);
+            words = std::min(words * 2, kBatch);
+        }
+        return batch[(at - from) / 64];
+    }
+};
+
 // fieldEnds 64 bytes at a time, taking every quote as a switch between inside and outside a
 // quoted field. That is the rule exactly while every quote that switches to inside stands at a
 // field's start or right after a quote that switched to outside (the second of a ""); false
@@ -112,10 +137,9 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
     std::uint64_t inside = 0;     // all ones when the bytes before are inside a quoted field
     std::uint64_t startCarry = 1; // bit 0: the next word begins a field
     std::uint64_t closeCarry = 0; // bit 0: the byte before the next word closed a quote
-    const ByteKernels::Set& kernels = ByteKernels::active();
+    MaskWords words(d, n);
     for (std::size_t at = 0; at < n; at += 64) {
-        const ByteKernels::StructuralMasks m =
-            kernels.structuralMasks(d + at, std::min<std::size_t>(64, n - at));
+        const ByteKernels::StructuralMasks& m = words.word(at);
         const std::uint64_t quotes = m.quotes;
         const std::uint64_t commas = m.commas;
         const std::uint64_t state = m.oddQuotes ^ inside; // inside after each byte
@@ -154,7 +178,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
     std::size_t openAt = 0;     // the last opening quote
     std::size_t lfsBefore = 0;  // LFs from begin to the word
     std::size_t lfsToStart = 0; // LFs from begin to the record
-    const ByteKernels::Set& kernels = ByteKernels::active();
+    MaskWords words(base, end);
     for (std::size_t at = begin;; at += 64) {
         if (start >= softEnd) {
             lineEnds += lfsToStart;
@@ -184,7 +208,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
             lineEnds += lfsToStart;
             return start;
         }
-        const ByteKernels::StructuralMasks m = kernels.structuralMasks(base + at, n);
+        const ByteKernels::StructuralMasks& m = words.word(at);
         const std::uint64_t state = m.oddQuotes ^ inside;
         const std::uint64_t opens = m.quotes & state;
         const std::uint64_t closes = m.quotes & ~state;

@@ -257,20 +257,23 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
     return std::equal(got.begin(), got.begin() + count, expected.begin());
 }
 
-// The masks of the last (up to) 64 bytes, which end where the block ends; quotes and the
-// separators are what the mixes put at the edges.
+// The masks of every word of the text, whose last word ends where the block ends; quotes and
+// the separators are what the mixes put at the edges.
 bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n,
                           QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
     Placed<char> text(align, n);
     std::copy(bytes.begin(), bytes.end(), text.data());
-    const size_t length = size_t(std::min(n, 64));
-    const char* last = text.data() + (size_t(n) - length);
-    const ByteKernels::StructuralMasks got = set.structuralMasks(last, length);
-    const ByteKernels::StructuralMasks expected =
-        ByteKernels::plain().structuralMasks(last, length);
-    return got.quotes == expected.quotes && got.commas == expected.commas &&
-           got.lfs == expected.lfs && got.oddQuotes == expected.oddQuotes;
+    const size_t words = (size_t(n) + 63) / 64;
+    std::vector<ByteKernels::StructuralMasks> got(words + 1);
+    std::vector<ByteKernels::StructuralMasks> expected(words + 1);
+    got[words].quotes = expected[words].quotes = 1; // no word written past the last
+    set.structuralMasks(text.data(), size_t(n), got.data());
+    ByteKernels::plain().structuralMasks(text.data(), size_t(n), expected.data());
+    return std::equal(got.begin(), got.end(), expected.begin(), [](const auto& a, const auto& b) {
+        return a.quotes == b.quotes && a.commas == b.commas && a.lfs == b.lfs &&
+               a.oddQuotes == b.oddQuotes;
+    });
 }
 
 bool checkFindEither(const ByteKernels::Set& set, Mix mix, int align, int n,
@@ -463,8 +466,8 @@ void tst_base::plainStructuralMasks() {
     QFETCH(quint64, commas);
     QFETCH(quint64, lfs);
     QFETCH(quint64, oddQuotes);
-    const ByteKernels::StructuralMasks m =
-        ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()));
+    ByteKernels::StructuralMasks m;
+    ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()), &m);
     QCOMPARE(m.quotes, quotes);
     QCOMPARE(m.commas, commas);
     QCOMPARE(m.lfs, lfs);
