@@ -113,6 +113,7 @@ void structuralMasksPlain(const char* p, std::size_t n, StructuralMasks* out) {
                 m.quotes |= p[i] == '"' ? bit : 0;
                 m.commas |= p[i] == ',' ? bit : 0;
                 m.lfs |= p[i] == '\n' ? bit : 0;
+                m.crs |= p[i] == '\r' ? bit : 0;
                 odd = odd != (p[i] == '"');
             }
             m.oddQuotes |= odd ? bit : 0;
@@ -312,12 +313,13 @@ qsizetype commaPositionsSse2(const char* p, qsizetype n, qsizetype* ends) {
     return count;
 }
 
-// The quote, comma and LF masks of p[0, n), n at most 64 (a word of the structural masks): sixteen
-// bytes at a time, the rest byte by byte.
+// The quote, comma, LF and CR masks of p[0, n), n at most 64 (a word of the structural masks):
+// sixteen bytes at a time, the rest byte by byte.
 VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMasks& m) {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i comma = _mm_set1_epi8(',');
     const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
     const auto bits = [](__m128i v, __m128i c, std::size_t k) {
         return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
     };
@@ -327,11 +329,13 @@ VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMa
         m.quotes |= bits(v, quote, k);
         m.commas |= bits(v, comma, k);
         m.lfs |= bits(v, lf, k);
+        m.crs |= bits(v, cr, k);
     }
     for (; k < n; ++k) {
         m.quotes |= std::uint64_t(p[k] == '"') << k;
         m.commas |= std::uint64_t(p[k] == ',') << k;
         m.lfs |= std::uint64_t(p[k] == '\n') << k;
+        m.crs |= std::uint64_t(p[k] == '\r') << k;
     }
 }
 
@@ -465,6 +469,7 @@ __attribute__((target("avx2,pclmul"))) void structuralMasksAvx2(const char* p, s
             m.quotes = bitsAvx2(lo, hi, '"');
             m.commas = bitsAvx2(lo, hi, ',');
             m.lfs = bitsAvx2(lo, hi, '\n');
+            m.crs = bitsAvx2(lo, hi, '\r');
         } else {
             structuralBitsSse2(p + at, n - at, m);
         }

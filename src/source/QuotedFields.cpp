@@ -221,13 +221,14 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
             return start;
         }
         // Text after a closing quote: anything but a comma, a line end or a second quote. A
-        // CR LF (every record's end in many files) is looked at byte by byte.
+        // CR LF that does not lie wholly inside the word is looked at byte by byte.
         if (!irregular) {
             const char next = n == 64 && at + 64 < end ? base[at + 64] : 0;
             const auto ahead = [next](std::uint64_t bits, char c) {
                 return bits >> 1 | std::uint64_t(next == c) << 63;
             };
-            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"');
+            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"') |
+                                 (m.crs & m.lfs >> 1) >> 1;
             if (at + n == end)
                 fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
             for (std::uint64_t odd = closes & ~fine; odd; odd &= odd - 1) {

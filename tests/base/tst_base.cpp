@@ -271,7 +271,7 @@ bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n
     set.structuralMasks(text.data(), size_t(n), got.data());
     ByteKernels::plain().structuralMasks(text.data(), size_t(n), expected.data());
     return std::equal(got.begin(), got.end(), expected.begin(), [](const auto& a, const auto& b) {
-        return a.quotes == b.quotes && a.commas == b.commas && a.lfs == b.lfs &&
+        return a.quotes == b.quotes && a.commas == b.commas && a.lfs == b.lfs && a.crs == b.crs &&
                a.oddQuotes == b.oddQuotes;
     });
 }
@@ -446,18 +446,20 @@ void tst_base::plainStructuralMasks_data() {
     QTest::addColumn<quint64>("quotes");
     QTest::addColumn<quint64>("commas");
     QTest::addColumn<quint64>("lfs");
+    QTest::addColumn<quint64>("crs");
     QTest::addColumn<quint64>("oddQuotes");
-    QTest::newRow("empty") << QByteArray() << 0ull << 0ull << 0ull << 0ull;
-    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\n") << 0b10001ull << 0b100100ull
-                                  << 0b10000000ull << 0b1111ull;
+    QTest::newRow("empty") << QByteArray() << 0ull << 0ull << 0ull << 0ull << 0ull;
+    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\r\n") << 0b10001ull << 0b100100ull
+                                  << 0b100000000ull << 0b10000000ull << 0b1111ull;
     QTest::newRow("open to the end")
-        << QByteArray("x,\"\n") << 0b100ull << 0b10ull << 0b1000ull << ~0b11ull;
+        << QByteArray("x,\"\n") << 0b100ull << 0b10ull << 0b1000ull << 0ull << ~0b11ull;
     QTest::newRow("doubled quote")
-        << QByteArray("\"\"\"\"") << 0b1111ull << 0ull << 0ull << 0b101ull;
+        << QByteArray("\"\"\"\"") << 0b1111ull << 0ull << 0ull << 0ull << 0b101ull;
     QByteArray full(64, 'a');
     full[0] = '"';
     full[63] = '"';
-    QTest::newRow("64 bytes") << full << (1ull | 1ull << 63) << 0ull << 0ull << ~(1ull << 63);
+    QTest::newRow("64 bytes") << full << (1ull | 1ull << 63) << 0ull << 0ull << 0ull
+                              << ~(1ull << 63);
 }
 
 void tst_base::plainStructuralMasks() {
@@ -465,12 +467,14 @@ void tst_base::plainStructuralMasks() {
     QFETCH(quint64, quotes);
     QFETCH(quint64, commas);
     QFETCH(quint64, lfs);
+    QFETCH(quint64, crs);
     QFETCH(quint64, oddQuotes);
     ByteKernels::StructuralMasks m;
     ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()), &m);
     QCOMPARE(m.quotes, quotes);
     QCOMPARE(m.commas, commas);
     QCOMPARE(m.lfs, lfs);
+    QCOMPARE(m.crs, crs);
     QCOMPARE(m.oddQuotes, oddQuotes);
 }
 
