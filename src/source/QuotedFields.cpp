@@ -175,19 +175,23 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
     std::uint64_t inside = 0;
     std::uint64_t startCarry = 1;
     std::uint64_t closeCarry = 0;
-    std::size_t openAt = 0;     // the last opening quote
-    std::size_t lfsBefore = 0;  // LFs from begin to the word
-    std::size_t lfsToStart = 0; // LFs from begin to the record
+    std::size_t openAt = 0;    // the last opening quote
+    std::size_t lfsBefore = 0; // LFs from begin to the word
+    // LFs from begin to the record: those before the word of the LF that ended the record before
+    // it and those of that word's mask (counted only when asked for).
+    std::size_t toStartBefore = 0;
+    std::uint64_t toStartMask = 0;
+    const auto lfsToStart = [&] { return toStartBefore + bitCount(toStartMask); };
     MaskWords words(base, end);
     for (std::size_t at = begin;; at += 64) {
         if (start >= softEnd) {
-            lineEnds += lfsToStart;
+            lineEnds += lfsToStart();
             return start;
         }
         if (at >= end) {
             if (inside) {
                 stuck = true;
-                lineEnds += lfsToStart;
+                lineEnds += lfsToStart();
                 return start;
             }
             lineEnds += lfsBefore;
@@ -205,7 +209,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
         const std::size_t n = std::min<std::size_t>(64, end - at);
         if (inside && at + n > openAt + kLongQuote) {
             stuck = true;
-            lineEnds += lfsToStart;
+            lineEnds += lfsToStart();
             return start;
         }
         const ByteKernels::StructuralMasks& m = words.word(at);
@@ -217,7 +221,7 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
         const std::uint64_t fieldStarts = (separators | recordEnds) << 1 | startCarry;
         if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
             stuck = true;
-            lineEnds += lfsToStart;
+            lineEnds += lfsToStart();
             return start;
         }
         // Text after a closing quote: anything but a comma, a line end or a second quote. A
@@ -257,9 +261,10 @@ std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t s
             }
             start = lf + 1;
             commas = 0;
-            lfsToStart = lfsBefore + bitCount(m.lfs & (below << 1 | 1));
+            toStartBefore = lfsBefore;
+            toStartMask = m.lfs & (below << 1 | 1);
             if (start >= softEnd) {
-                lineEnds += lfsToStart;
+                lineEnds += lfsToStart();
                 return start;
             }
         }
