@@ -68,6 +68,18 @@ struct Set {
     void (*structuralMasks)(const char* p, std::size_t n, StructuralMasks* out);
     // The first position of p[0, n) holding a or b (which may be the same byte), or n.
     std::size_t (*findEither)(const char* p, std::size_t n, char a, char b);
+    // The quoted field mode's records of base[begin, ...) that begin before softEnd, cut 64 bytes
+    // at a time with every quote taken as a switch between inside and outside a quoted field
+    // (the fast part of QuotedFields::cutRecords). Records go to out as cutLines puts lines; the
+    // last may run on past softEnd to end. Returns where the next record begins and adds the LFs
+    // before it to lineEnds; sets irregular when a closing quote is followed by anything but a
+    // comma, a line end or the end (looked for only while irregular is false). Sets stuck and
+    // returns the start of the record when the switch rule fails there: a quote that opens
+    // elsewhere than at a field's start or right after a closing quote, or one left open to end
+    // or for 64 KiB.
+    std::size_t (*cutQuoted)(const char* base, std::size_t begin, std::size_t softEnd,
+                             std::size_t end, std::size_t want, LineCuts& out, bool& irregular,
+                             std::size_t& lineEnds, bool& stuck);
 };
 
 // The plain twins.

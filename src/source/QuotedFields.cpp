@@ -96,14 +96,6 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
 
 namespace {
 
-// The set bits of x (std::popcount is a library call without the POPCNT instruction).
-inline std::size_t bitCount(std::uint64_t x) {
-    x -= (x >> 1) & 0x5555555555555555u;
-    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return std::size_t((x * 0x0101010101010101u) >> 56);
-}
-
 // The structural masks of base[.., end), asked for word by word in order (each word 64 bytes
 // after the one before) and fetched from the byte kernels a batch of words at a time. Batches
 // grow from one word, so that a cut that stops early has read little ahead.
@@ -159,122 +151,6 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
     return true;
 }
 
-// cutRecords 64 bytes at a time, taking every quote as a switch as fieldEndsByMasks does, from
-// the record at `begin`. Sets stuck and returns the start of the record it cannot cut so (a quote
-// that switches elsewhere, one open to the end of the bytes or for long), which the caller then
-// cuts by record(); else returns where the next record begins.
-std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t softEnd,
-                              std::size_t end, std::size_t want, ByteKernels::LineCuts& out,
-                              bool& irregular, std::size_t& lineEnds, bool& stuck) {
-    // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
-    // field the rule leaves open is closed here.
-    constexpr std::size_t kLongQuote = 64 * 1024;
-    stuck = false;
-    std::size_t start = begin; // the record being cut
-    std::size_t commas = 0;    // its separators before `at`
-    std::uint64_t inside = 0;
-    std::uint64_t startCarry = 1;
-    std::uint64_t closeCarry = 0;
-    std::size_t openAt = 0;    // the last opening quote
-    std::size_t lfsBefore = 0; // LFs from begin to the word
-    // LFs from begin to the record: those before the word of the LF that ended the record before
-    // it and those of that word's mask (counted only when asked for).
-    std::size_t toStartBefore = 0;
-    std::uint64_t toStartMask = 0;
-    const auto lfsToStart = [&] { return toStartBefore + bitCount(toStartMask); };
-    MaskWords words(base, end);
-    for (std::size_t at = begin;; at += 64) {
-        if (start >= softEnd) {
-            lineEnds += lfsToStart();
-            return start;
-        }
-        if (at >= end) {
-            if (inside) {
-                stuck = true;
-                lineEnds += lfsToStart();
-                return start;
-            }
-            lineEnds += lfsBefore;
-            if (start < end) {
-                const std::size_t length = end - start;
-                if (length <= ByteKernels::LineCuts::kMaxLength && commas == want) {
-                    out.starts.push_back(std::uint64_t(start));
-                    out.lengths.push_back(std::uint32_t(length));
-                } else {
-                    out.bad.push_back({out.starts.size(), start, length, commas});
-                }
-            }
-            return end;
-        }
-        const std::size_t n = std::min<std::size_t>(64, end - at);
-        if (inside && at + n > openAt + kLongQuote) {
-            stuck = true;
-            lineEnds += lfsToStart();
-            return start;
-        }
-        const ByteKernels::StructuralMasks& m = words.word(at);
-        const std::uint64_t state = m.oddQuotes ^ inside;
-        const std::uint64_t opens = m.quotes & state;
-        const std::uint64_t closes = m.quotes & ~state;
-        const std::uint64_t separators = m.commas & ~state;
-        const std::uint64_t recordEnds = m.lfs & ~state;
-        const std::uint64_t fieldStarts = (separators | recordEnds) << 1 | startCarry;
-        if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
-            stuck = true;
-            lineEnds += lfsToStart();
-            return start;
-        }
-        // Text after a closing quote: anything but a comma, a line end or a second quote. A
-        // CR LF that does not lie wholly inside the word is looked at byte by byte.
-        if (!irregular) {
-            const char next = n == 64 && at + 64 < end ? base[at + 64] : 0;
-            const auto ahead = [next](std::uint64_t bits, char c) {
-                return bits >> 1 | std::uint64_t(next == c) << 63;
-            };
-            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"') |
-                                 (m.crs & m.lfs >> 1) >> 1;
-            if (at + n == end)
-                fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
-            for (std::uint64_t odd = closes & ~fine; odd; odd &= odd - 1) {
-                const std::size_t q = at + std::size_t(std::countr_zero(odd)) + 1;
-                if (!(q + 1 < end && base[q] == '\r' && base[q + 1] == '\n')) {
-                    irregular = true;
-                    break;
-                }
-            }
-        }
-        if (opens)
-            openAt = at + 63 - std::size_t(std::countl_zero(opens));
-        std::uint64_t counted = 0; // the separators below here are counted
-        for (std::uint64_t e = recordEnds; e; e &= e - 1) {
-            const int bit = std::countr_zero(e);
-            const std::uint64_t below = (std::uint64_t(1) << bit) - 1;
-            commas += bitCount(separators & below & ~counted);
-            counted = below;
-            const std::size_t lf = at + std::size_t(bit);
-            const std::size_t length = lf - start - (lf > start && base[lf - 1] == '\r' ? 1 : 0);
-            if (length > 0 && commas == want && length <= ByteKernels::LineCuts::kMaxLength) {
-                out.starts.push_back(std::uint64_t(start));
-                out.lengths.push_back(std::uint32_t(length));
-            } else {
-                out.bad.push_back({out.starts.size(), start, length, commas});
-            }
-            start = lf + 1;
-            commas = 0;
-            toStartBefore = lfsBefore;
-            toStartMask = m.lfs & (below << 1 | 1);
-            if (start >= softEnd) {
-                lineEnds += lfsToStart();
-                return start;
-            }
-        }
-        lfsBefore += bitCount(m.lfs);
-        commas += bitCount(separators & ~counted);
-        inside = state >> 63 ? ~std::uint64_t(0) : 0;
-        startCarry = (separators | recordEnds) >> 63;
-        closeCarry = closes >> 63;
-    }
-}
 } // namespace
 
 std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
@@ -283,7 +159,8 @@ std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd,
     std::size_t p = begin;
     while (p < softEnd && p < end) {
         bool stuck = false;
-        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, lineEnds, stuck);
+        p = ByteKernels::active().cutQuoted(base, p, softEnd, end, want, out, irregular, lineEnds,
+                                            stuck);
         if (!stuck)
             break;
         // One record by the rule itself, then on by masks.

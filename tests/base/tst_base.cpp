@@ -276,6 +276,40 @@ bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n
     });
 }
 
+// The quoted cut from the start of the text, with a soft end at its end and in its middle, and
+// from where a first cut stopped (as its caller goes on).
+bool checkCutQuoted(const ByteKernels::Set& set, Mix mix, int align, int n,
+                    QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    const std::size_t begin = size_t(align);
+    const std::size_t end = size_t(align + n);
+    for (const std::size_t softEnd : {end, begin + size_t(n / 2)}) {
+        for (const std::size_t want : {std::size_t(0), std::size_t(2)}) {
+            ByteKernels::LineCuts got;
+            ByteKernels::LineCuts expected;
+            std::size_t from = begin;
+            for (int round = 0; round < 2 && from < end; ++round) {
+                bool irregular[2] = {false, false};
+                std::size_t lineEnds[2] = {0, 0};
+                bool stuck[2] = {false, false};
+                const std::size_t next = set.cutQuoted(text.base(), from, softEnd, end, want, got,
+                                                       irregular[0], lineEnds[0], stuck[0]);
+                if (next != ByteKernels::plain().cutQuoted(text.base(), from, softEnd, end, want,
+                                                           expected, irregular[1], lineEnds[1],
+                                                           stuck[1]) ||
+                    irregular[0] != irregular[1] || lineEnds[0] != lineEnds[1] ||
+                    stuck[0] != stuck[1] || !sameCuts(got, expected))
+                    return false;
+                // Past a stuck record's first line, or on from the soft end.
+                from = stuck[0] ? next + 1 : next;
+            }
+        }
+    }
+    return true;
+}
+
 bool checkFindEither(const ByteKernels::Set& set, Mix mix, int align, int n,
                      QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
@@ -347,6 +381,8 @@ const std::vector<Kernel>& kernelCheckers() {
          [](const ByteKernels::Set& s) { return address(s.structuralMasks); }},
         {"findEither", checkFindEither,
          [](const ByteKernels::Set& s) { return address(s.findEither); }},
+        {"cutQuoted", checkCutQuoted,
+         [](const ByteKernels::Set& s) { return address(s.cutQuoted); }},
         // The decoders' loops: one wide form for every wide set.
         {"widenAscii", checkAsciiRun,
          [](const ByteKernels::Set& s) {
