@@ -104,7 +104,7 @@ qsizetype commaPositionsPlain(const char* p, qsizetype n, qsizetype* ends) {
 
 void structuralMasksPlain(const char* p, std::size_t n, StructuralMasks* out) {
     for (std::size_t w = 0; w * 64 < n; ++w) {
-        StructuralMasks m;
+        StructuralMasks m{};
         bool odd = false;
         for (std::size_t k = 0; k < 64; ++k) {
             const std::uint64_t bit = std::uint64_t(1) << k;
@@ -461,7 +461,8 @@ qsizetype commaPositionsSse2(const char* p, qsizetype n, qsizetype* ends) {
 }
 
 // The quote, comma, LF and CR masks of p[0, n), n at most 64 (a word of the structural masks):
-// sixteen bytes at a time, the rest byte by byte.
+// sixteen bytes at a time, the rest from the last sixteen bytes, or byte by byte when there are
+// fewer.
 VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMasks& m) {
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i comma = _mm_set1_epi8(',');
@@ -477,6 +478,16 @@ VORNEL_INLINE void structuralBitsSse2(const char* p, std::size_t n, StructuralMa
         m.commas |= bits(v, comma, k);
         m.lfs |= bits(v, lf, k);
         m.crs |= bits(v, cr, k);
+    }
+    if (k < n && n >= 16) {
+        // The last sixteen bytes, of which the top n - k are new.
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
+        const std::size_t drop = 16 - (n - k);
+        m.quotes |= bits(v, quote, 0) >> drop << k;
+        m.commas |= bits(v, comma, 0) >> drop << k;
+        m.lfs |= bits(v, lf, 0) >> drop << k;
+        m.crs |= bits(v, cr, 0) >> drop << k;
+        k = n;
     }
     for (; k < n; ++k) {
         m.quotes |= std::uint64_t(p[k] == '"') << k;
@@ -499,7 +510,7 @@ VORNEL_INLINE std::uint64_t prefixXorShifts(std::uint64_t x) {
 
 void structuralMasksSse2(const char* p, std::size_t n, StructuralMasks* out) {
     for (std::size_t at = 0; at < n; at += 64, ++out) {
-        StructuralMasks m;
+        StructuralMasks m{};
         structuralBitsSse2(p + at, n - at < 64 ? n - at : 64, m);
         m.oddQuotes = prefixXorShifts(m.quotes);
         *out = m;
@@ -625,7 +636,7 @@ __attribute__((target("avx2,pclmul"))) void structuralMasksAvx2(const char* p, s
                                                                 StructuralMasks* out) {
     const __m128i ones = _mm_set1_epi8(-1);
     for (std::size_t at = 0; at < n; at += 64, ++out) {
-        StructuralMasks m;
+        StructuralMasks m{};
         if (n - at >= 64) {
             const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
             const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at + 32));

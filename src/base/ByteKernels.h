@@ -36,10 +36,11 @@ struct LineCuts {
 // Where the bytes that shape a quoted-mode file stand in one word of up to 64 bytes: bit k for
 // byte k (bits past the end of the bytes are clear).
 struct StructuralMasks {
-    std::uint64_t quotes = 0, commas = 0, lfs = 0, crs = 0;
+    // (No initial values: batches of words live on the stack of a cut loop, written before read.)
+    std::uint64_t quotes, commas, lfs, crs;
     // Bit k set when the word's bytes 0 .. k hold an odd number of quotes (the prefix XOR of
     // quotes: past the end of the bytes, the parity of the whole word).
-    std::uint64_t oddQuotes = 0;
+    std::uint64_t oddQuotes;
 };
 
 struct Set {

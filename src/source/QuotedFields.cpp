@@ -97,8 +97,8 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
 namespace {
 
 // The structural masks of base[.., end), asked for word by word in order (each word 64 bytes
-// after the one before) and fetched from the byte kernels a batch of words at a time. Batches
-// grow from one word, so that a cut that stops early has read little ahead.
+// after the one before) and fetched from the byte kernels a batch of words at a time (a whole
+// record of up to 1 KiB in one).
 struct MaskWords {
     static constexpr std::size_t kBatch = 16;
     MaskWords(const char* bytes, std::size_t byteEnd) : base(bytes), end(byteEnd) {}
@@ -106,16 +106,14 @@ struct MaskWords {
     std::size_t end;
     const ByteKernels::Set& kernels = ByteKernels::active();
     std::size_t from = 0, to = 0; // the batch's bytes
-    std::size_t words = 1;        // the next batch's words
     ByteKernels::StructuralMasks batch[kBatch];
 
     // The word at base + at (at < end).
     inline const ByteKernels::StructuralMasks& word(std::size_t at) {
         if (at >= to) {
             from = at;
-            to = at + std::min(words * 64, end - at);
+            to = at + std::min(kBatch * 64, end - at);
             kernels.structuralMasks(base + at, to - at, batch);
-            words = std::min(words * 2, kBatch);
         }
         return batch[(at - from) / 64];
     }

@@ -505,7 +505,7 @@ void tst_base::plainStructuralMasks() {
     QFETCH(quint64, lfs);
     QFETCH(quint64, crs);
     QFETCH(quint64, oddQuotes);
-    ByteKernels::StructuralMasks m;
+    ByteKernels::StructuralMasks m{};
     ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()), &m);
     QCOMPARE(m.quotes, quotes);
     QCOMPARE(m.commas, commas);
