@@ -148,8 +148,8 @@ template <void (*kMasks)(const char*, std::size_t, StructuralMasks*), bool kPopc
 VORNEL_INLINE std::size_t cutQuotedBody(const char* base, std::size_t begin, std::size_t softEnd,
                                         std::size_t end, std::size_t want, LineCuts& out,
                                         bool& irregular, std::size_t& lineEnds, bool& stuck) {
-    // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
-    // field the rule leaves open is closed here.
+    // The longest stretch a quote may stay open here: well inside QuotedFields::kMaxQuotedBytes,
+    // so that no field the rule leaves open is closed here.
     constexpr std::size_t kLongQuote = 64 * 1024;
     stuck = false;
     std::size_t start = begin; // the record being cut
