@@ -33,6 +33,16 @@ struct LineCuts {
     }
 };
 
+// Where the bytes that shape a quoted-mode file stand in one word of up to 64 bytes: bit k for
+// byte k (bits past the end of the bytes are clear).
+struct StructuralMasks {
+    // (No initial values: batches of words live on the stack of a cut loop, written before read.)
+    std::uint64_t quotes, commas, lfs, crs;
+    // Bit k set when the word's bytes 0 .. k hold an odd number of quotes (the prefix XOR of
+    // quotes: past the end of the bytes, the parity of the whole word).
+    std::uint64_t oddQuotes;
+};
+
 struct Set {
     const char* name;
     // Wide word-at-a-time ASCII loops in the decoders (AsciiRun.h).
@@ -54,6 +64,23 @@ struct Set {
     // Writes the position of every comma of p[0, n) to ends (room for n), in order; returns how
     // many.
     qsizetype (*commaPositions)(const char* p, qsizetype n, qsizetype* ends);
+    // The structural masks of p[0, n), a word of 64 bytes at a time: out[w] for the bytes from
+    // 64 * w (the last word may be shorter). out has room for (n + 63) / 64 words.
+    void (*structuralMasks)(const char* p, std::size_t n, StructuralMasks* out);
+    // The first position of p[0, n) holding a or b (which may be the same byte), or n.
+    std::size_t (*findEither)(const char* p, std::size_t n, char a, char b);
+    // The quoted field mode's records of base[begin, ...) that begin before softEnd, cut 64 bytes
+    // at a time with every quote taken as a switch between inside and outside a quoted field
+    // (the fast part of QuotedFields::cutRecords). Records go to out as cutLines puts lines; the
+    // last may run on past softEnd to end. Returns where the next record begins and adds the LFs
+    // before it to lineEnds; sets irregular when a closing quote is followed by anything but a
+    // comma, a line end or the end (looked for only while irregular is false). Sets stuck and
+    // returns the start of the record when the switch rule fails there: a quote that opens
+    // elsewhere than at a field's start or right after a closing quote, or one left open to end
+    // or for 64 KiB.
+    std::size_t (*cutQuoted)(const char* base, std::size_t begin, std::size_t softEnd,
+                             std::size_t end, std::size_t want, LineCuts& out, bool& irregular,
+                             std::size_t& lineEnds, bool& stuck);
 };
 
 // The plain twins.

@@ -6,66 +6,23 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace QuotedFields {
 
 namespace {
 
-// The first '"' in base[i, stop), or stop. Fields are short: sixteen bytes at a time (SSE2 is part
-// of every x86-64 processor), the rest byte by byte.
+// The first '"' in base[i, stop), or stop.
 inline std::size_t findQuote(const char* base, std::size_t i, std::size_t stop) {
-#if defined(__SSE2__)
-    const __m128i quote = _mm_set1_epi8('"');
-    while (i + 16 <= stop) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < stop && base[i] != '"')
-        ++i;
-    return i;
+    return i >= stop ? stop : i + ByteKernels::active().findEither(base + i, stop - i, '"', '"');
 }
 
 // The first ',' in base[i, end), or end.
 inline std::size_t findComma(const char* base, std::size_t i, std::size_t end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    while (i + 16 <= end) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma)));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < end && base[i] != ',')
-        ++i;
-    return i;
+    return i >= end ? end : i + ByteKernels::active().findEither(base + i, end - i, ',', ',');
 }
 
 // The first ',' or LF in base[i, end), or end.
 inline std::size_t findFieldEnd(const char* base, std::size_t i, std::size_t end) {
-#if defined(__SSE2__)
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (i + 16 <= end) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const unsigned hits = unsigned(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, lf))));
-        if (hits)
-            return i + std::size_t(std::countr_zero(hits));
-        i += 16;
-    }
-#endif
-    while (i < end && base[i] != ',' && base[i] != '\n')
-        ++i;
-    return i;
+    return i >= end ? end : i + ByteKernels::active().findEither(base + i, end - i, ',', '\n');
 }
 
 // The first line of the record at `begin`, as the record of an open quote.
@@ -139,76 +96,28 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
 
 namespace {
 
-// The positions of '"', ',' and LF among 64 bytes (fewer at the end of the bytes: the rest
-// reads as none of them).
-struct Masks {
-    std::uint64_t quotes = 0, commas = 0, lfs = 0;
+// The structural masks of base[.., end), asked for word by word in order (each word 64 bytes
+// after the one before) and fetched from the byte kernels a batch of words at a time (a whole
+// record of up to 1 KiB in one).
+struct MaskWords {
+    static constexpr std::size_t kBatch = 16;
+    MaskWords(const char* bytes, std::size_t byteEnd) : base(bytes), end(byteEnd) {}
+    const char* base;
+    std::size_t end;
+    const ByteKernels::Set& kernels = ByteKernels::active();
+    std::size_t from = 0, to = 0; // the batch's bytes
+    ByteKernels::StructuralMasks batch[kBatch];
+
+    // The word at base + at (at < end).
+    inline const ByteKernels::StructuralMasks& word(std::size_t at) {
+        if (at >= to) {
+            from = at;
+            to = at + std::min(kBatch * 64, end - at);
+            kernels.structuralMasks(base + at, to - at, batch);
+        }
+        return batch[(at - from) / 64];
+    }
 };
-
-#if defined(__SSE2__)
-// The four masks of 16 bytes at p, shifted to bit `shift`.
-template <int shift> inline void masks16(const char* p, Masks& m) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + shift));
-    const auto bits = [&v](char c) {
-        return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))))
-               << shift;
-    };
-    m.quotes |= bits('"');
-    m.commas |= bits(',');
-    m.lfs |= bits('\n');
-}
-#endif
-
-inline Masks masks64(const char* p, std::size_t n) {
-    Masks m;
-    std::size_t k = 0;
-#if defined(__SSE2__)
-    if (n == 64) {
-        masks16<0>(p, m);
-        masks16<16>(p, m);
-        masks16<32>(p, m);
-        masks16<48>(p, m);
-        return m;
-    }
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i comma = _mm_set1_epi8(',');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; k + 16 <= n; k += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        const auto bits = [&v, k](__m128i c) {
-            return std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c)))) << k;
-        };
-        m.quotes |= bits(quote);
-        m.commas |= bits(comma);
-        m.lfs |= bits(lf);
-    }
-#endif
-    for (; k < n; ++k) {
-        m.quotes |= std::uint64_t(p[k] == '"') << k;
-        m.commas |= std::uint64_t(p[k] == ',') << k;
-        m.lfs |= std::uint64_t(p[k] == '\n') << k;
-    }
-    return m;
-}
-
-// The set bits of x (std::popcount is a library call without the POPCNT instruction).
-inline std::size_t bitCount(std::uint64_t x) {
-    x -= (x >> 1) & 0x5555555555555555u;
-    x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return std::size_t((x * 0x0101010101010101u) >> 56);
-}
-
-// Bit i: the XOR of bits 0 .. i.
-inline std::uint64_t prefixXor(std::uint64_t x) {
-    x ^= x << 1;
-    x ^= x << 2;
-    x ^= x << 4;
-    x ^= x << 8;
-    x ^= x << 16;
-    x ^= x << 32;
-    return x;
-}
 
 // fieldEnds 64 bytes at a time, taking every quote as a switch between inside and outside a
 // quoted field. That is the rule exactly while every quote that switches to inside stands at a
@@ -218,11 +127,12 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
     std::uint64_t inside = 0;     // all ones when the bytes before are inside a quoted field
     std::uint64_t startCarry = 1; // bit 0: the next word begins a field
     std::uint64_t closeCarry = 0; // bit 0: the byte before the next word closed a quote
+    MaskWords words(d, n);
     for (std::size_t at = 0; at < n; at += 64) {
-        const Masks m = masks64(d + at, std::min<std::size_t>(64, n - at));
+        const ByteKernels::StructuralMasks& m = words.word(at);
         const std::uint64_t quotes = m.quotes;
         const std::uint64_t commas = m.commas;
-        const std::uint64_t state = prefixXor(quotes) ^ inside; // inside after each byte
+        const std::uint64_t state = m.oddQuotes ^ inside; // inside after each byte
         const std::uint64_t opens = quotes & state;
         const std::uint64_t closes = quotes & ~state;
         const std::uint64_t separators = commas & ~state;
@@ -239,115 +149,6 @@ bool fieldEndsByMasks(const char* d, std::size_t n, std::vector<qsizetype>& ends
     return true;
 }
 
-// cutRecords 64 bytes at a time, taking every quote as a switch as fieldEndsByMasks does, from
-// the record at `begin`. Sets stuck and returns the start of the record it cannot cut so (a quote
-// that switches elsewhere, one open to the end of the bytes or for long), which the caller then
-// cuts by record(); else returns where the next record begins.
-std::size_t cutRecordsByMasks(const char* base, std::size_t begin, std::size_t softEnd,
-                              std::size_t end, std::size_t want, ByteKernels::LineCuts& out,
-                              bool& irregular, std::size_t& lineEnds, bool& stuck) {
-    // The longest stretch a quote may stay open here: well inside the rule's limit, so that no
-    // field the rule leaves open is closed here.
-    constexpr std::size_t kLongQuote = 64 * 1024;
-    stuck = false;
-    std::size_t start = begin; // the record being cut
-    std::size_t commas = 0;    // its separators before `at`
-    std::uint64_t inside = 0;
-    std::uint64_t startCarry = 1;
-    std::uint64_t closeCarry = 0;
-    std::size_t openAt = 0;     // the last opening quote
-    std::size_t lfsBefore = 0;  // LFs from begin to the word
-    std::size_t lfsToStart = 0; // LFs from begin to the record
-    for (std::size_t at = begin;; at += 64) {
-        if (start >= softEnd) {
-            lineEnds += lfsToStart;
-            return start;
-        }
-        if (at >= end) {
-            if (inside) {
-                stuck = true;
-                lineEnds += lfsToStart;
-                return start;
-            }
-            lineEnds += lfsBefore;
-            if (start < end) {
-                const std::size_t length = end - start;
-                if (length <= ByteKernels::LineCuts::kMaxLength && commas == want) {
-                    out.starts.push_back(std::uint64_t(start));
-                    out.lengths.push_back(std::uint32_t(length));
-                } else {
-                    out.bad.push_back({out.starts.size(), start, length, commas});
-                }
-            }
-            return end;
-        }
-        const std::size_t n = std::min<std::size_t>(64, end - at);
-        if (inside && at + n > openAt + kLongQuote) {
-            stuck = true;
-            lineEnds += lfsToStart;
-            return start;
-        }
-        const Masks m = masks64(base + at, n);
-        const std::uint64_t state = prefixXor(m.quotes) ^ inside;
-        const std::uint64_t opens = m.quotes & state;
-        const std::uint64_t closes = m.quotes & ~state;
-        const std::uint64_t separators = m.commas & ~state;
-        const std::uint64_t recordEnds = m.lfs & ~state;
-        const std::uint64_t fieldStarts = (separators | recordEnds) << 1 | startCarry;
-        if (opens & ~(fieldStarts | closes << 1 | closeCarry)) {
-            stuck = true;
-            lineEnds += lfsToStart;
-            return start;
-        }
-        // Text after a closing quote: anything but a comma, a line end or a second quote. A
-        // CR LF (every record's end in many files) is looked at byte by byte.
-        if (!irregular) {
-            const char next = n == 64 && at + 64 < end ? base[at + 64] : 0;
-            const auto ahead = [next](std::uint64_t bits, char c) {
-                return bits >> 1 | std::uint64_t(next == c) << 63;
-            };
-            std::uint64_t fine = ahead(m.commas, ',') | ahead(m.lfs, '\n') | ahead(m.quotes, '"');
-            if (at + n == end)
-                fine |= std::uint64_t(1) << (n - 1); // a quote closed by the end of the bytes
-            for (std::uint64_t odd = closes & ~fine; odd; odd &= odd - 1) {
-                const std::size_t q = at + std::size_t(std::countr_zero(odd)) + 1;
-                if (!(q + 1 < end && base[q] == '\r' && base[q + 1] == '\n')) {
-                    irregular = true;
-                    break;
-                }
-            }
-        }
-        if (opens)
-            openAt = at + 63 - std::size_t(std::countl_zero(opens));
-        std::uint64_t counted = 0; // the separators below here are counted
-        for (std::uint64_t e = recordEnds; e; e &= e - 1) {
-            const int bit = std::countr_zero(e);
-            const std::uint64_t below = (std::uint64_t(1) << bit) - 1;
-            commas += bitCount(separators & below & ~counted);
-            counted = below;
-            const std::size_t lf = at + std::size_t(bit);
-            const std::size_t length = lf - start - (lf > start && base[lf - 1] == '\r' ? 1 : 0);
-            if (length > 0 && commas == want && length <= ByteKernels::LineCuts::kMaxLength) {
-                out.starts.push_back(std::uint64_t(start));
-                out.lengths.push_back(std::uint32_t(length));
-            } else {
-                out.bad.push_back({out.starts.size(), start, length, commas});
-            }
-            start = lf + 1;
-            commas = 0;
-            lfsToStart = lfsBefore + bitCount(m.lfs & (below << 1 | 1));
-            if (start >= softEnd) {
-                lineEnds += lfsToStart;
-                return start;
-            }
-        }
-        lfsBefore += bitCount(m.lfs);
-        commas += bitCount(separators & ~counted);
-        inside = state >> 63 ? ~std::uint64_t(0) : 0;
-        startCarry = (separators | recordEnds) >> 63;
-        closeCarry = closes >> 63;
-    }
-}
 } // namespace
 
 std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd, std::size_t end,
@@ -356,7 +157,8 @@ std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd,
     std::size_t p = begin;
     while (p < softEnd && p < end) {
         bool stuck = false;
-        p = cutRecordsByMasks(base, p, softEnd, end, want, out, irregular, lineEnds, stuck);
+        p = ByteKernels::active().cutQuoted(base, p, softEnd, end, want, out, irregular, lineEnds,
+                                            stuck);
         if (!stuck)
             break;
         // One record by the rule itself, then on by masks.

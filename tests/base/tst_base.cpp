@@ -257,6 +257,73 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
     return std::equal(got.begin(), got.begin() + count, expected.begin());
 }
 
+// The masks of every word of the text, whose last word ends where the block ends; quotes and
+// the separators are what the mixes put at the edges.
+bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n,
+                          QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    const size_t words = (size_t(n) + 63) / 64;
+    std::vector<ByteKernels::StructuralMasks> got(words + 1);
+    std::vector<ByteKernels::StructuralMasks> expected(words + 1);
+    got[words].quotes = expected[words].quotes = 1; // no word written past the last
+    set.structuralMasks(text.data(), size_t(n), got.data());
+    ByteKernels::plain().structuralMasks(text.data(), size_t(n), expected.data());
+    return std::equal(got.begin(), got.end(), expected.begin(), [](const auto& a, const auto& b) {
+        return a.quotes == b.quotes && a.commas == b.commas && a.lfs == b.lfs && a.crs == b.crs &&
+               a.oddQuotes == b.oddQuotes;
+    });
+}
+
+// The quoted cut from the start of the text, with a soft end at its end and in its middle, and
+// from where a first cut stopped (as its caller goes on).
+bool checkCutQuoted(const ByteKernels::Set& set, Mix mix, int align, int n,
+                    QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    const std::size_t begin = size_t(align);
+    const std::size_t end = size_t(align + n);
+    for (const std::size_t softEnd : {end, begin + size_t(n / 2)}) {
+        for (const std::size_t want : {std::size_t(0), std::size_t(2)}) {
+            ByteKernels::LineCuts got;
+            ByteKernels::LineCuts expected;
+            std::size_t from = begin;
+            for (int round = 0; round < 2 && from < end; ++round) {
+                bool irregular[2] = {false, false};
+                std::size_t lineEnds[2] = {0, 0};
+                bool stuck[2] = {false, false};
+                const std::size_t next = set.cutQuoted(text.base(), from, softEnd, end, want, got,
+                                                       irregular[0], lineEnds[0], stuck[0]);
+                if (next != ByteKernels::plain().cutQuoted(text.base(), from, softEnd, end, want,
+                                                           expected, irregular[1], lineEnds[1],
+                                                           stuck[1]) ||
+                    irregular[0] != irregular[1] || lineEnds[0] != lineEnds[1] ||
+                    stuck[0] != stuck[1] || !sameCuts(got, expected))
+                    return false;
+                // Past a stuck record's first line, or on from the soft end.
+                from = stuck[0] ? next + 1 : next;
+            }
+        }
+    }
+    return true;
+}
+
+bool checkFindEither(const ByteKernels::Set& set, Mix mix, int align, int n,
+                     QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    static const char pairs[][2] = {{'"', '"'}, {',', ','}, {',', '\n'}, {'\x81', 'a'}};
+    for (const auto& pair : pairs) {
+        if (set.findEither(text.data(), size_t(n), pair[0], pair[1]) !=
+            ByteKernels::plain().findEither(text.data(), size_t(n), pair[0], pair[1]))
+            return false;
+    }
+    return true;
+}
+
 // A decoder's loop around the ASCII runs: a byte of 0x80 or above becomes one U+FFFD.
 template <bool kWide> qsizetype decodeRuns(const unsigned char* p, qsizetype n, char16_t* out) {
     char16_t* o = out;
@@ -310,6 +377,12 @@ const std::vector<Kernel>& kernelCheckers() {
          [](const ByteKernels::Set& s) { return address(s.findUnits); }},
         {"commaPositions", checkCommaPositions,
          [](const ByteKernels::Set& s) { return address(s.commaPositions); }},
+        {"structuralMasks", checkStructuralMasks,
+         [](const ByteKernels::Set& s) { return address(s.structuralMasks); }},
+        {"findEither", checkFindEither,
+         [](const ByteKernels::Set& s) { return address(s.findEither); }},
+        {"cutQuoted", checkCutQuoted,
+         [](const ByteKernels::Set& s) { return address(s.cutQuoted); }},
         // The decoders' loops: one wide form for every wide set.
         {"widenAscii", checkAsciiRun,
          [](const ByteKernels::Set& s) {
@@ -329,6 +402,8 @@ private slots:
     void kernelMatchesPlainTwin();
     void plainTwinsAreSimple_data();
     void plainTwinsAreSimple();
+    void plainStructuralMasks_data();
+    void plainStructuralMasks();
     void activeSetFollowsEnvironment();
     void memoryPreCheck_data();
     void memoryPreCheck();
@@ -398,6 +473,45 @@ void tst_base::plainTwinsAreSimple() {
     std::vector<qsizetype> ends(size_t(text.size()));
     ends.resize(size_t(plain.commaPositions(text.data(), text.size(), ends.data())));
     QCOMPARE(QList<qsizetype>(ends.begin(), ends.end()), commas);
+}
+
+// The plain structural masks on texts whose masks are written out: bits past the end are
+// clear, except that the odd-quotes mask carries the parity of the whole text on.
+void tst_base::plainStructuralMasks_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<quint64>("quotes");
+    QTest::addColumn<quint64>("commas");
+    QTest::addColumn<quint64>("lfs");
+    QTest::addColumn<quint64>("crs");
+    QTest::addColumn<quint64>("oddQuotes");
+    QTest::newRow("empty") << QByteArray() << 0ull << 0ull << 0ull << 0ull << 0ull;
+    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\r\n") << 0b10001ull << 0b100100ull
+                                  << 0b100000000ull << 0b10000000ull << 0b1111ull;
+    QTest::newRow("open to the end")
+        << QByteArray("x,\"\n") << 0b100ull << 0b10ull << 0b1000ull << 0ull << ~0b11ull;
+    QTest::newRow("doubled quote")
+        << QByteArray("\"\"\"\"") << 0b1111ull << 0ull << 0ull << 0ull << 0b101ull;
+    QByteArray full(64, 'a');
+    full[0] = '"';
+    full[63] = '"';
+    QTest::newRow("64 bytes") << full << (1ull | 1ull << 63) << 0ull << 0ull << 0ull
+                              << ~(1ull << 63);
+}
+
+void tst_base::plainStructuralMasks() {
+    QFETCH(QByteArray, text);
+    QFETCH(quint64, quotes);
+    QFETCH(quint64, commas);
+    QFETCH(quint64, lfs);
+    QFETCH(quint64, crs);
+    QFETCH(quint64, oddQuotes);
+    ByteKernels::StructuralMasks m{};
+    ByteKernels::plain().structuralMasks(text.data(), size_t(text.size()), &m);
+    QCOMPARE(m.quotes, quotes);
+    QCOMPARE(m.commas, commas);
+    QCOMPARE(m.lfs, lfs);
+    QCOMPARE(m.crs, crs);
+    QCOMPARE(m.oddQuotes, oddQuotes);
 }
 
 // VORNEL_PLAIN_KERNELS=1 (as the ThreadSanitizer script's second run sets it) forces the plain
