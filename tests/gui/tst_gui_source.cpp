@@ -23,7 +23,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+
 #include <QTreeView>
+#include <functional>
 
 namespace {
 
@@ -133,6 +135,50 @@ bool dragAndDrop(frmVNLMain& w, const QList<QUrl>& urls) {
     QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &drop);
     return enter.isAccepted() && drop.isAccepted();
+}
+
+// What a popup menu showed: its items and which of them were checked.
+struct MenuSeen {
+    QStringList items;
+    QList<bool> checked;
+};
+
+// Runs `open`, which pops up a menu; once the menu shows, notes what it holds and lets `choose`
+// pick in it. Returns when the menu has been seen.
+void runPopupMenu(MenuSeen& seen, const std::function<void()>& open,
+                  const std::function<void(QMenu*)>& choose) {
+    seen = {};
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction* a : menu->actions()) {
+            seen.items << a->text();
+            seen.checked << a->isChecked();
+        }
+        choose(menu);
+    });
+    poll.start();
+    open();
+    QTRY_VERIFY(!seen.items.isEmpty());
+}
+
+// The file-path panel's reopen menu, by a right click on the panel; its item `item` is clicked.
+void reopenByPanelMenu(MenuSeen& seen, QWidget* panel, int item) {
+    runPopupMenu(
+        seen,
+        [panel] {
+            const QPoint at(2, 2);
+            QContextMenuEvent right(QContextMenuEvent::Mouse, at, panel->mapToGlobal(at));
+            QApplication::sendEvent(panel, &right);
+        },
+        [item](QMenu* menu) {
+            QAction* pick = menu->actions().value(item);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
+        });
 }
 
 } // namespace
@@ -895,31 +941,12 @@ void TestGuiSource::encodingMenuReopens() {
     QCOMPARE(int(w->store().encoding()), taken);
     auto* panel = w.child<QLabel>("S_FilePath");
 
-    QStringList items;
-    QList<bool> checked;
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        for (QAction* a : menu->actions()) {
-            items << a->text();
-            checked << a->isChecked();
-        }
-        QAction* pick = menu->actions().value(chosen);
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
-    });
-    poll.start();
-    const QPoint at(2, 2);
-    QContextMenuEvent right(QContextMenuEvent::Mouse, at, panel->mapToGlobal(at));
-    QApplication::sendEvent(panel, &right);
-    QTRY_VERIFY(!items.isEmpty());
+    MenuSeen seen;
+    reopenByPanelMenu(seen, panel, chosen);
     QTRY_VERIFY(!w->isBusy());
-    QCOMPARE(items.first(2), (QStringList{QStringLiteral("シフトJIS で開き直す"),
-                                          QStringLiteral("UTF-8 で開き直す")}));
-    QCOMPARE(checked.first(2),
+    QCOMPARE(seen.items.first(2), (QStringList{QStringLiteral("シフトJIS で開き直す"),
+                                               QStringLiteral("UTF-8 で開き直す")}));
+    QCOMPARE(seen.checked.first(2),
              (QList<bool>{taken == int(TextEncoding::Cp932), taken == int(TextEncoding::Utf8)}));
     const auto encoding = TextEncoding(chosen);
     QCOMPARE(w->store().encoding(), encoding);
@@ -961,26 +988,20 @@ void TestGuiSource::encodingShownAndReopenedByKeyboard() {
                                  .arg(TextCodec::displayName(TextEncoding(taken))));
     QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | Qt::Key_J));
 
-    QStringList items;
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        for (QAction* a : menu->actions())
-            items << a->text();
-        // Down to the item that is not checked (the other encoding), then Enter.
-        const int other = taken == int(TextEncoding::Cp932) ? 1 : 0;
-        for (int k = 0; k <= other; ++k)
-            QTest::keyClick(menu, Qt::Key_Down);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    poll.start();
-    button->setFocus();
-    QTest::keyClick(button, Qt::Key_Space);
-    QTRY_VERIFY(!items.isEmpty());
+    MenuSeen seen;
+    runPopupMenu(
+        seen,
+        [button] {
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Space);
+        },
+        [taken](QMenu* menu) {
+            // Down to the item that is not checked (the other encoding), then Enter.
+            const int other = taken == int(TextEncoding::Cp932) ? 1 : 0;
+            for (int k = 0; k <= other; ++k)
+                QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
     QTRY_VERIFY(!w->isBusy());
     const auto other = taken == int(TextEncoding::Cp932) ? TextEncoding::Utf8 : TextEncoding::Cp932;
     QCOMPARE(w->store().encoding(), other);
@@ -1007,37 +1028,16 @@ void TestGuiSource::fieldModeMenuReopens() {
     QVERIFY2(panel->toolTip().contains(QStringLiteral("項目: 引用符付き")),
              qPrintable(panel->toolTip()));
 
-    QStringList items;
-    QList<bool> checked;
+    MenuSeen seen;
     const auto reopen = [&](int item) {
-        items.clear();
-        checked.clear();
-        QTimer poll;
-        poll.setInterval(5);
-        connect(&poll, &QTimer::timeout, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            poll.stop();
-            for (QAction* a : menu->actions()) {
-                items << a->text();
-                checked << a->isChecked();
-            }
-            QAction* pick = menu->actions().value(item);
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
-        });
-        poll.start();
-        const QPoint at(2, 2);
-        QContextMenuEvent right(QContextMenuEvent::Mouse, at, panel->mapToGlobal(at));
-        QApplication::sendEvent(panel, &right);
-        QTRY_VERIFY(!items.isEmpty());
+        reopenByPanelMenu(seen, panel, item);
         QTRY_VERIFY(!w->isBusy());
     };
     const QStringList modeItems = {QStringLiteral("引用符なし で開き直す"),
                                    QStringLiteral("引用符付き で開き直す")};
     reopen(3);
-    QCOMPARE(items.mid(3), modeItems);
-    QCOMPARE(checked.mid(3), (QList<bool>{false, true}));
+    QCOMPARE(seen.items.mid(3), modeItems);
+    QCOMPARE(seen.checked.mid(3), (QList<bool>{false, true}));
     QCOMPARE(w->store().fieldMode(), FieldMode::Plain);
     QCOMPARE(w->store().encoding(), TextEncoding::Cp932);
     QCOMPARE(w->commaCount(), 2);
@@ -1048,8 +1048,8 @@ void TestGuiSource::fieldModeMenuReopens() {
     QVERIFY(
         w.child<QToolButton>("cmdEncoding")->text().endsWith(QStringLiteral("項目: 引用符なし")));
     reopen(4);
-    QCOMPARE(items.mid(3), modeItems);
-    QCOMPARE(checked.mid(3), (QList<bool>{true, false}));
+    QCOMPARE(seen.items.mid(3), modeItems);
+    QCOMPARE(seen.checked.mid(3), (QList<bool>{true, false}));
     QCOMPARE(w->store().fieldMode(), FieldMode::Quoted);
     QCOMPARE(w->commaCount(), 1);
     QCOMPARE(w->store().rowText(0), Cp932::decode("\"a,b\",\x93\x8c"));

@@ -108,8 +108,6 @@ private slots:
     void saveManyBatches();
     void everyOutputWritesTheSameBytes_data();
     void everyOutputWritesTheSameBytes();
-    void headerLineLeadsSaveOnly_data();
-    void headerLineLeadsSaveOnly();
     void saveMatchesTheCodec();
     void saveIntoFolderFails();
     void saveWriteFailureIsAWriteError();
@@ -436,32 +434,58 @@ void TestResults::everyOutputWritesTheSameBytes_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<bool>("mark");
     QTest::addColumn<bool>("sorted");
-    QTest::newRow("UTF-8 with a mark") << QStringList{"b,😀", "a,東"} << true << false;
-    QTest::newRow("UTF-8 with a mark, no row") << QStringList{} << true << false;
-    QTest::newRow("code page 932, sorted") << QStringList{"東,2", "大,1", "名,3"} << false << true;
+    QTest::addColumn<bool>("header"); // the first line is the header line
+    QTest::newRow("UTF-8 with a mark") << QStringList{"b,😀", "a,東"} << true << false << false;
+    QTest::newRow("UTF-8 with a mark, no row") << QStringList{} << true << false << false;
+    QTest::newRow("code page 932, sorted")
+        << QStringList{"東,2", "大,1", "名,3"} << false << true << false;
     QStringList many; // several pieces of the writer
     for (int i = 0; i < 150000; ++i)
         many << QStringLiteral("%1,%2,some text to fill the pieces").arg(i % 977).arg(i);
-    QTest::newRow("several pieces, sorted") << many << false << true;
+    QTest::newRow("several pieces, sorted") << many << false << true << false;
+    QTest::newRow("header, code page 932")
+        << QStringList{"市,人口", "東,2", "大,1"} << false << false << true;
+    QTest::newRow("header, sorted rows, header still first")
+        << QStringList{"z,name", "b,2", "a,1"} << false << true << true;
+    QTest::newRow("header, UTF-8 mark before it")
+        << QStringList{"名,😀", "a,東"} << true << false << true;
+    QTest::newRow("header alone, no row") << QStringList{"a,b"} << true << false << true;
 }
 
 void TestResults::everyOutputWritesTheSameBytes() {
     // Save, standard output and the hand-over to Zelvo: one writer, the same bytes, each row's
-    // own bytes plus CR LF after the data file's mark.
+    // own bytes plus CR LF after the data file's mark. Save and standard output put the data
+    // file's header line first (after the mark); the hand-over gets the rows only.
     QFETCH(QStringList, lines);
     QFETCH(bool, mark);
     QFETCH(bool, sorted);
+    QFETCH(bool, header);
     Results r(lines);
-    if (mark)
+    if (mark) {
         r.store.reset(r.store.commaCount(), TextEncoding::Utf8, true);
-    for (const QString& line : lines)
-        if (mark)
+        for (const QString& line : lines)
             r.store.appendLine(QStringView(line));
+    }
+    if (header) {
+        r.store.takeFirstRowAsHeader();
+        std::vector<std::uint32_t> rows(size_t(lines.size() - 1));
+        std::iota(rows.begin(), rows.end(), 0u);
+        r.model.setRows(std::move(rows));
+        QCOMPARE(r.store.rowCount(), qint64(lines.size() - 1));
+        QCOMPARE(r.store.decode(r.store.headerBytes()), lines.first());
+    }
     if (sorted)
         r.sort(Order::Ascending);
-    QByteArray expected = mark && !lines.isEmpty() ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+
+    QByteArray rowBytes;
     for (qint64 i = 0; i < r.model.count(); ++i)
-        expected += r.model.rowBytes(i).toByteArray() + "\r\n";
+        rowBytes += r.model.rowBytes(i).toByteArray() + "\r\n";
+    const QByteArray bom = mark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    const QByteArray headerBytes =
+        header ? r.store.headerBytes().toByteArray() + "\r\n" : QByteArray();
+    const QByteArray expected =
+        headerBytes.isEmpty() && rowBytes.isEmpty() ? QByteArray() : bom + headerBytes + rowBytes;
+    const QByteArray handedOverBytes = rowBytes.isEmpty() ? QByteArray() : bom + rowBytes;
 
     QTemporaryDir dir;
     const QString saved = dir.filePath("saved.csv");
@@ -475,66 +499,11 @@ void TestResults::everyOutputWritesTheSameBytes() {
         handedOver, r.model.count(), [&r](qint64 pos) { return r.model.rowBytes(pos); },
         RowWriter::mark(r.store), [&reports](qint64 done) { reports.push_back(done); }, 0);
     QVERIFY(transfer.ok());
-    QVERIFY(readAll(saved) == expected);
-    QVERIFY(out.data() == expected);
-    QVERIFY(readAll(handedOver) == expected);
-    QCOMPARE(reports.back(), r.model.count());
-    QVERIFY(std::is_sorted(reports.begin(), reports.end()));
-}
-
-void TestResults::headerLineLeadsSaveOnly_data() {
-    QTest::addColumn<QStringList>("lines"); // the header first
-    QTest::addColumn<bool>("mark");
-    QTest::addColumn<bool>("sorted");
-    QTest::newRow("code page 932") << QStringList{"市,人口", "東,2", "大,1"} << false << false;
-    QTest::newRow("sorted rows, header still first")
-        << QStringList{"z,name", "b,2", "a,1"} << false << true;
-    QTest::newRow("UTF-8 mark before the header") << QStringList{"名,😀", "a,東"} << true << false;
-    QTest::newRow("no row: the header alone") << QStringList{"a,b"} << true << false;
-}
-
-void TestResults::headerLineLeadsSaveOnly() {
-    // Save and standard output write the data file's header line first (after the mark); the
-    // hand-over gets the rows only.
-    QFETCH(QStringList, lines);
-    QFETCH(bool, mark);
-    QFETCH(bool, sorted);
-    Results r(lines);
-    if (mark) {
-        r.store.reset(r.store.commaCount(), TextEncoding::Utf8, true);
-        for (const QString& line : lines)
-            r.store.appendLine(QStringView(line));
-    }
-    r.store.takeFirstRowAsHeader();
-    std::vector<std::uint32_t> rows(size_t(lines.size() - 1));
-    std::iota(rows.begin(), rows.end(), 0u);
-    r.model.setRows(std::move(rows));
-    if (sorted)
-        r.sort(Order::Ascending);
-    QCOMPARE(r.store.rowCount(), qint64(lines.size() - 1));
-    QCOMPARE(r.store.decode(r.store.headerBytes()), lines.first());
-
-    QByteArray rowBytes;
-    for (qint64 i = 0; i < r.model.count(); ++i)
-        rowBytes += r.model.rowBytes(i).toByteArray() + "\r\n";
-    const QByteArray bom = mark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    const QByteArray expected = bom + r.store.headerBytes().toByteArray() + "\r\n" + rowBytes;
-    const QByteArray handedOverBytes = rowBytes.isEmpty() ? QByteArray() : bom + rowBytes;
-
-    QTemporaryDir dir;
-    const QString saved = dir.filePath("saved.csv");
-    QVERIFY(!ResultFile::save(saved, r.model));
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QVERIFY(!ResultFile::write(out, r.model));
-    const QString handedOver = dir.filePath("zelvo.txt");
-    const mdlShare::TransferFileResult transfer = mdlShare::WriteTransferFile(
-        handedOver, r.model.count(), [&r](qint64 pos) { return r.model.rowBytes(pos); },
-        RowWriter::mark(r.store), {}, 0);
-    QVERIFY(transfer.ok());
     QCOMPARE(readAll(saved), expected);
     QCOMPARE(out.data(), expected);
     QCOMPARE(readAll(handedOver), handedOverBytes);
+    QCOMPARE(reports.back(), r.model.count());
+    QVERIFY(std::is_sorted(reports.begin(), reports.end()));
 }
 
 QTEST_GUILESS_MAIN(TestResults)
