@@ -96,6 +96,23 @@ public:
             std::rethrow_exception(failed);
     }
 
+    // Runs `there` on the helper thread and `here` on this one, and returns when both are done.
+    // An exception from `here` goes on once the helper is done; one from `there` comes out too.
+    void both(const std::function<void()>& here, std::function<void()> there) {
+        start(std::move(there));
+        try {
+            here();
+        } catch (...) {
+            m_inline = nullptr; // a half left for this thread is not run after a failure
+            try {
+                wait();
+            } catch (...) {
+            }
+            throw;
+        }
+        wait();
+    }
+
 private:
     void loop() {
         for (;;) {
@@ -419,22 +436,16 @@ void DataFileReader::scanQuotedBatch() {
         Scanned& second = m_lines[1];
         bool& secondIrregular = irregular[1];
         std::size_t& secondLineEnds = lineEnds[1];
-        m_worker->start([base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular,
-                         &secondLineEnds] {
-            secondEnd = QuotedFields::cutRecords(base, split, softEnd, limit, want, second,
-                                                 secondIrregular, secondLineEnds);
-        });
-        try {
-            firstEnd = QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0],
-                                                irregular[0], lineEnds[0]);
-        } catch (...) {
-            try {
-                m_worker->wait();
-            } catch (...) {
-            }
-            throw;
-        }
-        m_worker->wait();
+        m_worker->both(
+            [&] {
+                firstEnd = QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0],
+                                                    irregular[0], lineEnds[0]);
+            },
+            [base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular,
+             &secondLineEnds] {
+                secondEnd = QuotedFields::cutRecords(base, split, softEnd, limit, want, second,
+                                                     secondIrregular, secondLineEnds);
+            });
         if (firstEnd == split) {
             end = secondEnd;
         } else {
@@ -508,19 +519,10 @@ void DataFileReader::scanBatch() {
     if (split < end) {
         Scanned& second = m_lines[1];
         const auto cutLines = kernels().cutLines;
-        m_worker->start([cutLines, base, split, end, want, &second] {
-            cutLines(base, split, end, want, second);
-        });
-        try {
-            cutLines(base, begin, split, want, m_lines[0]);
-        } catch (...) {
-            try {
-                m_worker->wait();
-            } catch (...) {
-            }
-            throw;
-        }
-        m_worker->wait();
+        m_worker->both([&] { cutLines(base, begin, split, want, m_lines[0]); },
+                       [cutLines, base, split, end, want, &second] {
+                           cutLines(base, split, end, want, second);
+                       });
     } else {
         kernels().cutLines(base, begin, end, want, m_lines[0]);
     }
