@@ -1,18 +1,23 @@
 // What can be done with the result rows: select, copy, sort, print.
 #include "results/ResultsController.h"
 
+#include "base/FileKind.h"
+#include "base/WholeFile.h"
 #include "conditions/ConditionsController.h"
+#include "main_window/CommonDialog.h"
 #include "main_window/ListView.h"
 #include "main_window/MainWindowHost.h"
 
 #include "main_window/MousePointer.h"
 #include "main_window/Platform.h"
 #include "results/ResultCopy.h"
+#include "results/ResultFile.h"
 #include "results/ResultListModel.h"
 #include "results/ResultPrinter.h"
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -25,6 +30,12 @@
 namespace {
 
 const QString kMessageTitle = QStringLiteral("Vornel");
+
+QString sameAsDataFileMessage(const QString& path) {
+    return QStringLiteral("「%1」は読み込んでいるデータファイルと同じファイルです。\n"
+                          "データファイルには保存できません。別の名前を指定してください。")
+        .arg(QDir::toNativeSeparators(path));
+}
 
 } // namespace
 
@@ -163,4 +174,39 @@ void ResultsController::lvwPickupData_MouseDown(Qt::MouseButton button, const QP
     // The context menu: right button over a list that has rows. Its items are always enabled.
     if (m_resultModel.count() > 0 && button == Qt::RightButton)
         mnuPopup->popup(globalPos);
+}
+
+void ResultsController::myResultSave() {
+    CommonDialog& dlg = m_host.dialog();
+    dlg.Filter = QStringLiteral("*.csv|*.csv|*.txt|*.txt|*.xls|*.xls|");
+    dlg.Flags = CommonDialog::OverwritePrompt;
+    if (!dlg.ShowSave(CommonDialog::Use::ResultSave))
+        return; // cancelled: nothing written, nothing said
+    const QString path = dlg.FileName;
+    if (path.isEmpty())
+        return;
+    // The result must not replace the file its rows are read from, however it is named.
+    if (FileKind::isSameFile(path, m_host.panelText(Panel::FilePath))) {
+        m_host.platform().messageBox(m_host.hostWidget(), sameAsDataFileMessage(path),
+                                     Platform::Exclamation, kMessageTitle);
+        return;
+    }
+    // Written under the name the dialog gives: one typed without an extension has the filter's.
+    MousePointer::set(MousePointer::Hourglass);
+    std::optional<ResultFile::Error> error = ResultFile::save(path, m_resultModel);
+    MousePointer::set(MousePointer::Default);
+    // Where the folder refuses a temporary file, the file is written in place only when the user
+    // agrees to lose it should the write fail.
+    if (error && error->inPlaceOnly) {
+        if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(path),
+                                         Platform::Question + Platform::YesNo,
+                                         kMessageTitle) != Platform::Yes)
+            return;
+        MousePointer::set(MousePointer::Hourglass);
+        error = ResultFile::save(path, m_resultModel, true);
+        MousePointer::set(MousePointer::Default);
+    }
+    if (error)
+        m_host.platform().messageBox(m_host.hostWidget(), ResultFile::message(*error),
+                                     Platform::Exclamation, kMessageTitle);
 }

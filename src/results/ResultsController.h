@@ -1,9 +1,8 @@
 #pragma once
 
 // What can be done with the result rows from the result list and its context menu: select all,
-// copy, sort and print, and the list's own mouse and key handling. Save stays on the window
-// (frmVNLMain::myResultSave). The window builds the controls; this controller drives them and
-// asks the window (MainWindowHost) for the rest.
+// copy, sort, save and print, and the list's own mouse and key handling. The window builds the
+// controls; this controller drives them and asks the window (MainWindowHost) for the rest.
 
 #include <QObject>
 #include <QPoint>
@@ -23,6 +22,7 @@ public:
     void myCopy();
     void mySortAsc();
     void mySortDesc();
+    void myResultSave();
     void myResultPrint();
     void lvwPickupData_Click();
     void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
