@@ -1,7 +1,7 @@
 # Install layout and the Debian package.
 #
 #   PREFIX/lib/vornel/vornel        the program
-#   PREFIX/lib/vornel/vornel.txt    the help document, read from the program's folder
+#   PREFIX/lib/vornel/vornel.txt    the help document (UTF-8), read from the program's folder
 #   PREFIX/bin/vornel               launcher: a relative symbolic link to the program, so the
 #                                   program's folder is still PREFIX/lib/vornel
 #   PREFIX/share/applications/vornel.desktop
@@ -16,7 +16,7 @@
 set(VORNEL_PROGRAM_DIR lib/vornel)
 
 install(TARGETS vornel RUNTIME DESTINATION ${VORNEL_PROGRAM_DIR})
-install(FILES docs/vornel.txt DESTINATION ${VORNEL_PROGRAM_DIR})
+install(FILES ${VORNEL_HELP_DOCUMENT} DESTINATION ${VORNEL_PROGRAM_DIR})
 
 set(_vornel_launcher ${CMAKE_BINARY_DIR}/launcher/vornel)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/launcher)

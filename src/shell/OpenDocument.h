@@ -8,9 +8,9 @@ class QWidget;
 namespace mdlShare {
 
 // Opens the document at path with the desktop's associated program. When that fails, tells the
-// user why in a message box (OK button only, title "Vornel"): a missing file gives
-// "File not found:" and the path, a file that no program would open "No association for file
-// extension".
+// user why in a message box (OK button only, title "Vornel") that names the file: a missing file
+// gives "次のファイルが見つかりません。", a file that no program would open (no viewer for text
+// files on this desktop) "次のファイルを開くプログラムが見つかりません。".
 void OpenDocument(Platform& platform, QWidget* parent, const QString& path);
 
 } // namespace mdlShare

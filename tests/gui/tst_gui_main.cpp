@@ -418,7 +418,8 @@ void TestGuiMain::everyKeyReachesItsProcedure() {
     } else if (key == Command::Help || key == Command::HelpHelp) {
         // No help document in the test's program folder.
         QCOMPARE(w.platform.messages.size(), 1);
-        QVERIFY(w.platform.messages.first().prompt.startsWith(QStringLiteral("File not found:")));
+        QVERIFY(w.platform.messages.first().prompt.startsWith(
+            QStringLiteral("次のファイルが見つかりません。")));
     } else if (key == Command::HelpAbout) {
         QCOMPARE(aboutSeen, QStringLiteral("frmVNLAbout"));
     }

@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringDecoder>
 #include <QTreeView>
 
 #include <numeric>
@@ -148,7 +149,7 @@ void TestGuiShell::helpDocumentMissing() {
     const QString path = w.dir.path() + QStringLiteral("/vornel.txt");
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].prompt,
-             QStringLiteral("File not found:") + QDir::toNativeSeparators(path));
+             QStringLiteral("次のファイルが見つかりません。\n\n") + QDir::toNativeSeparators(path));
     QCOMPARE(w.platform.messages[0].style, 0);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
     QVERIFY(w.platform.openedUrls.isEmpty());
@@ -164,30 +165,75 @@ void TestGuiShell::helpDocumentOpened() {
 
 void TestGuiShell::helpDocumentWithoutAssociation() {
     TestWindow w;
-    w.writeFile(QStringLiteral("vornel.txt"), "help\r\n");
-    w.platform.openUrlSucceeds = false;
+    const QString path = w.writeFile(QStringLiteral("vornel.txt"), "help\n");
+    w.platform.openUrlSucceeds = false; // no viewer for text files on this desktop
     w->myHelp();
-    QCOMPARE(w.platform.openedUrls.size(), 1);
+    QCOMPARE(w.platform.openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
     QCOMPARE(w.platform.messages.size(), 1);
-    QCOMPARE(w.platform.messages[0].prompt, QStringLiteral("No association for file extension"));
+    QCOMPARE(w.platform.messages[0].prompt,
+             QStringLiteral("次のファイルを開くプログラムが見つかりません。\n"
+                            "テキストエディターなどで直接開いてください。\n\n") +
+                 QDir::toNativeSeparators(path));
     QCOMPARE(w.platform.messages[0].style, 0);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("Vornel"));
 }
 
 void TestGuiShell::helpDocumentShippedBesideTheProgram() {
-    // The build puts the help document beside the programs it builds, this test included.
+    // The build puts the help document beside the programs it builds, this test included: UTF-8
+    // without a byte-order mark and with LF line ends, as a Linux viewer reads it best.
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/vornel.txt");
     const QByteArray bytes = readAll(path);
     QVERIFY2(bytes.size() > 1000, qPrintable(path));
-    QVERIFY(!bytes.startsWith("\xEF\xBB\xBF")); // no byte-order mark
-    QVERIFY(bytes.endsWith("\r\n"));
-    QCOMPARE(bytes.count("\n"), bytes.count("\r\n")); // CR LF line ends only
-    const QString text = Cp932::decode(bytes);
-    QVERIFY(!text.contains(QChar(0xFFFD)));      // valid code page 932 throughout
-    QVERIFY(Cp932::encode(text).bytes == bytes); // and back, byte for byte
-    for (const char* needle : {"Vornel", "AND", "OR", "NOT AND", "NOT OR", "パターン", "リスト",
-                               "zelvo_transfer.txt", "保存", "ソート"})
+    QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
+    QVERIFY(bytes.endsWith("\n"));
+    QVERIFY(!bytes.contains('\r'));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    QVERIFY(!utf8.hasError());
+    QVERIFY(text.toUtf8() == bytes); // and back, byte for byte
+    // It tells of what the program does now, in the program's own words.
+    for (const char* needle : {"Vornel",
+                               "AND",
+                               "OR",
+                               "NOT AND",
+                               "NOT OR",
+                               "パターン",
+                               "リスト",
+                               "zelvo_transfer.txt",
+                               "保存",
+                               "ソート",
+                               "UTF-8",
+                               "シフトJIS",
+                               "文字コード",
+                               "引用符付き",
+                               "引用符なし",
+                               "1行目は見出し",
+                               "読込中止",
+                               "以降すべてスキップ",
+                               "停止",
+                               "vornel --pick",
+                               "--header",
+                               "--fields",
+                               "--encoding",
+                               "--output",
+                               "条件セットを読込...",
+                               "条件セットを保存...",
+                               "--set",
+                               "NOTAND,",
+                               "NOTOR,",
+                               "印刷",
+                               "1 / 3",
+                               "ヘルプ"})
         QVERIFY2(text.contains(QString::fromUtf8(needle)), needle);
+    // No line is wider than a plain-text viewer's usual 80 columns (a full-width character
+    // counts two).
+    for (const QString& line : text.split(u'\n')) {
+        int columns = 0;
+        for (const QChar c : line)
+            columns +=
+                c.unicode() < 0x1100 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F) ? 1 : 2;
+        QVERIFY2(columns <= 80, qPrintable(line));
+    }
 }
 
 void TestGuiShell::aboutDialog() {

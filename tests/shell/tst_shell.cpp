@@ -86,17 +86,27 @@ void tst_shell::openDocumentMessage_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("expected");
     const QString path = QStringLiteral("/opt/vornel/vornel.txt");
-    // Only the two "not found" messages name the document.
-    QTest::newRow("file not found") << 2 << "File not found:" + path;
-    QTest::newRow("path not found") << 3 << "Path not found:" + path;
+    const QString named = QStringLiteral("\n\n") + path;
+    // Every failure is told in Japanese and names the document after a blank line.
+    QTest::newRow("file not found")
+        << 2 << QStringLiteral("次のファイルが見つかりません。") + named;
+    QTest::newRow("path not found")
+        << 3 << QStringLiteral("次のファイルのフォルダーが見つかりません。") + named;
+    QTest::newRow("no viewer") << 31
+                               << QStringLiteral("次のファイルを開くプログラムが見つかりません。\n"
+                                                 "テキストエディターなどで直接開いてください。") +
+                                      named;
     // Codes above 32 mean the document was opened: no message. 32 is still a failure.
-    QTest::newRow("32 failed") << 32 << "DLL not found";
+    QTest::newRow("32 failed")
+        << 32
+        << QStringLiteral("次のファイルを開くのに必要なライブラリーが見つかりません。") + named;
     QTest::newRow("33 opened") << 33 << QString();
     QTest::newRow("42 opened") << 42 << QString();
     // A failure without a message of its own, also one below the known codes.
-    QTest::newRow("0") << 0 << "Unknown error";
-    QTest::newRow("gap between known codes") << 4 << "Unknown error";
-    QTest::newRow("negative") << -1 << "Unknown error";
+    const QString unknown = QStringLiteral("次のファイルを開けませんでした。") + named;
+    QTest::newRow("0") << 0 << unknown;
+    QTest::newRow("gap between known codes") << 4 << unknown;
+    QTest::newRow("negative") << -1 << unknown;
 }
 
 void tst_shell::openDocumentMessage() {
