@@ -17,6 +17,7 @@
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
 
+#include <QDate>
 #include <QDir>
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -151,7 +152,9 @@ void ResultsController::myResultPrint() {
     std::optional<QString> failure;
     if (std::unique_ptr<QPagedPaintDevice> printer = m_host.platform().defaultPrinter(&reason)) {
         try {
-            failure = ResultPrinter::print(*printer, m_resultModel);
+            failure = ResultPrinter::print(
+                *printer, m_resultModel,
+                PageHeading::make(m_host.panelText(Panel::FilePath), QDate::currentDate()));
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("メモリーが足りません。");
         }

@@ -8,6 +8,7 @@
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
 
+#include <QDate>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -38,6 +39,7 @@ public:
     static constexpr int kHeight = 600;
 
     QList<Line> lines;
+    QList<Line> rules; // lines drawn: their page and height
     int pages = 0;
     int documentsEnded = 0;
     bool refuse = false; // begin fails, as with a printer that went away
@@ -66,6 +68,10 @@ public:
         } else {
             lines.append({pages, p.y(), item.text(), p.x(), p.x() + item.width()});
         }
+    }
+    void drawLines(const QLineF* drawn, int count) override {
+        for (int i = 0; i < count; ++i)
+            rules.append({pages, drawn[i].y1(), QString(), drawn[i].x1(), drawn[i].x2()});
     }
     Type type() const override { return QPaintEngine::User; }
 
@@ -117,6 +123,61 @@ class RecordingPrinter : public QPrinter {
 public:
     explicit RecordingPrinter(RecordingEngine* engine) { setEngines(engine, engine); }
 };
+
+// What was printed, page by page: each page's heading (its first line) and the lines under it.
+struct Printout {
+    QList<RecordingEngine::Line> headings;
+    QList<RecordingEngine::Line> body;
+};
+
+Printout splitHeadings(const RecordingEngine& engine) {
+    Printout out;
+    for (const RecordingEngine::Line& l : engine.lines) {
+        if (out.headings.isEmpty() || out.headings.last().page != l.page)
+            out.headings << l;
+        else
+            out.body << l;
+    }
+    return out;
+}
+
+QStringList texts(const QList<RecordingEngine::Line>& lines) {
+    QStringList out;
+    for (const RecordingEngine::Line& l : lines)
+        out << l.text;
+    return out;
+}
+
+QString today() {
+    return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+// Every page has one heading, the file's name, the day and "page / pages", above a rule and
+// above the page's first line.
+void verifyHeadings(const RecordingEngine& engine, const Printout& printed,
+                    const QString& fileName) {
+    QCOMPARE(printed.headings.size(), engine.pages);
+    QCOMPARE(engine.rules.size(), engine.pages);
+    for (int page = 1; page <= engine.pages; ++page) {
+        const RecordingEngine::Line& heading = printed.headings[page - 1];
+        QCOMPARE(heading.page, page);
+        QCOMPARE(heading.text,
+                 fileName + today() + QStringLiteral("%1 / %2").arg(page).arg(engine.pages));
+        // The name at the left edge, the page number ending at the right one.
+        if (fileName.isEmpty())
+            QVERIFY(heading.left > 0);
+        else
+            QCOMPARE(heading.left, 0);
+        QVERIFY(heading.right <= RecordingEngine::kWidth + 0.5);
+        QVERIFY(heading.right > RecordingEngine::kWidth - 1);
+        const RecordingEngine::Line& rule = engine.rules[page - 1];
+        QCOMPARE(rule.page, page);
+        QVERIFY(rule.baseline > heading.baseline);
+        for (const RecordingEngine::Line& l : printed.body)
+            if (l.page == page)
+                QVERIFY(l.baseline > rule.baseline);
+    }
+}
 
 const QStringList kDeleteButtons{"cmdOutANDSakujo", "cmdOutORSakujo", "cmdInANDSakujo",
                                  "cmdInORSakujo"};
@@ -178,6 +239,7 @@ private Q_SLOTS:
     void printLinesAndPages();
     void printRepeatsTheHeaderLine_data();
     void printRepeatsTheHeaderLine();
+    void printToPdf_data();
     void printToPdf();
     void printWithoutPrinter();
     void printRefused();
@@ -458,6 +520,7 @@ void TestGuiResults::printLinesAndPages() {
     for (int i = 0; i < 120; ++i)
         lines << QStringLiteral("行%1,row %1,データ").arg(i, 3, 10, QLatin1Char('0'));
     showResults(w, lines);
+    w->setPanelText(Panel::FilePath, QStringLiteral("/home/user/長い名前のフォルダー/申込者.csv"));
     w->toolbarMenuItem(Command::SortDesc)->trigger(); // printed in the order shown
 
     RecordingEngine engine;
@@ -468,30 +531,32 @@ void TestGuiResults::printLinesAndPages() {
 
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.documentsEnded, 1);
-    QStringList printed;
-    for (const RecordingEngine::Line& l : engine.lines)
-        printed << l.text;
-    QCOMPARE(printed, resultTexts(w));
+    const Printout printed = splitHeadings(engine);
+    QCOMPARE(texts(printed.body), resultTexts(w));
     QVERIFY(engine.pages > 1);
-    QCOMPARE(engine.lines.last().page, engine.pages);
+    QCOMPARE(printed.body.last().page, engine.pages);
+    verifyHeadings(engine, printed, QStringLiteral("申込者.csv"));
 
     // Every page starts at the same place and steps by one line; a page ends only when the next
-    // line would not fit.
-    const qreal firstBaseline = engine.lines.first().baseline;
-    const qreal step = engine.lines[1].baseline - engine.lines[0].baseline;
+    // line would not fit. The heading stands on the page's first line.
+    const qreal ascent = printed.headings.first().baseline;
+    const qreal firstBaseline = printed.body.first().baseline;
+    const qreal step = printed.body[1].baseline - printed.body[0].baseline;
     QVERIFY(step > 0);
+    QVERIFY(firstBaseline >= ascent + 2 * step);
     for (int page = 1; page <= engine.pages; ++page) {
+        QCOMPARE(printed.headings[page - 1].baseline, ascent);
         QList<qreal> baselines;
-        for (const RecordingEngine::Line& l : engine.lines)
+        for (const RecordingEngine::Line& l : printed.body)
             if (l.page == page)
                 baselines << l.baseline;
         QVERIFY(!baselines.isEmpty());
         QCOMPARE(baselines.first(), firstBaseline);
         for (qsizetype i = 1; i < baselines.size(); ++i)
             QCOMPARE(baselines[i] - baselines[i - 1], step);
-        QVERIFY(baselines.size() * step <= RecordingEngine::kHeight);
+        QVERIFY(baselines.last() - ascent + step <= RecordingEngine::kHeight);
         if (page < engine.pages)
-            QVERIFY((baselines.size() + 1) * step > RecordingEngine::kHeight);
+            QVERIFY(baselines.last() - ascent + 2 * step > RecordingEngine::kHeight);
     }
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
@@ -526,26 +591,28 @@ void TestGuiResults::printRepeatsTheHeaderLine() {
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.documentsEnded, 1);
     QVERIFY(rows < 100 || engine.pages > 1);
+    const Printout printed = splitHeadings(engine);
+    verifyHeadings(engine, printed, QString());
     // The header's printed lines: those of page 1 before the first row.
     const QString firstRow = rows > 0 ? resultTexts(w).first() : QString();
     qsizetype headerLines = 0;
-    while (headerLines < engine.lines.size() && engine.lines[headerLines].text != firstRow)
+    while (headerLines < printed.body.size() && printed.body[headerLines].text != firstRow)
         ++headerLines;
     QVERIFY(headerLines >= 1);
     QStringList headerText;
     for (qsizetype i = 0; i < headerLines; ++i)
-        headerText << engine.lines[i].text;
+        headerText << printed.body[i].text;
     QCOMPARE(headerText.join(QString()), header);
     QStringList printedRows;
     for (int page = 1; page <= engine.pages; ++page) {
         QList<RecordingEngine::Line> onPage;
-        for (const RecordingEngine::Line& l : engine.lines)
+        for (const RecordingEngine::Line& l : printed.body)
             if (l.page == page)
                 onPage << l;
         QVERIFY(onPage.size() > headerLines || page == engine.pages);
         for (qsizetype i = 0; i < onPage.size(); ++i) {
             if (i < headerLines)
-                QCOMPARE(onPage[i].text, engine.lines[i].text);
+                QCOMPARE(onPage[i].text, printed.body[i].text);
             else
                 printedRows << onPage[i].text;
         }
@@ -553,24 +620,77 @@ void TestGuiResults::printRepeatsTheHeaderLine() {
     QCOMPARE(printedRows, resultTexts(w));
 }
 
+// A PDF device that, when the window is done with it, tells its final page margins and how many
+// lines of the default font its pages hold.
+struct SeenDevice {
+    QMarginsF margins;
+    qint64 lines = 0;
+};
+
+template <class Device> class WatchedDevice : public Device {
+public:
+    template <class... Args>
+    explicit WatchedDevice(SeenDevice* seen, Args&&... args)
+        : Device(std::forward<Args>(args)...), m_seen(seen) {}
+    ~WatchedDevice() override {
+        m_seen->margins = this->pageLayout().margins(QPageLayout::Millimeter);
+        m_seen->lines = qint64(this->height() / QFontMetricsF(QFont(), this).lineSpacing());
+    }
+
+private:
+    SeenDevice* m_seen;
+};
+
+void TestGuiResults::printToPdf_data() {
+    QTest::addColumn<bool>("pdfPrinter"); // QPrinter in PDF format, else QPdfWriter
+    QTest::addColumn<QMarginsF>("margins");
+    QTest::addColumn<QMarginsF>("expected"); // in millimetres
+    const QMarginsF ten(10, 10, 10, 10);
+    QTest::newRow("writer, no margins") << false << QMarginsF() << ten;
+    QTest::newRow("printer, no margins") << true << QMarginsF() << ten;
+    QTest::newRow("wider margins kept")
+        << false << QMarginsF(5, 25, 12, 9.5) << QMarginsF(10, 25, 12, 10);
+    QTest::newRow("printer, wider margins kept")
+        << true << QMarginsF(25, 5, 10, 30) << QMarginsF(25, 10, 10, 30);
+}
+
 void TestGuiResults::printToPdf() {
+    QFETCH(bool, pdfPrinter);
+    QFETCH(QMarginsF, margins);
+    QFETCH(QMarginsF, expected);
     TestWindow w;
     QStringList lines;
     for (int i = 0; i < 300; ++i)
         lines << QStringLiteral("row %1,x").arg(i);
     showResults(w, lines);
     const QString pdf = w.dir.filePath("print.pdf");
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new QPdfWriter(pdf));
+    SeenDevice seen;
+    w.platform.printerFactory = [&](QString*) -> std::unique_ptr<QPagedPaintDevice> {
+        std::unique_ptr<QPagedPaintDevice> device;
+        if (pdfPrinter) {
+            auto printer =
+                std::make_unique<WatchedDevice<QPrinter>>(&seen, QPrinter::HighResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            device = std::move(printer);
+        } else {
+            device = std::make_unique<WatchedDevice<QPdfWriter>>(&seen, pdf);
+        }
+        device->setPageSize(QPageSize(QPageSize::A4));
+        device->setPageMargins(margins, QPageLayout::Millimeter);
+        return device;
     };
     w->toolbarButton(Command::Print)->trigger();
     QVERIFY(w.platform.messages.isEmpty());
+    QCOMPARE(seen.margins, expected);
     const QByteArray bytes = readAll(pdf);
     QVERIFY(bytes.startsWith("%PDF"));
-    // 300 lines of the default font do not fit on one page.
     const qsizetype pages =
         bytes.count(QByteArray("/Type /Page\n")) + bytes.count(QByteArray("/Type /Page\r"));
-    QVERIFY2(pages > 1, QByteArray::number(pages).constData());
+    // 300 one-line rows under a heading of two lines, on pages inside the margins.
+    const qint64 rowsPerPage = seen.lines - 2;
+    QVERIFY(rowsPerPage > 10 && rowsPerPage < 300);
+    QCOMPARE(pages, qsizetype((300 + rowsPerPage - 1) / rowsPerPage));
 }
 
 void TestGuiResults::printWithoutPrinter() {
@@ -641,7 +761,9 @@ void TestGuiResults::printWrapsLongRows() {
     QList<QList<int>> pagesOfRow;
     int linesPerPage = 0;
     QHash<int, int> onPage;
-    for (const RecordingEngine::Line& l : engine.lines) {
+    const Printout printout = splitHeadings(engine);
+    verifyHeadings(engine, printout, QString());
+    for (const RecordingEngine::Line& l : printout.body) {
         QVERIFY2(l.right <= RecordingEngine::kWidth + 0.5, qPrintable(l.text));
         QVERIFY(!l.text.isEmpty() && !l.text.front().isLowSurrogate());
         QVERIFY(!l.text.back().isHighSurrogate());
