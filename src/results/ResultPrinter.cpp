@@ -10,6 +10,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPen>
 #include <QPrinter>
 #include <QTextBoundaryFinder>
 
@@ -154,8 +155,14 @@ std::optional<QString> print(QPagedPaintDevice& device, const ResultListModel& m
             if (!heading.date.isEmpty())
                 painter.drawText(QPointF(dateLeft, baseline), heading.date);
             painter.drawText(QPointF(std::max<qreal>(0, numberLeft), baseline), number);
+            // A rule of 0.2 mm under it.
             const qreal rule = lineHeight * 1.5;
+            const QPen text = painter.pen();
+            QPen thin = text;
+            thin.setWidthF(std::max<qreal>(1, device.logicalDpiY() / 25.4 * 0.2));
+            painter.setPen(thin);
             painter.drawLine(QPointF(0, rule), QPointF(pageWidth, rule));
+            painter.setPen(text);
         }
         for (qint64 line = 0; line < qint64(header.size()); ++line)
             paint(header[size_t(line)], line);

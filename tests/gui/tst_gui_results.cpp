@@ -239,6 +239,8 @@ private Q_SLOTS:
     void printLinesAndPages();
     void printRepeatsTheHeaderLine_data();
     void printRepeatsTheHeaderLine();
+    void printHeadingNamesTheFile_data();
+    void printHeadingNamesTheFile();
     void printToPdf_data();
     void printToPdf();
     void printWithoutPrinter();
@@ -618,6 +620,48 @@ void TestGuiResults::printRepeatsTheHeaderLine() {
         }
     }
     QCOMPARE(printedRows, resultTexts(w));
+}
+
+void TestGuiResults::printHeadingNamesTheFile_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("shown"); // the heading's text before the date; "" = shortened
+    QTest::newRow("name without the folders")
+        << QStringLiteral("/srv/共有/とても長いフォルダーの名前/2024年度/申込者.csv")
+        << QStringLiteral("申込者.csv");
+    QTest::newRow("no data file") << QString() << QString();
+    QTest::newRow("a name too long: shortened in the middle")
+        << QStringLiteral("/tmp/") + QString(120, u'名') + QStringLiteral("末尾.csv")
+        << QStringLiteral("…");
+}
+
+void TestGuiResults::printHeadingNamesTheFile() {
+    QFETCH(QString, path);
+    QFETCH(QString, shown);
+    TestWindow w;
+    showResults(w, {"a,b", "c,d"});
+    w->setPanelText(Panel::FilePath, path);
+    RecordingEngine engine;
+    w.platform.printerFactory = [&](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
+    };
+    w->toolbarButton(Command::Print)->trigger();
+    QVERIFY(w.platform.messages.isEmpty());
+    const Printout printed = splitHeadings(engine);
+    QCOMPARE(engine.pages, 1);
+    QCOMPARE(texts(printed.body), (QStringList{"a,b", "c,d"}));
+    const QString heading = printed.headings.first().text;
+    const QString tail = today() + QStringLiteral("1 / 1");
+    QVERIFY2(heading.endsWith(tail), qPrintable(heading));
+    const QString name = heading.chopped(tail.size());
+    if (shown == u"…") {
+        // Both ends of the name, the middle left out, and all of it before the date.
+        QVERIFY2(name.contains(shown) && name.startsWith(u'名') && name.endsWith(u"末尾.csv"),
+                 qPrintable(name));
+        QVERIFY(name.size() < 100);
+    } else {
+        QCOMPARE(name, shown);
+    }
+    QVERIFY(printed.headings.first().right <= RecordingEngine::kWidth + 0.5);
 }
 
 // A PDF device that, when the window is done with it, tells its final page margins and how many
