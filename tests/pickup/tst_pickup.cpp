@@ -374,9 +374,9 @@ void tst_pickup::verdictOverListCombinations() {
 namespace {
 
 // "col:phrase|col:phrase" into entries.
-std::vector<ConditionEntry> entries(const QString& spec) {
+std::vector<ConditionEntry> entries(const QString& items) {
     std::vector<ConditionEntry> out;
-    for (const QString& item : spec.split(u'|', Qt::SkipEmptyParts))
+    for (const QString& item : items.split(u'|', Qt::SkipEmptyParts))
         out.push_back({item.section(u':', 0, 0), item.section(u':', 1)});
     return out;
 }
