@@ -347,12 +347,13 @@ void TestGuiPickup::judgeResultRowAndCloseWithEsc() {
 
     pressStart(w);
     QCOMPARE(resultTexts(w), (QStringList{"b,2", "ab,3"}));
-    w.mnuPopup()->popup(QPoint(5, 5)); // over the results, the result commands too
+    // A right click on the second result: the menu with the result commands too, for that row.
+    QTest::mouseClick(w.lvwPickupData()->viewport(), Qt::RightButton, {},
+                      w.lvwPickupData()->visualRect(w->resultModel()->index(1, 0)).center());
     QTRY_VERIFY(w.mnuPopup()->isVisible());
     QVERIFY(w.mnuPopupCopy()->isVisible() && w.mnuPopupSort()->menuAction()->isVisible());
-    w.mnuPopup()->hide();
-    w.lvwPickupData()->setCurrentIndex(w->resultModel()->index(1, 0));
     judgeCurrentRow(w);
+    w.mnuPopup()->hide();
     QPointer<frmVNLJudge> judge = judgeWindow(w);
     QVERIFY(judge);
     QCOMPARE(judge->text(), QStringLiteral("データの 3 行目: ab,3\n\nNOT AND: （条件なし）\n"
