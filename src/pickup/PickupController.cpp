@@ -6,6 +6,7 @@
 #include "main_window/ListView.h"
 #include "main_window/MainWindowHost.h"
 #include "main_window/Platform.h"
+#include "pickup/MatchSpans.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupJob.h"
 #include "pickup/RowVerdictText.h"

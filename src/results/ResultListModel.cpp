@@ -1,5 +1,7 @@
 #include "results/ResultListModel.h"
 
+#include "pickup/MatchSpans.h"
+
 ResultListModel::ResultListModel(const RowStore* store, QObject* parent)
     : QAbstractTableModel(parent), m_store(store) {}
 

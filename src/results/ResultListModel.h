@@ -1,6 +1,5 @@
 #pragma once
 
-#include "pickup/MatchSpans.h"
 #include "source/RowStore.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+class MatchSpans;
 
 // The result list: the picked rows, as indices into the source store, in display order.
 // One column "実行結果"; an item's text is the row's whole text. MatchSpansRole gives where the
