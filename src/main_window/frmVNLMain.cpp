@@ -278,6 +278,23 @@ void frmVNLMain::buildLists() {
     connect(mnuPopupCopy, &QAction::triggered, this, &frmVNLMain::myCopy);
     connect(mnuPopupSortAsc, &QAction::triggered, this, &frmVNLMain::mySortAsc);
     connect(mnuPopupSortDesc, &QAction::triggered, this, &frmVNLMain::mySortDesc);
+    mnuPopupJudgeLine = mnuPopup->addSeparator();
+    mnuPopupJudgeLine->setObjectName(QStringLiteral("mnuPopupJudgeLine"));
+    mnuPopupJudge = mnuPopup->addAction(QStringLiteral("この行の判定"));
+    mnuPopupJudge->setObjectName(QStringLiteral("mnuPopupJudge"));
+    connect(mnuPopupJudge, &QAction::triggered, this, &frmVNLMain::myRowJudge);
+    // The source rows offer the judgement only; the result commands belong to the result list.
+    lvwOriginalData->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvwOriginalData, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (lvwOriginalData->indexAt(at).isValid())
+            mnuPopup->popup(lvwOriginalData->viewport()->mapToGlobal(at));
+    });
+    connect(mnuPopup, &QMenu::aboutToShow, this, [this] {
+        const bool results = !lvwPickupData->isHidden();
+        for (QAction* a : {mnuPopupAllSelect, mnuPopupCopy, mnuPopupLine,
+                           mnuPopupSort->menuAction(), mnuPopupJudgeLine})
+            a->setVisible(results);
+    });
 }
 
 void frmVNLMain::buildProgressPanel() {

@@ -89,6 +89,8 @@ public:
     void myResultPrint();
     void myPickupStart();
     void myPickupStop();
+    // "この行の判定" of the list's current row.
+    void myRowJudge();
     void myAllSelect();
     void myCopy();
     void mySortAsc();
@@ -207,6 +209,8 @@ private:
     QMenu* mnuPopupSort = nullptr;
     QAction* mnuPopupSortAsc = nullptr;
     QAction* mnuPopupSortDesc = nullptr;
+    QAction* mnuPopupJudgeLine = nullptr;
+    QAction* mnuPopupJudge = nullptr;
     QPointer<QProgressBar> ProgressWindow;
     std::array<QLabel*, kPanelCount> m_panels = {};
 

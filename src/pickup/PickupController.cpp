@@ -6,8 +6,11 @@
 #include "main_window/ListView.h"
 #include "main_window/MainWindowHost.h"
 #include "main_window/Platform.h"
+#include "pickup/MatchSpans.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupJob.h"
+#include "pickup/RowVerdictText.h"
+#include "pickup/frmVNLJudge.h"
 #include "progress/ProgressBar.h"
 #include "results/DisplayWidth.h"
 #include "results/ResultListModel.h"
@@ -87,13 +90,9 @@ PickupController::PickupController(MainWindowHost& host, const ConditionsControl
 void PickupController::myPickupStart() {
     // Every entry is checked before anything changes: a column the table does not have or a
     // malformed pattern ends the command here, with the window as it was.
-    const PickupConditions conditions{m_conditions.controls(ConditionList::OutAND).model->entries(),
-                                      m_conditions.controls(ConditionList::OutOR).model->entries(),
-                                      m_conditions.controls(ConditionList::InAND).model->entries(),
-                                      m_conditions.controls(ConditionList::InOR).model->entries()};
     PickupCompileError error;
     const std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions, m_host.commaCount(), &error, m_store.encoding());
+        PickupEngine::compile(conditions(), m_host.commaCount(), &error, m_store.encoding());
     if (!engine) {
         m_host.platform().messageBox(m_host.hostWidget(), error.message, Platform::Critical,
                                      QStringLiteral("エラー"));
@@ -137,6 +136,7 @@ void PickupController::myPickupStart() {
         m_controls.lvwOriginalData->show();
     } else {
         m_resultModel.setRows(std::move(result.rows));
+        m_resultModel.setMatchSpans(std::make_shared<MatchSpans>(*engine, m_store.fieldMode()));
         for (Command command :
              {Command::Save, Command::Print, Command::AllSelect, Command::Copy, Command::Sort})
             m_host.toolbarButton(command)->setEnabled(true);
@@ -158,4 +158,45 @@ void PickupController::myPickupStop() {
     m_controls.lvwPickupData->hide();
     m_resultModel.clear();
     m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+}
+
+PickupConditions PickupController::conditions() const {
+    return {m_conditions.controls(ConditionList::OutAND).model->entries(),
+            m_conditions.controls(ConditionList::OutOR).model->entries(),
+            m_conditions.controls(ConditionList::InAND).model->entries(),
+            m_conditions.controls(ConditionList::InOR).model->entries()};
+}
+
+void PickupController::myRowJudge() {
+    const bool results = !m_controls.lvwPickupData->isHidden();
+    const ListView* view = results ? m_controls.lvwPickupData : m_controls.lvwOriginalData;
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return;
+    qint64 row = current.row();
+    if (results) {
+        if (row >= m_resultModel.count())
+            return;
+        row = m_resultModel.rows()[size_t(row)];
+    }
+    if (row >= m_store.rowCount())
+        return;
+    // The lists are compiled as Start compiles them, with the same message when they cannot run.
+    const PickupConditions lists = conditions();
+    PickupCompileError error;
+    const std::optional<PickupEngine> engine =
+        PickupEngine::compile(lists, m_host.commaCount(), &error, m_store.encoding());
+    if (!engine) {
+        m_host.platform().messageBox(m_host.hostWidget(), error.message, Platform::Critical,
+                                     QStringLiteral("エラー"));
+        return;
+    }
+    QString text = m_store.rowText(row);
+    if (m_store.fieldMode() == FieldMode::Quoted)
+        text = FieldModes::visibleLineBreaks(text);
+    auto* dialog =
+        new frmVNLJudge(RowVerdictText::describe(engine->explain(m_store, row), lists, row, text),
+                        m_host.hostWidget());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }

@@ -13,6 +13,8 @@ class QPushButton;
 class ResultListModel;
 class RowStore;
 
+struct PickupConditions;
+
 class PickupController {
 public:
     // The controls a pickup shows its work and its result in.
@@ -29,6 +31,9 @@ public:
 
     void myPickupStart();
     void myPickupStop();
+    // "この行の判定": explains the current row of the list on show (the results when they are
+    // shown, else the source rows) against the lists as they are now.
+    void myRowJudge();
 
     // Set by Stop, read by the running load or pickup after each yield.
     bool stopRequested() const { return StopRequested; }
@@ -36,6 +41,9 @@ public:
     void clearStopRequest() { StopRequested = false; }
 
 private:
+    // The four lists as they are now.
+    PickupConditions conditions() const;
+
     MainWindowHost& m_host;
     const ConditionsController& m_conditions;
     const RowStore& m_store;

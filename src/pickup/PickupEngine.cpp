@@ -416,3 +416,44 @@ void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
             out.push_back(std::uint32_t(row));
     }
 }
+
+RowVerdict PickupEngine::explain(const RowStore& store, qint64 row) const {
+    Scan scan(*this, store, row + 1);
+    RowVerdict v;
+    for (const ConditionList id : kConditionListOrder) {
+        RowVerdict::ListResult& result = v.lists[size_t(int(id))];
+        result.list = id;
+        for (const Entry& e : entries(id))
+            result.matched.push_back(scan.test(e, row));
+        const bool all =
+            std::all_of(result.matched.begin(), result.matched.end(), [](bool m) { return m; });
+        const bool any =
+            std::any_of(result.matched.begin(), result.matched.end(), [](bool m) { return m; });
+        const bool conjunctive = id == ConditionList::OutAND || id == ConditionList::InAND;
+        result.satisfied = !result.empty() && (conjunctive ? all : any);
+    }
+    const RowVerdict::ListResult& outAnd = v.list(ConditionList::OutAND);
+    const RowVerdict::ListResult& outOr = v.list(ConditionList::OutOR);
+    const RowVerdict::ListResult& inAnd = v.list(ConditionList::InAND);
+    const RowVerdict::ListResult& inOr = v.list(ConditionList::InOR);
+    // Removed when some exclusion list is used and every used one is satisfied.
+    const bool removed = (!outAnd.empty() || !outOr.empty()) &&
+                         (outAnd.empty() || outAnd.satisfied) && (outOr.empty() || outOr.satisfied);
+    if (removed) {
+        if (outOr.empty()) {
+            v.reason = RowVerdict::Reason::RemovedByNotAnd;
+        } else {
+            v.reason = outAnd.empty() ? RowVerdict::Reason::RemovedByNotOr
+                                      : RowVerdict::Reason::RemovedByBoth;
+            v.reasonEntry = outOr.first(true);
+        }
+    } else if (!inAnd.empty() && !inAnd.satisfied) {
+        v.reason = RowVerdict::Reason::AndEntryFailed;
+        v.reasonEntry = inAnd.first(false);
+    } else if (!inOr.empty() && !inOr.satisfied) {
+        v.reason = RowVerdict::Reason::NoOrEntryMatched;
+    } else {
+        v.reason = RowVerdict::Reason::Picked;
+    }
+    return v;
+}

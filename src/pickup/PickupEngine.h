@@ -4,6 +4,7 @@
 #include "conditions/ConditionEntry.h"
 #include "conditions/ConditionList.h"
 #include "pickup/PhraseMatcher.h"
+#include "pickup/RowVerdict.h"
 
 #include <QString>
 
@@ -61,6 +62,20 @@ public:
     void pickRange(const RowStore& store, qint64 begin, qint64 end,
                    std::vector<std::uint32_t>& out) const;
 
+    // One row's verdict taken apart, tested with the same compiled entries as pickRange: every
+    // entry of every list is tested (no early exit), so each one's answer can be shown.
+    RowVerdict explain(const RowStore& store, qint64 row) const;
+
+    // The compiled entries, for showing where they match: the list's entry count, an entry's
+    // column (0 = the whole row, n = column n) and its phrase test.
+    qsizetype entryCount(ConditionList list) const { return qsizetype(entries(list).size()); }
+    int entryColumn(ConditionList list, qsizetype i) const {
+        return entries(list)[size_t(i)].column;
+    }
+    const PhraseMatcher& entryMatcher(ConditionList list, qsizetype i) const {
+        return entries(list)[size_t(i)].matcher;
+    }
+
 private:
     struct Entry {
         int column; // 0 = whole row, n = field n - 1 of the store
@@ -73,6 +88,20 @@ private:
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
     };
     class Scan;
+
+    const std::vector<Entry>& entries(ConditionList list) const {
+        switch (list) {
+        case ConditionList::OutAND:
+            return m_outAnd;
+        case ConditionList::OutOR:
+            return m_outOr;
+        case ConditionList::InAND:
+            return m_inAnd;
+        case ConditionList::InOR:
+            break;
+        }
+        return m_inOr;
+    }
 
     TextEncoding m_encoding = TextEncoding::Cp932;
     std::vector<Entry> m_outAnd;

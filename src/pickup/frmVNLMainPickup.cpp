@@ -10,3 +10,7 @@ void frmVNLMain::myPickupStart() {
 void frmVNLMain::myPickupStop() {
     m_pickup->myPickupStop();
 }
+
+void frmVNLMain::myRowJudge() {
+    m_pickup->myRowJudge();
+}

@@ -1,5 +1,7 @@
 #include "results/ResultListModel.h"
 
+#include "pickup/MatchSpans.h"
+
 ResultListModel::ResultListModel(const RowStore* store, QObject* parent)
     : QAbstractTableModel(parent), m_store(store) {}
 
@@ -12,7 +14,14 @@ int ResultListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_rows.size()))
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    if (role == MatchSpansRole) {
+        if (!m_spans)
+            return {};
+        return QVariant::fromValue(m_spans->spans(rowText(index.row())));
+    }
+    if (role != Qt::DisplayRole)
         return {};
     // A quoted record shows as it is in the file, its inner line breaks made visible.
     if (m_store->fieldMode() == FieldMode::Quoted)
@@ -29,6 +38,7 @@ QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, i
 void ResultListModel::clear() {
     beginResetModel();
     m_rows = {};
+    m_spans.reset();
     endResetModel();
 }
 

@@ -6,13 +6,20 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class MatchSpans;
+
 // The result list: the picked rows, as indices into the source store, in display order.
-// One column "実行結果"; an item's text is the row's whole text.
+// One column "実行結果"; an item's text is the row's whole text. MatchSpansRole gives where the
+// last pickup's "AND" and "OR" entries match in that text (a MatchSpanList), worked out only for
+// the rows that are asked for, that is the rows being painted.
 class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int MatchSpansRole = Qt::UserRole + 1;
+
     explicit ResultListModel(const RowStore* store, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -33,6 +40,9 @@ public:
             *out++ = m_store->rowBytes(m_rows[size_t(i)]);
     }
 
+    // The entries whose matches MatchSpansRole shows (nothing: none); clear() drops them.
+    void setMatchSpans(std::shared_ptr<const MatchSpans> spans) { m_spans = std::move(spans); }
+
     void clear();
     // Replaces the items with these source rows, in this order.
     void setRows(std::vector<std::uint32_t> rows);
@@ -40,4 +50,5 @@ public:
 private:
     const RowStore* m_store;
     std::vector<std::uint32_t> m_rows;
+    std::shared_ptr<const MatchSpans> m_spans;
 };

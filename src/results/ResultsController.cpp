@@ -10,6 +10,7 @@
 
 #include "main_window/MousePointer.h"
 #include "main_window/Platform.h"
+#include "results/MatchHighlightDelegate.h"
 #include "results/ResultCopy.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
@@ -48,6 +49,8 @@ ResultsController::ResultsController(MainWindowHost& host, ConditionsController&
     // Mouse presses and clicks arrive at the list's viewport, keys at the list itself.
     lvwPickupData->viewport()->installEventFilter(this);
     lvwPickupData->installEventFilter(this);
+    // Rows painted with the text the inclusion lists matched marked.
+    lvwPickupData->setItemDelegate(new MatchHighlightDelegate(lvwPickupData));
 }
 
 bool ResultsController::eventFilter(QObject* watched, QEvent* event) {

@@ -3,12 +3,17 @@
 
 #include "conditions/ConditionListModel.h"
 #include "pickup/PickupRun.h"
+#include "pickup/frmVNLJudge.h"
+#include "results/MatchHighlightDelegate.h"
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
+#include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -74,6 +79,11 @@ private Q_SLOTS:
     void stopMidRun();
     void outOfMemoryEndsTheRunAsStopDoes();
     void secondRunClearsTheFirst();
+    void judgeSourceRow_data();
+    void judgeSourceRow();
+    void judgeResultRowAndCloseWithEsc();
+    void judgeSaysWhatStartSaysOfBadLists();
+    void resultRowsMarkTheMatchedText();
     void entryCheckStopsBeforeTheFirstRow_data();
     void entryCheckStopsBeforeTheFirstRow();
 };
@@ -257,6 +267,139 @@ void TestGuiPickup::secondRunClearsTheFirst() {
     QVERIFY(pickedDuringRun.toInt() <= expected.size()); // this run's own count, not 5000
     QCOMPARE(resultTexts(w), expected);
     QCOMPARE(w->panelText(Panel::Pickup), QString::number(expected.size()));
+}
+
+namespace {
+
+frmVNLJudge* judgeWindow(TestWindow& w) {
+    return w.child<frmVNLJudge>(QStringLiteral("frmVNLJudge"));
+}
+
+void judgeCurrentRow(TestWindow& w) {
+    w.child<QAction>(QStringLiteral("mnuPopupJudge"))->trigger();
+}
+
+// Pixels of the mark colour in the result list's row.
+int markedPixels(TestWindow& w, int row) {
+    const QImage image = w.lvwPickupData()->viewport()->grab().toImage();
+    const QRect rect = w.lvwPickupData()->visualRect(w->resultModel()->index(row, 0));
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= std::min(rect.right(), image.width() - 1); ++x)
+            count += image.pixel(x, y) == MatchHighlightDelegate::markBackground().rgb();
+    return count;
+}
+
+} // namespace
+
+void TestGuiPickup::judgeSourceRow_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("sentence");
+    // Lists (see the test): NOT OR {0: "x"}, AND {2: "東京"}, OR {1: "1", 3: "a*"}.
+    QTest::newRow("picked") << 0 << "抽出されます";
+    QTest::newRow("removed") << 1 << "除外されます（NOT OR の 1 行目「x」に一致）";
+    QTest::newRow("AND fails") << 2 << "抽出されません（AND の 1 行目「東京」に不一致）";
+    QTest::newRow("no OR entry") << 3 << "抽出されません（OR のどの行にも不一致）";
+}
+
+void TestGuiPickup::judgeSourceRow() {
+    QFETCH(int, row);
+    QFETCH(QString, sentence);
+    TestWindow w;
+    w->show();
+    loadRows(w, 2, {"1,東京都,abc", "1,東京,x", "1,大阪,abc", "2,東京,b"});
+    w->sourceModel()->setHeaders({"1", "2", "3"});
+    addEntry(w, ConditionList::OutOR, "0", "x");
+    addEntry(w, ConditionList::InAND, "2", "東京");
+    addEntry(w, ConditionList::InOR, "1", "1");
+    addEntry(w, ConditionList::InOR, "3", "a*");
+    w.lvwOriginalData()->setCurrentIndex(w->sourceModel()->index(row, 1));
+    judgeCurrentRow(w);
+    frmVNLJudge* judge = judgeWindow(w);
+    QVERIFY(judge && judge->isVisible() && judge->isModal());
+    const QString text = judge->text();
+    QVERIFY2(
+        text.startsWith(
+            QStringLiteral("データの %1 行目: %2\n").arg(row + 1).arg(w->store().rowText(row))),
+        qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("判定: ") + sentence), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("列 0 「x」: %1").arg(row == 1 ? "一致" : "不一致")));
+    // Nothing ran: the window is as it was.
+    QCOMPARE(w->resultModel()->count(), 0);
+    QVERIFY(w.lvwOriginalData()->isVisible());
+}
+
+void TestGuiPickup::judgeResultRowAndCloseWithEsc() {
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    loadRows(w, 1, {"a,1", "b,2", "ab,3"});
+    w->sourceModel()->setHeaders({"1", "2"});
+    addEntry(w, ConditionList::InOR, "1", "b");
+    // The source rows' menu offers the judgement only.
+    QWidget* viewport = w.lvwOriginalData()->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &event);
+    QTRY_VERIFY(w.mnuPopup()->isVisible());
+    QVERIFY(!w.mnuPopupCopy()->isVisible() && !w.mnuPopupSort()->menuAction()->isVisible());
+    w.mnuPopup()->hide();
+
+    pressStart(w);
+    QCOMPARE(resultTexts(w), (QStringList{"b,2", "ab,3"}));
+    // A right click on the second result: the menu with the result commands too, for that row.
+    QTest::mouseClick(w.lvwPickupData()->viewport(), Qt::RightButton, {},
+                      w.lvwPickupData()->visualRect(w->resultModel()->index(1, 0)).center());
+    QTRY_VERIFY(w.mnuPopup()->isVisible());
+    QVERIFY(w.mnuPopupCopy()->isVisible() && w.mnuPopupSort()->menuAction()->isVisible());
+    judgeCurrentRow(w);
+    w.mnuPopup()->hide();
+    QPointer<frmVNLJudge> judge = judgeWindow(w);
+    QVERIFY(judge);
+    QCOMPARE(judge->text(), QStringLiteral("データの 3 行目: ab,3\n\nNOT AND: （条件なし）\n"
+                                           "NOT OR: （条件なし）\nAND: （条件なし）\n"
+                                           "OR: \n  列 1 「b」: 一致\n"
+                                           "  → 一致の行あり: 抽出の条件を満たします\n\n"
+                                           "判定: 抽出されます"));
+    QTest::keyClick(judge, Qt::Key_Escape);
+    QTRY_VERIFY(judge.isNull());
+    QCOMPARE(w->resultModel()->count(), 2);
+}
+
+void TestGuiPickup::judgeSaysWhatStartSaysOfBadLists() {
+    TestWindow w;
+    w->show();
+    loadRows(w, 1, {"a,1"});
+    w->sourceModel()->setHeaders({"1", "2"});
+    addEntry(w, ConditionList::InAND, "1", "[a*");
+    w.lvwOriginalData()->setCurrentIndex(w->sourceModel()->index(0, 0));
+    judgeCurrentRow(w);
+    QVERIFY(!judgeWindow(w));
+    QCOMPARE(w.platform.messages.size(), 1);
+    pressStart(w);
+    QCOMPARE(w.platform.messages.size(), 2);
+    QCOMPARE(w.platform.messages[0].prompt, w.platform.messages[1].prompt);
+    QCOMPARE(w.platform.messages[0].style, w.platform.messages[1].style);
+    QCOMPARE(w.platform.messages[0].title, w.platform.messages[1].title);
+}
+
+void TestGuiPickup::resultRowsMarkTheMatchedText() {
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    loadRows(w, 1, {"xab,1", "ab,2", "c,3"});
+    addEntry(w, ConditionList::InAND, "0", "ab");
+    pressStart(w);
+    QVERIFY(markedPixels(w, 1) > 0);
+    w.lvwPickupData()->selectionModel()->select(w->resultModel()->index(0, 0),
+                                                QItemSelectionModel::Select);
+    QVERIFY(markedPixels(w, 0) > 0); // a selected row too
+    // Kept by an exclusion list alone: no text of the rows matched anything.
+    clearLists(w);
+    addEntry(w, ConditionList::OutOR, "0", "c");
+    pressStart(w);
+    QCOMPARE(w->resultModel()->count(), 2);
+    QCOMPARE(markedPixels(w, 0) + markedPixels(w, 1), 0);
 }
 
 void TestGuiPickup::entryCheckStopsBeforeTheFirstRow_data() {

@@ -1,10 +1,13 @@
 #include "InputMethodForms.h"
 #include "base/Cp932.h"
 #include "base/TextCodec.h"
+#include "pickup/MatchSpans.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupJob.h"
 #include "pickup/PickupRun.h"
+#include "pickup/RowVerdictText.h"
+#include "results/ResultListModel.h"
 #include "source/RowStore.h"
 
 #include <QFile>
@@ -93,6 +96,14 @@ private slots:
     void patternAgreesWithBacktrackingReference();
     void verdictOverListCombinations_data();
     void verdictOverListCombinations();
+    void explainEachVerdictPath_data();
+    void explainEachVerdictPath();
+    void explainAgreesWithPickRange_data();
+    void explainAgreesWithPickRange();
+    void explainDescribesEveryList();
+    void matchSpans_data();
+    void matchSpans();
+    void resultModelGivesMatchSpans();
     void edgeCases_data();
     void edgeCases();
     void entryCheck_data();
@@ -358,6 +369,254 @@ void tst_pickup::verdictOverListCombinations() {
         if (referencePicks(*store, r, l))
             expected.push_back(std::uint32_t(r));
     QCOMPARE(pickAll(*store, l), expected);
+}
+
+namespace {
+
+// "col:phrase|col:phrase" into entries.
+std::vector<ConditionEntry> entries(const QString& items) {
+    std::vector<ConditionEntry> out;
+    for (const QString& item : items.split(u'|', Qt::SkipEmptyParts))
+        out.push_back({item.section(u':', 0, 0), item.section(u':', 1)});
+    return out;
+}
+
+// The displayed text with "[" and "]" around each span.
+QString marked(const QString& shown, const MatchSpanList& spans) {
+    QString out;
+    qsizetype at = 0;
+    for (const MatchSpan& s : spans) {
+        out += shown.mid(at, s.begin - at) + u'[' + shown.mid(s.begin, s.length) + u']';
+        at = s.begin + s.length;
+    }
+    return out + shown.mid(at);
+}
+
+} // namespace
+
+void tst_pickup::explainEachVerdictPath_data() {
+    QTest::addColumn<QString>("lists");     // NOT AND;NOT OR;AND;OR
+    QTest::addColumn<QString>("matched");   // per list, "-" for an empty one
+    QTest::addColumn<QString>("satisfied"); // per list
+    QTest::addColumn<QString>("sentence");  // of the row "a,b,c"
+    QTest::newRow("picked") << "0:x|2:y;1:z;1:a|0:c;2:q|2:?"
+                            << "00 0 11 01"
+                            << "0011"
+                            << "抽出されます";
+    QTest::newRow("NOT AND alone") << "0:a|3:c;;1:a;"
+                                   << "11 - 1 -"
+                                   << "1010"
+                                   << "除外されます（NOT AND のすべての行に一致）";
+    QTest::newRow("NOT AND, an entry fails") << "0:a|3:x;;;"
+                                             << "10 - - -"
+                                             << "0000"
+                                             << "抽出されます";
+    QTest::newRow("NOT OR alone") << ";1:x|2:b|0:c;;0:a"
+                                  << "- 011 - 1"
+                                  << "0101"
+                                  << "除外されます（NOT OR の 2 行目「b」に一致）";
+    QTest::newRow("both exclusion lists")
+        << "0:a;0:q|3:c;;"
+        << "1 01 - -"
+        << "1100"
+        << "除外されます（NOT AND のすべての行と NOT OR の 2 行目「c」に一致）";
+    QTest::newRow("one of two exclusion lists") << "0:a;0:q;;"
+                                                << "1 0 - -"
+                                                << "1000"
+                                                << "抽出されます";
+    QTest::newRow("removal named before AND") << ";0:b;0:x;"
+                                              << "- 1 0 -"
+                                              << "0100"
+                                              << "除外されます（NOT OR の 1 行目「b」に一致）";
+    QTest::newRow("AND entry fails") << ";;1:a|2:x|3:y;0:c"
+                                     << "- - 100 1"
+                                     << "0001"
+                                     << "抽出されません（AND の 2 行目「x」に不一致）";
+    QTest::newRow("no OR entry") << "0:z;;0:a,*;1:b|2:*#"
+                                 << "0 - 1 00"
+                                 << "0010"
+                                 << "抽出されません（OR のどの行にも不一致）";
+}
+
+void tst_pickup::explainEachVerdictPath() {
+    QFETCH(QString, lists);
+    QFETCH(QString, matched);
+    QFETCH(QString, satisfied);
+    QFETCH(QString, sentence);
+    const QStringList parts = lists.split(u';');
+    const Lists l{entries(parts[0]), entries(parts[1]), entries(parts[2]), entries(parts[3])};
+    const auto store = makeStore(2, {"x,x,x", "a,b,c"});
+    const auto engine = PickupEngine::compile(l.conditions(), 2);
+    QVERIFY(engine);
+    const RowVerdict v = engine->explain(*store, 1);
+    QStringList gotMatched;
+    QString gotSatisfied;
+    for (const ConditionList id : kConditionListOrder) {
+        QString flags;
+        for (const bool m : v.list(id).matched)
+            flags += m ? u'1' : u'0';
+        gotMatched << (flags.isEmpty() ? QStringLiteral("-") : flags);
+        gotSatisfied += v.list(id).satisfied ? u'1' : u'0';
+    }
+    QCOMPARE(gotMatched.join(u' '), matched);
+    QCOMPARE(gotSatisfied, satisfied);
+    QCOMPARE(RowVerdictText::sentence(v, l.conditions()), sentence);
+    std::vector<std::uint32_t> picked;
+    engine->pickRange(*store, 1, 2, picked);
+    QCOMPARE(v.picked(), !picked.empty());
+}
+
+void tst_pickup::explainAgreesWithPickRange_data() {
+    QTest::addColumn<bool>("quoted");
+    QTest::newRow("plain") << false;
+    QTest::newRow("quoted") << true;
+}
+
+void tst_pickup::explainAgreesWithPickRange() {
+    QFETCH(bool, quoted);
+    std::mt19937 random(quoted ? 7 : 3);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    auto text = [&](int maxLength) {
+        QString out;
+        for (int k = pick(maxLength + 1); k > 0; --k)
+            out += QStringLiteral("abcd1東")[pick(6)];
+        return out;
+    };
+    // Quoted fields may hold commas, doubled quotes and line breaks.
+    auto field = [&] {
+        QString t = text(4);
+        if (!quoted || pick(2) == 0)
+            return t;
+        for (const char* inner : {",", "\"\"", "\n"})
+            if (pick(3) == 0)
+                t.insert(pick(int(t.size()) + 1), QLatin1String(inner));
+        return u'"' + t + u'"';
+    };
+    const QString patterns[] = {"*a*", "b?*", "*#*", "a,", "?"};
+    RowStore store;
+    store.reset(2);
+    if (quoted)
+        store.setFieldMode(FieldMode::Quoted, 2);
+    for (int r = 0; r < 400; ++r)
+        QVERIFY(store.appendLine(field() + u',' + field() + u',' + field()));
+    for (int round = 0; round < 60; ++round) {
+        Lists l;
+        for (std::vector<ConditionEntry>* list : {&l.outAnd, &l.outOr, &l.inAnd, &l.inOr})
+            for (int k = pick(3); k > 0; --k)
+                list->push_back({QString::number(pick(4)), pick(2) ? text(2) : patterns[pick(5)]});
+        const auto engine = PickupEngine::compile(l.conditions(), 2);
+        QVERIFY(engine);
+        std::vector<std::uint32_t> picked;
+        engine->pickRange(store, 0, store.rowCount(), picked);
+        auto next = picked.begin();
+        for (qint64 row = 0; row < store.rowCount(); ++row) {
+            const bool isPicked = next != picked.end() && *next == row;
+            next += isPicked ? 1 : 0;
+            QVERIFY2(engine->explain(store, row).picked() == isPicked,
+                     qPrintable(QStringLiteral("round %1 row %2").arg(round).arg(row)));
+        }
+    }
+}
+
+void tst_pickup::explainDescribesEveryList() {
+    const Lists l{{}, entries("0:z|2:b"), entries("1:a"), {}};
+    const auto store = makeStore(2, {"a,b,c"});
+    const auto engine = PickupEngine::compile(l.conditions(), 2);
+    QVERIFY(engine);
+    QCOMPARE(RowVerdictText::describe(engine->explain(*store, 0), l.conditions(), 0, u"a,b,c"),
+             QStringLiteral("データの 1 行目: a,b,c\n\n"
+                            "NOT AND: （条件なし）\n"
+                            "NOT OR: \n  列 0 「z」: 不一致\n  列 2 「b」: 一致\n"
+                            "  → 一致の行あり: 除外の条件を満たします\n"
+                            "AND: \n  列 1 「a」: 一致\n  → すべて一致: 抽出の条件を満たします\n"
+                            "OR: （条件なし）\n\n"
+                            "判定: 除外されます（NOT OR の 2 行目「b」に一致）"));
+}
+
+void tst_pickup::matchSpans_data() {
+    QTest::addColumn<bool>("quoted");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("lists"); // AND;OR
+    QTest::addColumn<QString>("shown"); // the displayed text, spans in brackets
+    QTest::newRow("every occurrence") << false << "abcab,x"
+                                      << "0:ab;"
+                                      << "[ab]c[ab],x";
+    QTest::newRow("overlapping") << false << "aaab"
+                                 << "0:aa;"
+                                 << "[aaa]b";
+    QTest::newRow("the entry's column") << false << "ab,ab,ab"
+                                        << "2:ab;"
+                                        << "ab,[ab],ab";
+    QTest::newRow("AND and OR, joined") << false << "abcd,cd"
+                                        << "1:ab;0:cd|1:z"
+                                        << "[abcd],[cd]";
+    QTest::newRow("pattern: its column") << false << "x,abc,y"
+                                         << "2:a*;"
+                                         << "x,[abc],y";
+    QTest::newRow("pattern: the row") << false << "x,abc"
+                                      << "0:*,abc;"
+                                      << "[x,abc]";
+    QTest::newRow("pattern fails") << false << "x,abc"
+                                   << "2:b*;"
+                                   << "x,abc";
+    QTest::newRow("empty phrase") << false << "x,abc"
+                                  << "0:;"
+                                  << "x,abc";
+    QTest::newRow("exact units") << false << "ABC,ＡＢＣ"
+                                 << "0:ＡＢ;"
+                                 << "ABC,[ＡＢ]Ｃ";
+    QTest::newRow("plain keeps quotes") << false << "\"a\",b"
+                                        << "1:\"a;"
+                                        << "[\"a]\",b";
+    QTest::newRow("quoted: comma inside") << true << "\"a,b\",c"
+                                          << "1:a,b;"
+                                          << "\"[a,b]\",c";
+    QTest::newRow("quoted: doubled quote") << true << "\"c\"\"d\",e"
+                                           << "1:c\"d;"
+                                           << "\"[c\"\"d]\",e";
+    QTest::newRow("quoted: across fields") << true << "\"x\",y"
+                                           << "0:x,y;"
+                                           << "\"[x\",y]";
+    QTest::newRow("quoted: pattern") << true << "\"ab\",\"ab\""
+                                     << "2:a*;"
+                                     << "\"ab\",\"[ab]\"";
+    QTest::newRow("quoted: CR LF") << true << "\"p\r\nq\",rr"
+                                   << "1:p*q;2:r"
+                                   << "\"[p↵q]\",[rr]";
+    QTest::newRow("quoted: after closing") << true << "\"ab\"cd,e"
+                                           << "0:bc;"
+                                           << "\"a[b\"c]d,e";
+}
+
+void tst_pickup::matchSpans() {
+    QFETCH(bool, quoted);
+    QFETCH(QString, record);
+    QFETCH(QString, lists);
+    QFETCH(QString, shown);
+    const Lists l{{}, {}, entries(lists.section(u';', 0, 0)), entries(lists.section(u';', 1))};
+    const auto engine = PickupEngine::compile(l.conditions(), 3, nullptr, TextEncoding::Utf8);
+    QVERIFY(engine);
+    const MatchSpans spans(*engine, quoted ? FieldMode::Quoted : FieldMode::Plain);
+    const QString display = quoted ? FieldModes::visibleLineBreaks(record) : record;
+    QCOMPARE(marked(display, spans.spans(record)), shown);
+}
+
+void tst_pickup::resultModelGivesMatchSpans() {
+    const auto store = makeStore(1, {"xab,1", "ab,2"});
+    const auto engine = PickupEngine::compile(Lists{{}, {}, entries("0:ab"), {}}.conditions(), 1);
+    QVERIFY(engine);
+    ResultListModel model(store.get());
+    model.setRows({1, 0});
+    auto spansOf = [&](int pos) {
+        return model.data(model.index(pos, 0), ResultListModel::MatchSpansRole);
+    };
+    QVERIFY(!spansOf(0).isValid());
+    model.setMatchSpans(std::make_shared<MatchSpans>(*engine, FieldMode::Plain));
+    QCOMPARE(spansOf(0).value<MatchSpanList>(), (MatchSpanList{{0, 2}}));
+    QCOMPARE(spansOf(1).value<MatchSpanList>(), (MatchSpanList{{1, 2}}));
+    model.clear(); // a new pickup or load: the old entries go
+    model.setRows({0});
+    QVERIFY(!spansOf(0).isValid());
 }
 
 void tst_pickup::edgeCases_data() {
