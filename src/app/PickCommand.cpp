@@ -267,10 +267,11 @@ as Save writes them (each row's own line, CR LF).
                        (a list option may be given more than once; its files are
                        loaded in order, as several loads into one list; with no
                        list at all every line is picked)
-  --set SET            a condition-set file holding all four lists, as the
-                       window's "条件セットを読込..." loads it: one entry a line,
+  --set SET            a condition-set file holding all four lists (the window's
+                       "条件セットを保存..." writes one): one entry a line,
                        AND|OR|NOTAND|NOTOR,column,phrase ("#" lines are comments);
-                       cannot be combined with the four list options
+                       a bad line stops the run, as in a list file; cannot be
+                       combined with the four list options (status 2)
   --header             the first line of DATA names the columns (the window's
                        "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does

@@ -17,35 +17,42 @@
 namespace StoredLists {
 namespace {
 
+QString tooLarge() {
+    return QStringLiteral("%1 バイトより大きいファイルです。").arg(MaxFileBytes);
+}
+
 // The store's bytes. Anything but a regular file is refused without waiting on it (a pipe would
 // block the start), and so is a file larger than any store.
 QString readBytes(const QString& path, QByteArray& bytes, bool& found) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
-        found = errno != ENOENT;
-        return found ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
+        const int error = errno;
+        found = error != ENOENT;
+        if (error == ELOOP)
+            return QStringLiteral("シンボリックリンクです。");
+        return found ? japaneseFileError(QString::fromLocal8Bit(std::strerror(error))) : QString();
     }
     found = true;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return QStringLiteral("not a regular file");
+        return QStringLiteral("通常のファイルではありません。");
     }
     if (st.st_size > MaxFileBytes) {
         ::close(fd);
-        return QStringLiteral("larger than %1 bytes").arg(MaxFileBytes);
+        return tooLarge();
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return file.errorString();
+        return japaneseFileError(file.errorString());
     }
     bytes = file.read(MaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return file.errorString();
+        return japaneseFileError(file.errorString());
     if (bytes.size() > MaxFileBytes)
-        return QStringLiteral("larger than %1 bytes").arg(MaxFileBytes);
+        return tooLarge();
     return {};
 }
 
@@ -60,13 +67,14 @@ ReadResult read(const QString& path) {
             return result;
         ConditionSetFile::ParseResult parsed = ConditionSetFile::parse(QByteArrayView(bytes));
         if (!parsed.badLines.empty()) {
-            result.problem = QStringLiteral("line %1 holds no entry").arg(parsed.badLines.front());
+            result.problem =
+                QStringLiteral("%1 行目の形式が正しくありません。").arg(parsed.badLines.front());
             return result;
         }
         result.lists = std::move(parsed.lists);
     } catch (const std::bad_alloc&) {
         result.lists = {};
-        result.problem = QStringLiteral("out of memory");
+        result.problem = QStringLiteral("メモリーが足りません。");
     }
     return result;
 }
