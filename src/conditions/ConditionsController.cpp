@@ -435,15 +435,22 @@ void ConditionsController::mySetSave() {
     dialog.Flags = CommonDialog::OverwritePrompt;
     if (!dialog.ShowSave(CommonDialog::Use::SetSave))
         return;
-    const ConditionSetFile::Lists lists = allLists();
-    ConditionSetFile::SaveResult result = ConditionSetFile::save(dialog.FileName, lists);
-    // Where the folder refuses a temporary file, the file is written in place only when the user
-    // agrees to lose it should the write fail.
-    if (result.inPlaceOnly) {
-        if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
-                                         kQuestionStyle, QStringLiteral("Vornel")) != Platform::Yes)
-            return;
-        result = ConditionSetFile::save(dialog.FileName, lists, true);
+    ConditionSetFile::SaveResult result;
+    try {
+        const ConditionSetFile::Lists lists = allLists();
+        result = ConditionSetFile::save(dialog.FileName, lists);
+        // Where the folder refuses a temporary file, the file is written in place only when the
+        // user agrees to lose it should the write fail.
+        if (result.inPlaceOnly) {
+            if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
+                                             kQuestionStyle,
+                                             QStringLiteral("Vornel")) != Platform::Yes)
+                return;
+            result = ConditionSetFile::save(dialog.FileName, lists, true);
+        }
+    } catch (const std::bad_alloc&) {
+        m_host.outOfMemory(QStringLiteral("条件セットを保存"));
+        return;
     }
     if (!result.ok())
         m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
@@ -465,7 +472,12 @@ void ConditionsController::restoreStoredLists() {
 void ConditionsController::storeLists() const {
     // The window is closing: a failure is only noted on standard error, with its reason.
     const QString path = AppPaths::listsFilePath();
-    const QString failed = StoredLists::write(path, allLists());
+    QString failed;
+    try {
+        failed = StoredLists::write(path, allLists());
+    } catch (const std::bad_alloc&) {
+        failed = QStringLiteral("メモリーが足りません。");
+    }
     if (!failed.isEmpty())
         qWarning("%s",
                  qPrintable(
