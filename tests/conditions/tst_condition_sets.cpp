@@ -2,7 +2,6 @@
 // as the window does it.
 #include "TestFiles.h"
 #include "base/TextCodec.h"
-#include "conditions/ConditionListFile.h"
 #include "conditions/ConditionSetFile.h"
 
 #include <QDir>
@@ -54,7 +53,6 @@ class tst_condition_sets : public QObject {
 private slots:
     void parse_data();
     void parse();
-    void lineNumbersOfEntries();
     void roundTrip_data();
     void roundTrip();
     void encodeExactBytes();
@@ -62,8 +60,6 @@ private slots:
     void encodeRefuses();
     void loadBadLines_data();
     void loadBadLines();
-    void loadFailures_data();
-    void loadFailures();
     void saveRefusedKeepsOldFile();
 };
 
@@ -136,16 +132,6 @@ void tst_condition_sets::parse() {
         ConditionSetFile::parse(QByteArrayView(TextCodec::kUtf8Bom + text.toUtf8()));
     QCOMPARE(render(utf8.lists), render(expected));
     QCOMPARE(lines(utf8.badLines), bad);
-}
-
-void tst_condition_sets::lineNumbersOfEntries() {
-    const ConditionSetFile::ParseResult r = ConditionSetFile::parse(
-        QStringView(u"# set\r\nOR,1,a\r\nAND,2,b\r\n\r\nOR,3,c\r\nbad\r\nNOTOR,4,d\r\n"));
-    QCOMPARE(lines(r.lineNumbers[size_t(OR)]), (Lines{2, 5}));
-    QCOMPARE(lines(r.lineNumbers[size_t(AND)]), (Lines{3}));
-    QCOMPARE(lines(r.lineNumbers[size_t(NOR)]), (Lines{7}));
-    QCOMPARE(lines(r.lineNumbers[size_t(NAND)]), (Lines{}));
-    QCOMPARE(r.entryCount(), 4);
 }
 
 void tst_condition_sets::roundTrip_data() {
@@ -296,42 +282,6 @@ void tst_condition_sets::loadBadLines() {
             named.append(QString::number(n));
         QVERIFY(r.warning.endsWith(QStringLiteral("行番号: ") + named.join(QStringLiteral(", "))));
     }
-}
-
-void tst_condition_sets::loadFailures_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes"); // null: nothing is written (a folder for "dir")
-    QTest::addColumn<qint64>("memoryLimit");
-    QTest::newRow("missing") << "none.txt" << QByteArray() << qint64(0);
-    QTest::newRow("folder") << "dir" << QByteArray() << qint64(0);
-    const QString text = QStringLiteral("AND,1,東京\r\n");
-    QTest::newRow("UTF-16") << "set.txt"
-                            << "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()),
-                                                       text.size() * 2)
-                            << qint64(0);
-    QTest::newRow("out of memory")
-        << "set.txt" << QByteArray("AND,1,aaaaaaaaaaaaaaaa\r\n") << qint64(8);
-}
-
-void tst_condition_sets::loadFailures() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(qint64, memoryLimit);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(name);
-    if (name == u"dir")
-        QVERIFY(QDir(dir.path()).mkdir(name));
-    else if (!bytes.isNull())
-        QVERIFY(writeAll(path, bytes));
-    ConditionListFile::setMemoryLimitForTesting(memoryLimit);
-    const ConditionSetFile::LoadResult r = ConditionSetFile::load(path);
-    ConditionListFile::setMemoryLimitForTesting(0);
-    QVERIFY(!r.ok());
-    QVERIFY(r.parsed.entryCount() == 0);
-    QVERIFY(
-        r.error.startsWith(QStringLiteral("Error:条件セットファイルを読み込めませんでした｡\r\n") +
-                           QDir::toNativeSeparators(path) + QStringLiteral("\r\n")));
 }
 
 void tst_condition_sets::saveRefusedKeepsOldFile() {

@@ -34,11 +34,9 @@ class tst_stored_lists : public QObject {
     Q_OBJECT
 private slots:
     void writtenAndReadBack();
-    void emptyListsWithoutAStoreWriteNothing();
     void emptiedListsAreStored();
     void unusableStoreGivesEmptyLists_data();
     void unusableStoreGivesEmptyLists();
-    void handEditedStoreIsRead();
     void linkIsNeverWrittenThrough();
 };
 
@@ -53,18 +51,6 @@ void tst_stored_lists::writtenAndReadBack() {
     QVERIFY(r.found);
     QCOMPARE(r.problem, QString());
     QVERIFY(r.lists == sample());
-}
-
-void tst_stored_lists::emptyListsWithoutAStoreWriteNothing() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath("vornel_lists.txt");
-    QCOMPARE(StoredLists::write(path, Lists{}), QString());
-    QVERIFY(!QFileInfo::exists(path));
-    const StoredLists::ReadResult r = StoredLists::read(path);
-    QVERIFY(!r.found);
-    QCOMPARE(r.problem, QString());
-    QVERIFY(r.lists == Lists{});
 }
 
 void tst_stored_lists::emptiedListsAreStored() {
@@ -120,19 +106,6 @@ void tst_stored_lists::unusableStoreGivesEmptyLists() {
     QVERIFY(r.found);
     QVERIFY(!r.problem.isEmpty());
     QVERIFY(r.lists == Lists{});
-}
-
-void tst_stored_lists::handEditedStoreIsRead() {
-    // Code page 932 without a mark, comments, any case: as any set file.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath("vornel_lists.txt");
-    QVERIFY(writeAll(path, "# mine\nnotand,3,\x93\x8c\x8b\x9e\n"));
-    const StoredLists::ReadResult r = StoredLists::read(path);
-    QCOMPARE(r.problem, QString());
-    Lists expected;
-    expected[size_t(ConditionList::OutAND)] = {{"3", "東京"}};
-    QVERIFY(r.lists == expected);
 }
 
 void tst_stored_lists::linkIsNeverWrittenThrough() {
