@@ -3,6 +3,7 @@
 #include "base/FileKind.h"
 #include "conditions/ConditionList.h"
 #include "conditions/ConditionListFile.h"
+#include "conditions/ConditionSetFile.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupJob.h"
 #include "results/ResultFile.h"
@@ -36,6 +37,7 @@ constexpr std::chrono::milliseconds kSlice(100);
 struct Options {
     QString data;
     std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
+    QString set; // a condition-set file instead of the list files
     std::optional<ResultSort::Order> sort;
     std::optional<TextEncoding> encoding; // none: the file's bytes decide
     std::optional<FieldMode> fields;      // --fields plain|quoted; auto: the file decides
@@ -174,7 +176,7 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             if (name == listOption(id))
                 list = id;
         const bool takesValue = list || name == u"--pick" || name == u"--sort" ||
-                                name == u"--encoding" || name == u"--fields" ||
+                                name == u"--encoding" || name == u"--fields" || name == u"--set" ||
                                 name == u"--output" || name == u"-o";
         if (!takesValue) {
             if (name.startsWith(u'-') && name.size() > 1)
@@ -190,6 +192,10 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             return QStringLiteral("option %1 needs a value").arg(name);
         if (list) {
             o.lists[size_t(*list)].append(*value);
+        } else if (name == u"--set") {
+            if (!o.set.isEmpty())
+                return QStringLiteral("option --set given twice");
+            o.set = *value;
         } else if (name == u"--pick") {
             if (dataGiven)
                 return QStringLiteral("option --pick given twice");
@@ -234,6 +240,12 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
     }
     if (!o.help && !o.version && !dataGiven)
         return QStringLiteral("--pick DATA is missing");
+    // A set holds all four lists: list files beside it would leave unclear which entries count.
+    if (!o.set.isEmpty())
+        for (ConditionList id : kConditionListOrder)
+            if (!o.lists[size_t(id)].isEmpty())
+                return QStringLiteral("--set cannot be combined with --and, --or, --not-and or "
+                                      "--not-or");
     return std::nullopt;
 }
 
@@ -255,6 +267,11 @@ as Save writes them (each row's own line, CR LF).
                        (a list option may be given more than once; its files are
                        loaded in order, as several loads into one list; with no
                        list at all every line is picked)
+  --set SET            a condition-set file holding all four lists (the window's
+                       "条件セットを保存..." writes one): one entry a line,
+                       AND|OR|NOTAND|NOTOR,column,phrase ("#" lines are comments);
+                       a bad line stops the run, as in a list file; cannot be
+                       combined with the four list options (status 2)
   --header             the first line of DATA names the columns (the window's
                        "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does
@@ -267,7 +284,8 @@ as Save writes them (each row's own line, CR LF).
                        auto (the default: the file's quotes decide, as in Open)
   -o, --output FILE    write the result to FILE (standard output when not given
                        or "-"); FILE is replaced only when the whole result was written,
-                       never written in place, and never the data file or a list file
+                       never written in place, and never the data file, a list file
+                       or the set file
   -q, --quiet          print nothing but errors
   -h, --help           print this text
       --version        print the version
@@ -275,17 +293,18 @@ as Save writes them (each row's own line, CR LF).
 Lines whose comma count differs from the first line's are skipped and counted on
 standard error. While standard error is a terminal it shows the progress.
 
-Exit status: 0 done; 1 a data or list file could not be read (a list line that
-holds no entry included, or a data file that changed while it was read), an entry
-would be refused by Start, or the result could not be written; 2 the command line
-is wrong.
+Exit status: 0 done; 1 a data, list or set file could not be read (a list or set
+line that holds no entry included, or a data file that changed while it was read),
+an entry would be refused by Start, or the result could not be written; 2 the
+command line is wrong (--set with a list option included).
 )");
 }
 
 // Where each entry of the lists came from, for the messages.
 struct EntrySource {
     QString file;
-    qsizetype number = 0; // 1-based, in that file
+    qint64 number = 0; // 1-based, in that file: the entry's (a list file) or its line's (a set)
+    bool line = false;
 };
 
 struct Lists {
@@ -293,9 +312,50 @@ struct Lists {
     std::array<std::vector<EntrySource>, kConditionListCount> sources;
 };
 
+// The bad lines of a list or set file, named (the first few) on one line.
+QString badLinesError(const QString& path, const std::vector<qint64>& badLines) {
+    QStringList numbers;
+    for (const qint64 n : badLines) {
+        if (numbers.size() == kNamedSkippedLines) {
+            numbers.append(QStringLiteral("..."));
+            break;
+        }
+        numbers.append(QString::number(n));
+    }
+    return QStringLiteral("%1: 形式が正しくない行があるため、中止しました。行番号: %2")
+        .arg(path, numbers.join(QStringLiteral(", ")));
+}
+
+// The four lists from one set file; any bad line stops the run, as in a list file.
+bool loadSet(const QString& path, Lists& lists, Messages& say) {
+    try {
+        QByteArray bytes;
+        if (const std::optional<QString> reason = ConditionListFile::readBytes(path, bytes)) {
+            say.error(oneLine(ConditionSetFile::loadFailedMessage(path, *reason)));
+            return false;
+        }
+        const ConditionSetFile::ParseResult parsed = ConditionSetFile::parse(QByteArrayView(bytes));
+        if (!parsed.badLines.empty()) {
+            say.error(badLinesError(path, parsed.badLines));
+            return false;
+        }
+        for (ConditionList id : kConditionListOrder) {
+            lists.entries[size_t(id)] = parsed.lists[size_t(id)];
+            for (const qint64 line : parsed.lineNumbers[size_t(id)])
+                lists.sources[size_t(id)].push_back({path, line, true});
+        }
+    } catch (const std::bad_alloc&) {
+        say.error(QStringLiteral("%1: %2").arg(path, DataLoadJob::outOfMemoryText()));
+        return false;
+    }
+    return true;
+}
+
 // A line that holds no entry stops the run: without it a list would pick more (or drop less)
 // than the script asked for.
 bool loadLists(const Options& o, Lists& lists, Messages& say) {
+    if (!o.set.isEmpty())
+        return loadSet(o.set, lists, say);
     for (ConditionList id : kConditionListOrder) {
         for (const QString& path : o.lists[size_t(id)]) {
             try {
@@ -305,17 +365,7 @@ bool loadLists(const Options& o, Lists& lists, Messages& say) {
                     return false;
                 }
                 if (!loaded.badLines.empty()) {
-                    QStringList numbers;
-                    for (const qint64 n : loaded.badLines) {
-                        if (numbers.size() == kNamedSkippedLines) {
-                            numbers.append(QStringLiteral("..."));
-                            break;
-                        }
-                        numbers.append(QString::number(n));
-                    }
-                    say.error(QStringLiteral("%1: 形式が正しくない行があるため、中止しました。"
-                                             "行番号: %2")
-                                  .arg(path, numbers.join(QStringLiteral(", "))));
+                    say.error(badLinesError(path, loaded.badLines));
                     return false;
                 }
                 for (qsizetype k = 0; k < qsizetype(loaded.entries.size()); ++k) {
@@ -340,6 +390,12 @@ bool outputIsNoInput(const Options& o, Messages& say) {
         say.error(QStringLiteral("%1: 出力ファイルがデータファイル %2 と同じファイルのため、"
                                  "書き込みませんでした。")
                       .arg(o.output, o.data));
+        return false;
+    }
+    if (!o.set.isEmpty() && FileKind::isSameFile(o.output, o.set)) {
+        say.error(QStringLiteral("%1: 出力ファイルが条件セットファイル %2 と同じファイルのため、"
+                                 "書き込みませんでした。")
+                      .arg(o.output, o.set));
         return false;
     }
     for (const QStringList& files : o.lists) {
@@ -419,8 +475,9 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
         PickupEngine::compile(conditions, commaCount, &refused, job.encoding());
     const auto refuse = [&] {
         const EntrySource& from = lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
-        say.error(QStringLiteral("%1: entry %2: %3")
+        say.error(QStringLiteral("%1: %2 %3: %4")
                       .arg(from.file)
+                      .arg(from.line ? QStringLiteral("line") : QStringLiteral("entry"))
                       .arg(from.number)
                       .arg(oneLine(refused.message)));
         return Failed;
@@ -496,6 +553,7 @@ QString usageText() {
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
         "              [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]\n"
         "              [--fields auto|plain|quoted] [--output FILE] [--quiet]\n"
+        "       vornel --pick DATA --set SET [the options above but the four list files]\n"
         "       vornel --help | --version\n");
 }
 

@@ -10,6 +10,7 @@ class QIODevice;
 //   vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]
 //          [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]
 //          [--fields auto|plain|quoted] [--output FILE] [--quiet]
+//   vornel --pick DATA --set SET [the options above but the four list files]
 //   vornel --help | --version
 //
 // Lines whose comma count does not fit the first line are skipped (as the data-error dialog's

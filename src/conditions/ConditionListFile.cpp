@@ -219,27 +219,32 @@ namespace {
 
 qint64 s_memoryLimit = 0;
 
-LoadResult loadFile(const QString& path) {
-    LoadResult result;
-    if (const QString refused = FileKind::notReadableReason(path); !refused.isEmpty()) {
-        result.error = loadFailedMessage(path, refused);
-        return result;
-    }
+} // namespace
+
+std::optional<QString> readBytes(const QString& path, QByteArray& bytes) {
+    if (const QString refused = FileKind::notReadableReason(path); !refused.isEmpty())
+        return refused;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = loadFailedMessage(path, file.errorString());
-        return result;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
     if (s_memoryLimit > 0 && file.size() > s_memoryLimit)
         throw std::bad_alloc();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = loadFailedMessage(path, file.errorString());
-        return result;
-    }
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
     file.close();
-    if (TextCodec::utf16(bytes) != TextCodec::Utf16::None) {
-        result.error = loadFailedMessage(path, TextCodec::utf16RefusedText());
+    if (TextCodec::utf16(bytes) != TextCodec::Utf16::None)
+        return TextCodec::utf16RefusedText();
+    return std::nullopt;
+}
+
+namespace {
+
+LoadResult loadFile(const QString& path) {
+    LoadResult result;
+    QByteArray bytes;
+    if (const std::optional<QString> reason = readBytes(path, bytes)) {
+        result.error = loadFailedMessage(path, *reason);
         return result;
     }
     ParseResult parsed = parse(QByteArrayView(bytes));

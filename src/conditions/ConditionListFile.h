@@ -73,6 +73,11 @@ struct LoadResult {
 // Running out of memory (a file too big for it) is an error like a read failure.
 LoadResult load(const QString& path);
 
+// The bytes of a file to be read as a list (or condition-set) file: the reason, for the user,
+// when it cannot be read (no regular file, unreadable, UTF-16 text). Throws std::bad_alloc when
+// the file does not fit in memory.
+std::optional<QString> readBytes(const QString& path, QByteArray& bytes);
+
 // Tests: the largest list file load() can hold in memory; a bigger one throws std::bad_alloc
 // inside it as when the system has no more (0 = no limit but the system's).
 void setMemoryLimitForTesting(qint64 bytes);

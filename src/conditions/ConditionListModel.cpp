@@ -51,6 +51,12 @@ void ConditionListModel::removeEntry(qsizetype row) {
     endRemoveRows();
 }
 
+void ConditionListModel::setEntries(std::vector<ConditionEntry> entries) {
+    beginResetModel();
+    m_entries = std::move(entries);
+    endResetModel();
+}
+
 void ConditionListModel::clear() {
     beginResetModel();
     m_entries.clear();

@@ -26,6 +26,8 @@ public:
     void appendEntry(const ConditionEntry& entry) { insertEntry(count(), entry); }
     // Appends the entries at the bottom, in their order.
     void appendEntries(const std::vector<ConditionEntry>& entries);
+    // Replaces every entry (the views are reset).
+    void setEntries(std::vector<ConditionEntry> entries);
     void removeEntry(qsizetype row);
     void clear();
 

@@ -11,10 +11,14 @@
 #include "conditions/ConditionRegistration.h"
 #include "conditions/TypedInput.h"
 #include "main_window/CommonDialog.h"
+#include "main_window/DropDownButton.h"
 #include "main_window/MainWindowHost.h"
 #include "main_window/Platform.h"
 #include "main_window/Twips.h"
+#include "settings/AppPaths.h"
+#include "settings/StoredLists.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -32,6 +36,7 @@ namespace {
 const QString kErrorTitle = QStringLiteral("エラー");
 const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
 const QString kListFileFilter = QStringLiteral("*.csv|*.csv|");
+const QString kSetFileFilter = QStringLiteral("条件セット|*.txt|全ファイル|*.*|");
 constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
 // The column box takes this many characters from the keyboard; text the program puts there (an
 // entry taken back from a list of 100 or more columns) is not cut.
@@ -107,6 +112,14 @@ void ConditionsController::withdrawRememberedRows() {
 }
 
 void ConditionsController::connectControls() {
+    // The condition set's two commands, in the drop-down menus of every list's 読込 and 保存.
+    QWidget* window = m_host.hostWidget();
+    m_setOpen = new QAction(QStringLiteral("条件セットを読込..."), window);
+    m_setOpen->setObjectName(QStringLiteral("mnuSetOpen"));
+    m_setSave = new QAction(QStringLiteral("条件セットを保存..."), window);
+    m_setSave->setObjectName(QStringLiteral("mnuSetSave"));
+    connect(m_setOpen, &QAction::triggered, this, [this] { mySetOpen(); });
+    connect(m_setSave, &QAction::triggered, this, [this] { mySetSave(); });
     for (ConditionListControls& list : m_lists) {
         const ConditionList id = list.id;
         connect(list.cmdTuika, &QPushButton::clicked, this, [this, id] { cmdTuika_Click(id); });
@@ -115,6 +128,12 @@ void ConditionsController::connectControls() {
                 [this, id] { cmdAllSakujo_Click(id); });
         connect(list.cmdSave, &QPushButton::clicked, this, [this, id] { cmdSave_Click(id); });
         connect(list.cmdOpen, &QPushButton::clicked, this, [this, id] { cmdOpen_Click(id); });
+        for (auto [button, action] :
+             {std::pair{list.cmdOpen, m_setOpen}, {list.cmdSave, m_setSave}})
+            if (auto* dropDown = dynamic_cast<DropDownButton*>(button)) {
+                dropDown->addDropDownAction(action);
+                dropDown->setToolTip(QStringLiteral("▼ (Alt+↓): ") + action->text());
+            }
         connect(list.lvw, &QAbstractItemView::clicked, this,
                 [this, id](const QModelIndex& index) { lvw_Click(id, index.row() + 1); });
         connect(list.txtGoku, &QLineEdit::textChanged, this, [this, id] { txtGoku_Change(id); });
@@ -370,6 +389,99 @@ void ConditionsController::cmdOpen_Click(ConditionList id) {
     }
     mySaveButtonsRefresh();
     m_host.myStartCheck();
+}
+
+// ---------------------------------------------------------------- condition sets
+
+ConditionSetFile::Lists ConditionsController::allLists() const {
+    ConditionSetFile::Lists lists;
+    for (const ConditionListControls& list : m_lists)
+        lists[size_t(list.id)] = list.model->entries();
+    return lists;
+}
+
+void ConditionsController::replaceAllLists(ConditionSetFile::Lists lists) {
+    // The remembered rows would name other entries now.
+    withdrawRememberedRows();
+    for (ConditionListControls& list : m_lists)
+        list.model->setEntries(std::move(lists[size_t(list.id)]));
+    mySaveButtonsRefresh();
+    m_host.myStartCheck();
+}
+
+void ConditionsController::mySetOpen() {
+    CommonDialog& dialog = m_host.dialog();
+    dialog.Filter = kSetFileFilter;
+    if (dialog.ShowOpen(CommonDialog::Use::SetLoad)) {
+        ConditionSetFile::LoadResult result = ConditionSetFile::load(dialog.FileName);
+        // A file that holds no entry leaves the lists as they are (see ConditionSetFile::load);
+        // bad lines are named, the others loaded, as a list file's load does.
+        if (result.ok())
+            replaceAllLists(std::move(result.parsed.lists));
+        if (!result.ok())
+            m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
+                                         kErrorTitle);
+        else if (!result.warning.isEmpty())
+            m_host.platform().messageBox(m_host.hostWidget(), result.warning, Platform::Exclamation,
+                                         kErrorTitle);
+    }
+    mySaveButtonsRefresh();
+    m_host.myStartCheck();
+}
+
+void ConditionsController::mySetSave() {
+    CommonDialog& dialog = m_host.dialog();
+    dialog.Filter = kSetFileFilter;
+    dialog.Flags = CommonDialog::OverwritePrompt;
+    if (!dialog.ShowSave(CommonDialog::Use::SetSave))
+        return;
+    ConditionSetFile::SaveResult result;
+    try {
+        const ConditionSetFile::Lists lists = allLists();
+        result = ConditionSetFile::save(dialog.FileName, lists);
+        // Where the folder refuses a temporary file, the file is written in place only when the
+        // user agrees to lose it should the write fail.
+        if (result.inPlaceOnly) {
+            if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
+                                             kQuestionStyle,
+                                             QStringLiteral("Vornel")) != Platform::Yes)
+                return;
+            result = ConditionSetFile::save(dialog.FileName, lists, true);
+        }
+    } catch (const std::bad_alloc&) {
+        m_host.outOfMemory(QStringLiteral("条件セットを保存"));
+        return;
+    }
+    if (!result.ok())
+        m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
+                                     kErrorTitle);
+}
+
+void ConditionsController::restoreStoredLists() {
+    const QString path = AppPaths::listsFilePath();
+    StoredLists::ReadResult stored = StoredLists::read(path);
+    if (!stored.problem.isEmpty())
+        qWarning("%s",
+                 qPrintable(QStringLiteral("条件リストの保存ファイルを使いませんでした: %1: %2")
+                                .arg(path, stored.problem)));
+    for (ConditionListControls& list : m_lists)
+        list.model->setEntries(std::move(stored.lists[size_t(list.id)]));
+    mySaveButtonsRefresh();
+}
+
+void ConditionsController::storeLists() const {
+    // The window is closing: a failure is only noted on standard error, with its reason.
+    const QString path = AppPaths::listsFilePath();
+    QString failed;
+    try {
+        failed = StoredLists::write(path, allLists());
+    } catch (const std::bad_alloc&) {
+        failed = QStringLiteral("メモリーが足りません。");
+    }
+    if (!failed.isEmpty())
+        qWarning("%s",
+                 qPrintable(
+                     QStringLiteral("条件リストを保存できませんでした: %1: %2").arg(path, failed)));
 }
 
 void ConditionsController::setColumnNames(const QStringList& names) {

@@ -5,6 +5,7 @@
 // remembered row and asks the window (MainWindowHost) for the rest.
 
 #include "conditions/ConditionListControls.h"
+#include "conditions/ConditionSetFile.h"
 
 #include <QObject>
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <array>
 
 class MainWindowHost;
+class QAction;
 
 class ConditionsController : public QObject {
 public:
@@ -50,6 +52,23 @@ public:
     bool txtNo_KeyPress(ConditionList id, const QString& text, Qt::KeyboardModifiers modifiers);
     // Each list's save button follows whether the list holds an entry (fixed order).
     void mySaveButtonsRefresh();
+    // The condition set: all four lists in one file, through the drop-down menus of the lists'
+    // 読込 and 保存 buttons.
+    void mySetOpen();
+    void mySetSave();
+    QAction* setOpenAction() const { return m_setOpen; }
+    QAction* setSaveAction() const { return m_setSave; }
+    // Replaces the entries of all four lists at once: the one way a condition set reaches them.
+    // Every remembered row is withdrawn with the delete buttons; the save buttons and Start
+    // follow.
+    void replaceAllLists(ConditionSetFile::Lists lists);
+    // The entries of all four lists.
+    ConditionSetFile::Lists allLists() const;
+    // The lists kept from the last run (start-up) and keeping them for the next (shut-down); a
+    // problem with the store is only noted on standard error.
+    void restoreStoredLists();
+    void storeLists() const;
+
     // Where the focus goes when a focused list button is disabled; false: not such a case.
     bool focusFallback();
 
@@ -67,6 +86,8 @@ private:
     std::array<ConditionListControls, kConditionListCount> m_lists;
     std::array<int, kConditionListCount> m_selectedRow = {};
     QStringList m_columnNames;
+    QAction* m_setOpen = nullptr; // children of the window
+    QAction* m_setSave = nullptr;
     // Each list's place before the column-name row was made.
     std::array<QRect, kConditionListCount> m_listGeometry = {};
 

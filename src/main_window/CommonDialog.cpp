@@ -17,7 +17,8 @@ const QString kTitle = QStringLiteral("Vornel");
 constexpr int kSecondButtonDefault = 0x100;
 
 bool isOpen(CommonDialog::Use use) {
-    return use == CommonDialog::Use::DataOpen || use == CommonDialog::Use::ListLoad;
+    return use == CommonDialog::Use::DataOpen || use == CommonDialog::Use::ListLoad ||
+           use == CommonDialog::Use::SetLoad;
 }
 
 int key(CommonDialog::Use use, int list) {

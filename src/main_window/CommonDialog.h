@@ -12,10 +12,11 @@ class QWidget;
 // The window's file dialog `dlg`, used by the data file, list file and result file commands.
 //
 // Each command remembers the name last chosen in its own dialog (the data file's open, each
-// condition list's load and its save, the result save); only the folder is shared, and it is kept
-// in the settings file between runs. A save dialog never proposes a file that was chosen to be
-// read: neither the data file nor a name chosen in an open dialog. The result save, until a name
-// is chosen for the loaded data file's results, proposes a new one beside the data file:
+// condition list's load and its save, the result save, the condition set's load and its save); only
+// the folder is shared, and it is kept in the settings file between runs. A save dialog never
+// proposes a file that was chosen to be read: neither the data file nor a name chosen in an open
+// dialog. The result save, until a name is chosen for the loaded data file's results, proposes a
+// new one beside the data file:
 // "<data>_抽出.csv". A name chosen without an extension gets the chosen filter's.
 class CommonDialog {
 public:
@@ -23,7 +24,7 @@ public:
     static constexpr int OverwritePrompt = 2;
 
     // The commands that use the dialog, each with a name of its own.
-    enum class Use { DataOpen, ListLoad, ListSave, ResultSave };
+    enum class Use { DataOpen, ListLoad, ListSave, ResultSave, SetLoad, SetSave };
 
     CommonDialog(Platform& platform, QWidget* owner) : m_platform(platform), m_owner(owner) {}
 

@@ -4,6 +4,7 @@
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/CommandActions.h"
+#include "main_window/DropDownButton.h"
 #include "main_window/Icons.h"
 #include "main_window/JobState.h"
 #include "main_window/MousePointer.h"
@@ -232,7 +233,10 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
                                {&list.cmdSave, "Save", "保存"}};
     const int buttonWidth = width / 5;
     for (int i = 0; i < 5; ++i) {
-        auto* b = new QPushButton(QString::fromUtf8(buttons[i].caption), parent);
+        // 読込 and 保存 carry the condition set's commands in their drop-down menus.
+        const QString caption = QString::fromUtf8(buttons[i].caption);
+        QPushButton* b =
+            i >= 3 ? new DropDownButton(caption, parent) : new QPushButton(caption, parent);
         b->setObjectName(QStringLiteral("cmd") + s + QString::fromLatin1(buttons[i].name));
         b->setAutoDefault(false);
         b->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
@@ -347,8 +351,10 @@ void frmVNLMain::Form_Load() {
     myPositionLoad();
     m_source->loadOptions(); // the remembered "1行目は見出し"
 
-    // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns.
+    // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns; the
+    // lists kept from the last run.
     m_conditions->startUp();
+    m_conditions->restoreStoredLists();
 
     // 5. The result list's column stays invisible until a pickup sizes it. The list itself is
     // hidden too: the list area shows one thing at a time, and a hidden list cannot be reached
@@ -391,6 +397,7 @@ void frmVNLMain::Form_Unload() {
     if (isMinimized())
         showNormal();
     myPositionSave();
+    m_conditions->storeLists();
 }
 
 // ---------------------------------------------------------------- dispatch

@@ -76,6 +76,10 @@ QString AppPaths::transferFilePath() {
     return fileIn(dataFolder(), QStringLiteral("zelvo_transfer.txt"));
 }
 
+QString AppPaths::listsFilePath() {
+    return fileIn(dataFolder(), QStringLiteral("vornel_lists.txt"));
+}
+
 QString AppPaths::fileIn(QString folder, const QString& name) {
     if (!folder.endsWith(u'/'))
         folder += u'/';

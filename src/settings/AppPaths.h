@@ -36,6 +36,8 @@ public:
     static QString helpDocumentPath();
     // The data folder followed by "/zelvo_transfer.txt".
     static QString transferFilePath();
+    // The data folder followed by "/vornel_lists.txt" (the condition lists kept between runs).
+    static QString listsFilePath();
 
 private:
     static QString fileIn(QString folder, const QString& name);

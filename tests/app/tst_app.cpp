@@ -55,6 +55,13 @@ void writeInputs(const QDir& dir) {
     writeAll(dir.filePath("notor.csv"), cp932(QStringLiteral("\"0\",\"大阪\"\r\n")));
     writeAll(dir.filePath("badcol.csv"), cp932(QStringLiteral("\"0\",\"a\"\r\n\"9\",\"x\"\r\n")));
     writeAll(dir.filePath("badpat.csv"), cp932(QStringLiteral("\"1\",\"[b-a]*\"\r\n")));
+    // Condition sets: and.csv with notor.csv in one file; one with bad lines; one whose entry
+    // Start refuses.
+    writeAll(dir.filePath("set.txt"),
+             cp932(QStringLiteral("# both\r\nAND,3,x\r\nNOTOR,0,大阪\r\n")));
+    writeAll(dir.filePath("badset.txt"),
+             cp932(QStringLiteral("AND,3,x\r\nXOR,1,a\r\n# c\r\nOR,2\r\n")));
+    writeAll(dir.filePath("badcolset.txt"), cp932(QStringLiteral("# c\r\nAND,0,a\r\nAND,9,x\r\n")));
     const QString unicode = QStringLiteral("東京,1\r\n");
     writeAll(dir.filePath("utf16.csv"),
              "\xFF\xFE" +
@@ -121,6 +128,7 @@ private Q_SLOTS:
     void outputThatIsAnInput();
     void listFileThatStopsThePick_data();
     void listFileThatStopsThePick();
+    void setPicksAsItsListFiles();
 };
 
 void TestApp::statusAndMessages_data() {
@@ -161,6 +169,20 @@ void TestApp::statusAndMessages_data() {
         "~vornel: badcol.csv: entry 2: ~「AND」~列: 9~0 から 3");
     row("malformed pattern", {"--pick", "data.csv", "--not-or", "badpat.csv", "-o", "out.csv"}, 1,
         "~vornel: badpat.csv: entry 1: ~「NOT OR」~[b-a]");
+    row("set with a list file",
+        {"--pick", "data.csv", "--set", "set.txt", "--not-or", "notor.csv", "-o", "out.csv"}, 2,
+        "vornel: --set cannot be combined with --and, --or, --not-and or --not-or");
+    row("two sets", {"--pick", "data.csv", "--set", "set.txt", "--set=set.txt"}, 2,
+        "vornel: option --set given twice");
+    row("set with bad lines", {"--pick", "data.csv", "--set", "badset.txt", "-o", "out.csv"}, 1,
+        "vornel: badset.txt: 形式が正しくない行があるため、中止しました。行番号: 2, 4");
+    row("set entry refused by its line", {"--pick", "data.csv", "--set", "badcolset.txt"}, 1,
+        "~vornel: badcolset.txt: line 3: ~「AND」~列: 9~0 から 3");
+    row("missing set", {"--pick", "data.csv", "--set", "noset.txt", "-o", "out.csv"}, 1,
+        "~vornel: ~条件セットファイル~noset.txt");
+    row("output is the set", {"--pick", "data.csv", "--set", "set.txt", "-o", "set.txt"}, 1,
+        "vornel: set.txt: 出力ファイルが条件セットファイル set.txt と同じファイルのため、"
+        "書き込みませんでした。");
     row("unwritable result, quiet", {"-q", "--pick", "data.csv", "-o", "nodir/out.csv"}, 1,
         "~vornel: nodir/out.csv: ~エラー番号 = ");
     row("skipped lines", {"--pick", "data.csv", "--and", "and.csv", "-o", "out.csv"}, 0,
@@ -597,6 +619,19 @@ void TestApp::listFileThatStopsThePick() {
     }
     QVERIFY(out.data().isEmpty());
     QVERIFY(!QFile::exists(output));
+}
+
+// A set holding the entries of two list files picks what those list files pick.
+void TestApp::setPicksAsItsListFiles() {
+    QTemporaryDir dir;
+    writeInputs(QDir(dir.path()));
+    const Ran lists = runProgram(
+        {"-q", "--pick", "data.csv", "--and", "and.csv", "--not-or", "notor.csv"}, dir.path());
+    const Ran set = runProgram({"-q", "--pick", "data.csv", "--set", "set.txt"}, dir.path());
+    QCOMPARE(lists.status, 0);
+    QCOMPARE(set.status, 0);
+    QCOMPARE(set.out, cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\n名古屋,3,x\r\n")));
+    QCOMPARE(set.out, lists.out);
 }
 
 QTEST_MAIN(TestApp)
