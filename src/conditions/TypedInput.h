@@ -14,4 +14,8 @@ namespace TypedInput {
 // right after the kept piece.
 QString keep(QStringView before, QStringView after, qsizetype keyboardLimit, qsizetype* cursor);
 
+// The piece the edit inserted: what after holds between the text it shares with before at the
+// start and at the end (whole, line breaks included).
+QStringView inserted(QStringView before, QStringView after);
+
 } // namespace TypedInput
