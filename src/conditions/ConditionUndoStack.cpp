@@ -13,10 +13,45 @@ void ConditionUndoStack::Change::applyTo(ConditionsState& state) const {
     }
 }
 
-ConditionUndoStack::ConditionUndoStack(qsizetype limit) : m_limit(std::max<qsizetype>(limit, 1)) {}
+ConditionUndoStack::ConditionUndoStack(qsizetype limit, qsizetype entryBudget)
+    : m_limit(std::max<qsizetype>(limit, 1)), m_entryBudget(entryBudget) {}
+
+qsizetype ConditionUndoStack::Step::entryCount() const {
+    qsizetype n = 0;
+    for (const Entries& e : before.entries)
+        n += e ? qsizetype(e->size()) : 0;
+    for (const Entries& e : after.entries)
+        n += e ? qsizetype(e->size()) : 0;
+    return n;
+}
+
+qsizetype ConditionUndoStack::entriesHeld() const {
+    std::unordered_set<const Step*> seen;
+    qsizetype n = 0;
+    for (const Stacks* stacks : {&m_undo, &m_redo})
+        for (const std::vector<StepPtr>& stack : *stacks)
+            for (const StepPtr& step : stack)
+                if (seen.insert(step.get()).second)
+                    n += step->entryCount();
+    return n;
+}
+
+void ConditionUndoStack::keepWithinBudget() {
+    while (entriesHeld() > m_entryBudget) {
+        // The oldest step that can still be undone goes first; the latest one always stays.
+        StepPtr oldest;
+        for (const std::vector<StepPtr>& stack : m_undo)
+            if (!stack.empty() && (!oldest || stack.front()->sequence < oldest->sequence))
+                oldest = stack.front();
+        if (!oldest || oldest->sequence + 1 == m_nextSequence)
+            return;
+        dropThrough(m_undo, {oldest});
+    }
+}
 
 bool ConditionUndoStack::record(const ConditionsState& before, const ConditionsState& after) {
     auto step = std::make_shared<Step>();
+    step->sequence = m_nextSequence++;
     bool entriesChanged = false;
     for (size_t i = 0; i < before.size(); ++i) {
         if (before[i].entries != after[i].entries) {
@@ -53,6 +88,7 @@ bool ConditionUndoStack::record(const ConditionsState& before, const ConditionsS
     for (ConditionList id : kConditionListOrder)
         while (qsizetype(m_undo[size_t(id)].size()) > m_limit)
             dropThrough(m_undo, {m_undo[size_t(id)].front()});
+    keepWithinBudget();
     return true;
 }
 

@@ -58,8 +58,12 @@ public:
 
     // How many steps each list keeps; the oldest go first.
     static constexpr qsizetype kDefaultLimit = 100;
+    // How many entries all steps together may hold (before and after counted apart): edits of
+    // very long lists keep fewer steps. The latest step is always kept.
+    static constexpr qsizetype kDefaultEntryBudget = 2'000'000;
 
-    explicit ConditionUndoStack(qsizetype limit = kDefaultLimit);
+    explicit ConditionUndoStack(qsizetype limit = kDefaultLimit,
+                                qsizetype entryBudget = kDefaultEntryBudget);
 
     // Records the edit that took the lists from before to after. Only an edit that changed the
     // entries of some list is a step (false: nothing recorded). A new step drops what could be
@@ -78,12 +82,16 @@ public:
     qsizetype undoCount(ConditionList id) const { return qsizetype(m_undo[size_t(id)].size()); }
     qsizetype redoCount(ConditionList id) const { return qsizetype(m_redo[size_t(id)].size()); }
     qsizetype limit() const { return m_limit; }
+    // The entries the kept steps hold.
+    qsizetype entriesHeld() const;
 
 private:
     struct Step {
         Change before;
         Change after;
+        quint64 sequence = 0; // the order the steps were recorded in
         bool touches(ConditionList id) const { return before.touches(id); }
+        qsizetype entryCount() const;
     };
     using StepPtr = std::shared_ptr<const Step>;
     // Per list, oldest first (undo) or first taken back first (redo).
@@ -95,7 +103,11 @@ private:
     static bool onTopOfAll(const Stacks& stacks, const StepPtr& step);
     std::optional<Change> move(Stacks& from, Stacks& to, ConditionList id, bool undoing);
 
+    void keepWithinBudget();
+
     qsizetype m_limit;
+    qsizetype m_entryBudget;
+    quint64 m_nextSequence = 0;
     Stacks m_undo;
     Stacks m_redo;
 };

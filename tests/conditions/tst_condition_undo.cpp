@@ -150,6 +150,8 @@ private slots:
     void newEditDropsRedo();
     void limit_data();
     void limit();
+    void entryBudget_data();
+    void entryBudget();
     void laterEditOfAnotherListBlocksSharedStep();
     void boxesOnlyAreNoStep();
     void undoLeavesBoxesItDidNotChange();
@@ -314,6 +316,42 @@ void tst_condition_undo::limit() {
     }
     QVERIFY(!stack.canUndo(ConditionList::InOR));
     QCOMPARE(state[size_t(ConditionList::InOR)].entries.size(), size_t(edits - kept));
+}
+
+void tst_condition_undo::entryBudget_data() {
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<int>("listSize"); // entries in AND before the deletes
+    QTest::addColumn<int>("deletes");
+    QTest::addColumn<int>("kept"); // steps that can still be undone
+    // Each delete holds the list before it (shared with the step before) and after it.
+    QTest::newRow("all fit") << 1000 << 10 << 5 << 5;
+    QTest::newRow("budget keeps the latest few") << 40 << 10 << 8 << 4; // 5+7+9+11
+    QTest::newRow("latest alone is over budget") << 5 << 10 << 3 << 1;
+}
+
+void tst_condition_undo::entryBudget() {
+    QFETCH(int, budget);
+    QFETCH(int, listSize);
+    QFETCH(int, deletes);
+    QFETCH(int, kept);
+    ConditionUndoStack stack(100, budget);
+    ConditionsState state;
+    for (int i = 0; i < listSize; ++i)
+        state[size_t(ConditionList::InAND)].entries.push_back({"1", QString::number(i)});
+    std::vector<ConditionsState> history{state};
+    for (int i = 0; i < deletes; ++i) {
+        ConditionsState before;
+        edit(state, QStringLiteral("del AND 1"), &before);
+        QVERIFY(stack.record(before, state));
+        history.push_back(state);
+    }
+    QCOMPARE(stack.undoCount(ConditionList::InAND), qsizetype(kept));
+    QVERIFY(kept == 1 || stack.entriesHeld() <= budget);
+    for (int k = deletes; k > deletes - kept; --k) {
+        stack.undo(ConditionList::InAND)->applyTo(state);
+        QVERIFY(state == history[size_t(k - 1)]);
+    }
+    QVERIFY(!stack.canUndo(ConditionList::InAND));
 }
 
 void tst_condition_undo::laterEditOfAnotherListBlocksSharedStep() {
