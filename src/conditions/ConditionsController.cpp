@@ -16,6 +16,8 @@
 #include "main_window/Platform.h"
 #include "main_window/Twips.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -43,8 +45,11 @@ constexpr qsizetype kColumnKeyboardLimit = 2;
 
 // Keeps of the user's edits in a single-line box only what such a box holds: the inserted piece up
 // to its first line break (a pasted spreadsheet cell ends in CR LF), within the keyboard limit.
-// takeLines, when given, is first offered an inserted piece of several lines, with the box set
-// back to its text before the edit; true: it took them, and the box stays as it was.
+// takeLines, when given, is first offered a paste of the clipboard's text when that holds several
+// lines (Ctrl+V, Shift+Insert, the box's menu), with the box set back to its text before the
+// paste; true: it took them, and the box stays as it was. Only an edit that is exactly the
+// clipboard's text put over the selection counts: what a box shares with a paste cannot say
+// where the pasted text began.
 void keepTypedInput(QLineEdit* box, qsizetype keyboardLimit,
                     std::function<bool(const QString&)> takeLines = {}) {
     auto before = std::make_shared<QString>(box->text());
@@ -53,10 +58,10 @@ void keepTypedInput(QLineEdit* box, qsizetype keyboardLimit,
         const QString edited = box->text();
         const QString was = *before;
         if (takeLines) {
-            const QString piece = TypedInput::inserted(was, edited).toString();
-            if (ConditionPaste::offersLines(piece)) {
+            const QString clip = QGuiApplication::clipboard()->text();
+            if (ConditionPaste::offersLines(clip) && TypedInput::isInsertionOf(was, edited, clip)) {
                 box->setText(was); // the lines are no text of the box while the question is open
-                if (takeLines(piece))
+                if (takeLines(clip))
                     return;
                 box->setText(edited);
                 *before = was;

@@ -25,9 +25,18 @@ Shared sharedEnds(QStringView before, QStringView after) {
 
 } // namespace
 
-QStringView inserted(QStringView before, QStringView after) {
-    const Shared s = sharedEnds(before, after);
-    return after.sliced(s.prefix, after.size() - s.prefix - s.suffix);
+bool isInsertionOf(QStringView before, QStringView after, QStringView piece) {
+    const qsizetype removed = before.size() + piece.size() - after.size();
+    if (removed < 0)
+        return false;
+    const Shared shared = sharedEnds(before, after);
+    // The piece starts where the text both share at the start ends, or before.
+    for (qsizetype at = std::min(shared.prefix, before.size() - removed); at >= 0; --at) {
+        if (after.sliced(at, piece.size()) == piece &&
+            after.sliced(at + piece.size()) == before.sliced(at + removed))
+            return true;
+    }
+    return false;
 }
 
 QString keep(QStringView before, QStringView after, qsizetype keyboardLimit, qsizetype* cursor) {

@@ -4,6 +4,7 @@
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionPaste.h"
 #include "conditions/ConditionUndoStack.h"
+#include "conditions/TypedInput.h"
 
 #include <QTest>
 
@@ -152,6 +153,8 @@ private slots:
     void limits();
     void laterEditOfAnotherListBlocksSharedStep();
 
+    void pastedOverSelection_data();
+    void pastedOverSelection();
     void nonEmptyLines_data();
     void nonEmptyLines();
     void registerLines_data();
@@ -351,6 +354,45 @@ void tst_condition_undo::laterEditOfAnotherListBlocksSharedStep() {
     QVERIFY(stack.canRedo(ConditionList::OutOR));
     stack.redo(ConditionList::OutOR)->applyTo(state);
     QVERIFY(state == afterMove);
+}
+
+void tst_condition_undo::pastedOverSelection_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("piece");
+    QTest::addColumn<bool>("isInsertion");
+    QTest::newRow("into an empty box") << ""
+                                       << "a\nb"
+                                       << "a\nb" << true;
+    QTest::newRow("at the start, sharing a character") << "ab"
+                                                       << "a\nbab"
+                                                       << "a\nb" << true;
+    QTest::newRow("at the end") << "ab"
+                                << "abb\nc"
+                                << "b\nc" << true;
+    QTest::newRow("over the whole text, sharing its start") << "港区"
+                                                            << "港南\n品川"
+                                                            << "港南\n品川" << true;
+    QTest::newRow("over the middle") << "xyz"
+                                     << "xp\nqz"
+                                     << "p\nq" << true;
+    QTest::newRow("another text") << "ab"
+                                  << "ab\nc"
+                                  << "x\ny" << false;
+    QTest::newRow("piece cut") << ""
+                               << "a"
+                               << "a\nb" << false;
+    QTest::newRow("box changed elsewhere too") << "abc"
+                                               << "Xab\ncd"
+                                               << "b\nc" << false;
+}
+
+void tst_condition_undo::pastedOverSelection() {
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QString, piece);
+    QFETCH(bool, isInsertion);
+    QCOMPARE(TypedInput::isInsertionOf(before, after, piece), isInsertion);
 }
 
 void tst_condition_undo::nonEmptyLines_data() {

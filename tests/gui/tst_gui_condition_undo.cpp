@@ -325,6 +325,12 @@ void TestGuiConditionUndo::pasteLinesAsEntries_data() {
         << "a\nb"
         << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 0、AND に追加します)"
         << Entries{{"0", "b"}, {"0", "a"}, {"1", "x"}};
+    QTest::newRow("Ctrl+V over the selected text, sharing its start")
+        << "select all"
+        << "1"
+        << "kept港\r\nk2\r\n"
+        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 1、AND に追加します)"
+        << Entries{{"1", "k2"}, {"1", "kept港"}, {"1", "x"}};
     QTest::newRow("context menu, blanks kept")
         << "menu"
         << "05"
@@ -350,7 +356,9 @@ void TestGuiConditionUndo::pasteLinesAsEntries() {
     l.txtGoku->end(false);
     const ConditionsState before = f.state();
     f.w.platform.answers = {Platform::Yes};
-    if (how == u"Ctrl+V") {
+    if (how == u"Ctrl+V" || how == u"select all") {
+        if (how == u"select all")
+            l.txtGoku->selectAll();
         QTest::keyClick(l.txtGoku, Qt::Key_V, Qt::ControlModifier);
     } else if (how == u"Shift+Insert") {
         QTest::keyClick(l.txtGoku, Qt::Key_Insert, Qt::ShiftModifier);
