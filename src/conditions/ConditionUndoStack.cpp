@@ -51,7 +51,6 @@ void ConditionUndoStack::keepWithinBudget() {
 
 bool ConditionUndoStack::record(const ConditionsState& before, const ConditionsState& after) {
     auto step = std::make_shared<Step>();
-    step->sequence = m_nextSequence++;
     bool entriesChanged = false;
     for (size_t i = 0; i < before.size(); ++i) {
         if (before[i].entries != after[i].entries) {
@@ -74,6 +73,7 @@ bool ConditionUndoStack::record(const ConditionsState& before, const ConditionsS
     }
     if (!entriesChanged)
         return false;
+    step->sequence = m_nextSequence++;
 
     const StepPtr recorded = step;
     std::vector<StepPtr> stale;

@@ -1,8 +1,10 @@
-// The four condition lists: registration, editing and list files.
+// The four condition lists: registration, editing, list files, undo and redo, pasted lines.
 //
 // The handlers are shared by the four lists; each is called with the list whose control fired.
-// The logic they call (column checks, duplicate search, list-file format) is in
-// ConditionRegistration and ConditionListFile.
+// The logic they call (column checks, duplicate search, list-file format, the undo history, the
+// cutting of pasted lines) is in ConditionRegistration, ConditionListFile, ConditionUndoStack and
+// ConditionPaste. Every handler that edits a list captures the lists before it and records the
+// edit as one undo step at its end.
 #include "conditions/ConditionsController.h"
 
 #include "base/WholeFile.h"

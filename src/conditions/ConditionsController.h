@@ -1,8 +1,9 @@
 #pragma once
 
-// The four condition lists' handlers: registration, editing, the text boxes' keys and the list
-// files. The window builds the controls; this controller connects them, keeps each list's
-// remembered row and asks the window (MainWindowHost) for the rest.
+// The four condition lists' handlers: registration, editing, the text boxes' keys, the list
+// files, undo and redo (Ctrl+Z / Ctrl+Y, each list's menu) and several pasted lines. The window
+// builds the controls; this controller connects them, keeps each list's remembered row and the
+// lists' undo history, and asks the window (MainWindowHost) for the rest.
 
 #include "conditions/ConditionListControls.h"
 #include "conditions/ConditionUndoStack.h"
