@@ -19,6 +19,7 @@
 #include "main_window/Twips.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -220,10 +221,19 @@ bool ConditionsController::historyKey(ConditionList id, QObject* watched, const 
 bool ConditionsController::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease &&
-        type != QEvent::KeyPress)
+        type != QEvent::KeyPress && type != QEvent::ContextMenu)
         return false;
     for (ConditionListControls& list : m_lists) {
         const ConditionList id = list.id;
+        if (type == QEvent::ContextMenu) {
+            // A right click arrives at the list's viewport, the menu key at the list: the menu
+            // opens where the event says (the signal's position alone cannot tell which of the
+            // two it is relative to).
+            if (watched != list.lvw && watched != list.lvw->viewport())
+                continue;
+            lvw_ContextMenu(id, static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
         if (type == QEvent::KeyPress) {
             const bool own = watched == list.lvw || watched == list.txtNo ||
                              watched == list.txtGoku || watched == list.cmdTuika ||
