@@ -30,6 +30,8 @@ public:
     void setEntries(std::vector<ConditionEntry> entries);
     void removeEntry(qsizetype row);
     void clear();
+    // Replaces every entry (undo and redo set a list back this way).
+    void setEntries(const std::vector<ConditionEntry>& entries);
 
 private:
     std::vector<ConditionEntry> m_entries;

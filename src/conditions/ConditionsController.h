@@ -1,11 +1,13 @@
 #pragma once
 
-// The four condition lists' handlers: registration, editing, the text boxes' keys and the list
-// files. The window builds the controls; this controller connects them, keeps each list's
-// remembered row and asks the window (MainWindowHost) for the rest.
+// The four condition lists' handlers: registration, editing, the text boxes' keys, the list
+// files, undo and redo (Ctrl+Z / Ctrl+Y, each list's menu) and several pasted lines. The window
+// builds the controls; this controller connects them, keeps each list's remembered row and the
+// lists' undo history, and asks the window (MainWindowHost) for the rest.
 
 #include "conditions/ConditionListControls.h"
 #include "conditions/ConditionSetFile.h"
+#include "conditions/ConditionUndoStack.h"
 
 #include <QObject>
 #include <QRect>
@@ -15,6 +17,8 @@
 
 class MainWindowHost;
 class QAction;
+class QKeyEvent;
+class QMenu;
 
 class ConditionsController : public QObject {
 public:
@@ -78,6 +82,28 @@ public:
     // What that list shows now (empty: no name for the typed number).
     QString columnNameText(ConditionList id) const;
 
+    // ---- Undo and redo of the list edits ----
+    // The four lists' entries and box texts as they are now.
+    ConditionsState captureState() const;
+    // Records the edit made since before was captured as one undo step (nothing when no list's
+    // entries changed). An edit that replaces several lists at once is recorded the same way:
+    //   const ConditionsState before = captureState(); ...change the lists...; recordEdit(before);
+    bool recordEdit(const ConditionsState& before);
+    // Undo and redo in list id (its keys and its menu): the lists and boxes the step changed go
+    // back (forward), then the save buttons and Start follow.
+    void undo(ConditionList id);
+    void redo(ConditionList id);
+    const ConditionUndoStack& undoStack() const { return m_undo; }
+    // The list's menu (元に戻す / やり直し), brought up to date; shown by the list's context-menu
+    // event.
+    QMenu* listMenu(ConditionList id);
+    void lvw_ContextMenu(ConditionList id, const QPoint& globalPos);
+
+    // Several lines pasted into the phrase box of list id: asks whether to add each non-empty
+    // line as an entry and does so as one undo step. False: declined (the box keeps what it
+    // keeps of any paste).
+    bool pasteLines(ConditionList id, const QString& text);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -91,5 +117,16 @@ private:
     // Each list's place before the column-name row was made.
     std::array<QRect, kConditionListCount> m_listGeometry = {};
 
+    ConditionUndoStack m_undo;
+    struct ListMenu {
+        QMenu* menu = nullptr;
+        QAction* undo = nullptr;
+        QAction* redo = nullptr;
+    };
+    std::array<ListMenu, kConditionListCount> m_menus = {};
+
     void showColumnName(ConditionList id);
+    void applyChange(const ConditionUndoStack::Change& change);
+    // Ctrl+Z / Ctrl+Y in a list's controls; false when the key is neither or the box takes it.
+    bool historyKey(ConditionList id, QObject* watched, const QKeyEvent* key);
 };

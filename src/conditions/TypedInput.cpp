@@ -4,16 +4,46 @@
 
 namespace TypedInput {
 
+namespace {
+
+struct Shared {
+    qsizetype prefix = 0;
+    qsizetype suffix = 0;
+};
+
+// The lengths of the text before and after share at the start and at the end.
+Shared sharedEnds(QStringView before, QStringView after) {
+    const qsizetype shorter = std::min(before.size(), after.size());
+    Shared s;
+    while (s.prefix < shorter && before[s.prefix] == after[s.prefix])
+        ++s.prefix;
+    while (s.suffix < shorter - s.prefix &&
+           before[before.size() - 1 - s.suffix] == after[after.size() - 1 - s.suffix])
+        ++s.suffix;
+    return s;
+}
+
+} // namespace
+
+bool isInsertionOf(QStringView before, QStringView after, QStringView piece) {
+    const qsizetype removed = before.size() + piece.size() - after.size();
+    if (removed < 0)
+        return false;
+    const Shared shared = sharedEnds(before, after);
+    // The piece starts where the text both share at the start ends, or before.
+    for (qsizetype at = std::min(shared.prefix, before.size() - removed); at >= 0; --at) {
+        if (after.sliced(at, piece.size()) == piece &&
+            after.sliced(at + piece.size()) == before.sliced(at + removed))
+            return true;
+    }
+    return false;
+}
+
 QString keep(QStringView before, QStringView after, qsizetype keyboardLimit, qsizetype* cursor) {
     // The inserted piece is what lies between the text both share at the start and at the end.
-    const qsizetype shorter = std::min(before.size(), after.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && before[prefix] == after[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
+    const Shared shared = sharedEnds(before, after);
+    const qsizetype prefix = shared.prefix;
+    const qsizetype suffix = shared.suffix;
     QStringView inserted = after.sliced(prefix, after.size() - prefix - suffix);
 
     const auto lineBreak = std::find_if(inserted.begin(), inserted.end(),

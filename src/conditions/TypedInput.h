@@ -14,4 +14,8 @@ namespace TypedInput {
 // right after the kept piece.
 QString keep(QStringView before, QStringView after, qsizetype keyboardLimit, qsizetype* cursor);
 
+// True when after is before with one stretch of it (perhaps empty: an insertion) replaced by
+// piece, as a paste of piece over the selection (or at the cursor) leaves it.
+bool isInsertionOf(QStringView before, QStringView after, QStringView piece);
+
 } // namespace TypedInput

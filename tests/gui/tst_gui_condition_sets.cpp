@@ -149,6 +149,12 @@ void TestGuiConditionSets::saveThenLoadReplacesAllLists() {
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(render(listsOf(*w)), render(sample()));
     verifySaveButtons(*w);
+    // The load is one undo step over the four lists, taken back and redone from any of them.
+    const Lists old{{{{"9", "old"}}, {}, {{"8", "old"}}, {}}};
+    QTest::keyClick(w->conditionList(ConditionList::OutOR).lvw, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(render(listsOf(*w)), render(old));
+    QTest::keyClick(w->conditionList(ConditionList::InAND).lvw, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(render(listsOf(*w)), render(sample()));
     QCOMPARE(w.platform.openDialogs.size(), 1);
     QCOMPARE(w.platform.openDialogs[0].filter,
              QStringLiteral("条件セット (*.txt);;全ファイル (*)"));
