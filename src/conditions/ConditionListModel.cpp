@@ -62,10 +62,3 @@ void ConditionListModel::clear() {
     m_entries.clear();
     endResetModel();
 }
-
-void ConditionListModel::setEntries(const std::vector<ConditionEntry>& entries) {
-    std::vector<ConditionEntry> copy = entries; // the memory first: a failure leaves the list
-    beginResetModel();
-    m_entries.swap(copy);
-    endResetModel();
-}

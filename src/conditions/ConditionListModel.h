@@ -26,12 +26,11 @@ public:
     void appendEntry(const ConditionEntry& entry) { insertEntry(count(), entry); }
     // Appends the entries at the bottom, in their order.
     void appendEntries(const std::vector<ConditionEntry>& entries);
-    // Replaces every entry (the views are reset).
+    // Replaces every entry (the views are reset). The copy is made before the call, so a failure
+    // to allocate leaves the list as it was (undo, redo and a set's load set lists this way).
     void setEntries(std::vector<ConditionEntry> entries);
     void removeEntry(qsizetype row);
     void clear();
-    // Replaces every entry (undo and redo set a list back this way).
-    void setEntries(const std::vector<ConditionEntry>& entries);
 
 private:
     std::vector<ConditionEntry> m_entries;
