@@ -1,6 +1,7 @@
 // The main window: layout, start-up and shut-down, command dispatch and the job state's hand-offs.
 #include "main_window/frmVNLMain.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/CommandActions.h"
@@ -8,6 +9,7 @@
 #include "main_window/JobState.h"
 #include "main_window/MousePointer.h"
 #include "main_window/QtPlatform.h"
+#include "main_window/SourceToggle.h"
 #include "pickup/PickupController.h"
 #include "results/ResultListModel.h"
 #include "results/ResultsController.h"
@@ -27,6 +29,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
 
@@ -37,14 +40,26 @@ constexpr int kClientWidth = 13095;
 constexpr int kClientHeight = 8310;
 constexpr int kToolbarHeight = 600;
 
-// The status bar's panels, left to right: width in twips and first text.
+// The status bar's panels, left to right, and their widths in twips. The counts have room for
+// "抽出 99,999,999 行"; the path panel takes what is left, and the extra width of a wider window.
 struct PanelLayout {
     Panel panel;
     int width;
-    const char* initial;
 };
 const PanelLayout kPanels[kPanelCount] = {
-    {Panel::FilePath, 11040, ""}, {Panel::Pickup, 1000, "0"}, {Panel::Original, 1000, "0"}};
+    {Panel::FilePath, 9740}, {Panel::Pickup, 1650}, {Panel::Original, 1650}};
+
+QString initialPanelText(Panel panel) {
+    switch (panel) {
+    case Panel::FilePath:
+        return QString();
+    case Panel::Pickup:
+        return CountText::pickedRows(0);
+    case Panel::Original:
+        return CountText::sourceRows(0);
+    }
+    return QString();
+}
 
 void setupListView(QTreeView* view) {
     view->setRootIsDecorated(false);
@@ -99,6 +114,7 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     m_conditions->connectControls();
     m_results = std::make_unique<ResultsController>(host, *m_conditions, *m_resultModel,
                                                     lvwPickupData, mnuPopup);
+    m_sourceToggle = new SourceToggle(cmdShowSource, lvwOriginalData, lvwPickupData);
 
     Form_Load();
 }
@@ -115,6 +131,16 @@ void frmVNLMain::buildLayout() {
     cmdSend->setGeometry(twipsRect(11040, 120, 1695, 375));
     cmdSend->setAutoDefault(false);
     connect(cmdSend, &QPushButton::clicked, this, &frmVNLMain::cmdSend_Click);
+
+    // After a pickup: the source rows again in the result's place, and back.
+    cmdShowSource = new QToolButton(this);
+    cmdShowSource->setObjectName(QStringLiteral("cmdShowSource"));
+    cmdShowSource->setText(QStringLiteral("元データを表示(&V)"));
+    cmdShowSource->setToolTip(
+        QStringLiteral("実行結果の代わりに読み込んだデータを表示します。もう一度押すと実行結果に"
+                       "戻ります (Alt+V)"));
+    cmdShowSource->setFocusPolicy(Qt::StrongFocus);
+    cmdShowSource->setGeometry(twipsRect(9240, 120, 1695, 375));
 
     fraWordSet = new QFrame(this);
     fraWordSet->setObjectName(QStringLiteral("fraWordSet"));
@@ -164,6 +190,7 @@ void frmVNLMain::buildLayout() {
     // Before the first load the source list, with its one column "ファイルの内容", is the one in
     // front.
     cmdSend->raise();
+    cmdShowSource->raise();
     lvwOriginalData->raise();
     fraProgressbar->raise();
 }
@@ -305,7 +332,7 @@ void frmVNLMain::buildStatusBar() {
     const int top = twips(kClientHeight) - 22;
     sbrStatus->setGeometry(0, top, twips(kClientWidth), 22);
     for (const PanelLayout& p : kPanels) {
-        auto* panel = new QLabel(QString::fromLatin1(p.initial), sbrStatus);
+        auto* panel = new QLabel(initialPanelText(p.panel), sbrStatus);
         panel->setObjectName(panelKey(p.panel));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);

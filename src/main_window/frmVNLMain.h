@@ -69,6 +69,8 @@ class SettingsController;
 class ShellController;
 class SourceController;
 class SourceTableModel;
+class SourceToggle;
+class QToolButton;
 
 class frmVNLMain : public QWidget, private MainWindowHost {
     Q_OBJECT
@@ -189,6 +191,8 @@ private:
     // ---- Controls, named as the window's layout names them ----
     QToolBar* tlbMain = nullptr;
     QPushButton* cmdSend = nullptr;
+    QToolButton* cmdShowSource = nullptr;   // the source rows in place of the result, and back
+    SourceToggle* m_sourceToggle = nullptr; // a child of cmdShowSource
     QFrame* fraWordSet = nullptr;
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

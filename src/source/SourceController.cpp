@@ -1,6 +1,7 @@
 // The Open command: choosing and loading a data file into the source list.
 #include "source/SourceController.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/CommonDialog.h"
 #include "main_window/ListView.h"
@@ -352,8 +353,8 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_conditions.setColumnNames({});
         mProgress::ProgressSetRange(m_host.progressWindow(), 0, 0);
         mProgress::ProgressSetPos(m_host.progressWindow(), 0);
-        m_host.setPanelText(Panel::Original, QStringLiteral("0"));
-        m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+        m_host.setPanelText(Panel::Original, CountText::sourceRows(0));
+        m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
         m_controls.lvwPickupData->hide();
         m_controls.lvwOriginalData->show();
         sourceShowEncoding();
@@ -367,8 +368,8 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     const int commaCount = job.commaCount();
     CommaCount = commaCount;
 
-    m_host.setPanelText(Panel::Original, QStringLiteral("0"));
-    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    m_host.setPanelText(Panel::Original, CountText::sourceRows(0));
+    m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
     m_controls.lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
     m_controls.fraProgressbar->show();
     m_controls.lvwOriginalData->hide();
@@ -442,7 +443,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         sourceShowHeaderNames();
     }
     m_sourceModel.refresh();
-    m_host.setPanelText(Panel::Original, QString::number(m_store.rowCount()));
+    m_host.setPanelText(Panel::Original, CountText::sourceRows(m_store.rowCount()));
     sourceShowEncoding();
     m_controls.lvwOriginalData->show();
     m_controls.fraProgressbar->hide();

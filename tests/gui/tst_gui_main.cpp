@@ -1,6 +1,8 @@
 // The main window itself: its controls, the start-up state, command dispatch and the job state.
 #include "GuiTestSupport.h"
 
+#include "base/CountText.h"
+
 #include "conditions/ConditionListModel.h"
 #include "progress/ProgressBar.h"
 #include "results/ResultListModel.h"
@@ -171,8 +173,8 @@ void TestGuiMain::startupState() {
                     ->isEnabled());
     }
     QCOMPARE(w->panelText(Panel::FilePath), QString());
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(0));
     QVERIFY(w.child<QWidget>(QStringLiteral("fraProgressbar"))->isHidden());
     QVERIFY(!w->isBusy());
     QVERIFY(!QApplication::overrideCursor());
@@ -358,7 +360,7 @@ void TestGuiMain::everyKeyReachesItsProcedure() {
     for (const char16_t* line : {u"b,2", u"c,3", u"a,1"})
         w->store().appendLine(QStringView(line));
     w->sourceModel()->refresh();
-    w->setPanelText(Panel::Original, QStringLiteral("3"));
+    w->setPanelText(Panel::Original, CountText::sourceRows(3));
     w->setCommaCount(1);
     w->conditionList(ConditionList::InAND)
         .model->appendEntry({QStringLiteral("0"), QStringLiteral(",")});
