@@ -12,6 +12,7 @@
 #include "progress/ProgressBar.h"
 #include "results/ResultListModel.h"
 #include "settings/HeaderLineSetting.h"
+#include "settings/RecentFiles.h"
 #include "settings/mdlIniSet.h"
 #include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
@@ -21,6 +22,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -74,6 +76,12 @@ QString skippedAllMessage(qint64 count, const QStringList& named) {
         .arg(numbers);
 }
 
+QString recentMissingMessage(const QString& path) {
+    return QStringLiteral("データファイル「%1」が見つかりません。\n"
+                          "最近使ったファイルの一覧から削除しました。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QString changedQuestion(const QString& path) {
     return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
                           "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
@@ -120,10 +128,55 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         menu->setObjectName(QStringLiteral("mnuOpen"));
         menu->addAction(m_headerLineAction);
         open->setMenu(menu);
+        // The data files opened last, below the option, read afresh each time the menu opens.
+        m_openMenu = menu;
+        connect(menu, &QMenu::aboutToShow, this, &SourceController::sourceRecentRefresh);
         for (QObject* face : open->associatedObjects())
             if (auto* button = qobject_cast<QToolButton*>(face))
                 button->setPopupMode(QToolButton::MenuButtonPopup);
     }
+}
+
+void SourceController::sourceRecentRefresh() {
+    if (!m_openMenu)
+        return;
+    for (QAction* action : m_openMenu->actions())
+        if (action->objectName().startsWith(QStringLiteral("mnuRecent")))
+            delete action;
+    const QStringList recent = RecentFiles::read(mdlIniSet::IniFilePath());
+    if (recent.isEmpty())
+        return;
+    m_openMenu->addSeparator()->setObjectName(QStringLiteral("mnuRecentLine"));
+    for (int i = 0; i < recent.size(); ++i) {
+        // "&1 path": the number is the item's access key. A "&" in the path is shown as itself.
+        QString shown = QDir::toNativeSeparators(recent[i]);
+        shown.replace(u'&', QStringLiteral("&&"));
+        QAction* item = m_openMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        item->setObjectName(QStringLiteral("mnuRecent%1").arg(i));
+        item->setToolTip(recent[i]);
+        connect(item, &QAction::triggered, this,
+                [this, path = recent[i]] { myFileOpenRecent(path); });
+    }
+}
+
+void SourceController::myFileOpenRecent(const QString& path) {
+    if (!m_host.toolbarButton(Command::Open)->isEnabled() || m_host.isBusy())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        // Gone since it was opened (moved, deleted, an unplugged drive): it leaves the list.
+        const QString ini = mdlIniSet::IniFilePath();
+        RecentFiles::write(ini, RecentFiles::without(RecentFiles::read(ini), path));
+        m_host.platform().messageBox(m_host.hostWidget(), recentMissingMessage(path),
+                                     Platform::Exclamation, QStringLiteral("Vornel"));
+        return;
+    }
+    // The normal way in: the open dialog's memory, every check of a load.
+    myFileOpenGiven(path);
+}
+
+void SourceController::sourceRecentAdd(const QString& path) {
+    const QString ini = mdlIniSet::IniFilePath();
+    RecentFiles::write(ini, RecentFiles::withNewest(RecentFiles::read(ini), path));
 }
 
 void SourceController::loadOptions() {
@@ -358,6 +411,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_controls.lvwPickupData->hide();
         m_controls.lvwOriginalData->show();
         sourceShowEncoding();
+        sourceRecentAdd(path);
         m_host.myControlsEnable();
         return;
     }
@@ -439,8 +493,10 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_sourceModel.refresh();
         sourceShowColumns({QString()}, 0);
         m_conditions.setColumnNames({});
-    } else if (m_store.hasHeader()) {
-        sourceShowHeaderNames();
+    } else {
+        if (m_store.hasHeader())
+            sourceShowHeaderNames();
+        sourceRecentAdd(path);
     }
     m_sourceModel.refresh();
     m_host.setPanelText(Panel::Original, CountText::sourceRows(m_store.rowCount()));

@@ -7,6 +7,7 @@
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -33,6 +34,21 @@ void pickWith(TestWindow& w, const QString& column, const QString& phrase) {
     start->trigger();
 }
 
+// The Open button's recent files as the menu shows them (the texts of mnuRecent0 ...).
+QStringList recentItems(const TestWindow& w) {
+    auto* menu = w.child<QMenu>(QStringLiteral("mnuOpen"));
+    Q_EMIT menu->aboutToShow();
+    QStringList texts;
+    for (int i = 0; i < 10; ++i)
+        if (auto* item = w.child<QAction>(QStringLiteral("mnuRecent%1").arg(i)))
+            texts << item->text();
+    return texts;
+}
+
+QString item(int number, const QString& path) {
+    return QStringLiteral("&%1 %2").arg(number).arg(QDir::toNativeSeparators(path));
+}
+
 QToolButton* showSource(const TestWindow& w) {
     return w.child<QToolButton>(QStringLiteral("cmdShowSource"));
 }
@@ -53,6 +69,9 @@ private Q_SLOTS:
     void sourceToggleLetsGoWhenTheListAreaChanges();
     void sortShowsTheFirstRow_data();
     void sortShowsTheFirstRow();
+    void recentFilesNewestFirst();
+    void recentFileOpensAsOpenWould();
+    void recentFileGoneIsRemoved();
 };
 
 void TestGuiWindow::countsAfterPickup_data() {
@@ -173,6 +192,75 @@ void TestGuiWindow::sortShowsTheFirstRow() {
     w->runCommand(ascending ? Command::SortAsc : Command::SortDesc);
     QCOMPARE(view->verticalScrollBar()->value(), 0);
     QCOMPARE(view->rowAt(0), 0);
+}
+
+void TestGuiWindow::recentFilesNewestFirst() {
+    auto w = std::make_unique<TestWindow>();
+    QCOMPARE(recentItems(*w), QStringList());
+    QStringList paths;
+    for (int i = 0; i < 10; ++i)
+        paths << w->writeFile(QStringLiteral("d%1.csv").arg(i), "a,1\r\n");
+    (*w)->myFileOpen(paths[0]);
+    (*w)->myFileOpen(paths[1]);
+    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[1]), item(2, paths[0])}));
+    // Opened again, under another spelling of its path: moved to the top, listed once.
+    (*w)->myFileOpen(w->dir.path() + QStringLiteral("/./d0.csv"));
+    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[0]), item(2, paths[1])}));
+    // A file that could not be read is not listed.
+    (*w)->myFileOpen(w->dir.filePath(QStringLiteral("missing.csv")));
+    QCOMPARE(recentItems(*w).size(), 2);
+    // Eight at most, the oldest dropped.
+    for (int i = 2; i < 10; ++i)
+        (*w)->myFileOpen(paths[i]);
+    QStringList expected;
+    for (int i = 9; i >= 2; --i)
+        expected << item(10 - i, paths[i]);
+    QCOMPARE(recentItems(*w), expected);
+    // Across a restart.
+    w->window.reset();
+    w->window = std::make_unique<frmVNLMain>(&w->platform);
+    QCOMPARE(recentItems(*w), expected);
+}
+
+void TestGuiWindow::recentFileOpensAsOpenWould() {
+    TestWindow w;
+    const QString first = w.writeFile(QStringLiteral("first.csv"), "a,1\r\nb,2\r\n");
+    const QString second = w.writeFile(QStringLiteral("second.csv"), "c,3\r\n");
+    w->myFileOpen(first);
+    w->myFileOpen(second);
+    recentItems(w);
+    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    QCOMPARE(w->panelText(Panel::FilePath), first);
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
+    QCOMPARE(recentItems(w), (QStringList{item(1, first), item(2, second)}));
+    // The open dialog remembers it as if chosen there.
+    QCOMPARE(w->dialog().FileName, first);
+    // While a job keeps Open disabled, the list opens nothing.
+    w->toolbarButton(Command::Open)->setEnabled(false);
+    recentItems(w);
+    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    QCOMPARE(w->panelText(Panel::FilePath), first);
+    QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiWindow::recentFileGoneIsRemoved() {
+    TestWindow w;
+    const QString kept = w.writeFile(QStringLiteral("kept.csv"), "a,1\r\n");
+    const QString gone = w.writeFile(QStringLiteral("gone.csv"), "b,2\r\n");
+    w->myFileOpen(kept);
+    w->myFileOpen(gone);
+    QVERIFY(QFile::remove(gone));
+    recentItems(w);
+    w.child<QAction>(QStringLiteral("mnuRecent0"))->trigger();
+    QCOMPARE(w.platform.messages.size(), 1);
+    QCOMPARE(w.platform.messages[0].prompt,
+             QStringLiteral("データファイル「%1」が見つかりません。\n"
+                            "最近使ったファイルの一覧から削除しました。")
+                 .arg(QDir::toNativeSeparators(gone)));
+    QCOMPARE(w.platform.messages[0].style, int(Platform::Exclamation));
+    // Nothing was loaded: the table is still the last file's.
+    QCOMPARE(w->panelText(Panel::FilePath), gone);
+    QCOMPARE(recentItems(w), QStringList{item(1, kept)});
 }
 
 QTEST_MAIN(TestGuiWindow)
