@@ -7,6 +7,7 @@
 #include "main_window/CommandActions.h"
 #include "main_window/Icons.h"
 #include "main_window/JobState.h"
+#include "main_window/KeyboardRoutes.h"
 #include "main_window/MousePointer.h"
 #include "main_window/QtPlatform.h"
 #include "main_window/SourceToggle.h"
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -115,6 +117,7 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     m_results = std::make_unique<ResultsController>(host, *m_conditions, *m_resultModel,
                                                     lvwPickupData, mnuPopup);
     m_sourceToggle = new SourceToggle(cmdShowSource, lvwOriginalData, lvwPickupData);
+    buildKeyboardRoutes();
 
     Form_Load();
 }
@@ -347,6 +350,30 @@ void frmVNLMain::buildAccessKeys() {
     // Alt + letter for the nine toolbar commands. They act only while the matching toolbar
     // button is enabled (cmdAccessKey_Click checks it).
     m_commands->buildAccessKeys([this](int index) { cmdAccessKey_Click(index); });
+}
+
+void frmVNLMain::buildKeyboardRoutes() {
+    new KeyboardRoutes(this); // Enter on buttons, the menu key and Shift+F10 everywhere
+    // Every menu command has its letter; descending order has a key of its own, beside the Sort
+    // button's Alt+K, shown in both menus. It acts only while Sort is enabled, as Alt+K does.
+    mnuPopupAllSelect->setText(QStringLiteral("全選択(&A)"));
+    mnuPopupCopy->setText(QStringLiteral("コピー(&C)"));
+    mnuPopupSort->setTitle(QStringLiteral("ソート(&S)"));
+    const QString ascending = QStringLiteral("昇順(&U)\tAlt+K");
+    const QString descending = QStringLiteral("降順(&D)\tAlt+Shift+K");
+    mnuPopupSortAsc->setText(ascending);
+    mnuPopupSortDesc->setText(descending);
+    toolbarMenuItem(Command::SortAsc)->setText(ascending);
+    toolbarMenuItem(Command::SortDesc)->setText(descending);
+    toolbarMenuItem(Command::HelpHelp)->setText(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    toolbarMenuItem(Command::HelpAbout)->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+    auto* sortDescending = new QShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_K), this);
+    sortDescending->setObjectName(QStringLiteral("cmdSortDescKey"));
+    sortDescending->setContext(Qt::WindowShortcut);
+    connect(sortDescending, &QShortcut::activated, this, [this] {
+        if (toolbarButton(Command::Sort)->isEnabled())
+            runCommand(Command::SortDesc);
+    });
 }
 
 // ---------------------------------------------------------------- start-up and shut-down

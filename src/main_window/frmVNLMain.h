@@ -173,6 +173,8 @@ private:
     void buildProgressPanel();
     void buildStatusBar();
     void buildAccessKeys();
+    // Enter, the context-menu keys, the menus' letters and the descending sort's key.
+    void buildKeyboardRoutes();
     QLabel* statusPanel(Panel panel) const { return m_panels[size_t(panel)]; }
 
     // Declared before dlg, which is built on the platform: the real one when none is given.

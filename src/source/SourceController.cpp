@@ -30,6 +30,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -413,6 +414,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         sourceShowEncoding();
         sourceRecentAdd(path);
         m_host.myControlsEnable();
+        m_conditions.controls(ConditionList::InAND).txtNo->setFocus();
         return;
     }
     if (const std::optional<QString> error = job.open(m_store)) {
@@ -511,6 +513,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
                                      skippedAllMessage(skippedAll, skippedNamed), kInformationStyle,
                                      QStringLiteral("データエラー"));
     m_host.myControlsEnable();
+    // Loaded: the next thing to do is a condition, from the AND list's column box.
+    if (result.done())
+        m_conditions.controls(ConditionList::InAND).txtNo->setFocus();
     // A file that changed under the load: the rows may mix two versions of it.
     if (result.changed && m_host.platform().messageBox(m_host.hostWidget(), changedQuestion(path),
                                                        Platform::Question + Platform::YesNo,

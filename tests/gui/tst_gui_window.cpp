@@ -7,9 +7,12 @@
 #include "results/ResultListModel.h"
 #include "source/SourceTableModel.h"
 
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSet>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace {
@@ -72,6 +75,15 @@ private Q_SLOTS:
     void recentFilesNewestFirst();
     void recentFileOpensAsOpenWould();
     void recentFileGoneIsRemoved();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
+    void contextMenuKeysOpenTheResultMenu_data();
+    void contextMenuKeysOpenTheResultMenu();
+    void contextMenuKeysReachEveryControl_data();
+    void contextMenuKeysReachEveryControl();
+    void everyMenuCommandHasAKey();
+    void descendingSortHasAKey();
+    void focusAfterLoad();
 };
 
 void TestGuiWindow::countsAfterPickup_data() {
@@ -261,6 +273,176 @@ void TestGuiWindow::recentFileGoneIsRemoved() {
     // Nothing was loaded: the table is still the last file's.
     QCOMPARE(w->panelText(Panel::FilePath), gone);
     QCOMPARE(recentItems(w), QStringList{item(1, kept)});
+}
+
+void TestGuiWindow::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("pressed");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+    QTest::newRow("Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false;
+    QTest::newRow("a letter") << int(Qt::Key_X) << int(Qt::NoModifier) << false;
+}
+
+void TestGuiWindow::enterPressesTheFocusedButton() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, pressed);
+    TestWindow w;
+    w->show();
+    // A push button: 全削除 of the AND list empties it.
+    ConditionListModel* model = w->conditionList(ConditionList::InAND).model;
+    model->appendEntry({QStringLiteral("1"), QStringLiteral("a")});
+    auto* clear = w.child<QPushButton>(QStringLiteral("cmdInANDAllSakujo"));
+    clear->setFocus();
+    QTest::keyClick(clear, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(model->entries().empty(), pressed);
+    // A tool button: the source rows in place of the result.
+    loadRows(w, 1, {"a,1", "b,2"});
+    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    QToolButton* toggle = showSource(w);
+    toggle->setFocus();
+    QTest::keyClick(toggle, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(toggle->isChecked(), pressed);
+    // A disabled button stays unpressed.
+    auto* send = w.cmdSend();
+    send->setEnabled(false);
+    const int writesBefore = w.platform.messages.size();
+    QTest::keyClick(send, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(w.platform.messages.size(), writesBefore);
+}
+
+void TestGuiWindow::contextMenuKeysOpenTheResultMenu_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+}
+
+void TestGuiWindow::contextMenuKeysOpenTheResultMenu() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    TestWindow w;
+    w->show();
+    loadRows(w, 1, {"a,1", "b,2", "a,3"});
+    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    ListView* view = w.lvwPickupData();
+    view->setCurrentIndex(w->resultModel()->index(1, 0));
+    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QMenu* menu = w.mnuPopup();
+    QTRY_VERIFY(menu->isVisible());
+    // At the current row, not where the mouse happens to be.
+    const QRect row = view->visualRect(view->currentIndex());
+    const QPoint rowTop = view->viewport()->mapToGlobal(row.topLeft());
+    QVERIFY(qAbs(menu->y() - (rowTop.y() + row.height() / 2)) <= 1 ||
+            menu->geometry().contains(rowTop + QPoint(1, row.height() / 2)));
+    // Its commands by their letters: C copies the selected rows.
+    view->selectAll();
+    QTest::keyClick(menu, Qt::Key_C);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(w.platform.clipboardWrites, 1);
+    QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\na,3"));
+}
+
+void TestGuiWindow::contextMenuKeysReachEveryControl_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("atRow"); // the current row's place, not the control's middle
+    QTest::newRow("a condition list") << QStringLiteral("lvwOutOR") << true;
+    QTest::newRow("the source list") << QStringLiteral("lvwOriginalData") << true;
+    QTest::newRow("a phrase box") << QStringLiteral("txtInANDGoku") << false;
+}
+
+void TestGuiWindow::contextMenuKeysReachEveryControl() {
+    QFETCH(QString, control);
+    QFETCH(bool, atRow);
+    TestWindow w;
+    w->show();
+    loadRows(w, 1, {"a,1", "b,2", "c,3"});
+    w->conditionList(ConditionList::OutOR).model->appendEntry({"1", "x"});
+    w->conditionList(ConditionList::OutOR).model->appendEntry({"1", "y"});
+    auto* widget = w.child<QWidget>(control);
+    QVERIFY(widget);
+    auto* view = qobject_cast<QAbstractItemView*>(widget);
+    if (view)
+        view->setCurrentIndex(view->model()->index(1, 0));
+    // Whatever the control does with it, it gets a keyboard context-menu event at its place.
+    struct Recorder : QObject {
+        QList<QPoint> places;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::ContextMenu) {
+                auto* e = static_cast<QContextMenuEvent*>(event);
+                if (e->reason() == QContextMenuEvent::Keyboard)
+                    places << e->pos();
+                return true; // no menu opened
+            }
+            return false;
+        }
+    } recorder;
+    QWidget* receiver = view ? view->viewport() : widget;
+    receiver->installEventFilter(&recorder);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(widget, Qt::Key_Menu);
+    QCOMPARE(recorder.places.size(), 2);
+    const QRect place = atRow ? view->visualRect(view->currentIndex()) : widget->rect();
+    for (const QPoint& p : recorder.places)
+        QVERIFY2(place.contains(p), qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+}
+
+void TestGuiWindow::everyMenuCommandHasAKey() {
+    TestWindow w;
+    QList<QAction*> items = w.mnuPopup()->actions() + w.mnuPopupSort()->actions();
+    for (Command c : {Command::SortAsc, Command::SortDesc, Command::HelpHelp, Command::HelpAbout})
+        items << w->toolbarMenuItem(c);
+    for (QAction* item : items) {
+        if (item->isSeparator())
+            continue;
+        const QString text = item->text();
+        QVERIFY2(text.contains(u'&') && text.indexOf(u'&') + 1 < text.size(), qPrintable(text));
+    }
+    // In each menu a letter leads to one item only.
+    for (QMenu* menu : {w.mnuPopup(), w.mnuPopupSort()}) {
+        QStringList letters;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator())
+                continue;
+            const QString text = item->text();
+            letters << text.mid(text.indexOf(u'&') + 1, 1).toUpper();
+        }
+        QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+    }
+}
+
+void TestGuiWindow::descendingSortHasAKey() {
+    TestWindow w;
+    w->show();
+    loadRows(w, 1, {"b,1", "c,2", "a,3"});
+    pickWith(w, QStringLiteral("1"), QStringLiteral("?"));
+    auto* key = w.child<QShortcut>(QStringLiteral("cmdSortDescKey"));
+    QVERIFY(key);
+    QCOMPARE(key->key(), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_K));
+    QVERIFY(w->toolbarMenuItem(Command::SortDesc)->text().endsWith(u"\tAlt+Shift+K"));
+    Q_EMIT key->activated();
+    QCOMPARE(w->resultModel()->rowText(0), QStringLiteral("c,2"));
+    QCOMPARE(w->resultModel()->rowText(2), QStringLiteral("a,3"));
+    // Only while Sort is enabled.
+    w->toolbarButton(Command::Sort)->setEnabled(false);
+    w->runCommand(Command::SortAsc);
+    Q_EMIT key->activated();
+    QCOMPARE(w->resultModel()->rowText(0), QStringLiteral("a,3"));
+}
+
+void TestGuiWindow::focusAfterLoad() {
+    TestWindow w;
+    w->show();
+    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
+    w->myFileOpen(w.writeFile(QStringLiteral("d.csv"), "a,1\r\n"));
+    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+    // An empty file is a load too.
+    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
+    w->myFileOpen(w.writeFile(QStringLiteral("empty.csv"), ""));
+    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
 }
 
 QTEST_MAIN(TestGuiWindow)
