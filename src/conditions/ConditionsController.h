@@ -67,8 +67,6 @@ private:
     std::array<ConditionListControls, kConditionListCount> m_lists;
     std::array<int, kConditionListCount> m_selectedRow = {};
     QStringList m_columnNames;
-    // Each list's place before the column-name row was made.
-    std::array<QRect, kConditionListCount> m_listGeometry = {};
 
     void showColumnName(ConditionList id);
 };

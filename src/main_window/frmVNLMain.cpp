@@ -43,13 +43,16 @@ constexpr int kClientHeight = 8310;
 constexpr int kToolbarHeight = 600;
 
 // The status bar's panels, left to right, and their widths in twips. The counts have room for
-// "抽出 99,999,999 行"; the path panel takes what is left, and the extra width of a wider window.
+// "抽出 99,999,999 行"; the path panel takes what is left beside them and the source button, and
+// the extra width of a wider window.
 struct PanelLayout {
     Panel panel;
     int width;
 };
 const PanelLayout kPanels[kPanelCount] = {
-    {Panel::FilePath, 9740}, {Panel::Pickup, 1650}, {Panel::Original, 1650}};
+    {Panel::FilePath, 8240}, {Panel::Pickup, 1650}, {Panel::Original, 1650}};
+// The source button's width, between the path and the counts.
+constexpr int kShowSourceWidth = 1500;
 
 QString initialPanelText(Panel panel) {
     switch (panel) {
@@ -80,7 +83,7 @@ void setupListView(QTreeView* view) {
 frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       dlg(platform ? *platform : *(m_ownPlatform = std::make_unique<QtPlatform>()), this),
       m_platform(platform ? platform : m_ownPlatform.get()) {
     setObjectName(QStringLiteral("frmVNLMain"));
@@ -89,7 +92,9 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     QFont f = font();
     f.setPointSize(9);
     setFont(f);
-    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    // The designed size is the first size and the smallest; the window may grow from it.
+    setMinimumSize(twips(kClientWidth), twips(kClientHeight));
+    resize(minimumSize());
     setAcceptDrops(true);
 
     m_sourceModel = new SourceTableModel(&m_store, this);
@@ -134,16 +139,6 @@ void frmVNLMain::buildLayout() {
     cmdSend->setGeometry(twipsRect(11040, 120, 1695, 375));
     cmdSend->setAutoDefault(false);
     connect(cmdSend, &QPushButton::clicked, this, &frmVNLMain::cmdSend_Click);
-
-    // After a pickup: the source rows again in the result's place, and back.
-    cmdShowSource = new QToolButton(this);
-    cmdShowSource->setObjectName(QStringLiteral("cmdShowSource"));
-    cmdShowSource->setText(QStringLiteral("元データを表示(&V)"));
-    cmdShowSource->setToolTip(
-        QStringLiteral("実行結果の代わりに読み込んだデータを表示します。もう一度押すと実行結果に"
-                       "戻ります (Alt+V)"));
-    cmdShowSource->setFocusPolicy(Qt::StrongFocus);
-    cmdShowSource->setGeometry(twipsRect(9240, 120, 1695, 375));
 
     fraWordSet = new QFrame(this);
     fraWordSet->setObjectName(QStringLiteral("fraWordSet"));
@@ -193,9 +188,46 @@ void frmVNLMain::buildLayout() {
     // Before the first load the source list, with its one column "ファイルの内容", is the one in
     // front.
     cmdSend->raise();
-    cmdShowSource->raise();
     lvwOriginalData->raise();
     fraProgressbar->raise();
+}
+
+void frmVNLMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void frmVNLMain::layoutControls() {
+    if (!sbrStatus)
+        return; // still being built
+    const int extraWidth = std::max(0, width() - twips(kClientWidth));
+    const int extraHeight = std::max(0, height() - twips(kClientHeight));
+    const int extraTop = extraHeight / 3;         // to the condition lists
+    const int extraList = extraHeight - extraTop; // to the list area
+    tlbMain->setGeometry(0, 0, twips(kClientWidth) + extraWidth, twips(kToolbarHeight));
+    cmdSend->setGeometry(twipsRect(11040, 120, 1695, 375).translated(extraWidth, 0));
+    fraWordSet->setGeometry(twipsRect(0, 600, 13095, 2775).adjusted(0, 0, extraWidth, extraTop));
+    Frame1->setGeometry(twipsRect(120, 120, 6375, 2535).adjusted(0, 0, extraWidth / 2, extraTop));
+    Frame2->setGeometry(
+        twipsRect(6600, 120, 6375, 2535).adjusted(extraWidth / 2, 0, extraWidth, extraTop));
+    placeConditionFrame(Frame1, ConditionList::InAND, ConditionList::InOR, Label5);
+    placeConditionFrame(Frame2, ConditionList::OutAND, ConditionList::OutOR, Label6);
+    const QRect lists =
+        twipsRect(120, 3480, 12855, 4455).adjusted(0, extraTop, extraWidth, extraHeight);
+    lvwOriginalData->setGeometry(lists);
+    lvwPickupData->setGeometry(lists);
+    fraProgressbar->setGeometry(
+        twipsRect(120, 3360, 12855, 4575).adjusted(0, extraTop, extraWidth, extraHeight));
+    lblStatus->setGeometry(twipsRect(480, 1440, 11895, 495)
+                               .translated(0, extraList / 2)
+                               .adjusted(0, 0, extraWidth, 0));
+    picProgressbar->setGeometry(twipsRect(360, 2160, 12135, 255)
+                                    .translated(0, extraList / 2)
+                                    .adjusted(0, 0, extraWidth, 0));
+    if (ProgressWindow)
+        ProgressWindow->setGeometry(picProgressbar->contentsRect());
+    sbrStatus->setGeometry(0, height() - 22, width(), 22);
+    statusPanel(Panel::FilePath)->setFixedWidth(twips(kPanels[0].width) - 4 + extraWidth);
 }
 
 void frmVNLMain::buildToolbar() {
@@ -216,25 +248,52 @@ void frmVNLMain::buildToolbar() {
 void frmVNLMain::buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
                                      QLabel*& plusLabel, const QString& plusName) {
     // Two lists side by side with a "＋" between them.
+    buildConditionList(frame, conditionList(first), QString());
+    plusLabel = new QLabel(QStringLiteral("＋"), frame);
+    plusLabel->setObjectName(plusName);
+    plusLabel->setAlignment(Qt::AlignCenter);
+    buildConditionList(frame, conditionList(second), QString());
+    placeConditionFrame(frame, first, second, plusLabel);
+}
+
+void frmVNLMain::placeConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                                     QLabel* plusLabel) {
+    // The two lists share the frame's width; a taller frame gives its height to the lists.
     const int inner = frame->width() - 12;
     const int plusWidth = 12;
     const int listWidth = (inner - plusWidth) / 2;
     const int top = 18;
     const int height = frame->height() - top - 6;
-    buildConditionList(frame, conditionList(first), 6, top, listWidth, height, QString());
-    plusLabel = new QLabel(QStringLiteral("＋"), frame);
-    plusLabel->setObjectName(plusName);
-    plusLabel->setAlignment(Qt::AlignCenter);
+    placeConditionList(conditionList(first), 6, top, listWidth, height);
     plusLabel->setGeometry(6 + listWidth, top + height / 2 - 8, plusWidth, 16);
-    buildConditionList(frame, conditionList(second), 6 + listWidth + plusWidth, top, listWidth,
-                       height, QString());
+    placeConditionList(conditionList(second), 6 + listWidth + plusWidth, top, listWidth, height);
 }
 
-void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y,
-                                    int width, int height, const QString& heading) {
+void frmVNLMain::placeConditionList(ConditionListControls& list, int x, int y, int width,
+                                    int height) {
+    list.heading->setGeometry(x, y, width, 14);
+    list.txtNo->setGeometry(x, y + 16, 26, 20);
+    list.txtGoku->setGeometry(x + 28, y + 16, width - 28, 20);
+    QPushButton* buttons[5] = {list.cmdTuika, list.cmdSakujo, list.cmdAllSakujo, list.cmdOpen,
+                               list.cmdSave};
+    const int buttonWidth = width / 5;
+    for (int i = 0; i < 5; ++i)
+        buttons[i]->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
+    // The list below them; the column name's row, once shown, on top of it.
+    const QRect place(x, y + 61, width, height - 61);
+    if (list.lblColumnName && !list.lblColumnName->isHidden()) {
+        constexpr int kRow = 15;
+        list.lblColumnName->setGeometry(place.x(), place.y(), place.width(), kRow);
+        list.lvw->setGeometry(place.adjusted(0, kRow + 1, 0, 0));
+    } else {
+        list.lvw->setGeometry(place);
+    }
+}
+
+void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list,
+                                    const QString& heading) {
     const QString& s = list.suffix;
     list.heading = new QLabel(heading, parent);
-    list.heading->setGeometry(x, y, width, 14);
 
     list.txtNo = new QLineEdit(parent);
     list.txtNo->setObjectName(QStringLiteral("txt") + s + QStringLiteral("No"));
@@ -243,12 +302,10 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     // so that text put there by the program is never cut.
     list.txtNo->setAttribute(Qt::WA_InputMethodEnabled, false);
     list.txtNo->setInputMethodHints(Qt::ImhDigitsOnly);
-    list.txtNo->setGeometry(x, y + 16, 26, 20);
 
     list.txtGoku = new QLineEdit(parent);
     list.txtGoku->setObjectName(QStringLiteral("txt") + s + QStringLiteral("Goku"));
     list.txtGoku->setToolTip(QStringLiteral("リストに登録する語句を入力して下さい。"));
-    list.txtGoku->setGeometry(x + 28, y + 16, width - 28, 20);
 
     struct Button {
         QPushButton** slot;
@@ -260,12 +317,10 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
                                {&list.cmdAllSakujo, "AllSakujo", "全削除"},
                                {&list.cmdOpen, "Open", "読込"},
                                {&list.cmdSave, "Save", "保存"}};
-    const int buttonWidth = width / 5;
     for (int i = 0; i < 5; ++i) {
         auto* b = new QPushButton(QString::fromUtf8(buttons[i].caption), parent);
         b->setObjectName(QStringLiteral("cmd") + s + QString::fromLatin1(buttons[i].name));
         b->setAutoDefault(false);
-        b->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
         *buttons[i].slot = b;
     }
 
@@ -274,7 +329,6 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     setupListView(list.lvw);
     list.lvw->setSelectionMode(QAbstractItemView::SingleSelection);
     list.lvw->setModel(list.model);
-    list.lvw->setGeometry(x, y + 61, width, height - 61);
 }
 
 void frmVNLMain::buildLists() {
@@ -343,6 +397,19 @@ void frmVNLMain::buildStatusBar() {
         panel->setTextFormat(Qt::PlainText);
         sbrStatus->addWidget(panel);
         m_panels[size_t(p.panel)] = panel;
+        if (p.panel == Panel::FilePath) {
+            // After a pickup: the source rows again in the result's place, and back.
+            cmdShowSource = new QToolButton(sbrStatus);
+            cmdShowSource->setObjectName(QStringLiteral("cmdShowSource"));
+            cmdShowSource->setText(QStringLiteral("元データを表示(&V)"));
+            cmdShowSource->setToolTip(
+                QStringLiteral("実行結果の代わりに読み込んだデータを表示します。もう一度押すと"
+                               "実行結果に戻ります (Alt+V)"));
+            cmdShowSource->setFocusPolicy(Qt::StrongFocus);
+            cmdShowSource->setAutoRaise(true);
+            cmdShowSource->setFixedSize(twips(kShowSourceWidth) - 4, 20);
+            sbrStatus->addWidget(cmdShowSource);
+        }
     }
 }
 
@@ -392,6 +459,14 @@ void frmVNLMain::Form_Load() {
     // with Tab behind the source list.
     lvwPickupData->header()->resizeSection(0, 0);
     lvwPickupData->hide();
+
+    // The condition lists' column widths as the user left them.
+    QList<QHeaderView*> headers;
+    for (ConditionList id :
+         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR})
+        headers.append(conditionList(id).lvw->header());
+    m_settings->setColumnHeaders(headers);
+    m_settings->columnsLoad();
 
     // 6. The source list's column, as wide as its header text.
     m_sourceModel->setHeaders({QStringLiteral("ファイルの内容")});

@@ -147,6 +147,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // A data file dropped on the window opens as Open would; refused (not accepted) while Open is
     // disabled.
@@ -167,8 +168,15 @@ private:
     void buildToolbar();
     void buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
                              QLabel*& plusLabel, const QString& plusName);
-    void buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y, int width,
-                            int height, const QString& heading);
+    void buildConditionList(QWidget* parent, ConditionListControls& list, const QString& heading);
+    // Places the controls of a frame's two lists, and of one list, for the frame's size.
+    void placeConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                             QLabel* plusLabel);
+    void placeConditionList(ConditionListControls& list, int x, int y, int width, int height);
+    // Places every control for the window's size: the designed places at the designed size; a
+    // larger window gives its extra width to everything that runs across it, and its extra
+    // height to the condition lists (a third) and the list area (the rest).
+    void layoutControls();
     void buildLists();
     void buildProgressPanel();
     void buildStatusBar();

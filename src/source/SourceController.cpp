@@ -111,6 +111,8 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         m_encodingButton->setAutoRaise(true);
         m_encodingButton->setFocusPolicy(Qt::StrongFocus);
         m_encodingButton->hide();
+        // The button stays at the panel's right end when the window widens it.
+        panel->installEventFilter(this);
         connect(m_encodingButton, &QToolButton::clicked, this, [this] {
             sourceEncodingMenu(
                 m_encodingButton->mapToGlobal(QPoint(0, m_encodingButton->height())));
@@ -211,6 +213,11 @@ void SourceController::sourceShowHeaderNames() {
 }
 
 bool SourceController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_controls.filePathPanel) {
+        if (event->type() == QEvent::Resize && m_encodingButton && !m_encodingButton->isHidden())
+            sourceShowEncoding();
+        return false;
+    }
     if (!m_controls.lvwOriginalData || watched != m_controls.lvwOriginalData->viewport())
         return false;
     if (event->type() == QEvent::MouseButtonRelease &&

@@ -128,9 +128,10 @@ void TestGuiMain::conditionListControlsExist() {
 
 void TestGuiMain::placesComeFromTwips() {
     TestWindow w;
-    QCOMPARE(w->size(), QSize(873, 554));         // 13095 x 8310 twips
-    QCOMPARE(w->minimumSize(), w->maximumSize()); // fixed size
-    QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w->size(), QSize(873, 554));  // 13095 x 8310 twips
+    QCOMPARE(w->minimumSize(), w->size()); // the first size is the smallest
+    QVERIFY(w->maximumSize().width() > w->width() && w->maximumSize().height() > w->height());
+    QVERIFY(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     QCOMPARE(w.child<QWidget>(QStringLiteral("fraWordSet"))->geometry(), QRect(0, 40, 873, 185));
     QCOMPARE(w.child<QWidget>(QStringLiteral("Frame1"))->geometry(), QRect(8, 8, 425, 169));
     QCOMPARE(w.child<QWidget>(QStringLiteral("Frame2"))->geometry(), QRect(440, 8, 425, 169));

@@ -5,15 +5,21 @@
 #include "base/CountText.h"
 #include "conditions/ConditionListModel.h"
 #include "results/ResultListModel.h"
+#include "settings/mdlIniSet.h"
 #include "source/SourceTableModel.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHash>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSet>
 #include <QShortcut>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace {
 
@@ -84,6 +90,10 @@ private Q_SLOTS:
     void everyMenuCommandHasAKey();
     void descendingSortHasAKey();
     void focusAfterLoad();
+    void growingWindowGivesTheListsTheRoom_data();
+    void growingWindowGivesTheListsTheRoom();
+    void sizeAndColumnsAcrossRestart_data();
+    void sizeAndColumnsAcrossRestart();
 };
 
 void TestGuiWindow::countsAfterPickup_data() {
@@ -443,6 +453,125 @@ void TestGuiWindow::focusAfterLoad() {
     w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
     w->myFileOpen(w.writeFile(QStringLiteral("empty.csv"), ""));
     QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+}
+
+void TestGuiWindow::growingWindowGivesTheListsTheRoom_data() {
+    QTest::addColumn<int>("extraWidth");
+    QTest::addColumn<int>("extraHeight");
+    QTest::newRow("wider") << 300 << 0;
+    QTest::newRow("taller") << 0 << 240;
+    QTest::newRow("both, odd") << 301 << 241;
+}
+
+void TestGuiWindow::growingWindowGivesTheListsTheRoom() {
+    QFETCH(int, extraWidth);
+    QFETCH(int, extraHeight);
+    TestWindow w;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    const QStringList names = {
+        "fraWordSet",     "Frame1",         "Frame2",       "lvwInAND",        "lvwInOR",
+        "lvwOutAND",      "lvwOutOR",       "txtInANDGoku", "lvwOriginalData", "lvwPickupData",
+        "fraProgressbar", "picProgressbar", "cmdSend",      "cmdShowSource",   "sbrStatus",
+        "S_FilePath",     "S_Pickup",       "S_Original"};
+    QHash<QString, QRect> before;
+    for (const QString& name : names) {
+        QVERIFY2(w.child<QWidget>(name), qPrintable(name));
+        before[name] = w.child<QWidget>(name)->geometry();
+    }
+    const QSize designed = w->size();
+    w->resize(designed + QSize(extraWidth, extraHeight));
+    QTRY_COMPARE(w->size(), designed + QSize(extraWidth, extraHeight));
+    auto now = [&w](const QString& name) { return w.child<QWidget>(name)->geometry(); };
+    // The lists take the extra room: the four condition lists share the width and a third of
+    // the height, the source and result lists the rest.
+    const int top = extraHeight / 3;
+    QCOMPARE(now("fraWordSet").size(), before["fraWordSet"].size() + QSize(extraWidth, top));
+    QCOMPARE(now("lvwOriginalData"),
+             before["lvwOriginalData"].adjusted(0, top, extraWidth, extraHeight));
+    QCOMPARE(now("lvwPickupData"), now("lvwOriginalData"));
+    QCOMPARE(now("fraProgressbar"),
+             before["fraProgressbar"].adjusted(0, top, extraWidth, extraHeight));
+    QCOMPARE(w->progressWindow()->width(), now("picProgressbar").width());
+    int listWidths = 0;
+    for (const char* list : {"lvwInAND", "lvwInOR", "lvwOutAND", "lvwOutOR"}) {
+        QCOMPARE(now(list).height(), before[list].height() + top);
+        QVERIFY(now(list).width() >= before[list].width() + extraWidth / 4 - 2);
+        listWidths += now(list).width() - before[list].width();
+    }
+    QVERIFY(listWidths >= extraWidth - 6 && listWidths <= extraWidth + 2);
+    // Nothing overlaps what it did not overlap before; the buttons keep to the right edge.
+    QVERIFY(!now("Frame1").intersects(now("Frame2")));
+    QCOMPARE(now("cmdSend"), before["cmdSend"].translated(extraWidth, 0));
+    // (The status bar lays its items out when the event loop turns.)
+    QTRY_COMPARE(now("cmdShowSource"), before["cmdShowSource"].translated(extraWidth, 0));
+    QCOMPARE(now("sbrStatus").bottom(), w->height() - 1);
+    QTRY_COMPARE(now("S_FilePath").width(), before["S_FilePath"].width() + extraWidth);
+    QVERIFY(now("S_Original").right() <= w->width());
+    // The source button stays between the path and the counts.
+    QVERIFY(now("S_FilePath").right() < now("cmdShowSource").left());
+    QVERIFY(now("cmdShowSource").right() < now("S_Pickup").left());
+    // Back to the designed size: the designed places again.
+    w->resize(designed);
+    QTRY_COMPARE(w->size(), designed);
+    for (const QString& name : names)
+        QTRY_COMPARE(now(name), before[name]);
+    // Never smaller than designed.
+    w->resize(designed - QSize(100, 100));
+    QCOMPARE(w->size(), designed);
+}
+
+void TestGuiWindow::sizeAndColumnsAcrossRestart_data() {
+    QTest::addColumn<QSize>("grown");
+    QTest::addColumn<bool>("maximized");
+    // (The test screen is 800 x 600 pixels: the designed window is already wider.)
+    QTest::newRow("taller") << QSize(0, 30) << false;
+    QTest::newRow("maximised") << QSize(0, 20) << true;
+}
+
+void TestGuiWindow::sizeAndColumnsAcrossRestart() {
+    QFETCH(QSize, grown);
+    QFETCH(bool, maximized);
+    auto w = std::make_unique<TestWindow>();
+    (*w)->show();
+    const QSize designed = (*w)->size();
+    (*w)->resize(designed + grown);
+    QTRY_COMPARE((*w)->size(), designed + grown);
+    QTreeView* list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    list->header()->resizeSection(0, 40);
+    list->header()->resizeSection(1, 300);
+    if (maximized) {
+        (*w)->showMaximized();
+        QTRY_VERIFY((*w)->isMaximized());
+    }
+    QVERIFY((*w)->close());
+    const QString ini = mdlIniSet::IniFilePath();
+    QCOMPARE(
+        mdlIniSet::GetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"), ini),
+        maximized ? QStringLiteral("1") : QStringLiteral("0"));
+
+    w->window.reset();
+    w->window = std::make_unique<frmVNLMain>(&w->platform);
+    QCOMPARE((*w)->size(), designed + grown); // the normal size, also of a maximised window
+    QCOMPARE(bool((*w)->windowState() & Qt::WindowMaximized), maximized);
+    list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    QCOMPARE(list->header()->sectionSize(0), 40);
+    QCOMPARE(list->header()->sectionSize(1), 300);
+    QCOMPARE(w->child<QTreeView>(QStringLiteral("lvwInAND"))->header()->sectionSize(1), 410);
+
+    // A size larger than the screen is cut to it; one under the designed size is not taken.
+    for (const QString& height : {QStringLiteral("900000"), QStringLiteral("100")}) {
+        mdlIniSet::SetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Height"), height,
+                                ini);
+        mdlIniSet::SetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"),
+                                QStringLiteral("0"), ini);
+        w->window.reset();
+        w->window = std::make_unique<frmVNLMain>(&w->platform);
+        const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
+        QCOMPARE((*w)->height(),
+                 height == u"100" ? designed.height() : std::max(screen, designed.height()));
+        QCOMPARE((*w)->width(), designed.width());
+    }
 }
 
 QTEST_MAIN(TestGuiWindow)
