@@ -23,7 +23,9 @@
 //   PickupController               Start and Stop, and the Stop flag a running job reads
 //   ResultsController              select all, copy, sort, print, the result list's menu
 //   ShellController                help, About, the hand-over as the user starts it
-//   SettingsController             the window position in the settings file
+//   SettingsController             the window's place, size and list columns in the settings file
+//   SourceToggle (main_window/)    the source rows again in the result's place, and back
+//   KeyboardRoutes (main_window/)  Enter on buttons, the menu key and Shift+F10 on every control
 //
 // The controllers reach the window through MainWindowHost. Save and the hand-over file's write
 // are the window's own members. Long jobs (load, pickup, transfer) run inside their handlers in
