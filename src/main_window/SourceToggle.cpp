@@ -31,7 +31,9 @@ bool SourceToggle::eventFilter(QObject* watched, QEvent* event) {
     const bool shownOrHidden = event->type() == QEvent::Show || event->type() == QEvent::Hide ||
                                event->type() == QEvent::ShowToParent ||
                                event->type() == QEvent::HideToParent;
-    if (!m_switching && shownOrHidden && (watched == m_source || watched == m_result)) {
+    // The window system's own (a minimised window hides its children) leave the choice alone.
+    if (!m_switching && shownOrHidden && !event->spontaneous() &&
+        (watched == m_source || watched == m_result)) {
         // Someone else switched the list area: whatever it shows now is what it shows.
         if (watched == m_result || (m_showingSource && m_source->isHidden()))
             m_showingSource = false;
