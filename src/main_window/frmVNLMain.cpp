@@ -423,6 +423,7 @@ void frmVNLMain::buildKeyboardRoutes() {
     new KeyboardRoutes(this); // Enter on buttons, the menu key and Shift+F10 everywhere
     // Every menu command has its letter; descending order has a key of its own, beside the Sort
     // button's Alt+K, shown in both menus. It acts only while Sort is enabled, as Alt+K does.
+    // Alt+Shift+O opens the Open button's menu.
     mnuPopupAllSelect->setText(QStringLiteral("全選択(&A)"));
     mnuPopupCopy->setText(QStringLiteral("コピー(&C)"));
     mnuPopupSort->setTitle(QStringLiteral("ソート(&S)"));
@@ -440,6 +441,18 @@ void frmVNLMain::buildKeyboardRoutes() {
     connect(sortDescending, &QShortcut::activated, this, [this] {
         if (toolbarButton(Command::Sort)->isEnabled())
             runCommand(Command::SortDesc);
+    });
+    // The Open button's menu (the header-line option, the recent files) under the button.
+    auto* openMenu = new QShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), this);
+    openMenu->setObjectName(QStringLiteral("cmdOpenMenuKey"));
+    openMenu->setContext(Qt::WindowShortcut);
+    connect(openMenu, &QShortcut::activated, this, [this] {
+        QAction* open = toolbarButton(Command::Open);
+        if (!open->isEnabled() || !open->menu())
+            return;
+        QWidget* face = tlbMain->widgetForAction(open);
+        open->menu()->popup(face ? face->mapToGlobal(QPoint(0, face->height()))
+                                 : mapToGlobal(QPoint(0, 0)));
     });
 }
 

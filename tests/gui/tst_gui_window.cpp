@@ -81,6 +81,7 @@ private Q_SLOTS:
     void recentFilesNewestFirst();
     void recentFileOpensAsOpenWould();
     void recentFileGoneIsRemoved();
+    void openMenuHasAKey();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
     void contextMenuKeysOpenTheResultMenu_data();
@@ -283,6 +284,34 @@ void TestGuiWindow::recentFileGoneIsRemoved() {
     // Nothing was loaded: the table is still the last file's.
     QCOMPARE(w->panelText(Panel::FilePath), gone);
     QCOMPARE(recentItems(w), QStringList{item(1, kept)});
+}
+
+void TestGuiWindow::openMenuHasAKey() {
+    TestWindow w;
+    w->show();
+    const QString data = w.writeFile(QStringLiteral("d.csv"), "a,1\r\n");
+    w->myFileOpen(data);
+    w->myFileOpen(w.writeFile(QStringLiteral("e.csv"), "b,2\r\nc,3\r\n"));
+    auto* key = w.child<QShortcut>(QStringLiteral("cmdOpenMenuKey"));
+    QVERIFY(key);
+    QCOMPARE(key->key(), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O));
+    auto* menu = w.child<QMenu>(QStringLiteral("mnuOpen"));
+    // Not while Open is disabled.
+    w->toolbarButton(Command::Open)->setEnabled(false);
+    Q_EMIT key->activated();
+    QVERIFY(!menu->isVisible());
+    w->toolbarButton(Command::Open)->setEnabled(true);
+    Q_EMIT key->activated();
+    QTRY_VERIFY(menu->isVisible());
+    // Under the Open button, with the recent files in it; 2 opens the one before the newest.
+    QWidget* face = w.tlbMain()->widgetForAction(w->toolbarButton(Command::Open));
+    QCOMPARE(menu->pos().y(), face->mapToGlobal(QPoint(0, face->height())).y());
+    QVERIFY(w.child<QAction>(QStringLiteral("mnuRecent1")));
+    QTest::keyClick(menu, Qt::Key_2);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(w->panelText(Panel::FilePath), data);
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(1));
+    QVERIFY(w.platform.messages.isEmpty());
 }
 
 void TestGuiWindow::enterPressesTheFocusedButton_data() {
