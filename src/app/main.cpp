@@ -1,4 +1,5 @@
 #include "app/PickCommand.h"
+#include "base/CountText.h"
 #include "base/ProcessMemory.h"
 #include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
@@ -49,7 +50,8 @@ void runSmokeTest(frmVNLMain& window, int& exitCode) {
         if (QCoreApplication::arguments().size() > 1)
             std::printf("data file: %s (%s rows)\n",
                         qUtf8Printable(window.panelText(Panel::FilePath)),
-                        qUtf8Printable(window.panelText(Panel::Original)));
+                        qUtf8Printable(QString::number(
+                            CountText::parse(window.panelText(Panel::Original)).value_or(0))));
         std::printf("help document: %s (%s)\n", qUtf8Printable(help),
                     helpFound ? "found" : "missing");
         const bool closed = window.close();

@@ -604,18 +604,21 @@ void ConditionsController::setColumnNames(const QStringList& names) {
                 continue;
             // A row of its own between the buttons and the list, made when a file first brings
             // names; the list gives it the room.
-            m_listGeometry[size_t(list.id)] = list.lvw->geometry();
             list.lblColumnName = new QLabel(list.lvw->parentWidget());
             list.lblColumnName->setObjectName(QStringLiteral("lbl") + list.suffix +
                                               QStringLiteral("ColumnName"));
             list.lblColumnName->setTextFormat(Qt::PlainText);
         }
-        const QRect place = m_listGeometry[size_t(list.id)];
+        // The list's place, with the name's row when it is shown (the window may have been
+        // resized since).
+        constexpr int kRow = 15;
+        const QRect place = list.lblColumnName->isHidden()
+                                ? list.lvw->geometry()
+                                : list.lvw->geometry().adjusted(0, -(kRow + 1), 0, 0);
         if (names.isEmpty()) {
             list.lblColumnName->hide();
             list.lvw->setGeometry(place);
         } else {
-            constexpr int kRow = 15;
             list.lblColumnName->setGeometry(place.x(), place.y(), place.width(), kRow);
             list.lvw->setGeometry(place.adjusted(0, kRow + 1, 0, 0));
             list.lblColumnName->show();

@@ -114,8 +114,6 @@ private:
     QStringList m_columnNames;
     QAction* m_setOpen = nullptr; // children of the window
     QAction* m_setSave = nullptr;
-    // Each list's place before the column-name row was made.
-    std::array<QRect, kConditionListCount> m_listGeometry = {};
 
     ConditionUndoStack m_undo;
     struct ListMenu {

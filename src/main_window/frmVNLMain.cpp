@@ -1,14 +1,17 @@
 // The main window: layout, start-up and shut-down, command dispatch and the job state's hand-offs.
 #include "main_window/frmVNLMain.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/CommandActions.h"
 #include "main_window/DropDownButton.h"
 #include "main_window/Icons.h"
 #include "main_window/JobState.h"
+#include "main_window/KeyboardRoutes.h"
 #include "main_window/MousePointer.h"
 #include "main_window/QtPlatform.h"
+#include "main_window/SourceToggle.h"
 #include "pickup/PickupController.h"
 #include "results/ResultListModel.h"
 #include "results/ResultsController.h"
@@ -26,8 +29,10 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
 
@@ -38,14 +43,29 @@ constexpr int kClientWidth = 13095;
 constexpr int kClientHeight = 8310;
 constexpr int kToolbarHeight = 600;
 
-// The status bar's panels, left to right: width in twips and first text.
+// The status bar's panels, left to right, and their widths in twips. The counts have room for
+// "抽出 99,999,999 行"; the path panel takes what is left beside them and the source button, and
+// the extra width of a wider window.
 struct PanelLayout {
     Panel panel;
     int width;
-    const char* initial;
 };
 const PanelLayout kPanels[kPanelCount] = {
-    {Panel::FilePath, 11040, ""}, {Panel::Pickup, 1000, "0"}, {Panel::Original, 1000, "0"}};
+    {Panel::FilePath, 8240}, {Panel::Pickup, 1650}, {Panel::Original, 1650}};
+// The source button's width, between the path and the counts.
+constexpr int kShowSourceWidth = 1500;
+
+QString initialPanelText(Panel panel) {
+    switch (panel) {
+    case Panel::FilePath:
+        return QString();
+    case Panel::Pickup:
+        return CountText::pickedRows(0);
+    case Panel::Original:
+        return CountText::sourceRows(0);
+    }
+    return QString();
+}
 
 void setupListView(QTreeView* view) {
     view->setRootIsDecorated(false);
@@ -64,7 +84,7 @@ void setupListView(QTreeView* view) {
 frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       dlg(platform ? *platform : *(m_ownPlatform = std::make_unique<QtPlatform>()), this),
       m_platform(platform ? platform : m_ownPlatform.get()) {
     setObjectName(QStringLiteral("frmVNLMain"));
@@ -73,7 +93,9 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     QFont f = font();
     f.setPointSize(9);
     setFont(f);
-    setFixedSize(twips(kClientWidth), twips(kClientHeight));
+    // The designed size is the first size and the smallest; the window may grow from it.
+    setMinimumSize(twips(kClientWidth), twips(kClientHeight));
+    resize(minimumSize());
     setAcceptDrops(true);
 
     m_sourceModel = new SourceTableModel(&m_store, this);
@@ -100,6 +122,8 @@ frmVNLMain::frmVNLMain(Platform* platform, QWidget* parent)
     m_conditions->connectControls();
     m_results = std::make_unique<ResultsController>(host, *m_conditions, *m_resultModel,
                                                     lvwPickupData, mnuPopup);
+    m_sourceToggle = new SourceToggle(cmdShowSource, lvwOriginalData, lvwPickupData);
+    buildKeyboardRoutes();
 
     Form_Load();
 }
@@ -169,6 +193,44 @@ void frmVNLMain::buildLayout() {
     fraProgressbar->raise();
 }
 
+void frmVNLMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void frmVNLMain::layoutControls() {
+    if (!sbrStatus)
+        return; // still being built
+    const int extraWidth = std::max(0, width() - twips(kClientWidth));
+    const int extraHeight = std::max(0, height() - twips(kClientHeight));
+    const int extraTop = extraHeight / 3;         // to the condition lists
+    const int extraList = extraHeight - extraTop; // to the list area
+    tlbMain->setGeometry(0, 0, twips(kClientWidth) + extraWidth, twips(kToolbarHeight));
+    cmdSend->setGeometry(twipsRect(11040, 120, 1695, 375).translated(extraWidth, 0));
+    fraWordSet->setGeometry(twipsRect(0, 600, 13095, 2775).adjusted(0, 0, extraWidth, extraTop));
+    Frame1->setGeometry(twipsRect(120, 120, 6375, 2535).adjusted(0, 0, extraWidth / 2, extraTop));
+    Frame2->setGeometry(
+        twipsRect(6600, 120, 6375, 2535).adjusted(extraWidth / 2, 0, extraWidth, extraTop));
+    placeConditionFrame(Frame1, ConditionList::InAND, ConditionList::InOR, Label5);
+    placeConditionFrame(Frame2, ConditionList::OutAND, ConditionList::OutOR, Label6);
+    const QRect lists =
+        twipsRect(120, 3480, 12855, 4455).adjusted(0, extraTop, extraWidth, extraHeight);
+    lvwOriginalData->setGeometry(lists);
+    lvwPickupData->setGeometry(lists);
+    fraProgressbar->setGeometry(
+        twipsRect(120, 3360, 12855, 4575).adjusted(0, extraTop, extraWidth, extraHeight));
+    lblStatus->setGeometry(twipsRect(480, 1440, 11895, 495)
+                               .translated(0, extraList / 2)
+                               .adjusted(0, 0, extraWidth, 0));
+    picProgressbar->setGeometry(twipsRect(360, 2160, 12135, 255)
+                                    .translated(0, extraList / 2)
+                                    .adjusted(0, 0, extraWidth, 0));
+    if (ProgressWindow)
+        ProgressWindow->setGeometry(picProgressbar->contentsRect());
+    sbrStatus->setGeometry(0, height() - 22, width(), 22);
+    statusPanel(Panel::FilePath)->setFixedWidth(twips(kPanels[0].width) - 4 + extraWidth);
+}
+
 void frmVNLMain::buildToolbar() {
     tlbMain = new QToolBar(this);
     tlbMain->setObjectName(QStringLiteral("tlbMain"));
@@ -187,25 +249,52 @@ void frmVNLMain::buildToolbar() {
 void frmVNLMain::buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
                                      QLabel*& plusLabel, const QString& plusName) {
     // Two lists side by side with a "＋" between them.
+    buildConditionList(frame, conditionList(first), QString());
+    plusLabel = new QLabel(QStringLiteral("＋"), frame);
+    plusLabel->setObjectName(plusName);
+    plusLabel->setAlignment(Qt::AlignCenter);
+    buildConditionList(frame, conditionList(second), QString());
+    placeConditionFrame(frame, first, second, plusLabel);
+}
+
+void frmVNLMain::placeConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                                     QLabel* plusLabel) {
+    // The two lists share the frame's width; a taller frame gives its height to the lists.
     const int inner = frame->width() - 12;
     const int plusWidth = 12;
     const int listWidth = (inner - plusWidth) / 2;
     const int top = 18;
     const int height = frame->height() - top - 6;
-    buildConditionList(frame, conditionList(first), 6, top, listWidth, height, QString());
-    plusLabel = new QLabel(QStringLiteral("＋"), frame);
-    plusLabel->setObjectName(plusName);
-    plusLabel->setAlignment(Qt::AlignCenter);
+    placeConditionList(conditionList(first), 6, top, listWidth, height);
     plusLabel->setGeometry(6 + listWidth, top + height / 2 - 8, plusWidth, 16);
-    buildConditionList(frame, conditionList(second), 6 + listWidth + plusWidth, top, listWidth,
-                       height, QString());
+    placeConditionList(conditionList(second), 6 + listWidth + plusWidth, top, listWidth, height);
 }
 
-void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y,
-                                    int width, int height, const QString& heading) {
+void frmVNLMain::placeConditionList(ConditionListControls& list, int x, int y, int width,
+                                    int height) {
+    list.heading->setGeometry(x, y, width, 14);
+    list.txtNo->setGeometry(x, y + 16, 26, 20);
+    list.txtGoku->setGeometry(x + 28, y + 16, width - 28, 20);
+    QPushButton* buttons[5] = {list.cmdTuika, list.cmdSakujo, list.cmdAllSakujo, list.cmdOpen,
+                               list.cmdSave};
+    const int buttonWidth = width / 5;
+    for (int i = 0; i < 5; ++i)
+        buttons[i]->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
+    // The list below them; the column name's row, once shown, on top of it.
+    const QRect place(x, y + 61, width, height - 61);
+    if (list.lblColumnName && !list.lblColumnName->isHidden()) {
+        constexpr int kRow = 15;
+        list.lblColumnName->setGeometry(place.x(), place.y(), place.width(), kRow);
+        list.lvw->setGeometry(place.adjusted(0, kRow + 1, 0, 0));
+    } else {
+        list.lvw->setGeometry(place);
+    }
+}
+
+void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list,
+                                    const QString& heading) {
     const QString& s = list.suffix;
     list.heading = new QLabel(heading, parent);
-    list.heading->setGeometry(x, y, width, 14);
 
     list.txtNo = new QLineEdit(parent);
     list.txtNo->setObjectName(QStringLiteral("txt") + s + QStringLiteral("No"));
@@ -214,12 +303,10 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     // so that text put there by the program is never cut.
     list.txtNo->setAttribute(Qt::WA_InputMethodEnabled, false);
     list.txtNo->setInputMethodHints(Qt::ImhDigitsOnly);
-    list.txtNo->setGeometry(x, y + 16, 26, 20);
 
     list.txtGoku = new QLineEdit(parent);
     list.txtGoku->setObjectName(QStringLiteral("txt") + s + QStringLiteral("Goku"));
     list.txtGoku->setToolTip(QStringLiteral("リストに登録する語句を入力して下さい。"));
-    list.txtGoku->setGeometry(x + 28, y + 16, width - 28, 20);
 
     struct Button {
         QPushButton** slot;
@@ -231,7 +318,6 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
                                {&list.cmdAllSakujo, "AllSakujo", "全削除"},
                                {&list.cmdOpen, "Open", "読込"},
                                {&list.cmdSave, "Save", "保存"}};
-    const int buttonWidth = width / 5;
     for (int i = 0; i < 5; ++i) {
         // 読込 and 保存 carry the condition set's commands in their drop-down menus.
         const QString caption = QString::fromUtf8(buttons[i].caption);
@@ -239,7 +325,6 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
             i >= 3 ? new DropDownButton(caption, parent) : new QPushButton(caption, parent);
         b->setObjectName(QStringLiteral("cmd") + s + QString::fromLatin1(buttons[i].name));
         b->setAutoDefault(false);
-        b->setGeometry(x + i * buttonWidth, y + 38, buttonWidth - 1, 21);
         *buttons[i].slot = b;
     }
 
@@ -248,7 +333,6 @@ void frmVNLMain::buildConditionList(QWidget* parent, ConditionListControls& list
     setupListView(list.lvw);
     list.lvw->setSelectionMode(QAbstractItemView::SingleSelection);
     list.lvw->setModel(list.model);
-    list.lvw->setGeometry(x, y + 61, width, height - 61);
 }
 
 void frmVNLMain::buildLists() {
@@ -326,7 +410,7 @@ void frmVNLMain::buildStatusBar() {
     const int top = twips(kClientHeight) - 22;
     sbrStatus->setGeometry(0, top, twips(kClientWidth), 22);
     for (const PanelLayout& p : kPanels) {
-        auto* panel = new QLabel(QString::fromLatin1(p.initial), sbrStatus);
+        auto* panel = new QLabel(initialPanelText(p.panel), sbrStatus);
         panel->setObjectName(panelKey(p.panel));
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
@@ -334,6 +418,19 @@ void frmVNLMain::buildStatusBar() {
         panel->setTextFormat(Qt::PlainText);
         sbrStatus->addWidget(panel);
         m_panels[size_t(p.panel)] = panel;
+        if (p.panel == Panel::FilePath) {
+            // After a pickup: the source rows again in the result's place, and back.
+            cmdShowSource = new QToolButton(sbrStatus);
+            cmdShowSource->setObjectName(QStringLiteral("cmdShowSource"));
+            cmdShowSource->setText(QStringLiteral("元データを表示(&V)"));
+            cmdShowSource->setToolTip(
+                QStringLiteral("実行結果の代わりに読み込んだデータを表示します。もう一度押すと"
+                               "実行結果に戻ります (Alt+V)"));
+            cmdShowSource->setFocusPolicy(Qt::StrongFocus);
+            cmdShowSource->setAutoRaise(true);
+            cmdShowSource->setFixedSize(twips(kShowSourceWidth) - 4, 20);
+            sbrStatus->addWidget(cmdShowSource);
+        }
     }
 }
 
@@ -341,6 +438,43 @@ void frmVNLMain::buildAccessKeys() {
     // Alt + letter for the nine toolbar commands. They act only while the matching toolbar
     // button is enabled (cmdAccessKey_Click checks it).
     m_commands->buildAccessKeys([this](int index) { cmdAccessKey_Click(index); });
+}
+
+void frmVNLMain::buildKeyboardRoutes() {
+    new KeyboardRoutes(this); // Enter on buttons, the menu key and Shift+F10 everywhere
+    // Every menu command has its letter; descending order has a key of its own, beside the Sort
+    // button's Alt+K, shown in both menus. It acts only while Sort is enabled, as Alt+K does.
+    // Alt+Shift+O opens the Open button's menu.
+    mnuPopupAllSelect->setText(QStringLiteral("全選択(&A)"));
+    mnuPopupCopy->setText(QStringLiteral("コピー(&C)"));
+    mnuPopupSort->setTitle(QStringLiteral("ソート(&S)"));
+    const QString ascending = QStringLiteral("昇順(&U)\tAlt+K");
+    const QString descending = QStringLiteral("降順(&D)\tAlt+Shift+K");
+    mnuPopupSortAsc->setText(ascending);
+    mnuPopupSortDesc->setText(descending);
+    toolbarMenuItem(Command::SortAsc)->setText(ascending);
+    toolbarMenuItem(Command::SortDesc)->setText(descending);
+    toolbarMenuItem(Command::HelpHelp)->setText(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    toolbarMenuItem(Command::HelpAbout)->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+    auto* sortDescending = new QShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_K), this);
+    sortDescending->setObjectName(QStringLiteral("cmdSortDescKey"));
+    sortDescending->setContext(Qt::WindowShortcut);
+    connect(sortDescending, &QShortcut::activated, this, [this] {
+        if (toolbarButton(Command::Sort)->isEnabled())
+            runCommand(Command::SortDesc);
+    });
+    // The Open button's menu (the header-line option, the recent files) under the button.
+    auto* openMenu = new QShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), this);
+    openMenu->setObjectName(QStringLiteral("cmdOpenMenuKey"));
+    openMenu->setContext(Qt::WindowShortcut);
+    connect(openMenu, &QShortcut::activated, this, [this] {
+        QAction* open = toolbarButton(Command::Open);
+        if (!open->isEnabled() || !open->menu())
+            return;
+        QWidget* face = tlbMain->widgetForAction(open);
+        open->menu()->popup(face ? face->mapToGlobal(QPoint(0, face->height()))
+                                 : mapToGlobal(QPoint(0, 0)));
+    });
 }
 
 // ---------------------------------------------------------------- start-up and shut-down
@@ -361,6 +495,14 @@ void frmVNLMain::Form_Load() {
     // with Tab behind the source list.
     lvwPickupData->header()->resizeSection(0, 0);
     lvwPickupData->hide();
+
+    // The condition lists' column widths as the user left them.
+    QList<QHeaderView*> headers;
+    for (ConditionList id :
+         {ConditionList::InAND, ConditionList::InOR, ConditionList::OutAND, ConditionList::OutOR})
+        headers.append(conditionList(id).lvw->header());
+    m_settings->setColumnHeaders(headers);
+    m_settings->columnsLoad();
 
     // 6. The source list's column, as wide as its header text.
     m_sourceModel->setHeaders({QStringLiteral("ファイルの内容")});

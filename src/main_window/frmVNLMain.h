@@ -23,7 +23,9 @@
 //   PickupController               Start and Stop, and the Stop flag a running job reads
 //   ResultsController              select all, copy, sort, print, the result list's menu
 //   ShellController                help, About, the hand-over as the user starts it
-//   SettingsController             the window position in the settings file
+//   SettingsController             the window's place, size and list columns in the settings file
+//   SourceToggle (main_window/)    the source rows again in the result's place, and back
+//   KeyboardRoutes (main_window/)  Enter on buttons, the menu key and Shift+F10 on every control
 //
 // The controllers reach the window through MainWindowHost. Save and the hand-over file's write
 // are the window's own members. Long jobs (load, pickup, transfer) run inside their handlers in
@@ -69,6 +71,8 @@ class SettingsController;
 class ShellController;
 class SourceController;
 class SourceTableModel;
+class SourceToggle;
+class QToolButton;
 
 class frmVNLMain : public QWidget, private MainWindowHost {
     Q_OBJECT
@@ -147,6 +151,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // A data file dropped on the window opens as Open would; refused (not accepted) while Open is
     // disabled.
@@ -167,12 +172,21 @@ private:
     void buildToolbar();
     void buildConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
                              QLabel*& plusLabel, const QString& plusName);
-    void buildConditionList(QWidget* parent, ConditionListControls& list, int x, int y, int width,
-                            int height, const QString& heading);
+    void buildConditionList(QWidget* parent, ConditionListControls& list, const QString& heading);
+    // Places the controls of a frame's two lists, and of one list, for the frame's size.
+    void placeConditionFrame(QGroupBox* frame, ConditionList first, ConditionList second,
+                             QLabel* plusLabel);
+    void placeConditionList(ConditionListControls& list, int x, int y, int width, int height);
+    // Places every control for the window's size: the designed places at the designed size; a
+    // larger window gives its extra width to everything that runs across it, and its extra
+    // height to the condition lists (a third) and the list area (the rest).
+    void layoutControls();
     void buildLists();
     void buildProgressPanel();
     void buildStatusBar();
     void buildAccessKeys();
+    // Enter, the context-menu keys, the menus' letters and the descending sort's key.
+    void buildKeyboardRoutes();
     QLabel* statusPanel(Panel panel) const { return m_panels[size_t(panel)]; }
 
     // Declared before dlg, which is built on the platform: the real one when none is given.
@@ -191,6 +205,8 @@ private:
     // ---- Controls, named as the window's layout names them ----
     QToolBar* tlbMain = nullptr;
     QPushButton* cmdSend = nullptr;
+    QToolButton* cmdShowSource = nullptr;   // the source rows in place of the result, and back
+    SourceToggle* m_sourceToggle = nullptr; // a child of cmdShowSource
     QFrame* fraWordSet = nullptr;
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

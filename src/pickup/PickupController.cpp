@@ -1,6 +1,7 @@
 // Start and Stop: the pickup run over the source rows.
 #include "pickup/PickupController.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionListModel.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/ListView.h"
@@ -105,10 +106,10 @@ void PickupController::myPickupStart() {
     m_controls.lvwPickupData->hide();
     m_controls.lblStatus->setText(QStringLiteral("ピックアップ中..."));
     m_resultModel.clear();
-    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
     // The rows to scan, as the status bar shows them; never more than the table holds.
-    const qint64 rowCount =
-        std::clamp<qint64>(m_host.panelText(Panel::Original).toLongLong(), 0, m_store.rowCount());
+    const qint64 rowCount = std::clamp<qint64>(
+        CountText::parse(m_host.panelText(Panel::Original)).value_or(0), 0, m_store.rowCount());
     StopRequested = false;
 
     qint64 shownPicked = 0;
@@ -118,7 +119,7 @@ void PickupController::myPickupStart() {
         mProgress::ProgressSetPos(m_host.progressWindow(), int(std::min<qint64>(done, INT_MAX)));
         if (picked != shownPicked) {
             shownPicked = picked;
-            m_host.setPanelText(Panel::Pickup, QString::number(shownPicked));
+            m_host.setPanelText(Panel::Pickup, CountText::pickedRows(shownPicked));
         }
     };
     hooks.yield = [this] {
@@ -132,7 +133,7 @@ void PickupController::myPickupStart() {
     if (!result.done()) {
         // Ended as a Stop ends it: no result.
         m_resultModel.clear();
-        m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+        m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
         m_controls.lvwOriginalData->show();
     } else {
         m_resultModel.setRows(std::move(result.rows));
@@ -157,7 +158,7 @@ void PickupController::myPickupStop() {
     m_controls.lvwOriginalData->show();
     m_controls.lvwPickupData->hide();
     m_resultModel.clear();
-    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
 }
 
 PickupConditions PickupController::conditions() const {

@@ -1,6 +1,7 @@
 // What can be done with the result rows: select, copy, sort, print.
 #include "results/ResultsController.h"
 
+#include "base/CountText.h"
 #include "base/FileKind.h"
 #include "base/WholeFile.h"
 #include "conditions/ConditionsController.h"
@@ -19,10 +20,12 @@
 #include "results/ResultSort.h"
 
 #include <QDate>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPagedPaintDevice>
@@ -51,10 +54,33 @@ ResultsController::ResultsController(MainWindowHost& host, ConditionsController&
     lvwPickupData->installEventFilter(this);
     // Rows painted with the text the inclusion lists matched marked.
     lvwPickupData->setItemDelegate(new MatchHighlightDelegate(lvwPickupData));
+    // A pickup that kept no row says so in the result area itself, with no box to answer.
+    m_noRows = new QLabel(CountText::noPickedRows(), lvwPickupData->viewport());
+    m_noRows->setObjectName(QStringLiteral("lblNoRows"));
+    m_noRows->setAlignment(Qt::AlignCenter);
+    m_noRows->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_noRows->hide();
+    connect(&m_resultModel, &QAbstractItemModel::modelReset, this,
+            &ResultsController::resultsShowEmpty);
+}
+
+void ResultsController::resultsShowEmpty() {
+    // Shown only while the result list is: a cleared list is hidden with it.
+    m_noRows->setVisible(m_resultModel.count() == 0);
+    m_noRows->setGeometry(lvwPickupData->viewport()->rect());
 }
 
 bool ResultsController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lvwPickupData->viewport()) {
+        if (event->type() == QEvent::Resize)
+            m_noRows->setGeometry(lvwPickupData->viewport()->rect());
+        if (event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            // The menu key or Shift+F10: the menu the right button opens, at the current row.
+            if (m_resultModel.count() > 0)
+                mnuPopup->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* e = static_cast<QMouseEvent*>(event);
             lvwPickupData_MouseDown(e->button(), e->globalPosition().toPoint());
@@ -145,6 +171,8 @@ void ResultsController::resultsSort(bool ascending) {
                 selection->setCurrentIndex(m_resultModel.index(int(it - order.begin()), 0),
                                            QItemSelectionModel::NoUpdate);
         }
+        // The view starts again at the first row of the new order.
+        lvwPickupData->scrollToTop();
     }
     MousePointer::set(MousePointer::Default);
 }

@@ -10,6 +10,7 @@
 class ConditionsController;
 class ListView;
 class MainWindowHost;
+class QLabel;
 class QMenu;
 class ResultListModel;
 
@@ -33,10 +34,13 @@ protected:
 private:
     // Sorts the result rows once, keeping each row's selected state.
     void resultsSort(bool ascending);
+    // The result area's "no row" text, shown over an empty result list.
+    void resultsShowEmpty();
 
     MainWindowHost& m_host;
     ConditionsController& m_conditions;
     ResultListModel& m_resultModel;
     ListView* lvwPickupData;
     QMenu* mnuPopup;
+    QLabel* m_noRows = nullptr; // a child of the result list's viewport
 };

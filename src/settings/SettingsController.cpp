@@ -4,10 +4,12 @@
 #include "main_window/Twips.h"
 #include "settings/AppPaths.h"
 #include "settings/StoredPosition.h"
+#include "settings/StoredWindow.h"
 #include "settings/mdlIniSet.h"
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -36,6 +38,23 @@ void SettingsController::setIniFilePath() {
 }
 
 void SettingsController::myPositionLoad() {
+    // The size first: whether the title bar can be reached depends on it. A size stored on a
+    // larger screen is cut to this one's; never under the window's designed size.
+    const StoredWindow::Window window = StoredWindow::read(mdlIniSet::IniFilePath());
+    if (window.size) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize available = screen ? screen->availableGeometry().size() : QSize();
+        const QSize stored(twips(window.size->width()), twips(window.size->height()));
+        m_window.resize(
+            StoredWindow::fitted(stored, m_window.minimumSize(), screen ? available : stored));
+    }
+    placeStored();
+    // Maximised last: a move of the window would take it back to its normal state.
+    if (window.maximized)
+        m_window.setWindowState(m_window.windowState() | Qt::WindowMaximized);
+}
+
+void SettingsController::placeStored() {
     // Without a top edge nothing is applied, and the left edge is not read. The values are taken
     // as they are, also partly off the screen, as long as the title bar can still be reached.
     const StoredPosition::Position stored = StoredPosition::read(mdlIniSet::IniFilePath());
@@ -62,6 +81,19 @@ void SettingsController::windowShown() {
     m_window.move(reachable(m_window, left, top));
 }
 
+void SettingsController::columnsLoad() {
+    const QList<int> stored = StoredWindow::read(mdlIniSet::IniFilePath()).columns;
+    int count = 0;
+    for (const QHeaderView* header : m_headers)
+        count += header->count();
+    if (stored.size() != count)
+        return; // kept for other lists, or not at all
+    int i = 0;
+    for (QHeaderView* header : m_headers)
+        for (int section = 0; section < header->count(); ++section)
+            header->resizeSection(section, twips(stored[i++]));
+}
+
 void SettingsController::myPositionSave() {
     // x() and y() are the outer edges of the window, frame included.
     // The window is closing: a failure is only noted on standard error, with its reason.
@@ -70,4 +102,18 @@ void SettingsController::myPositionSave() {
     if (!failed.isEmpty())
         qWarning("%s", qPrintable(QStringLiteral("設定ファイルを保存できませんでした: %1: %2")
                                       .arg(mdlIniSet::IniFilePath(), failed)));
+
+    // The size of the normal window, also when it is maximised now.
+    StoredWindow::Window window;
+    const QRect normal = m_window.isMaximized() || m_window.isFullScreen()
+                             ? m_window.normalGeometry()
+                             : m_window.geometry();
+    if (normal.isValid())
+        window.size = QSize(twipsFromPixels(normal.width()), twipsFromPixels(normal.height()));
+    window.maximized = m_window.isMaximized();
+    for (const QHeaderView* header : m_headers)
+        for (int section = 0; section < header->count(); ++section)
+            window.columns.append(twipsFromPixels(header->sectionSize(section)));
+    // After the position, which is written whatever became of it.
+    StoredWindow::write(mdlIniSet::IniFilePath(), window);
 }

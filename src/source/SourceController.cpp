@@ -1,6 +1,7 @@
 // The Open command: choosing and loading a data file into the source list.
 #include "source/SourceController.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/CommonDialog.h"
 #include "main_window/ListView.h"
@@ -11,6 +12,7 @@
 #include "progress/ProgressBar.h"
 #include "results/ResultListModel.h"
 #include "settings/HeaderLineSetting.h"
+#include "settings/RecentFiles.h"
 #include "settings/mdlIniSet.h"
 #include "source/DataLoadJob.h"
 #include "source/GetFileName.h"
@@ -20,6 +22,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -27,6 +30,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -73,6 +77,12 @@ QString skippedAllMessage(qint64 count, const QStringList& named) {
         .arg(numbers);
 }
 
+QString recentMissingMessage(const QString& path) {
+    return QStringLiteral("データファイル「%1」が見つかりません。\n"
+                          "最近使ったファイルの一覧から削除しました。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QString changedQuestion(const QString& path) {
     return QStringLiteral("データファイル「%1」は読み込みの途中で変更されました。\n"
                           "読み込んだ行は変更の前と後が混ざっているかもしれません。\n"
@@ -101,6 +111,8 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         m_encodingButton->setAutoRaise(true);
         m_encodingButton->setFocusPolicy(Qt::StrongFocus);
         m_encodingButton->hide();
+        // The button stays at the panel's right end when the window widens it.
+        panel->installEventFilter(this);
         connect(m_encodingButton, &QToolButton::clicked, this, [this] {
             sourceEncodingMenu(
                 m_encodingButton->mapToGlobal(QPoint(0, m_encodingButton->height())));
@@ -119,10 +131,55 @@ SourceController::SourceController(MainWindowHost& host, ConditionsController& c
         menu->setObjectName(QStringLiteral("mnuOpen"));
         menu->addAction(m_headerLineAction);
         open->setMenu(menu);
+        // The data files opened last, below the option, read afresh each time the menu opens.
+        m_openMenu = menu;
+        connect(menu, &QMenu::aboutToShow, this, &SourceController::sourceRecentRefresh);
         for (QObject* face : open->associatedObjects())
             if (auto* button = qobject_cast<QToolButton*>(face))
                 button->setPopupMode(QToolButton::MenuButtonPopup);
     }
+}
+
+void SourceController::sourceRecentRefresh() {
+    if (!m_openMenu)
+        return;
+    for (QAction* action : m_openMenu->actions())
+        if (action->objectName().startsWith(QStringLiteral("mnuRecent")))
+            delete action;
+    const QStringList recent = RecentFiles::read(mdlIniSet::IniFilePath());
+    if (recent.isEmpty())
+        return;
+    m_openMenu->addSeparator()->setObjectName(QStringLiteral("mnuRecentLine"));
+    for (int i = 0; i < recent.size(); ++i) {
+        // "&1 path": the number is the item's access key. A "&" in the path is shown as itself.
+        QString shown = QDir::toNativeSeparators(recent[i]);
+        shown.replace(u'&', QStringLiteral("&&"));
+        QAction* item = m_openMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        item->setObjectName(QStringLiteral("mnuRecent%1").arg(i));
+        item->setToolTip(recent[i]);
+        connect(item, &QAction::triggered, this,
+                [this, path = recent[i]] { myFileOpenRecent(path); });
+    }
+}
+
+void SourceController::myFileOpenRecent(const QString& path) {
+    if (!m_host.toolbarButton(Command::Open)->isEnabled() || m_host.isBusy())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        // Gone since it was opened (moved, deleted, an unplugged drive): it leaves the list.
+        const QString ini = mdlIniSet::IniFilePath();
+        RecentFiles::write(ini, RecentFiles::without(RecentFiles::read(ini), path));
+        m_host.platform().messageBox(m_host.hostWidget(), recentMissingMessage(path),
+                                     Platform::Exclamation, QStringLiteral("Vornel"));
+        return;
+    }
+    // The normal way in: the open dialog's memory, every check of a load.
+    myFileOpenGiven(path);
+}
+
+void SourceController::sourceRecentAdd(const QString& path) {
+    const QString ini = mdlIniSet::IniFilePath();
+    RecentFiles::write(ini, RecentFiles::withNewest(RecentFiles::read(ini), path));
 }
 
 void SourceController::loadOptions() {
@@ -156,6 +213,11 @@ void SourceController::sourceShowHeaderNames() {
 }
 
 bool SourceController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_controls.filePathPanel) {
+        if (event->type() == QEvent::Resize && m_encodingButton && !m_encodingButton->isHidden())
+            sourceShowEncoding();
+        return false;
+    }
     if (!m_controls.lvwOriginalData || watched != m_controls.lvwOriginalData->viewport())
         return false;
     if (event->type() == QEvent::MouseButtonRelease &&
@@ -352,12 +414,14 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_conditions.setColumnNames({});
         mProgress::ProgressSetRange(m_host.progressWindow(), 0, 0);
         mProgress::ProgressSetPos(m_host.progressWindow(), 0);
-        m_host.setPanelText(Panel::Original, QStringLiteral("0"));
-        m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+        m_host.setPanelText(Panel::Original, CountText::sourceRows(0));
+        m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
         m_controls.lvwPickupData->hide();
         m_controls.lvwOriginalData->show();
         sourceShowEncoding();
+        sourceRecentAdd(path);
         m_host.myControlsEnable();
+        m_conditions.controls(ConditionList::InAND).txtNo->setFocus();
         return;
     }
     if (const std::optional<QString> error = job.open(m_store)) {
@@ -367,8 +431,8 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
     const int commaCount = job.commaCount();
     CommaCount = commaCount;
 
-    m_host.setPanelText(Panel::Original, QStringLiteral("0"));
-    m_host.setPanelText(Panel::Pickup, QStringLiteral("0"));
+    m_host.setPanelText(Panel::Original, CountText::sourceRows(0));
+    m_host.setPanelText(Panel::Pickup, CountText::pickedRows(0));
     m_controls.lblStatus->setText(QStringLiteral("ファイル読み込み中..."));
     m_controls.fraProgressbar->show();
     m_controls.lvwOriginalData->hide();
@@ -438,11 +502,13 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_sourceModel.refresh();
         sourceShowColumns({QString()}, 0);
         m_conditions.setColumnNames({});
-    } else if (m_store.hasHeader()) {
-        sourceShowHeaderNames();
+    } else {
+        if (m_store.hasHeader())
+            sourceShowHeaderNames();
+        sourceRecentAdd(path);
     }
     m_sourceModel.refresh();
-    m_host.setPanelText(Panel::Original, QString::number(m_store.rowCount()));
+    m_host.setPanelText(Panel::Original, CountText::sourceRows(m_store.rowCount()));
     sourceShowEncoding();
     m_controls.lvwOriginalData->show();
     m_controls.fraProgressbar->hide();
@@ -454,6 +520,9 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
                                      skippedAllMessage(skippedAll, skippedNamed), kInformationStyle,
                                      QStringLiteral("データエラー"));
     m_host.myControlsEnable();
+    // Loaded: the next thing to do is a condition, from the AND list's column box.
+    if (result.done())
+        m_conditions.controls(ConditionList::InAND).txtNo->setFocus();
     // A file that changed under the load: the rows may mix two versions of it.
     if (result.changed && m_host.platform().messageBox(m_host.hostWidget(), changedQuestion(path),
                                                        Platform::Question + Platform::YesNo,

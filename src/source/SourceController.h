@@ -24,6 +24,7 @@ class QDragMoveEvent;
 class QDropEvent;
 class QFrame;
 class QLabel;
+class QMenu;
 class QMimeData;
 class QPoint;
 class QToolButton;
@@ -55,6 +56,9 @@ public:
     void myFileOpenWithFields(const QString& path, FieldMode mode);
     // A data file handed over from outside: loaded as if chosen in the open dialog.
     void myFileOpenGiven(const QString& path);
+    // A data file from the Open button's list of recent files: opened as Open would; a file
+    // that is gone leaves the list, with a message.
+    void myFileOpenRecent(const QString& path);
     void lvwOriginalData_Click();
     void lvwOriginalData_DblClick();
 
@@ -93,6 +97,10 @@ private:
     // Alt+J, or Space once it has the focus).
     void sourceShowEncoding();
     void sourceEncodingMenu(const QPoint& globalPos);
+    // The recent files below the Open button's option, afresh from the settings file.
+    void sourceRecentRefresh();
+    // A file loaded: it heads the recent files.
+    void sourceRecentAdd(const QString& path);
     // The user switched the header-line option.
     void sourceHeaderLineChanged(bool on);
     // The source list's column headers and the condition lists' column names for the loaded file.
@@ -107,6 +115,7 @@ private:
     Controls m_controls;
     QToolButton* m_encodingButton = nullptr; // a child of the file-path panel
     int CommaCount = 0;
-    QAction* m_headerLineAction = nullptr; // a child of the window
+    QAction* m_headerLineAction = nullptr;    // a child of the window
+    QMenu* m_openMenu = nullptr;              // the Open button's menu, a child of the window
     std::optional<FieldMode> m_nextFieldMode; // the next load's field mode, when the user chose
 };

@@ -153,6 +153,9 @@ void TestGuiDialogs::folderAcrossRestart() {
     const QString expected = proposed ? chosenFolder : QString();
     QCOMPARE(w->run(QStringLiteral("open"), QString()), expected);
     QCOMPARE(w->run(QStringLiteral("result"), QString()), expected);
+    // The lists' load and save start there too.
+    QCOMPARE(w->run(QStringLiteral("load0"), QString()), expected);
+    QCOMPARE(w->run(QStringLiteral("save2"), QString()), expected);
 }
 
 void TestGuiDialogs::extensionAdded_data() {

@@ -4,7 +4,9 @@
 // failed, the window idle and usable, and nothing lost that was there before.
 #include "FileSizeLimit.h"
 #include "GuiTestSupport.h"
+
 #include "TestFiles.h"
+#include "base/CountText.h"
 
 #include "base/Cp932.h"
 #include "base/WholeFile.h"
@@ -354,7 +356,7 @@ void TestGuiHardening::badDataFile() {
         QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2", "3"}));
         QCOMPARE(w->commaCount(), 2);
         QCOMPARE(w->panelText(Panel::FilePath), before);
-        QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+        QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
         QVERIFY(!w.lvwOriginalData()->isHidden());
     } else {
         // Read as the line rule says, whatever the bytes are.
@@ -367,8 +369,8 @@ void TestGuiHardening::badDataFile() {
         QCOMPARE(w->sourceModel()->columnCount(), int(e.commaCount) + 1);
         QCOMPARE(w->sourceModel()->headers(), numberedHeaders(e.commaCount + 1));
         QCOMPARE(w->panelText(Panel::FilePath), path);
-        QCOMPARE(w->panelText(Panel::Original), QString::number(e.rows.size()));
-        QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+        QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(e.rows.size()));
+        QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
         QVERIFY(!w.lvwOriginalData()->isHidden());
         QVERIFY(w.lvwPickupData()->isHidden());
     }
@@ -378,7 +380,7 @@ void TestGuiHardening::badDataFile() {
     VERIFY_IDLE(w);
     QCOMPARE(sourceRows(w), (QStringList{"a1,b", "a2,c", "a3,b"}));
     QCOMPARE(w->commaCount(), 1);
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(3));
     registerEntry(w, ConditionList::InAND, "2", "b");
     w->cmdAccessKey_Click(3); // Alt+R
     VERIFY_IDLE(w);
@@ -448,7 +450,7 @@ void TestGuiHardening::fileChangesBetweenPasses() {
     QCOMPARE(sourceRows(w), expectedRows);
     QCOMPARE(w->sourceModel()->rowCount(), int(expectedRows.size()));
     QCOMPARE(w->sourceModel()->headers(), (QStringList{"1", "2"}));
-    QCOMPARE(w->panelText(Panel::Original), QString::number(expectedRows.size()));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(expectedRows.size()));
     QCOMPARE(w->panelText(Panel::FilePath), path);
 
     // And the window goes on.
@@ -619,7 +621,7 @@ void TestGuiHardening::changedFileReadAgain() {
     QCOMPARE(w.platform.messages.size(), 1); // the second read found the file at rest
     QCOMPARE(w.platform.messages[0].prompt, changedQuestion(path));
     QCOMPARE(sourceRows(w), (QStringList{"a,1", "b,2", "c,3"}));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(3));
     QCOMPARE(w->panelText(Panel::FilePath), path);
 }
 
@@ -814,9 +816,9 @@ QString stoppedLoadDeviation(const TestWindow& w, int commaCount) {
         wrong << "empty column not of width 0";
     if (!w->panelText(Panel::FilePath).isEmpty())
         wrong << "S_FilePath " + w->panelText(Panel::FilePath);
-    if (w->panelText(Panel::Original) != u"0")
+    if (w->panelText(Panel::Original) != CountText::sourceRows(0))
         wrong << "S_Original " + w->panelText(Panel::Original);
-    if (w->panelText(Panel::Pickup) != u"0")
+    if (w->panelText(Panel::Pickup) != CountText::pickedRows(0))
         wrong << "S_Pickup " + w->panelText(Panel::Pickup);
     if (w->commaCount() != commaCount)
         wrong << "CommaCount " + QString::number(w->commaCount());
@@ -831,13 +833,13 @@ QString stoppedLoadDeviation(const TestWindow& w, int commaCount) {
 QString stoppedPickupDeviation(const TestWindow& w, qint64 sourceRows) {
     QStringList wrong;
     if (w->store().rowCount() != sourceRows ||
-        w->panelText(Panel::Original).toLongLong() != sourceRows)
+        CountText::parse(w->panelText(Panel::Original)).value_or(-1) != sourceRows)
         wrong << "source table changed";
     if (w.lvwOriginalData()->isHidden())
         wrong << "source list hidden";
     if (!w.lvwPickupData()->isHidden() || w->resultModel()->count() != 0)
         wrong << "result list not hidden and empty";
-    if (w->panelText(Panel::Pickup) != u"0")
+    if (w->panelText(Panel::Pickup) != CountText::pickedRows(0))
         wrong << "S_Pickup " + w->panelText(Panel::Pickup);
     for (Command key : kResultCommands)
         if (w.enabled(key))
@@ -855,7 +857,7 @@ QString completedDeviation(const TestWindow& w, bool pickup, const QStringList& 
     if (pickup) {
         if (resultTexts(w) != expected)
             wrong << QStringLiteral("%1 result rows").arg(w->resultModel()->count());
-        if (w->panelText(Panel::Pickup) != QString::number(expected.size()))
+        if (w->panelText(Panel::Pickup) != CountText::pickedRows(expected.size()))
             wrong << "S_Pickup " + w->panelText(Panel::Pickup);
         if (w.lvwPickupData()->isHidden() || !w.lvwOriginalData()->isHidden())
             wrong << "result list not the one shown";
@@ -867,7 +869,7 @@ QString completedDeviation(const TestWindow& w, bool pickup, const QStringList& 
     } else {
         if (sourceRows(w) != expected)
             wrong << QStringLiteral("%1 source rows").arg(w->store().rowCount());
-        if (w->panelText(Panel::Original) != QString::number(expected.size()))
+        if (w->panelText(Panel::Original) != CountText::sourceRows(expected.size()))
             wrong << "S_Original " + w->panelText(Panel::Original);
         if (w->panelText(Panel::FilePath).isEmpty())
             wrong << "S_FilePath empty";
@@ -875,7 +877,7 @@ QString completedDeviation(const TestWindow& w, bool pickup, const QStringList& 
             wrong << "headers";
         if (w.lvwOriginalData()->isHidden() || !w.lvwPickupData()->isHidden())
             wrong << "source list not the one shown";
-        if (w->panelText(Panel::Pickup) != u"0")
+        if (w->panelText(Panel::Pickup) != CountText::pickedRows(0))
             wrong << "S_Pickup " + w->panelText(Panel::Pickup);
     }
     return wrong.join(", ");

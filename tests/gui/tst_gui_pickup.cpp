@@ -1,6 +1,8 @@
 // Start and Stop of the pickup, driven through the real window.
 #include "GuiTestSupport.h"
 
+#include "base/CountText.h"
+
 #include "conditions/ConditionListModel.h"
 #include "pickup/PickupRun.h"
 #include "pickup/frmVNLJudge.h"
@@ -30,7 +32,7 @@ void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
         w->store().appendLine(line);
     w->setCommaCount(commaCount);
     w->sourceModel()->refresh();
-    w->setPanelText(Panel::Original, QString::number(lines.size()));
+    w->setPanelText(Panel::Original, CountText::sourceRows(lines.size()));
     w->myStartCheck();
 }
 
@@ -97,7 +99,7 @@ void TestGuiPickup::completedRunShowsPickedRowsInOrder() {
     pressStart(w);
 
     QCOMPARE(resultTexts(w), (QStringList{"1,東京,a", "3,東京都,c"}));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("2"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(2));
     QCOMPARE(w.child<QLabel>("lblStatus")->text(), QStringLiteral("ピックアップ中..."));
     QVERIFY(!w->isBusy());
     QVERIFY(w.lvwPickupData()->isVisible());
@@ -121,7 +123,7 @@ void TestGuiPickup::completedRunWithNoRowEnablesResultCommands() {
     pressStart(w);
 
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     for (Command key : kResultCommands)
         QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
     QVERIFY(w.cmdSend()->isEnabled());
@@ -200,7 +202,7 @@ void TestGuiPickup::stopMidRun() {
     QVERIFY(busyAtStop);
     QVERIFY(w->progressWindow()->value() < rows); // ended before the last row
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     QVERIFY(!w.lvwPickupData()->isVisible());
     QVERIFY(w.lvwOriginalData()->isVisible());
     QVERIFY(!w.fraProgressbar()->isVisible());
@@ -227,7 +229,7 @@ void TestGuiPickup::outOfMemoryEndsTheRunAsStopDoes() {
     QCOMPARE(w.platform.messages[0].style, 16);
     QCOMPARE(w.platform.messages[0].title, QStringLiteral("エラー"));
     QCOMPARE(w->resultModel()->count(), 0);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     QVERIFY(w.lvwOriginalData()->isVisible());
     QVERIFY(!w.lvwPickupData()->isVisible());
     QVERIFY(!w.fraProgressbar()->isVisible());
@@ -264,9 +266,10 @@ void TestGuiPickup::secondRunClearsTheFirst() {
         if (line.section(u',', 0, 0).size() == 2 && line.section(u',', 0, 0).contains(u'7'))
             expected << line;
     QCOMPARE(countDuringRun, 0);
-    QVERIFY(pickedDuringRun.toInt() <= expected.size()); // this run's own count, not 5000
+    QVERIFY(CountText::parse(pickedDuringRun).value_or(-1) <=
+            expected.size()); // this run's own count, not 5000
     QCOMPARE(resultTexts(w), expected);
-    QCOMPARE(w->panelText(Panel::Pickup), QString::number(expected.size()));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(expected.size()));
 }
 
 namespace {
@@ -447,7 +450,7 @@ void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
 
     // Nothing was cleared and the window is idle, the earlier results still usable.
     QCOMPARE(resultTexts(w), QStringList{"a,b,c"});
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("1"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(1));
     QVERIFY(w.lvwPickupData()->isVisible());
     QVERIFY(!w.fraProgressbar()->isVisible());
     QVERIFY(!w->isBusy());

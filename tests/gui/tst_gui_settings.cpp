@@ -167,6 +167,11 @@ void TestGuiSettings::unreachablePositionPlacedOnThePrimaryScreen() {
     QCOMPARE(StoredPosition::read(w.iniPath()).left, std::optional<qint32>(at.x() * 15));
 }
 
+// What follows the position in a settings file written at shut-down by a window of the designed
+// size: its size, that it was not maximised, and the condition lists' column widths.
+const QByteArray kWindowSection = "[Vornel Window]\r\nWidth=13095\r\nHeight=8310\r\nMaximized=0\r\n"
+                                  "Columns=345,6150,345,6150,345,6150,345,6150\r\n";
+
 void TestGuiSettings::positionStoredAtShutDown() {
     PositionedWindow w(QByteArray("[Vornel Position]\r\nTop=0\r\nLeft=0\r\n"));
     w.window->move(150, 90);
@@ -174,9 +179,9 @@ void TestGuiSettings::positionStoredAtShutDown() {
     QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
     const QPoint at = w.window->pos();
     QVERIFY(w.window->close());
-    QCOMPARE(readAll(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=") +
-                                       QByteArray::number(at.y() * 15) +
-                                       "\r\nLeft=" + QByteArray::number(at.x() * 15) + "\r\n");
+    QCOMPARE(readAll(w.iniPath()),
+             QByteArray("[Vornel Position]\r\nTop=") + QByteArray::number(at.y() * 15) +
+                 "\r\nLeft=" + QByteArray::number(at.x() * 15) + "\r\n" + kWindowSection);
 }
 
 void TestGuiSettings::missingFileIsCreatedAtShutDown() {
@@ -184,7 +189,8 @@ void TestGuiSettings::missingFileIsCreatedAtShutDown() {
     QVERIFY(!QFile::exists(w.iniPath()));
     w.window->move(20, 30);
     QVERIFY(w.window->close());
-    QCOMPARE(readAll(w.iniPath()), QByteArray("[Vornel Position]\r\nTop=450\r\nLeft=300\r\n"));
+    QCOMPARE(readAll(w.iniPath()),
+             QByteArray("[Vornel Position]\r\nTop=450\r\nLeft=300\r\n") + kWindowSection);
 }
 
 void TestGuiSettings::otherContentKeptAtShutDown() {
@@ -208,7 +214,8 @@ void TestGuiSettings::otherContentKeptAtShutDown() {
                              "[vornel position]\r\n"
                              "TOP=30\r\n"
                              "Width=9999\r\n"
-                             "Left=60\r\n";
+                             "Left=60\r\n" +
+                             kWindowSection;
     QCOMPARE(readAll(w.iniPath()), after);
 }
 
@@ -273,7 +280,8 @@ void TestGuiSettings::installedProgramKeepsThePositionPerUser() {
         first.move(40, 70);
         QVERIFY(first.close());
     }
-    QCOMPARE(readAll(ini), QByteArray("[Vornel Position]\r\nTop=1050\r\nLeft=600\r\n"));
+    QCOMPARE(readAll(ini),
+             QByteArray("[Vornel Position]\r\nTop=1050\r\nLeft=600\r\n") + kWindowSection);
     QVERIFY(QDir(installed.program.path()).isEmpty());
     {
         frmVNLMain second(&platform);

@@ -1,7 +1,9 @@
 // Help, About and the transfer of the result rows to Zelvo, driven through the real window.
 #include "GuiTestSupport.h"
+
 #include "StoreLines.h"
 #include "TestFiles.h"
+#include "base/CountText.h"
 
 #include "base/Cp932.h"
 #include "main_window/QtPlatform.h"
@@ -40,8 +42,8 @@ void showResults(TestWindow& w, const QStringList& rows, int commaCount) {
     std::vector<std::uint32_t> picked(size_t(rows.size()));
     std::iota(picked.begin(), picked.end(), 0u);
     w->resultModel()->setRows(std::move(picked));
-    w->setPanelText(Panel::Original, QString::number(rows.size()));
-    w->setPanelText(Panel::Pickup, QString::number(rows.size()));
+    w->setPanelText(Panel::Original, CountText::sourceRows(rows.size()));
+    w->setPanelText(Panel::Pickup, CountText::pickedRows(rows.size()));
     for (Command key : kResultCommands)
         w->toolbarButton(key)->setEnabled(true);
     w.cmdSend()->setEnabled(true);
@@ -335,7 +337,7 @@ void TestGuiShell::transferAfterSort() {
     // The result rows are neither changed nor cleared.
     QCOMPARE(resultTexts(w),
              (QStringList{QStringLiteral("a,1"), QStringLiteral("b,2"), QStringLiteral("c,表")}));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("3"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(3));
 }
 
 void TestGuiShell::transferWithNoRows() {

@@ -1,6 +1,8 @@
 // The Open command through the real window: loading, the data-error dialog, Stop, failures.
 #include "GuiTestSupport.h"
+
 #include "TestFiles.h"
+#include "base/CountText.h"
 
 #include "base/Cp932.h"
 #include "base/TextCodec.h"
@@ -264,8 +266,8 @@ void TestGuiSource::badLinesTwoAndFive() {
     QCOMPARE(w->sourceModel()->rowCount(), 3);
     QCOMPARE(w->sourceModel()->index(1, 2).data().toString(), QStringLiteral("7"));
     QCOMPARE(w->panelText(Panel::FilePath), path);
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("3"));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(3));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     QCOMPARE(w->progressWindow()->maximum(), 5);
     QCOMPARE(w->progressWindow()->value(), 5);
     QCOMPARE(w.lblStatus()->text(), QStringLiteral("ファイル読み込み中..."));
@@ -323,7 +325,7 @@ void TestGuiSource::skipAndCorrect() {
         QVERIFY(seen[i].hourglassAfter);
     }
     QCOMPARE(sourceRows(*w), rows);
-    QCOMPARE(w->panelText(Panel::Original), QString::number(rows.size()));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows.size()));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
 }
 
@@ -524,8 +526,8 @@ void TestGuiSource::stopDuringALoad() {
     QCOMPARE(w.lvwOriginalData()->header()->sectionSize(0), 0);
     QCOMPARE(w->commaCount(), 2);
     QCOMPARE(w->panelText(Panel::FilePath), QString());
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(0));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
     QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
@@ -565,7 +567,7 @@ void TestGuiSource::stopAfterTheLastReadSliceOpensNoDialog() {
     QCOMPARE(dialogs, 0);
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(w->panelText(Panel::FilePath), QString());
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(0));
     QVERIFY(!w->isBusy());
 }
 
@@ -593,7 +595,7 @@ void TestGuiSource::outOfMemoryWhileLoading() {
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(headers(*w), QStringList{QString()});
     QCOMPARE(w->panelText(Panel::FilePath), QString());
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(0));
     QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
     QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
@@ -610,17 +612,17 @@ void TestGuiSource::secondFileAfterAPickup() {
     w->resultModel()->setRows({0, 2});
     w.lvwOriginalData()->hide();
     w.lvwPickupData()->show();
-    w->setPanelText(Panel::Pickup, QStringLiteral("2"));
+    w->setPanelText(Panel::Pickup, CountText::pickedRows(2));
 
     w->myFileSelect();
     QCOMPARE(w->resultModel()->count(), qint64(0));
     QVERIFY(!w.lvwPickupData()->isVisibleTo(w.window.get()));
     QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(0));
     QCOMPARE(sourceRows(*w), (QStringList{"x;1", "y;2"}));
     QCOMPARE(headers(*w), QStringList{"1"});
     QCOMPARE(w->commaCount(), 0);
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
     QVERIFY(w->panelText(Panel::FilePath).endsWith(QStringLiteral("second.csv")));
 }
 
@@ -664,7 +666,7 @@ void TestGuiSource::unreadableFile() {
     QCOMPARE(headers(*w), (QStringList{"1", "2", "3"}));
     QCOMPARE(w->commaCount(), 2);
     QCOMPARE(w->panelText(Panel::FilePath), first);
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
     QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
     QVERIFY(!w->isBusy());
     QVERIFY(w.enabled(Command::Open));
@@ -686,7 +688,7 @@ void TestGuiSource::emptyFile() {
     QCOMPARE(w->store().rowCount(), qint64(0));
     QCOMPARE(w->sourceModel()->rowCount(), 0);
     QCOMPARE(w->panelText(Panel::FilePath), empty);
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("0"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(0));
     QCOMPARE(w->progressWindow()->maximum(), 0);
     QVERIFY(!w->isBusy());
     QVERIFY(w.enabled(Command::Open));
@@ -815,7 +817,7 @@ void TestGuiSource::stopFromTheErrorDialog() {
     QCOMPARE(pressed, stopWhileCounting);
     QCOMPARE(dialogs, actions.size());
     QCOMPARE(w->store().rowCount(), qint64(rows));
-    QCOMPARE(w->panelText(Panel::Original), QString::number(rows));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows));
     QCOMPARE(w->panelText(Panel::FilePath).isEmpty(), stopped);
     QCOMPARE(headers(*w), stopped ? QStringList{QString()} : QStringList{"1"});
     QVERIFY(!w->isBusy());
@@ -1129,7 +1131,7 @@ void TestGuiSource::skipAllAndTheEndMessage() {
         shown << s.reason;
     QCOMPARE(shown, reasons);
     QCOMPARE(sourceRows(*w), rows);
-    QCOMPARE(w->panelText(Panel::Original), QString::number(rows.size()));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows.size()));
     if (message.isEmpty()) {
         QVERIFY(w.platform.messages.isEmpty());
     } else {
@@ -1179,7 +1181,7 @@ void TestGuiSource::headerLineOption() {
                                        QStringLiteral("人口")}));
     QCOMPARE(sourceRows(*w),
              (QStringList{QStringLiteral("1,東京,9"), QStringLiteral("2,市区町村,5")}));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("2"));
+    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
     QCOMPARE(w->commaCount(), 2);
 
     // The typed column's name beside each list's column box.
@@ -1198,7 +1200,7 @@ void TestGuiSource::headerLineOption() {
     list.cmdTuika->click();
     w->runCommand(Command::Start);
     QCOMPARE(w->resultModel()->count(), qint64(1));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("1"));
+    QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(1));
     const QString saved = w.dir.filePath(QStringLiteral("result.csv"));
     w.platform.saveAnswers = {saved};
     w->runCommand(Command::Save);

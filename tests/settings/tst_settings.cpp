@@ -3,7 +3,9 @@
 #include "base/Cp932.h"
 #include "base/WholeFile.h"
 #include "settings/AppPaths.h"
+#include "settings/RecentFiles.h"
 #include "settings/StoredPosition.h"
+#include "settings/StoredWindow.h"
 #include "settings/mdlIniSet.h"
 #include "shell/TransferFile.h"
 
@@ -157,6 +159,14 @@ private slots:
     void manyLinesReadAndWrittenInOnePass();
     void filesOfTheUserArePrivate_data();
     void filesOfTheUserArePrivate();
+
+    void recentFiles_data();
+    void recentFiles();
+    void recentFilesStored();
+    void storedWindow_data();
+    void storedWindow();
+    void storedWindowFitted_data();
+    void storedWindowFitted();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -939,6 +949,128 @@ void tst_settings::filesOfTheUserArePrivate() {
         QCOMPARE(readAll(path), row + "\r\n");
         QCOMPARE(modeOf(path), mode_t(0600));
     }
+}
+
+void tst_settings::recentFiles_data() {
+    // Steps "+name" (opened) and "-name" (gone), then the list, newest first.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("newest first") << "+a +b +c"
+                                  << "c b a";
+    QTest::newRow("again: to the top, once") << "+a +b +c +a"
+                                             << "a c b";
+    QTest::newRow("another spelling of one file") << "+a +b +./a"
+                                                  << "a b";
+    QTest::newRow("eight at most") << "+1 +2 +3 +4 +5 +6 +7 +8 +9"
+                                   << "9 8 7 6 5 4 3 2";
+    QTest::newRow("gone") << "+a +b +c -b"
+                          << "c a";
+    QTest::newRow("gone, not listed") << "+a -z"
+                                      << "a";
+}
+
+void tst_settings::recentFiles() {
+    QFETCH(QString, steps);
+    QFETCH(QString, expected);
+    const QDir dir(m_dir->path());
+    QStringList list;
+    for (const QString& step : steps.split(u' ')) {
+        const QString path = dir.filePath(step.mid(1));
+        QFile(path).open(QIODevice::WriteOnly);
+        list = step.startsWith(u'+') ? RecentFiles::withNewest(list, path)
+                                     : RecentFiles::without(list, path);
+        // What is stored reads back as it was.
+        RecentFiles::write(m_ini, list);
+        QCOMPARE(RecentFiles::read(m_ini), list);
+    }
+    QStringList names;
+    for (const QString& path : list)
+        names << QDir(m_dir->path()).relativeFilePath(path);
+    QCOMPARE(names.join(u' '), expected);
+}
+
+void tst_settings::recentFilesStored() {
+    const QString a = m_dir->filePath(QStringLiteral("東京.csv"));
+    const QString korean = m_dir->filePath(QStringLiteral("한국.csv"));
+    const QString b = m_dir->filePath(QStringLiteral("b.csv"));
+    // A path code page 932 cannot hold is left out, not stored as another.
+    RecentFiles::write(m_ini, {a, korean, b});
+    QCOMPARE(RecentFiles::read(m_ini), (QStringList{a, b}));
+    QCOMPARE(
+        mdlIniSet::GetIniString(QStringLiteral("Vornel Recent"), QStringLiteral("File1"), m_ini),
+        a);
+    QCOMPARE(
+        mdlIniSet::GetIniString(QStringLiteral("Vornel Recent"), QStringLiteral("File2"), m_ini),
+        b);
+    // A shorter list empties the keys past its end.
+    RecentFiles::write(m_ini, {b});
+    QCOMPARE(RecentFiles::read(m_ini), QStringList{b});
+    QCOMPARE(
+        mdlIniSet::GetIniString(QStringLiteral("Vornel Recent"), QStringLiteral("File2"), m_ini),
+        QString());
+    // A file listed twice by hand is read once; empty keys are skipped.
+    mdlIniSet::SetIniString(QStringLiteral("Vornel Recent"), QStringLiteral("File4"), b, m_ini);
+    mdlIniSet::SetIniString(QStringLiteral("Vornel Recent"), QStringLiteral("File6"), a, m_ini);
+    QCOMPARE(RecentFiles::read(m_ini), (QStringList{b, a}));
+}
+
+void tst_settings::storedWindow_data() {
+    // The section's lines as written by hand; what is read from them.
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QSize>("size"); // invalid: none
+    QTest::addColumn<bool>("maximized");
+    QTest::addColumn<QString>("columns");
+    QTest::newRow("nothing") << "" << QSize() << false << "";
+    QTest::newRow("all") << "Width=15000\nHeight=9000.5\nMaximized=1\nColumns=350, 6150,0"
+                         << QSize(15000, 9000) << true << "350 6150 0";
+    QTest::newRow("width alone") << "Width=15000" << QSize() << false << "";
+    QTest::newRow("not a number") << "Width=wide\nHeight=9000" << QSize() << false << "";
+    QTest::newRow("negative") << "Width=-15000\nHeight=9000" << QSize() << false << "";
+    QTest::newRow("maximised only as 1") << "Maximized=yes" << QSize() << false << "";
+    QTest::newRow("a bad width spoils the columns")
+        << "Columns=350,x,6150" << QSize() << false << "";
+    QTest::newRow("a negative width too") << "Columns=350,-1" << QSize() << false << "";
+}
+
+void tst_settings::storedWindow() {
+    QFETCH(QString, lines);
+    QFETCH(QSize, size);
+    QFETCH(bool, maximized);
+    QFETCH(QString, columns);
+    QVERIFY(writeAll(m_ini, cp932(QStringLiteral("[Vornel Window]\n") + lines + u'\n')));
+    const StoredWindow::Window read = StoredWindow::read(m_ini);
+    QCOMPARE(read.size.value_or(QSize()), size);
+    QCOMPARE(read.maximized, maximized);
+    QStringList widths;
+    for (int w : read.columns)
+        widths << QString::number(w);
+    QCOMPARE(widths.join(u' '), columns);
+    // What is read is written back as it was read.
+    QFile::remove(m_ini);
+    QCOMPARE(StoredWindow::write(m_ini, read), QString());
+    const StoredWindow::Window again = StoredWindow::read(m_ini);
+    QCOMPARE(again.size, read.size);
+    QCOMPARE(again.maximized, read.maximized);
+    QCOMPARE(again.columns, read.columns);
+}
+
+void tst_settings::storedWindowFitted_data() {
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<QSize>("fitted");
+    // The designed size 873 x 554 on a screen of 1280 x 1000.
+    QTest::newRow("as stored") << QSize(1000, 700) << QSize(1000, 700);
+    QTest::newRow("smaller than designed") << QSize(500, 300) << QSize(873, 554);
+    QTest::newRow("larger than the screen") << QSize(3000, 2000) << QSize(1280, 1000);
+    QTest::newRow("one edge each way") << QSize(100, 2000) << QSize(873, 1000);
+}
+
+void tst_settings::storedWindowFitted() {
+    QFETCH(QSize, stored);
+    QFETCH(QSize, fitted);
+    QCOMPARE(StoredWindow::fitted(stored, QSize(873, 554), QSize(1280, 1000)), fitted);
+    // A screen smaller than the designed window: the designed size still.
+    QCOMPARE(StoredWindow::fitted(stored, QSize(873, 554), QSize(800, 500)),
+             stored.expandedTo(QSize(873, 554)).boundedTo(QSize(873, 554)));
 }
 
 QTEST_GUILESS_MAIN(tst_settings)
