@@ -13,6 +13,7 @@
 // all + Copy, whose clipboard text is a second copy of every picked row (for memory figures of
 // load, pickup, sort and save alone).
 #include "ScriptedPlatform.h"
+#include "base/CountText.h"
 
 #include "base/ProcessMemory.h"
 #include "conditions/ConditionListModel.h"
@@ -168,7 +169,7 @@ bool phaseLoad(Session& s, const Options& o) {
         return false;
     if (w.panelText(Panel::FilePath) != o.data)
         return fail(QStringLiteral("load: the file was not loaded"));
-    if (w.panelText(Panel::Original) != QString::number(w.store().rowCount()))
+    if (w.panelText(Panel::Original) != CountText::sourceRows(w.store().rowCount()))
         return fail(QStringLiteral("load: S_Original does not match the rows"));
     print("rows", w.store().rowCount());
     print("rejected", qint64(s.skipper.shown));
@@ -226,7 +227,7 @@ bool phasePickup(Session& s, const Options& o) {
     const qint64 picked = w.resultModel()->count();
     if (!w.toolbarButton(Command::Save)->isEnabled())
         return fail(QStringLiteral("pickup: the run did not complete"));
-    if (w.panelText(Panel::Pickup) != QString::number(picked))
+    if (w.panelText(Panel::Pickup) != CountText::pickedRows(picked))
         return fail(QStringLiteral("pickup: S_Pickup does not match the result rows"));
     s.maxGapMs = std::max(s.maxGapMs, maxGap);
     print("picked", picked);

@@ -368,7 +368,7 @@ void frmVNLMain::buildLists() {
     connect(mnuPopupSortDesc, &QAction::triggered, this, &frmVNLMain::mySortDesc);
     mnuPopupJudgeLine = mnuPopup->addSeparator();
     mnuPopupJudgeLine->setObjectName(QStringLiteral("mnuPopupJudgeLine"));
-    mnuPopupJudge = mnuPopup->addAction(QStringLiteral("この行の判定"));
+    mnuPopupJudge = mnuPopup->addAction(QStringLiteral("この行の判定(&W)"));
     mnuPopupJudge->setObjectName(QStringLiteral("mnuPopupJudge"));
     connect(mnuPopupJudge, &QAction::triggered, this, &frmVNLMain::myRowJudge);
     // The source rows offer the judgement only; the result commands belong to the result list.
