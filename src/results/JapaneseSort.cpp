@@ -1,0 +1,266 @@
+// The Japanese-order sort of the result rows: key prefixes sorted as integers, ties refined.
+#include "results/JapaneseSort.h"
+
+#include "base/InParallel.h"
+#include "base/TextCodec.h"
+#include "results/JapaneseCollator.h"
+#include "results/ResultListModel.h"
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace JapaneseSort {
+namespace {
+
+// Bytes of sort key an item holds; one more is asked for, to know whether the key goes on.
+constexpr int kKeyBytes = 11;
+constexpr std::uint64_t kGoesOn = kKeyBytes + 1;
+
+// a: key bytes 0..7 (big-endian, so that comparing integers compares bytes in order);
+// b: key bytes 8..10, then the count of key bytes (0..11, or kGoesOn), then the position. In a
+// descending sort everything but the position is inverted.
+struct Item {
+    std::uint64_t a;
+    std::uint64_t b;
+};
+
+inline bool itemLess(const Item& x, const Item& y) {
+    return x.a < y.a || (x.a == y.a && x.b < y.b);
+}
+inline bool sameKey(const Item& x, const Item& y) {
+    return x.a == y.a && (x.b >> 32) == (y.b >> 32);
+}
+inline std::uint32_t positionOf(const Item& it) {
+    return std::uint32_t(it.b);
+}
+
+// Below this many rows one thread does it all.
+constexpr size_t kThreadedFrom = 1 << 16;
+// A tied run this small is sorted on whole keys at once.
+constexpr size_t kSmallRun = 64;
+// Rows between two looks at the stop flag.
+constexpr size_t kStopCheckRows = 4096;
+
+class Sorter {
+public:
+    Sorter(const ResultListModel& model, bool descending, const std::atomic<bool>* stop)
+        : m_model(model), m_encoding(model.store().encoding()), m_descending(descending),
+          m_stop(stop) {}
+
+    std::optional<std::vector<std::uint32_t>> run() {
+        const size_t n = size_t(m_model.count());
+        std::vector<Item> items(n);
+        const bool threaded = n >= kThreadedFrom && std::thread::hardware_concurrency() > 1;
+        if (threaded) {
+            const size_t half = n / 2;
+            inParallel([&] { fill(items.data(), 0, half); },
+                       [&] { fill(items.data() + half, half, n); });
+            if (stopped())
+                return std::nullopt;
+            Item* const mid = partitionAtMiddle(items.data(), items.data() + n);
+            inParallel([&] { std::sort(items.data(), mid, itemLess); },
+                       [&] { std::sort(mid, items.data() + n, itemLess); });
+        } else {
+            fill(items.data(), 0, n);
+            if (stopped())
+                return std::nullopt;
+            std::sort(items.begin(), items.end(), itemLess);
+        }
+        if (stopped())
+            return std::nullopt;
+
+        // Runs of tied keys: refined, shared out between the threads.
+        std::vector<std::pair<size_t, size_t>> runs;
+        forEachTiedRun(items.data(), n, [&](size_t b, size_t e) { runs.emplace_back(b, e); });
+        std::atomic<size_t> next{0};
+        auto worker = [&] {
+            const JapaneseCollator collator;
+            for (size_t r; !stopped() && (r = next.fetch_add(1)) < runs.size();)
+                refine(collator, items.data() + runs[r].first, items.data() + runs[r].second);
+        };
+        if (threaded && runs.size() > 1)
+            inParallel(worker, worker);
+        else
+            worker();
+        if (stopped())
+            return std::nullopt;
+
+        std::vector<std::uint32_t> order(n);
+        for (size_t j = 0; j < n; ++j)
+            order[j] = positionOf(items[j]);
+        return order;
+    }
+
+private:
+    bool stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
+
+    std::u16string_view text(std::uint32_t pos, std::u16string& buffer) const {
+        const QByteArrayView bytes = m_model.rowBytes(qint64(pos));
+        if (qsizetype(buffer.size()) < bytes.size())
+            buffer.resize(size_t(bytes.size()));
+        const qsizetype n = TextCodec::decodeInto(m_encoding, bytes, buffer.data());
+        return std::u16string_view(buffer.data(), size_t(n));
+    }
+
+    std::uint64_t keyCountOf(const Item& it) const {
+        const std::uint64_t c = (it.b >> 32) & 0xff;
+        return m_descending ? (~c & 0xff) : c;
+    }
+
+    // The item for the key bytes [depth, depth + kKeyBytes) of the row at pos.
+    Item makeItem(const JapaneseCollator& collator, std::u16string_view t, std::uint32_t pos,
+                  int depth) const {
+        std::uint8_t key[kKeyBytes + 1] = {};
+        const int got = collator.keyBytes(t, depth, kKeyBytes + 1, key);
+        std::uint64_t a = 0;
+        for (int i = 0; i < 8; ++i)
+            a = a << 8 | key[i];
+        std::uint64_t high = 0; // bytes 8..10 and the count
+        for (int i = 8; i < kKeyBytes; ++i)
+            high = high << 8 | key[i];
+        high = high << 8 | std::min<std::uint64_t>(std::uint64_t(got), kGoesOn);
+        if (m_descending) {
+            a = ~a;
+            high = ~high & 0xffffffffu;
+        }
+        return {a, high << 32 | pos};
+    }
+
+    void fill(Item* out, size_t begin, size_t end) const {
+        const JapaneseCollator collator;
+        std::u16string buffer;
+        for (size_t i = begin; i < end; ++i) {
+            if ((i - begin) % kStopCheckRows == 0 && stopped())
+                return;
+            const auto pos = std::uint32_t(i);
+            out[i - begin] = makeItem(collator, text(pos, buffer), pos, 0);
+        }
+    }
+
+    // Moves the items below a middle key to the front, so that each thread sorts one side in
+    // place; items with equal keys stay on one side. Returns where the rest begins.
+    static Item* partitionAtMiddle(Item* first, Item* last) {
+        const size_t n = size_t(last - first);
+        std::vector<Item> sample;
+        const size_t step = std::max<size_t>(n / 1024, 1);
+        for (size_t i = 0; i < n; i += step)
+            sample.push_back(first[i]);
+        auto keyLess = [](const Item& x, const Item& y) {
+            return x.a < y.a || (x.a == y.a && (x.b >> 32) < (y.b >> 32));
+        };
+        std::nth_element(sample.begin(), sample.begin() + ptrdiff_t(sample.size() / 2),
+                         sample.end(), keyLess);
+        const Item pivot = sample[sample.size() / 2];
+        Item* mid = std::partition(first, last, [&](const Item& it) { return keyLess(it, pivot); });
+        if (mid == first)
+            mid = std::partition(first, last, [&](const Item& it) { return !keyLess(pivot, it); });
+        return mid;
+    }
+
+    // Calls f(b, e) for every run [b, e) of two or more items with equal keys.
+    template <typename F> static void forEachTiedRun(const Item* items, size_t n, F&& f) {
+        size_t i = 0;
+        while (i < n) {
+            size_t j = i + 1;
+            while (j < n && sameKey(items[j], items[i]))
+                ++j;
+            if (j - i > 1)
+                f(i, j);
+            i = j;
+        }
+    }
+
+    // Sorts a run of items whose keys agree on their first `depth` bytes (and so far are in
+    // position order, which keeps equal rows stable).
+    void refine(const JapaneseCollator& collator, Item* first, Item* last) const {
+        struct Task {
+            Item* b;
+            Item* e;
+            int depth;
+        };
+        std::vector<Task> stack{{first, last, kKeyBytes}};
+        std::u16string buffer;
+        while (!stack.empty() && !stopped()) {
+            const Task t = stack.back();
+            stack.pop_back();
+            if (keyCountOf(*t.b) != kGoesOn) {
+                byCodeOrder(t.b, t.e); // the whole keys are equal
+                continue;
+            }
+            if (size_t(t.e - t.b) <= kSmallRun) {
+                byWholeKeys(collator, t.b, t.e, t.depth);
+                continue;
+            }
+            for (Item* it = t.b; it != t.e; ++it)
+                *it = makeItem(collator, text(positionOf(*it), buffer), positionOf(*it), t.depth);
+            std::sort(t.b, t.e, itemLess);
+            forEachTiedRun(t.b, size_t(t.e - t.b), [&](size_t b, size_t e) {
+                stack.push_back({t.b + b, t.b + e, t.depth + kKeyBytes});
+            });
+        }
+    }
+
+    // Sorts a small run by the rest of its keys, then the code order, then the position.
+    void byWholeKeys(const JapaneseCollator& collator, Item* first, Item* last, int depth) const {
+        struct Row {
+            std::vector<std::uint8_t> key;
+            std::u16string text;
+            Item item;
+        };
+        std::vector<Row> rows;
+        rows.reserve(size_t(last - first));
+        for (Item* it = first; it != last; ++it) {
+            Row r;
+            std::u16string buffer;
+            r.text = std::u16string(text(positionOf(*it), buffer));
+            collator.restOfKey(r.text, depth, r.key);
+            r.item = *it;
+            rows.push_back(std::move(r));
+        }
+        // Rows are in position order: a stable sort keeps equal rows so.
+        std::stable_sort(rows.begin(), rows.end(), [&](const Row& x, const Row& y) {
+            const Row& p = m_descending ? y : x;
+            const Row& q = m_descending ? x : y;
+            if (p.key != q.key)
+                return p.key < q.key;
+            return p.text < q.text;
+        });
+        for (Row& r : rows)
+            *first++ = r.item;
+    }
+
+    // Sorts a run whose whole keys are equal by the code order of the texts, then the position.
+    void byCodeOrder(Item* first, Item* last) const {
+        std::vector<std::u16string> texts;
+        texts.reserve(size_t(last - first));
+        std::u16string buffer;
+        for (Item* it = first; it != last; ++it)
+            texts.emplace_back(text(positionOf(*it), buffer));
+        std::vector<std::uint32_t> index(texts.size());
+        std::iota(index.begin(), index.end(), 0u);
+        std::stable_sort(index.begin(), index.end(), [&](std::uint32_t x, std::uint32_t y) {
+            return m_descending ? texts[y] < texts[x] : texts[x] < texts[y];
+        });
+        std::vector<Item> sorted(index.size());
+        for (size_t k = 0; k < index.size(); ++k)
+            sorted[k] = first[index[k]];
+        std::copy(sorted.begin(), sorted.end(), first);
+    }
+
+    const ResultListModel& m_model;
+    const TextEncoding m_encoding;
+    const bool m_descending;
+    const std::atomic<bool>* m_stop;
+};
+
+} // namespace
+
+std::optional<std::vector<std::uint32_t>> sortedOrder(const ResultListModel& model, bool descending,
+                                                      const std::atomic<bool>* stop) {
+    return Sorter(model, descending, stop).run();
+}
+
+} // namespace JapaneseSort
