@@ -16,7 +16,11 @@
 #include "results/ResultPrinter.h"
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
+#include "settings/SortOrderSetting.h"
+#include "settings/mdlIniSet.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -26,6 +30,9 @@
 #include <QPagedPaintDevice>
 #include <QPushButton>
 #include <QTreeView>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -47,9 +54,47 @@ ResultsController::ResultsController(MainWindowHost& host, ConditionsController&
     // Mouse presses and clicks arrive at the list's viewport, keys at the list itself.
     lvwPickupData->viewport()->installEventFilter(this);
     lvwPickupData->installEventFilter(this);
+
+    // "日本語順", after the two orders of the Sort button's menu.
+    if (QAction* sort = m_host.toolbarButton(Command::Sort); sort && sort->menu()) {
+        sort->menu()->addSeparator();
+        m_japaneseOrderAction = sort->menu()->addAction(QStringLiteral("日本語順(&J)"));
+        m_japaneseOrderAction->setObjectName(QStringLiteral("mnuSortJapanese"));
+        m_japaneseOrderAction->setCheckable(true);
+        m_japaneseOrderAction->setToolTip(
+            QStringLiteral("かなを五十音順に、漢字を JIS の順に、数字を数の大きさで並べ替えます"));
+        connect(m_japaneseOrderAction, &QAction::triggered, this,
+                &ResultsController::resultsSortOrderChanged);
+    }
+}
+
+void ResultsController::loadOptions() {
+    if (m_japaneseOrderAction)
+        m_japaneseOrderAction->setChecked(SortOrderSetting::readJapanese(mdlIniSet::IniFilePath()));
+}
+
+bool ResultsController::japaneseOrder() const {
+    return m_japaneseOrderAction && m_japaneseOrderAction->isChecked();
+}
+
+void ResultsController::resultsSortOrderChanged(bool japanese) {
+    SortOrderSetting::write(mdlIniSet::IniFilePath(), japanese);
 }
 
 bool ResultsController::eventFilter(QObject* watched, QEvent* event) {
+    if (m_sorting) {
+        // While the rows are being sorted the list only shows them.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
+        }
+    }
     if (watched == lvwPickupData->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* e = static_cast<QMouseEvent*>(event);
@@ -113,19 +158,27 @@ void ResultsController::mySortDesc() {
 }
 
 void ResultsController::resultsSort(bool ascending) {
+    if (m_sorting)
+        return;
     MousePointer::set(MousePointer::Hourglass);
     if (m_resultModel.count() > 0) {
+        std::vector<std::uint32_t> order;
+        try {
+            order = japaneseOrder() ? japaneseOrderInBackground(ascending)
+                                    : ResultSort::sortedOrder(
+                                          m_resultModel, ascending ? ResultSort::Order::Ascending
+                                                                   : ResultSort::Order::Descending);
+        } catch (const std::bad_alloc&) {
+            m_host.outOfMemory(QStringLiteral("並べ替え"));
+            return;
+        }
         // The rows are rearranged once; each keeps its selected state, and the current row stays
         // the current row wherever it goes.
         QItemSelectionModel* selection = lvwPickupData->selectionModel();
         const std::vector<RowRange> selected = ResultSelection::normalised(
             ResultSelection::fromSelection(selection->selection()), m_resultModel.count());
         const int current = selection->currentIndex().row();
-        std::vector<std::uint32_t> order;
         try {
-            order =
-                ResultSort::sortedOrder(m_resultModel, ascending ? ResultSort::Order::Ascending
-                                                                 : ResultSort::Order::Descending);
             ResultSort::apply(m_resultModel, order);
         } catch (const std::bad_alloc&) {
             m_host.outOfMemory(QStringLiteral("並べ替え"));
@@ -143,6 +196,41 @@ void ResultsController::resultsSort(bool ascending) {
         }
     }
     MousePointer::set(MousePointer::Default);
+}
+
+std::vector<std::uint32_t> ResultsController::japaneseOrderInBackground(bool ascending) {
+    // The window is busy as during a load, but Stop stays off (it would end a pickup's result)
+    // and the result commands are given back as they were.
+    const Command resultCommands[] = {Command::Save, Command::Print, Command::AllSelect,
+                                      Command::Copy, Command::Sort};
+    bool wasEnabled[std::size(resultCommands)] = {};
+    for (size_t i = 0; i < std::size(resultCommands); ++i)
+        wasEnabled[i] = m_host.toolbarButton(resultCommands[i])->isEnabled();
+    auto* cmdSend = m_host.hostWidget()->findChild<QPushButton*>(QStringLiteral("cmdSend"));
+    const bool sendWasEnabled = cmdSend && cmdSend->isEnabled();
+
+    m_host.myControlsDisable();
+    m_host.toolbarButton(Command::Stop)->setEnabled(false);
+    m_sorting = true;
+    MousePointer::set(MousePointer::Hourglass);
+    std::future<std::vector<std::uint32_t>> sorted =
+        std::async(std::launch::async, [this, ascending] {
+            return ResultSort::sortedOrder(m_resultModel,
+                                           ascending ? ResultSort::Order::Ascending
+                                                     : ResultSort::Order::Descending,
+                                           ResultSort::Collation::Japanese);
+        });
+    const auto slice = std::chrono::milliseconds(std::max(1, m_host.jobSliceMs()));
+    while (sorted.wait_for(slice) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    m_sorting = false;
+    m_host.myControlsEnable();
+    for (size_t i = 0; i < std::size(resultCommands); ++i)
+        m_host.toolbarButton(resultCommands[i])->setEnabled(wasEnabled[i]);
+    if (cmdSend)
+        cmdSend->setEnabled(sendWasEnabled);
+    MousePointer::set(MousePointer::Hourglass);
+    return sorted.get(); // an exception of the sort (out of memory) comes out here
 }
 
 void ResultsController::myResultPrint() {

@@ -7,9 +7,13 @@
 #include <QObject>
 #include <QPoint>
 
+#include <cstdint>
+#include <vector>
+
 class ConditionsController;
 class ListView;
 class MainWindowHost;
+class QAction;
 class QMenu;
 class ResultListModel;
 
@@ -27,16 +31,27 @@ public:
     void lvwPickupData_Click();
     void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
 
+    // The "日本語順" option of the Sort button's menu: read from the settings file (at start-up,
+    // once the file's path is known), written when the user changes it.
+    void loadOptions();
+    bool japaneseOrder() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Sorts the result rows once, keeping each row's selected state.
     void resultsSort(bool ascending);
+    // The new order in the Japanese order: made on another thread while this one turns the event
+    // loop, the window busy meanwhile (only the result list's looks go on).
+    std::vector<std::uint32_t> japaneseOrderInBackground(bool ascending);
+    void resultsSortOrderChanged(bool japanese);
 
     MainWindowHost& m_host;
     ConditionsController& m_conditions;
     ResultListModel& m_resultModel;
     ListView* lvwPickupData;
     QMenu* mnuPopup;
+    QAction* m_japaneseOrderAction = nullptr;
+    bool m_sorting = false; // a Japanese sort is running: the list takes no input
 };
