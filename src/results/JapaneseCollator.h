@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TextCodec.h"
+
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -28,6 +30,10 @@ public:
     // how many there were, fewer than count when the key ends inside them. Comparing the keys
     // byte by byte (a key that ends sorts before one that goes on) is comparing the texts.
     int keyBytes(std::u16string_view text, int from, int count, std::uint8_t* out) const;
+
+    // The same as keyBytes(text, 0, count, out) for the text that bytes hold in this encoding,
+    // decoding only as much of the text as the key's first bytes need.
+    int keyPrefix(TextEncoding encoding, QByteArrayView bytes, int count, std::uint8_t* out) const;
 
     // The whole key from byte `from` on, appended to out.
     void restOfKey(std::u16string_view text, int from, std::vector<std::uint8_t>& out) const;

@@ -114,7 +114,10 @@ private:
     Item makeItem(const JapaneseCollator& collator, std::u16string_view t, std::uint32_t pos,
                   int depth) const {
         std::uint8_t key[kKeyBytes + 1] = {};
-        const int got = collator.keyBytes(t, depth, kKeyBytes + 1, key);
+        return makeItem(key, collator.keyBytes(t, depth, kKeyBytes + 1, key), pos);
+    }
+    // The item for the row at pos from its key's first bytes, as far as got.
+    Item makeItem(const std::uint8_t (&key)[kKeyBytes + 1], int got, std::uint32_t pos) const {
         std::uint64_t a = 0;
         for (int i = 0; i < 8; ++i)
             a = a << 8 | key[i];
@@ -130,13 +133,16 @@ private:
     }
 
     void fill(Item* out, size_t begin, size_t end) const {
+        // Only the first bytes of each row are decoded, as far as its key's first bytes need.
         const JapaneseCollator collator;
-        std::u16string buffer;
         for (size_t i = begin; i < end; ++i) {
             if ((i - begin) % kStopCheckRows == 0 && stopped())
                 return;
             const auto pos = std::uint32_t(i);
-            out[i - begin] = makeItem(collator, text(pos, buffer), pos, 0);
+            std::uint8_t key[kKeyBytes + 1] = {};
+            const int got =
+                collator.keyPrefix(m_encoding, m_model.rowBytes(qint64(pos)), kKeyBytes + 1, key);
+            out[i - begin] = makeItem(key, got, pos);
         }
     }
 

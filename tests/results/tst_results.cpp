@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "base/Cp932.h"
 #include "results/DisplayWidth.h"
+#include "results/JapaneseCollator.h"
 #include "results/ResultCopy.h"
 #include "results/ResultFile.h"
 #include "results/ResultListModel.h"
@@ -140,6 +141,8 @@ private slots:
     void japaneseOrderList();
     void japaneseTiesGoByCodeThenRow_data();
     void japaneseTiesGoByCodeThenRow();
+    void japaneseKeyFromBytes_data();
+    void japaneseKeyFromBytes();
     void japaneseMatchesCollator_data();
     void japaneseMatchesCollator();
 
@@ -351,6 +354,50 @@ void TestResults::japaneseTiesGoByCodeThenRow() {
                                                     ? std::vector<std::uint32_t>{3, 0, 2, 5, 1, 4}
                                                     : std::vector<std::uint32_t>{1, 4, 0, 2, 5, 3};
     QCOMPARE(r.model.rows(), expected);
+}
+
+void TestResults::japaneseKeyFromBytes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("short row") << "00000001,2020/07/06,小林翔" << false;
+    // The key's first bytes come from the first 64 code units, then from more of the text.
+    QTest::newRow("digit run across the first 64 units")
+        << QString(60, u'ｱ') + QString(40, u'7') + ",x" << false;
+    QTest::newRow("long ignorable start") << QString(80, QChar(1)) + "あいう" << false;
+    QTest::newRow("exactly 64 units") << QString(64, u'か') << false;
+    QTest::newRow("65 units") << QString(64, u'か') + "が" << false;
+    QTest::newRow("surrogate pair across unit 64")
+        << QString(63, u'a') + QStringLiteral("\U0001F600") + "b" << true;
+    QTest::newRow("combining mark after unit 64")
+        << QString(64, u'か') + QStringLiteral("\u3099") << true;
+    QTest::newRow("long vowel after unit 64 (depends on the kana before it)")
+        << QString(63, u'あ') + "カー" << false;
+}
+
+void TestResults::japaneseKeyFromBytes() {
+    // The key read straight from the stored bytes (decoded as far as it is read) is the key of
+    // the whole decoded text, for every length asked.
+    QFETCH(QString, text);
+    QFETCH(bool, utf8);
+    const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    const QByteArray bytes = utf8 ? text.toUtf8() : Cp932::encode(text).bytes;
+    QCOMPARE(TextCodec::decode(encoding, bytes), text);
+    const JapaneseCollator collator;
+    QVERIFY(collator.isValid());
+    std::vector<std::uint8_t> whole;
+    collator.restOfKey(u16(text), 0, whole);
+    QVERIFY(!whole.empty() || text.isEmpty());
+    for (const int count : {1, 12, 40, int(whole.size()), int(whole.size()) + 5}) {
+        std::vector<std::uint8_t> fromText(size_t(count) + 1);
+        std::vector<std::uint8_t> fromBytes(size_t(count) + 1);
+        const int a = collator.keyBytes(u16(text), 0, count, fromText.data());
+        const int b = collator.keyPrefix(encoding, bytes, count, fromBytes.data());
+        QCOMPARE(b, a);
+        QCOMPARE(a, std::min(count, int(whole.size())));
+        QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
+        QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
+    }
 }
 
 void TestResults::japaneseMatchesCollator_data() {
