@@ -7,6 +7,7 @@
 #include "results/ResultListModel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -41,16 +42,13 @@ inline std::uint32_t positionOf(const Item& it) {
 constexpr size_t kThreadedFrom = 1 << 16;
 // A tied run this small is sorted on whole keys at once.
 constexpr size_t kSmallRun = 64;
-// Rows between two looks at the stop flag.
-constexpr size_t kStopCheckRows = 4096;
 
 class Sorter {
 public:
-    Sorter(const ResultListModel& model, bool descending, const std::atomic<bool>* stop)
-        : m_model(model), m_encoding(model.store().encoding()), m_descending(descending),
-          m_stop(stop) {}
+    Sorter(const ResultListModel& model, bool descending)
+        : m_model(model), m_encoding(model.store().encoding()), m_descending(descending) {}
 
-    std::optional<std::vector<std::uint32_t>> run() {
+    std::vector<std::uint32_t> run() {
         const size_t n = size_t(m_model.count());
         std::vector<Item> items(n);
         const bool threaded = n >= kThreadedFrom && std::thread::hardware_concurrency() > 1;
@@ -58,19 +56,13 @@ public:
             const size_t half = n / 2;
             inParallel([&] { fill(items.data(), 0, half); },
                        [&] { fill(items.data() + half, half, n); });
-            if (stopped())
-                return std::nullopt;
             Item* const mid = partitionAtMiddle(items.data(), items.data() + n);
             inParallel([&] { std::sort(items.data(), mid, itemLess); },
                        [&] { std::sort(mid, items.data() + n, itemLess); });
         } else {
             fill(items.data(), 0, n);
-            if (stopped())
-                return std::nullopt;
             std::sort(items.begin(), items.end(), itemLess);
         }
-        if (stopped())
-            return std::nullopt;
 
         // Runs of tied keys: refined, shared out between the threads.
         std::vector<std::pair<size_t, size_t>> runs;
@@ -78,15 +70,13 @@ public:
         std::atomic<size_t> next{0};
         auto worker = [&] {
             const JapaneseCollator collator;
-            for (size_t r; !stopped() && (r = next.fetch_add(1)) < runs.size();)
+            for (size_t r; (r = next.fetch_add(1)) < runs.size();)
                 refine(collator, items.data() + runs[r].first, items.data() + runs[r].second);
         };
         if (threaded && runs.size() > 1)
             inParallel(worker, worker);
         else
             worker();
-        if (stopped())
-            return std::nullopt;
 
         std::vector<std::uint32_t> order(n);
         for (size_t j = 0; j < n; ++j)
@@ -95,8 +85,6 @@ public:
     }
 
 private:
-    bool stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
-
     std::u16string_view text(std::uint32_t pos, std::u16string& buffer) const {
         const QByteArrayView bytes = m_model.rowBytes(qint64(pos));
         if (qsizetype(buffer.size()) < bytes.size())
@@ -136,8 +124,6 @@ private:
         // Only the first bytes of each row are decoded, as far as its key's first bytes need.
         const JapaneseCollator collator;
         for (size_t i = begin; i < end; ++i) {
-            if ((i - begin) % kStopCheckRows == 0 && stopped())
-                return;
             const auto pos = std::uint32_t(i);
             std::uint8_t key[kKeyBytes + 1] = {};
             const int got =
@@ -189,7 +175,7 @@ private:
         };
         std::vector<Task> stack{{first, last, kKeyBytes}};
         std::u16string buffer;
-        while (!stack.empty() && !stopped()) {
+        while (!stack.empty()) {
             const Task t = stack.back();
             stack.pop_back();
             if (keyCountOf(*t.b) != kGoesOn) {
@@ -259,14 +245,12 @@ private:
     const ResultListModel& m_model;
     const TextEncoding m_encoding;
     const bool m_descending;
-    const std::atomic<bool>* m_stop;
 };
 
 } // namespace
 
-std::optional<std::vector<std::uint32_t>> sortedOrder(const ResultListModel& model, bool descending,
-                                                      const std::atomic<bool>* stop) {
-    return Sorter(model, descending, stop).run();
+std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, bool descending) {
+    return Sorter(model, descending).run();
 }
 
 } // namespace JapaneseSort

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 class ResultListModel;
@@ -20,9 +18,7 @@ class ResultListModel;
 // runs of rows whose 11 bytes tie are looked at again, further into their keys.
 namespace JapaneseSort {
 
-// The new display order (element j is the current position of the row that moves to position
-// j); nothing when *stop became true on the way.
-std::optional<std::vector<std::uint32_t>> sortedOrder(const ResultListModel& model, bool descending,
-                                                      const std::atomic<bool>* stop = nullptr);
+// The new display order: element j is the current position of the row that moves to position j.
+std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, bool descending);
 
 } // namespace JapaneseSort

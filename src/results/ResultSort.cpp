@@ -246,7 +246,7 @@ private:
 std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order,
                                        Collation collation) {
     if (collation == Collation::Japanese)
-        return *JapaneseSort::sortedOrder(model, order == Order::Descending);
+        return JapaneseSort::sortedOrder(model, order == Order::Descending);
     return Sorter(model, order == Order::Descending).run();
 }
 
