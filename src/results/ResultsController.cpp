@@ -33,6 +33,7 @@
 
 #include <chrono>
 #include <future>
+#include <utility>
 
 namespace {
 
@@ -163,8 +164,9 @@ void ResultsController::resultsSort(bool ascending) {
     MousePointer::set(MousePointer::Hourglass);
     if (m_resultModel.count() > 0) {
         std::vector<std::uint32_t> order;
+        std::vector<std::uint32_t> sortedRows; // the Japanese sort's rows, already in order
         try {
-            order = japaneseOrder() ? japaneseOrderInBackground(ascending)
+            order = japaneseOrder() ? japaneseOrderInBackground(ascending, sortedRows)
                                     : ResultSort::sortedOrder(
                                           m_resultModel, ascending ? ResultSort::Order::Ascending
                                                                    : ResultSort::Order::Descending);
@@ -179,7 +181,10 @@ void ResultsController::resultsSort(bool ascending) {
             ResultSelection::fromSelection(selection->selection()), m_resultModel.count());
         const int current = selection->currentIndex().row();
         try {
-            ResultSort::apply(m_resultModel, order);
+            if (sortedRows.size() == order.size())
+                m_resultModel.setRows(std::move(sortedRows));
+            else
+                ResultSort::apply(m_resultModel, order);
         } catch (const std::bad_alloc&) {
             m_host.outOfMemory(QStringLiteral("並べ替え"));
             return;
@@ -198,7 +203,8 @@ void ResultsController::resultsSort(bool ascending) {
     MousePointer::set(MousePointer::Default);
 }
 
-std::vector<std::uint32_t> ResultsController::japaneseOrderInBackground(bool ascending) {
+std::vector<std::uint32_t>
+ResultsController::japaneseOrderInBackground(bool ascending, std::vector<std::uint32_t>& rows) {
     // The window is busy as during a load, but Stop stays off (it would end a pickup's result)
     // and the result commands are given back as they were.
     const Command resultCommands[] = {Command::Save, Command::Print, Command::AllSelect,
@@ -213,13 +219,19 @@ std::vector<std::uint32_t> ResultsController::japaneseOrderInBackground(bool asc
     m_host.toolbarButton(Command::Stop)->setEnabled(false);
     m_sorting = true;
     MousePointer::set(MousePointer::Hourglass);
-    std::future<std::vector<std::uint32_t>> sorted =
-        std::async(std::launch::async, [this, ascending] {
-            return ResultSort::sortedOrder(m_resultModel,
-                                           ascending ? ResultSort::Order::Ascending
-                                                     : ResultSort::Order::Descending,
-                                           ResultSort::Collation::Japanese);
-        });
+    // The rows in their new order are gathered there too, so that this thread only swaps them in.
+    using Sorted = std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>>;
+    std::future<Sorted> sorted = std::async(std::launch::async, [this, ascending] {
+        Sorted out;
+        out.first = ResultSort::sortedOrder(
+            m_resultModel, ascending ? ResultSort::Order::Ascending : ResultSort::Order::Descending,
+            ResultSort::Collation::Japanese);
+        const std::vector<std::uint32_t>& current = m_resultModel.rows();
+        out.second.resize(out.first.size());
+        for (size_t j = 0; j < out.first.size(); ++j)
+            out.second[j] = current[out.first[j]];
+        return out;
+    });
     const auto slice = std::chrono::milliseconds(std::max(1, m_host.jobSliceMs()));
     while (sorted.wait_for(slice) != std::future_status::ready)
         QCoreApplication::processEvents();
@@ -230,7 +242,9 @@ std::vector<std::uint32_t> ResultsController::japaneseOrderInBackground(bool asc
     if (cmdSend)
         cmdSend->setEnabled(sendWasEnabled);
     MousePointer::set(MousePointer::Hourglass);
-    return sorted.get(); // an exception of the sort (out of memory) comes out here
+    Sorted result = sorted.get(); // an exception of the sort (out of memory) comes out here
+    rows = std::move(result.second);
+    return std::move(result.first);
 }
 
 void ResultsController::myResultPrint() {

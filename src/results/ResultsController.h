@@ -42,9 +42,10 @@ protected:
 private:
     // Sorts the result rows once, keeping each row's selected state.
     void resultsSort(bool ascending);
-    // The new order in the Japanese order: made on another thread while this one turns the event
-    // loop, the window busy meanwhile (only the result list's looks go on).
-    std::vector<std::uint32_t> japaneseOrderInBackground(bool ascending);
+    // The new order in the Japanese order, and the rows in it: made on another thread while this
+    // one turns the event loop, the window busy meanwhile (only the result list's looks go on).
+    std::vector<std::uint32_t> japaneseOrderInBackground(bool ascending,
+                                                         std::vector<std::uint32_t>& rows);
     void resultsSortOrderChanged(bool japanese);
 
     MainWindowHost& m_host;
