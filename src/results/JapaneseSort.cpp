@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <numeric>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -178,6 +177,8 @@ private:
         while (!stack.empty()) {
             const Task t = stack.back();
             stack.pop_back();
+            if (allSameBytes(t.b, t.e))
+                continue; // one text many times (a file's repeated lines): in position order
             if (keyCountOf(*t.b) != kGoesOn) {
                 byCodeOrder(t.b, t.e); // the whole keys are equal
                 continue;
@@ -224,22 +225,26 @@ private:
             *first++ = r.item;
     }
 
+    // Whether the rows of a run are all the same bytes (and so the same text).
+    bool allSameBytes(const Item* first, const Item* last) const {
+        const QByteArrayView bytes = m_model.rowBytes(qint64(positionOf(*first)));
+        return std::all_of(first + 1, last, [&](const Item& it) {
+            return m_model.rowBytes(qint64(positionOf(it))) == bytes;
+        });
+    }
+
     // Sorts a run whose whole keys are equal by the code order of the texts, then the position.
     void byCodeOrder(Item* first, Item* last) const {
-        std::vector<std::u16string> texts;
-        texts.reserve(size_t(last - first));
-        std::u16string buffer;
-        for (Item* it = first; it != last; ++it)
-            texts.emplace_back(text(positionOf(*it), buffer));
-        std::vector<std::uint32_t> index(texts.size());
-        std::iota(index.begin(), index.end(), 0u);
-        std::stable_sort(index.begin(), index.end(), [&](std::uint32_t x, std::uint32_t y) {
-            return m_descending ? texts[y] < texts[x] : texts[x] < texts[y];
+        std::u16string x;
+        std::u16string y;
+        // The run is in position order: a stable sort keeps equal rows so.
+        std::stable_sort(first, last, [&](const Item& a, const Item& b) {
+            const Item& p = m_descending ? b : a;
+            const Item& q = m_descending ? a : b;
+            const QByteArrayView pb = m_model.rowBytes(qint64(positionOf(p)));
+            const QByteArrayView qb = m_model.rowBytes(qint64(positionOf(q)));
+            return pb != qb && text(positionOf(p), x) < text(positionOf(q), y);
         });
-        std::vector<Item> sorted(index.size());
-        for (size_t k = 0; k < index.size(); ++k)
-            sorted[k] = first[index[k]];
-        std::copy(sorted.begin(), sorted.end(), first);
     }
 
     const ResultListModel& m_model;

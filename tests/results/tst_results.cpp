@@ -143,6 +143,8 @@ private slots:
     void japaneseTiesGoByCodeThenRow();
     void japaneseKeyFromBytes_data();
     void japaneseKeyFromBytes();
+    void japaneseManyEqualRows_data();
+    void japaneseManyEqualRows();
     void japaneseMatchesCollator_data();
     void japaneseMatchesCollator();
 
@@ -398,6 +400,37 @@ void TestResults::japaneseKeyFromBytes() {
         QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
         QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
     }
+}
+
+void TestResults::japaneseManyEqualRows_data() {
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+void TestResults::japaneseManyEqualRows() {
+    // Runs of thousands of rows whose keys tie far into them: one long row repeated, the same row
+    // with one more character, and two spellings the collator finds fully equal (the code order
+    // decides between them), interleaved.
+    QFETCH(bool, descending);
+    const QString longRow =
+        QString(120, u'あ') + QStringLiteral(",東京都港区,") + QString(60, u'ア');
+    const QStringList kinds{longRow, longRow + "x", QStringLiteral("01丁目"),
+                            QStringLiteral("1丁目")};
+    QStringList lines;
+    QRandomGenerator rng(5);
+    for (int i = 0; i < 4000; ++i)
+        lines << kinds[int(rng.bounded(qsizetype(kinds.size())))];
+    Results r(lines);
+    const QCollator collator = japaneseCollator();
+    std::vector<std::uint32_t> expected = r.model.rows();
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const QString sa = r.store.rowText(a);
+        const QString sb = r.store.rowText(b);
+        return descending ? japaneseLess(collator, sb, sa) : japaneseLess(collator, sa, sb);
+    });
+    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    QVERIFY(r.model.rows() == expected);
 }
 
 void TestResults::japaneseMatchesCollator_data() {
