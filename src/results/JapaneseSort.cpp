@@ -171,8 +171,9 @@ private:
             Item* b;
             Item* e;
             int depth;
+            bool skipped; // the run's shared key bytes were passed over once already
         };
-        std::vector<Task> stack{{first, last, kKeyBytes}};
+        std::vector<Task> stack{{first, last, kKeyBytes, false}};
         std::u16string buffer;
         while (!stack.empty()) {
             const Task t = stack.back();
@@ -190,8 +191,15 @@ private:
             for (Item* it = t.b; it != t.e; ++it)
                 *it = makeItem(collator, text(positionOf(*it), buffer), positionOf(*it), t.depth);
             std::sort(t.b, t.e, itemLess);
+            if (!t.skipped && sameKey(*t.b, *(t.e - 1)) && keyCountOf(*t.b) == kGoesOn) {
+                // Still all tied and going on (rows that share a long start): pass over all the
+                // bytes they share in one step, once, instead of kKeyBytes at a time.
+                const int shared = sharedKeyBytes(collator, t.b, t.e, t.depth);
+                stack.push_back({t.b, t.e, t.depth + std::max(shared, kKeyBytes), true});
+                continue;
+            }
             forEachTiedRun(t.b, size_t(t.e - t.b), [&](size_t b, size_t e) {
-                stack.push_back({t.b + b, t.b + e, t.depth + kKeyBytes});
+                stack.push_back({t.b + b, t.b + e, t.depth + kKeyBytes, false});
             });
         }
     }
@@ -223,6 +231,23 @@ private:
         });
         for (Row& r : rows)
             *first++ = r.item;
+    }
+
+    // How many key bytes from depth on all rows of a run share.
+    int sharedKeyBytes(const JapaneseCollator& collator, const Item* first, const Item* last,
+                       int depth) const {
+        std::u16string buffer;
+        std::vector<std::uint8_t> shared;
+        collator.restOfKey(text(positionOf(*first), buffer), depth, shared);
+        std::vector<std::uint8_t> other(shared.size());
+        for (const Item* it = first + 1; it != last && !shared.empty(); ++it) {
+            const int got = collator.keyBytes(text(positionOf(*it), buffer), depth,
+                                              int(shared.size()), other.data());
+            const auto mismatch =
+                std::mismatch(shared.begin(), shared.begin() + got, other.begin()).first;
+            shared.resize(size_t(mismatch - shared.begin()));
+        }
+        return int(shared.size());
     }
 
     // Whether the rows of a run are all the same bytes (and so the same text).
