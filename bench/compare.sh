@@ -7,6 +7,10 @@
 # `awk -F,`. The counts must agree; the ratios are the pickup's time over the reference's.
 # Last, the same rows with every field quoted: its load and both pickups in the quoted field mode
 # over the plain file's (quoted_*_over_plain), with the same counts.
+# Then a pickup that keeps every row, sorted in the code order and in the Japanese order
+# ("日本語順"): the Japanese sort's time over the code-order sort's (japanese_over_code, with
+# the processor times too, which a busy machine does not stretch), its peak memory growth over
+# the file's size, and the longest time the window went without handling events.
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
@@ -139,3 +143,19 @@ printf 'quoted_kanji_s=%.3f\nquoted_mix_s=%.3f\n' "$quoted_kanji_s" "$quoted_mix
 printf 'quoted_load_over_plain=%.3f\n' "$(echo "$quoted_load_s / $load_s" | bc -l)"
 printf 'quoted_kanji_over_plain=%.3f\n' "$(echo "$quoted_kanji_s / $kanji_s" | bc -l)"
 printf 'quoted_mix_over_plain=%.3f\n' "$(echo "$quoted_mix_s / $mix_s" | bc -l)"
+
+# ---- the Japanese order ----
+# A NOT OR entry that no row holds keeps every row.
+entry 0 zz-never-in-any-row > "$work/keep-all.lst"
+out=$("$driver" --data "$file" --out-or "$work/keep-all.lst" --no-copy --japanese)
+echo "$out" | sed -n 's/^\(\(code\|japanese\)_sort_\(s\|cpu_s\|max_gap_ms\|peak_growth_mb\)\)=/\1=/p'
+if [ "$(key picked "$out")" != "$(key rows "$out")" ]; then
+  echo "$0: keep-all: the pickup kept $(key picked "$out") of $(key rows "$out") rows" >&2
+  exit 1
+fi
+file_mb=$(echo "$(stat -c %s "$file") / 1048576" | bc -l)
+printf 'japanese_over_code=%.3f\n' "$(echo "$(key japanese_sort_s "$out") / $(key code_sort_s "$out")" | bc -l)"
+printf 'japanese_over_code_cpu=%.3f\n' \
+  "$(echo "$(key japanese_sort_cpu_s "$out") / $(key code_sort_cpu_s "$out")" | bc -l)"
+printf 'japanese_peak_growth_over_file=%.3f\n' \
+  "$(echo "$(key japanese_sort_peak_growth_mb "$out") / $file_mb" | bc -l)"

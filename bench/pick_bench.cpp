@@ -3,7 +3,7 @@
 // exits non-zero.
 //
 //   vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] [--out-and LIST]
-//                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy]
+//                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy] [--japanese]
 //
 // Phases: load (myFileOpen; the data-error dialogs are answered with Skip); the list files, each
 // through its list's load button; the pickup (Start) when any list was given; over its rows a
@@ -11,7 +11,8 @@
 // after the sorts); and with --stop a second load that is stopped after a moment (how long
 // Stop takes to end it). max_gap_ms covers the load and the pickup. --no-copy leaves out Select
 // all + Copy, whose clipboard text is a second copy of every picked row (for memory figures of
-// load, pickup, sort and save alone).
+// load, pickup, sort and save alone). --japanese adds, over the same rows, a code-order sort and
+// a Japanese-order sort ("日本語順"), each with its longest event-loop gap and peak memory growth.
 #include "ScriptedPlatform.h"
 #include "base/CountText.h"
 
@@ -22,7 +23,9 @@
 #include "settings/AppPaths.h"
 #include "source/frmVNLError.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCollator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -34,7 +37,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
 #include <optional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -44,6 +49,7 @@ struct Options {
     QString out;
     bool stop = false;
     bool copy = true;
+    bool japanese = false;
 };
 
 // The longest time the event loop went without a turn, measured with a zero timer that fires
@@ -239,6 +245,60 @@ bool phasePickup(Session& s, const Options& o) {
 }
 
 // Sort ascending, then descending, each through its command, over the picked rows.
+// The processor time of the process so far, all threads (seconds): on a busy machine it shows
+// the work a command did, where the wall time also holds the waits for a core.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// One sort command, timed, with its longest event-loop gap and its peak memory growth.
+void measuredSort(Session& s, Command command, const char* name) {
+    const double cpuBefore = cpuSeconds();
+    const std::optional<double> rssBefore = rssMb("VmRSS:");
+    s.earlierPeakMb = std::max(s.earlierPeakMb, peakRssMb().value_or(0));
+    resetPeakRss();
+    QElapsedTimer clock;
+    s.gaps.start();
+    clock.start();
+    s.window->runCommand(command);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const double maxGap = s.gaps.stopMs();
+    const std::optional<double> peak = rssMb("VmHWM:");
+    const QByteArray key(name);
+    print((key + "_s").constData(), seconds);
+    print((key + "_cpu_s").constData(), cpuSeconds() - cpuBefore);
+    print((key + "_max_gap_ms").constData(), maxGap);
+    if (rssBefore && peak)
+        print((key + "_peak_growth_mb").constData(), *peak - *rssBefore);
+}
+
+// The code-order sort and the Japanese-order sort over the same rows, measured alike.
+bool phaseJapaneseSort(Session& s, const Options& o) {
+    frmVNLMain& w = *s.window;
+    const qint64 rows = w.resultModel()->count();
+    if (!o.japanese || rows == 0)
+        return true;
+    measuredSort(s, Command::SortDesc, "code_sort"); // from the ascending order of phaseSort
+    auto* option = w.findChild<QAction*>(QStringLiteral("mnuSortJapanese"));
+    if (!option)
+        return fail(QStringLiteral("japanese sort: no 日本語順 option"));
+    option->setChecked(true);
+    measuredSort(s, Command::SortAsc, "japanese_sort");
+    const ResultListModel& m = *w.resultModel();
+    QCollator collator{QLocale(QLocale::Japanese)};
+    collator.setNumericMode(true);
+    for (qint64 i = 1; i < std::min<qint64>(rows, 100000); ++i)
+        if (collator.compare(m.rowText(i - 1), m.rowText(i)) > 0)
+            return fail(
+                QStringLiteral("japanese sort: rows %1 and %2 are out of order").arg(i - 1).arg(i));
+    measuredSort(s, Command::SortDesc, "japanese_sort_desc");
+    option->setChecked(false);
+    return noMessages(s, "japanese sort");
+}
+
 bool phaseSort(Session& s, const Options&) {
     frmVNLMain& w = *s.window;
     const qint64 rows = w.resultModel()->count();
@@ -336,7 +396,8 @@ bool phaseMemory(Session& s, const Options&) {
 
 int usage() {
     std::fprintf(stderr, "usage: vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] "
-                         "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy]\n");
+                         "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy] "
+                         "[--japanese]\n");
     return 2;
 }
 
@@ -364,6 +425,8 @@ int main(int argc, char* argv[]) {
             o.stop = true;
         else if (!std::strcmp(argv[i], "--no-copy"))
             o.copy = false;
+        else if (!std::strcmp(argv[i], "--japanese"))
+            o.japanese = true;
         else
             return usage();
     }
@@ -383,7 +446,7 @@ int main(int argc, char* argv[]) {
     app.installEventFilter(&s.skipper);
 
     using Phase = bool (*)(Session&, const Options&);
-    std::vector<Phase> phases{phaseLoad, phaseLists, phasePickup, phaseSort,
+    std::vector<Phase> phases{phaseLoad, phaseLists, phasePickup, phaseSort,  phaseJapaneseSort,
                               phaseCopy, phaseSave,  phaseGaps,   phaseMemory};
     if (o.stop)
         phases.push_back(phaseStop);

@@ -39,9 +39,10 @@ struct Options {
     std::array<QStringList, kConditionListCount> lists; // by ConditionList, in the given order
     QString set; // a condition-set file instead of the list files
     std::optional<ResultSort::Order> sort;
-    std::optional<TextEncoding> encoding; // none: the file's bytes decide
-    std::optional<FieldMode> fields;      // --fields plain|quoted; auto: the file decides
-    QString output;                       // empty or "-": standard output
+    ResultSort::Collation order = ResultSort::Collation::Code; // --order code|japanese
+    std::optional<TextEncoding> encoding;                      // none: the file's bytes decide
+    std::optional<FieldMode> fields; // --fields plain|quoted; auto: the file decides
+    QString output;                  // empty or "-": standard output
     bool quiet = false;
     bool header = false; // the first line names the columns
     bool help = false;
@@ -143,6 +144,7 @@ private:
 // Reads the arguments; the text of the first usage error, or nothing.
 std::optional<QString> parse(const QStringList& arguments, Options& o) {
     bool sortGiven = false;
+    bool orderGiven = false;
     bool encodingGiven = false;
     bool fieldsGiven = false;
     bool outputGiven = false;
@@ -176,8 +178,9 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             if (name == listOption(id))
                 list = id;
         const bool takesValue = list || name == u"--pick" || name == u"--sort" ||
-                                name == u"--encoding" || name == u"--fields" || name == u"--set" ||
-                                name == u"--output" || name == u"-o";
+                                name == u"--order" || name == u"--encoding" ||
+                                name == u"--fields" || name == u"--set" || name == u"--output" ||
+                                name == u"-o";
         if (!takesValue) {
             if (name.startsWith(u'-') && name.size() > 1)
                 return QStringLiteral("unknown option %1").arg(name);
@@ -211,6 +214,16 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
                 o.sort = ResultSort::Order::Descending;
             else
                 return QStringLiteral("--sort takes asc or desc, not %1").arg(*value);
+        } else if (name == u"--order") {
+            if (orderGiven)
+                return QStringLiteral("option --order given twice");
+            orderGiven = true;
+            if (*value == u"code")
+                o.order = ResultSort::Collation::Code;
+            else if (*value == u"japanese")
+                o.order = ResultSort::Collation::Japanese;
+            else
+                return QStringLiteral("--order takes code or japanese, not %1").arg(*value);
         } else if (name == u"--encoding") {
             if (encodingGiven)
                 return QStringLiteral("option --encoding given twice");
@@ -246,6 +259,8 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             if (!o.lists[size_t(id)].isEmpty())
                 return QStringLiteral("--set cannot be combined with --and, --or, --not-and or "
                                       "--not-or");
+    if (orderGiven && !sortGiven)
+        return QStringLiteral("option --order needs --sort");
     return std::nullopt;
 }
 
@@ -275,6 +290,12 @@ as Save writes them (each row's own line, CR LF).
   --header             the first line of DATA names the columns (the window's
                        "1行目は見出し"): it is never picked, and is written first
   --sort asc|desc      sort the result rows as the window's Sort does
+  --order code|japanese
+                       the order of --sort: code (the default: text compared
+                       code unit by code unit) or japanese (the window's
+                       "日本語順": kana by sound, hiragana, katakana and
+                       half-width forms together, kanji in JIS order, digit
+                       runs as numbers, so 1丁目 < 2丁目 < 10丁目)
   --encoding auto|cp932|utf-8
                        read DATA in this encoding; auto (the default) decides
                        from all of its bytes, as Open does
@@ -512,7 +533,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     ResultListModel result(&store);
     result.setRows(std::move(picked.rows));
     if (o.sort)
-        ResultSort::apply(result, ResultSort::sortedOrder(result, *o.sort));
+        ResultSort::apply(result, ResultSort::sortedOrder(result, *o.sort, o.order));
 
     if (o.output.isEmpty() || o.output == u"-") {
         if (const std::optional<ResultFile::Error> error = ResultFile::write(out, result)) {
@@ -551,7 +572,8 @@ QString usageText() {
     return QStringLiteral(
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
-        "              [--header] [--sort asc|desc] [--encoding auto|cp932|utf-8]\n"
+        "              [--header] [--sort asc|desc] [--order code|japanese]\n"
+        "              [--encoding auto|cp932|utf-8]\n"
         "              [--fields auto|plain|quoted] [--output FILE] [--quiet]\n"
         "       vornel --pick DATA --set SET [the options above but the four list files]\n"
         "       vornel --help | --version\n");

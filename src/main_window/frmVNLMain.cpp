@@ -483,7 +483,8 @@ void frmVNLMain::Form_Load() {
     // 1-2. The settings file's path and the window position.
     setIniFilePath();
     myPositionLoad();
-    m_source->loadOptions(); // the remembered "1行目は見出し"
+    m_source->loadOptions();  // the remembered "1行目は見出し"
+    m_results->loadOptions(); // the remembered "日本語順"
 
     // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns; the
     // lists kept from the last run.

@@ -2,6 +2,7 @@
 
 #include "base/InParallel.h"
 #include "base/TextCodec.h"
+#include "results/JapaneseSort.h"
 #include "results/ResultListModel.h"
 
 #include <algorithm>
@@ -242,7 +243,10 @@ private:
 
 } // namespace
 
-std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order) {
+std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order,
+                                       Collation collation) {
+    if (collation == Collation::Japanese)
+        return JapaneseSort::sortedOrder(model, order == Order::Descending);
     return Sorter(model, order == Order::Descending).run();
 }
 

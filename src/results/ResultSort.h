@@ -18,8 +18,13 @@ namespace ResultSort {
 
 enum class Order { Ascending, Descending };
 
+// Code: the code-unit order above. Japanese: the Japanese order of JapaneseSort (kana by sound,
+// kanji in JIS order, digit runs as numbers), with the same stability and descending rule.
+enum class Collation { Code, Japanese };
+
 // The new display order: element j is the current position of the row that moves to position j.
-std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order);
+std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order,
+                                       Collation collation = Collation::Code);
 
 // Rearranges the model's rows by such an order (one model reset).
 void apply(ResultListModel& model, const std::vector<std::uint32_t>& order);

@@ -18,9 +18,13 @@
 #include "results/ResultPrinter.h"
 #include "results/ResultSelection.h"
 #include "results/ResultSort.h"
+#include "settings/SortOrderSetting.h"
+#include "settings/mdlIniSet.h"
 
-#include <QDate>
+#include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDate>
 #include <QDir>
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -31,6 +35,10 @@
 #include <QPagedPaintDevice>
 #include <QPushButton>
 #include <QTreeView>
+
+#include <chrono>
+#include <future>
+#include <utility>
 
 namespace {
 
@@ -62,6 +70,18 @@ ResultsController::ResultsController(MainWindowHost& host, ConditionsController&
     m_noRows->hide();
     connect(&m_resultModel, &QAbstractItemModel::modelReset, this,
             &ResultsController::resultsShowEmpty);
+
+    // "日本語順", after the two orders of the Sort button's menu.
+    if (QAction* sort = m_host.toolbarButton(Command::Sort); sort && sort->menu()) {
+        sort->menu()->addSeparator();
+        m_japaneseOrderAction = sort->menu()->addAction(QStringLiteral("日本語順(&J)"));
+        m_japaneseOrderAction->setObjectName(QStringLiteral("mnuSortJapanese"));
+        m_japaneseOrderAction->setCheckable(true);
+        m_japaneseOrderAction->setToolTip(
+            QStringLiteral("かなを五十音順に、漢字を JIS の順に、数字を数の大きさで並べ替えます"));
+        connect(m_japaneseOrderAction, &QAction::triggered, this,
+                &ResultsController::resultsSortOrderChanged);
+    }
 }
 
 void ResultsController::resultsShowEmpty() {
@@ -70,7 +90,33 @@ void ResultsController::resultsShowEmpty() {
     m_noRows->setGeometry(lvwPickupData->viewport()->rect());
 }
 
+void ResultsController::loadOptions() {
+    if (m_japaneseOrderAction)
+        m_japaneseOrderAction->setChecked(SortOrderSetting::readJapanese(mdlIniSet::IniFilePath()));
+}
+
+bool ResultsController::japaneseOrder() const {
+    return m_japaneseOrderAction && m_japaneseOrderAction->isChecked();
+}
+
+void ResultsController::resultsSortOrderChanged(bool japanese) {
+    SortOrderSetting::write(mdlIniSet::IniFilePath(), japanese);
+}
+
 bool ResultsController::eventFilter(QObject* watched, QEvent* event) {
+    if (m_sorting) {
+        // While the rows are being sorted the list only shows them.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
+        }
+    }
     if (watched == lvwPickupData->viewport()) {
         if (event->type() == QEvent::Resize)
             m_noRows->setGeometry(lvwPickupData->viewport()->rect());
@@ -143,20 +189,32 @@ void ResultsController::mySortDesc() {
 }
 
 void ResultsController::resultsSort(bool ascending) {
+    if (m_sorting)
+        return;
     MousePointer::set(MousePointer::Hourglass);
     if (m_resultModel.count() > 0) {
+        std::vector<std::uint32_t> order;
+        std::vector<std::uint32_t> sortedRows; // the Japanese sort's rows, already in order
+        try {
+            order = japaneseOrder() ? japaneseOrderInBackground(ascending, sortedRows)
+                                    : ResultSort::sortedOrder(
+                                          m_resultModel, ascending ? ResultSort::Order::Ascending
+                                                                   : ResultSort::Order::Descending);
+        } catch (const std::bad_alloc&) {
+            m_host.outOfMemory(QStringLiteral("並べ替え"));
+            return;
+        }
         // The rows are rearranged once; each keeps its selected state, and the current row stays
         // the current row wherever it goes.
         QItemSelectionModel* selection = lvwPickupData->selectionModel();
         const std::vector<RowRange> selected = ResultSelection::normalised(
             ResultSelection::fromSelection(selection->selection()), m_resultModel.count());
         const int current = selection->currentIndex().row();
-        std::vector<std::uint32_t> order;
         try {
-            order =
-                ResultSort::sortedOrder(m_resultModel, ascending ? ResultSort::Order::Ascending
-                                                                 : ResultSort::Order::Descending);
-            ResultSort::apply(m_resultModel, order);
+            if (sortedRows.size() == order.size())
+                m_resultModel.setRows(std::move(sortedRows));
+            else
+                ResultSort::apply(m_resultModel, order);
         } catch (const std::bad_alloc&) {
             m_host.outOfMemory(QStringLiteral("並べ替え"));
             return;
@@ -175,6 +233,50 @@ void ResultsController::resultsSort(bool ascending) {
         lvwPickupData->scrollToTop();
     }
     MousePointer::set(MousePointer::Default);
+}
+
+std::vector<std::uint32_t>
+ResultsController::japaneseOrderInBackground(bool ascending, std::vector<std::uint32_t>& rows) {
+    // The window is busy as during a load, but Stop stays off (it would end a pickup's result)
+    // and the result commands are given back as they were.
+    const Command resultCommands[] = {Command::Save, Command::Print, Command::AllSelect,
+                                      Command::Copy, Command::Sort};
+    bool wasEnabled[std::size(resultCommands)] = {};
+    for (size_t i = 0; i < std::size(resultCommands); ++i)
+        wasEnabled[i] = m_host.toolbarButton(resultCommands[i])->isEnabled();
+    auto* cmdSend = m_host.hostWidget()->findChild<QPushButton*>(QStringLiteral("cmdSend"));
+    const bool sendWasEnabled = cmdSend && cmdSend->isEnabled();
+
+    m_host.myControlsDisable();
+    m_host.toolbarButton(Command::Stop)->setEnabled(false);
+    m_sorting = true;
+    MousePointer::set(MousePointer::Hourglass);
+    // The rows in their new order are gathered there too, so that this thread only swaps them in.
+    using Sorted = std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>>;
+    std::future<Sorted> sorted = std::async(std::launch::async, [this, ascending] {
+        Sorted out;
+        out.first = ResultSort::sortedOrder(
+            m_resultModel, ascending ? ResultSort::Order::Ascending : ResultSort::Order::Descending,
+            ResultSort::Collation::Japanese);
+        const std::vector<std::uint32_t>& current = m_resultModel.rows();
+        out.second.resize(out.first.size());
+        for (size_t j = 0; j < out.first.size(); ++j)
+            out.second[j] = current[out.first[j]];
+        return out;
+    });
+    const auto slice = std::chrono::milliseconds(std::max(1, m_host.jobSliceMs()));
+    while (sorted.wait_for(slice) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    m_sorting = false;
+    m_host.myControlsEnable();
+    for (size_t i = 0; i < std::size(resultCommands); ++i)
+        m_host.toolbarButton(resultCommands[i])->setEnabled(wasEnabled[i]);
+    if (cmdSend)
+        cmdSend->setEnabled(sendWasEnabled);
+    MousePointer::set(MousePointer::Hourglass);
+    Sorted result = sorted.get(); // an exception of the sort (out of memory) comes out here
+    rows = std::move(result.second);
+    return std::move(result.first);
 }
 
 void ResultsController::myResultPrint() {

@@ -7,10 +7,14 @@
 #include <QObject>
 #include <QPoint>
 
+#include <cstdint>
+#include <vector>
+
 class ConditionsController;
 class ListView;
 class MainWindowHost;
 class QLabel;
+class QAction;
 class QMenu;
 class ResultListModel;
 
@@ -28,6 +32,11 @@ public:
     void lvwPickupData_Click();
     void lvwPickupData_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
 
+    // The "日本語順" option of the Sort button's menu: read from the settings file (at start-up,
+    // once the file's path is known), written when the user changes it.
+    void loadOptions();
+    bool japaneseOrder() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -36,6 +45,11 @@ private:
     void resultsSort(bool ascending);
     // The result area's "no row" text, shown over an empty result list.
     void resultsShowEmpty();
+    // The new order in the Japanese order, and the rows in it: made on another thread while this
+    // one turns the event loop, the window busy meanwhile (only the result list's looks go on).
+    std::vector<std::uint32_t> japaneseOrderInBackground(bool ascending,
+                                                         std::vector<std::uint32_t>& rows);
+    void resultsSortOrderChanged(bool japanese);
 
     MainWindowHost& m_host;
     ConditionsController& m_conditions;
@@ -43,4 +57,6 @@ private:
     ListView* lvwPickupData;
     QMenu* mnuPopup;
     QLabel* m_noRows = nullptr; // a child of the result list's viewport
+    QAction* m_japaneseOrderAction = nullptr;
+    bool m_sorting = false; // a Japanese sort is running: the list takes no input
 };

@@ -73,7 +73,8 @@ QString examples(const char* name) {
 }
 
 // The window's Save for the same inputs: Open (every data-error dialog answered with Skip), the
-// list files through their load buttons, Start, the sort, Save.
+// list files through their load buttons, Start, the sort ("asc" or "desc", then " japanese" for
+// the Japanese order), Save.
 QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QString>>& lists,
                       const QString& sort, bool header = false) {
     TestWindow w;
@@ -95,8 +96,10 @@ QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QStr
         w->conditionList(id).cmdOpen->click();
     }
     w->runCommand(Command::Start);
+    if (sort.endsWith(u" japanese"))
+        w->findChild<QAction*>(QStringLiteral("mnuSortJapanese"))->trigger();
     if (!sort.isEmpty())
-        w->runCommand(sort == u"asc" ? Command::SortAsc : Command::SortDesc);
+        w->runCommand(sort.startsWith(u"asc") ? Command::SortAsc : Command::SortDesc);
     const QString out = w.dir.filePath(QStringLiteral("window.csv"));
     w.platform.saveAnswers = {out};
     w->runCommand(Command::Save);
@@ -154,6 +157,13 @@ void TestApp::statusAndMessages_data() {
         "vornel: unexpected argument more.csv");
     row("bad sort", {"--pick", "data.csv", "--sort=up"}, 2,
         "vornel: --sort takes asc or desc, not up");
+    row("bad order", {"--pick", "data.csv", "--sort", "asc", "--order=jis"}, 2,
+        "vornel: --order takes code or japanese, not jis");
+    row("order twice",
+        {"--pick", "data.csv", "--sort", "asc", "--order", "code", "--order", "japanese"}, 2,
+        "vornel: option --order given twice");
+    row("order without sort", {"--pick", "data.csv", "--order", "japanese"}, 2,
+        "vornel: option --order needs --sort");
     row("bad encoding", {"--pick", "data.csv", "--encoding", "sjis"}, 2,
         "vornel: --encoding takes auto, cp932 or utf-8, not sjis");
     row("utf-16 data file", {"--pick", "utf16.csv", "-o", "out.csv"}, 1,
@@ -289,6 +299,10 @@ void TestApp::sameBytesAsTheWindowsSave_data() {
         << false;
     QTest::newRow("header line, sorted, file")
         << "data.csv" << QStringList{"--and", "and.csv"} << "desc" << false << true;
+    QTest::newRow("examples, Japanese order, file")
+        << examples("sample.csv") << sampleLists << "asc japanese" << false << false;
+    QTest::newRow("header line, Japanese order descending, standard output")
+        << "data.csv" << QStringList{"--and", "and.csv"} << "desc japanese" << true << true;
     QTest::newRow("header line, standard output")
         << examples("sample.csv") << sampleLists << QString() << true << true;
 }
@@ -308,7 +322,9 @@ void TestApp::sameBytesAsTheWindowsSave() {
         arguments += "--header";
     arguments += lists;
     if (!sort.isEmpty())
-        arguments += {"--sort", sort};
+        arguments += {"--sort", sort.section(u' ', 0, 0)};
+    if (sort.endsWith(u" japanese"))
+        arguments += {"--order", "japanese"};
     if (!toStandardOutput)
         arguments += {"--output", "result.csv"};
     const Ran ran = runProgram(arguments, dir.path());
@@ -340,6 +356,14 @@ void TestApp::headerLine_data() {
     QTest::newRow("without the option line 1 is a row")
         << QStringList{"--pick", "data.csv", "--and", "and.csv", "--sort", "desc"}
         << cp932(QStringLiteral("東京,1,x\r\n名古屋,3,x\r\na,b,x\r\n"));
+    // Code order puts 名古屋 (U+540D) before 東京 (U+6771); Japanese order reads them (とうきょう
+    // before なごや) and puts letters before kanji.
+    QTest::newRow("code order") << QStringList{"--pick", "data.csv", "--and",   "and.csv",
+                                               "--sort", "asc",      "--order", "code"}
+                                << cp932(QStringLiteral("a,b,x\r\n名古屋,3,x\r\n東京,1,x\r\n"));
+    QTest::newRow("Japanese order")
+        << QStringList{"--pick", "data.csv", "--and", "and.csv", "--sort=asc", "--order=japanese"}
+        << cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\n名古屋,3,x\r\n"));
     QTest::newRow("header and nothing picked")
         << QStringList{"--header", "--pick", "data.csv", "--and", "none.csv"}
         << QByteArray("a,b,x\r\n");

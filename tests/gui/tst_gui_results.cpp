@@ -9,6 +9,7 @@
 #include "conditions/ConditionListModel.h"
 #include "main_window/MousePointer.h"
 #include "results/ResultListModel.h"
+#include "settings/mdlIniSet.h"
 
 #include <QDate>
 #include <QDir>
@@ -232,6 +233,9 @@ private Q_SLOTS:
     void ctrlAAndCtrlCInTheList();
     void sortFromToolbarAndMenu();
     void sortEmptyListChangesNothing();
+    void japaneseOrderOption();
+    void japaneseOrderSort_data();
+    void japaneseOrderSort();
     void save_data();
     void save();
     void saveCancelled();
@@ -396,6 +400,94 @@ void TestGuiResults::sortEmptyListChangesNothing() {
     w->toolbarButton(Command::Sort)->trigger();
     w->toolbarMenuItem(Command::SortDesc)->trigger();
     QCOMPARE(w->resultModel()->count(), qint64(0));
+    QCOMPARE(MousePointer::current(), MousePointer::Default);
+    QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiResults::japaneseOrderOption() {
+    // A checkable item after the two orders of the Sort button's menu, remembered in the
+    // settings file; off at first, so Sort keeps the code order.
+    TestWindow w;
+    auto* option = w.child<QAction>(QStringLiteral("mnuSortJapanese"));
+    QVERIFY(option);
+    QCOMPARE(option->text(), QStringLiteral("日本語順(&J)"));
+    QVERIFY(option->isCheckable() && !option->isChecked());
+    const QList<QAction*> items = w->toolbarButton(Command::Sort)->menu()->actions();
+    QCOMPARE(items.size(), 4);
+    QCOMPARE(items[0], w->toolbarMenuItem(Command::SortAsc));
+    QCOMPARE(items[1], w->toolbarMenuItem(Command::SortDesc));
+    QVERIFY(items[2]->isSeparator());
+    QCOMPARE(items[3], option);
+    const auto stored = [] {
+        return mdlIniSet::GetIniString(QStringLiteral("Vornel Options"),
+                                       QStringLiteral("SortOrder"), mdlIniSet::IniFilePath());
+    };
+    QCOMPARE(stored(), QString());
+
+    showResults(w, {"10丁目", "2丁目"});
+    w->toolbarButton(Command::Sort)->trigger();
+    QCOMPARE(resultTexts(w), (QStringList{"10丁目", "2丁目"})); // code order
+
+    option->trigger();
+    QVERIFY(option->isChecked());
+    QCOMPARE(stored(), QStringLiteral("japanese"));
+    {
+        frmVNLMain next(&w.platform);
+        QVERIFY(next.findChild<QAction*>(QStringLiteral("mnuSortJapanese"))->isChecked());
+    }
+    option->trigger();
+    QCOMPARE(stored(), QStringLiteral("code"));
+    {
+        frmVNLMain next(&w.platform);
+        QVERIFY(!next.findChild<QAction*>(QStringLiteral("mnuSortJapanese"))->isChecked());
+    }
+    QVERIFY(w.platform.messages.isEmpty());
+}
+
+void TestGuiResults::japaneseOrderSort_data() {
+    QTest::addColumn<bool>("fromContextMenu");
+    QTest::addColumn<bool>("toolbarOn"); // off: after a transfer
+    QTest::newRow("toolbar") << false << true;
+    QTest::newRow("context menu, toolbar off") << true << false;
+}
+
+void TestGuiResults::japaneseOrderSort() {
+    QFETCH(bool, fromContextMenu);
+    QFETCH(bool, toolbarOn);
+    TestWindow w;
+    w->setJobSliceMs(1);
+    showResults(w, {"六本木,10丁目", "元赤坂,1丁目", "愛宕,2丁目", "新橋,1丁目", "六本木,2丁目",
+                    "六本木,1丁目"});
+    const Command resultCommands[] = {Command::Save, Command::Print, Command::AllSelect,
+                                      Command::Copy, Command::Sort};
+    for (Command key : resultCommands)
+        w->toolbarButton(key)->setEnabled(toolbarOn);
+    w.cmdSend()->setEnabled(toolbarOn);
+    w.child<QAction>(QStringLiteral("mnuSortJapanese"))->trigger();
+    selectRows(w, {0, 3}); // 六本木,10丁目 and 新橋,1丁目
+
+    const QStringList ascending{"愛宕,2丁目",   "元赤坂,1丁目", "新橋,1丁目",
+                                "六本木,1丁目", "六本木,2丁目", "六本木,10丁目"};
+    (fromContextMenu ? w.mnuPopupSortAsc() : w->toolbarMenuItem(Command::SortAsc))->trigger();
+    QCOMPARE(resultTexts(w), ascending);
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    (fromContextMenu ? w.mnuPopupSortDesc() : w->toolbarMenuItem(Command::SortDesc))->trigger();
+    QCOMPARE(resultTexts(w), descending);
+
+    // The selected rows went with their rows; the window is idle again with the result commands
+    // as they were.
+    QList<int> selected;
+    for (const QModelIndex& i : w.lvwPickupData()->selectionModel()->selectedRows())
+        selected << i.row();
+    std::sort(selected.begin(), selected.end());
+    QCOMPARE(selected, (QList<int>{0, 3}));
+    QVERIFY(!w->isBusy());
+    for (Command key : resultCommands)
+        QCOMPARE(w->toolbarButton(key)->isEnabled(), toolbarOn);
+    QCOMPARE(w.cmdSend()->isEnabled(), toolbarOn);
+    QVERIFY(w->toolbarButton(Command::Open)->isEnabled());
+    QVERIFY(!w->toolbarButton(Command::Stop)->isEnabled());
     QCOMPARE(MousePointer::current(), MousePointer::Default);
     QVERIFY(w.platform.messages.isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "base/Cp932.h"
 #include "results/DisplayWidth.h"
+#include "results/JapaneseCollator.h"
 #include "results/PageHeading.h"
 #include "results/PrintPages.h"
 #include "results/ResultCopy.h"
@@ -15,6 +16,7 @@
 #include "source/RowStore.h"
 
 #include <QBuffer>
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -26,6 +28,7 @@
 #include <string_view>
 
 using Order = ResultSort::Order;
+using Collation = ResultSort::Collation;
 
 namespace {
 
@@ -43,7 +46,9 @@ struct Results {
             out << model.rowText(i);
         return out;
     }
-    void sort(Order order) { ResultSort::apply(model, ResultSort::sortedOrder(model, order)); }
+    void sort(Order order, Collation collation = Collation::Code) {
+        ResultSort::apply(model, ResultSort::sortedOrder(model, order, collation));
+    }
 
     RowStore store;
     ResultListModel model;
@@ -77,6 +82,47 @@ QStringList randomLines(int n, quint32 seed) {
     return lines;
 }
 
+// The Japanese order as QCollator gives it, with the ties broken as the sort breaks them: fully
+// equal texts by code units. (Rows with equal texts are left to a stable sort.)
+QCollator japaneseCollator() {
+    QCollator c{QLocale(QLocale::Japanese)};
+    c.setNumericMode(true);
+    return c;
+}
+bool japaneseLess(const QCollator& c, const QString& a, const QString& b) {
+    const int r = c.compare(a, b);
+    return r != 0 ? r < 0 : u16(a) < u16(b);
+}
+
+// Random rows made to tie often under the Japanese collation: one sound in hiragana, katakana
+// and half-width katakana, voiced and small kana, digit runs with leading zeros and in full
+// width, kanji, letters in both cases, shared prefixes long and short, and exact duplicates.
+// With beyondCp932, also a combining voiced mark, an emoji and U+FFFD (a UTF-8 store).
+QStringList randomJapaneseLines(int n, quint32 seed, bool beyondCp932) {
+    QRandomGenerator rng(seed);
+    static const QStringView all[] = {
+        u"あ", u"ア", u"ｱ",  u"か", u"が", u"カ",   u"ｶﾞ",     u"ゃ",         u"や",     u"ー",
+        u"1",  u"01", u"10", u"２", u"9",  u"丁目", u"東京",   u"愛宕",       u"新橋",   u"a",
+        u"A",  u"ａ", u",",  u" ",  u"-",  u"ヴ",   u"\u3099", u"\U0001F600", u"\uFFFD", u"ゔ"};
+    const int pieces = int(std::size(all)) - (beyondCp932 ? 0 : 4);
+    const QStringList prefixes{QString(), QStringLiteral("東京都港区,"),
+                               QStringLiteral("2024/01/01,あおやま,アオヤマ,ｱｵﾔﾏ,")};
+    QStringList lines;
+    lines.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && rng.bounded(8) == 0) {
+            lines << lines[int(rng.bounded(i))]; // duplicate
+            continue;
+        }
+        QString s = prefixes[int(rng.bounded(qsizetype(prefixes.size())))];
+        const int len = int(rng.bounded(9));
+        for (int k = 0; k < len; ++k)
+            s += all[rng.bounded(pieces)];
+        lines << s;
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestResults : public QObject {
@@ -92,6 +138,17 @@ private slots:
     void sortIsStable();
     void sortMatchesReference_data();
     void sortMatchesReference();
+    void japaneseOrderPairs_data();
+    void japaneseOrderPairs();
+    void japaneseOrderList();
+    void japaneseTiesGoByCodeThenRow_data();
+    void japaneseTiesGoByCodeThenRow();
+    void japaneseKeyFromBytes_data();
+    void japaneseKeyFromBytes();
+    void japaneseManyEqualRows_data();
+    void japaneseManyEqualRows();
+    void japaneseMatchesCollator_data();
+    void japaneseMatchesCollator();
 
     // --- selection runs ---
     void normalised();
@@ -219,6 +276,216 @@ void TestResults::sortMatchesReference() {
         return descending ? tb < ta : ta < tb;
     });
     r.sort(descending ? Order::Descending : Order::Ascending);
+    QVERIFY(r.model.rows() == expected);
+}
+
+void TestResults::japaneseOrderPairs_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("digit runs as numbers") << "2丁目"
+                                           << "10丁目";
+    QTest::newRow("one before two") << "1丁目"
+                                    << "2丁目";
+    QTest::newRow("number, then the rest of the row") << "9,x"
+                                                      << "10,x";
+    QTest::newRow("full-width digit as a number") << "２丁目"
+                                                  << "10丁目";
+    QTest::newRow("hiragana with its katakana, before the next sound") << "アオヤマ"
+                                                                       << "あか";
+    QTest::newRow("half-width with its full-width, before the next sound") << "ｱｵﾔﾏ"
+                                                                           << "あか";
+    QTest::newRow("half-width kana before every kanji") << "ｱｵﾔﾏ"
+                                                        << "亜";
+    QTest::newRow("last kana before the first kanji") << "ン"
+                                                      << "亜";
+    QTest::newRow("kanji in JIS order: 愛 (あい) before 元 (げん)") << "愛宕"
+                                                                    << "元赤坂";
+    QTest::newRow("kanji in JIS order: 元 before 新 (しん)") << "元赤坂"
+                                                             << "新橋";
+    QTest::newRow("kanji in JIS order: 新 before 六 (ろく)") << "新橋"
+                                                             << "六本木";
+    QTest::newRow("letters before kana") << "Zoo"
+                                         << "あ";
+    QTest::newRow("letters without regard to case first") << "apple"
+                                                          << "Banana";
+    QTest::newRow("shorter first") << "あお"
+                                   << "あおやま";
+    QTest::newRow("empty first") << ""
+                                 << "あ";
+}
+
+void TestResults::japaneseOrderPairs() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    // Both ways round, and the collator QCollator sets up agrees.
+    for (const bool descending : {false, true}) {
+        for (const bool swapped : {false, true}) {
+            Results r(swapped ? QStringList{second, first} : QStringList{first, second});
+            r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+            const QStringList expected =
+                descending ? QStringList{second, first} : QStringList{first, second};
+            QCOMPARE(r.texts(), expected);
+        }
+    }
+    QVERIFY(japaneseCollator().compare(first, second) < 0);
+}
+
+void TestResults::japaneseOrderList() {
+    // The rows of a typical address list, jumbled as code order leaves them.
+    Results r({"六本木,10丁目", "元赤坂,1丁目", "愛宕,2丁目", "新橋,1丁目", "ｱｵﾔﾏ,1", "あおやま,1",
+               "六本木,1丁目", "アオヤマ,1", "六本木,2丁目"});
+    r.sort(Order::Ascending, Collation::Japanese);
+    const QStringList texts = r.texts();
+    // The three spellings of one sound come first, next to each other.
+    QCOMPARE((QSet<QString>{texts[0], texts[1], texts[2]}),
+             (QSet<QString>{"ｱｵﾔﾏ,1", "あおやま,1", "アオヤマ,1"}));
+    QCOMPARE(texts.mid(3), (QStringList{"愛宕,2丁目", "元赤坂,1丁目", "新橋,1丁目", "六本木,1丁目",
+                                        "六本木,2丁目", "六本木,10丁目"}));
+    // Descending is the mirror.
+    QStringList reversed = texts;
+    std::reverse(reversed.begin(), reversed.end());
+    r.sort(Order::Descending, Collation::Japanese);
+    QCOMPARE(r.texts(), reversed);
+}
+
+void TestResults::japaneseTiesGoByCodeThenRow_data() {
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+void TestResults::japaneseTiesGoByCodeThenRow() {
+    QFETCH(bool, descending);
+    // "1丁目" and "01丁目" are fully equal to the collator (leading zeros do not count): the code
+    // order decides ("0" < "1"); equal rows keep their source order.
+    QCOMPARE(japaneseCollator().compare(QStringLiteral("1丁目"), QStringLiteral("01丁目")), 0);
+    const QStringList lines{"1丁目", "01丁目", "1丁目", "あ", "01丁目", "1丁目"};
+    Results r(lines);
+    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    const std::vector<std::uint32_t> expected = descending
+                                                    ? std::vector<std::uint32_t>{3, 0, 2, 5, 1, 4}
+                                                    : std::vector<std::uint32_t>{1, 4, 0, 2, 5, 3};
+    QCOMPARE(r.model.rows(), expected);
+}
+
+void TestResults::japaneseKeyFromBytes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("short row") << "00000001,2020/07/06,小林翔" << false;
+    // The key's first bytes come from the first 64 code units, then from more of the text.
+    QTest::newRow("digit run across the first 64 units")
+        << QString(60, u'ｱ') + QString(40, u'7') + ",x" << false;
+    QTest::newRow("long ignorable start") << QString(80, QChar(1)) + "あいう" << false;
+    QTest::newRow("exactly 64 units") << QString(64, u'か') << false;
+    QTest::newRow("65 units") << QString(64, u'か') + "が" << false;
+    QTest::newRow("surrogate pair across unit 64")
+        << QString(63, u'a') + QStringLiteral("\U0001F600") + "b" << true;
+    QTest::newRow("combining mark after unit 64")
+        << QString(64, u'か') + QStringLiteral("\u3099") << true;
+    QTest::newRow("long vowel after unit 64 (depends on the kana before it)")
+        << QString(63, u'あ') + "カー" << false;
+}
+
+void TestResults::japaneseKeyFromBytes() {
+    // The key read straight from the stored bytes (decoded as far as it is read) is the key of
+    // the whole decoded text, for every length asked.
+    QFETCH(QString, text);
+    QFETCH(bool, utf8);
+    const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    const QByteArray bytes = utf8 ? text.toUtf8() : Cp932::encode(text).bytes;
+    QCOMPARE(TextCodec::decode(encoding, bytes), text);
+    const JapaneseCollator collator;
+    QVERIFY(collator.isValid());
+    std::vector<std::uint8_t> whole;
+    collator.restOfKey(u16(text), 0, whole);
+    QVERIFY(!whole.empty() || text.isEmpty());
+    for (const int count : {1, 12, 40, int(whole.size()), int(whole.size()) + 5}) {
+        std::vector<std::uint8_t> fromText(size_t(count) + 1);
+        std::vector<std::uint8_t> fromBytes(size_t(count) + 1);
+        const int a = collator.keyBytes(u16(text), 0, count, fromText.data());
+        const int b = collator.keyPrefix(encoding, bytes, count, fromBytes.data());
+        QCOMPARE(b, a);
+        QCOMPARE(a, std::min(count, int(whole.size())));
+        QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
+        QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
+    }
+}
+
+void TestResults::japaneseManyEqualRows_data() {
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+void TestResults::japaneseManyEqualRows() {
+    // Runs of thousands of rows whose keys tie far into them: one long row repeated, the same row
+    // with one more character, and two spellings the collator finds fully equal (the code order
+    // decides between them), interleaved.
+    QFETCH(bool, descending);
+    const QString longRow =
+        QString(120, u'あ') + QStringLiteral(",東京都港区,") + QString(60, u'ア');
+    const QStringList kinds{longRow, longRow + "x", QStringLiteral("01丁目"),
+                            QStringLiteral("1丁目")};
+    QStringList lines;
+    QRandomGenerator rng(5);
+    for (int i = 0; i < 4000; ++i)
+        lines << kinds[int(rng.bounded(qsizetype(kinds.size())))];
+    Results r(lines);
+    const QCollator collator = japaneseCollator();
+    std::vector<std::uint32_t> expected = r.model.rows();
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const QString sa = r.store.rowText(a);
+        const QString sb = r.store.rowText(b);
+        return descending ? japaneseLess(collator, sb, sa) : japaneseLess(collator, sa, sb);
+    });
+    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    QVERIFY(r.model.rows() == expected);
+}
+
+void TestResults::japaneseMatchesCollator_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<bool>("utf8");
+    QTest::newRow("small ascending") << 400 << false << false;
+    QTest::newRow("small descending") << 400 << true << false;
+    QTest::newRow("small, UTF-8") << 400 << false << true;
+    // Large enough for the two-thread path and long tied runs.
+    QTest::newRow("large ascending") << 100000 << false << false;
+    QTest::newRow("large descending, UTF-8") << 100000 << true << true;
+}
+
+void TestResults::japaneseMatchesCollator() {
+    QFETCH(int, count);
+    QFETCH(bool, descending);
+    QFETCH(bool, utf8);
+    Results r(randomJapaneseLines(count, quint32(count) + (descending ? 1 : 0), utf8));
+    QCOMPARE(r.store.encoding(), utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932);
+    std::vector<std::uint32_t> rows = r.model.rows();
+    std::shuffle(rows.begin(), rows.end(), std::mt19937(7));
+    r.model.setRows(rows);
+
+    // The reference: QCollator's compare. The UTF-8 rows hold a lone combining voiced mark, for
+    // which ICU's compare is not transitive ("\u3099ー10" > "\u3099ーa" but its sort keys say
+    // less); there the reference is QCollator's sort keys, which the sort follows.
+    const QCollator collator = japaneseCollator();
+    std::vector<QCollatorSortKey> keys;
+    if (utf8) {
+        for (qint64 i = 0; i < r.store.rowCount(); ++i)
+            keys.push_back(collator.sortKey(r.store.rowText(i)));
+    }
+    std::vector<std::uint32_t> expected = rows;
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (descending)
+            std::swap(a, b);
+        const QString sa = r.store.rowText(a);
+        const QString sb = r.store.rowText(b);
+        if (!utf8)
+            return japaneseLess(collator, sa, sb);
+        const int c = keys[a].compare(keys[b]);
+        return c != 0 ? c < 0 : u16(sa) < u16(sb);
+    });
+    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
     QVERIFY(r.model.rows() == expected);
 }
 

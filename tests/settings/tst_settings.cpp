@@ -4,6 +4,7 @@
 #include "base/WholeFile.h"
 #include "settings/AppPaths.h"
 #include "settings/RecentFiles.h"
+#include "settings/SortOrderSetting.h"
 #include "settings/StoredPosition.h"
 #include "settings/StoredWindow.h"
 #include "settings/mdlIniSet.h"
@@ -129,6 +130,8 @@ private slots:
     void read();
     void readCutsLongValues_data();
     void readCutsLongValues();
+    void sortOrder_data();
+    void sortOrder();
 
     void writeCreatesFile();
     void write_data();
@@ -357,6 +360,39 @@ void tst_settings::read() {
     QFETCH(QString, expected);
     QVERIFY(writeAll(m_ini, cp932(file)));
     QCOMPARE(mdlIniSet::GetIniString(section, key, m_ini), expected);
+}
+
+void tst_settings::sortOrder_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("japanese");
+    QTest::newRow("no file") << QString() << false;
+    QTest::newRow("japanese") << "[Vornel Options]\r\nSortOrder=japanese\r\n" << true;
+    QTest::newRow("case and spaces do not matter")
+        << "[vornel options]\r\nsortorder = Japanese \r\n"
+        << true;
+    QTest::newRow("code") << "[Vornel Options]\r\nSortOrder=code\r\n" << false;
+    QTest::newRow("unknown value: code order") << "[Vornel Options]\r\nSortOrder=jis\r\n" << false;
+    QTest::newRow("other section") << "[Other]\r\nSortOrder=japanese\r\n" << false;
+}
+
+void tst_settings::sortOrder() {
+    QFETCH(QString, file);
+    QFETCH(bool, japanese);
+    if (!file.isNull())
+        QVERIFY(writeAll(m_ini, cp932(file)));
+    QCOMPARE(SortOrderSetting::readJapanese(m_ini), japanese);
+    // Written and read back, either way; the other lines stay.
+    for (const bool value : {!japanese, japanese}) {
+        SortOrderSetting::write(m_ini, value);
+        QCOMPARE(SortOrderSetting::readJapanese(m_ini), value);
+    }
+    QCOMPARE(mdlIniSet::GetIniString(QStringLiteral("Vornel Options"), QStringLiteral("SortOrder"),
+                                     m_ini),
+             japanese ? QStringLiteral("japanese") : QStringLiteral("code"));
+    if (file.contains(u"[Other]"))
+        QCOMPARE(
+            mdlIniSet::GetIniString(QStringLiteral("Other"), QStringLiteral("SortOrder"), m_ini),
+            QStringLiteral("japanese"));
 }
 
 void tst_settings::readCutsLongValues_data() {
