@@ -1,6 +1,6 @@
 #pragma once
 
-// The "元データを表示" button: after a pickup the list area shows the result rows; the button
+// The "元データ" button: after a pickup the list area shows the result rows; the button
 // shows the source rows again in their place, and back, without reading the file again. It is
 // available while there is a result to go back to, and lets go when anything else takes the list
 // area (a load, a new pickup, Stop, the hand-over).

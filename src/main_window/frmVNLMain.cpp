@@ -422,7 +422,7 @@ void frmVNLMain::buildStatusBar() {
             // After a pickup: the source rows again in the result's place, and back.
             cmdShowSource = new QToolButton(sbrStatus);
             cmdShowSource->setObjectName(QStringLiteral("cmdShowSource"));
-            cmdShowSource->setText(QStringLiteral("元データを表示(&V)"));
+            cmdShowSource->setText(QStringLiteral("元データ(&V)"));
             cmdShowSource->setToolTip(
                 QStringLiteral("実行結果の代わりに読み込んだデータを表示します。もう一度押すと"
                                "実行結果に戻ります (Alt+V)"));
