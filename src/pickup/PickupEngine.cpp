@@ -49,9 +49,11 @@ QString compileMessage(const PickupCompileError& e, int commaCount) {
 
 std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& conditions,
                                                   int commaCount, PickupCompileError* error,
-                                                  TextEncoding encoding) {
+                                                  TextEncoding encoding, MatchOptions options) {
     PickupEngine engine;
     engine.m_encoding = encoding;
+    engine.m_options = options;
+    engine.m_foldDecoder = FoldDecoder(encoding, options);
     struct Source {
         ConditionList id;
         std::span<const ConditionEntry> entries;
@@ -74,7 +76,7 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             if (!column) {
                 reason = PickupCompileError::Reason::BadColumn;
             } else {
-                matcher = PhraseMatcher::compile(TextCodec::matchForm(encoding, ce.phrase),
+                matcher = PhraseMatcher::compile(TextCodec::matchForm(encoding, ce.phrase), options,
                                                  &patternError);
                 if (!matcher) {
                     reason = patternError == PhraseMatcher::Error::ReversedRange
@@ -96,7 +98,8 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             entry.matchesAll =
                 entry.matcher.isPattern() &&
                 std::all_of(ce.phrase.begin(), ce.phrase.end(), [](QChar c) { return c == u'*'; });
-            if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
+            entry.folded = options.any();
+            if (!entry.folded && !entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
                 if (auto forms = ByteSearch::forms(
                         encoding, QStringView(needle.data(), qsizetype(needle.size()))))
@@ -122,8 +125,9 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
 class PickupEngine::Scan {
 public:
     Scan(const PickupEngine& engine, const RowStore& store, qint64 end)
-        : m_encoding(engine.m_encoding), m_store(store), m_end(end),
-          m_nextHit(size_t(engine.m_cursors), -1), m_quoted(store.fieldMode() == FieldMode::Quoted),
+        : m_encoding(engine.m_encoding), m_foldDecoder(engine.m_foldDecoder), m_store(store),
+          m_end(end), m_nextHit(size_t(engine.m_cursors), -1),
+          m_quoted(store.fieldMode() == FieldMode::Quoted),
           m_rawSafeStore(!m_quoted || !store.irregularQuotes()) {}
 
     bool test(const Entry& e, qint64 row) {
@@ -132,6 +136,8 @@ public:
         if (searched(e))
             return nextHit(e, row) == row;
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
+        if (e.folded)
+            return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
         if (!e.forms.empty()) {
             for (const QByteArray& form : e.forms)
                 if (holds(subject, form))
@@ -274,14 +280,16 @@ private:
         return QByteArrayView(begin, fieldEnd - begin);
     }
 
-    // The subject's decoded text; the whole row's (row >= 0) is decoded once for all its entries.
-    QStringView decoded(QByteArrayView bytes, qint64 row) {
+    // The subject's decoded text (folded, when fold is given: every entry of one engine is folded
+    // alike, or none); the whole row's (row >= 0) is decoded once for all its entries.
+    QStringView decoded(QByteArrayView bytes, qint64 row, const FoldDecoder* fold = nullptr) {
         std::vector<char16_t>& buffer = row >= 0 ? m_rowText : m_fieldText;
         if (row >= 0 && row == m_decodedRow)
             return QStringView(buffer.data(), m_rowTextSize);
         if (buffer.size() < size_t(bytes.size()))
             buffer.resize(size_t(bytes.size()));
-        const qsizetype n = TextCodec::decodeInto(m_encoding, bytes, buffer.data());
+        const qsizetype n = fold ? fold->decodeInto(bytes, buffer.data())
+                                 : TextCodec::decodeInto(m_encoding, bytes, buffer.data());
         if (row >= 0) {
             m_decodedRow = row;
             m_rowTextSize = n;
@@ -354,6 +362,7 @@ private:
     static constexpr qsizetype kMaxGap = 64 * 1024;
 
     const TextEncoding m_encoding;
+    const FoldDecoder& m_foldDecoder;
     const RowStore& m_store;
     qint64 m_end;
     std::vector<qint64> m_nextHit;

@@ -3,6 +3,8 @@
 #include "base/TextCodec.h"
 #include "conditions/ConditionEntry.h"
 #include "conditions/ConditionList.h"
+#include "pickup/FoldDecoder.h"
+#include "pickup/MatchOptions.h"
 #include "pickup/PhraseMatcher.h"
 
 #include <QString>
@@ -46,6 +48,9 @@ struct PickupCompileError {
 // added beside a comma or a record's edge, or doubled), so it is still searched in the bytes
 // (unless some field has text after its closing quote). A row that is not removed is picked when it
 // satisfies every non-empty inclusion list ("AND": all entries match, "OR": one entry matches).
+// With MatchOptions switched on, every phrase and every subject is folded (TextFold) before the
+// test: the subject's bytes are decoded straight into folded text (FoldDecoder). The picked rows
+// are still the rows' own bytes; with every switch off nothing is folded.
 class PickupEngine {
 public:
     // Parses a column text: decimal digits "0".."9" only, value 0 .. commaCount + 1.
@@ -55,7 +60,8 @@ public:
     // encoding.
     static std::optional<PickupEngine> compile(const PickupConditions& conditions, int commaCount,
                                                PickupCompileError* error = nullptr,
-                                               TextEncoding encoding = TextEncoding::Cp932);
+                                               TextEncoding encoding = TextEncoding::Cp932,
+                                               MatchOptions options = {});
 
     // Appends the rows of [begin, end) that are picked, in order.
     void pickRange(const RowStore& store, qint64 begin, qint64 end,
@@ -71,10 +77,13 @@ private:
         int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
+        bool folded = false;     // matched on the folded text of the subject
     };
     class Scan;
 
     TextEncoding m_encoding = TextEncoding::Cp932;
+    MatchOptions m_options;
+    FoldDecoder m_foldDecoder{TextEncoding::Cp932, MatchOptions{}};
     std::vector<Entry> m_outAnd;
     std::vector<Entry> m_outOr;
     std::vector<Entry> m_inAnd;
