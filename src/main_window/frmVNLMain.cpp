@@ -329,6 +329,7 @@ void frmVNLMain::Form_Load() {
     setIniFilePath();
     myPositionLoad();
     m_source->loadOptions(); // the remembered "1行目は見出し"
+    m_pickup->loadOptions(); // the remembered matching switches
 
     // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns.
     m_conditions->startUp();
