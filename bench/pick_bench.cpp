@@ -4,6 +4,7 @@
 //
 //   vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] [--out-and LIST]
 //                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy]
+//                     [--ignore-width] [--ignore-kana] [--ignore-case]
 //
 // Phases: load (myFileOpen; the data-error dialogs are answered with Skip); the list files, each
 // through its list's load button; the pickup (Start) when any list was given; over its rows a
@@ -11,7 +12,8 @@
 // after the sorts); and with --stop a second load that is stopped after a moment (how long
 // Stop takes to end it). max_gap_ms covers the load and the pickup. --no-copy leaves out Select
 // all + Copy, whose clipboard text is a second copy of every picked row (for memory figures of
-// load, pickup, sort and save alone).
+// load, pickup, sort and save alone). The --ignore-... options check the matching switches of the
+// Start button's drop-down before the pickup.
 #include "ScriptedPlatform.h"
 
 #include "base/ProcessMemory.h"
@@ -21,6 +23,7 @@
 #include "settings/AppPaths.h"
 #include "source/frmVNLError.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,6 +46,7 @@ struct Options {
     QString out;
     bool stop = false;
     bool copy = true;
+    QStringList switches; // objectNames of the matching switches to check
 };
 
 // The longest time the event loop went without a turn, measured with a zero timer that fires
@@ -211,6 +215,13 @@ bool phasePickup(Session& s, const Options& o) {
     frmVNLMain& w = *s.window;
     if (!w.toolbarButton(Command::Start)->isEnabled())
         return fail(QStringLiteral("pickup: Start is not enabled"));
+    for (const QString& name : o.switches) {
+        auto* item = w.findChild<QAction*>(name);
+        if (!item)
+            return fail(QStringLiteral("pickup: no %1").arg(name));
+        if (!item->isChecked())
+            item->trigger();
+    }
     const std::optional<double> rssBefore = rssMb("VmRSS:");
     s.earlierPeakMb = std::max(s.earlierPeakMb, peakRssMb().value_or(0));
     resetPeakRss();
@@ -335,7 +346,8 @@ bool phaseMemory(Session& s, const Options&) {
 
 int usage() {
     std::fprintf(stderr, "usage: vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] "
-                         "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy]\n");
+                         "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy] "
+                         "[--ignore-width] [--ignore-kana] [--ignore-case]\n");
     return 2;
 }
 
@@ -363,6 +375,12 @@ int main(int argc, char* argv[]) {
             o.stop = true;
         else if (!std::strcmp(argv[i], "--no-copy"))
             o.copy = false;
+        else if (!std::strcmp(argv[i], "--ignore-width"))
+            o.switches << QStringLiteral("mnuIgnoreWidth");
+        else if (!std::strcmp(argv[i], "--ignore-kana"))
+            o.switches << QStringLiteral("mnuIgnoreKana");
+        else if (!std::strcmp(argv[i], "--ignore-case"))
+            o.switches << QStringLiteral("mnuIgnoreCase");
         else
             return usage();
     }

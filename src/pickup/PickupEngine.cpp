@@ -99,18 +99,28 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                 entry.matcher.isPattern() &&
                 std::all_of(ce.phrase.begin(), ce.phrase.end(), [](QChar c) { return c == u'*'; });
             entry.folded = options.any();
-            if (!entry.folded && !entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
+            if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
-                if (auto forms = ByteSearch::forms(
-                        encoding, QStringView(needle.data(), qsizetype(needle.size()))))
+                const QStringView text(needle.data(), qsizetype(needle.size()));
+                // Folded: the forms only point at the rows worth testing (on the whole row).
+                if (auto forms = !entry.folded ? ByteSearch::forms(encoding, text)
+                                 : entry.column == 0
+                                     ? ByteSearch::foldedForms(encoding, options, text)
+                                     : std::nullopt)
                     entry.forms = std::move(*forms);
+                if (entry.folded)
+                    std::stable_sort(entry.forms.begin(), entry.forms.end(),
+                                     [](const QByteArray& a, const QByteArray& b) {
+                                         return a.size() < b.size();
+                                     });
             }
             for (const QByteArray& form : entry.forms)
                 if (form.contains('"') || form.contains(','))
                     entry.rawSafe = false;
             if (entry.column == 0 && !entry.forms.empty()) {
                 entry.cursor = engine.m_cursors;
-                engine.m_cursors += int(entry.forms.size());
+                // A folded entry's forms are searched together, in one pass.
+                engine.m_cursors += entry.folded ? 1 : int(entry.forms.size());
             }
             src.target->push_back(std::move(entry));
         }
@@ -133,8 +143,12 @@ public:
     bool test(const Entry& e, qint64 row) {
         if (e.matchesAll)
             return true;
-        if (searched(e))
-            return nextHit(e, row) == row;
+        if (searched(e)) {
+            if (nextHit(e, row) != row)
+                return false;
+            if (!e.folded)
+                return true;
+        }
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
         if (e.folded)
             return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
@@ -203,6 +217,12 @@ private:
 
     // The first row from `row` on that holds one of the entry's byte forms.
     qint64 nextHit(const Entry& e, qint64 row) {
+        if (e.folded) {
+            qint64& hit = m_nextHit[size_t(e.cursor)];
+            if (hit < row)
+                hit = nextRowWithAny(e.forms, row);
+            return hit;
+        }
         qint64 first = m_end;
         for (size_t k = 0; k < e.forms.size(); ++k) {
             qint64& hit = m_nextHit[size_t(e.cursor) + k];
@@ -325,6 +345,35 @@ private:
     // The first row from `row` on whose bytes hold the form starting on a character, or m_end.
     qint64 nextRowWith(const QByteArray& form, qint64 row) {
         const qsizetype m = form.size();
+        return nextRowFound<true>(row, [&](const char* text, qsizetype n, qsizetype& size) {
+            size = m;
+            return ByteSearch::find(text, n, form.data(), m);
+        });
+    }
+
+    // The same for any of the forms (at most ByteKernels::kMaxNeedles, shortest first, so that
+    // the form found at a place is the shortest there), in one pass.
+    qint64 nextRowWithAny(const std::vector<QByteArray>& forms, qint64 row) {
+        const char* needles[ByteKernels::kMaxNeedles];
+        qsizetype sizes[ByteKernels::kMaxNeedles];
+        const int count = int(std::min<size_t>(forms.size(), ByteKernels::kMaxNeedles));
+        for (int k = 0; k < count; ++k) {
+            needles[k] = forms[size_t(k)].data();
+            sizes[k] = forms[size_t(k)].size();
+        }
+        const auto findAny = ByteKernels::active().findAny;
+        return nextRowFound<false>(row, [&](const char* text, qsizetype n, qsizetype& size) {
+            int which = 0;
+            const qsizetype at = findAny(text, n, needles, sizes, count, &which);
+            size = at < 0 ? 0 : sizes[which];
+            return at;
+        });
+    }
+
+    // The first row from `row` on in whose bytes find (text, size, found length) finds something
+    // starting on a character, or m_end. With one needle (all finds of one length), a find that
+    // runs past its row's end means no later place of that row can hold it either.
+    template <bool kOneLength, typename Find> qint64 nextRowFound(qint64 row, Find find) {
         while (row < m_end) {
             if (row < m_windowBegin || row >= m_windowEnd)
                 buildWindow(row);
@@ -333,7 +382,8 @@ private:
             qsizetype from = m_rowBegin[k];
             const qsizetype length = m_rowEnd[rows - 1];
             while (from < length) {
-                qsizetype at = ByteSearch::find(m_windowText + from, length - from, form.data(), m);
+                qsizetype m = 0;
+                qsizetype at = find(m_windowText + from, length - from, m);
                 if (at < 0)
                     break;
                 at += from;
@@ -342,7 +392,7 @@ private:
                 if (at < m_rowBegin[k]) {
                     from = m_rowBegin[k]; // in the line end (or a skipped line) before row k
                 } else if (at + m > m_rowEnd[k]) {
-                    from = m_rowEnd[k]; // runs past the row's end
+                    from = kOneLength ? m_rowEnd[k] : at + 1; // runs past the row's end
                 } else if (ByteSearch::startsCharacter(m_encoding,
                                                        QByteArrayView(m_windowText + m_rowBegin[k],
                                                                       m_rowEnd[k] - m_rowBegin[k]),

@@ -481,6 +481,15 @@ void tst_pickup::foldedEngineAgreesWithModel() {
                                     .arg(column)
                                     .arg(picked.size())
                                     .arg(expected.size())));
+            // In NOT OR the same entry removes exactly those rows.
+            const std::optional<PickupEngine> removing =
+                PickupEngine::compile({{}, list, {}, {}}, 2, nullptr, encoding, options);
+            QVERIFY(removing);
+            std::vector<std::uint32_t> kept;
+            removing->pickRange(store, 0, store.rowCount(), kept);
+            QCOMPARE(qint64(kept.size() + expected.size()), store.rowCount());
+            for (const std::uint32_t r : kept)
+                QVERIFY(!std::binary_search(expected.begin(), expected.end(), r));
         }
     }
 }
