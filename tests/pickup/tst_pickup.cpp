@@ -96,6 +96,8 @@ private slots:
     void foldedMatcher();
     void foldedEngineAgreesWithModel_data();
     void foldedEngineAgreesWithModel();
+    void foldedQuotedSubjects_data();
+    void foldedQuotedSubjects();
     void findAgreesWithPlainSearch();
     void patternAgreesWithBacktrackingReference();
     void verdictOverListCombinations_data();
@@ -491,6 +493,63 @@ void tst_pickup::foldedEngineAgreesWithModel() {
             for (const std::uint32_t r : kept)
                 QVERIFY(!std::binary_search(expected.begin(), expected.end(), r));
         }
+    }
+}
+
+void tst_pickup::foldedQuotedSubjects_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("phrase"); // width and case folded
+    QTest::addColumn<QList<int>>("picked");
+    // The records of quotedSubjects: field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
+    QTest::newRow("a full-width comma is a comma") << "0"
+                                                   << "B，C" << QList<int>{0};
+    QTest::newRow("comma between two fields, ASCII") << "0"
+                                                     << "B,C" << QList<int>{0};
+    QTest::newRow("a doubled quote is one") << "0"
+                                            << "Ｃ＂ｄ" << QList<int>{0};
+    QTest::newRow("quotes left out of the row text") << "0"
+                                                     << "Ｘ,y" << QList<int>{1};
+    QTest::newRow("text after a closing quote") << "0"
+                                                << "ＢＣ" << QList<int>{2};
+    QTest::newRow("through the bytes") << "0"
+                                       << "Ｄ" << QList<int>{0, 2};
+    QTest::newRow("pattern on the row text") << "0"
+                                             << "Ａ,b,*" << QList<int>{0};
+    QTest::newRow("field text") << "2"
+                                << "C\"D" << QList<int>{0};
+    QTest::newRow("comma inside a field") << "1"
+                                          << "Ａ,Ｂ" << QList<int>{0};
+}
+
+void tst_pickup::foldedQuotedSubjects() {
+    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
+    QFETCH(QString, column);
+    QFETCH(QString, phrase);
+    QFETCH(QList<int>, picked);
+    for (const bool irregular : {true, false}) {
+        RowStore store;
+        store.reset(1);
+        store.setFieldMode(FieldMode::Quoted, 1);
+        store.setIrregularQuotes(irregular);
+        QList<int> want;
+        int row = 0;
+        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
+                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
+            // Without the record with text after a closing quote the bytes can be searched.
+            if (!irregular && record.startsWith("\"ab\""))
+                continue;
+            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
+                want.append(row);
+            store.appendLine(QByteArrayView(record));
+            ++row;
+        }
+        const std::vector<ConditionEntry> list{{column, phrase}};
+        const auto engine = PickupEngine::compile(
+            {{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932, MatchOptions{true, false, true});
+        QVERIFY(engine);
+        std::vector<std::uint32_t> rows;
+        engine->pickRange(store, 0, store.rowCount(), rows);
+        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
     }
 }
 
