@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 
 struct FoldDecoder::Cp932Tables {
     // A pair that is not one character: the lead byte alone is U+FFFD, the next byte goes on.
@@ -47,28 +48,28 @@ struct FoldDecoder::Cp932Tables {
 
 namespace {
 
+// Built on first use, for the one combination of switches asked for.
 const FoldDecoder::Cp932Tables* cp932Tables(MatchOptions options) {
-    static const std::array<std::unique_ptr<FoldDecoder::Cp932Tables>, 8> tables = [] {
-        std::array<std::unique_ptr<FoldDecoder::Cp932Tables>, 8> all;
-        for (int bits = 0; bits < 8; ++bits)
-            all[size_t(bits)] = std::make_unique<FoldDecoder::Cp932Tables>(
-                MatchOptions{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0});
-        return all;
-    }();
-    return tables[size_t(options.bits())].get();
+    static std::mutex mutex;
+    static std::array<std::unique_ptr<FoldDecoder::Cp932Tables>, 8> tables;
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<FoldDecoder::Cp932Tables>& t = tables[size_t(options.bits())];
+    if (!t)
+        t = std::make_unique<FoldDecoder::Cp932Tables>(options);
+    return t.get();
 }
 
 } // namespace
 
 FoldDecoder::FoldDecoder(TextEncoding encoding, MatchOptions options)
     : m_encoding(encoding), m_options(options),
-      m_tables(encoding == TextEncoding::Cp932 ? cp932Tables(options) : nullptr) {}
+      m_tables(encoding == TextEncoding::Cp932 && options.any() ? cp932Tables(options) : nullptr) {}
 
 qsizetype FoldDecoder::decodeInto(QByteArrayView bytes, char16_t* out) const {
-    if (m_encoding == TextEncoding::Utf8) {
+    if (!m_tables) {
         // Folding never writes ahead of what it reads, so it can fold the decoded text in place.
-        const qsizetype n = Utf8::decodeInto(bytes, out);
-        return TextFold::foldInto(out, n, out, m_options);
+        const qsizetype n = TextCodec::decodeInto(m_encoding, bytes, out);
+        return m_options.any() ? TextFold::foldInto(out, n, out, m_options) : n;
     }
     const Cp932Tables& t = *m_tables;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

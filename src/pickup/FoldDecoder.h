@@ -17,7 +17,8 @@ public:
     qsizetype decodeInto(QByteArrayView bytes, char16_t* out) const;
 
     // Code page 932: every byte and every two-byte sequence decoded and folded, for one set of
-    // options (built from the code page's own decoder on first use).
+    // options (built from the code page's own decoder when a decoder with them is first made;
+    // with every switch off none is built, and the text is only decoded).
     struct Cp932Tables;
 
 private:
