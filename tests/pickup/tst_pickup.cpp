@@ -440,8 +440,9 @@ void tst_pickup::foldedEngineAgreesWithModel() {
         QCOMPARE(TextCodec::encodeAppend(encoding, t, bytes), qsizetype(-1));
         pieces.push_back(bytes);
     }
-    for (const char* stray : utf8 ? std::initializer_list<const char*>{"\x80", "\xE3\x82"}
-                                  : std::initializer_list<const char*>{"\x80", "\x83", "\xFD"})
+    const std::vector<const char*> strays = utf8 ? std::vector<const char*>{"\x80", "\xE3\x82"}
+                                                 : std::vector<const char*>{"\x80", "\x83", "\xFD"};
+    for (const char* stray : strays)
         pieces.emplace_back(stray);
     std::mt19937 rng(23);
     RowStore store;
