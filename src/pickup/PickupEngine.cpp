@@ -52,7 +52,6 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                                                   TextEncoding encoding, MatchOptions options) {
     PickupEngine engine;
     engine.m_encoding = encoding;
-    engine.m_options = options;
     engine.m_foldDecoder = FoldDecoder(encoding, options);
     struct Source {
         ConditionList id;

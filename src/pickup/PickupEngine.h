@@ -82,7 +82,6 @@ private:
     class Scan;
 
     TextEncoding m_encoding = TextEncoding::Cp932;
-    MatchOptions m_options;
     FoldDecoder m_foldDecoder{TextEncoding::Cp932, MatchOptions{}};
     std::vector<Entry> m_outAnd;
     std::vector<Entry> m_outOr;
