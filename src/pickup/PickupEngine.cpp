@@ -101,12 +101,14 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
                 const QStringView text(needle.data(), qsizetype(needle.size()));
-                // Folded: the forms only point at the rows worth testing (on the whole row).
+                // Folded: the forms only point at the subjects worth testing.
                 if (auto forms = !entry.folded ? ByteSearch::forms(encoding, text)
-                                 : entry.column == 0
-                                     ? ByteSearch::foldedForms(encoding, options, text)
-                                     : std::nullopt)
+                                               : ByteSearch::foldedForms(encoding, options, text))
                     entry.forms = std::move(*forms);
+                // A field is searched for one or two forms before it is decoded; for more, the
+                // searches would cost more than decoding it.
+                if (entry.folded && entry.column != 0 && entry.forms.size() > 2)
+                    entry.forms.clear();
                 if (entry.folded)
                     std::stable_sort(entry.forms.begin(), entry.forms.end(),
                                      [](const QByteArray& a, const QByteArray& b) {
@@ -149,8 +151,13 @@ public:
                 return true;
         }
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
-        if (e.folded)
+        if (e.folded) {
+            if (e.column != 0 && !e.forms.empty() &&
+                std::none_of(e.forms.begin(), e.forms.end(),
+                             [&](const QByteArray& form) { return holds(subject, form); }))
+                return false;
             return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
+        }
         if (!e.forms.empty()) {
             for (const QByteArray& form : e.forms)
                 if (holds(subject, form))
