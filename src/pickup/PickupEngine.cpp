@@ -106,9 +106,15 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
                                                : ByteSearch::foldedForms(encoding, options, text))
                     entry.forms = std::move(*forms);
                 // A field is searched for one or two forms before it is decoded; for more, the
-                // searches would cost more than decoding it.
-                if (entry.folded && entry.column != 0 && entry.forms.size() > 2)
+                // searches would cost more than decoding it, and only a byte that begins one of
+                // them is looked for.
+                if (entry.folded && entry.column != 0 && entry.forms.size() > 2) {
+                    auto firstBytes = std::make_shared<std::array<bool, 256>>();
+                    for (const QByteArray& form : entry.forms)
+                        (*firstBytes)[std::uint8_t(form[0])] = true;
+                    entry.firstBytes = std::move(firstBytes);
                     entry.forms.clear();
+                }
                 if (entry.folded)
                     std::stable_sort(entry.forms.begin(), entry.forms.end(),
                                      [](const QByteArray& a, const QByteArray& b) {
@@ -155,6 +161,10 @@ public:
             if (e.column != 0 && !e.forms.empty() &&
                 std::none_of(e.forms.begin(), e.forms.end(),
                              [&](const QByteArray& form) { return holds(subject, form); }))
+                return false;
+            if (e.firstBytes && std::none_of(subject.begin(), subject.end(), [&](char b) {
+                    return (*e.firstBytes)[std::uint8_t(b)];
+                }))
                 return false;
             return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
         }

@@ -9,7 +9,9 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -78,6 +80,8 @@ private:
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
         bool folded = false;     // matched on the folded text of the subject
+        // Folded, on a column: the bytes that begin a form (a field without one cannot match).
+        std::shared_ptr<const std::array<bool, 256>> firstBytes = nullptr;
     };
     class Scan;
 
