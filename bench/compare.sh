@@ -5,6 +5,8 @@
 # command run on the same file: one include-OR kanji phrase on the whole row against
 # `grep -F -c`, and a mix of entries in all four lists against the same test written for
 # `awk -F,`. The counts must agree; the ratios are the pickup's time over the reference's.
+# Then the same two kinds of pickup with the matching switches on (ignoring width, kana and case):
+# one phrase against iconv, the mix against the mix with them off.
 # Last, the same rows with every field quoted: its load and both pickups in the quoted field mode
 # over the plain file's (quoted_*_over_plain), with the same counts.
 # Then a pickup that keeps every row, sorted in the code order and in the Japanese order
@@ -115,6 +117,30 @@ if [ "$(key picked "$out")" != "$awk_count" ]; then
 fi
 printf 'awk_s=%.3f\n' "$awk_s"
 printf 'mix_over_awk=%.3f\n' "$(echo "$mix_s / $awk_s" | bc -l)"
+
+# ---- matching that ignores width, kana and case ----
+# One include-OR phrase typed in hiragana, with all three switches on, against the decode above
+# (iconv); the file holds the name in half-width katakana, so grep's count of its three pure
+# spellings is the count to agree with. Then the mix above with the three switches on over the
+# same mix with them off.
+switches=(--ignore-width --ignore-kana --ignore-case)
+entry 0 たなか > "$work/folded.lst"
+LC_ALL=C grep -c -F -e "$(infile ﾀﾅｶ)" -e "$(infile タナカ)" -e "$(infile たなか)" "$file" \
+  > "$work/out" || true
+folded_count=$(cat "$work/out")
+out=$("$driver" --data "$file" --in-or "$work/folded.lst" --no-copy "${switches[@]}")
+folded_s=$(key pickup_s "$out")
+if [ "$(key picked "$out")" != "$folded_count" ]; then
+  echo "$0: folded: the pickup found $(key picked "$out") rows, grep $folded_count" >&2
+  exit 1
+fi
+printf 'folded_picked=%s\nfolded_s=%.3f\n' "$folded_count" "$folded_s"
+printf 'folded_over_iconv=%.3f\n' "$(echo "$folded_s / $iconv_s" | bc -l)"
+out=$("$driver" --data "$file" --in-and "$work/in-and.lst" --in-or "$work/in-or.lst" \
+  --out-and "$work/out-and.lst" --out-or "$work/out-or.lst" --no-copy "${switches[@]}")
+folded_mix_s=$(key pickup_s "$out")
+printf 'folded_mix_picked=%s\nfolded_mix_s=%.3f\n' "$(key picked "$out")" "$folded_mix_s"
+printf 'folded_mix_over_mix=%.3f\n' "$(echo "$folded_mix_s / $mix_s" | bc -l)"
 
 # ---- quoted fields ----
 # The same rows with every field quoted (as a spreadsheet writes them), read in the quoted field

@@ -4,6 +4,7 @@
 //
 //   vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] [--out-and LIST]
 //                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy] [--japanese]
+//                     [--ignore-width] [--ignore-kana] [--ignore-case]
 //
 // Phases: load (myFileOpen; the data-error dialogs are answered with Skip); the list files, each
 // through its list's load button; the pickup (Start) when any list was given; over its rows a
@@ -13,6 +14,8 @@
 // all + Copy, whose clipboard text is a second copy of every picked row (for memory figures of
 // load, pickup, sort and save alone). --japanese adds, over the same rows, a code-order sort and
 // a Japanese-order sort ("日本語順"), each with its longest event-loop gap and peak memory growth.
+// The --ignore-... options check the matching switches of the Start button's drop-down before
+// the pickup.
 #include "ScriptedPlatform.h"
 #include "base/CountText.h"
 
@@ -50,6 +53,7 @@ struct Options {
     bool stop = false;
     bool copy = true;
     bool japanese = false;
+    QStringList switches; // objectNames of the matching switches to check
 };
 
 // The longest time the event loop went without a turn, measured with a zero timer that fires
@@ -218,6 +222,13 @@ bool phasePickup(Session& s, const Options& o) {
     frmVNLMain& w = *s.window;
     if (!w.toolbarButton(Command::Start)->isEnabled())
         return fail(QStringLiteral("pickup: Start is not enabled"));
+    for (const QString& name : o.switches) {
+        auto* item = w.findChild<QAction*>(name);
+        if (!item)
+            return fail(QStringLiteral("pickup: no %1").arg(name));
+        if (!item->isChecked())
+            item->trigger();
+    }
     const std::optional<double> rssBefore = rssMb("VmRSS:");
     s.earlierPeakMb = std::max(s.earlierPeakMb, peakRssMb().value_or(0));
     resetPeakRss();
@@ -397,7 +408,7 @@ bool phaseMemory(Session& s, const Options&) {
 int usage() {
     std::fprintf(stderr, "usage: vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] "
                          "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy] "
-                         "[--japanese]\n");
+                         "[--japanese] [--ignore-width] [--ignore-kana] [--ignore-case]\n");
     return 2;
 }
 
@@ -427,6 +438,12 @@ int main(int argc, char* argv[]) {
             o.copy = false;
         else if (!std::strcmp(argv[i], "--japanese"))
             o.japanese = true;
+        else if (!std::strcmp(argv[i], "--ignore-width"))
+            o.switches << QStringLiteral("mnuIgnoreWidth");
+        else if (!std::strcmp(argv[i], "--ignore-kana"))
+            o.switches << QStringLiteral("mnuIgnoreKana");
+        else if (!std::strcmp(argv[i], "--ignore-case"))
+            o.switches << QStringLiteral("mnuIgnoreCase");
         else
             return usage();
     }

@@ -45,6 +45,7 @@ struct Options {
     QString output;                  // empty or "-": standard output
     bool quiet = false;
     bool header = false; // the first line names the columns
+    MatchOptions match;  // --ignore-width, --ignore-kana, --ignore-case
     bool help = false;
     bool version = false;
 };
@@ -160,7 +161,8 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
             }
         }
         if (name == u"--help" || name == u"-h" || name == u"--version" || name == u"--quiet" ||
-            name == u"-q" || name == u"--header") {
+            name == u"-q" || name == u"--header" || name == u"--ignore-width" ||
+            name == u"--ignore-kana" || name == u"--ignore-case") {
             if (value)
                 return QStringLiteral("option %1 takes no value").arg(name);
             if (name == u"--help" || name == u"-h")
@@ -169,6 +171,12 @@ std::optional<QString> parse(const QStringList& arguments, Options& o) {
                 o.version = true;
             else if (name == u"--header")
                 o.header = true;
+            else if (name == u"--ignore-width")
+                o.match.ignoreWidth = true;
+            else if (name == u"--ignore-kana")
+                o.match.ignoreKana = true;
+            else if (name == u"--ignore-case")
+                o.match.ignoreCase = true;
             else
                 o.quiet = true;
             continue;
@@ -289,6 +297,15 @@ as Save writes them (each row's own line, CR LF).
                        combined with the four list options (status 2)
   --header             the first line of DATA names the columns (the window's
                        "1行目は見出し"): it is never picked, and is written first
+  --ignore-width       full-width and half-width forms match each other (ＡＢＣ = ABC,
+                       ｶﾞ = ガ, the ideographic space = space), as the window's
+                       "全角/半角を区別しない"
+  --ignore-kana        hiragana and katakana match each other ("ひらがな/カタカナを
+                       区別しない")
+  --ignore-case        upper and lower case match each other, ASCII and full-width
+                       Latin letters ("大文字/小文字を区別しない"); all three apply to
+                       plain phrases and patterns on every column, and the rows are
+                       still written as their own bytes
   --sort asc|desc      sort the result rows as the window's Sort does
   --order code|japanese
                        the order of --sort: code (the default: text compared
@@ -493,7 +510,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
         e[size_t(ConditionList::InAND)], e[size_t(ConditionList::InOR)]};
     PickupCompileError refused;
     std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions, commaCount, &refused, job.encoding());
+        PickupEngine::compile(conditions, commaCount, &refused, job.encoding(), o.match);
     const auto refuse = [&] {
         const EntrySource& from = lists.sources[size_t(refused.list)][size_t(refused.entryIndex)];
         say.error(QStringLiteral("%1: %2 %3: %4")
@@ -516,7 +533,7 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     const bool quoted = job.fieldMode() == FieldMode::Quoted && !job.isEmpty();
     if (store.encoding() != guessed || quoted) {
         engine = PickupEngine::compile(conditions, quoted ? job.commaCount() : commaCount, &refused,
-                                       store.encoding());
+                                       store.encoding(), o.match);
         if (!engine)
             return refuse();
     }
@@ -572,7 +589,8 @@ QString usageText() {
     return QStringLiteral(
         "Usage: vornel [FILE]\n"
         "       vornel --pick DATA [--and LIST] [--or LIST] [--not-and LIST] [--not-or LIST]\n"
-        "              [--header] [--sort asc|desc] [--order code|japanese]\n"
+        "              [--header] [--ignore-width] [--ignore-kana] [--ignore-case]\n"
+        "              [--sort asc|desc] [--order code|japanese]\n"
         "              [--encoding auto|cp932|utf-8]\n"
         "              [--fields auto|plain|quoted] [--output FILE] [--quiet]\n"
         "       vornel --pick DATA --set SET [the options above but the four list files]\n"

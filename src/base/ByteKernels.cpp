@@ -76,6 +76,27 @@ qsizetype findBytesPlain(const char* text, qsizetype n, const char* needle, qsiz
     return -1;
 }
 
+// The lowest index of a needle that begins at text[i], or -1.
+VORNEL_INLINE int needleAt(const char* text, qsizetype n, qsizetype i, const char* const* needles,
+                           const qsizetype* sizes, int count) {
+    for (int k = 0; k < count; ++k)
+        if (i + sizes[k] <= n && std::memcmp(text + i, needles[k], size_t(sizes[k])) == 0)
+            return k;
+    return -1;
+}
+
+qsizetype findAnyPlain(const char* text, qsizetype n, const char* const* needles,
+                       const qsizetype* sizes, int count, int* which) {
+    for (qsizetype i = 0; i < n; ++i) {
+        const int k = needleAt(text, n, i, needles, sizes, count);
+        if (k >= 0) {
+            *which = k;
+            return i;
+        }
+    }
+    return -1;
+}
+
 qsizetype findUnitPlain(const char16_t* text, qsizetype n, char16_t unit) {
     for (qsizetype i = 0; i < n; ++i)
         if (text[i] == unit)
@@ -276,9 +297,9 @@ std::size_t cutQuotedPlain(const char* base, std::size_t begin, std::size_t soft
 }
 
 constexpr Set kPlain{
-    "plain",       false,          countBytePlain,      cutLinesPlain,        findBytesPlain,
-    findUnitPlain, findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain,
-    cutQuotedPlain};
+    "plain",        false,          countBytePlain,      cutLinesPlain,        findBytesPlain,
+    findUnitPlain,  findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain,
+    cutQuotedPlain, findAnyPlain};
 
 #if defined(__SSE2__)
 
@@ -548,13 +569,62 @@ std::size_t findEitherSse2(const char* p, std::size_t n, char a, char b) {
     return i;
 }
 
+qsizetype findAnySse2(const char* text, qsizetype n, const char* const* needles,
+                      const qsizetype* sizes, int count, int* which) {
+    // Candidates are where the first two bytes of one needle sit (its first byte alone when it
+    // has one), sixteen starts at a time; the pairs are taken once each.
+    __m128i firsts[kMaxNeedles];
+    __m128i seconds[kMaxNeedles];
+    bool single[kMaxNeedles];
+    int pairs = 0;
+    for (int k = 0; k < count && k < kMaxNeedles; ++k) {
+        const bool one = sizes[k] == 1;
+        const char a = needles[k][0];
+        const char b = one ? 0 : needles[k][1];
+        bool seen = false;
+        for (int j = 0; j < k && !seen; ++j)
+            seen = needles[j][0] == a && (sizes[j] == 1) == one && (one || needles[j][1] == b);
+        if (seen)
+            continue;
+        firsts[pairs] = _mm_set1_epi8(a);
+        seconds[pairs] = _mm_set1_epi8(b);
+        single[pairs] = one;
+        ++pairs;
+    }
+    qsizetype i = 0;
+    for (; i + 1 + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+        __m128i any = _mm_setzero_si128();
+        for (int p = 0; p < pairs; ++p) {
+            __m128i hit = _mm_cmpeq_epi8(a, firsts[p]);
+            if (!single[p])
+                hit = _mm_and_si128(hit, _mm_cmpeq_epi8(b, seconds[p]));
+            any = _mm_or_si128(any, hit);
+        }
+        unsigned mask = unsigned(_mm_movemask_epi8(any));
+        while (mask) {
+            const qsizetype at = i + __builtin_ctz(mask);
+            const int k = needleAt(text, n, at, needles, sizes, count);
+            if (k >= 0) {
+                *which = k;
+                return at;
+            }
+            mask &= mask - 1;
+        }
+    }
+    // The last few starts one by one.
+    const qsizetype rest = findAnyPlain(text + i, n - i, needles, sizes, count, which);
+    return rest < 0 ? -1 : i + rest;
+}
+
 constexpr Set kSse2{
-    "sse2",       true,          countByteSse2,      cutLinesSse2,        findBytesSse2,
-    findUnitSse2, findUnitsSse2, commaPositionsSse2, structuralMasksSse2, findEitherSse2,
-    cutQuotedSse2};
+    "sse2",        true,          countByteSse2,      cutLinesSse2,        findBytesSse2,
+    findUnitSse2,  findUnitsSse2, commaPositionsSse2, structuralMasksSse2, findEitherSse2,
+    cutQuotedSse2, findAnySse2};
 constexpr Set kPopcnt{"sse2+popcnt",       true,           countBytePopcnt, cutLinesPopcnt,
                       findBytesSse2,       findUnitSse2,   findUnitsSse2,   commaPositionsSse2,
-                      structuralMasksSse2, findEitherSse2, cutQuotedPopcnt};
+                      structuralMasksSse2, findEitherSse2, cutQuotedPopcnt, findAnySse2};
 
 #endif // __SSE2__
 
@@ -663,18 +733,18 @@ cutQuotedAvx2(const char* base, std::size_t begin, std::size_t softEnd, std::siz
 }
 
 constexpr Set kAvx2{
-    "avx2",       true,          countBytePopcnt,    cutLinesPopcnt,      findBytesSse2,
-    findUnitAvx2, findUnitsAvx2, commaPositionsSse2, structuralMasksAvx2, findEitherSse2,
-    cutQuotedAvx2};
+    "avx2",        true,          countBytePopcnt,    cutLinesPopcnt,      findBytesSse2,
+    findUnitAvx2,  findUnitsAvx2, commaPositionsSse2, structuralMasksAvx2, findEitherSse2,
+    cutQuotedAvx2, findAnySse2};
 
 #endif
 
 #if !defined(__SSE2__)
 // Without vector instructions only the decoders' word-at-a-time loops are wide.
 constexpr Set kWord{
-    "word",        true,           countBytePlain,      cutLinesPlain,        findBytesPlain,
-    findUnitPlain, findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain,
-    cutQuotedPlain};
+    "word",         true,           countBytePlain,      cutLinesPlain,        findBytesPlain,
+    findUnitPlain,  findUnitsPlain, commaPositionsPlain, structuralMasksPlain, findEitherPlain,
+    cutQuotedPlain, findAnyPlain};
 #endif
 
 const Set& choose() {

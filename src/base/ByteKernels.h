@@ -81,7 +81,15 @@ struct Set {
     std::size_t (*cutQuoted)(const char* base, std::size_t begin, std::size_t softEnd,
                              std::size_t end, std::size_t want, LineCuts& out, bool& irregular,
                              std::size_t& lineEnds, bool& stuck);
+    // Several needles (count of them, at most kMaxNeedles, none empty) searched in one pass: the
+    // leftmost position of text[0, n) where one of them begins, or -1; which is set to the lowest
+    // index of a needle found there.
+    qsizetype (*findAny)(const char* text, qsizetype n, const char* const* needles,
+                         const qsizetype* sizes, int count, int* which);
 };
+
+// The most needles findAny takes.
+inline constexpr int kMaxNeedles = 16;
 
 // The plain twins.
 const Set& plain();

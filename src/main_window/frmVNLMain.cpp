@@ -485,6 +485,7 @@ void frmVNLMain::Form_Load() {
     myPositionLoad();
     m_source->loadOptions();  // the remembered "1行目は見出し"
     m_results->loadOptions(); // the remembered "日本語順"
+    m_pickup->loadOptions();  // the remembered matching switches
 
     // 3-4. The buttons that need an entry or a phrase first; the condition lists' columns; the
     // lists kept from the last run.

@@ -1,12 +1,15 @@
 #include "pickup/ByteSearch.h"
 
 #include "base/ByteKernels.h"
+#include "pickup/TextFold.h"
 
 namespace ByteSearch {
 namespace {
 
 // More byte forms than this (twin codes multiply) and the phrase is matched on decoded text.
 constexpr size_t kMaxForms = 16;
+// (Folded forms are searched together, at most as many as one pass takes.)
+static_assert(kMaxForms <= size_t(ByteKernels::kMaxNeedles));
 
 } // namespace
 
@@ -36,6 +39,79 @@ std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView 
                 next.push_back(head + code);
         out = std::move(next);
     }
+    return out;
+}
+
+namespace {
+
+// Every byte sequence of the encoding whose folded text is the one unit c: single characters that
+// fold to c, and half-width letter and mark pairs that compose to it.
+std::vector<QByteArray> spellings(TextEncoding encoding, MatchOptions options, char16_t c) {
+    std::vector<QString> texts;
+    for (char32_t u = 0; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        if (TextFold::foldUnit(char16_t(u), options) == c)
+            texts.emplace_back(QChar(char16_t(u)));
+    }
+    for (char16_t letter = 0xFF66; letter <= 0xFF9D; ++letter)
+        for (const char16_t mark : {char16_t(0xFF9E), char16_t(0xFF9F)})
+            if (TextFold::compose(letter, mark, options) == c)
+                texts.push_back(QString(QChar(letter)) + QChar(mark));
+    std::vector<QByteArray> out;
+    for (const QString& text : texts) {
+        if (encoding == TextEncoding::Utf8) {
+            QByteArray bytes;
+            if (TextCodec::encodeAppend(encoding, text, bytes) < 0)
+                out.push_back(bytes);
+            continue;
+        }
+        std::vector<QByteArray> codes{QByteArray()};
+        for (const QChar unit : text) {
+            std::vector<QByteArray> next;
+            for (const QByteArray& head : codes)
+                for (const QByteArray& code : Cp932::codesOf(unit.unicode()))
+                    next.push_back(head + code);
+            codes = std::move(next);
+        }
+        out.insert(out.end(), codes.begin(), codes.end());
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::vector<QByteArray>> foldedForms(TextEncoding encoding, MatchOptions options,
+                                                   QStringView foldedPhrase) {
+    const qsizetype n = foldedPhrase.size();
+    if (n == 0)
+        return std::nullopt;
+    std::vector<std::vector<QByteArray>> each;
+    for (const QChar c : foldedPhrase) {
+        if (c.unicode() == 0xFFFD || c.unicode() == u'\n' || c.isSurrogate())
+            return std::nullopt;
+        each.push_back(spellings(encoding, options, c.unicode()));
+        if (each.back().empty())
+            return std::nullopt; // no row can hold it: left to the text test
+    }
+    if (n == 1) {
+        if (each[0].size() > kMaxForms)
+            return std::nullopt;
+        return each[0];
+    }
+    qsizetype best = -1;
+    for (qsizetype k = 0; k + 1 < n; ++k) {
+        const size_t count = each[size_t(k)].size() * each[size_t(k) + 1].size();
+        if (count <= kMaxForms &&
+            (best < 0 || count < each[size_t(best)].size() * each[size_t(best) + 1].size()))
+            best = k;
+    }
+    if (best < 0)
+        return std::nullopt;
+    std::vector<QByteArray> out;
+    for (const QByteArray& first : each[size_t(best)])
+        for (const QByteArray& second : each[size_t(best) + 1])
+            out.push_back(first + second);
     return out;
 }
 

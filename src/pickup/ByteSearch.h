@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include "base/TextCodec.h"
+#include "pickup/MatchOptions.h"
 
 #include <cstddef>
 #include <optional>
@@ -22,6 +23,15 @@ qsizetype find(const char* text, qsizetype n, const char* needle, qsizetype m);
 // must be matched on the decoded text (it holds U+FFFD or LF, a character the encoding cannot hold,
 // or too many twin codes).
 std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView phrase);
+
+// For matching that ignores width, kana or case: byte forms that every row whose folded text holds
+// the folded phrase also holds, starting on a character (a prefilter, not a test: a row holding
+// one still has its folded text tested). They are the forms of two neighbouring characters of the
+// phrase (or of its one character) in every spelling that folds to them, a half-width letter and
+// its mark as one spelling; the pair with the fewest forms is taken. Nothing when there would be
+// more than a few forms, or the phrase holds U+FFFD.
+std::optional<std::vector<QByteArray>> foldedForms(TextEncoding encoding, MatchOptions options,
+                                                   QStringView foldedPhrase);
 
 // True when a match at byte `at` of text starts a character (always so in UTF-8, whose characters
 // never begin with a byte that can continue one).

@@ -1,6 +1,8 @@
 // Where the inclusion lists match in a displayed result row.
 #include "pickup/MatchSpans.h"
 
+#include "pickup/TextFold.h"
+
 #include <algorithm>
 
 namespace {
@@ -147,7 +149,20 @@ MatchSpanList MatchSpans::spans(QStringView record) const {
             const Subject subject =
                 subjectOf(record, fields, m_engine.entryColumn(list, i), m_mode);
             found.clear();
-            entryMatches(m_engine.entryMatcher(list, i), subject.text, found);
+            if (m_engine.entryFolded(list, i)) {
+                // The phrase was folded: it is looked for in the folded subject, and each match
+                // taken back to the units it was folded from.
+                std::vector<qsizetype> origin;
+                const QString folded =
+                    TextFold::fold(subject.text, m_engine.matchOptions(), &origin);
+                entryMatches(m_engine.entryMatcher(list, i), folded, found);
+                for (auto& [begin, end] : found) {
+                    begin = origin[size_t(begin)];
+                    end = origin[size_t(end)];
+                }
+            } else {
+                entryMatches(m_engine.entryMatcher(list, i), subject.text, found);
+            }
             for (const auto& [begin, end] : found)
                 marked.push_back(subject.inRecord(begin, end));
         }

@@ -1,6 +1,9 @@
 #include "pickup/PhraseMatcher.h"
 
 #include "base/ByteKernels.h"
+#include "pickup/TextFold.h"
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -26,13 +29,47 @@ bool PhraseMatcher::isPattern(QStringView phrase) {
 }
 
 std::optional<PhraseMatcher> PhraseMatcher::compile(QStringView phrase, Error* error) {
+    return compile(phrase, MatchOptions{}, error);
+}
+
+namespace {
+
+// The members of lo..hi, each folded on its own, as sorted ranges without overlap.
+std::vector<std::pair<char16_t, char16_t>> foldedRange(char16_t lo, char16_t hi,
+                                                       MatchOptions options) {
+    std::vector<char16_t> units;
+    units.reserve(size_t(hi - lo) + 1);
+    for (char32_t c = lo; c <= hi; ++c)
+        units.push_back(TextFold::foldUnit(char16_t(c), options));
+    std::sort(units.begin(), units.end());
+    std::vector<std::pair<char16_t, char16_t>> out;
+    for (const char16_t u : units) {
+        if (!out.empty() && char32_t(out.back().second) + 1 >= u)
+            out.back().second = std::max(out.back().second, u);
+        else
+            out.emplace_back(u, u);
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<PhraseMatcher> PhraseMatcher::compile(QStringView phrase, MatchOptions options,
+                                                    Error* error) {
     if (error)
         *error = Error::None;
     PhraseMatcher m;
     const char16_t* p = phrase.utf16();
     const qsizetype n = phrase.size();
+    const bool folding = options.any();
     if (!isPattern(phrase)) {
-        m.m_needle.assign(p, size_t(n));
+        if (folding) {
+            const QString folded = TextFold::fold(phrase, options);
+            m.m_needle.assign(reinterpret_cast<const char16_t*>(folded.utf16()),
+                              size_t(folded.size()));
+        } else {
+            m.m_needle.assign(p, size_t(n));
+        }
         return m;
     }
 
@@ -43,8 +80,34 @@ std::optional<PhraseMatcher> PhraseMatcher::compile(QStringView phrase, Error* e
             *error = e;
         return std::nullopt;
     };
+    auto pushToken = [&m](const Token& t, bool literal) {
+        m.m_tokens.push_back(t);
+        Segment& s = m.m_segments.back();
+        ++s.size;
+        if (literal)
+            s.units.push_back(t.lo);
+        else
+            s.literal = false;
+    };
+    // A run of literal units is folded as text, so that a half-width letter and its mark join.
+    qsizetype literalStart = -1;
+    auto flushLiterals = [&](qsizetype end) {
+        if (literalStart < 0)
+            return;
+        const QStringView run(p + literalStart, end - literalStart);
+        const QString folded = folding ? TextFold::fold(run, options) : run.toString();
+        for (const QChar u : folded)
+            pushToken(Token{u.unicode(), 0, -1}, true);
+        literalStart = -1;
+    };
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = p[i];
+        if (c != u'*' && c != u'?' && c != u'#' && c != u'[') {
+            if (literalStart < 0)
+                literalStart = i;
+            continue;
+        }
+        flushLiterals(i);
         if (c == u'*') {
             Segment next;
             next.first = std::uint32_t(m.m_tokens.size());
@@ -52,12 +115,11 @@ std::optional<PhraseMatcher> PhraseMatcher::compile(QStringView phrase, Error* e
             continue;
         }
         Token t{c, 0, -1};
-        bool literal = false;
         if (c == u'?') {
             t = {0, 0xFFFF, -1};
         } else if (c == u'#') {
             t = {u'0', 9, -1};
-        } else if (c == u'[') {
+        } else {
             Group g;
             qsizetype k = i + 1;
             if (k < n && p[k] == u'!') {
@@ -71,31 +133,30 @@ std::optional<PhraseMatcher> PhraseMatcher::compile(QStringView phrase, Error* e
                 return fail(Error::UnclosedGroup);
             while (k < close) {
                 const char16_t a = p[k];
+                char16_t b = a;
                 if (k + 2 < close && p[k + 1] == u'-') {
-                    const char16_t b = p[k + 2];
+                    b = p[k + 2];
                     if (b < a)
                         return fail(Error::ReversedRange);
-                    g.ranges.emplace_back(a, b);
                     k += 3;
                 } else {
-                    g.ranges.emplace_back(a, a);
                     ++k;
+                }
+                if (!folding) {
+                    g.ranges.emplace_back(a, b);
+                } else {
+                    // Every member folded on its own: [ア-オ] then takes ｱ and あ as well.
+                    for (const auto& r : foldedRange(a, b, options))
+                        g.ranges.push_back(r);
                 }
             }
             t.group = int(m.m_groups.size());
             m.m_groups.push_back(std::move(g));
             i = close;
-        } else {
-            literal = true;
         }
-        m.m_tokens.push_back(t);
-        Segment& s = m.m_segments.back();
-        ++s.size;
-        if (literal)
-            s.units.push_back(c);
-        else
-            s.literal = false;
+        pushToken(t, false);
     }
+    flushLiterals(n);
     for (Segment& s : m.m_segments) {
         if (!s.literal)
             s.units.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pickup/MatchOptions.h"
+
 #include <QStringView>
 
 #include <cstdint>
@@ -40,6 +42,14 @@
 //     "no match".
 //   - The empty phrase is a substring test that matches every non-empty subject and no empty one.
 //   - "*" alone matches every subject, the empty one too.
+//
+// Compiled with MatchOptions, the matcher expects subjects folded by TextFold with the same
+// options: a plain phrase is folded as text; in a pattern each run of literal characters is folded
+// as text, and every member of a bracket group is folded on its own (a range member by member, so
+// [ア-オ] with the width and kana switches also holds ｱ and あ). Wildcards are taken from the
+// phrase as typed: a full-width ＊ is a literal asterisk, also where the width switch folds it to
+// "*". "#" takes the folded subject's digits, so with the width switch ０..９ as well. A voiced
+// mark belongs to its letter: with the width switch "ｶ?" does not match ｶﾞ (one character, ガ).
 class PhraseMatcher {
 public:
     enum class Error { None, UnclosedGroup, ReversedRange };
@@ -47,6 +57,9 @@ public:
     // Compiles a phrase once, for testing against many subjects. On a malformed pattern returns
     // nothing and, when error is given, sets it.
     static std::optional<PhraseMatcher> compile(QStringView phrase, Error* error = nullptr);
+    // The same for subjects folded with options (all off: the same as above).
+    static std::optional<PhraseMatcher> compile(QStringView phrase, MatchOptions options,
+                                                Error* error = nullptr);
 
     // True when the phrase holds one of "*", "?", "#" (and is therefore a whole-subject pattern).
     static bool isPattern(QStringView phrase);

@@ -15,6 +15,8 @@
 #include "progress/ProgressBar.h"
 #include "results/DisplayWidth.h"
 #include "results/ResultListModel.h"
+#include "settings/MatchOptionsSetting.h"
+#include "settings/mdlIniSet.h"
 
 #include <QAbstractItemDelegate>
 #include <QAction>
@@ -22,8 +24,10 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
+#include <QToolButton>
 
 #include <algorithm>
 #include <chrono>
@@ -86,14 +90,58 @@ PickupController::PickupController(MainWindowHost& host, const ConditionsControl
                                    const RowStore& store, ResultListModel& resultModel,
                                    Controls controls)
     : m_host(host), m_conditions(conditions), m_store(store), m_resultModel(resultModel),
-      m_controls(controls) {}
+      m_controls(controls) {
+    // The matching switches, in the Start button's drop-down; each is written to the settings
+    // file when it changes.
+    struct Switch {
+        const char* caption;
+        const char* name;
+    };
+    const Switch switches[3] = {{"全角/半角を区別しない(&W)", "mnuIgnoreWidth"},
+                                {"ひらがな/カタカナを区別しない(&K)", "mnuIgnoreKana"},
+                                {"大文字/小文字を区別しない(&C)", "mnuIgnoreCase"}};
+    QAction* start = m_host.toolbarButton(Command::Start);
+    if (!start)
+        return;
+    auto* menu = new QMenu(m_host.hostWidget());
+    menu->setObjectName(QStringLiteral("mnuStart"));
+    for (size_t i = 0; i < 3; ++i) {
+        QAction* item = menu->addAction(QString::fromUtf8(switches[i].caption));
+        item->setObjectName(QString::fromUtf8(switches[i].name));
+        item->setCheckable(true);
+        QObject::connect(item, &QAction::triggered, menu, [this] {
+            MatchOptionsSetting::write(mdlIniSet::IniFilePath(), matchOptions());
+        });
+        m_matchSwitches[i] = item;
+    }
+    start->setMenu(menu);
+    for (QObject* face : start->associatedObjects())
+        if (auto* button = qobject_cast<QToolButton*>(face))
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void PickupController::loadOptions() {
+    if (!m_matchSwitches[0])
+        return;
+    const MatchOptions options = MatchOptionsSetting::read(mdlIniSet::IniFilePath());
+    m_matchSwitches[0]->setChecked(options.ignoreWidth);
+    m_matchSwitches[1]->setChecked(options.ignoreKana);
+    m_matchSwitches[2]->setChecked(options.ignoreCase);
+}
+
+MatchOptions PickupController::matchOptions() const {
+    if (!m_matchSwitches[0])
+        return {};
+    return MatchOptions{m_matchSwitches[0]->isChecked(), m_matchSwitches[1]->isChecked(),
+                        m_matchSwitches[2]->isChecked()};
+}
 
 void PickupController::myPickupStart() {
     // Every entry is checked before anything changes: a column the table does not have or a
     // malformed pattern ends the command here, with the window as it was.
     PickupCompileError error;
-    const std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions(), m_host.commaCount(), &error, m_store.encoding());
+    const std::optional<PickupEngine> engine = PickupEngine::compile(
+        conditions(), m_host.commaCount(), &error, m_store.encoding(), matchOptions());
     if (!engine) {
         m_host.platform().messageBox(m_host.hostWidget(), error.message, Platform::Critical,
                                      QStringLiteral("エラー"));
@@ -185,8 +233,8 @@ void PickupController::myRowJudge() {
     // The lists are compiled as Start compiles them, with the same message when they cannot run.
     const PickupConditions lists = conditions();
     PickupCompileError error;
-    const std::optional<PickupEngine> engine =
-        PickupEngine::compile(lists, m_host.commaCount(), &error, m_store.encoding());
+    const std::optional<PickupEngine> engine = PickupEngine::compile(
+        lists, m_host.commaCount(), &error, m_store.encoding(), matchOptions());
     if (!engine) {
         m_host.platform().messageBox(m_host.hostWidget(), error.message, Platform::Critical,
                                      QStringLiteral("エラー"));

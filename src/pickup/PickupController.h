@@ -2,11 +2,17 @@
 
 // Start and Stop: the pickup run over the source rows through PickupJob, and the Stop flag a
 // running load or pickup reads. The window builds the controls; this controller drives them and
-// asks the window (MainWindowHost) for the rest.
+// asks the window (MainWindowHost) for the rest. The Start button's drop-down holds the three
+// switches of matching that ignores width, kana and case, remembered in the settings file.
+
+#include "pickup/MatchOptions.h"
+
+#include <array>
 
 class ConditionsController;
 class ListView;
 class MainWindowHost;
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -29,6 +35,11 @@ public:
     PickupController(MainWindowHost& host, const ConditionsController& conditions,
                      const RowStore& store, ResultListModel& resultModel, Controls controls);
 
+    // Reads the remembered switches into the Start button's drop-down.
+    void loadOptions();
+    // The switches as the drop-down shows them.
+    MatchOptions matchOptions() const;
+
     void myPickupStart();
     void myPickupStop();
     // "この行の判定": explains the current row of the list on show (the results when they are
@@ -50,4 +61,6 @@ private:
     ResultListModel& m_resultModel;
     Controls m_controls;
     bool StopRequested = false;
+    // mnuIgnoreWidth, mnuIgnoreKana, mnuIgnoreCase (children of the window).
+    std::array<QAction*, 3> m_matchSwitches = {};
 };

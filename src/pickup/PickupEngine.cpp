@@ -49,9 +49,11 @@ QString compileMessage(const PickupCompileError& e, int commaCount) {
 
 std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& conditions,
                                                   int commaCount, PickupCompileError* error,
-                                                  TextEncoding encoding) {
+                                                  TextEncoding encoding, MatchOptions options) {
     PickupEngine engine;
     engine.m_encoding = encoding;
+    engine.m_options = options;
+    engine.m_foldDecoder = FoldDecoder(encoding, options);
     struct Source {
         ConditionList id;
         std::span<const ConditionEntry> entries;
@@ -74,7 +76,7 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             if (!column) {
                 reason = PickupCompileError::Reason::BadColumn;
             } else {
-                matcher = PhraseMatcher::compile(TextCodec::matchForm(encoding, ce.phrase),
+                matcher = PhraseMatcher::compile(TextCodec::matchForm(encoding, ce.phrase), options,
                                                  &patternError);
                 if (!matcher) {
                     reason = patternError == PhraseMatcher::Error::ReversedRange
@@ -96,18 +98,37 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             entry.matchesAll =
                 entry.matcher.isPattern() &&
                 std::all_of(ce.phrase.begin(), ce.phrase.end(), [](QChar c) { return c == u'*'; });
+            entry.folded = options.any();
             if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
-                if (auto forms = ByteSearch::forms(
-                        encoding, QStringView(needle.data(), qsizetype(needle.size()))))
+                const QStringView text(needle.data(), qsizetype(needle.size()));
+                // Folded: the forms only point at the subjects worth testing.
+                if (auto forms = !entry.folded ? ByteSearch::forms(encoding, text)
+                                               : ByteSearch::foldedForms(encoding, options, text))
                     entry.forms = std::move(*forms);
+                // A field is searched for one or two forms before it is decoded; for more, the
+                // searches would cost more than decoding it, and only a byte that begins one of
+                // them is looked for.
+                if (entry.folded && entry.column != 0 && entry.forms.size() > 2) {
+                    auto firstBytes = std::make_shared<std::array<bool, 256>>();
+                    for (const QByteArray& form : entry.forms)
+                        (*firstBytes)[std::uint8_t(form[0])] = true;
+                    entry.firstBytes = std::move(firstBytes);
+                    entry.forms.clear();
+                }
+                if (entry.folded)
+                    std::stable_sort(entry.forms.begin(), entry.forms.end(),
+                                     [](const QByteArray& a, const QByteArray& b) {
+                                         return a.size() < b.size();
+                                     });
             }
             for (const QByteArray& form : entry.forms)
                 if (form.contains('"') || form.contains(','))
                     entry.rawSafe = false;
             if (entry.column == 0 && !entry.forms.empty()) {
                 entry.cursor = engine.m_cursors;
-                engine.m_cursors += int(entry.forms.size());
+                // A folded entry's forms are searched together, in one pass.
+                engine.m_cursors += entry.folded ? 1 : int(entry.forms.size());
             }
             src.target->push_back(std::move(entry));
         }
@@ -122,16 +143,32 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
 class PickupEngine::Scan {
 public:
     Scan(const PickupEngine& engine, const RowStore& store, qint64 end)
-        : m_encoding(engine.m_encoding), m_store(store), m_end(end),
-          m_nextHit(size_t(engine.m_cursors), -1), m_quoted(store.fieldMode() == FieldMode::Quoted),
+        : m_encoding(engine.m_encoding), m_foldDecoder(engine.m_foldDecoder), m_store(store),
+          m_end(end), m_nextHit(size_t(engine.m_cursors), -1),
+          m_quoted(store.fieldMode() == FieldMode::Quoted),
           m_rawSafeStore(!m_quoted || !store.irregularQuotes()) {}
 
     bool test(const Entry& e, qint64 row) {
         if (e.matchesAll)
             return true;
-        if (searched(e))
-            return nextHit(e, row) == row;
+        if (searched(e)) {
+            if (nextHit(e, row) != row)
+                return false;
+            if (!e.folded)
+                return true;
+        }
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
+        if (e.folded) {
+            if (e.column != 0 && !e.forms.empty() &&
+                std::none_of(e.forms.begin(), e.forms.end(),
+                             [&](const QByteArray& form) { return holds(subject, form); }))
+                return false;
+            if (e.firstBytes && std::none_of(subject.begin(), subject.end(), [&](char b) {
+                    return (*e.firstBytes)[std::uint8_t(b)];
+                }))
+                return false;
+            return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
+        }
         if (!e.forms.empty()) {
             for (const QByteArray& form : e.forms)
                 if (holds(subject, form))
@@ -197,6 +234,12 @@ private:
 
     // The first row from `row` on that holds one of the entry's byte forms.
     qint64 nextHit(const Entry& e, qint64 row) {
+        if (e.folded) {
+            qint64& hit = m_nextHit[size_t(e.cursor)];
+            if (hit < row)
+                hit = nextRowWithAny(e.forms, row);
+            return hit;
+        }
         qint64 first = m_end;
         for (size_t k = 0; k < e.forms.size(); ++k) {
             qint64& hit = m_nextHit[size_t(e.cursor) + k];
@@ -274,14 +317,16 @@ private:
         return QByteArrayView(begin, fieldEnd - begin);
     }
 
-    // The subject's decoded text; the whole row's (row >= 0) is decoded once for all its entries.
-    QStringView decoded(QByteArrayView bytes, qint64 row) {
+    // The subject's decoded text (folded, when fold is given: every entry of one engine is folded
+    // alike, or none); the whole row's (row >= 0) is decoded once for all its entries.
+    QStringView decoded(QByteArrayView bytes, qint64 row, const FoldDecoder* fold = nullptr) {
         std::vector<char16_t>& buffer = row >= 0 ? m_rowText : m_fieldText;
         if (row >= 0 && row == m_decodedRow)
             return QStringView(buffer.data(), m_rowTextSize);
         if (buffer.size() < size_t(bytes.size()))
             buffer.resize(size_t(bytes.size()));
-        const qsizetype n = TextCodec::decodeInto(m_encoding, bytes, buffer.data());
+        const qsizetype n = fold ? fold->decodeInto(bytes, buffer.data())
+                                 : TextCodec::decodeInto(m_encoding, bytes, buffer.data());
         if (row >= 0) {
             m_decodedRow = row;
             m_rowTextSize = n;
@@ -317,6 +362,35 @@ private:
     // The first row from `row` on whose bytes hold the form starting on a character, or m_end.
     qint64 nextRowWith(const QByteArray& form, qint64 row) {
         const qsizetype m = form.size();
+        return nextRowFound<true>(row, [&](const char* text, qsizetype n, qsizetype& size) {
+            size = m;
+            return ByteSearch::find(text, n, form.data(), m);
+        });
+    }
+
+    // The same for any of the forms (at most ByteKernels::kMaxNeedles, shortest first, so that
+    // the form found at a place is the shortest there), in one pass.
+    qint64 nextRowWithAny(const std::vector<QByteArray>& forms, qint64 row) {
+        const char* needles[ByteKernels::kMaxNeedles];
+        qsizetype sizes[ByteKernels::kMaxNeedles];
+        const int count = int(std::min<size_t>(forms.size(), ByteKernels::kMaxNeedles));
+        for (int k = 0; k < count; ++k) {
+            needles[k] = forms[size_t(k)].data();
+            sizes[k] = forms[size_t(k)].size();
+        }
+        const auto findAny = ByteKernels::active().findAny;
+        return nextRowFound<false>(row, [&](const char* text, qsizetype n, qsizetype& size) {
+            int which = 0;
+            const qsizetype at = findAny(text, n, needles, sizes, count, &which);
+            size = at < 0 ? 0 : sizes[which];
+            return at;
+        });
+    }
+
+    // The first row from `row` on in whose bytes find (text, size, found length) finds something
+    // starting on a character, or m_end. With one needle (all finds of one length), a find that
+    // runs past its row's end means no later place of that row can hold it either.
+    template <bool kOneLength, typename Find> qint64 nextRowFound(qint64 row, Find find) {
         while (row < m_end) {
             if (row < m_windowBegin || row >= m_windowEnd)
                 buildWindow(row);
@@ -325,7 +399,8 @@ private:
             qsizetype from = m_rowBegin[k];
             const qsizetype length = m_rowEnd[rows - 1];
             while (from < length) {
-                qsizetype at = ByteSearch::find(m_windowText + from, length - from, form.data(), m);
+                qsizetype m = 0;
+                qsizetype at = find(m_windowText + from, length - from, m);
                 if (at < 0)
                     break;
                 at += from;
@@ -334,7 +409,7 @@ private:
                 if (at < m_rowBegin[k]) {
                     from = m_rowBegin[k]; // in the line end (or a skipped line) before row k
                 } else if (at + m > m_rowEnd[k]) {
-                    from = m_rowEnd[k]; // runs past the row's end
+                    from = kOneLength ? m_rowEnd[k] : at + 1; // runs past the row's end
                 } else if (ByteSearch::startsCharacter(m_encoding,
                                                        QByteArrayView(m_windowText + m_rowBegin[k],
                                                                       m_rowEnd[k] - m_rowBegin[k]),
@@ -354,6 +429,7 @@ private:
     static constexpr qsizetype kMaxGap = 64 * 1024;
 
     const TextEncoding m_encoding;
+    const FoldDecoder& m_foldDecoder;
     const RowStore& m_store;
     qint64 m_end;
     std::vector<qint64> m_nextHit;

@@ -3,12 +3,16 @@
 #include "base/TextCodec.h"
 #include "conditions/ConditionEntry.h"
 #include "conditions/ConditionList.h"
+#include "pickup/FoldDecoder.h"
+#include "pickup/MatchOptions.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/RowVerdict.h"
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -47,6 +51,9 @@ struct PickupCompileError {
 // added beside a comma or a record's edge, or doubled), so it is still searched in the bytes
 // (unless some field has text after its closing quote). A row that is not removed is picked when it
 // satisfies every non-empty inclusion list ("AND": all entries match, "OR": one entry matches).
+// With MatchOptions switched on, every phrase and every subject is folded (TextFold) before the
+// test: the subject's bytes are decoded straight into folded text (FoldDecoder). The picked rows
+// are still the rows' own bytes; with every switch off nothing is folded.
 class PickupEngine {
 public:
     // Parses a column text: decimal digits "0".."9" only, value 0 .. commaCount + 1.
@@ -56,7 +63,8 @@ public:
     // encoding.
     static std::optional<PickupEngine> compile(const PickupConditions& conditions, int commaCount,
                                                PickupCompileError* error = nullptr,
-                                               TextEncoding encoding = TextEncoding::Cp932);
+                                               TextEncoding encoding = TextEncoding::Cp932,
+                                               MatchOptions options = {});
 
     // Appends the rows of [begin, end) that are picked, in order.
     void pickRange(const RowStore& store, qint64 begin, qint64 end,
@@ -75,6 +83,12 @@ public:
     const PhraseMatcher& entryMatcher(ConditionList list, qsizetype i) const {
         return entries(list)[size_t(i)].matcher;
     }
+    // The switches the lists were compiled with: a folded entry's matcher takes folded text
+    // (TextFold::fold with these options).
+    MatchOptions matchOptions() const { return m_options; }
+    bool entryFolded(ConditionList list, qsizetype i) const {
+        return entries(list)[size_t(i)].folded;
+    }
 
 private:
     struct Entry {
@@ -86,6 +100,9 @@ private:
         int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
+        bool folded = false;     // matched on the folded text of the subject
+        // Folded, on a column: the bytes that begin a form (a field without one cannot match).
+        std::shared_ptr<const std::array<bool, 256>> firstBytes = nullptr;
     };
     class Scan;
 
@@ -104,6 +121,8 @@ private:
     }
 
     TextEncoding m_encoding = TextEncoding::Cp932;
+    MatchOptions m_options;
+    FoldDecoder m_foldDecoder{TextEncoding::Cp932, MatchOptions{}};
     std::vector<Entry> m_outAnd;
     std::vector<Entry> m_outOr;
     std::vector<Entry> m_inAnd;

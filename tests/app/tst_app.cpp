@@ -123,6 +123,8 @@ private Q_SLOTS:
     void pickEncoding();
     void fieldsOption_data();
     void fieldsOption();
+    void ignoreOptions_data();
+    void ignoreOptions();
     void closedStandardOutput_data();
     void closedStandardOutput();
     void interruptWhileWritingTheResult_data();
@@ -426,6 +428,45 @@ void TestApp::fieldsOption() {
         QVERIFY(ran.err.contains("skipped 2 lines")); // lines 2 and 5
     else
         QCOMPARE(ran.err, QByteArray());
+}
+
+void TestApp::ignoreOptions_data() {
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<QString>("phrase"); // one AND entry on column 2
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    const QString minato = QStringLiteral("1,ﾐﾅﾄｸ\r\n");
+    QTest::newRow("typed kana, width counts") << QStringList{} << "ミナトク" << 0 << QString();
+    QTest::newRow("typed kana, --ignore-width")
+        << QStringList{"--ignore-width"} << "ミナトク" << 0 << minato;
+    QTest::newRow("hiragana needs both")
+        << QStringList{"--ignore-kana"} << "みなと" << 0 << QString();
+    QTest::newRow("hiragana, width and kana")
+        << QStringList{"--ignore-kana", "--ignore-width"} << "みなと" << 0 << minato;
+    QTest::newRow("case") << QStringList{"--ignore-case"} << "abc" << 0
+                          << QStringLiteral("2,xABC\r\n");
+    QTest::newRow("all three, a pattern")
+        << QStringList{"--ignore-case", "--ignore-kana", "--ignore-width"} << "[あ-ん]*" << 0
+        << minato;
+    QTest::newRow("no value taken") << QStringList{"--ignore-case=1"} << "abc" << 2 << QString();
+}
+
+void TestApp::ignoreOptions() {
+    QFETCH(QStringList, switches);
+    QFETCH(QString, phrase);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    writeAll(folder.filePath("data.csv"), cp932(QStringLiteral("1,ﾐﾅﾄｸ\r\n2,xABC\r\n3,東京\r\n")));
+    writeAll(folder.filePath("and.csv"), cp932(QStringLiteral("\"2\",\"%1\"\r\n").arg(phrase)));
+    const Ran ran =
+        runProgram(QStringList{"--pick", "data.csv", "--and", "and.csv"} + switches, dir.path());
+    QCOMPARE(ran.status, status);
+    // The picked rows are written as the file's own bytes, not as their folded text.
+    QCOMPARE(ran.out, cp932(out));
+    if (status == 2)
+        QVERIFY(ran.err.startsWith("vornel: option --ignore-case takes no value\n"));
 }
 
 namespace {

@@ -205,6 +205,37 @@ bool checkFindBytes(const ByteKernels::Set& set, Mix mix, int align, int n,
     return true;
 }
 
+// Groups of 1 .. kMaxNeedles of the non-empty needles (the same needle twice, and needles that
+// share their first bytes, among them) searched at once.
+bool checkFindAny(const ByteKernels::Set& set, Mix mix, int align, int n,
+                  QRandomGenerator& random) {
+    const std::vector<char> bytes = makeBytes(mix, n, ',', random);
+    Placed<char> text(align, n);
+    std::copy(bytes.begin(), bytes.end(), text.data());
+    std::vector<std::vector<char>> needles;
+    for (std::vector<char>& needle : needlesOf(bytes, random))
+        if (!needle.empty())
+            needles.push_back(std::move(needle));
+    for (int round = 0; round < 8; ++round) {
+        const int count = 1 + int(random.bounded(ByteKernels::kMaxNeedles));
+        std::vector<const char*> data;
+        std::vector<qsizetype> sizes;
+        for (int k = 0; k < count; ++k) {
+            const std::vector<char>& needle = needles[random.bounded(int(needles.size()))];
+            data.push_back(needle.data());
+            sizes.push_back(qsizetype(needle.size()));
+        }
+        int which = -1;
+        int expectedWhich = -1;
+        const qsizetype at = set.findAny(text.data(), n, data.data(), sizes.data(), count, &which);
+        const qsizetype expected = ByteKernels::plain().findAny(
+            text.data(), n, data.data(), sizes.data(), count, &expectedWhich);
+        if (at != expected || (at >= 0 && which != expectedWhich))
+            return false;
+    }
+    return true;
+}
+
 // Code units for the UTF-16 searches: the bytes taken as the low half of units of a few kinds.
 std::vector<char16_t> makeUnits(Mix mix, int n, QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
@@ -373,6 +404,7 @@ const std::vector<Kernel>& kernelCheckers() {
         {"cutLines", checkCutLines, [](const ByteKernels::Set& s) { return address(s.cutLines); }},
         {"findBytes", checkFindBytes,
          [](const ByteKernels::Set& s) { return address(s.findBytes); }},
+        {"findAny", checkFindAny, [](const ByteKernels::Set& s) { return address(s.findAny); }},
         {"findUnit", checkFindUnit, [](const ByteKernels::Set& s) { return address(s.findUnit); }},
         {"findUnits", checkFindUnits,
          [](const ByteKernels::Set& s) { return address(s.findUnits); }},
@@ -474,6 +506,13 @@ void tst_base::plainTwinsAreSimple() {
     QFETCH(QList<qsizetype>, commas);
     const ByteKernels::Set& plain = ByteKernels::plain();
     QCOMPARE(plain.findBytes(text.data(), text.size(), needle.data(), needle.size()), found);
+    if (!needle.isEmpty()) { // behind a needle that is not there
+        const char* needles[2] = {"\x7F\x7F\x7F", needle.data()};
+        const qsizetype sizes[2] = {3, needle.size()};
+        int which = -1;
+        QCOMPARE(plain.findAny(text.data(), text.size(), needles, sizes, 2, &which), found);
+        QCOMPARE(which, found >= 0 ? 1 : -1);
+    }
     QCOMPARE(plain.countByte(text.data(), size_t(text.size()), '\n'), size_t(lineFeeds));
     std::vector<qsizetype> ends(size_t(text.size()));
     ends.resize(size_t(plain.commaPositions(text.data(), text.size(), ends.data())));

@@ -7,12 +7,14 @@
 //           bit 3: take the phrase from the first row instead (from byte 1 % its length, the
 //                  phrase part's first byte % 16 bytes long), so that it is found
 //           bit 4: add a second entry with the same phrase on column 0 (two byte cursors)
+//           bits 5-7: the matching switches (ignore width, kana, case)
 //   byte 1  bits 0-3: the entry's column (% (commas + 2)); bits 4-7: used by bit 3
 //
 // The rows that hold the first row's comma count go into a row store. Properties: for every row,
 // the engine picks it exactly when the entry's phrase, taken to the file's match form, matches
 // the row's decoded subject (column 0 the row's text, column n its nth comma-cut field) by the
-// phrase matcher; and ByteSearch::find agrees with a naive search of the phrase's bytes.
+// phrase matcher (with the switches: the matcher compiled with them, on the subject folded by
+// TextFold); and ByteSearch::find agrees with a naive search of the phrase's bytes.
 
 #include "FuzzSupport.h"
 
@@ -21,6 +23,7 @@
 #include "pickup/ByteSearch.h"
 #include "pickup/PhraseMatcher.h"
 #include "pickup/PickupEngine.h"
+#include "pickup/TextFold.h"
 #include "source/RowStore.h"
 
 #include <QStringList>
@@ -87,10 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
      : list == 2 ? conditions.outAnd
                  : conditions.outOr) = span;
 
+    const MatchOptions options{(flags & 32) != 0, (flags & 64) != 0, (flags & 128) != 0};
     const std::optional<PhraseMatcher> matcher =
-        PhraseMatcher::compile(TextCodec::matchForm(encoding, phrase));
+        PhraseMatcher::compile(TextCodec::matchForm(encoding, phrase), options);
     const std::optional<PickupEngine> engine =
-        PickupEngine::compile(conditions, commaCount, nullptr, encoding);
+        PickupEngine::compile(conditions, commaCount, nullptr, encoding, options);
     FUZZ_CHECK(bool(matcher) == bool(engine), FuzzSupport::units(phrase));
     if (!engine)
         return 0;
@@ -100,8 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint32_t> expected;
     for (qint64 r = 0; r < store.rowCount(); ++r) {
         const QString text = store.rowText(r);
-        const bool first = matcher->matches(subjectOf(text, column));
-        const bool second = (flags & 16) ? matcher->matches(text) : first;
+        const QString folded = TextFold::fold(text, options);
+        const bool first = matcher->matches(TextFold::fold(subjectOf(text, column), options));
+        const bool second = (flags & 16) ? matcher->matches(folded) : first;
         const bool all = first && second;
         const bool any = first || second;
         const bool pick = list == 0 ? all : list == 1 ? any : list == 2 ? !all : !any;

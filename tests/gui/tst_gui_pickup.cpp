@@ -8,6 +8,7 @@
 #include "pickup/frmVNLJudge.h"
 #include "results/MatchHighlightDelegate.h"
 #include "results/ResultListModel.h"
+#include "settings/mdlIniSet.h"
 #include "source/SourceTableModel.h"
 
 #include <QContextMenuEvent>
@@ -17,7 +18,9 @@
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -88,6 +91,8 @@ private Q_SLOTS:
     void resultRowsMarkTheMatchedText();
     void entryCheckStopsBeforeTheFirstRow_data();
     void entryCheckStopsBeforeTheFirstRow();
+    void matchingSwitches_data();
+    void matchingSwitches();
 };
 
 void TestGuiPickup::completedRunShowsPickedRowsInOrder() {
@@ -458,6 +463,68 @@ void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
         QVERIFY2(w.enabled(key), qPrintable(commandKey(key)));
     QVERIFY(w.enabled(Command::Start));
     QVERIFY(w.enabled(Command::Open));
+}
+
+void TestGuiPickup::matchingSwitches_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("phrase"); // picks row 1 only with this switch on
+    QTest::newRow("width") << "mnuIgnoreWidth"
+                           << "全角/半角を区別しない(&W)"
+                           << "IgnoreWidth"
+                           << "ミナトク";
+    QTest::newRow("kana") << "mnuIgnoreKana"
+                          << "ひらがな/カタカナを区別しない(&K)"
+                          << "IgnoreKana"
+                          << "しながわ";
+    QTest::newRow("case") << "mnuIgnoreCase"
+                          << "大文字/小文字を区別しない(&C)"
+                          << "IgnoreCase"
+                          << "abc";
+}
+
+void TestGuiPickup::matchingSwitches() {
+    // Each switch is a checkable item of the Start button's drop-down, off at first, remembered in
+    // the settings file, and changes what Start picks; the picked row keeps its own text.
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, key);
+    QFETCH(QString, phrase);
+    TestWindow w;
+    auto* item = w.child<QAction>(name);
+    QVERIFY(item);
+    QCOMPARE(item->text(), caption);
+    QVERIFY(item->isCheckable() && !item->isChecked());
+    QAction* start = w->toolbarButton(Command::Start);
+    QVERIFY(start->menu()->actions().contains(item));
+    auto* face = qobject_cast<QToolButton*>(w.tlbMain()->widgetForAction(start));
+    QVERIFY(face);
+    QCOMPARE(face->popupMode(), QToolButton::MenuButtonPopup);
+    const QStringList lines{QStringLiteral("1,ﾐﾅﾄｸ,シナガワ,ABC"), QStringLiteral("2,港区,品川,x")};
+    loadRows(w, 3, lines);
+    addEntry(w, ConditionList::InAND, QStringLiteral("0"), phrase);
+    pressStart(w);
+    QCOMPARE(resultTexts(w), QStringList());
+
+    const auto stored = [&key] {
+        return mdlIniSet::GetIniString(QStringLiteral("Vornel Options"), key,
+                                       mdlIniSet::IniFilePath());
+    };
+    QCOMPARE(stored(), QString());
+    item->trigger();
+    QVERIFY(item->isChecked());
+    QCOMPARE(stored(), QStringLiteral("1"));
+    pressStart(w);
+    QCOMPARE(resultTexts(w), QStringList{lines[0]});
+    {
+        frmVNLMain next(&w.platform);
+        QVERIFY(next.findChild<QAction*>(name)->isChecked());
+    }
+    item->trigger();
+    QCOMPARE(stored(), QStringLiteral("0"));
+    pressStart(w);
+    QCOMPARE(resultTexts(w), QStringList());
 }
 
 QTEST_MAIN(TestGuiPickup)

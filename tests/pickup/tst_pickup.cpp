@@ -7,6 +7,7 @@
 #include "pickup/PickupJob.h"
 #include "pickup/PickupRun.h"
 #include "pickup/RowVerdictText.h"
+#include "pickup/TextFold.h"
 #include "results/ResultListModel.h"
 #include "source/RowStore.h"
 
@@ -92,6 +93,14 @@ private slots:
     void matcher();
     void matcherErrors_data();
     void matcherErrors();
+    void textFold_data();
+    void textFold();
+    void foldedMatcher_data();
+    void foldedMatcher();
+    void foldedEngineAgreesWithModel_data();
+    void foldedEngineAgreesWithModel();
+    void foldedQuotedSubjects_data();
+    void foldedQuotedSubjects();
     void findAgreesWithPlainSearch();
     void patternAgreesWithBacktrackingReference();
     void verdictOverListCombinations_data();
@@ -251,6 +260,309 @@ void tst_pickup::matcherErrors() {
     const auto m = PhraseMatcher::compile(phrase, &got);
     QCOMPARE(int(got), error);
     QCOMPARE(m.has_value(), error == int(PhraseMatcher::Error::None));
+}
+
+namespace {
+
+MatchOptions optionsOf(const QString& switches) {
+    return MatchOptions{switches.contains(u'w'), switches.contains(u'k'), switches.contains(u'c')};
+}
+
+// The folding rules written out character by character, independently of TextFold.
+QString modelFold(const QString& text, MatchOptions o) {
+    static const QString half =
+        QStringLiteral("｡｢｣､･ｦｧｨｩｪｫｬｭｮｯｰｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜﾝﾞﾟ");
+    static const QString full = QStringLiteral("。「」、・ヲァィゥェォャュョッーアイウエオカキクケ"
+                                               "コサシスセソタチツテトナニヌネノハヒフヘホ"
+                                               "マミムメモヤユヨラリルレロワン゛゜");
+    static const QString voicedFrom = QStringLiteral("ｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾊﾋﾌﾍﾎｳﾜｦ");
+    static const QString voicedTo =
+        QStringLiteral("ガギグゲゴザジズゼゾダヂヅデドバビブベボヴヷヺ");
+    static const QString semiFrom = QStringLiteral("ﾊﾋﾌﾍﾎ");
+    static const QString semiTo = QStringLiteral("パピプペポ");
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        if (o.ignoreWidth) {
+            const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+            if (next == u'ﾞ' && voicedFrom.contains(c)) {
+                out += voicedTo[voicedFrom.indexOf(c)];
+                ++i;
+                continue;
+            }
+            if (next == u'ﾟ' && semiFrom.contains(c)) {
+                out += semiTo[semiFrom.indexOf(c)];
+                ++i;
+                continue;
+            }
+            if (half.contains(c))
+                c = full[half.indexOf(c)];
+            else if (c.unicode() >= 0xFF01 && c.unicode() <= 0xFF5E)
+                c = QChar(c.unicode() - 0xFF01 + u'!');
+            else if (c == u'\u3000')
+                c = u' ';
+        }
+        if (o.ignoreKana && ((c >= u'ぁ' && c <= u'ゖ') || c == u'ゝ' || c == u'ゞ'))
+            c = QChar(c.unicode() - u'ぁ' + u'ァ');
+        if (o.ignoreCase && ((c >= u'A' && c <= u'Z') || (c >= u'Ａ' && c <= u'Ｚ')))
+            c = QChar(c.unicode() + 0x20);
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+void tst_pickup::textFold_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("switches"); // w = width, k = kana, c = case
+    QTest::addColumn<QString>("folded");
+    QTest::addColumn<QList<qsizetype>>("origin");
+
+    QTest::newRow("nothing on") << "ｶﾞＡあ"
+                                << ""
+                                << "ｶﾞＡあ" << QList<qsizetype>{0, 1, 2, 3, 4};
+    QTest::newRow("voiced mark joins its letter") << "ｶﾞｷﾞ"
+                                                  << "w"
+                                                  << "ガギ" << QList<qsizetype>{0, 2, 4};
+    QTest::newRow("semi-voiced, vu, wa") << "ﾊﾟｳﾞﾜﾞ"
+                                         << "w"
+                                         << "パヴヷ" << QList<qsizetype>{0, 2, 4, 6};
+    QTest::newRow("mark without a composed form stays")
+        << "ｯﾞﾞﾏﾟ"
+        << "w"
+        << "ッ゛゛マ゜" << QList<qsizetype>{0, 1, 2, 3, 4, 5};
+    QTest::newRow("full-width mark is not composed") << "カﾞ"
+                                                     << "w"
+                                                     << "カ゛" << QList<qsizetype>{0, 1, 2};
+    QTest::newRow("half-width letters and punctuation")
+        << "ﾐﾅﾄｸ｡ｰ"
+        << "w"
+        << "ミナトク。ー" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
+    QTest::newRow("full-width ASCII and the ideographic space")
+        << "ＡＢ１！　～"
+        << "w"
+        << "AB1! ~" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
+    QTest::newRow("width alone keeps case") << "Ａａ"
+                                            << "w"
+                                            << "Aa" << QList<qsizetype>{0, 1, 2};
+    QTest::newRow("hiragana to katakana")
+        << "みなとくゔゝゞ"
+        << "k"
+        << "ミナトクヴヽヾ" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7};
+    QTest::newRow("kana alone keeps half-width") << "ｶﾞか"
+                                                 << "k"
+                                                 << "ｶﾞカ" << QList<qsizetype>{0, 1, 2, 3};
+    QTest::newRow("case: ASCII and full-width Latin")
+        << "AbＺｙ"
+        << "c"
+        << "abｚｙ" << QList<qsizetype>{0, 1, 2, 3, 4};
+    QTest::newRow("all three") << "Ａｶﾞがa　"
+                               << "wkc"
+                               << "aガガa " << QList<qsizetype>{0, 1, 3, 4, 5, 6};
+    QTest::newRow("kanji and other letters stay") << "東京ΑΩ"
+                                                  << "wkc"
+                                                  << "東京ΑΩ" << QList<qsizetype>{0, 1, 2, 3, 4};
+}
+
+void tst_pickup::textFold() {
+    QFETCH(QString, text);
+    QFETCH(QString, switches);
+    QFETCH(QString, folded);
+    QFETCH(QList<qsizetype>, origin);
+    const MatchOptions options = optionsOf(switches);
+    std::vector<qsizetype> got;
+    QCOMPARE(TextFold::fold(text, options, &got), folded);
+    QCOMPARE(QList<qsizetype>(got.begin(), got.end()), origin);
+    QCOMPARE(TextFold::fold(text, options), modelFold(text, options));
+}
+
+void tst_pickup::foldedMatcher_data() {
+    QTest::addColumn<QString>("phrase");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("switches");
+    QTest::addColumn<bool>("expected");
+
+    auto row = [](const char* name, const QString& phrase, const QString& subject,
+                  const QString& switches, bool expected) {
+        QTest::newRow(name) << phrase << subject << switches << expected;
+    };
+    row("typed kana vs half-width data", "ミナトク", "東京都ﾐﾅﾄｸ", "w", true);
+    row("typed kana vs half-width data, width counts", "ミナトク", "東京都ﾐﾅﾄｸ", "", false);
+    row("voiced letter vs half-width pair", "ガス", "ｶﾞｽ", "w", true);
+    row("letter without mark vs voiced pair", "カ", "ｶﾞ", "w", false);
+    row("hiragana vs katakana", "みなと", "ミナト区", "k", true);
+    row("hiragana vs half-width needs both", "みなと", "ﾐﾅﾄ", "k", false);
+    row("hiragana vs half-width, both on", "みなと", "ﾐﾅﾄ", "wk", true);
+    row("case", "abc", "xABCx", "c", true);
+    row("case does not fold width", "abc", "ＡＢＣ", "c", false);
+    row("case and width", "abc", "ＡＢＣ", "wc", true);
+    row("ideographic space", "a b", "a　b", "w", true);
+    row("range takes half-width", "[ア-オ]*", "ｱ", "w", true);
+    row("range takes hiragana", "[ア-オ]*", "あいう", "k", true);
+    row("range takes hiragana and half-width", "[ア-オ]?", "ｳあ", "wk", true);
+    row("range without switches", "[ア-オ]*", "ｱ", "", false);
+    row("range outside", "[ア-オ]*", "ｶ", "wk", false);
+    row("negated range", "[!ア-オ]*", "ｶ", "wk", true);
+    row("negated range, folded member", "[!ア-オ]*", "ｲ", "wk", false);
+    row("range of capitals, case", "[A-Z]#", "q5", "c", true);
+    row("digit takes full-width digit", "*#", "ａ５", "w", true);
+    row("full-width star is literal", "＊?", "*x", "w", true);
+    row("full-width star is literal, miss", "＊?", "yx", "w", false);
+    row("pattern literal run composes", "ｶﾞ*", "ガス", "w", true);
+    row("question mark takes a composed pair", "?ｽ", "ｶﾞｽ", "w", true);
+    row("all three, pattern", "tokyo*ﾐﾅﾄ*", "ＴＯＫＹＯ　みなと区", "wkc", true);
+}
+
+void tst_pickup::foldedMatcher() {
+    QFETCH(QString, phrase);
+    QFETCH(QString, subject);
+    QFETCH(QString, switches);
+    QFETCH(bool, expected);
+    const MatchOptions options = optionsOf(switches);
+    const auto m = PhraseMatcher::compile(phrase, options);
+    QVERIFY(m.has_value());
+    QCOMPARE(m->matches(TextFold::fold(subject, options)), expected);
+}
+
+void tst_pickup::foldedEngineAgreesWithModel_data() {
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QString>("switches");
+    for (const char* s : {"w", "k", "c", "wk", "wc", "kc", "wkc"}) {
+        QTest::newRow(qPrintable(QStringLiteral("code page 932, %1").arg(s))) << false << s;
+        QTest::newRow(qPrintable(QStringLiteral("utf-8, %1").arg(s))) << true << s;
+    }
+}
+
+void tst_pickup::foldedEngineAgreesWithModel() {
+    // Random rows of pieces that fold into one another (and stray bytes, lead bytes without their
+    // second byte), random phrases: on every column the engine must pick exactly the rows whose
+    // decoded text, folded by the model, matches the phrase folded by the model.
+    QFETCH(bool, utf8);
+    QFETCH(QString, switches);
+    const MatchOptions options = optionsOf(switches);
+    const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    const QStringList texts{"ｶ",  "ﾞ",  "ﾟ", "ﾊ",  "ｯ",  "ｳ",  "ガ", "が", "カ", "か",
+                            "パ", "ヴ", "ﾐ", "み", "ミ", "Ａ", "ａ", "A",  "a",  "Z",
+                            "ｚ", "　", " ", "０", "0",  "～", "ゞ", "ヾ", "東", ","};
+    std::vector<QByteArray> pieces;
+    for (const QString& t : texts) {
+        QByteArray bytes;
+        QCOMPARE(TextCodec::encodeAppend(encoding, t, bytes), qsizetype(-1));
+        pieces.push_back(bytes);
+    }
+    const std::vector<const char*> strays = utf8 ? std::vector<const char*>{"\x80", "\xE3\x82"}
+                                                 : std::vector<const char*>{"\x80", "\x83", "\xFD"};
+    for (const char* stray : strays)
+        pieces.emplace_back(stray);
+    std::mt19937 rng(23);
+    RowStore store;
+    store.reset(2, encoding);
+    while (store.rowCount() < 2000) {
+        QByteArray row;
+        const int length = int(rng() % 10);
+        for (int k = 0; k < length; ++k)
+            row += pieces[rng() % pieces.size()];
+        if (row.count(',') == 2)
+            store.appendLine(QByteArrayView(row));
+    }
+    const QStringList phrases{"ガ",    "ｶﾞ",     "か",  "ｶ",   "ミ", "ﾐ",    "み",   "a",
+                              "Ａ",    "ａZ",    " ",   "　",  "0",  "～",   "ヴ",   "ｳﾞ",
+                              "ゞ",    "ﾊﾟ",     "ぱ",  "ｯﾞ",  "ﾞ",  "a,ａ", "*ｶﾞ*", "ﾐ?*",
+                              "*ａ#*", "[かｱ]*", "*,*", "*ﾞ*", "東", "東ａ"};
+    for (const QString& phrase : phrases) {
+        // The model folds a pattern's text as a whole: the same as folding its parts as long as
+        // no full-width wildcard and no range is in it (as here).
+        const std::optional<PhraseMatcher> model =
+            PhraseMatcher::compile(modelFold(TextCodec::matchForm(encoding, phrase), options));
+        QVERIFY(model);
+        for (int column = 0; column <= 3; ++column) {
+            const std::vector<ConditionEntry> list{{QString::number(column), phrase}};
+            const std::optional<PickupEngine> engine =
+                PickupEngine::compile({{}, {}, {}, list}, 2, nullptr, encoding, options);
+            QVERIFY(engine);
+            std::vector<std::uint32_t> picked;
+            engine->pickRange(store, 0, store.rowCount(), picked);
+            std::vector<std::uint32_t> expected;
+            for (qint64 r = 0; r < store.rowCount(); ++r) {
+                const QString subject = column == 0 ? store.rowText(r) : store.field(r, column - 1);
+                if (model->matches(modelFold(subject, options)))
+                    expected.push_back(std::uint32_t(r));
+            }
+            QVERIFY2(picked == expected,
+                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
+                                    .arg(phrase)
+                                    .arg(column)
+                                    .arg(picked.size())
+                                    .arg(expected.size())));
+            // In NOT OR the same entry removes exactly those rows.
+            const std::optional<PickupEngine> removing =
+                PickupEngine::compile({{}, list, {}, {}}, 2, nullptr, encoding, options);
+            QVERIFY(removing);
+            std::vector<std::uint32_t> kept;
+            removing->pickRange(store, 0, store.rowCount(), kept);
+            QCOMPARE(qint64(kept.size() + expected.size()), store.rowCount());
+            for (const std::uint32_t r : kept)
+                QVERIFY(!std::binary_search(expected.begin(), expected.end(), r));
+        }
+    }
+}
+
+void tst_pickup::foldedQuotedSubjects_data() {
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("phrase"); // width and case folded
+    QTest::addColumn<QList<int>>("picked");
+    // The records of quotedSubjects: field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
+    QTest::newRow("a full-width comma is a comma") << "0"
+                                                   << "B，C" << QList<int>{0};
+    QTest::newRow("comma between two fields, ASCII") << "0"
+                                                     << "B,C" << QList<int>{0};
+    QTest::newRow("a doubled quote is one") << "0"
+                                            << "Ｃ＂ｄ" << QList<int>{0};
+    QTest::newRow("quotes left out of the row text") << "0"
+                                                     << "Ｘ,y" << QList<int>{1};
+    QTest::newRow("text after a closing quote") << "0"
+                                                << "ＢＣ" << QList<int>{2};
+    QTest::newRow("through the bytes") << "0"
+                                       << "Ｄ" << QList<int>{0, 2};
+    QTest::newRow("pattern on the row text") << "0"
+                                             << "Ａ,b,*" << QList<int>{0};
+    QTest::newRow("field text") << "2"
+                                << "C\"D" << QList<int>{0};
+    QTest::newRow("comma inside a field") << "1"
+                                          << "Ａ,Ｂ" << QList<int>{0};
+}
+
+void tst_pickup::foldedQuotedSubjects() {
+    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
+    QFETCH(QString, column);
+    QFETCH(QString, phrase);
+    QFETCH(QList<int>, picked);
+    for (const bool irregular : {true, false}) {
+        RowStore store;
+        store.reset(1);
+        store.setFieldMode(FieldMode::Quoted, 1);
+        store.setIrregularQuotes(irregular);
+        QList<int> want;
+        int row = 0;
+        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
+                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
+            // Without the record with text after a closing quote the bytes can be searched.
+            if (!irregular && record.startsWith("\"ab\""))
+                continue;
+            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
+                want.append(row);
+            store.appendLine(QByteArrayView(record));
+            ++row;
+        }
+        const std::vector<ConditionEntry> list{{column, phrase}};
+        const auto engine = PickupEngine::compile(
+            {{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932, MatchOptions{true, false, true});
+        QVERIFY(engine);
+        std::vector<std::uint32_t> rows;
+        engine->pickRange(store, 0, store.rowCount(), rows);
+        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+    }
 }
 
 void tst_pickup::findAgreesWithPlainSearch() {
@@ -538,54 +850,55 @@ void tst_pickup::matchSpans_data() {
     QTest::addColumn<QString>("record");
     QTest::addColumn<QString>("lists"); // AND;OR
     QTest::addColumn<QString>("shown"); // the displayed text, spans in brackets
+    QTest::addColumn<int>("fold");      // 1 width, 2 kana, 4 case
     QTest::newRow("every occurrence") << false << "abcab,x"
                                       << "0:ab;"
-                                      << "[ab]c[ab],x";
+                                      << "[ab]c[ab],x" << 0;
     QTest::newRow("overlapping") << false << "aaab"
                                  << "0:aa;"
-                                 << "[aaa]b";
+                                 << "[aaa]b" << 0;
     QTest::newRow("the entry's column") << false << "ab,ab,ab"
                                         << "2:ab;"
-                                        << "ab,[ab],ab";
+                                        << "ab,[ab],ab" << 0;
     QTest::newRow("AND and OR, joined") << false << "abcd,cd"
                                         << "1:ab;0:cd|1:z"
-                                        << "[abcd],[cd]";
+                                        << "[abcd],[cd]" << 0;
     QTest::newRow("pattern: its column") << false << "x,abc,y"
                                          << "2:a*;"
-                                         << "x,[abc],y";
+                                         << "x,[abc],y" << 0;
     QTest::newRow("pattern: the row") << false << "x,abc"
                                       << "0:*,abc;"
-                                      << "[x,abc]";
+                                      << "[x,abc]" << 0;
     QTest::newRow("pattern fails") << false << "x,abc"
                                    << "2:b*;"
-                                   << "x,abc";
+                                   << "x,abc" << 0;
     QTest::newRow("empty phrase") << false << "x,abc"
                                   << "0:;"
-                                  << "x,abc";
+                                  << "x,abc" << 0;
     QTest::newRow("exact units") << false << "ABC,ＡＢＣ"
                                  << "0:ＡＢ;"
-                                 << "ABC,[ＡＢ]Ｃ";
+                                 << "ABC,[ＡＢ]Ｃ" << 0;
     QTest::newRow("plain keeps quotes") << false << "\"a\",b"
                                         << "1:\"a;"
-                                        << "[\"a]\",b";
+                                        << "[\"a]\",b" << 0;
     QTest::newRow("quoted: comma inside") << true << "\"a,b\",c"
                                           << "1:a,b;"
-                                          << "\"[a,b]\",c";
+                                          << "\"[a,b]\",c" << 0;
     QTest::newRow("quoted: doubled quote") << true << "\"c\"\"d\",e"
                                            << "1:c\"d;"
-                                           << "\"[c\"\"d]\",e";
+                                           << "\"[c\"\"d]\",e" << 0;
     QTest::newRow("quoted: across fields") << true << "\"x\",y"
                                            << "0:x,y;"
-                                           << "\"[x\",y]";
+                                           << "\"[x\",y]" << 0;
     QTest::newRow("quoted: pattern") << true << "\"ab\",\"ab\""
                                      << "2:a*;"
-                                     << "\"ab\",\"[ab]\"";
+                                     << "\"ab\",\"[ab]\"" << 0;
     QTest::newRow("quoted: CR LF") << true << "\"p\r\nq\",rr"
                                    << "1:p*q;2:r"
-                                   << "\"[p↵q]\",[rr]";
+                                   << "\"[p↵q]\",[rr]" << 0;
     QTest::newRow("quoted: after closing") << true << "\"ab\"cd,e"
                                            << "0:bc;"
-                                           << "\"a[b\"c]d,e";
+                                           << "\"a[b\"c]d,e" << 0;
 }
 
 void tst_pickup::matchSpans() {
@@ -593,12 +906,28 @@ void tst_pickup::matchSpans() {
     QFETCH(QString, record);
     QFETCH(QString, lists);
     QFETCH(QString, shown);
+    QFETCH(int, fold);
     const Lists l{{}, {}, entries(lists.section(u';', 0, 0)), entries(lists.section(u';', 1))};
-    const auto engine = PickupEngine::compile(l.conditions(), 3, nullptr, TextEncoding::Utf8);
+    const MatchOptions options{bool(fold & 1), bool(fold & 2), bool(fold & 4)};
+    const auto engine =
+        PickupEngine::compile(l.conditions(), 3, nullptr, TextEncoding::Utf8, options);
     QVERIFY(engine);
     const MatchSpans spans(*engine, quoted ? FieldMode::Quoted : FieldMode::Plain);
     const QString display = quoted ? FieldModes::visibleLineBreaks(record) : record;
     QCOMPARE(marked(display, spans.spans(record)), shown);
+    // Folded entries mark the units the match was folded from.
+    QTest::newRow("fold: width") << false << "ｶﾞｷﾞ,ＡＢ"
+                                 << "0:ガ|0:ab;"
+                                 << "[ｶﾞ]ｷﾞ,[ＡＢ]" << 1;
+    QTest::newRow("fold: kana and case") << false << "みなとAB,x"
+                                         << "1:ミナトab;"
+                                         << "[みなとAB],x" << 6;
+    QTest::newRow("fold: pattern") << true << "\"ｱｲ\",b"
+                                   << "1:[ア-イ]*;"
+                                   << "\"[ｱｲ]\",b" << 3;
+    QTest::newRow("fold: off") << false << "ｶﾞ,ガ"
+                               << "0:ガ;"
+                               << "ｶﾞ,[ガ]" << 0;
 }
 
 void tst_pickup::resultModelGivesMatchSpans() {
