@@ -58,6 +58,25 @@ QString item(int number, const QString& path) {
     return QStringLiteral("&%1 %2").arg(number).arg(QDir::toNativeSeparators(path));
 }
 
+// Three rows shown, and picked by the first field.
+void pickFromThree(TestWindow& w, const QString& phrase = QStringLiteral("a")) {
+    w->show();
+    loadRows(w, 1, {"a,1", "b,2", "a,3"});
+    pickWith(w, QStringLiteral("1"), phrase);
+}
+
+// Triggers the recent file numbered `index` (from 0) in the Open button's menu.
+void openRecent(TestWindow& w, int index) {
+    recentItems(w);
+    w.child<QAction>(QStringLiteral("mnuRecent%1").arg(index))->trigger();
+}
+
+// The window closed and opened again over the same settings.
+void restart(TestWindow& w) {
+    w.window.reset();
+    w.window = std::make_unique<frmVNLMain>(&w.platform);
+}
+
 QToolButton* showSource(const TestWindow& w) {
     return w.child<QToolButton>(QStringLiteral("cmdShowSource"));
 }
@@ -73,14 +92,11 @@ class TestGuiWindow : public QObject {
 private Q_SLOTS:
     void countsAfterPickup_data();
     void countsAfterPickup();
-    void countsAfterLoad();
     void sourceListAgainAfterPickup();
-    void sourceToggleLetsGoWhenTheListAreaChanges();
     void sortShowsTheFirstRow_data();
     void sortShowsTheFirstRow();
     void recentFilesNewestFirst();
     void recentFileOpensAsOpenWould();
-    void recentFileGoneIsRemoved();
     void openMenuHasAKey();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
@@ -98,23 +114,35 @@ private Q_SLOTS:
 };
 
 void TestGuiWindow::countsAfterPickup_data() {
+    QTest::addColumn<int>("rows"); // a,0 / b,1 / a,2 ...
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<int>("picked");
-    QTest::newRow("some rows") << QStringLiteral("a") << 2;
-    QTest::newRow("every row") << QStringLiteral("?") << 3;
-    QTest::newRow("no row") << QStringLiteral("zzz") << 0;
+    QTest::addColumn<QString>("counts"); // the source's, then the pickup's
+    QTest::newRow("some rows") << 3 << QStringLiteral("a") << 2 << "全 3 行/抽出 2 行";
+    QTest::newRow("every row") << 3 << QStringLiteral("?") << 3 << "全 3 行/抽出 3 行";
+    QTest::newRow("no row") << 3 << QStringLiteral("zzz") << 0 << "全 3 行/抽出 0 行";
+    // The pickup reads its row count back from the panel.
+    QTest::newRow("thousands") << 1234 << QStringLiteral("?") << 1234
+                               << "全 1,234 行/抽出 1,234 行";
 }
 
 void TestGuiWindow::countsAfterPickup() {
+    QFETCH(int, rows);
     QFETCH(QString, phrase);
     QFETCH(int, picked);
+    QFETCH(QString, counts);
     TestWindow w;
     w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
+    QByteArray bytes;
+    for (int i = 0; i < rows; ++i)
+        bytes += (i % 2 ? "b," : "a,") + QByteArray::number(i) + "\r\n";
+    w->myFileOpen(w.writeFile(QStringLiteral("rows.csv"), bytes));
+    QCOMPARE(w->panelText(Panel::Original), counts.section(u'/', 0, 0));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 0 行"));
     pickWith(w, QStringLiteral("1"), phrase);
     QCOMPARE(w->resultModel()->count(), picked);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 %1 行").arg(picked));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("全 3 行"));
+    QCOMPARE(w->panelText(Panel::Pickup), counts.section(u'/', 1));
+    QCOMPARE(w->panelText(Panel::Original), counts.section(u'/', 0, 0));
     // Nothing found is said in the result area, never in a box to answer.
     QVERIFY(w.platform.messages.isEmpty());
     QVERIFY(w.lvwPickupData()->isVisible());
@@ -124,20 +152,6 @@ void TestGuiWindow::countsAfterPickup() {
     w->myFileOpen(w.writeFile(QStringLiteral("next.csv"), "c,4\r\n"));
     QVERIFY(!noRows(w)->isVisible());
     QVERIFY(!w.lvwPickupData()->isVisible());
-}
-
-void TestGuiWindow::countsAfterLoad() {
-    TestWindow w;
-    QByteArray bytes;
-    for (int i = 0; i < 1234; ++i)
-        bytes += QByteArray::number(i) + ",x\r\n";
-    w->myFileOpen(w.writeFile(QStringLiteral("rows.csv"), bytes));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("全 1,234 行"));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 0 行"));
-    // The pickup reads its row count back from the panel.
-    pickWith(w, QStringLiteral("2"), QStringLiteral("x"));
-    QCOMPARE(w->resultModel()->count(), 1234);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 1,234 行"));
 }
 
 void TestGuiWindow::sourceListAgainAfterPickup() {
@@ -165,16 +179,9 @@ void TestGuiWindow::sourceListAgainAfterPickup() {
     QVERIFY(!w.lvwOriginalData()->isVisible());
     QVERIFY(w.lvwPickupData()->isVisible());
     QCOMPARE(w->resultModel()->count(), 2);
-}
 
-void TestGuiWindow::sourceToggleLetsGoWhenTheListAreaChanges() {
-    TestWindow w;
-    w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
-    QToolButton* toggle = showSource(w);
-    toggle->click();
     // A new pickup from the source view shows its result, and the button is ready again.
+    toggle->click();
     pickWith(w, QStringLiteral("1"), QStringLiteral("b"));
     QVERIFY(w.lvwPickupData()->isVisible());
     QVERIFY(!w.lvwOriginalData()->isVisible());
@@ -218,31 +225,29 @@ void TestGuiWindow::sortShowsTheFirstRow() {
 }
 
 void TestGuiWindow::recentFilesNewestFirst() {
-    auto w = std::make_unique<TestWindow>();
-    QCOMPARE(recentItems(*w), QStringList());
+    TestWindow w;
+    QCOMPARE(recentItems(w), QStringList());
     QStringList paths;
     for (int i = 0; i < 10; ++i)
-        paths << w->writeFile(QStringLiteral("d%1.csv").arg(i), "a,1\r\n");
-    (*w)->myFileOpen(paths[0]);
-    (*w)->myFileOpen(paths[1]);
-    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[1]), item(2, paths[0])}));
+        paths << w.writeFile(QStringLiteral("d%1.csv").arg(i), "a,1\r\n");
+    w->myFileOpen(paths[0]);
+    w->myFileOpen(paths[1]);
+    QCOMPARE(recentItems(w), (QStringList{item(1, paths[1]), item(2, paths[0])}));
     // Opened again, under another spelling of its path: moved to the top, listed once.
-    (*w)->myFileOpen(w->dir.path() + QStringLiteral("/./d0.csv"));
-    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[0]), item(2, paths[1])}));
+    w->myFileOpen(w.dir.path() + QStringLiteral("/./d0.csv"));
+    QCOMPARE(recentItems(w), (QStringList{item(1, paths[0]), item(2, paths[1])}));
     // A file that could not be read is not listed.
-    (*w)->myFileOpen(w->dir.filePath(QStringLiteral("missing.csv")));
-    QCOMPARE(recentItems(*w).size(), 2);
-    // Eight at most, the oldest dropped.
+    w->myFileOpen(w.dir.filePath(QStringLiteral("missing.csv")));
+    QCOMPARE(recentItems(w).size(), 2);
+    // Eight at most, the oldest dropped; kept across a restart.
     for (int i = 2; i < 10; ++i)
-        (*w)->myFileOpen(paths[i]);
+        w->myFileOpen(paths[i]);
     QStringList expected;
     for (int i = 9; i >= 2; --i)
         expected << item(10 - i, paths[i]);
-    QCOMPARE(recentItems(*w), expected);
-    // Across a restart.
-    w->window.reset();
-    w->window = std::make_unique<frmVNLMain>(&w->platform);
-    QCOMPARE(recentItems(*w), expected);
+    QCOMPARE(recentItems(w), expected);
+    restart(w);
+    QCOMPARE(recentItems(w), expected);
 }
 
 void TestGuiWindow::recentFileOpensAsOpenWould() {
@@ -251,8 +256,7 @@ void TestGuiWindow::recentFileOpensAsOpenWould() {
     const QString second = w.writeFile(QStringLiteral("second.csv"), "c,3\r\n");
     w->myFileOpen(first);
     w->myFileOpen(second);
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    openRecent(w, 1);
     QCOMPARE(w->panelText(Panel::FilePath), first);
     QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
     QCOMPARE(recentItems(w), (QStringList{item(1, first), item(2, second)}));
@@ -260,30 +264,21 @@ void TestGuiWindow::recentFileOpensAsOpenWould() {
     QCOMPARE(w->dialog().FileName, first);
     // While a job keeps Open disabled, the list opens nothing.
     w->toolbarButton(Command::Open)->setEnabled(false);
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    openRecent(w, 1);
     QCOMPARE(w->panelText(Panel::FilePath), first);
     QVERIFY(w.platform.messages.isEmpty());
-}
-
-void TestGuiWindow::recentFileGoneIsRemoved() {
-    TestWindow w;
-    const QString kept = w.writeFile(QStringLiteral("kept.csv"), "a,1\r\n");
-    const QString gone = w.writeFile(QStringLiteral("gone.csv"), "b,2\r\n");
-    w->myFileOpen(kept);
-    w->myFileOpen(gone);
-    QVERIFY(QFile::remove(gone));
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent0"))->trigger();
+    // A file gone since is said so and dropped from the list; nothing is loaded.
+    w->toolbarButton(Command::Open)->setEnabled(true);
+    QVERIFY(QFile::remove(second));
+    openRecent(w, 1);
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].prompt,
              QStringLiteral("データファイル「%1」が見つかりません。\n"
                             "最近使ったファイルの一覧から削除しました。")
-                 .arg(QDir::toNativeSeparators(gone)));
+                 .arg(QDir::toNativeSeparators(second)));
     QCOMPARE(w.platform.messages[0].style, int(Platform::Exclamation));
-    // Nothing was loaded: the table is still the last file's.
-    QCOMPARE(w->panelText(Panel::FilePath), gone);
-    QCOMPARE(recentItems(w), QStringList{item(1, kept)});
+    QCOMPARE(w->panelText(Panel::FilePath), first);
+    QCOMPARE(recentItems(w), QStringList{item(1, first)});
 }
 
 void TestGuiWindow::openMenuHasAKey() {
@@ -338,8 +333,7 @@ void TestGuiWindow::enterPressesTheFocusedButton() {
     QTest::keyClick(clear, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(model->entries().empty(), pressed);
     // A tool button: the source rows in place of the result.
-    loadRows(w, 1, {"a,1", "b,2"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    pickFromThree(w);
     QToolButton* toggle = showSource(w);
     toggle->setFocus();
     QTest::keyClick(toggle, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -363,9 +357,7 @@ void TestGuiWindow::contextMenuKeysOpenTheResultMenu() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
     TestWindow w;
-    w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    pickFromThree(w);
     ListView* view = w.lvwPickupData();
     view->setCurrentIndex(w->resultModel()->index(1, 0));
     QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -475,13 +467,11 @@ void TestGuiWindow::descendingSortHasAKey() {
 void TestGuiWindow::focusAfterLoad() {
     TestWindow w;
     w->show();
-    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
-    w->myFileOpen(w.writeFile(QStringLiteral("d.csv"), "a,1\r\n"));
-    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
-    // An empty file is a load too.
-    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
-    w->myFileOpen(w.writeFile(QStringLiteral("empty.csv"), ""));
-    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+    for (const QByteArray& bytes : {QByteArray("a,1\r\n"), QByteArray()}) { // empty: a load too
+        w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
+        w->myFileOpen(w.writeFile(QStringLiteral("d.csv"), bytes));
+        QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+    }
 }
 
 void TestGuiWindow::growingWindowGivesTheListsTheRoom_data() {
@@ -561,32 +551,31 @@ void TestGuiWindow::sizeAndColumnsAcrossRestart_data() {
 void TestGuiWindow::sizeAndColumnsAcrossRestart() {
     QFETCH(QSize, grown);
     QFETCH(bool, maximized);
-    auto w = std::make_unique<TestWindow>();
-    (*w)->show();
-    const QSize designed = (*w)->size();
-    (*w)->resize(designed + grown);
-    QTRY_COMPARE((*w)->size(), designed + grown);
-    QTreeView* list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    TestWindow w;
+    w->show();
+    const QSize designed = w->size();
+    w->resize(designed + grown);
+    QTRY_COMPARE(w->size(), designed + grown);
+    QTreeView* list = w.child<QTreeView>(QStringLiteral("lvwOutOR"));
     list->header()->resizeSection(0, 40);
     list->header()->resizeSection(1, 300);
     if (maximized) {
-        (*w)->showMaximized();
-        QTRY_VERIFY((*w)->isMaximized());
+        w->showMaximized();
+        QTRY_VERIFY(w->isMaximized());
     }
-    QVERIFY((*w)->close());
+    QVERIFY(w->close());
     const QString ini = mdlIniSet::IniFilePath();
     QCOMPARE(
         mdlIniSet::GetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"), ini),
         maximized ? QStringLiteral("1") : QStringLiteral("0"));
 
-    w->window.reset();
-    w->window = std::make_unique<frmVNLMain>(&w->platform);
-    QCOMPARE((*w)->size(), designed + grown); // the normal size, also of a maximised window
-    QCOMPARE(bool((*w)->windowState() & Qt::WindowMaximized), maximized);
-    list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    restart(w);
+    QCOMPARE(w->size(), designed + grown); // the normal size, also of a maximised window
+    QCOMPARE(bool(w->windowState() & Qt::WindowMaximized), maximized);
+    list = w.child<QTreeView>(QStringLiteral("lvwOutOR"));
     QCOMPARE(list->header()->sectionSize(0), 40);
     QCOMPARE(list->header()->sectionSize(1), 300);
-    QCOMPARE(w->child<QTreeView>(QStringLiteral("lvwInAND"))->header()->sectionSize(1), 410);
+    QCOMPARE(w.child<QTreeView>(QStringLiteral("lvwInAND"))->header()->sectionSize(1), 410);
 
     // A size larger than the screen is cut to it; one under the designed size is not taken.
     for (const QString& height : {QStringLiteral("900000"), QStringLiteral("100")}) {
@@ -594,12 +583,11 @@ void TestGuiWindow::sizeAndColumnsAcrossRestart() {
                                 ini);
         mdlIniSet::SetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"),
                                 QStringLiteral("0"), ini);
-        w->window.reset();
-        w->window = std::make_unique<frmVNLMain>(&w->platform);
+        restart(w);
         const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
-        QCOMPARE((*w)->height(),
+        QCOMPARE(w->height(),
                  height == u"100" ? designed.height() : std::max(screen, designed.height()));
-        QCOMPARE((*w)->width(), designed.width());
+        QCOMPARE(w->width(), designed.width());
     }
 }
 
