@@ -73,6 +73,11 @@ struct Fixture {
     }
 };
 
+// One data row, its values in the columns' order.
+template <typename... Values> void row(const char* name, const Values&... values) {
+    (QTest::newRow(name) << ... << values);
+}
+
 QString describe(const ConditionsState& state) {
     QStringList lists;
     for (ConditionList id : kAll) {
@@ -105,24 +110,15 @@ private Q_SLOTS:
 void TestGuiConditionUndo::undoRedoEveryEdit_data() {
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("route"); // list, box, button or menu
-    QTest::newRow("追加, keys in the list") << "add"
-                                            << "list";
-    QTest::newRow("追加 moving an entry, keys in the box") << "move"
-                                                           << "box";
-    QTest::newRow("削除, keys on a button") << "delete"
-                                            << "button";
-    QTest::newRow("全削除, menu") << "clear"
-                                  << "menu";
-    QTest::newRow("全削除, keys in the list") << "clear"
-                                              << "list";
-    QTest::newRow("take back, keys in the box") << "back"
-                                                << "box";
-    QTest::newRow("take back twice, keys in the list") << "back twice"
-                                                       << "list";
-    QTest::newRow("読込, menu") << "load"
-                                << "menu";
-    QTest::newRow("paste, keys in the list") << "paste"
-                                             << "list";
+    row("追加, keys in the list", "add", "list");
+    row("追加 moving an entry, keys in the box", "move", "box");
+    row("削除, keys on a button", "delete", "button");
+    row("全削除, menu", "clear", "menu");
+    row("全削除, keys in the list", "clear", "list");
+    row("take back, keys in the box", "back", "box");
+    row("take back twice, keys in the list", "back twice", "list");
+    row("読込, menu", "load", "menu");
+    row("paste, keys in the list", "paste", "list");
 }
 
 void TestGuiConditionUndo::undoRedoEveryEdit() {
@@ -286,39 +282,23 @@ void TestGuiConditionUndo::pasteLinesAsEntries_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("clip");
-    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("asked"); // the question's line count and column
     QTest::addColumn<Entries>("entries");
-    QTest::newRow("Ctrl+V, spreadsheet column")
-        << "Ctrl+V"
-        << "3"
-        << "港区\r\n新宿区\r\n\r\n渋谷区\r\n"
-        << "貼り付ける 3 行をそれぞれ条件として追加しますか?\r\n(列 3、AND に追加します)"
-        << Entries{{"3", "渋谷区"}, {"3", "新宿区"}, {"3", "港区"}, {"1", "x"}};
-    QTest::newRow("Shift+Insert, empty column box")
-        << "Shift+Insert"
-        << ""
-        << "a\nb"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 0、AND に追加します)"
-        << Entries{{"0", "b"}, {"0", "a"}, {"1", "x"}};
-    QTest::newRow("Ctrl+V over the selected text, sharing its start")
-        << "select all"
-        << "1"
-        << "kept港\r\nk2\r\n"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 1、AND に追加します)"
-        << Entries{{"1", "k2"}, {"1", "kept港"}, {"1", "x"}};
-    QTest::newRow("context menu, blanks kept")
-        << "menu"
-        << "05"
-        << " a \r\nb\r\n"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 05、AND に追加します)"
-        << Entries{{"05", "b"}, {"05", " a "}, {"1", "x"}};
+    row("Ctrl+V, spreadsheet column", "Ctrl+V", "3", "港区\r\n新宿区\r\n\r\n渋谷区\r\n", "3 3",
+        Entries{{"3", "渋谷区"}, {"3", "新宿区"}, {"3", "港区"}, {"1", "x"}});
+    row("Shift+Insert, empty column box", "Shift+Insert", "", "a\nb", "2 0",
+        Entries{{"0", "b"}, {"0", "a"}, {"1", "x"}});
+    row("Ctrl+V over the selected text, sharing its start", "select all", "1", "kept港\r\nk2\r\n",
+        "2 1", Entries{{"1", "k2"}, {"1", "kept港"}, {"1", "x"}});
+    row("context menu, blanks kept", "menu", "05", " a \r\nb\r\n", "2 05",
+        Entries{{"05", "b"}, {"05", " a "}, {"1", "x"}});
 }
 
 void TestGuiConditionUndo::pasteLinesAsEntries() {
     QFETCH(QString, how);
     QFETCH(QString, column);
     QFETCH(QString, clip);
-    QFETCH(QString, question);
+    QFETCH(QString, asked);
     QFETCH(Entries, entries);
     Fixture f;
     if (!f.setClipboard(clip))
@@ -347,7 +327,10 @@ void TestGuiConditionUndo::pasteLinesAsEntries() {
         paste->trigger();
     }
     QCOMPARE(f.w.platform.messages.size(), 1);
-    QCOMPARE(f.w.platform.messages[0].prompt, question);
+    QCOMPARE(f.w.platform.messages[0].prompt,
+             QStringLiteral(
+                 "貼り付ける %1 行をそれぞれ条件として追加しますか?\r\n(列 %2、AND に追加します)")
+                 .arg(asked.section(u' ', 0, 0), asked.section(u' ', 1)));
     QCOMPARE(f.w.platform.messages[0].style, 36);
     QCOMPARE(f.entries(id), entries);
     // The phrase box keeps what it held; the column box shows the column used.
