@@ -100,7 +100,6 @@ private Q_SLOTS:
     void openMenuHasAKey();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
-    void contextMenuKeysOpenTheResultMenu_data();
     void contextMenuKeysOpenTheResultMenu();
     void contextMenuKeysReachEveryControl_data();
     void contextMenuKeysReachEveryControl();
@@ -159,43 +158,33 @@ void TestGuiWindow::sourceListAgainAfterPickup() {
     w->show();
     loadRows(w, 1, {"a,1", "b,2", "a,3"});
     QToolButton* toggle = showSource(w);
-    QVERIFY(toggle);
-    QVERIFY(!toggle->isEnabled()); // no result yet: the source list is what is shown
+    // Which list is shown, and the button's state.
+    auto shows = [&](bool source, bool enabled, bool checked) {
+        return w.lvwOriginalData()->isVisible() == source &&
+               w.lvwPickupData()->isVisible() == !source && toggle->isEnabled() == enabled &&
+               toggle->isChecked() == checked;
+    };
+    QVERIFY(shows(true, false, false)); // no result yet: the source list is what is shown
     pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
-    QVERIFY(toggle->isEnabled());
-    QVERIFY(!toggle->isChecked());
-
+    QVERIFY(shows(false, true, false));
     toggle->click();
-    QVERIFY(toggle->isChecked());
-    QVERIFY(w.lvwOriginalData()->isVisible());
-    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(shows(true, true, true));
     QCOMPARE(w.lvwOriginalData()->model()->rowCount(), 3);
     // The result is still there, untouched, and the counts too.
     QCOMPARE(w->resultModel()->count(), 2);
     QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(2));
-
     toggle->click();
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!w.lvwOriginalData()->isVisible());
-    QVERIFY(w.lvwPickupData()->isVisible());
+    QVERIFY(shows(false, true, false));
     QCOMPARE(w->resultModel()->count(), 2);
-
     // A new pickup from the source view shows its result, and the button is ready again.
     toggle->click();
     pickWith(w, QStringLiteral("1"), QStringLiteral("b"));
-    QVERIFY(w.lvwPickupData()->isVisible());
-    QVERIFY(!w.lvwOriginalData()->isVisible());
-    QVERIFY(toggle->isEnabled());
-    QVERIFY(!toggle->isChecked());
+    QVERIFY(shows(false, true, false));
     // A load clears the result: nothing to go back to.
     toggle->click();
-    QVERIFY(toggle->isChecked());
     w->myFileOpen(w.writeFile(QStringLiteral("next.csv"), "c,4\r\n"));
     QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(1));
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!toggle->isEnabled());
-    QVERIFY(w.lvwOriginalData()->isVisible());
-    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(shows(true, false, false));
 }
 
 void TestGuiWindow::sortShowsTheFirstRow_data() {
@@ -346,34 +335,29 @@ void TestGuiWindow::enterPressesTheFocusedButton() {
     QCOMPARE(w.platform.messages.size(), writesBefore);
 }
 
-void TestGuiWindow::contextMenuKeysOpenTheResultMenu_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
-    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
-}
-
 void TestGuiWindow::contextMenuKeysOpenTheResultMenu() {
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
     TestWindow w;
     pickFromThree(w);
     ListView* view = w.lvwPickupData();
-    view->setCurrentIndex(w->resultModel()->index(1, 0));
-    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QMenu* menu = w.mnuPopup();
-    QTRY_VERIFY(menu->isVisible());
-    // At the current row, not where the mouse happens to be.
-    const QRect row = view->visualRect(view->currentIndex());
-    const QPoint rowTop = view->viewport()->mapToGlobal(row.topLeft());
-    QVERIFY(qAbs(menu->y() - (rowTop.y() + row.height() / 2)) <= 1 ||
-            menu->geometry().contains(rowTop + QPoint(1, row.height() / 2)));
-    // Its commands by their letters: C copies the selected rows.
-    view->selectAll();
-    QTest::keyClick(menu, Qt::Key_C);
-    QTRY_VERIFY(!menu->isVisible());
-    QCOMPARE(w.platform.clipboardWrites, 1);
-    QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\na,3"));
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_Menu), Qt::SHIFT | Qt::Key_F10}) {
+        view->clearSelection();
+        view->setCurrentIndex(w->resultModel()->index(1, 0));
+        QTest::keyClick(view, key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(menu->isVisible());
+        // At the current row, not where the mouse happens to be.
+        const QRect row = view->visualRect(view->currentIndex());
+        const QPoint rowTop = view->viewport()->mapToGlobal(row.topLeft());
+        QVERIFY(qAbs(menu->y() - (rowTop.y() + row.height() / 2)) <= 1 ||
+                menu->geometry().contains(rowTop + QPoint(1, row.height() / 2)));
+        // Its commands by their letters: C copies the selected rows.
+        view->selectAll();
+        QTest::keyClick(menu, Qt::Key_C);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\na,3"));
+        w.platform.clipboard.clear();
+    }
+    QCOMPARE(w.platform.clipboardWrites, 2);
 }
 
 void TestGuiWindow::contextMenuKeysReachEveryControl_data() {
