@@ -60,6 +60,12 @@ QAction* setSave(TestWindow& w) {
     return w.child<QAction>(QStringLiteral("mnuSetSave"));
 }
 
+// The window closed and opened again over the same settings folder.
+void restart(TestWindow& w) {
+    w.window.reset();
+    w.window = std::make_unique<frmVNLMain>(&w.platform);
+}
+
 // Each list's save button follows whether it holds an entry.
 void verifySaveButtons(frmVNLMain& w) {
     for (ConditionList id : kAll)
@@ -104,17 +110,14 @@ void TestGuiConditionSets::dropDownOpensByArrowAndKeys() {
     auto* open = dynamic_cast<DropDownButton*>(w->conditionList(ConditionList::InOR).cmdOpen);
     QVERIFY(open);
     QMenu* menu = open->dropDownMenu();
-    // The arrow opens the menu, and the list's own load does not run.
-    QTest::mouseClick(open, Qt::LeftButton, {}, open->arrowRect().center());
-    QTRY_VERIFY(menu->isVisible());
-    QVERIFY(w.platform.openDialogs.isEmpty());
-    menu->hide();
-    // Alt+Down and F4 open it from the keyboard.
-    for (const auto& [key, modifiers] :
-         {std::pair{Qt::Key_Down, Qt::KeyboardModifiers(Qt::AltModifier)},
-          std::pair{Qt::Key_F4, Qt::KeyboardModifiers()}}) {
+    // The arrow, Alt+Down and F4 open the menu, and the list's own load does not run.
+    for (const QKeyCombination key :
+         {QKeyCombination(), Qt::ALT | Qt::Key_Down, QKeyCombination(Qt::Key_F4)}) {
         open->setFocus();
-        QTest::keyClick(open, key, modifiers);
+        if (key == QKeyCombination())
+            QTest::mouseClick(open, Qt::LeftButton, {}, open->arrowRect().center());
+        else
+            QTest::keyClick(open, key.key(), key.keyboardModifiers());
         QTRY_VERIFY(menu->isVisible());
         menu->hide();
     }
@@ -143,14 +146,14 @@ void TestGuiConditionSets::saveThenLoadReplacesAllLists() {
     // Other lists now: the load replaces every one of them, emptied ones included.
     for (ConditionList id : kAll)
         w->conditionList(id).model->clear();
-    fill(*w, Lists{{{{"9", "old"}}, {}, {{"8", "old"}}, {}}});
+    const Lists old{{{{"9", "old"}}, {}, {{"8", "old"}}, {}}};
+    fill(*w, old);
     w.platform.openAnswers = {path};
     setOpen(w)->trigger();
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(render(listsOf(*w)), render(sample()));
     verifySaveButtons(*w);
     // The load is one undo step over the four lists, taken back and redone from any of them.
-    const Lists old{{{{"9", "old"}}, {}, {{"8", "old"}}, {}}};
     QTest::keyClick(w->conditionList(ConditionList::OutOR).lvw, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(render(listsOf(*w)), render(old));
     QTest::keyClick(w->conditionList(ConditionList::InAND).lvw, Qt::Key_Y, Qt::ControlModifier);
@@ -237,39 +240,27 @@ void TestGuiConditionSets::loadProblems() {
 }
 
 void TestGuiConditionSets::listsSurviveARestart() {
-    QTemporaryDir dir;
-    ScriptedPlatform platform;
-    AppPaths::setProgramFolder(dir.path());
-    const QString store = dir.filePath(QStringLiteral("vornel_lists.txt"));
-    {
-        frmVNLMain first(&platform);
-        QVERIFY(first.close());
-        QVERIFY(!QFileInfo::exists(store)); // nothing to keep
-    }
-    {
-        frmVNLMain second(&platform);
-        fill(second, sample());
-        QVERIFY(second.close());
-    }
+    TestWindow w;
+    const QString store = w.dir.filePath(QStringLiteral("vornel_lists.txt"));
+    QVERIFY(w->close());
+    QVERIFY(!QFileInfo::exists(store)); // nothing to keep
+    restart(w);
+    fill(*w, sample());
+    QVERIFY(w->close());
     struct stat st {};
     QCOMPARE(::lstat(QFile::encodeName(store).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, mode_t(0600));
-    {
-        frmVNLMain third(&platform);
-        QCOMPARE(render(listsOf(third)), render(sample()));
-        verifySaveButtons(third);
-        QVERIFY(!third.toolbarButton(Command::Start)->isEnabled()); // no data yet
-        for (ConditionList id : kAll)
-            third.conditionList(id).cmdAllSakujo->click();
-        QVERIFY(third.close());
-    }
-    {
-        frmVNLMain fourth(&platform);
-        QCOMPARE(render(listsOf(fourth)), QString()); // emptied lists stay empty
-        QVERIFY(fourth.close());
-    }
-    QVERIFY(platform.messages.isEmpty());
-    AppPaths::setProgramFolder(QString());
+    restart(w);
+    QCOMPARE(render(listsOf(*w)), render(sample()));
+    verifySaveButtons(*w);
+    QVERIFY(!w->toolbarButton(Command::Start)->isEnabled()); // no data yet
+    for (ConditionList id : kAll)
+        w->conditionList(id).cmdAllSakujo->click();
+    QVERIFY(w->close());
+    restart(w);
+    QCOMPARE(render(listsOf(*w)), QString()); // emptied lists stay empty
+    QVERIFY(w->close());
+    QVERIFY(w.platform.messages.isEmpty());
 }
 
 void TestGuiConditionSets::unusableStoreStartsEmpty_data() {
@@ -281,31 +272,26 @@ void TestGuiConditionSets::unusableStoreStartsEmpty_data() {
 
 void TestGuiConditionSets::unusableStoreStartsEmpty() {
     QFETCH(QString, kind);
-    QTemporaryDir dir;
-    ScriptedPlatform platform;
-    AppPaths::setProgramFolder(dir.path());
-    const QString store = dir.filePath(QStringLiteral("vornel_lists.txt"));
+    TestWindow w;
+    const QString store = w.dir.filePath(QStringLiteral("vornel_lists.txt"));
+    const QString target = w.dir.filePath(QStringLiteral("target.txt"));
     const QByteArray good = "AND,1,a\r\n";
     if (kind == u"bad line") {
         QVERIFY(writeAll(store, good + "AND\r\n"));
     } else if (kind == u"link") {
-        const QString target = dir.filePath(QStringLiteral("target.txt"));
         QVERIFY(writeAll(target, good));
         QVERIFY(QFile::link(target, store));
     } else {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("vornel_lists.txt")));
+        QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("vornel_lists.txt")));
     }
-    {
-        frmVNLMain w(&platform);
-        QCOMPARE(render(listsOf(w)), QString());
-        QVERIFY(!w.isBusy());
-        fill(w, sample());
-        QVERIFY(w.close()); // a store that cannot be written does not keep the window open
-    }
-    QVERIFY(platform.messages.isEmpty());
+    restart(w);
+    QCOMPARE(render(listsOf(*w)), QString());
+    QVERIFY(!w->isBusy());
+    fill(*w, sample());
+    QVERIFY(w->close()); // a store that cannot be written does not keep the window open
+    QVERIFY(w.platform.messages.isEmpty());
     if (kind == u"link")
-        QCOMPARE(readAll(dir.filePath(QStringLiteral("target.txt"))), good);
-    AppPaths::setProgramFolder(QString());
+        QCOMPARE(readAll(target), good);
 }
 
 QTEST_MAIN(TestGuiConditionSets)

@@ -57,10 +57,12 @@ struct Fixture {
     void historyKey(QWidget* target, bool undo) {
         QTest::keyClick(target, undo ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
     }
+    // The buttons that need an entry or a phrase, and Start, follow the lists and boxes.
     void saveButtonsAndStartFollow() {
         qsizetype all = 0;
         for (ConditionList id : kAll) {
             QCOMPARE(list(id).cmdSave->isEnabled(), list(id).model->count() > 0);
+            QCOMPARE(list(id).cmdTuika->isEnabled(), !list(id).txtGoku->text().isEmpty());
             all += list(id).model->count();
         }
         QCOMPARE(w.enabled(Command::Start), all > 0);
@@ -70,6 +72,11 @@ struct Fixture {
         return QGuiApplication::clipboard()->text() == text;
     }
 };
+
+// One data row, its values in the columns' order.
+template <typename... Values> void row(const char* name, const Values&... values) {
+    (QTest::newRow(name) << ... << values);
+}
 
 QString describe(const ConditionsState& state) {
     QStringList lists;
@@ -91,7 +98,6 @@ class TestGuiConditionUndo : public QObject {
 private Q_SLOTS:
     void undoRedoEveryEdit_data();
     void undoRedoEveryEdit();
-    void takeBackTwiceKeepsTheFirst();
     void boxTypingIsUndoneFirst();
     void undoFromAnotherListLeavesThisOne();
     void listMenu();
@@ -104,22 +110,15 @@ private Q_SLOTS:
 void TestGuiConditionUndo::undoRedoEveryEdit_data() {
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("route"); // list, box, button or menu
-    QTest::newRow("追加, keys in the list") << "add"
-                                            << "list";
-    QTest::newRow("追加 moving an entry, keys in the box") << "move"
-                                                           << "box";
-    QTest::newRow("削除, keys on a button") << "delete"
-                                            << "button";
-    QTest::newRow("全削除, menu") << "clear"
-                                  << "menu";
-    QTest::newRow("全削除, keys in the list") << "clear"
-                                              << "list";
-    QTest::newRow("take back, keys in the box") << "back"
-                                                << "box";
-    QTest::newRow("読込, menu") << "load"
-                                << "menu";
-    QTest::newRow("paste, keys in the list") << "paste"
-                                             << "list";
+    row("追加, keys in the list", "add", "list");
+    row("追加 moving an entry, keys in the box", "move", "box");
+    row("削除, keys on a button", "delete", "button");
+    row("全削除, menu", "clear", "menu");
+    row("全削除, keys in the list", "clear", "list");
+    row("take back, keys in the box", "back", "box");
+    row("take back twice, keys in the list", "back twice", "list");
+    row("読込, menu", "load", "menu");
+    row("paste, keys in the list", "paste", "list");
 }
 
 void TestGuiConditionUndo::undoRedoEveryEdit() {
@@ -136,6 +135,8 @@ void TestGuiConditionUndo::undoRedoEveryEdit() {
     if (edit == u"move") {
         l.txtNo->setText(QStringLiteral("4"));
         l.txtGoku->setText(QStringLiteral("d"));
+    } else if (edit == u"back twice") { // the second keeps the first's boxes to go back to
+        f.doubleClickRow(id, 1);
     }
     const ConditionsState before = f.state();
     if (edit == u"add") {
@@ -149,9 +150,9 @@ void TestGuiConditionUndo::undoRedoEveryEdit() {
         f.press(l.cmdSakujo);
     } else if (edit == u"clear") {
         f.press(l.cmdAllSakujo);
-    } else if (edit == u"back") {
+    } else if (edit == u"back" || edit == u"back twice") {
         f.doubleClickRow(id, 2);
-        QCOMPARE(l.txtGoku->text(), QStringLiteral("b"));
+        QCOMPARE(l.txtGoku->text(), edit == u"back" ? QStringLiteral("b") : QStringLiteral("c"));
     } else if (edit == u"load") {
         f.w.platform.openAnswers = {
             f.w.writeFile(QStringLiteral("l.csv"), "\"7\",\"x\"\r\n\"8\",\"y\"\r\n")};
@@ -190,36 +191,13 @@ void TestGuiConditionUndo::undoRedoEveryEdit() {
     QVERIFY2(f.state() == expected,
              qPrintable(describe(f.state()) + QStringLiteral("\n expected ") + describe(expected)));
     f.saveButtonsAndStartFollow();
-    QVERIFY(!f.w->conditions().undoStack().canUndo(id));
+    QCOMPARE(f.w->conditions().undoStack().canUndo(id), edit == u"back twice");
     QVERIFY(f.w->conditions().undoStack().canRedo(id));
 
     step(false);
     QVERIFY2(f.state() == after, qPrintable(describe(f.state())));
     f.saveButtonsAndStartFollow();
     QVERIFY(!f.w->conditions().undoStack().canRedo(id));
-}
-
-void TestGuiConditionUndo::takeBackTwiceKeepsTheFirst() {
-    Fixture f;
-    const ConditionList id = ConditionList::InOR;
-    ConditionListControls& l = f.list(id);
-    f.fill(id, {{"3", "港区"}, {"3", "新宿区"}, {"3", "渋谷区"}});
-    f.doubleClickRow(id, 1);
-    f.doubleClickRow(id, 1);
-    QCOMPARE(l.txtGoku->text(), QStringLiteral("新宿区"));
-    QCOMPARE(f.entries(id), (Entries{{"3", "渋谷区"}}));
-
-    f.historyKey(l.lvw, true);
-    QCOMPARE(l.txtNo->text(), QStringLiteral("3"));
-    QCOMPARE(l.txtGoku->text(), QStringLiteral("港区"));
-    QCOMPARE(f.entries(id), (Entries{{"3", "新宿区"}, {"3", "渋谷区"}}));
-    QVERIFY(l.cmdTuika->isEnabled());
-
-    f.historyKey(l.lvw, true);
-    QCOMPARE(l.txtGoku->text(), QString());
-    QCOMPARE(l.txtNo->text(), QString());
-    QCOMPARE(f.entries(id), (Entries{{"3", "港区"}, {"3", "新宿区"}, {"3", "渋谷区"}}));
-    QVERIFY(!l.cmdTuika->isEnabled());
 }
 
 void TestGuiConditionUndo::boxTypingIsUndoneFirst() {
@@ -279,30 +257,23 @@ void TestGuiConditionUndo::listMenu() {
     QCOMPARE(redo->text(), QStringLiteral("やり直し(&R)\tCtrl+Y"));
 
     // The context-menu event (a right click, or the menu key) shows it, brought up to date.
-    auto open = [&](QContextMenuEvent::Reason reason) {
+    auto open = [&](QContextMenuEvent::Reason reason, bool canUndo, bool canRedo) {
         QWidget* target =
             reason == QContextMenuEvent::Mouse ? l.lvw->viewport() : static_cast<QWidget*>(l.lvw);
         QContextMenuEvent event(reason, QPoint(10, 10), target->mapToGlobal(QPoint(10, 10)));
         QApplication::sendEvent(target, &event);
         QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(undo->isEnabled(), canUndo);
+        QCOMPARE(redo->isEnabled(), canRedo);
+        menu->hide();
     };
-    open(QContextMenuEvent::Mouse);
-    QVERIFY(!undo->isEnabled());
-    QVERIFY(!redo->isEnabled());
-    menu->hide();
-
+    open(QContextMenuEvent::Mouse, false, false);
     l.txtGoku->setText(QStringLiteral("abc"));
     f.press(l.cmdTuika);
-    open(QContextMenuEvent::Keyboard);
-    QVERIFY(undo->isEnabled());
-    QVERIFY(!redo->isEnabled());
-    menu->hide();
+    open(QContextMenuEvent::Keyboard, true, false);
     undo->trigger();
     QCOMPARE(f.entries(id), Entries{});
-    open(QContextMenuEvent::Mouse);
-    QVERIFY(!undo->isEnabled());
-    QVERIFY(redo->isEnabled());
-    menu->hide();
+    open(QContextMenuEvent::Mouse, false, true);
     redo->trigger();
     QCOMPARE(f.entries(id), (Entries{{"0", "abc"}}));
 }
@@ -311,39 +282,23 @@ void TestGuiConditionUndo::pasteLinesAsEntries_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("clip");
-    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("asked"); // the question's line count and column
     QTest::addColumn<Entries>("entries");
-    QTest::newRow("Ctrl+V, spreadsheet column")
-        << "Ctrl+V"
-        << "3"
-        << "港区\r\n新宿区\r\n\r\n渋谷区\r\n"
-        << "貼り付ける 3 行をそれぞれ条件として追加しますか?\r\n(列 3、AND に追加します)"
-        << Entries{{"3", "渋谷区"}, {"3", "新宿区"}, {"3", "港区"}, {"1", "x"}};
-    QTest::newRow("Shift+Insert, empty column box")
-        << "Shift+Insert"
-        << ""
-        << "a\nb"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 0、AND に追加します)"
-        << Entries{{"0", "b"}, {"0", "a"}, {"1", "x"}};
-    QTest::newRow("Ctrl+V over the selected text, sharing its start")
-        << "select all"
-        << "1"
-        << "kept港\r\nk2\r\n"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 1、AND に追加します)"
-        << Entries{{"1", "k2"}, {"1", "kept港"}, {"1", "x"}};
-    QTest::newRow("context menu, blanks kept")
-        << "menu"
-        << "05"
-        << " a \r\nb\r\n"
-        << "貼り付ける 2 行をそれぞれ条件として追加しますか?\r\n(列 05、AND に追加します)"
-        << Entries{{"05", "b"}, {"05", " a "}, {"1", "x"}};
+    row("Ctrl+V, spreadsheet column", "Ctrl+V", "3", "港区\r\n新宿区\r\n\r\n渋谷区\r\n", "3 3",
+        Entries{{"3", "渋谷区"}, {"3", "新宿区"}, {"3", "港区"}, {"1", "x"}});
+    row("Shift+Insert, empty column box", "Shift+Insert", "", "a\nb", "2 0",
+        Entries{{"0", "b"}, {"0", "a"}, {"1", "x"}});
+    row("Ctrl+V over the selected text, sharing its start", "select all", "1", "kept港\r\nk2\r\n",
+        "2 1", Entries{{"1", "k2"}, {"1", "kept港"}, {"1", "x"}});
+    row("context menu, blanks kept", "menu", "05", " a \r\nb\r\n", "2 05",
+        Entries{{"05", "b"}, {"05", " a "}, {"1", "x"}});
 }
 
 void TestGuiConditionUndo::pasteLinesAsEntries() {
     QFETCH(QString, how);
     QFETCH(QString, column);
     QFETCH(QString, clip);
-    QFETCH(QString, question);
+    QFETCH(QString, asked);
     QFETCH(Entries, entries);
     Fixture f;
     if (!f.setClipboard(clip))
@@ -372,7 +327,10 @@ void TestGuiConditionUndo::pasteLinesAsEntries() {
         paste->trigger();
     }
     QCOMPARE(f.w.platform.messages.size(), 1);
-    QCOMPARE(f.w.platform.messages[0].prompt, question);
+    QCOMPARE(f.w.platform.messages[0].prompt,
+             QStringLiteral(
+                 "貼り付ける %1 行をそれぞれ条件として追加しますか?\r\n(列 %2、AND に追加します)")
+                 .arg(asked.section(u' ', 0, 0), asked.section(u' ', 1)));
     QCOMPARE(f.w.platform.messages[0].style, 36);
     QCOMPARE(f.entries(id), entries);
     // The phrase box keeps what it held; the column box shows the column used.

@@ -58,6 +58,25 @@ QString item(int number, const QString& path) {
     return QStringLiteral("&%1 %2").arg(number).arg(QDir::toNativeSeparators(path));
 }
 
+// Three rows shown, and picked by the first field.
+void pickFromThree(TestWindow& w, const QString& phrase = QStringLiteral("a")) {
+    w->show();
+    loadRows(w, 1, {"a,1", "b,2", "a,3"});
+    pickWith(w, QStringLiteral("1"), phrase);
+}
+
+// Triggers the recent file numbered `index` (from 0) in the Open button's menu.
+void openRecent(TestWindow& w, int index) {
+    recentItems(w);
+    w.child<QAction>(QStringLiteral("mnuRecent%1").arg(index))->trigger();
+}
+
+// The window closed and opened again over the same settings.
+void restart(TestWindow& w) {
+    w.window.reset();
+    w.window = std::make_unique<frmVNLMain>(&w.platform);
+}
+
 QToolButton* showSource(const TestWindow& w) {
     return w.child<QToolButton>(QStringLiteral("cmdShowSource"));
 }
@@ -73,18 +92,14 @@ class TestGuiWindow : public QObject {
 private Q_SLOTS:
     void countsAfterPickup_data();
     void countsAfterPickup();
-    void countsAfterLoad();
     void sourceListAgainAfterPickup();
-    void sourceToggleLetsGoWhenTheListAreaChanges();
     void sortShowsTheFirstRow_data();
     void sortShowsTheFirstRow();
     void recentFilesNewestFirst();
     void recentFileOpensAsOpenWould();
-    void recentFileGoneIsRemoved();
     void openMenuHasAKey();
     void enterPressesTheFocusedButton_data();
     void enterPressesTheFocusedButton();
-    void contextMenuKeysOpenTheResultMenu_data();
     void contextMenuKeysOpenTheResultMenu();
     void contextMenuKeysReachEveryControl_data();
     void contextMenuKeysReachEveryControl();
@@ -98,23 +113,35 @@ private Q_SLOTS:
 };
 
 void TestGuiWindow::countsAfterPickup_data() {
+    QTest::addColumn<int>("rows"); // a,0 / b,1 / a,2 ...
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<int>("picked");
-    QTest::newRow("some rows") << QStringLiteral("a") << 2;
-    QTest::newRow("every row") << QStringLiteral("?") << 3;
-    QTest::newRow("no row") << QStringLiteral("zzz") << 0;
+    QTest::addColumn<QString>("counts"); // the source's, then the pickup's
+    QTest::newRow("some rows") << 3 << QStringLiteral("a") << 2 << "全 3 行/抽出 2 行";
+    QTest::newRow("every row") << 3 << QStringLiteral("?") << 3 << "全 3 行/抽出 3 行";
+    QTest::newRow("no row") << 3 << QStringLiteral("zzz") << 0 << "全 3 行/抽出 0 行";
+    // The pickup reads its row count back from the panel.
+    QTest::newRow("thousands") << 1234 << QStringLiteral("?") << 1234
+                               << "全 1,234 行/抽出 1,234 行";
 }
 
 void TestGuiWindow::countsAfterPickup() {
+    QFETCH(int, rows);
     QFETCH(QString, phrase);
     QFETCH(int, picked);
+    QFETCH(QString, counts);
     TestWindow w;
     w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
+    QByteArray bytes;
+    for (int i = 0; i < rows; ++i)
+        bytes += (i % 2 ? "b," : "a,") + QByteArray::number(i) + "\r\n";
+    w->myFileOpen(w.writeFile(QStringLiteral("rows.csv"), bytes));
+    QCOMPARE(w->panelText(Panel::Original), counts.section(u'/', 0, 0));
+    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 0 行"));
     pickWith(w, QStringLiteral("1"), phrase);
     QCOMPARE(w->resultModel()->count(), picked);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 %1 行").arg(picked));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("全 3 行"));
+    QCOMPARE(w->panelText(Panel::Pickup), counts.section(u'/', 1));
+    QCOMPARE(w->panelText(Panel::Original), counts.section(u'/', 0, 0));
     // Nothing found is said in the result area, never in a box to answer.
     QVERIFY(w.platform.messages.isEmpty());
     QVERIFY(w.lvwPickupData()->isVisible());
@@ -126,69 +153,38 @@ void TestGuiWindow::countsAfterPickup() {
     QVERIFY(!w.lvwPickupData()->isVisible());
 }
 
-void TestGuiWindow::countsAfterLoad() {
-    TestWindow w;
-    QByteArray bytes;
-    for (int i = 0; i < 1234; ++i)
-        bytes += QByteArray::number(i) + ",x\r\n";
-    w->myFileOpen(w.writeFile(QStringLiteral("rows.csv"), bytes));
-    QCOMPARE(w->panelText(Panel::Original), QStringLiteral("全 1,234 行"));
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 0 行"));
-    // The pickup reads its row count back from the panel.
-    pickWith(w, QStringLiteral("2"), QStringLiteral("x"));
-    QCOMPARE(w->resultModel()->count(), 1234);
-    QCOMPARE(w->panelText(Panel::Pickup), QStringLiteral("抽出 1,234 行"));
-}
-
 void TestGuiWindow::sourceListAgainAfterPickup() {
     TestWindow w;
     w->show();
     loadRows(w, 1, {"a,1", "b,2", "a,3"});
     QToolButton* toggle = showSource(w);
-    QVERIFY(toggle);
-    QVERIFY(!toggle->isEnabled()); // no result yet: the source list is what is shown
+    // Which list is shown, and the button's state.
+    auto shows = [&](bool source, bool enabled, bool checked) {
+        return w.lvwOriginalData()->isVisible() == source &&
+               w.lvwPickupData()->isVisible() == !source && toggle->isEnabled() == enabled &&
+               toggle->isChecked() == checked;
+    };
+    QVERIFY(shows(true, false, false)); // no result yet: the source list is what is shown
     pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
-    QVERIFY(toggle->isEnabled());
-    QVERIFY(!toggle->isChecked());
-
+    QVERIFY(shows(false, true, false));
     toggle->click();
-    QVERIFY(toggle->isChecked());
-    QVERIFY(w.lvwOriginalData()->isVisible());
-    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(shows(true, true, true));
     QCOMPARE(w.lvwOriginalData()->model()->rowCount(), 3);
     // The result is still there, untouched, and the counts too.
     QCOMPARE(w->resultModel()->count(), 2);
     QCOMPARE(w->panelText(Panel::Pickup), CountText::pickedRows(2));
-
     toggle->click();
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!w.lvwOriginalData()->isVisible());
-    QVERIFY(w.lvwPickupData()->isVisible());
+    QVERIFY(shows(false, true, false));
     QCOMPARE(w->resultModel()->count(), 2);
-}
-
-void TestGuiWindow::sourceToggleLetsGoWhenTheListAreaChanges() {
-    TestWindow w;
-    w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
-    QToolButton* toggle = showSource(w);
-    toggle->click();
     // A new pickup from the source view shows its result, and the button is ready again.
+    toggle->click();
     pickWith(w, QStringLiteral("1"), QStringLiteral("b"));
-    QVERIFY(w.lvwPickupData()->isVisible());
-    QVERIFY(!w.lvwOriginalData()->isVisible());
-    QVERIFY(toggle->isEnabled());
-    QVERIFY(!toggle->isChecked());
+    QVERIFY(shows(false, true, false));
     // A load clears the result: nothing to go back to.
     toggle->click();
-    QVERIFY(toggle->isChecked());
     w->myFileOpen(w.writeFile(QStringLiteral("next.csv"), "c,4\r\n"));
     QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(1));
-    QVERIFY(!toggle->isChecked());
-    QVERIFY(!toggle->isEnabled());
-    QVERIFY(w.lvwOriginalData()->isVisible());
-    QVERIFY(!w.lvwPickupData()->isVisible());
+    QVERIFY(shows(true, false, false));
 }
 
 void TestGuiWindow::sortShowsTheFirstRow_data() {
@@ -218,31 +214,29 @@ void TestGuiWindow::sortShowsTheFirstRow() {
 }
 
 void TestGuiWindow::recentFilesNewestFirst() {
-    auto w = std::make_unique<TestWindow>();
-    QCOMPARE(recentItems(*w), QStringList());
+    TestWindow w;
+    QCOMPARE(recentItems(w), QStringList());
     QStringList paths;
     for (int i = 0; i < 10; ++i)
-        paths << w->writeFile(QStringLiteral("d%1.csv").arg(i), "a,1\r\n");
-    (*w)->myFileOpen(paths[0]);
-    (*w)->myFileOpen(paths[1]);
-    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[1]), item(2, paths[0])}));
+        paths << w.writeFile(QStringLiteral("d%1.csv").arg(i), "a,1\r\n");
+    w->myFileOpen(paths[0]);
+    w->myFileOpen(paths[1]);
+    QCOMPARE(recentItems(w), (QStringList{item(1, paths[1]), item(2, paths[0])}));
     // Opened again, under another spelling of its path: moved to the top, listed once.
-    (*w)->myFileOpen(w->dir.path() + QStringLiteral("/./d0.csv"));
-    QCOMPARE(recentItems(*w), (QStringList{item(1, paths[0]), item(2, paths[1])}));
+    w->myFileOpen(w.dir.path() + QStringLiteral("/./d0.csv"));
+    QCOMPARE(recentItems(w), (QStringList{item(1, paths[0]), item(2, paths[1])}));
     // A file that could not be read is not listed.
-    (*w)->myFileOpen(w->dir.filePath(QStringLiteral("missing.csv")));
-    QCOMPARE(recentItems(*w).size(), 2);
-    // Eight at most, the oldest dropped.
+    w->myFileOpen(w.dir.filePath(QStringLiteral("missing.csv")));
+    QCOMPARE(recentItems(w).size(), 2);
+    // Eight at most, the oldest dropped; kept across a restart.
     for (int i = 2; i < 10; ++i)
-        (*w)->myFileOpen(paths[i]);
+        w->myFileOpen(paths[i]);
     QStringList expected;
     for (int i = 9; i >= 2; --i)
         expected << item(10 - i, paths[i]);
-    QCOMPARE(recentItems(*w), expected);
-    // Across a restart.
-    w->window.reset();
-    w->window = std::make_unique<frmVNLMain>(&w->platform);
-    QCOMPARE(recentItems(*w), expected);
+    QCOMPARE(recentItems(w), expected);
+    restart(w);
+    QCOMPARE(recentItems(w), expected);
 }
 
 void TestGuiWindow::recentFileOpensAsOpenWould() {
@@ -251,8 +245,7 @@ void TestGuiWindow::recentFileOpensAsOpenWould() {
     const QString second = w.writeFile(QStringLiteral("second.csv"), "c,3\r\n");
     w->myFileOpen(first);
     w->myFileOpen(second);
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    openRecent(w, 1);
     QCOMPARE(w->panelText(Panel::FilePath), first);
     QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(2));
     QCOMPARE(recentItems(w), (QStringList{item(1, first), item(2, second)}));
@@ -260,30 +253,21 @@ void TestGuiWindow::recentFileOpensAsOpenWould() {
     QCOMPARE(w->dialog().FileName, first);
     // While a job keeps Open disabled, the list opens nothing.
     w->toolbarButton(Command::Open)->setEnabled(false);
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent1"))->trigger();
+    openRecent(w, 1);
     QCOMPARE(w->panelText(Panel::FilePath), first);
     QVERIFY(w.platform.messages.isEmpty());
-}
-
-void TestGuiWindow::recentFileGoneIsRemoved() {
-    TestWindow w;
-    const QString kept = w.writeFile(QStringLiteral("kept.csv"), "a,1\r\n");
-    const QString gone = w.writeFile(QStringLiteral("gone.csv"), "b,2\r\n");
-    w->myFileOpen(kept);
-    w->myFileOpen(gone);
-    QVERIFY(QFile::remove(gone));
-    recentItems(w);
-    w.child<QAction>(QStringLiteral("mnuRecent0"))->trigger();
+    // A file gone since is said so and dropped from the list; nothing is loaded.
+    w->toolbarButton(Command::Open)->setEnabled(true);
+    QVERIFY(QFile::remove(second));
+    openRecent(w, 1);
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].prompt,
              QStringLiteral("データファイル「%1」が見つかりません。\n"
                             "最近使ったファイルの一覧から削除しました。")
-                 .arg(QDir::toNativeSeparators(gone)));
+                 .arg(QDir::toNativeSeparators(second)));
     QCOMPARE(w.platform.messages[0].style, int(Platform::Exclamation));
-    // Nothing was loaded: the table is still the last file's.
-    QCOMPARE(w->panelText(Panel::FilePath), gone);
-    QCOMPARE(recentItems(w), QStringList{item(1, kept)});
+    QCOMPARE(w->panelText(Panel::FilePath), first);
+    QCOMPARE(recentItems(w), QStringList{item(1, first)});
 }
 
 void TestGuiWindow::openMenuHasAKey() {
@@ -338,8 +322,7 @@ void TestGuiWindow::enterPressesTheFocusedButton() {
     QTest::keyClick(clear, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(model->entries().empty(), pressed);
     // A tool button: the source rows in place of the result.
-    loadRows(w, 1, {"a,1", "b,2"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    pickFromThree(w);
     QToolButton* toggle = showSource(w);
     toggle->setFocus();
     QTest::keyClick(toggle, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -352,36 +335,29 @@ void TestGuiWindow::enterPressesTheFocusedButton() {
     QCOMPARE(w.platform.messages.size(), writesBefore);
 }
 
-void TestGuiWindow::contextMenuKeysOpenTheResultMenu_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
-    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
-}
-
 void TestGuiWindow::contextMenuKeysOpenTheResultMenu() {
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
     TestWindow w;
-    w->show();
-    loadRows(w, 1, {"a,1", "b,2", "a,3"});
-    pickWith(w, QStringLiteral("1"), QStringLiteral("a"));
+    pickFromThree(w);
     ListView* view = w.lvwPickupData();
-    view->setCurrentIndex(w->resultModel()->index(1, 0));
-    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QMenu* menu = w.mnuPopup();
-    QTRY_VERIFY(menu->isVisible());
-    // At the current row, not where the mouse happens to be.
-    const QRect row = view->visualRect(view->currentIndex());
-    const QPoint rowTop = view->viewport()->mapToGlobal(row.topLeft());
-    QVERIFY(qAbs(menu->y() - (rowTop.y() + row.height() / 2)) <= 1 ||
-            menu->geometry().contains(rowTop + QPoint(1, row.height() / 2)));
-    // Its commands by their letters: C copies the selected rows.
-    view->selectAll();
-    QTest::keyClick(menu, Qt::Key_C);
-    QTRY_VERIFY(!menu->isVisible());
-    QCOMPARE(w.platform.clipboardWrites, 1);
-    QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\na,3"));
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_Menu), Qt::SHIFT | Qt::Key_F10}) {
+        view->clearSelection();
+        view->setCurrentIndex(w->resultModel()->index(1, 0));
+        QTest::keyClick(view, key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(menu->isVisible());
+        // At the current row, not where the mouse happens to be.
+        const QRect row = view->visualRect(view->currentIndex());
+        const QPoint rowTop = view->viewport()->mapToGlobal(row.topLeft());
+        QVERIFY(qAbs(menu->y() - (rowTop.y() + row.height() / 2)) <= 1 ||
+                menu->geometry().contains(rowTop + QPoint(1, row.height() / 2)));
+        // Its commands by their letters: C copies the selected rows.
+        view->selectAll();
+        QTest::keyClick(menu, Qt::Key_C);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(w.platform.clipboard, QStringLiteral("a,1\r\na,3"));
+        w.platform.clipboard.clear();
+    }
+    QCOMPARE(w.platform.clipboardWrites, 2);
 }
 
 void TestGuiWindow::contextMenuKeysReachEveryControl_data() {
@@ -475,13 +451,11 @@ void TestGuiWindow::descendingSortHasAKey() {
 void TestGuiWindow::focusAfterLoad() {
     TestWindow w;
     w->show();
-    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
-    w->myFileOpen(w.writeFile(QStringLiteral("d.csv"), "a,1\r\n"));
-    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
-    // An empty file is a load too.
-    w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
-    w->myFileOpen(w.writeFile(QStringLiteral("empty.csv"), ""));
-    QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+    for (const QByteArray& bytes : {QByteArray("a,1\r\n"), QByteArray()}) { // empty: a load too
+        w.child<QWidget>(QStringLiteral("txtOutORGoku"))->setFocus();
+        w->myFileOpen(w.writeFile(QStringLiteral("d.csv"), bytes));
+        QCOMPARE(w->focusWidget(), w.child<QWidget>(QStringLiteral("txtInANDNo")));
+    }
 }
 
 void TestGuiWindow::growingWindowGivesTheListsTheRoom_data() {
@@ -561,32 +535,31 @@ void TestGuiWindow::sizeAndColumnsAcrossRestart_data() {
 void TestGuiWindow::sizeAndColumnsAcrossRestart() {
     QFETCH(QSize, grown);
     QFETCH(bool, maximized);
-    auto w = std::make_unique<TestWindow>();
-    (*w)->show();
-    const QSize designed = (*w)->size();
-    (*w)->resize(designed + grown);
-    QTRY_COMPARE((*w)->size(), designed + grown);
-    QTreeView* list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    TestWindow w;
+    w->show();
+    const QSize designed = w->size();
+    w->resize(designed + grown);
+    QTRY_COMPARE(w->size(), designed + grown);
+    QTreeView* list = w.child<QTreeView>(QStringLiteral("lvwOutOR"));
     list->header()->resizeSection(0, 40);
     list->header()->resizeSection(1, 300);
     if (maximized) {
-        (*w)->showMaximized();
-        QTRY_VERIFY((*w)->isMaximized());
+        w->showMaximized();
+        QTRY_VERIFY(w->isMaximized());
     }
-    QVERIFY((*w)->close());
+    QVERIFY(w->close());
     const QString ini = mdlIniSet::IniFilePath();
     QCOMPARE(
         mdlIniSet::GetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"), ini),
         maximized ? QStringLiteral("1") : QStringLiteral("0"));
 
-    w->window.reset();
-    w->window = std::make_unique<frmVNLMain>(&w->platform);
-    QCOMPARE((*w)->size(), designed + grown); // the normal size, also of a maximised window
-    QCOMPARE(bool((*w)->windowState() & Qt::WindowMaximized), maximized);
-    list = w->child<QTreeView>(QStringLiteral("lvwOutOR"));
+    restart(w);
+    QCOMPARE(w->size(), designed + grown); // the normal size, also of a maximised window
+    QCOMPARE(bool(w->windowState() & Qt::WindowMaximized), maximized);
+    list = w.child<QTreeView>(QStringLiteral("lvwOutOR"));
     QCOMPARE(list->header()->sectionSize(0), 40);
     QCOMPARE(list->header()->sectionSize(1), 300);
-    QCOMPARE(w->child<QTreeView>(QStringLiteral("lvwInAND"))->header()->sectionSize(1), 410);
+    QCOMPARE(w.child<QTreeView>(QStringLiteral("lvwInAND"))->header()->sectionSize(1), 410);
 
     // A size larger than the screen is cut to it; one under the designed size is not taken.
     for (const QString& height : {QStringLiteral("900000"), QStringLiteral("100")}) {
@@ -594,12 +567,11 @@ void TestGuiWindow::sizeAndColumnsAcrossRestart() {
                                 ini);
         mdlIniSet::SetIniString(QStringLiteral("Vornel Window"), QStringLiteral("Maximized"),
                                 QStringLiteral("0"), ini);
-        w->window.reset();
-        w->window = std::make_unique<frmVNLMain>(&w->platform);
+        restart(w);
         const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
-        QCOMPARE((*w)->height(),
+        QCOMPARE(w->height(),
                  height == u"100" ? designed.height() : std::max(screen, designed.height()));
-        QCOMPARE((*w)->width(), designed.width());
+        QCOMPARE(w->width(), designed.width());
     }
 }
 
