@@ -9,15 +9,15 @@
 # one phrase against iconv, the mix against the mix with them off.
 # Last, the same rows with every field quoted: its load and both pickups in the quoted field mode
 # over the plain file's (quoted_*_over_plain), with the same counts.
-# Last, Save of a pickup that keeps every row, in the file's order, against `cp` of the file and
-# `sync`, both into the same folder, three times each, taking turns, each result removed before
-# the next run: the medians and their ratio (save_over_cp_sync, time over time as above; and
-# save_speed_over_cp_sync, its inverse, Save's speed as a share of cp's). Save syncs its file
-# too. The same Save after the sorts (its rows all over the store) is sorted_save_over_cp_sync.
 # Then a pickup that keeps every row, sorted in the code order and in the Japanese order
 # ("日本語順"): the Japanese sort's time over the code-order sort's (japanese_over_code, with
 # the processor times too, which a busy machine does not stretch), its peak memory growth over
 # the file's size, and the longest time the window went without handling events.
+# Finally, Save of a pickup that keeps every row, in the file's order, against `cp` of the file and
+# `sync`, both into the same folder, three times each, taking turns, each result removed before
+# the next run: the medians and their ratio (save_over_cp_sync, time over time as above; and
+# save_speed_over_cp_sync, its inverse, Save's speed as a share of cp's). Save syncs its file
+# too. The same Save after the sorts (its rows all over the store) is sorted_save_over_cp_sync.
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
