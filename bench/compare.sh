@@ -13,6 +13,11 @@
 # ("日本語順"): the Japanese sort's time over the code-order sort's (japanese_over_code, with
 # the processor times too, which a busy machine does not stretch), its peak memory growth over
 # the file's size, and the longest time the window went without handling events.
+# Finally, Save of a pickup that keeps every row, in the file's order, against `cp` of the file and
+# `sync`, both into the same folder, three times each, taking turns, each result removed before
+# the next run: the medians and their ratio (save_over_cp_sync, time over time as above; and
+# save_speed_over_cp_sync, its inverse, Save's speed as a share of cp's). Save syncs its file
+# too. The same Save after the sorts (its rows all over the store) is sorted_save_over_cp_sync.
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
@@ -185,3 +190,43 @@ printf 'japanese_over_code_cpu=%.3f\n' \
   "$(echo "$(key japanese_sort_cpu_s "$out") / $(key code_sort_cpu_s "$out")" | bc -l)"
 printf 'japanese_peak_growth_over_file=%.3f\n' \
   "$(echo "$(key japanese_sort_peak_growth_mb "$out") / $file_mb" | bc -l)"
+
+# ---- Save against cp + sync ----
+median3() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+saves=()
+sorted_saves=()
+copies=()
+saved_size() { # every row: the file's size (its lines end in CR LF); then removed
+  if [ "$(stat -c %s "$work/saved.csv")" != "$(stat -c %s "$file")" ]; then
+    echo "$0: save: the keep-all result is not the size of the file" >&2
+    exit 1
+  fi
+  rm -f "$work/saved.csv"
+  sync
+}
+for _ in 1 2 3; do
+  out=$("$driver" --data "$file" --out-or "$work/keep-all.lst" --no-copy --no-sort \
+    --out "$work/saved.csv")
+  saves+=("$(key save_s "$out")")
+  if ! cmp -s "$file" "$work/saved.csv"; then # every row, in order, each ending in CR LF
+    echo "$0: save: the keep-all result in the file's order differs from the file" >&2
+    exit 1
+  fi
+  saved_size
+  copies+=("$(seconds sh -c 'cp -- "$1" "$2" && sync' sh "$file" "$work/copied.csv")")
+  rm -f "$work/copied.csv"
+  sync
+  out=$("$driver" --data "$file" --out-or "$work/keep-all.lst" --no-copy --out "$work/saved.csv")
+  sorted_saves+=("$(key save_s "$out")")
+  saved_size
+done
+save_s=$(median3 "${saves[@]}")
+sorted_save_s=$(median3 "${sorted_saves[@]}")
+cp_sync_s=$(median3 "${copies[@]}")
+printf 'save_runs_s=%s\nsorted_save_runs_s=%s\ncp_sync_runs_s=%s\n' "${saves[*]}" \
+  "${sorted_saves[*]}" "$(printf '%.3f ' "${copies[@]}")"
+printf 'save_median_s=%.3f\nsorted_save_median_s=%.3f\ncp_sync_median_s=%.3f\n' "$save_s" \
+  "$sorted_save_s" "$cp_sync_s"
+printf 'save_over_cp_sync=%.3f\n' "$(echo "$save_s / $cp_sync_s" | bc -l)"
+printf 'save_speed_over_cp_sync=%.3f\n' "$(echo "$cp_sync_s / $save_s" | bc -l)"
+printf 'sorted_save_over_cp_sync=%.3f\n' "$(echo "$sorted_save_s / $cp_sync_s" | bc -l)"

@@ -3,7 +3,7 @@
 // exits non-zero.
 //
 //   vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] [--out-and LIST]
-//                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy] [--japanese]
+//                     [--out-or LIST] [--out RESULT] [--stop] [--no-copy] [--no-sort] [--japanese]
 //                     [--ignore-width] [--ignore-kana] [--ignore-case]
 //
 // Phases: load (myFileOpen; the data-error dialogs are answered with Skip); the list files, each
@@ -12,7 +12,8 @@
 // after the sorts); and with --stop a second load that is stopped after a moment (how long
 // Stop takes to end it). max_gap_ms covers the load and the pickup. --no-copy leaves out Select
 // all + Copy, whose clipboard text is a second copy of every picked row (for memory figures of
-// load, pickup, sort and save alone). --japanese adds, over the same rows, a code-order sort and
+// load, pickup, sort and save alone). --no-sort leaves out the two sorts (Save then writes the rows
+// in the file's order). --japanese adds, over the same rows, a code-order sort and
 // a Japanese-order sort ("日本語順"), each with its longest event-loop gap and peak memory growth.
 // The --ignore-... options check the matching switches of the Start button's drop-down before
 // the pickup.
@@ -52,6 +53,7 @@ struct Options {
     QString out;
     bool stop = false;
     bool copy = true;
+    bool sort = true;
     bool japanese = false;
     QStringList switches; // objectNames of the matching switches to check
 };
@@ -310,10 +312,10 @@ bool phaseJapaneseSort(Session& s, const Options& o) {
     return noMessages(s, "japanese sort");
 }
 
-bool phaseSort(Session& s, const Options&) {
+bool phaseSort(Session& s, const Options& o) {
     frmVNLMain& w = *s.window;
     const qint64 rows = w.resultModel()->count();
-    if (rows == 0)
+    if (rows == 0 || !o.sort)
         return true;
     QElapsedTimer clock;
     clock.start();
@@ -406,9 +408,10 @@ bool phaseMemory(Session& s, const Options&) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] "
-                         "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy] "
-                         "[--japanese] [--ignore-width] [--ignore-kana] [--ignore-case]\n");
+    std::fprintf(stderr,
+                 "usage: vornel_pick_bench --data FILE [--in-and LIST] [--in-or LIST] "
+                 "[--out-and LIST] [--out-or LIST] [--out RESULT] [--stop] [--no-copy] [--no-sort] "
+                 "[--japanese] [--ignore-width] [--ignore-kana] [--ignore-case]\n");
     return 2;
 }
 
@@ -436,6 +439,8 @@ int main(int argc, char* argv[]) {
             o.stop = true;
         else if (!std::strcmp(argv[i], "--no-copy"))
             o.copy = false;
+        else if (!std::strcmp(argv[i], "--no-sort"))
+            o.sort = false;
         else if (!std::strcmp(argv[i], "--japanese"))
             o.japanese = true;
         else if (!std::strcmp(argv[i], "--ignore-width"))

@@ -61,6 +61,9 @@ QString inPlaceQuestion(const QString& path) {
 
 namespace {
 
+// The bytes written before the system is asked to start writing them out.
+constexpr qint64 kWritebackBytes = 8 << 20;
+
 // With the rights this process writes with (its effective ones).
 bool writableByUs(const QString& path) {
     return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
@@ -91,6 +94,8 @@ void WholeFile::cancel() {
 }
 
 bool WholeFile::open() {
+    m_written = 0;
+    m_writebackFrom = 0;
     m_inPlaceOnly = false;
     m_error = QFileDevice::NoError;
     m_reason.clear();
@@ -129,10 +134,22 @@ bool WholeFile::write(QByteArrayView bytes) {
     if (bytes.isEmpty())
         return true;
     errno = 0;
-    if (m_file.write(bytes.data(), bytes.size()) == bytes.size())
-        return true;
-    failed(errno);
-    return false;
+    if (m_file.write(bytes.data(), bytes.size()) != bytes.size()) {
+        failed(errno);
+        return false;
+    }
+    // A large file: the system starts writing each few megabytes out as they come, instead of
+    // all of them in commit's sync after the last write. Only a hint: commit's sync still decides
+    // whether the bytes are on the disk.
+    m_written += bytes.size();
+    if (m_written - m_writebackFrom >= kWritebackBytes) {
+        const int fd = m_file.handle();
+        if (fd >= 0)
+            ::sync_file_range(fd, m_writebackFrom, m_written - m_writebackFrom,
+                              SYNC_FILE_RANGE_WRITE);
+        m_writebackFrom = m_written;
+    }
+    return true;
 }
 
 bool WholeFile::commit() {

@@ -64,6 +64,10 @@ private:
     bool m_inPlaceOnly = false;
     QFileDevice::FileError m_error = QFileDevice::NoError;
     QString m_reason;
+    // Bytes handed to write() since open(), and how far the system was told to start writing
+    // them out (so that commit's sync finds most of a large file already on the disk).
+    qint64 m_written = 0;
+    qint64 m_writebackFrom = 0;
 };
 
 // The text errorString() gives when only writing in place would have worked.

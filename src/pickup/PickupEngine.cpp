@@ -488,6 +488,7 @@ void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
     Scan scan(*this, store, end);
     for (qint64 row = begin; row < end; ++row) {
         row = scan.nextCandidate(m_inAnd, m_inOr, row);
+        // 32 bits hold every row number: a load keeps at most RowStore::kMaxRows rows.
         if (row < end && verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row))
             out.push_back(std::uint32_t(row));
     }

@@ -123,7 +123,7 @@ private:
         // Only the first bytes of each row are decoded, as far as its key's first bytes need.
         const JapaneseCollator collator;
         for (size_t i = begin; i < end; ++i) {
-            const auto pos = std::uint32_t(i);
+            const auto pos = std::uint32_t(i); // fits: at most RowStore::kMaxRows rows
             std::uint8_t key[kKeyBytes + 1] = {};
             const int got =
                 collator.keyPrefix(m_encoding, m_model.rowBytes(qint64(pos)), kKeyBytes + 1, key);

@@ -140,6 +140,7 @@ private:
                 if (k + kPrefetchAhead < rows.size())
                     __builtin_prefetch(rows[k + kPrefetchAhead].data());
                 const qsizetype n = TextCodec::decodePrefix(m_encoding, rows[k], units, kGoesOn);
+                // A position in the result fits 32 bits (at most RowStore::kMaxRows rows).
                 out[b - begin + k] =
                     makeItem(std::u16string_view(units, size_t(n)), std::uint32_t(b + k), 0);
             }

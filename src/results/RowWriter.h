@@ -26,10 +26,11 @@ using RowSource = std::function<void(qint64 begin, qint64 end, QByteArrayView* o
 QByteArrayView mark(const RowStore& store);
 
 // Writes rowCount rows, mark first when there is any row. While one piece of a few megabytes is
-// handed to sink, a helper thread gathers the next. progress, when given, is called on this
-// thread after a piece once at least progressIntervalMs have passed since the last call, and once
-// with rowCount at the end. False when sink refused bytes. Running out of memory throws
-// std::bad_alloc.
+// handed to sink, a helper thread gathers the next. A long run of rows that lie one after another
+// in the store, CR LF between them, is handed over from the store's own bytes, uncopied. progress,
+// when given, is called on this thread after a piece once at least progressIntervalMs have passed
+// since the last call, and once with rowCount at the end. False when sink refused bytes. Running
+// out of memory throws std::bad_alloc.
 bool write(qint64 rowCount, const RowSource& rows, QByteArrayView mark, const Sink& sink,
            const Progress& progress = {}, int progressIntervalMs = 0);
 

@@ -5,8 +5,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
 
@@ -18,6 +20,26 @@ QString DataLoadJob::outOfMemoryText() {
 
 QString DataLoadJob::changedText() {
     return QStringLiteral("ファイルが読み込みの途中で変更されました。");
+}
+
+namespace {
+
+std::atomic<qint64> rowLimit{0}; // 0: RowStore::kMaxRows
+
+qint64 maxRows() {
+    const qint64 limit = rowLimit.load(std::memory_order_relaxed);
+    return limit > 0 ? limit : RowStore::kMaxRows;
+}
+
+} // namespace
+
+QString DataLoadJob::tooManyRowsText() {
+    return QStringLiteral("行が多すぎます（最大 %1 行）。ファイルを分けてから開いてください。")
+        .arg(QLocale(QLocale::Japanese, QLocale::Japan).toString(maxRows()));
+}
+
+void DataLoadJob::setRowLimitForTesting(qint64 rows) {
+    rowLimit = rows;
 }
 
 DataLoadJob::Stamp DataLoadJob::stamp(const QString& path) {
@@ -190,6 +212,10 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
             result = {Result::Outcome::Failed, m_reader->errorText()};
         }
         progress(Stage::Loading, m_reader->linesRead(), lines);
+        // Row numbers past the limit would wrap in the pickup's 32-bit row lists: the load is
+        // refused as soon as the rows pass it (corrections the misfit hook added count too).
+        if (!stop && result.done() && store.rowCount() > maxRows())
+            return {Result::Outcome::Failed, tooManyRowsText()};
         if (!stop && result.done())
             stop = stopWanted();
         if (stop)

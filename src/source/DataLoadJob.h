@@ -62,6 +62,10 @@ public:
     static QString outOfMemoryText();
     // What is said of a file that changed while it was read.
     static QString changedText();
+    // The reason given when the file has more rows than a load keeps (RowStore::kMaxRows).
+    static QString tooManyRowsText();
+    // Tests: the most rows a load keeps from now on (0 restores RowStore::kMaxRows).
+    static void setRowLimitForTesting(qint64 rows);
 
     // forced: the encoding the user chose; otherwise all of the file's bytes decide, once the
     // first pass has read them (encoding() is the first megabyte's guess until then).

@@ -105,6 +105,10 @@ public:
                  std::size_t n);
     // Rows longer than this cannot be kept.
     static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
+    // The most rows a load keeps. The picked rows, the result list, its sorts and the pickup run
+    // hold row numbers in 32 bits (4 bytes a picked row, where millions are picked), so a file of
+    // more rows is refused by the load (DataLoadJob) rather than numbered wrongly.
+    static constexpr qint64 kMaxRows = qint64(0xFFFFFFFFu);
 
     // The header line (the file's first line, when the user says it names the columns): kept
     // apart from the rows, so row numbers, counts, sort and pickup never see it. reset() drops it.

@@ -9,11 +9,13 @@
 #include "conditions/ConditionListFile.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
+#include "source/DataLoadJob.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <csignal>
@@ -134,6 +136,8 @@ private Q_SLOTS:
     void listFileThatStopsThePick_data();
     void listFileThatStopsThePick();
     void setPicksAsItsListFiles();
+    void tooManyRows_data();
+    void tooManyRows();
 };
 
 void TestApp::statusAndMessages_data() {
@@ -697,6 +701,73 @@ void TestApp::setPicksAsItsListFiles() {
     QCOMPARE(set.status, 0);
     QCOMPARE(set.out, cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\n名古屋,3,x\r\n")));
     QCOMPARE(set.out, lists.out);
+}
+
+void TestApp::tooManyRows_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("header");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("refused");
+    const QByteArray three = cp932(QStringLiteral("東京,1\r\n大阪,2\r\n名古屋,3\r\n"));
+    QTest::newRow("at the limit") << three << false << qint64(3) << false;
+    QTest::newRow("one past") << three << false << qint64(2) << true;
+    QTest::newRow("the header is no row")
+        << QByteArray("h,k\r\n") + three << true << qint64(3) << false;
+}
+
+// A data file with more rows than a row number can hold is refused by both front ends, the
+// command line with its one line and status 1, the window with its message, and nothing of it is
+// kept. Run in this process, with a lowered limit.
+void TestApp::tooManyRows() {
+    QFETCH(QByteArray, data);
+    QFETCH(bool, header);
+    QFETCH(qint64, limit);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QString dataFile = folder.filePath("data.csv");
+    QVERIFY(writeAll(dataFile, data));
+    const QString output = folder.filePath("out.csv");
+    DataLoadJob::setRowLimitForTesting(limit);
+    const auto restore = qScopeGuard([] { DataLoadJob::setRowLimitForTesting(0); });
+    const QString reason =
+        QStringLiteral("行が多すぎます（最大 %1 行）。ファイルを分けてから開いてください。")
+            .arg(limit);
+
+    QBuffer out;
+    QBuffer err;
+    QVERIFY(out.open(QIODevice::WriteOnly) && err.open(QIODevice::WriteOnly));
+    QStringList arguments{"--pick", dataFile, "-o", output};
+    if (header)
+        arguments.append(QStringLiteral("--header"));
+    const int status = PickCommand::run(arguments, out, err, false);
+    if (refused) {
+        QCOMPARE(status, int(PickCommand::Failed));
+        QCOMPARE(QString::fromUtf8(err.data()),
+                 QStringLiteral("vornel: %1: %2\n").arg(dataFile, reason));
+        QVERIFY(!QFile::exists(output));
+    } else {
+        QCOMPARE(status, 0);
+        QCOMPARE(readAll(output), data); // every row kept, byte for byte
+    }
+
+    TestWindow w;
+    if (header)
+        w->findChild<QAction*>(QStringLiteral("mnuHeaderLine"))->trigger();
+    w->setJobSliceMs(1);
+    w.platform.openAnswers = {dataFile};
+    w->runCommand(Command::Open);
+    if (refused) {
+        QCOMPARE(w.platform.messages.size(), 1);
+        QCOMPARE(w.platform.messages.first().prompt,
+                 QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2")
+                     .arg(QDir::toNativeSeparators(dataFile), reason));
+        QCOMPARE(w.platform.messages.first().title, QStringLiteral("エラー"));
+        QCOMPARE(w->store().rowCount(), qint64(0));
+    } else {
+        QVERIFY(w.platform.messages.isEmpty());
+        QCOMPARE(w->store().rowCount(), limit);
+    }
 }
 
 QTEST_MAIN(TestApp)

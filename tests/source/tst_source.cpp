@@ -11,15 +11,18 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -174,6 +177,8 @@ private slots:
     void loadJobFileGrowsWhileLoading();
     void loadJobHeaderLine_data();
     void loadJobHeaderLine();
+    void loadJobRefusesTooManyRows_data();
+    void loadJobRefusesTooManyRows();
     void misfitReason_data();
     void misfitReason();
     void loadJobNoticesAFileThatChanged_data();
@@ -1192,6 +1197,84 @@ void tst_source::loadJobHeaderLine() {
     all.reset(0);
     store.reset(0);
     QVERIFY(!store.hasHeader());
+}
+
+void tst_source::loadJobRefusesTooManyRows_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qsizetype>("chunk");
+    QTest::addColumn<bool>("header");
+    QTest::addColumn<bool>("quoted");
+    QTest::addColumn<bool>("correct"); // the misfit hook appends a row for each misfit
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("refused");
+    const QByteArray four = "a,1\r\nb,2\r\nc,3\r\nd,4\r\n";
+    QTest::newRow("at the limit") << four << qsizetype(256) << false << false << false << qint64(4)
+                                  << false;
+    QTest::newRow("one past") << four << qsizetype(256) << false << false << false << qint64(3)
+                              << true;
+    QTest::newRow("one past, last line without its end")
+        << QByteArray("a,1\nb,2\nc") + ",3" << qsizetype(256) << false << false << false
+        << qint64(2) << true;
+    QTest::newRow("one past, tiny chunks")
+        << four << qsizetype(1) << false << false << false << qint64(3) << true;
+    // The header is never a row: five lines hold four rows.
+    QTest::newRow("header not counted")
+        << "h,k\r\n" + four << qsizetype(256) << true << false << false << qint64(4) << false;
+    // Skipped lines are no rows; corrections are.
+    QTest::newRow("skipped misfits not counted")
+        << four + "x\r\ny\r\n"
+        << qsizetype(256) << false << false << false << qint64(4) << false;
+    QTest::newRow("corrections counted")
+        << four + "x\r\n"
+        << qsizetype(256) << false << false << true << qint64(4) << true;
+    // Line breaks inside quoted fields: three records on six lines.
+    QTest::newRow("quoted records, not lines")
+        << QByteArray("\"a\nb\",1\r\n\"c\nd\",2\r\n\"e\nf\",3\r\n") << qsizetype(256) << false
+        << true << false << qint64(3) << false;
+    QTest::newRow("quoted, one past")
+        << QByteArray("\"a\nb\",1\r\n\"c\nd\",2\r\n\"e\nf\",3\r\n") << qsizetype(256) << false
+        << true << false << qint64(2) << true;
+}
+
+void tst_source::loadJobRefusesTooManyRows() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qsizetype, chunk);
+    QFETCH(bool, header);
+    QFETCH(bool, quoted);
+    QFETCH(bool, correct);
+    QFETCH(qint64, limit);
+    QFETCH(bool, refused);
+    // The usual limit is the largest count a 32-bit row number can give.
+    QCOMPARE(RowStore::kMaxRows, qint64(std::numeric_limits<std::uint32_t>::max()));
+    QCOMPARE(DataLoadJob::tooManyRowsText(),
+             QStringLiteral(
+                 "行が多すぎます（最大 4,294,967,295 行）。ファイルを分けてから開いてください。"));
+    DataLoadJob::setRowLimitForTesting(limit);
+    const auto restore = qScopeGuard([] { DataLoadJob::setRowLimitForTesting(0); });
+    DataLoadJob job(write(bytes), std::nullopt, chunk);
+    QCOMPARE(job.readFirstLine(), std::optional<QString>());
+    job.setHeaderLine(header);
+    if (quoted)
+        job.forceFieldMode(FieldMode::Quoted);
+    RowStore store;
+    DataLoadJob::Hooks hooks;
+    hooks.misfit = [&store, correct](QByteArrayView, qint64) {
+        if (correct)
+            store.appendLine(QByteArrayView("z,9"));
+        return true;
+    };
+    const DataLoadJob::Result result = job.run(store, hooks, 0ns);
+    if (refused) {
+        QCOMPARE(result.outcome, DataLoadJob::Result::Outcome::Failed);
+        QCOMPARE(
+            result.error,
+            QStringLiteral("行が多すぎます（最大 %1 行）。ファイルを分けてから開いてください。")
+                .arg(limit));
+    } else {
+        QVERIFY(result.done());
+        QVERIFY(result.error.isEmpty());
+        QCOMPARE(store.rowCount(), limit); // every case here ends exactly at its limit
+    }
 }
 
 void tst_source::misfitReason_data() {
