@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // The source table: every accepted line of the data file, kept as the file's own bytes (without
@@ -106,9 +107,10 @@ public:
     // Rows longer than this cannot be kept.
     static constexpr std::size_t kMaxRowBytes = 0xFFFFFFFFu;
     // The most rows a load keeps. The picked rows, the result list, its sorts and the pickup run
-    // hold row numbers in 32 bits (4 bytes a picked row, where millions are picked), so a file of
-    // more rows is refused by the load (DataLoadJob) rather than numbered wrongly.
-    static constexpr qint64 kMaxRows = qint64(0xFFFFFFFFu);
+    // hold row numbers in 32 bits (4 bytes a picked row, where millions are picked), and the list
+    // views count rows in an int, so a file of more rows is refused by the load (DataLoadJob)
+    // rather than numbered or shown wrongly.
+    static constexpr qint64 kMaxRows = qint64(std::numeric_limits<int>::max());
 
     // The header line (the file's first line, when the user says it names the columns): kept
     // apart from the rows, so row numbers, counts, sort and pickup never see it. reset() drops it.

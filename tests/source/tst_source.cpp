@@ -1244,11 +1244,11 @@ void tst_source::loadJobRefusesTooManyRows() {
     QFETCH(bool, correct);
     QFETCH(qint64, limit);
     QFETCH(bool, refused);
-    // The usual limit is the largest count a 32-bit row number can give.
-    QCOMPARE(RowStore::kMaxRows, qint64(std::numeric_limits<std::uint32_t>::max()));
+    // The usual limit is the largest count a list view can show (and a 32-bit row number hold).
+    QCOMPARE(RowStore::kMaxRows, qint64(std::numeric_limits<int>::max()));
     QCOMPARE(DataLoadJob::tooManyRowsText(),
              QStringLiteral(
-                 "行が多すぎます（最大 4,294,967,295 行）。ファイルを分けてから開いてください。"));
+                 "行が多すぎます（最大 2,147,483,647 行）。ファイルを分けてから開いてください。"));
     DataLoadJob::setRowLimitForTesting(limit);
     const auto restore = qScopeGuard([] { DataLoadJob::setRowLimitForTesting(0); });
     DataLoadJob job(write(bytes), std::nullopt, chunk);
