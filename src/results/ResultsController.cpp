@@ -41,6 +41,9 @@
 #include <utility>
 
 namespace {
+// From this many result rows a sort in the code order also runs on another thread (at 5 million
+// rows it takes a few hundred milliseconds).
+constexpr qint64 kBackgroundSortRows = qint64(1) << 18;
 
 const QString kMessageTitle = QStringLiteral("Vornel");
 
@@ -196,10 +199,16 @@ void ResultsController::resultsSort(bool ascending) {
         std::vector<std::uint32_t> order;
         std::vector<std::uint32_t> sortedRows; // the Japanese sort's rows, already in order
         try {
-            order = japaneseOrder() ? japaneseOrderInBackground(ascending, sortedRows)
-                                    : ResultSort::sortedOrder(
-                                          m_resultModel, ascending ? ResultSort::Order::Ascending
-                                                                   : ResultSort::Order::Descending);
+            // A long sort runs on another thread while this one keeps the window answering; a
+            // short one in the code order is done at once.
+            const ResultSort::Collation collation =
+                japaneseOrder() ? ResultSort::Collation::Japanese : ResultSort::Collation::Code;
+            order = collation == ResultSort::Collation::Japanese ||
+                            m_resultModel.count() >= kBackgroundSortRows
+                        ? sortInBackground(ascending, collation, sortedRows)
+                        : ResultSort::sortedOrder(m_resultModel,
+                                                  ascending ? ResultSort::Order::Ascending
+                                                            : ResultSort::Order::Descending);
         } catch (const std::bad_alloc&) {
             m_host.outOfMemory(QStringLiteral("並べ替え"));
             return;
@@ -235,8 +244,9 @@ void ResultsController::resultsSort(bool ascending) {
     MousePointer::set(MousePointer::Default);
 }
 
-std::vector<std::uint32_t>
-ResultsController::japaneseOrderInBackground(bool ascending, std::vector<std::uint32_t>& rows) {
+std::vector<std::uint32_t> ResultsController::sortInBackground(bool ascending,
+                                                               ResultSort::Collation collation,
+                                                               std::vector<std::uint32_t>& rows) {
     // The window is busy as during a load, but Stop stays off (it would end a pickup's result)
     // and the result commands are given back as they were.
     const Command resultCommands[] = {Command::Save, Command::Print, Command::AllSelect,
@@ -253,11 +263,11 @@ ResultsController::japaneseOrderInBackground(bool ascending, std::vector<std::ui
     MousePointer::set(MousePointer::Hourglass);
     // The rows in their new order are gathered there too, so that this thread only swaps them in.
     using Sorted = std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>>;
-    std::future<Sorted> sorted = std::async(std::launch::async, [this, ascending] {
+    std::future<Sorted> sorted = std::async(std::launch::async, [this, ascending, collation] {
         Sorted out;
         out.first = ResultSort::sortedOrder(
             m_resultModel, ascending ? ResultSort::Order::Ascending : ResultSort::Order::Descending,
-            ResultSort::Collation::Japanese);
+            collation);
         const std::vector<std::uint32_t>& current = m_resultModel.rows();
         out.second.resize(out.first.size());
         for (size_t j = 0; j < out.first.size(); ++j)

@@ -4,6 +4,8 @@
 // copy, sort, save and print, and the list's own mouse and key handling. The window builds the
 // controls; this controller drives them and asks the window (MainWindowHost) for the rest.
 
+#include "results/ResultSort.h"
+
 #include <QObject>
 #include <QPoint>
 
@@ -45,10 +47,10 @@ private:
     void resultsSort(bool ascending);
     // The result area's "no row" text, shown over an empty result list.
     void resultsShowEmpty();
-    // The new order in the Japanese order, and the rows in it: made on another thread while this
-    // one turns the event loop, the window busy meanwhile (only the result list's looks go on).
-    std::vector<std::uint32_t> japaneseOrderInBackground(bool ascending,
-                                                         std::vector<std::uint32_t>& rows);
+    // The new order in this collation, and the rows in it: made on another thread while this one
+    // turns the event loop, the window busy meanwhile (only the result list's looks go on).
+    std::vector<std::uint32_t> sortInBackground(bool ascending, ResultSort::Collation collation,
+                                                std::vector<std::uint32_t>& rows);
     void resultsSortOrderChanged(bool japanese);
 
     MainWindowHost& m_host;
