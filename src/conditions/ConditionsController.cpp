@@ -490,15 +490,19 @@ void ConditionsController::cmdOpen_Click(ConditionList id) {
             result.error = ConditionListFile::loadFailedMessage(
                 dialog.FileName, QStringLiteral("メモリーが足りません。"));
         }
-        if (!result.ok())
-            m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
-                                         kErrorTitle);
-        else if (!result.warning.isEmpty())
-            m_host.platform().messageBox(m_host.hostWidget(), result.warning, Platform::Exclamation,
-                                         kErrorTitle);
+        showLoadOutcome(result.error, result.warning);
     }
     mySaveButtonsRefresh();
     m_host.myStartCheck();
+}
+
+void ConditionsController::showLoadOutcome(const QString& error, const QString& warning) {
+    // A load that failed says why; one that skipped bad lines names them.
+    if (!error.isEmpty())
+        m_host.platform().messageBox(m_host.hostWidget(), error, Platform::Critical, kErrorTitle);
+    else if (!warning.isEmpty())
+        m_host.platform().messageBox(m_host.hostWidget(), warning, Platform::Exclamation,
+                                     kErrorTitle);
 }
 
 // ---------------------------------------------------------------- condition sets
@@ -530,12 +534,7 @@ void ConditionsController::mySetOpen() {
         // bad lines are named, the others loaded, as a list file's load does.
         if (result.ok())
             replaceAllLists(std::move(result.parsed.lists));
-        if (!result.ok())
-            m_host.platform().messageBox(m_host.hostWidget(), result.error, Platform::Critical,
-                                         kErrorTitle);
-        else if (!result.warning.isEmpty())
-            m_host.platform().messageBox(m_host.hostWidget(), result.warning, Platform::Exclamation,
-                                         kErrorTitle);
+        showLoadOutcome(result.error, result.warning);
     }
     mySaveButtonsRefresh();
     m_host.myStartCheck();

@@ -124,6 +124,8 @@ private:
     std::array<ListMenu, kConditionListCount> m_menus = {};
 
     void showColumnName(ConditionList id);
+    // A list or set load's failure (Critical) or its skipped lines (Exclamation), if any.
+    void showLoadOutcome(const QString& error, const QString& warning);
     void applyChange(const ConditionUndoStack::Change& change);
     // Ctrl+Z / Ctrl+Y in a list's controls; false when the key is neither or the box takes it.
     bool historyKey(ConditionList id, QObject* watched, const QKeyEvent* key);
