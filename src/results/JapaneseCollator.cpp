@@ -1,6 +1,8 @@
 // The Japanese collation: ICU's "ja" collator and its sort keys read piece by piece.
 #include "results/JapaneseCollator.h"
 
+#include "results/JapaneseKeyPrefix.h"
+
 #include <unicode/ucol.h>
 #include <unicode/uiter.h>
 
@@ -210,6 +212,18 @@ int JapaneseCollator::keyPrefix(TextEncoding encoding, QByteArrayView bytes, int
                                 std::uint8_t* out) const {
     if (!m_collator || count <= 0)
         return 0;
+    if (count <= JapaneseKeyPrefix::kMaxCount) {
+        // The text's first units are nearly always enough for the first bytes.
+        constexpr qsizetype kStart = 32;
+        char16_t start[kStart];
+        const qsizetype n = TextCodec::decodePrefix(encoding, bytes, start, kStart);
+        if (!m_prefix)
+            m_prefix = std::make_unique<JapaneseKeyPrefix>(m_collator.get());
+        const int got = m_prefix->keyPrefix(std::u16string_view(start, size_t(n)),
+                                            n < kStart || bytes.size() <= kStart, count, out);
+        if (got >= 0)
+            return got;
+    }
     LazyText text(encoding, bytes);
     std::uint32_t state[2] = {0, 0};
     UErrorCode status = U_ZERO_ERROR;

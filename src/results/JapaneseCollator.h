@@ -8,6 +8,7 @@
 #include <vector>
 
 struct UCollator;
+class JapaneseKeyPrefix;
 
 // The Japanese order of texts, from ICU's "ja" collation: kana in gojūon order with the hiragana,
 // katakana and half-width forms of one sound next to each other, kanji in JIS X 0208 order (the
@@ -32,8 +33,12 @@ public:
     int keyBytes(std::u16string_view text, int from, int count, std::uint8_t* out) const;
 
     // The same as keyBytes(text, 0, count, out) for the text that bytes hold in this encoding,
-    // decoding only as much of the text as the key's first bytes need.
+    // decoding only as much of the text as the key's first bytes need. A few bytes from a text
+    // that starts plainly are made without ICU (JapaneseKeyPrefix).
     int keyPrefix(TextEncoding encoding, QByteArrayView bytes, int count, std::uint8_t* out) const;
+
+    // The ICU collator itself (null when not valid), for what reads its data (JapaneseKeyPrefix).
+    const UCollator* icu() const { return m_collator.get(); }
 
     // The whole key from byte `from` on, appended to out.
     void restOfKey(std::u16string_view text, int from, std::vector<std::uint8_t>& out) const;
@@ -43,4 +48,5 @@ private:
         void operator()(UCollator* c) const;
     };
     std::unique_ptr<UCollator, Close> m_collator;
+    mutable std::unique_ptr<JapaneseKeyPrefix> m_prefix; // made on first use
 };

@@ -4,6 +4,7 @@
 #include "base/Cp932.h"
 #include "results/DisplayWidth.h"
 #include "results/JapaneseCollator.h"
+#include "results/JapaneseKeyPrefix.h"
 #include "results/PageHeading.h"
 #include "results/PrintPages.h"
 #include "results/ResultCopy.h"
@@ -147,6 +148,10 @@ private slots:
     void japaneseTiesGoByCodeThenRow();
     void japaneseKeyFromBytes_data();
     void japaneseKeyFromBytes();
+    void japaneseKeyPrefixIsIcus_data();
+    void japaneseKeyPrefixIsIcus();
+    void japaneseKeyPrefixRandom_data();
+    void japaneseKeyPrefixRandom();
     void japaneseManyEqualRows_data();
     void japaneseManyEqualRows();
     void japaneseMatchesCollator_data();
@@ -316,6 +321,24 @@ void TestResults::japaneseOrderPairs_data() {
                                    << "あおやま";
     QTest::newRow("empty first") << ""
                                  << "あ";
+    // Rows long enough for their first key bytes to be made without ICU; numbers on both sides
+    // of each change in ICU's encoding of them.
+    QTest::newRow("two-byte number, three-byte number") << "73,2020/07/06,小林翔"
+                                                        << "74,2020/07/06,小林翔";
+    QTest::newRow("three-byte number, four-byte number") << "10233,2020/07/06,小林"
+                                                         << "10234,2020/07/06,小林";
+    QTest::newRow("four-byte number, digit pairs") << "1042489,2020/07/06,小林"
+                                                   << "1042490,2020/07/06,小林";
+    QTest::newRow("more digit pairs") << "00099999999,2020/07/06"
+                                      << "100000000,2020/07/06";
+    QTest::newRow("trailing 00 pairs") << "12345600,2020/07/06,小林"
+                                       << "12345601,2020/07/06,小林";
+    QTest::newRow("long numbers") << "123456789012345678901234567890,x"
+                                  << "123456789012345678901234567891,x";
+    QTest::newRow("kana by sound, long rows") << "ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ"
+                                              << "さとう みさき,京都府";
+    QTest::newRow("kanji by JIS order, long rows") << "愛宕一丁目二番地三号,東京都"
+                                                   << "元赤坂一丁目二番地三号,東京都";
 }
 
 void TestResults::japaneseOrderPairs() {
@@ -414,6 +437,104 @@ void TestResults::japaneseKeyFromBytes() {
         QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
         QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
     }
+}
+
+void TestResults::japaneseKeyPrefixIsIcus_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("made"); // without ICU
+    QTest::newRow("a row of the usual kind")
+        << "00000001,2020/07/06,小林翔,ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ" << true;
+    QTest::newRow("kana of all three kinds") << "あいうえおアイウエオｱｲｳｴｵかきくけこ" << true;
+    QTest::newRow("kanji") << "東京都港区愛宕一丁目二番地" << true;
+    QTest::newRow("letters and signs") << "Hello, World! (abc) #1-2" << true;
+    QTest::newRow("full-width and ASCII digits in one run") << "１２3４5,東京都港区" << true;
+    QTest::newRow("a long number") << "1234567890123456789012345678901234567890,x" << true;
+    QTest::newRow("leading zeros")
+        << "0000000000000000000000000000000000000,東京都港区愛宕" << true;
+    QTest::newRow("a long vowel mark after kana") << "カーテンカーテンカーテン" << false;
+    QTest::newRow("an iteration mark after kana") << "アヽアヽアヽアヽアヽアヽ" << false;
+    QTest::newRow("a combining voiced mark") << "か\u3099きくけこさしすせそたちつ" << false;
+    QTest::newRow("a digit of another script in the run") << "12\u0663,2020/07/06,小林翔" << false;
+    QTest::newRow("outside the basic plane") << "\U0001F600あいうえおかきくけこさしす" << false;
+    QTest::newRow("an ignorable character") << "\u0001あいうえおかきくけこさしす" << false;
+    QTest::newRow("weights end before the bytes asked") << "abcdefgh" << false;
+    // Letters are one byte each: twelve of them are the bytes asked for.
+    QTest::newRow("a combining mark right after the bytes made") << "abcdefghijkl\u0301" << false;
+    QTest::newRow("a combining mark one letter later") << "abcdefghijklm\u0301" << true;
+}
+
+void TestResults::japaneseKeyPrefixIsIcus() {
+    // The bytes made from a table are ICU's own, and where the table does not reach, none are
+    // made (ICU then makes them).
+    QFETCH(QString, text);
+    QFETCH(bool, made);
+    const JapaneseCollator collator;
+    JapaneseKeyPrefix prefix(collator.icu());
+    std::uint8_t icu[16] = {};
+    std::uint8_t own[16] = {};
+    const int count = 12;
+    QCOMPARE(collator.keyBytes(u16(text), 0, count, icu), count);
+    const int got = prefix.keyPrefix(u16(text), true, count, own);
+    QCOMPARE(got >= 0, made);
+    if (made)
+        QVERIFY(std::equal(own, own + count, icu));
+}
+
+void TestResults::japaneseKeyPrefixRandom_data() {
+    QTest::addColumn<QString>("pieces"); // separated by '|'
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("kana, marks and digits")
+        << "あ|ア|ｱ|か|が|カ|ｶ|ﾞ|ﾟ|ゃ|ー|ｰ|ゝ|ゞ|ヽ|ヾ|々|〆|ヶ|ㇰ|ｧ|ゔ|ヴ|0|1|00|9|２|０|丁目"
+        << 1u;
+    QTest::newRow("letters, signs and digits")
+        << "a|A|ａ|e|é|e\u0301|l|L|·|ß|Ω|,| |-|/|.|(|#|＃|\u3000|\t|0|1|9|00|①|²|\u0661" << 2u;
+    QTest::newRow("everything together")
+        << "あ|ｶﾞ|ー|ヾ|東|京|愛|髙|﨑|㈱|丨|\u3099|\u0323|\U0001F600|\uFFFD|\u0001|\uAC00|"
+           "\u0E01|\u0E40|0|1|00|２|,| |a|Z"
+        << 3u;
+}
+
+void TestResults::japaneseKeyPrefixRandom() {
+    // Random texts from pieces where a table of characters goes wrong first (contexts,
+    // contractions, combining marks, compression across scripts, digit runs with leading zeros,
+    // long ones and mixed widths), each asked for several lengths, from the whole text and from
+    // its first units only: whatever is made is ICU's key, byte for byte.
+    QFETCH(QString, pieces);
+    QFETCH(quint32, seed);
+    const QStringList all = pieces.split(u'|');
+    QRandomGenerator rng(seed);
+    const JapaneseCollator collator;
+    JapaneseKeyPrefix prefix(collator.icu());
+    int made = 0;
+    int asked = 0;
+    for (int i = 0; i < 20000; ++i) {
+        QString text;
+        for (int k = int(rng.bounded(14)); k > 0; --k) {
+            if (rng.bounded(6) == 0)
+                text +=
+                    QString::number(rng.bounded(1000000000)) + QString(int(rng.bounded(3)), u'0');
+            else
+                text += all[rng.bounded(qsizetype(all.size()))];
+        }
+        std::vector<std::uint8_t> whole;
+        collator.restOfKey(u16(text), 0, whole);
+        const auto units = size_t(text.size());
+        const size_t known = rng.bounded(2) ? units : size_t(rng.bounded(int(units) + 1));
+        for (const int count : {1, 6, 12, JapaneseKeyPrefix::kMaxCount}) {
+            std::uint8_t own[JapaneseKeyPrefix::kMaxCount];
+            const int got =
+                prefix.keyPrefix(u16(text).substr(0, known), known == units, count, own);
+            ++asked;
+            if (got < 0)
+                continue;
+            ++made;
+            QCOMPARE(got, count);
+            QVERIFY2(int(whole.size()) >= count && std::equal(own, own + count, whole.begin()),
+                     qPrintable(text));
+        }
+    }
+    // The table reaches far enough to be tried at all.
+    QVERIFY(made > asked / 20);
 }
 
 void TestResults::japaneseManyEqualRows_data() {
