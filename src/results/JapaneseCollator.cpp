@@ -176,7 +176,7 @@ void JapaneseCollator::Close::operator()(UCollator* c) const {
     ucol_close(c);
 }
 
-JapaneseCollator::JapaneseCollator() {
+JapaneseCollator::JapaneseCollator(KeyPrefixes prefixes) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* c = ucol_open("ja", &status);
     if (U_FAILURE(status) || c == nullptr)
@@ -193,6 +193,8 @@ JapaneseCollator::JapaneseCollator() {
         status = U_ZERO_ERROR;
         ucol_setAttribute(c, attribute, value, &status);
     }
+    if (prefixes == KeyPrefixes::FromTable)
+        m_prefix = std::make_unique<JapaneseKeyPrefix>(c);
 }
 
 JapaneseCollator::~JapaneseCollator() = default;
@@ -212,13 +214,11 @@ int JapaneseCollator::keyPrefix(TextEncoding encoding, QByteArrayView bytes, int
                                 std::uint8_t* out) const {
     if (!m_collator || count <= 0)
         return 0;
-    if (count <= JapaneseKeyPrefix::kMaxCount) {
+    if (m_prefix && count <= JapaneseKeyPrefix::kMaxCount) {
         // The text's first units are nearly always enough for the first bytes.
         constexpr qsizetype kStart = 32;
         char16_t start[kStart];
         const qsizetype n = TextCodec::decodePrefix(encoding, bytes, start, kStart);
-        if (!m_prefix)
-            m_prefix = std::make_unique<JapaneseKeyPrefix>(m_collator.get());
         const int got = m_prefix->keyPrefix(std::u16string_view(start, size_t(n)),
                                             n < kStart || bytes.size() <= kStart, count, out);
         if (got >= 0)

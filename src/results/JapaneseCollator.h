@@ -19,7 +19,12 @@ class JapaneseKeyPrefix;
 // One object per thread: ICU's collators are not shared between threads here.
 class JapaneseCollator {
 public:
-    JapaneseCollator();
+    // Where keyPrefix takes its bytes from: always ICU, or a table of characters where it can
+    // (JapaneseKeyPrefix: the same bytes, several times faster, but the table's start costs a
+    // few tens of milliseconds once, worth it for long lists only).
+    enum class KeyPrefixes { FromIcu, FromTable };
+
+    explicit JapaneseCollator(KeyPrefixes prefixes = KeyPrefixes::FromIcu);
     ~JapaneseCollator();
     JapaneseCollator(const JapaneseCollator&) = delete;
     JapaneseCollator& operator=(const JapaneseCollator&) = delete;
@@ -33,8 +38,7 @@ public:
     int keyBytes(std::u16string_view text, int from, int count, std::uint8_t* out) const;
 
     // The same as keyBytes(text, 0, count, out) for the text that bytes hold in this encoding,
-    // decoding only as much of the text as the key's first bytes need. A few bytes from a text
-    // that starts plainly are made without ICU (JapaneseKeyPrefix).
+    // decoding only as much of the text as the key's first bytes need.
     int keyPrefix(TextEncoding encoding, QByteArrayView bytes, int count, std::uint8_t* out) const;
 
     // The ICU collator itself (null when not valid), for what reads its data (JapaneseKeyPrefix).
@@ -48,5 +52,5 @@ private:
         void operator()(UCollator* c) const;
     };
     std::unique_ptr<UCollator, Close> m_collator;
-    mutable std::unique_ptr<JapaneseKeyPrefix> m_prefix; // made on first use
+    std::unique_ptr<JapaneseKeyPrefix> m_prefix; // with KeyPrefixes::FromTable
 };

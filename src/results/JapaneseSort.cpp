@@ -39,6 +39,9 @@ inline std::uint32_t positionOf(const Item& it) {
 
 // Below this many rows one thread does it all.
 constexpr size_t kThreadedFrom = 1 << 16;
+// From this many rows the key prefixes come from a table of characters (its start costs what ICU
+// takes for some tens of thousands of rows).
+constexpr size_t kTableFrom = 1 << 16;
 // A tied run this small is sorted on whole keys at once.
 constexpr size_t kSmallRun = 64;
 
@@ -120,8 +123,11 @@ private:
     }
 
     void fill(Item* out, size_t begin, size_t end) const {
-        // Only the first bytes of each row are decoded, as far as its key's first bytes need.
-        const JapaneseCollator collator;
+        // Only the first bytes of each row are decoded, as far as its key's first bytes need;
+        // for a long list they mostly come from a table of characters.
+        const JapaneseCollator collator(size_t(m_model.count()) >= kTableFrom
+                                            ? JapaneseCollator::KeyPrefixes::FromTable
+                                            : JapaneseCollator::KeyPrefixes::FromIcu);
         for (size_t i = begin; i < end; ++i) {
             const auto pos = std::uint32_t(i); // fits: at most RowStore::kMaxRows rows
             std::uint8_t key[kKeyBytes + 1] = {};

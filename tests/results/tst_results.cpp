@@ -412,6 +412,10 @@ void TestResults::japaneseKeyFromBytes_data() {
         << QString(64, u'か') + QStringLiteral("\u3099") << true;
     QTest::newRow("long vowel after unit 64 (depends on the kana before it)")
         << QString(63, u'あ') + "カー" << false;
+    QTest::newRow("a row of the usual kind, UTF-8")
+        << "00000001,2020/07/06,小林翔,ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ" << true;
+    QTest::newRow("a digit run across unit 32") << QString(30, u'ア') + "123456,x" << false;
+    QTest::newRow("exactly 32 units") << QString(32, u'か') << false;
 }
 
 void TestResults::japaneseKeyFromBytes() {
@@ -422,20 +426,23 @@ void TestResults::japaneseKeyFromBytes() {
     const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
     const QByteArray bytes = utf8 ? text.toUtf8() : Cp932::encode(text).bytes;
     QCOMPARE(TextCodec::decode(encoding, bytes), text);
-    const JapaneseCollator collator;
-    QVERIFY(collator.isValid());
-    std::vector<std::uint8_t> whole;
-    collator.restOfKey(u16(text), 0, whole);
-    QVERIFY(!whole.empty() || text.isEmpty());
-    for (const int count : {1, 12, 40, int(whole.size()), int(whole.size()) + 5}) {
-        std::vector<std::uint8_t> fromText(size_t(count) + 1);
-        std::vector<std::uint8_t> fromBytes(size_t(count) + 1);
-        const int a = collator.keyBytes(u16(text), 0, count, fromText.data());
-        const int b = collator.keyPrefix(encoding, bytes, count, fromBytes.data());
-        QCOMPARE(b, a);
-        QCOMPARE(a, std::min(count, int(whole.size())));
-        QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
-        QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
+    for (const auto prefixes :
+         {JapaneseCollator::KeyPrefixes::FromIcu, JapaneseCollator::KeyPrefixes::FromTable}) {
+        const JapaneseCollator collator(prefixes);
+        QVERIFY(collator.isValid());
+        std::vector<std::uint8_t> whole;
+        collator.restOfKey(u16(text), 0, whole);
+        QVERIFY(!whole.empty() || text.isEmpty());
+        for (const int count : {1, 12, 40, int(whole.size()), int(whole.size()) + 5}) {
+            std::vector<std::uint8_t> fromText(size_t(count) + 1);
+            std::vector<std::uint8_t> fromBytes(size_t(count) + 1);
+            const int a = collator.keyBytes(u16(text), 0, count, fromText.data());
+            const int b = collator.keyPrefix(encoding, bytes, count, fromBytes.data());
+            QCOMPARE(b, a);
+            QCOMPARE(a, std::min(count, int(whole.size())));
+            QVERIFY(std::equal(fromBytes.begin(), fromBytes.begin() + b, whole.begin()));
+            QVERIFY(std::equal(fromText.begin(), fromText.begin() + a, whole.begin()));
+        }
     }
 }
 
