@@ -277,6 +277,25 @@ void JapaneseKeyPrefix::prepare() {
     m_numericLead = key[0];
     m_table.assign(0x10000, Entry{});
     m_usable = true;
+    // A check against ICU itself on texts of the usual kinds (another version of ICU might
+    // write its keys otherwise): any difference, and ICU makes every key.
+    static constexpr std::u16string_view kProbes[] = {
+        u"00000001,2020/07/06,小林翔,ｻﾄｳ ﾀﾛｳ", u"73,74,10233,10234,1042489,1042490,12345600",
+        u"123456789012345678901234567890,x",   u"あいうえおアイウエオｱｲｳｴｵかきくけこ",
+        u"東京都港区愛宕一丁目二番地",         u"Hello, World! (abc) #1-2",
+        u"２０２４年１２月３１日,ＡＢＣ",
+    };
+    for (const std::u16string_view probe : kProbes) {
+        std::uint8_t own[kMaxCount];
+        std::uint8_t icu[64];
+        const int32_t n = ucol_getSortKey(m_collator, reinterpret_cast<const UChar*>(probe.data()),
+                                          int32_t(probe.size()), icu, int32_t(sizeof icu));
+        if (keyPrefix(probe, true, kMaxCount, own) != kMaxCount || n < kMaxCount ||
+            !std::equal(own, own + kMaxCount, icu)) {
+            m_usable = false;
+            return;
+        }
+    }
 }
 
 JapaneseKeyPrefix::Entry JapaneseKeyPrefix::makeEntry(char16_t c) {
