@@ -170,6 +170,10 @@ private:
     UCharIterator m_it;
 };
 
+// How much of a text is decoded for a key prefix from the table: at first, and at most.
+constexpr qsizetype kStartUnits = 20;
+constexpr qsizetype kMoreUnits = 64;
+
 } // namespace
 
 void JapaneseCollator::Close::operator()(UCollator* c) const {
@@ -215,14 +219,18 @@ int JapaneseCollator::keyPrefix(TextEncoding encoding, QByteArrayView bytes, int
     if (!m_collator || count <= 0)
         return 0;
     if (m_prefix && count <= JapaneseKeyPrefix::kMaxCount) {
-        // The text's first units are nearly always enough for the first bytes.
-        constexpr qsizetype kStart = 32;
-        char16_t start[kStart];
-        const qsizetype n = TextCodec::decodePrefix(encoding, bytes, start, kStart);
-        const int got = m_prefix->keyPrefix(std::u16string_view(start, size_t(n)),
-                                            n < kStart || bytes.size() <= kStart, count, out);
-        if (got >= 0)
-            return got;
+        // The text's first units are nearly always enough for the first bytes; if not, more.
+        for (const qsizetype units : {kStartUnits, kMoreUnits}) {
+            char16_t start[kMoreUnits];
+            const qsizetype n = TextCodec::decodePrefix(encoding, bytes, start, units);
+            const bool complete = n < units || bytes.size() <= units;
+            const int got =
+                m_prefix->keyPrefix(std::u16string_view(start, size_t(n)), complete, count, out);
+            if (got >= 0)
+                return got;
+            if (got != JapaneseKeyPrefix::kNeedsMore || complete)
+                break;
+        }
     }
     LazyText text(encoding, bytes);
     std::uint32_t state[2] = {0, 0};

@@ -210,20 +210,27 @@ JapaneseKeyPrefix::JapaneseKeyPrefix(const UCollator* collator) : m_collator(col
 
 JapaneseKeyPrefix::~JapaneseKeyPrefix() = default;
 
+inline const JapaneseKeyPrefix::Entry& JapaneseKeyPrefix::entry(char16_t c) {
+    Entry& e = m_table[c];
+    if (e.kind == Unknown) [[unlikely]]
+        e = makeEntry(c);
+    return e;
+}
+
 int JapaneseKeyPrefix::keyPrefix(std::u16string_view start, bool complete, int count,
                                  std::uint8_t* out) {
     if (count <= 0 || count > kMaxCount)
-        return -1;
+        return kRefused;
     prepare();
     if (!m_usable)
-        return -1;
+        return kRefused;
     // Room for one step past count: a weight with its terminator, or a digit run's weights.
     std::uint8_t bytes[kMaxCount + 4 * kMaxDigits];
     PrimaryWriter w(bytes);
     size_t i = 0;
     while (w.size() < count) {
         if (i == start.size())
-            return -1; // the weights end, or what is known of the text does
+            return complete ? kRefused : kNeedsMore; // the weights end, or what is known does
         const Entry& e = entry(start[i]);
         if (e.kind == Plain) {
             w.append(e.bytes, e.length, e.compressible);
@@ -231,7 +238,7 @@ int JapaneseKeyPrefix::keyPrefix(std::u16string_view start, bool complete, int c
             continue;
         }
         if (e.kind != Digit)
-            return -1;
+            return kRefused;
         std::uint8_t digits[kMaxDigits];
         int length = 0;
         for (; i < start.size(); ++i) {
@@ -239,25 +246,20 @@ int JapaneseKeyPrefix::keyPrefix(std::u16string_view start, bool complete, int c
             if (d.kind != Digit)
                 break;
             if (length == kMaxDigits)
-                return -1;
+                return kRefused;
             digits[length++] = d.bytes[0];
         }
         if (i == start.size() && !complete)
-            return -1; // the run may go on
+            return kNeedsMore; // the run may go on
         appendNumber(w, m_numericLead, digits, length);
     }
     // What follows must leave the weights made so far as they are.
-    if (i < start.size() ? !entry(start[i]).harmlessAfter : !complete)
-        return -1;
+    if (i == start.size() && !complete)
+        return kNeedsMore;
+    if (i < start.size() && !entry(start[i]).harmlessAfter)
+        return kRefused;
     std::memcpy(out, bytes, size_t(count));
     return count;
-}
-
-const JapaneseKeyPrefix::Entry& JapaneseKeyPrefix::entry(char16_t c) {
-    Entry& e = m_table[c];
-    if (e.kind == Unknown)
-        e = makeEntry(c);
-    return e;
 }
 
 void JapaneseKeyPrefix::prepare() {

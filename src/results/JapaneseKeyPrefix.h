@@ -33,8 +33,13 @@ public:
     JapaneseKeyPrefix(const JapaneseKeyPrefix&) = delete;
     JapaneseKeyPrefix& operator=(const JapaneseKeyPrefix&) = delete;
 
+    // What keyPrefix gives when it makes no bytes: they cannot be made here, or not without
+    // more of the text.
+    static constexpr int kRefused = -1;
+    static constexpr int kNeedsMore = -2;
+
     // The first count bytes (count <= kMaxCount) of the key of a text that starts with `start`
-    // (all of it when `complete`), into out; -1 when they cannot be made here.
+    // (all of it when `complete`), into out, and count; or kRefused, or kNeedsMore.
     int keyPrefix(std::u16string_view start, bool complete, int count, std::uint8_t* out);
 
 private:

@@ -415,6 +415,8 @@ void TestResults::japaneseKeyFromBytes_data() {
     QTest::newRow("a row of the usual kind, UTF-8")
         << "00000001,2020/07/06,小林翔,ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ" << true;
     QTest::newRow("a digit run across unit 32") << QString(30, u'ア') + "123456,x" << false;
+    QTest::newRow("a digit run across unit 20")
+        << QString(24, u'0') + "123,東京都港区愛宕" << false;
     QTest::newRow("exactly 32 units") << QString(32, u'か') << false;
 }
 
@@ -532,6 +534,7 @@ void TestResults::japaneseKeyPrefixRandom() {
             const int got =
                 prefix.keyPrefix(u16(text).substr(0, known), known == units, count, own);
             ++asked;
+            QVERIFY(got != JapaneseKeyPrefix::kNeedsMore || known < units);
             if (got < 0)
                 continue;
             ++made;
