@@ -47,6 +47,14 @@ ListView::ListView(QWidget* parent) : QAbstractItemView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
 }
 
+ListView::~ListView() {
+    // The header and the model outlive this part of the view: they must not call back into it
+    // while the widget itself is taken down.
+    disconnect(m_header, nullptr, this, nullptr);
+    for (const QMetaObject::Connection& c : std::as_const(m_modelConnections))
+        disconnect(c);
+}
+
 void ListView::setModel(QAbstractItemModel* model) {
     for (const QMetaObject::Connection& c : std::as_const(m_modelConnections))
         disconnect(c);

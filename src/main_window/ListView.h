@@ -14,6 +14,7 @@ class ListView : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit ListView(QWidget* parent = nullptr);
+    ~ListView() override;
 
     // The column headers.
     QHeaderView* header() const { return m_header; }
