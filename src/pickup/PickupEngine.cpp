@@ -153,7 +153,9 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
 // entries of "OR" when every one of them can. Only the leading entries are searched through the
 // rows: a search for an entry that is tested on few rows would look through all the rows between.
 void PickupEngine::leadByColumn() {
-    const auto searchable = [](const Entry& e) { return !e.forms.empty(); };
+    const auto searchable = [](const Entry& e) {
+        return !e.forms.empty() && e.forms.size() <= size_t(ByteKernels::kMaxNeedles);
+    };
     const auto lead = [this](Entry& e) { e.cursor = m_cursors++; }; // all forms in one search
     if (std::any_of(m_inAnd.begin(), m_inAnd.end(), [](const Entry& e) { return e.cursor >= 0; }))
         return;
@@ -270,19 +272,22 @@ private:
     // The first row from `row` on that a searched entry lets through: for the row text, the first
     // that holds one of its forms; for a column, one that may.
     qint64 hitFrom(const Entry& e, qint64 row) {
-        return e.column == 0 ? nextHit(e, row) : nextLeadRow(e, row);
+        if (e.column == 0)
+            return nextHit(e, row);
+        const qint64 hit = m_nextHit[size_t(e.cursor)];
+        return hit >= row ? hit : nextLeadRow(e, row);
     }
 
-    // A leading column's next candidate: the first row from `row` on whose bytes hold one of its
-    // forms anywhere. Whether a form starts on a character is left to the field's own test,
-    // which looks at far fewer bytes than the row's.
+    // A leading column's next candidate: the first row from `row` on in whose bytes one of its
+    // forms begins. Whether it starts on a character and ends inside the row is left to the
+    // field's own test, which looks at far fewer bytes than the row's.
     qint64 nextLeadRow(const Entry& e, qint64 row) {
         qint64& hit = m_nextHit[size_t(e.cursor)];
         if (hit >= row)
             return hit;
         const char* needles[ByteKernels::kMaxNeedles];
         qsizetype sizes[ByteKernels::kMaxNeedles];
-        const int count = int(std::min<size_t>(e.forms.size(), ByteKernels::kMaxNeedles));
+        const int count = int(e.forms.size()); // at most kMaxNeedles (leadByColumn)
         for (int k = 0; k < count; ++k) {
             needles[k] = e.forms[size_t(k)].data();
             sizes[k] = e.forms[size_t(k)].size();
@@ -305,12 +310,9 @@ private:
                 at += from;
                 while (m_rowEnd[k] <= at)
                     ++k;
-                if (at < m_rowBegin[k])
-                    from = m_rowBegin[k]; // in the line end before row k
-                else if (at + sizes[which] > m_rowEnd[k])
-                    from = at + 1; // runs past the row's end
-                else
+                if (at >= m_rowBegin[k])
                     return hit = m_windowBegin + k;
+                from = m_rowBegin[k]; // in the line end before row k
             }
             row = m_windowEnd;
         }
@@ -343,10 +345,21 @@ private:
         if (n <= kShortSubject) {
             const char* const p = bytes.data();
             const char* const f = form.data();
+            if (m == 1) {
+                for (qsizetype at = 0; at < n; ++at)
+                    if (p[at] == f[0] && ByteSearch::startsCharacter(m_encoding, bytes, at))
+                        return true;
+                return false;
+            }
+            // Two bytes at a time: the first two bytes of a form are mostly a whole character.
+            std::uint16_t head;
+            std::memcpy(&head, f, 2);
             for (qsizetype at = 0; at + m <= n; ++at) {
-                if (p[at] != f[0])
+                std::uint16_t two;
+                std::memcpy(&two, p + at, 2);
+                if (two != head)
                     continue;
-                qsizetype k = 1;
+                qsizetype k = 2;
                 while (k < m && p[at + k] == f[k])
                     ++k;
                 if (k == m && ByteSearch::startsCharacter(m_encoding, bytes, at))
