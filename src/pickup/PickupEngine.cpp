@@ -147,11 +147,12 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
     return engine;
 }
 
-// Where no row-text search leads the scan (nextCandidate), a column's plain phrase may: a row
-// whose bytes hold none of its forms (starting on a character) cannot hold one in a field either,
-// as a field starts on a character. The first such entry of "AND" leads, or, without "AND", the
-// entries of "OR" when every one of them can. Only the leading entries are searched through the
-// rows: a search for an entry that is tested on few rows would look through all the rows between.
+// Where no row-text search leads the scan (nextCandidate), a column's plain phrase may: a row in
+// whose bytes none of its forms begins cannot hold one in a field either, so only the rows where
+// one begins are candidates (the field's own test then decides). The first such entry of "AND"
+// leads, or, without "AND", the entries of "OR" when every one of them can. Only the leading
+// entries are searched through the rows: a search for an entry that is tested on few rows would
+// look through all the rows between.
 void PickupEngine::leadByColumn() {
     const auto searchable = [](const Entry& e) {
         return !e.forms.empty() && e.forms.size() <= size_t(ByteKernels::kMaxNeedles);
