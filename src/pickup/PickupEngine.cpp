@@ -1,6 +1,7 @@
 #include "pickup/PickupEngine.h"
 
 #include "base/ByteKernels.h"
+#include "base/FieldCut.h"
 #include "pickup/ByteSearch.h"
 #include "source/QuotedFields.h"
 #include "source/RowStore.h"
@@ -65,6 +66,8 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
         {ConditionList::InAND, conditions.inAnd, &engine.m_inAnd},
         {ConditionList::InOR, conditions.inOr, &engine.m_inOr},
     };
+    // The columns whose decoded text some entry takes: each decoded once per row, in its own slot.
+    std::vector<int> slotColumns;
     for (const Source& src : sources) {
         src.target->reserve(src.entries.size());
         for (size_t i = 0; i < src.entries.size(); ++i) {
@@ -125,6 +128,12 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             for (const QByteArray& form : entry.forms)
                 if (form.contains('"') || form.contains(','))
                     entry.rawSafe = false;
+            if (entry.column != 0 && !entry.matchesAll && (entry.folded || entry.forms.empty())) {
+                const auto at = std::find(slotColumns.begin(), slotColumns.end(), entry.column);
+                entry.textSlot = int(at - slotColumns.begin());
+                if (at == slotColumns.end())
+                    slotColumns.push_back(entry.column);
+            }
             if (entry.column == 0 && !entry.forms.empty()) {
                 entry.cursor = engine.m_cursors;
                 // A folded entry's forms are searched together, in one pass.
@@ -133,7 +142,33 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             src.target->push_back(std::move(entry));
         }
     }
+    engine.m_textSlots = int(slotColumns.size());
+    engine.leadByColumn();
     return engine;
+}
+
+// Where no row-text search leads the scan (nextCandidate), a column's plain phrase may: a row in
+// whose bytes none of its forms begins cannot hold one in a field either, so only the rows where
+// one begins are candidates (the field's own test then decides). The first such entry of "AND"
+// leads, or, without "AND", the entries of "OR" when every one of them can. Only the leading
+// entries are searched through the rows: a search for an entry that is tested on few rows would
+// look through all the rows between.
+void PickupEngine::leadByColumn() {
+    const auto searchable = [](const Entry& e) {
+        return !e.forms.empty() && e.forms.size() <= size_t(ByteKernels::kMaxNeedles);
+    };
+    const auto lead = [this](Entry& e) { e.cursor = m_cursors++; }; // all forms in one search
+    if (std::any_of(m_inAnd.begin(), m_inAnd.end(), [](const Entry& e) { return e.cursor >= 0; }))
+        return;
+    if (const auto first = std::find_if(m_inAnd.begin(), m_inAnd.end(), searchable);
+        first != m_inAnd.end()) {
+        lead(*first);
+    } else if (m_inAnd.empty() && !m_inOr.empty() &&
+               std::all_of(m_inOr.begin(), m_inOr.end(), searchable)) {
+        for (Entry& e : m_inOr)
+            if (e.cursor < 0)
+                lead(e);
+    }
 }
 
 // The rows of one range, tested in order. A byte search on the row text does not search row by
@@ -145,6 +180,7 @@ public:
     Scan(const PickupEngine& engine, const RowStore& store, qint64 end)
         : m_encoding(engine.m_encoding), m_foldDecoder(engine.m_foldDecoder), m_store(store),
           m_end(end), m_nextHit(size_t(engine.m_cursors), -1),
+          m_fieldTexts(size_t(engine.m_textSlots)),
           m_quoted(store.fieldMode() == FieldMode::Quoted),
           m_rawSafeStore(!m_quoted || !store.irregularQuotes()) {}
 
@@ -152,9 +188,9 @@ public:
         if (e.matchesAll)
             return true;
         if (searched(e)) {
-            if (nextHit(e, row) != row)
+            if (hitFrom(e, row) != row)
                 return false;
-            if (!e.folded)
+            if (!e.folded && e.column == 0)
                 return true;
         }
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
@@ -167,7 +203,8 @@ public:
                     return (*e.firstBytes)[std::uint8_t(b)];
                 }))
                 return false;
-            return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1, &m_foldDecoder));
+            return e.matcher.matches(e.column == 0 ? decoded(subject, row, &m_foldDecoder)
+                                                   : fieldText(e, row, subject));
         }
         if (!e.forms.empty()) {
             for (const QByteArray& form : e.forms)
@@ -175,7 +212,8 @@ public:
                     return true;
             return false;
         }
-        return e.matcher.matches(decoded(subject, e.column == 0 ? row : -1));
+        return e.matcher.matches(e.column == 0 ? decoded(subject, row)
+                                               : fieldText(e, row, subject));
     }
     // The first row from `row` on that a byte search of the inclusion lists lets through: with a
     // searched entry in AND, only its rows can be picked; with searched entries only in OR (and no
@@ -184,14 +222,14 @@ public:
                          qint64 row) {
         for (const Entry& e : inAnd)
             if (searched(e))
-                return nextHit(e, row);
+                return hitFrom(e, row);
         if (!inAnd.empty() || inOr.empty())
             return row;
         qint64 first = m_end;
         for (const Entry& e : inOr) {
             if (!searched(e))
                 return row;
-            first = std::min(first, nextHit(e, row));
+            first = std::min(first, hitFrom(e, row));
         }
         return first;
     }
@@ -213,8 +251,8 @@ public:
 
 private:
     static constexpr qint64 kWindowRows = 2048;
-    // The longest row cut into a table of field ends (a table of at most 512 KiB).
-    static constexpr qsizetype kMaxCutRow = 64 * 1024;
+    // The longest subject searched byte by byte (holds).
+    static constexpr qsizetype kShortSubject = 48;
 
     // The entry is searched straight through the rows' bytes (its cursor).
     bool searched(const Entry& e) const {
@@ -230,6 +268,56 @@ private:
             m_joinedRow = row;
         }
         return QByteArrayView(m_joined);
+    }
+
+    // The first row from `row` on that a searched entry lets through: for the row text, the first
+    // that holds one of its forms; for a column, one that may.
+    qint64 hitFrom(const Entry& e, qint64 row) {
+        if (e.column == 0)
+            return nextHit(e, row);
+        const qint64 hit = m_nextHit[size_t(e.cursor)];
+        return hit >= row ? hit : nextLeadRow(e, row);
+    }
+
+    // A leading column's next candidate: the first row from `row` on in whose bytes one of its
+    // forms begins. Whether it starts on a character and ends inside the row is left to the
+    // field's own test, which looks at far fewer bytes than the row's.
+    qint64 nextLeadRow(const Entry& e, qint64 row) {
+        qint64& hit = m_nextHit[size_t(e.cursor)];
+        if (hit >= row)
+            return hit;
+        const char* needles[ByteKernels::kMaxNeedles];
+        qsizetype sizes[ByteKernels::kMaxNeedles];
+        const int count = int(e.forms.size()); // at most kMaxNeedles (leadByColumn)
+        for (int k = 0; k < count; ++k) {
+            needles[k] = e.forms[size_t(k)].data();
+            sizes[k] = e.forms[size_t(k)].size();
+        }
+        const auto findAny = ByteKernels::active().findAny;
+        while (row < m_end) {
+            if (row < m_windowBegin || row >= m_windowEnd)
+                buildWindow(row);
+            qint64 k = row - m_windowBegin;
+            const qsizetype length = m_rowEnd[m_windowEnd - m_windowBegin - 1];
+            qsizetype from = m_rowBegin[k];
+            while (from < length) {
+                int which = 0;
+                qsizetype at = count == 1 ? ByteSearch::find(m_windowText + from, length - from,
+                                                             needles[0], sizes[0])
+                                          : findAny(m_windowText + from, length - from, needles,
+                                                    sizes, count, &which);
+                if (at < 0)
+                    break;
+                at += from;
+                while (m_rowEnd[k] <= at)
+                    ++k;
+                if (at >= m_rowBegin[k])
+                    return hit = m_windowBegin + k;
+                from = m_rowBegin[k]; // in the line end before row k
+            }
+            row = m_windowEnd;
+        }
+        return hit = m_end;
     }
 
     // The first row from `row` on that holds one of the entry's byte forms.
@@ -250,8 +338,36 @@ private:
         return first;
     }
 
-    // True when the form occurs in the bytes starting on a character.
+    // True when the form occurs in the bytes starting on a character. A field of a few dozen bytes
+    // is searched byte by byte: a call of the vector search costs more than it saves there.
     bool holds(QByteArrayView bytes, const QByteArray& form) const {
+        const qsizetype n = bytes.size();
+        const qsizetype m = form.size();
+        if (n <= kShortSubject) {
+            const char* const p = bytes.data();
+            const char* const f = form.data();
+            if (m == 1) {
+                for (qsizetype at = 0; at < n; ++at)
+                    if (p[at] == f[0] && ByteSearch::startsCharacter(m_encoding, bytes, at))
+                        return true;
+                return false;
+            }
+            // Two bytes at a time: the first two bytes of a form are mostly a whole character.
+            std::uint16_t head;
+            std::memcpy(&head, f, 2);
+            for (qsizetype at = 0; at + m <= n; ++at) {
+                std::uint16_t two;
+                std::memcpy(&two, p + at, 2);
+                if (two != head)
+                    continue;
+                qsizetype k = 2;
+                while (k < m && p[at + k] == f[k])
+                    ++k;
+                if (k == m && ByteSearch::startsCharacter(m_encoding, bytes, at))
+                    return true;
+            }
+            return false;
+        }
         qsizetype from = 0;
         for (;;) {
             qsizetype at = ByteSearch::find(bytes.data() + from, bytes.size() - from, form.data(),
@@ -265,9 +381,8 @@ private:
         }
     }
 
-    // Field `index` of the row; the row is cut once for all the entries that look at its fields.
-    // A long row is not cut: a table with room for a field end per byte would take eight times
-    // the row's bytes, so its field is found by going from comma to comma.
+    // Field `index` of the row; the row is cut once for all the entries that look at its fields,
+    // and only as far as the furthest field they ask for.
     QByteArrayView field(qint64 row, int index) {
         if (m_quoted) {
             const QByteArrayView bytes = m_store.rowBytes(row);
@@ -281,56 +396,51 @@ private:
             return QuotedFields::fieldText(bytes.sliced(begin, m_quotedEnds[size_t(index)] - begin),
                                            m_fieldScratch);
         }
-        if (const QByteArrayView bytes = m_store.rowBytes(row); bytes.size() > kMaxCutRow)
-            return fieldOfLongRow(bytes, index);
         if (row != m_cutRow) {
-            const QByteArrayView bytes = m_store.rowBytes(row);
+            m_cut.reset(m_store.rowBytes(row));
             m_cutRow = row;
-            m_cutBytes = bytes.data();
-            const char* const p = bytes.data();
-            const qsizetype n = bytes.size();
-            if (m_fieldEnds.size() < size_t(n) + 1)
-                m_fieldEnds.resize(size_t(n) + 1); // a field end for every byte at the most
-            qsizetype* ends = m_fieldEnds.data();
-            qsizetype count = ByteKernels::active().commaPositions(p, n, ends);
-            ends[count++] = n;
-            m_fieldCount = count;
         }
-        if (index >= m_fieldCount)
-            return {};
-        const qsizetype begin = index == 0 ? 0 : m_fieldEnds[size_t(index) - 1] + 1;
-        return QByteArrayView(m_cutBytes + begin, m_fieldEnds[size_t(index)] - begin);
+        return m_cut.field(index);
     }
 
-    static QByteArrayView fieldOfLongRow(QByteArrayView bytes, int index) {
-        const char* const p = bytes.data();
-        const char* const end = p + bytes.size();
-        const char* begin = p;
-        for (int k = 0; k < index; ++k) {
-            const void* comma = std::memchr(begin, ',', size_t(end - begin));
-            if (!comma)
-                return {};
-            begin = static_cast<const char*>(comma) + 1;
+    // The decoded (or, in a folded engine, folded) text of the entry's field, decoded once per row
+    // for all the entries on that column. A field of ASCII bytes alone is its bytes widened, in
+    // either encoding.
+    QStringView fieldText(const Entry& e, qint64 row, QByteArrayView bytes) {
+        FieldText& slot = m_fieldTexts[size_t(e.textSlot)];
+        if (slot.row == row)
+            return QStringView(slot.text.data(), slot.size);
+        const qsizetype n = bytes.size();
+        if (slot.text.size() < size_t(n))
+            slot.text.resize(size_t(n));
+        char16_t* const out = slot.text.data();
+        if (e.folded) {
+            slot.size = m_foldDecoder.decodeInto(bytes, out);
+        } else {
+            const auto* const p = reinterpret_cast<const unsigned char*>(bytes.data());
+            unsigned high = 0;
+            for (qsizetype i = 0; i < n; ++i) {
+                high |= p[i];
+                out[i] = p[i];
+            }
+            slot.size = high < 0x80 ? n : TextCodec::decodeInto(m_encoding, bytes, out);
         }
-        const void* comma = std::memchr(begin, ',', size_t(end - begin));
-        const char* const fieldEnd = comma ? static_cast<const char*>(comma) : end;
-        return QByteArrayView(begin, fieldEnd - begin);
+        slot.row = row;
+        return QStringView(out, slot.size);
     }
 
-    // The subject's decoded text (folded, when fold is given: every entry of one engine is folded
-    // alike, or none); the whole row's (row >= 0) is decoded once for all its entries.
+    // The row's decoded text (folded, when fold is given: every entry of one engine is folded
+    // alike, or none), decoded once for all its entries.
     QStringView decoded(QByteArrayView bytes, qint64 row, const FoldDecoder* fold = nullptr) {
-        std::vector<char16_t>& buffer = row >= 0 ? m_rowText : m_fieldText;
-        if (row >= 0 && row == m_decodedRow)
+        std::vector<char16_t>& buffer = m_rowText;
+        if (row == m_decodedRow)
             return QStringView(buffer.data(), m_rowTextSize);
         if (buffer.size() < size_t(bytes.size()))
             buffer.resize(size_t(bytes.size()));
         const qsizetype n = fold ? fold->decodeInto(bytes, buffer.data())
                                  : TextCodec::decodeInto(m_encoding, bytes, buffer.data());
-        if (row >= 0) {
-            m_decodedRow = row;
-            m_rowTextSize = n;
-        }
+        m_decodedRow = row;
+        m_rowTextSize = n;
         return QStringView(buffer.data(), n);
     }
 
@@ -442,14 +552,17 @@ private:
     qsizetype m_rowEnd[kWindowRows];
     // Decoded subjects.
     std::vector<char16_t> m_rowText;
-    std::vector<char16_t> m_fieldText;
     qint64 m_decodedRow = -1;
     qsizetype m_rowTextSize = 0;
-    // The row last cut into fields: where each field ends.
+    // The row last cut into fields, and the decoded texts of its fields that entries took.
     qint64 m_cutRow = -1;
-    const char* m_cutBytes = nullptr;
-    std::vector<qsizetype> m_fieldEnds;
-    qsizetype m_fieldCount = 0;
+    FieldCut m_cut;
+    struct FieldText {
+        qint64 row = -1;
+        std::vector<char16_t> text;
+        qsizetype size = 0;
+    };
+    std::vector<FieldText> m_fieldTexts;
     // Quoted mode: the cut row's field ends, a field text that needed a copy, and the last
     // joined row text.
     const bool m_quoted;

@@ -97,14 +97,22 @@ private:
         // A substring test done on the bytes: the phrase's byte forms (ByteSearch::forms). Empty:
         // the subject is decoded and matched as text.
         std::vector<QByteArray> forms;
-        int cursor = -1; // a row-text byte search: the first of its forms' slots in the Scan
+        // Searched straight through the rows (a row text, or a column that leads the scan): the
+        // first of its forms' slots in the Scan.
+        int cursor = -1;
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
         bool folded = false;     // matched on the folded text of the subject
         // Folded, on a column: the bytes that begin a form (a field without one cannot match).
         std::shared_ptr<const std::array<bool, 256>> firstBytes = nullptr;
+        // On a column, matched on its decoded text: the Scan's slot that keeps the row's text of
+        // that column (one slot per column), or -1.
+        int textSlot = -1;
     };
     class Scan;
+
+    // Gives a column's entry a cursor where it can lead the scan through the rows.
+    void leadByColumn();
 
     const std::vector<Entry>& entries(ConditionList list) const {
         switch (list) {
@@ -127,5 +135,6 @@ private:
     std::vector<Entry> m_outOr;
     std::vector<Entry> m_inAnd;
     std::vector<Entry> m_inOr;
-    int m_cursors = 0; // byte forms searched through the rows for a phrase
+    int m_cursors = 0;   // byte forms searched through the rows for a phrase
+    int m_textSlots = 0; // columns whose decoded text an entry takes
 };

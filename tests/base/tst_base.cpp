@@ -4,6 +4,7 @@
 #include "base/AsciiRun.h"
 #include "base/ByteKernels.h"
 #include "base/CountText.h"
+#include "base/FieldCut.h"
 #include "base/LargeMemory.h"
 #include "source/DataFileReader.h"
 #include "source/RowStore.h"
@@ -438,6 +439,8 @@ private slots:
     void plainStructuralMasks_data();
     void plainStructuralMasks();
     void activeSetFollowsEnvironment();
+    void fieldCutMatchesPlainCut_data();
+    void fieldCutMatchesPlainCut();
     void memoryPreCheck_data();
     void memoryPreCheck();
     void rowTablesGrowthIsChecked();
@@ -570,6 +573,65 @@ void tst_base::activeSetFollowsEnvironment() {
     const ByteKernels::Set* expected =
         plain ? &ByteKernels::plain() : ByteKernels::available().back();
     QCOMPARE(&ByteKernels::active(), expected);
+    // The field cut follows the same choice.
+    QCOMPARE(FieldCut::active() == FieldCut::available().front().cut, plain);
+}
+
+void tst_base::fieldCutMatchesPlainCut_data() {
+    QTest::addColumn<int>("variant");
+    for (size_t v = 0; v < FieldCut::available().size(); ++v)
+        QTest::addRow("%s", FieldCut::available()[v].name) << int(v);
+}
+
+// Every variant of the field cut against the plain cut of the whole row (every comma), on rows of
+// every length and alignment: asked for a few commas at a time, resumed where it stopped, it
+// must find the same commas; every field asked for, in any order, must be the bytes between
+// them, and a field past the last one nothing.
+void tst_base::fieldCutMatchesPlainCut() {
+    QFETCH(int, variant);
+    const FieldCut::Kernel cut = FieldCut::available()[size_t(variant)].cut;
+    QString failed;
+    forEveryCase([&](Mix mix, int align, int n, QRandomGenerator& random) {
+        const std::vector<char> bytes = makeBytes(mix, n, ',', random);
+        Placed<char> text(align, n);
+        std::copy(bytes.begin(), bytes.end(), text.data());
+        std::vector<qsizetype> all(size_t(n) + 1);
+        all.resize(size_t(ByteKernels::plain().commaPositions(text.data(), n, all.data())));
+        const qsizetype total = qsizetype(all.size());
+
+        std::vector<qsizetype> ends(all.size() + 4);
+        qsizetype have = 0;
+        for (qsizetype want = 0; have == want && want <= total;) {
+            want = std::min(total + 1, want + 1 + qsizetype(random.bounded(4)));
+            const qsizetype from = have == 0 ? 0 : ends[size_t(have) - 1] + 1;
+            have = cut(text.data(), n, from, ends.data(), have, want);
+            if (have != std::min(want, total) ||
+                !std::equal(ends.begin(), ends.begin() + have, all.begin())) {
+                failed = where(mix, align, n) + QStringLiteral(", %1 commas asked").arg(want);
+                return false;
+            }
+        }
+
+        FieldCut fields(cut);
+        fields.reset(QByteArrayView(text.data(), n));
+        for (int k = 0; k < 4; ++k) {
+            const qsizetype index = qsizetype(random.bounded(int(total) + 3));
+            const qsizetype begin = index == 0       ? 0
+                                    : index <= total ? all[size_t(index) - 1] + 1
+                                                     : -1;
+            const qsizetype end = index < total ? all[size_t(index)] : n;
+            const QByteArrayView got = fields.field(index);
+            const bool same = begin < 0
+                                  ? got.isNull()
+                                  : got.data() == text.data() + begin && got.size() == end - begin;
+            if (!same) {
+                failed = where(mix, align, n) + QStringLiteral(", field %1").arg(index);
+                return false;
+            }
+        }
+        return true;
+    });
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
 }
 
 // A request of 64 MiB or more that is larger than the memory the system can still give is

@@ -131,6 +131,8 @@ private slots:
     void typedFormsMatchTheCodePage();
     void quotedSubjects_data();
     void quotedSubjects();
+    void columnMixesAgreeWithModel_data();
+    void columnMixesAgreeWithModel();
 };
 
 void tst_pickup::matcher_data() {
@@ -1488,6 +1490,126 @@ void tst_pickup::quotedSubjects() {
         if (r != 2)
             want.append(r < 2 ? r : r - 1);
     QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+}
+
+void tst_pickup::columnMixesAgreeWithModel_data() {
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<bool>("quoted");
+    QTest::addColumn<QString>("switches");
+    QTest::newRow("code page 932") << false << false << "";
+    QTest::newRow("utf-8") << true << false << "";
+    QTest::newRow("code page 932, quoted") << false << true << "";
+    QTest::newRow("code page 932, switches on") << false << false << "wkc";
+    QTest::newRow("utf-8, quoted, switches on") << true << true << "wkc";
+}
+
+void tst_pickup::columnMixesAgreeWithModel() {
+    // Random rows (some with fewer fields than the table, fields ending in a lead byte without its
+    // second byte, characters whose second byte looks like ASCII) and random mixes of entries on
+    // every column in all four lists, plain phrases and patterns: the engine, run over ranges of
+    // random length, must pick exactly the rows the rule picks with every subject decoded (and
+    // folded) and matched as text, and explain each row alike.
+    QFETCH(bool, utf8);
+    QFETCH(bool, quoted);
+    QFETCH(QString, switches);
+    const MatchOptions options = optionsOf(switches);
+    const TextEncoding encoding = utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932;
+    constexpr int kCommas = 4;
+    std::vector<QByteArray> pieces;
+    for (const char* t :
+         {"2",  "0",  "1",  "5",  "/", "o", "k", "-", "Z", "A",  "\\", "@",  "田", "中",
+          "山", "ソ", "ア", "表", "ﾀ", "ﾛ", "ｳ", "ｶ", "ﾞ", "カ", "一", "般", "\"", " "}) {
+        QByteArray bytes;
+        QCOMPARE(TextCodec::encodeAppend(encoding, QString::fromUtf8(t), bytes), qsizetype(-1));
+        pieces.push_back(bytes);
+    }
+    for (const char* stray : utf8 ? std::vector<const char*>{"\x80", "\xE3\x82"}
+                                  : std::vector<const char*>{"\x80", "\x83", "\x95"})
+        pieces.emplace_back(stray);
+    if (quoted)
+        pieces.emplace_back(",");
+    std::mt19937 rng(41);
+    RowStore store;
+    store.reset(kCommas, encoding);
+    if (quoted)
+        store.setFieldMode(FieldMode::Quoted, kCommas);
+    std::vector<QByteArrayList> texts; // each row's field texts, as the model takes them
+    for (int r = 0; r < 300; ++r) {
+        const int fields = rng() % 8 == 0 ? 1 + int(rng() % kCommas) : kCommas + 1;
+        QByteArray row;
+        texts.emplace_back();
+        for (int f = 0; f < fields; ++f) {
+            QByteArray field;
+            for (int k = int(rng() % 6); k > 0; --k)
+                field += pieces[rng() % pieces.size()];
+            if (!quoted && field.contains('"'))
+                field.replace('"', 'o');
+            texts.back().append(field);
+            if (quoted && (field.contains(',') || field.contains('"') || rng() % 2))
+                field = '"' + QByteArray(field).replace("\"", "\"\"") + '"';
+            row += (f ? "," : "") + field;
+        }
+        store.appendLine(QByteArrayView(row));
+    }
+    const QStringList phrases{"ok",      "-Z",      "田中", "ソ",  "A",   "\\",   "表",   "ﾀﾛｳ",
+                              "ｶﾞ",      "ガ",      "0/",   "@",   "",    "中山", "20#*", "*#5",
+                              "#*",      "?",       "*ソ*", "ア*", "*",   "??",   "*A",   "*/#",
+                              "[ソア]*", "*[!0-9]", "2?/*", "*ﾛｳ", "一般"};
+    auto modelText = [&](const QString& text) {
+        return options.any() ? modelFold(text, options) : text;
+    };
+    for (int trial = 0; trial < 200; ++trial) {
+        Lists l;
+        std::vector<ConditionEntry>* lists[] = {&l.outAnd, &l.outOr, &l.inAnd, &l.inOr};
+        for (std::vector<ConditionEntry>* list : lists)
+            for (int k = int(rng() % 3); k > 0; --k)
+                list->push_back({QString::number(rng() % (kCommas + 2)),
+                                 phrases[qsizetype(rng() % phrases.size())]});
+        PickupCompileError error;
+        const std::optional<PickupEngine> engine =
+            PickupEngine::compile(l.conditions(), kCommas, &error, encoding, options);
+        QVERIFY2(engine, qPrintable(error.message));
+        std::vector<std::uint32_t> picked;
+        for (qint64 begin = 0; begin < store.rowCount();) {
+            const qint64 end = std::min<qint64>(store.rowCount(), begin + 1 + rng() % 120);
+            engine->pickRange(store, begin, end, picked);
+            begin = end;
+        }
+        auto matches = [&](const ConditionEntry& e, qint64 row) {
+            const int column = e.column.toInt();
+            const QByteArrayList& fields = texts[size_t(row)];
+            const QByteArray bytes = column == 0               ? fields.join(',')
+                                     : column <= fields.size() ? fields[column - 1]
+                                                               : QByteArray();
+            const QString subject = TextCodec::decode(encoding, bytes);
+            const std::optional<PhraseMatcher> model =
+                PhraseMatcher::compile(modelText(TextCodec::matchForm(encoding, e.phrase)));
+            return model->matches(modelText(subject));
+        };
+        auto all = [&](const std::vector<ConditionEntry>& list, qint64 row) {
+            return std::all_of(list.begin(), list.end(),
+                               [&](const ConditionEntry& e) { return matches(e, row); });
+        };
+        auto any = [&](const std::vector<ConditionEntry>& list, qint64 row) {
+            return std::any_of(list.begin(), list.end(),
+                               [&](const ConditionEntry& e) { return matches(e, row); });
+        };
+        std::vector<std::uint32_t> expected;
+        for (qint64 r = 0; r < store.rowCount(); ++r) {
+            const bool removed = (!l.outAnd.empty() || !l.outOr.empty()) &&
+                                 (l.outAnd.empty() || all(l.outAnd, r)) &&
+                                 (l.outOr.empty() || any(l.outOr, r));
+            const bool wanted = !removed && (l.inAnd.empty() || all(l.inAnd, r)) &&
+                                (l.inOr.empty() || any(l.inOr, r));
+            if (wanted)
+                expected.push_back(std::uint32_t(r));
+            QCOMPARE(engine->explain(store, r).reason == RowVerdict::Reason::Picked, wanted);
+        }
+        QVERIFY2(picked == expected, qPrintable(QStringLiteral("trial %1: %2 rows, not %3")
+                                                    .arg(trial)
+                                                    .arg(picked.size())
+                                                    .arg(expected.size())));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_pickup)
