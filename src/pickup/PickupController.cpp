@@ -10,87 +10,33 @@
 #include "pickup/MatchSpans.h"
 #include "pickup/PickupEngine.h"
 #include "pickup/PickupJob.h"
+#include "pickup/ResultColumnSizer.h"
 #include "pickup/RowVerdictText.h"
 #include "pickup/frmVNLJudge.h"
 #include "progress/ProgressBar.h"
-#include "results/DisplayWidth.h"
 #include "results/ResultListModel.h"
 #include "settings/MatchOptionsSetting.h"
 #include "settings/mdlIniSet.h"
 
-#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyleOptionViewItem>
 #include <QToolButton>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
 #include <functional>
-#include <queue>
-
-namespace {
-
-// Rows whose text is measured when the result column is sized: all of them up to this many,
-// otherwise this many of the widest on screen (by display width, a full-width character counting
-// two: by code units a short row of kanji would lose to longer rows of ASCII that are narrower;
-// measuring millions of rows with the font would take seconds).
-constexpr qint64 kMeasuredRows = 64;
-
-// Sizes the result list's one column to its widest item and its header, and at least to the
-// list's visible width.
-void autoSizeResultColumn(ListView* view, const ResultListModel* model) {
-    const qint64 count = model->count();
-    std::vector<qint64> measured;
-    if (count <= kMeasuredRows) {
-        for (qint64 pos = 0; pos < count; ++pos)
-            measured.push_back(pos);
-    } else {
-        // The widest rows, kept in a small min-heap of (display width, position).
-        using Item = std::pair<qsizetype, qint64>;
-        std::priority_queue<Item, std::vector<Item>, std::greater<>> longest;
-        for (qint64 pos = 0; pos < count; ++pos) {
-            const qsizetype length =
-                DisplayWidth::columns(model->store().encoding(), model->rowBytes(pos));
-            if (qint64(longest.size()) < kMeasuredRows) {
-                longest.emplace(length, pos);
-            } else if (length > longest.top().first) {
-                longest.pop();
-                longest.emplace(length, pos);
-            }
-        }
-        for (; !longest.empty(); longest.pop())
-            measured.push_back(longest.top().second);
-    }
-
-    QStyleOptionViewItem option;
-    option.initFrom(view);
-    option.font = view->font();
-    option.fontMetrics = QFontMetrics(option.font);
-    option.widget = view;
-    QAbstractItemDelegate* delegate = view->itemDelegate();
-    int width = view->header()->sectionSizeHint(0);
-    for (const qint64 pos : measured) {
-        const QModelIndex index = model->index(int(pos), 0);
-        width = std::max(width, delegate->sizeHint(option, index).width());
-    }
-    width = std::max(width, view->viewport()->width());
-    view->header()->resizeSection(0, width);
-}
-
-} // namespace
 
 PickupController::PickupController(MainWindowHost& host, const ConditionsController& conditions,
                                    const RowStore& store, ResultListModel& resultModel,
                                    Controls controls)
     : m_host(host), m_conditions(conditions), m_store(store), m_resultModel(resultModel),
-      m_controls(controls) {
+      m_controls(controls),
+      m_columnSizer(new ResultColumnSizer(controls.lvwPickupData, &resultModel)) {
     // The matching switches, in the Start button's drop-down; each is written to the settings
     // file when it changes.
     struct Switch {
@@ -191,7 +137,7 @@ void PickupController::myPickupStart() {
             m_host.toolbarButton(command)->setEnabled(true);
         m_controls.cmdSend->setEnabled(true);
         m_controls.lvwPickupData->show();
-        autoSizeResultColumn(m_controls.lvwPickupData, &m_resultModel);
+        m_columnSizer->fit();
         m_controls.lvwPickupData->setFocus();
     }
     m_controls.fraProgressbar->hide();

@@ -13,6 +13,7 @@ class ConditionsController;
 class ListView;
 class MainWindowHost;
 class QAction;
+class ResultColumnSizer;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -60,6 +61,7 @@ private:
     const RowStore& m_store;
     ResultListModel& m_resultModel;
     Controls m_controls;
+    ResultColumnSizer* m_columnSizer; // owned by the result list
     bool StopRequested = false;
     // mnuIgnoreWidth, mnuIgnoreKana, mnuIgnoreCase (children of the window).
     std::array<QAction*, 3> m_matchSwitches = {};
