@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -255,16 +256,23 @@ void TestResults::sortIsStable() {
 void TestResults::sortMatchesReference_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("descending");
-    QTest::newRow("small ascending") << 300 << false;
-    QTest::newRow("small descending") << 300 << true;
-    // Large enough for the two-thread path.
-    QTest::newRow("large ascending") << 150000 << false;
-    QTest::newRow("large descending") << 150000 << true;
+    QTest::addColumn<bool>("wideKeys"); // the keys of a result of more than 2^30 rows
+    for (const bool wide : {false, true}) {
+        const char* keys = wide ? ", wide keys" : "";
+        QTest::addRow("small ascending%s", keys) << 300 << false << wide;
+        QTest::addRow("small descending%s", keys) << 300 << true << wide;
+        // Large enough for the two-thread path.
+        QTest::addRow("large ascending%s", keys) << 150000 << false << wide;
+        QTest::addRow("large descending%s", keys) << 150000 << true << wide;
+    }
 }
 
 void TestResults::sortMatchesReference() {
     QFETCH(int, count);
     QFETCH(bool, descending);
+    QFETCH(bool, wideKeys);
+    ResultSort::setWideKeysForTesting(wideKeys);
+    const auto restore = qScopeGuard([] { ResultSort::setWideKeysForTesting(false); });
     Results r(randomLines(count, quint32(count) + (descending ? 1 : 0)));
     // Start from a shuffled order, so positions and source rows differ.
     std::vector<std::uint32_t> rows = r.model.rows();
