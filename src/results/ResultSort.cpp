@@ -87,6 +87,8 @@ public:
     using Item = typename Items::Item;
     static constexpr qsizetype kUnits = Items::kUnits;
     static constexpr std::uint64_t kGoesOn = Items::kGoesOn;
+    // (A lambda rather than the function itself, so that the sort inlines the comparison.)
+    static constexpr auto kLess = [](const Item& a, const Item& b) { return Items::less(a, b); };
 
     Sorter(const ResultListModel& model, bool descending)
         : m_model(model), m_encoding(model.store().encoding()), m_descending(descending),
@@ -104,21 +106,45 @@ public:
             // nothing needs merging (no second copy of the items). Items with equal keys stay on
             // one side, where their ties are refined.
             Item* const mid = partitionAtMiddleKey(items.data(), items.data() + n);
-            inParallel([&] { std::sort(items.data(), mid, Items::less); },
-                       [&] { std::sort(mid, items.data() + n, Items::less); });
+            inParallel([&] { std::sort(items.data(), mid, kLess); },
+                       [&] { std::sort(mid, items.data() + n, kLess); });
         } else {
             fill(items.data(), 0, n);
-            std::sort(items.begin(), items.end(), Items::less);
+            std::sort(items.begin(), items.end(), kLess);
         }
 
         // Groups whose first code units tie and go on: refine them, shared out between threads.
-        std::vector<std::pair<size_t, size_t>> groups;
-        forEachTiedGroup(items.data(), 0, n,
-                         [&](size_t b, size_t e) { groups.emplace_back(b, e); });
+        struct Group {
+            size_t begin, end;
+            qsizetype depth; // the code units their texts share
+        };
+        std::vector<Group> groups;
+        forEachTiedGroup(items.data(), 0, n, [&](size_t b, size_t e) {
+            groups.push_back({b, e, kUnits});
+        });
+        // One group of most rows (rows that begin alike, as numbered or dated rows do) would leave
+        // one thread alone with it: its next level is keyed and sorted on both threads here.
+        while (threaded && groups.size() == 1 &&
+               groups.front().end - groups.front().begin >= kThreadedFrom) {
+            const Group g = groups.front();
+            Item* const b = items.data() + g.begin;
+            Item* const e = items.data() + g.end;
+            Item* const half = b + (e - b) / 2;
+            inParallel([&] { rekey(b, half, g.depth); }, [&] { rekey(half, e, g.depth); });
+            if (std::all_of(b + 1, e, [&](const Item& it) { return Items::sameKey(it, *b); }))
+                break; // a longer shared prefix: refine() skips it
+            Item* const mid = partitionAtMiddleKey(b, e);
+            inParallel([&] { std::sort(b, mid, kLess); }, [&] { std::sort(mid, e, kLess); });
+            groups.clear();
+            forEachTiedGroup(b, 0, size_t(e - b), [&](size_t gb, size_t ge) {
+                groups.push_back({g.begin + gb, g.begin + ge, g.depth + kUnits});
+            });
+        }
         std::atomic<size_t> next{0};
         auto worker = [&] {
             for (size_t g; (g = next.fetch_add(1)) < groups.size();)
-                refine(items.data() + groups[g].first, items.data() + groups[g].second, kUnits);
+                refine(items.data() + groups[g].begin, items.data() + groups[g].end,
+                       groups[g].depth);
         };
         if (threaded && groups.size() > 1)
             inParallel(worker, worker);
@@ -151,6 +177,12 @@ private:
     Item makeItem(std::uint32_t pos, qsizetype depth) const {
         thread_local std::u16string buffer;
         return makeItem(decoded(pos, depth + qsizetype(kGoesOn), buffer), pos, depth);
+    }
+
+    // The items' keys anew, from code unit `depth` on.
+    void rekey(Item* first, Item* last, qsizetype depth) const {
+        for (Item* it = first; it != last; ++it)
+            *it = makeItem(Items::position(*it), depth);
     }
 
     Item makeItem(std::u16string_view t, std::uint32_t pos, qsizetype depth) const {
@@ -198,7 +230,8 @@ private:
         for (size_t i = 0; i < n; i += step)
             sample.push_back(first[i]);
         std::nth_element(sample.begin(), sample.begin() + ptrdiff_t(sample.size() / 2),
-                         sample.end(), Items::keyLess);
+                         sample.end(),
+                         [](const Item& a, const Item& b) { return Items::keyLess(a, b); });
         const Item pivot = sample[sample.size() / 2];
         Item* mid =
             std::partition(first, last, [&](const Item& it) { return Items::keyLess(it, pivot); });
@@ -256,8 +289,7 @@ private:
             bool skipped = false;
             bool allSame = false;
             for (;;) {
-                for (Item* it = t.b; it != t.e; ++it)
-                    *it = makeItem(Items::position(*it), t.depth);
+                rekey(t.b, t.e, t.depth);
                 allSame = std::all_of(t.b + 1, t.e,
                                       [&](const Item& it) { return Items::sameKey(it, *t.b); });
                 if (!allSame || Items::tail(*t.b) != m_goesOnTail)
@@ -270,7 +302,7 @@ private:
             }
             if (allSame)
                 continue; // equal texts, already in position order
-            std::sort(t.b, t.e, Items::less);
+            std::sort(t.b, t.e, kLess);
             forEachTiedGroup(t.b, 0, size_t(t.e - t.b), [&](size_t b, size_t e) {
                 stack.push_back({t.b + b, t.b + e, t.depth + kUnits});
             });
