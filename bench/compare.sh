@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Loads FILE (code page 932, or UTF-8: the file's first megabyte decides, as the program does)
 # through the real window and decodes it with iconv in the same run, and prints both
-# times and their ratio (the load's time over iconv's). Then two pickups, each against a reference
+# times and their ratio (the load's time over iconv's); then both twice more, taking turns, and
+# the ratio of their medians of three (load_over_iconv_median); and the load's peak memory over
+# the file's size (load_peak_over_file). Then two pickups, each against a reference
 # command run on the same file: one include-OR kanji phrase on the whole row against
 # `grep -F -c`, and a mix of entries in all four lists against the same test written for
 # `awk -F,`. The counts must agree; the ratios are the pickup's time over the reference's.
@@ -18,6 +20,8 @@
 # the next run: the medians and their ratio (save_over_cp_sync, time over time as above; and
 # save_speed_over_cp_sync, its inverse, Save's speed as a share of cp's). Save syncs its file
 # too. The same Save after the sorts (its rows all over the store) is sorted_save_over_cp_sync.
+# That whole session (load, the keep-all pickup, both sorts, Save; no Copy) gives the peak memory
+# over the file's size: session_peak_over_file, the median of its three runs.
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
@@ -65,6 +69,23 @@ if [ -z "$load_s" ]; then
 fi
 printf 'iconv_s=%.3f\n' "$iconv_s"
 printf 'load_over_iconv=%.3f\n' "$(echo "$load_s / $iconv_s" | bc -l)"
+# Two more loads and decodes, taking turns, for the medians of three (a busy machine is noisy).
+load_runs=("$load_s")
+iconv_runs=("$iconv_s")
+for _ in 2 3; do
+  start=$(date +%s.%N)
+  "${decode[@]}" "$file" > /dev/null
+  end=$(date +%s.%N)
+  iconv_runs+=("$(echo "$end - $start" | bc -l)")
+  load_runs+=("$("$driver" --data "$file" | sed -n 's/^load_s=//p')")
+done
+middle() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+printf 'load_runs_s=%s\niconv_runs_s=%s\n' "${load_runs[*]}" "$(printf '%.3f ' "${iconv_runs[@]}")"
+printf 'load_over_iconv_median=%.3f\n' \
+  "$(echo "$(middle "${load_runs[@]}") / $(middle "${iconv_runs[@]}")" | bc -l)"
+file_mb=$(echo "$(stat -c %s "$file") / 1048576" | bc -l)
+printf 'load_peak_over_file=%.3f\n' \
+  "$(echo "$(sed -n 's/^load_peak_rss_mb=//p' <<< "$out") / $file_mb" | bc -l)"
 
 # ---- pickups ----
 work=$(mktemp -d)
@@ -184,7 +205,6 @@ if [ "$(key picked "$out")" != "$(key rows "$out")" ]; then
   echo "$0: keep-all: the pickup kept $(key picked "$out") of $(key rows "$out") rows" >&2
   exit 1
 fi
-file_mb=$(echo "$(stat -c %s "$file") / 1048576" | bc -l)
 printf 'japanese_over_code=%.3f\n' "$(echo "$(key japanese_sort_s "$out") / $(key code_sort_s "$out")" | bc -l)"
 printf 'japanese_over_code_cpu=%.3f\n' \
   "$(echo "$(key japanese_sort_cpu_s "$out") / $(key code_sort_cpu_s "$out")" | bc -l)"
@@ -195,6 +215,7 @@ printf 'japanese_peak_growth_over_file=%.3f\n' \
 median3() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 saves=()
 sorted_saves=()
+session_peaks=() # load + keep-all pickup + both sorts + Save, no Copy
 copies=()
 saved_size() { # every row: the file's size (its lines end in CR LF); then removed
   if [ "$(stat -c %s "$work/saved.csv")" != "$(stat -c %s "$file")" ]; then
@@ -218,6 +239,7 @@ for _ in 1 2 3; do
   sync
   out=$("$driver" --data "$file" --out-or "$work/keep-all.lst" --no-copy --out "$work/saved.csv")
   sorted_saves+=("$(key save_s "$out")")
+  session_peaks+=("$(key peak_rss_mb "$out")")
   saved_size
 done
 save_s=$(median3 "${saves[@]}")
@@ -230,3 +252,5 @@ printf 'save_median_s=%.3f\nsorted_save_median_s=%.3f\ncp_sync_median_s=%.3f\n' 
 printf 'save_over_cp_sync=%.3f\n' "$(echo "$save_s / $cp_sync_s" | bc -l)"
 printf 'save_speed_over_cp_sync=%.3f\n' "$(echo "$cp_sync_s / $save_s" | bc -l)"
 printf 'sorted_save_over_cp_sync=%.3f\n' "$(echo "$sorted_save_s / $cp_sync_s" | bc -l)"
+printf 'session_peak_over_file=%.3f\n' \
+  "$(echo "$(median3 "${session_peaks[@]}") / $file_mb" | bc -l)"

@@ -186,6 +186,8 @@ bool phaseLoad(Session& s, const Options& o) {
     print("rows", w.store().rowCount());
     print("rejected", qint64(s.skipper.shown));
     print("load_s", seconds);
+    if (const std::optional<double> peak = peakRssMb())
+        print("load_peak_rss_mb", *peak);
     s.maxGapMs = std::max(s.maxGapMs, maxGap);
     return true;
 }

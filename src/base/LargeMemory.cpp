@@ -1,5 +1,5 @@
-// Mapped memory, the advice for huge pages, MemAvailable and its pre-check, and reading at an
-// offset: the only place the program talks to the system about large memory.
+// Mapped memory, the advice for huge pages, giving pages back, MemAvailable and its pre-check, and
+// reading at an offset: the only place the program talks to the system about large memory.
 #include "base/LargeMemory.h"
 
 #include <QFile>
@@ -73,6 +73,16 @@ void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
     if (end > begin)
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+void giveBack([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
+#if defined(Q_OS_LINUX)
+    const auto page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 #endif
 }
 

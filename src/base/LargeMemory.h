@@ -29,6 +29,11 @@ void release(void* p, std::size_t bytes);
 // a QString's, say).
 void adviseHugePages(void* data, std::size_t bytes);
 
+// Gives the whole pages inside [data, data + bytes) back to the system while the memory stays
+// allocated: bytes there are no longer needed (they read as zero afterwards). Nothing where the
+// system cannot do that.
+void giveBack(void* data, std::size_t bytes);
+
 // The memory the system can still give without swapping (MemAvailable), or 0 when it does not
 // say.
 std::size_t available();

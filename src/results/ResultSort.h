@@ -26,6 +26,10 @@ enum class Collation { Code, Japanese };
 std::vector<std::uint32_t> sortedOrder(const ResultListModel& model, Order order,
                                        Collation collation = Collation::Code);
 
+// Tests: while on, the code order is sorted with the wide keys that otherwise serve only a result
+// of more than 2^30 rows.
+void setWideKeysForTesting(bool on);
+
 // Rearranges the model's rows by such an order (one model reset).
 void apply(ResultListModel& model, const std::vector<std::uint32_t>& order);
 

@@ -97,23 +97,39 @@ public:
     }
 
     // Runs `there` on the helper thread and `here` on this one, and returns when both are done.
-    // An exception from `here` goes on once the helper is done; one from `there` comes out too.
+    // When the helper has not taken `there` up by the time `here` is done (on a busy machine it
+    // may wait long for a core), this thread runs it too rather than wait. An exception from
+    // `here` goes on once the helper is done; one from `there` comes out too.
     void both(const std::function<void()>& here, std::function<void()> there) {
         start(std::move(there));
         try {
             here();
         } catch (...) {
             m_inline = nullptr; // a half left for this thread is not run after a failure
+            takeBack();
             try {
                 wait();
             } catch (...) {
             }
             throw;
         }
+        if (std::function<void()> job = takeBack()) {
+            job();
+            return;
+        }
         wait();
     }
 
 private:
+    // The started job, when the helper has not taken it up yet (nothing otherwise).
+    std::function<void()> takeBack() {
+        std::lock_guard lock(m_mutex);
+        std::function<void()> job = std::exchange(m_job, nullptr);
+        if (job)
+            m_busy = false;
+        return job;
+    }
+
     void loop() {
         for (;;) {
             std::function<void()> job;
@@ -310,15 +326,19 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
             qint64 second = 0;
             std::size_t secondFeeds = 0;
             const qint64 offset = m_bytesRead;
-            m_worker->start([this, at, chunk, offset, &second, &secondFeeds] {
-                second = readInto(at + chunk, chunk, offset + chunk);
-                if (second > 0)
-                    secondFeeds = kernels().countByte(at + chunk, std::size_t(second), '\n');
-            });
-            const qint64 first = readInto(at, chunk, offset);
-            const std::size_t firstFeeds =
-                first > 0 ? kernels().countByte(at, std::size_t(first), '\n') : 0;
-            m_worker->wait();
+            qint64 first = 0;
+            std::size_t firstFeeds = 0;
+            m_worker->both(
+                [this, at, chunk, offset, &first, &firstFeeds] {
+                    first = readInto(at, chunk, offset);
+                    if (first > 0)
+                        firstFeeds = kernels().countByte(at, std::size_t(first), '\n');
+                },
+                [this, at, chunk, offset, &second, &secondFeeds] {
+                    second = readInto(at + chunk, chunk, offset + chunk);
+                    if (second > 0)
+                        secondFeeds = kernels().countByte(at + chunk, std::size_t(second), '\n');
+                });
             if (first < 0 || second < 0) {
                 fail(readFailureReason(m_file));
                 return Status::Failed;

@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
 
 constexpr std::size_t kCopyBlock = 64 * 1024; // appendLine()'s blocks
 // The bytes of both row tables per row.
-constexpr std::size_t kTableBytesPerRow = sizeof(std::uint64_t) + sizeof(std::uint32_t);
+constexpr std::size_t kTableBytesPerRow = sizeof(std::uint32_t) + sizeof(std::uint16_t);
 
 std::atomic<std::size_t> g_limit{0};
 std::atomic<std::size_t> g_held{0};
@@ -59,8 +60,9 @@ void RowStore::growTables(std::size_t rows) {
     // Both tables at once, held against free memory like a block: for a file of short lines they
     // are several times the file's size.
     LargeMemory::checkAvailable(rows * kTableBytesPerRow);
-    m_rowStart.reserve(rows);
+    m_rowOffset.reserve(rows);
     m_rowLength.reserve(rows);
+    m_groups.reserve(rows / kGroupRows + 1);
 }
 
 RowStore::RowStore() = default;
@@ -77,8 +79,10 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
     m_blocks = std::vector<Block>();
-    m_rowStart = decltype(m_rowStart)();
+    m_rowOffset = decltype(m_rowOffset)();
     m_rowLength = decltype(m_rowLength)();
+    m_groups = std::vector<Group>();
+    m_far = std::vector<FarRow>();
     m_copyBlock = -1;
     m_copyUsed = 0;
     m_header = QByteArray();
@@ -87,7 +91,7 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
 
 void RowStore::reserve(qint64 rows) {
     if (rows <= 0 ||
-        (size_t(rows) <= m_rowStart.capacity() && size_t(rows) <= m_rowLength.capacity()))
+        (size_t(rows) <= m_rowOffset.capacity() && size_t(rows) <= m_rowLength.capacity()))
         return;
     growTables(size_t(rows));
 }
@@ -130,18 +134,51 @@ int RowStore::addBlock(std::size_t bytes) {
     return int(m_blocks.size() - 1);
 }
 
+void RowStore::pushRow(int block, std::size_t offset, std::size_t length) {
+    const std::size_t row = m_rowLength.size();
+    if (m_groups.size() <= row >> kGroupBits)
+        m_groups.push_back({m_blocks[size_t(block)].data + offset, block, offset});
+    const Group& group = m_groups.back();
+    if (block == group.block && offset >= group.offset &&
+        offset - group.offset <= std::numeric_limits<std::uint32_t>::max() && length < kFarLength) {
+        m_rowOffset.push_back(std::uint32_t(offset - group.offset));
+        m_rowLength.push_back(std::uint16_t(length));
+        return;
+    }
+    m_far.push_back({block, offset, length});
+    m_rowOffset.push_back(std::uint32_t(m_far.size() - 1));
+    m_rowLength.push_back(kFarLength);
+}
+
+void RowStore::addRow(int block, std::size_t offset, std::size_t length) {
+    const std::size_t before = m_rowLength.size();
+    if (before + 1 > m_rowOffset.capacity() || before + 1 > m_rowLength.capacity())
+        growTables(std::max<std::size_t>(before + 1, 2 * m_rowLength.capacity()));
+    pushRow(block, offset, length);
+}
+
 void RowStore::addRows(int block, const std::uint64_t* offsets, const std::uint32_t* lengths,
                        std::size_t n) {
-    const std::size_t before = m_rowStart.size();
-    if (before + n > m_rowStart.capacity() || before + n > m_rowLength.capacity()) {
+    const std::size_t before = m_rowLength.size();
+    if (before + n > m_rowOffset.capacity() || before + n > m_rowLength.capacity()) {
         // Grown by doubling, so that a load of many short stretches stays linear.
-        growTables(std::max(before + n, 2 * m_rowStart.capacity()));
+        growTables(std::max(before + n, 2 * m_rowLength.capacity()));
     }
-    // Nothing below allocates: both tables grow together.
-    const std::uint64_t high = std::uint64_t(block) << kOffsetBits;
+    // The tables do not allocate below (room is made above); a group or a far row may.
     for (std::size_t i = 0; i < n; ++i)
-        m_rowStart.push_back(high | offsets[i]);
-    m_rowLength.insert(m_rowLength.end(), lengths, lengths + n);
+        pushRow(block, std::size_t(offsets[i]), std::size_t(lengths[i]));
+}
+
+RowStore::FarRow RowStore::rowPlace(qint64 row) const {
+    if (m_rowLength[size_t(row)] == kFarLength)
+        return m_far[m_rowOffset[size_t(row)]];
+    const Group& group = m_groups[size_t(row) >> kGroupBits];
+    return {group.block, group.offset + m_rowOffset[size_t(row)], m_rowLength[size_t(row)]};
+}
+
+QByteArrayView RowStore::farBytes(qint64 row) const {
+    const FarRow& far = m_far[m_rowOffset[size_t(row)]];
+    return QByteArrayView(m_blocks[size_t(far.block)].data + far.offset, qsizetype(far.length));
 }
 
 void RowStore::appendLine(QByteArrayView line) {
@@ -187,12 +224,37 @@ QString RowStore::headerField(int index) const {
 }
 
 void RowStore::takeFirstRowAsHeader() {
-    if (m_rowStart.empty())
+    if (m_rowLength.empty())
         return;
-    setHeader(rowBytes(0));
-    // Called once, early in a load, while the tables are still short.
-    m_rowStart.erase(m_rowStart.begin());
-    m_rowLength.erase(m_rowLength.begin());
+    // Called once, early in a load, while the tables are still short: the rows after the first
+    // are numbered (and grouped) anew, in tables of the same room; a failure leaves them as they
+    // were.
+    std::vector<FarRow> rest;
+    rest.reserve(m_rowLength.size() - 1);
+    for (qint64 row = 1; row < rowCount(); ++row)
+        rest.push_back(rowPlace(row));
+    QByteArray header = rowBytes(0).toByteArray();
+    auto offsets = std::move(m_rowOffset);
+    auto lengths = std::move(m_rowLength);
+    auto groups = std::move(m_groups);
+    auto far = std::move(m_far);
+    try {
+        m_rowOffset = {};
+        m_rowLength = {};
+        m_groups = {};
+        m_far = {};
+        growTables(lengths.capacity());
+        for (const FarRow& row : rest)
+            pushRow(row.block, row.offset, row.length);
+    } catch (...) {
+        m_rowOffset = std::move(offsets);
+        m_rowLength = std::move(lengths);
+        m_groups = std::move(groups);
+        m_far = std::move(far);
+        throw;
+    }
+    m_header = std::move(header);
+    m_hasHeader = true;
 }
 
 void RowStore::setHeader(QByteArrayView line) {

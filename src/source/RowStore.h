@@ -13,7 +13,7 @@
 #include <vector>
 
 // The source table: every accepted line of the data file, kept as the file's own bytes (without
-// the line end) in large blocks, with one offset and one length per row. A row's text is the
+// the line end) in large blocks, with a short offset and length per row. A row's text is the
 // accepted line itself (all fields joined by ","); fields are found by looking for the comma
 // bytes, which never occur inside a character. Text is decoded from the bytes when it is needed.
 //
@@ -52,20 +52,26 @@ public:
 
     int commaCount() const { return m_commaCount; }
     int fieldCount() const { return m_commaCount + 1; }
-    qint64 rowCount() const { return qint64(m_rowStart.size()); }
-    bool isEmpty() const { return m_rowStart.empty(); }
+    qint64 rowCount() const { return qint64(m_rowLength.size()); }
+    bool isEmpty() const { return m_rowLength.empty(); }
     TextEncoding encoding() const { return m_encoding; }
     // The data file began with a UTF-8 byte-order mark (written again at the start of a result).
     bool byteOrderMark() const { return m_byteOrderMark; }
 
     // The row's bytes: its fields joined by ",".
     QByteArrayView rowBytes(qint64 row) const {
-        const std::uint64_t s = m_rowStart[size_t(row)];
-        return QByteArrayView(m_blocks[size_t(s >> kOffsetBits)].data + (s & kOffsetMask),
-                              qsizetype(m_rowLength[size_t(row)]));
+        const std::uint16_t length = m_rowLength[size_t(row)];
+        if (length == kFarLength) [[unlikely]]
+            return farBytes(row);
+        return QByteArrayView(m_groups[size_t(row) >> kGroupBits].data + m_rowOffset[size_t(row)],
+                              qsizetype(length));
     }
     // The block the row's bytes lie in (rows of one block lie in file order).
-    int rowBlock(qint64 row) const { return int(m_rowStart[size_t(row)] >> kOffsetBits); }
+    int rowBlock(qint64 row) const {
+        if (m_rowLength[size_t(row)] == kFarLength) [[unlikely]]
+            return m_far[m_rowOffset[size_t(row)]].block;
+        return m_groups[size_t(row) >> kGroupBits].block;
+    }
     // Field index 0 .. commaCount() of the row: its bytes in the row (in quoted mode with its
     // quotes; fieldText gives its text).
     QByteArrayView fieldBytes(qint64 row, int index) const;
@@ -92,15 +98,7 @@ public:
     char* blockData(int block) { return m_blocks[size_t(block)].data; }
     std::size_t blockSize(int block) const { return m_blocks[size_t(block)].size; }
     // A row of `length` bytes at `offset` in the block.
-    void addRow(int block, std::size_t offset, std::size_t length) {
-        m_rowStart.push_back(std::uint64_t(block) << kOffsetBits | std::uint64_t(offset));
-        try {
-            m_rowLength.push_back(std::uint32_t(length));
-        } catch (...) {
-            m_rowStart.pop_back(); // both tables or neither
-            throw;
-        }
-    }
+    void addRow(int block, std::size_t offset, std::size_t length);
     // n rows at once: offsets[i] and lengths[i] in the block.
     void addRows(int block, const std::uint64_t* offsets, const std::uint32_t* lengths,
                  std::size_t n);
@@ -128,8 +126,29 @@ public:
     static void setMemoryLimitForTesting(std::size_t bytes);
 
 private:
-    static constexpr int kOffsetBits = 40;
-    static constexpr std::uint64_t kOffsetMask = (std::uint64_t(1) << kOffsetBits) - 1;
+    // The row tables, 6 bytes a row: rows are numbered in groups of kGroupRows, each with a base
+    // (the block and place its first row lies at); a row keeps its offset from its group's base
+    // (32 bits) and its length (16 bits). A row that does not fit that (in another block than its
+    // group's base, too far from it, or kFarLength bytes or longer: corrections, very long lines)
+    // is kept in full in m_far, its length marked kFarLength and its offset the index there.
+    static constexpr int kGroupBits = 12;
+    static constexpr std::size_t kGroupRows = std::size_t(1) << kGroupBits;
+    static constexpr std::uint16_t kFarLength = 0xFFFF;
+    struct Group {
+        const char* data; // the base: where the group's first row begins
+        int block;
+        std::size_t offset; // of data in the block
+    };
+    struct FarRow {
+        int block;
+        std::size_t offset;
+        std::size_t length;
+    };
+    QByteArrayView farBytes(qint64 row) const;
+    // Where the row lies: its block, its offset there and its length.
+    FarRow rowPlace(qint64 row) const;
+    // Appends a row to both tables (room for it reserved by the caller).
+    void pushRow(int block, std::size_t offset, std::size_t length);
 
     // Large blocks are mapped straight from the system, so giving them back returns the memory at
     // once and pages never written cost nothing.
@@ -165,9 +184,10 @@ private:
     TextEncoding m_encoding = TextEncoding::Cp932;
     bool m_byteOrderMark = false;
     std::vector<Block> m_blocks;
-    // block index << kOffsetBits | offset in the block
-    std::vector<std::uint64_t, TableAllocator<std::uint64_t>> m_rowStart;
-    std::vector<std::uint32_t, TableAllocator<std::uint32_t>> m_rowLength;
+    std::vector<std::uint32_t, TableAllocator<std::uint32_t>> m_rowOffset;
+    std::vector<std::uint16_t, TableAllocator<std::uint16_t>> m_rowLength;
+    std::vector<Group> m_groups;
+    std::vector<FarRow> m_far;
     QByteArray m_header;
     bool m_hasHeader = false;
     int m_copyBlock = -1; // the block appendLine() copies into

@@ -637,24 +637,27 @@ void tst_base::fieldCutMatchesPlainCut() {
 // A request of 64 MiB or more that is larger than the memory the system can still give is
 // refused before it is written (a mapped block is given freely and only fails, by killing the
 // program, when its pages are touched).
+// The row store's tables per row (an offset and a length).
+constexpr qint64 kRowTableBytes = 6;
+
 void tst_base::memoryPreCheck_data() {
     QTest::addColumn<qint64>("available"); // -1: unknown (the system does not say)
     QTest::addColumn<bool>("block");       // a block, else room in the row tables
     QTest::addColumn<qint64>("bytes");     // of the block, or of both row tables
     QTest::addColumn<bool>("refused");
     const qint64 mib = 1 << 20;
-    const qint64 rowBytes = 12;
+    const qint64 rowBytes = kRowTableBytes;
     QTest::newRow("block larger than available") << 32 * mib << true << 64 * mib << true;
     QTest::newRow("block just larger than available") << 64 * mib << true << 64 * mib + 1 << true;
     QTest::newRow("block within available") << 1024 * mib << true << 64 * mib << false;
     QTest::newRow("small block, little available") << 32 * mib << true << 63 * mib << false;
     QTest::newRow("block, available unknown") << qint64(-1) << true << 64 * mib << false;
     QTest::newRow("row tables larger than available")
-        << 32 * mib << false << 6'000'000 * rowBytes << true;
+        << 32 * mib << false << 12'000'000 * rowBytes << true;
     QTest::newRow("row tables within available")
-        << 1024 * mib << false << 6'000'000 * rowBytes << false;
+        << 1024 * mib << false << 12'000'000 * rowBytes << false;
     QTest::newRow("small row tables, little available")
-        << 8 * mib << false << 5'000'000 * rowBytes << false;
+        << 8 * mib << false << 10'000'000 * rowBytes << false;
 }
 
 void tst_base::memoryPreCheck() {
@@ -672,7 +675,7 @@ void tst_base::memoryPreCheck() {
         if (block)
             store.addBlock(std::size_t(bytes));
         else
-            store.reserve(bytes / 12);
+            store.reserve(bytes / kRowTableBytes);
     } catch (const std::bad_alloc&) {
         threw = true;
     }
@@ -696,21 +699,21 @@ void tst_base::rowTablesGrowthIsChecked() {
     constexpr std::size_t kBatch = 1 << 16;
     const std::vector<std::uint64_t> offsets(kBatch, 2);
     const std::vector<std::uint32_t> lengths(kBatch, 1);
-    // 3 Mi rows (36 MiB of tables) fit; doubling to 6 Mi rows (72 MiB) does not.
-    store.reserve(qint64(48 * kBatch));
-    for (int k = 0; k < 48; ++k)
+    // 6 Mi rows (36 MiB of tables) fit; doubling to 12 Mi rows (72 MiB) does not.
+    store.reserve(qint64(96 * kBatch));
+    for (int k = 0; k < 96; ++k)
         store.addRows(block, offsets.data(), lengths.data(), kBatch);
     QVERIFY_THROWS_EXCEPTION(std::bad_alloc,
                              store.addRows(block, offsets.data(), lengths.data(), kBatch));
-    QCOMPARE(store.rowCount(), qint64(48 * kBatch));
+    QCOMPARE(store.rowCount(), qint64(96 * kBatch));
     QCOMPARE(store.rowBytes(store.rowCount() - 1), QByteArrayView("y"));
     // With the memory there, the same growth goes through.
     LargeMemory::setAvailableForTesting(std::size_t(1) << 30);
     store.addRows(block, offsets.data(), lengths.data(), kBatch);
-    QCOMPARE(store.rowCount(), qint64(49 * kBatch));
+    QCOMPARE(store.rowCount(), qint64(97 * kBatch));
 }
 
-// The same fault as a load meets it: a 12 MB file of 6 million lines passes the block check
+// The same fault as a load meets it: a 24 MB file of 12 million lines passes the block check
 // (its block is below 64 MiB), and the room for its rows, 72 MB, is refused.
 void tst_base::manyShortLinesRefused() {
     QTemporaryDir dir;
@@ -720,7 +723,7 @@ void tst_base::manyShortLinesRefused() {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QByteArray lines;
-        for (int k = 0; k < 3'000'000; ++k)
+        for (int k = 0; k < 6'000'000; ++k)
             lines += "1\n2\n";
         QCOMPARE(file.write(lines), lines.size());
     }
@@ -733,7 +736,7 @@ void tst_base::manyShortLinesRefused() {
     while (status == DataFileReader::Status::More)
         status = reader.readStep(std::chrono::hours(1));
     QCOMPARE(status, DataFileReader::Status::Finished);
-    QCOMPARE(reader.lineEnds(), qint64(6'000'000));
+    QCOMPARE(reader.lineEnds(), qint64(12'000'000));
     QVERIFY_THROWS_EXCEPTION(std::bad_alloc, store.reserve(reader.lineEnds() + 1));
     QCOMPARE(store.rowCount(), qint64(0));
 }

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -260,17 +261,34 @@ void TestResults::sortIsStable() {
 void TestResults::sortMatchesReference_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("descending");
-    QTest::newRow("small ascending") << 300 << false;
-    QTest::newRow("small descending") << 300 << true;
-    // Large enough for the two-thread path.
-    QTest::newRow("large ascending") << 150000 << false;
-    QTest::newRow("large descending") << 150000 << true;
+    QTest::addColumn<bool>("wideKeys"); // the keys of a result of more than 2^30 rows
+    QTest::addColumn<QString>("start"); // put before every row
+    for (const bool wide : {false, true}) {
+        const char* keys = wide ? ", wide keys" : "";
+        QTest::addRow("small ascending%s", keys) << 300 << false << wide << QString();
+        QTest::addRow("small descending%s", keys) << 300 << true << wide << QString();
+        // Large enough for the two-thread path.
+        QTest::addRow("large ascending%s", keys) << 150000 << false << wide << QString();
+        QTest::addRow("large descending%s", keys) << 150000 << true << wide << QString();
+        // Every row's first key the same: the next level is sorted on two threads.
+        const QString start = wide ? QStringLiteral("abcd") : QStringLiteral("ab");
+        QTest::addRow("large, all begin alike%s", keys) << 150000 << false << wide << start;
+        QTest::addRow("large, all begin alike, descending%s", keys)
+            << 150000 << true << wide << start;
+    }
 }
 
 void TestResults::sortMatchesReference() {
     QFETCH(int, count);
     QFETCH(bool, descending);
-    Results r(randomLines(count, quint32(count) + (descending ? 1 : 0)));
+    QFETCH(bool, wideKeys);
+    QFETCH(QString, start);
+    ResultSort::setWideKeysForTesting(wideKeys);
+    const auto restore = qScopeGuard([] { ResultSort::setWideKeysForTesting(false); });
+    QStringList lines = randomLines(count, quint32(count) + (descending ? 1 : 0));
+    for (QString& line : lines)
+        line.prepend(start);
+    Results r(lines);
     // Start from a shuffled order, so positions and source rows differ.
     std::vector<std::uint32_t> rows = r.model.rows();
     std::shuffle(rows.begin(), rows.end(), std::mt19937(42));
