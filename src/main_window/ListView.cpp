@@ -436,6 +436,11 @@ void ListView::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QAbstractItemView::currentChanged(current, previous);
 }
 
+void ListView::keyboardSearch(const QString& search) {
+    if (rowCount() <= kTypeAheadRows)
+        QAbstractItemView::keyboardSearch(search);
+}
+
 bool ListView::event(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         m_rowHeight = std::max(1, fontMetrics().height() + 4);

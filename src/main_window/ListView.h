@@ -25,6 +25,11 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
     int sizeHintForColumn(int column) const override;
+    // Typing jumps to the next row starting with the typed text, as in any list, in lists of up to
+    // kTypeAheadRows rows; in a longer one typing does nothing (the search reads row after row, and
+    // a miss would read millions of them while the window stands still).
+    void keyboardSearch(const QString& search) override;
+    static constexpr int kTypeAheadRows = 100000;
 
     // The row at y in viewport coordinates, or -1 where there is none.
     int rowAt(int y) const;
