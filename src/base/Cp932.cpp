@@ -236,7 +236,13 @@ bool startsCharacter(QByteArrayView bytes, qsizetype at) {
     const DecodeTables& tables = decodeTables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
+    // A byte that is no lead byte ends whatever it belongs to (it stands alone or is a pair's
+    // second byte), so a character begins right after it: the walk starts after the last such
+    // byte before `at`, not at the start, which keeps a search's test of each place it finds
+    // short however long the row.
+    qsizetype i = std::min(at, n);
+    while (i > 0 && isLeadByte(p[i - 1]))
+        --i;
     while (i < at) {
         const unsigned char b = p[i];
         if (isLeadByte(b) && i + 1 < n &&
