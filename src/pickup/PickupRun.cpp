@@ -53,18 +53,18 @@ void PickupRun::runBatch(qint64 rows) {
     const qint64 begin = m_next;
     const qint64 end = begin + rows;
     if (m_threads < 2 || rows < 2 * kMinRowsPerThread) {
-        m_part[0].clear();
-        m_engine.pickRange(m_store, begin, end, m_part[0]);
-        keep(m_part[0]);
+        m_part[0].rows.clear();
+        m_engine.pickRange(m_store, begin, end, m_part[0].rows);
+        keep(m_part[0].rows);
     } else {
         const qint64 mid = begin + rows / 2;
-        m_part[0].clear();
-        m_part[1].clear();
-        inParallel([&] { m_engine.pickRange(m_store, begin, mid, m_part[0]); },
-                   [&] { m_engine.pickRange(m_store, mid, end, m_part[1]); });
+        m_part[0].rows.clear();
+        m_part[1].rows.clear();
+        inParallel([&] { m_engine.pickRange(m_store, begin, mid, m_part[0].rows); },
+                   [&] { m_engine.pickRange(m_store, mid, end, m_part[1].rows); });
         ++m_splitBatches;
-        keep(m_part[0]);
-        keep(m_part[1]);
+        keep(m_part[0].rows);
+        keep(m_part[1].rows);
     }
     m_next = end;
 }
@@ -100,8 +100,8 @@ void PickupRun::runSlice(std::chrono::nanoseconds budget) {
 
 std::vector<std::uint32_t> PickupRun::takeRows() {
     // The batch buffers go first, so that at the peak only the chunks and the result are held.
-    m_part[0] = {};
-    m_part[1] = {};
+    m_part[0].rows = {};
+    m_part[1].rows = {};
     std::vector<std::uint32_t> rows;
     rows.reserve(size_t(m_picked));
     size_t left = size_t(m_picked);

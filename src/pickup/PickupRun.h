@@ -59,5 +59,10 @@ private:
     qint64 m_lastBatch = 0;
     qint64 m_splitBatches = 0;
     std::vector<std::unique_ptr<std::uint32_t[]>> m_chunks;
-    std::vector<std::uint32_t> m_part[2]; // one batch's picks per thread, reused
+    // One batch's picks per thread, reused; each in a cache line of its own, so that the threads'
+    // appends do not take the line from each other.
+    struct alignas(64) Part {
+        std::vector<std::uint32_t> rows;
+    };
+    Part m_part[2];
 };
