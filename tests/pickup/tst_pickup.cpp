@@ -1115,10 +1115,13 @@ void tst_pickup::runInSlicesMatchesOneGo_data() {
     QTest::addColumn<int>("threads");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("sliceMs");
-    QTest::addColumn<bool>("mustSplit"); // a batch has to run on both threads
+    QTest::addColumn<bool>("mustSplit"); // the helper thread has to search pieces
     QTest::newRow("one thread") << 1 << 150000 << 1 << false;
-    QTest::newRow("two threads") << 2 << 150000 << 1 << false;
-    // Long slices let the batches grow past two threads' worth of rows: the split path runs.
+    QTest::newRow("two threads") << 2 << 150000 << 1 << true;
+    // Slices without time: this thread takes a row a slice, the helper nearly all the rest, and
+    // the pieces finish out of order.
+    QTest::newRow("two threads, slices without time") << 2 << 100000 << 0 << true;
+    // One long slice: the run ends inside it, both threads searching.
     QTest::newRow("one thread, long slices") << 1 << 100000 << 3600000 << false;
     QTest::newRow("two threads, long slices") << 2 << 100000 << 3600000 << true;
     QTest::newRow("two threads, few rows") << 2 << 37 << 1 << false;
