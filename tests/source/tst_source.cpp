@@ -136,6 +136,8 @@ private slots:
     void cp932InvalidBytes();
     void cp932CharacterStarts_data();
     void cp932CharacterStarts();
+    void cp932CodesOf_data();
+    void cp932CodesOf();
 
     void getFileName_data();
     void getFileName();
@@ -329,6 +331,26 @@ void tst_source::cp932CharacterStarts() {
                                     .arg(at)
                                     .arg(QString::fromLatin1(text.toHex()))));
     }
+}
+
+void tst_source::cp932CodesOf_data() {
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QByteArrayList>("codes"); // the usual one first
+    QTest::newRow("ASCII") << QStringLiteral("A") << QByteArrayList{"A"};
+    QTest::newRow("half-width katakana") << QStringLiteral("\uFF71") << QByteArrayList{"\xB1"};
+    QTest::newRow("kanji") << QStringLiteral("\u6771") << QByteArrayList{"\x93\x8C"};
+    QTest::newRow("three codes") << QStringLiteral("\u2235")
+                                 << QByteArrayList{"\x81\xE6", "\x87\x9A", "\xFA\x5B"};
+    QTest::newRow("two codes") << QStringLiteral("\u2160")
+                               << QByteArrayList{"\x87\x54", "\xFA\x4A"};
+    QTest::newRow("not in the code page") << QStringLiteral("\u00E9") << QByteArrayList{};
+}
+
+void tst_source::cp932CodesOf() {
+    QFETCH(QString, character);
+    QFETCH(QByteArrayList, codes);
+    const std::vector<QByteArray> got = Cp932::codesOf(character[0].unicode());
+    QCOMPARE(QByteArrayList(got.begin(), got.end()), codes);
 }
 
 void tst_source::getFileName_data() {
