@@ -343,16 +343,19 @@ private:
         m_rowBegin[0] = 0;
         m_rowEnd[0] = first.size();
         qint64 count = 1;
-        while (count < kWindowRows && row + count < m_end) {
-            const QByteArrayView next = m_store.rowBytes(row + count);
-            const qsizetype offset = next.data() - m_windowText;
+        const qint64 last = std::min(m_end, row + kWindowRows);
+        qsizetype end = m_rowEnd[0];
+        for (qint64 r = row + 1; r < last; ++r) {
             // Another block, or a corrected row kept apart: the window ends before it.
-            if (m_store.rowBlock(row + count) != block ||
-                next.data() < m_windowText + m_rowEnd[count - 1] ||
-                offset > kMaxGap + m_rowEnd[count - 1])
+            if (m_store.rowBlock(r) != block)
                 break;
+            const QByteArrayView next = m_store.rowBytes(r);
+            const qsizetype offset = next.data() - m_windowText;
+            if (offset < end || offset > kMaxGap + end)
+                break;
+            end = offset + next.size();
             m_rowBegin[count] = offset;
-            m_rowEnd[count] = offset + next.size();
+            m_rowEnd[count] = end;
             ++count;
         }
         m_windowBegin = row;
@@ -362,9 +365,10 @@ private:
     // The first row from `row` on whose bytes hold the form starting on a character, or m_end.
     qint64 nextRowWith(const QByteArray& form, qint64 row) {
         const qsizetype m = form.size();
+        const auto findBytes = ByteKernels::active().findBytes;
         return nextRowFound<true>(row, [&](const char* text, qsizetype n, qsizetype& size) {
             size = m;
-            return ByteSearch::find(text, n, form.data(), m);
+            return findBytes(text, n, form.data(), m);
         });
     }
 
