@@ -371,6 +371,15 @@ __attribute__((target("popcnt"))) void cutLinesPopcnt(const char* base, std::siz
     cutLinesWide(base, begin, end, want, out);
 }
 
+// The needle's inner bytes at a candidate, compared in place: a call in the scan loop would make
+// the compiler keep the loop's vectors in memory.
+VORNEL_INLINE bool sameBytes(const char* a, const char* b, qsizetype n) {
+    for (qsizetype k = 0; k < n; ++k)
+        if (a[k] != b[k])
+            return false;
+    return true;
+}
+
 qsizetype findBytesSse2(const char* text, qsizetype n, const char* needle, qsizetype m) {
     if (m == 0)
         return 0;
@@ -392,7 +401,7 @@ qsizetype findBytesSse2(const char* text, qsizetype n, const char* needle, qsize
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
         while (mask) {
             const int bit = __builtin_ctz(mask);
-            if (std::memcmp(text + i + bit + 1, needle + 1, size_t(m - 2)) == 0)
+            if (sameBytes(text + i + bit + 1, needle + 1, m - 2))
                 return i + bit;
             mask &= mask - 1;
         }
@@ -690,16 +699,6 @@ qsizetype findUnitsAvx2(const char16_t* text, qsizetype n, const char16_t* needl
     if (n < 32)
         return findUnitsSse2(text, n, needle, m);
     return m == 1 ? findUnitAvx2Body(text, n, needle[0]) : findUnitsAvx2Body(text, n, needle, m);
-}
-
-// The needle's inner bytes at a candidate: a short one compared in place, without a call.
-VORNEL_INLINE bool sameBytes(const char* a, const char* b, qsizetype n) {
-    if (n > 16)
-        return std::memcmp(a, b, size_t(n)) == 0;
-    for (qsizetype k = 0; k < n; ++k)
-        if (a[k] != b[k])
-            return false;
-    return true;
 }
 
 // Candidates are where both the first and the last byte of the needle sit, 64 starts at a time
