@@ -69,8 +69,9 @@ PickupRun::Piece PickupRun::claim(double ns, bool atLeastOne) {
     qint64 rows = kFirstPiece;
     if (m_rowsPerNs > 0) {
         rows = qint64(m_rowsPerNs * std::max(ns, 0.0));
-        // Rows differ in cost; let a piece grow at most fourfold over the last one.
-        rows = std::min(rows, m_lastPiece * 4);
+        // Rows differ in cost; let a piece grow at most fourfold over the last one. Near the end
+        // the pieces shrink, so that the two threads end close together.
+        rows = std::min({rows, m_lastPiece * 4, std::max(kMinPiece, left / 4)});
         if (atLeastOne)
             rows = std::max<qint64>(rows, 1); // every slice gets on
         else if (rows < kMinPiece)
