@@ -196,6 +196,20 @@ public:
         return first;
     }
 
+    // True when the rows nextCandidate gives are exactly the picked rows, so that they need no
+    // verdict: no exclusion list, and either "OR" entries only or one "AND" entry only, each a
+    // byte search that answers its test by itself (not folded).
+    bool candidatesArePicked(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
+                             const std::vector<Entry>& outAnd,
+                             const std::vector<Entry>& outOr) const {
+        if (!outAnd.empty() || !outOr.empty() || inAnd.size() + inOr.size() == 0 ||
+            (!inAnd.empty() && (inAnd.size() > 1 || !inOr.empty())))
+            return false;
+        const std::vector<Entry>& list = inAnd.empty() ? inOr : inAnd;
+        return std::all_of(list.begin(), list.end(),
+                           [&](const Entry& e) { return searched(e) && !e.folded; });
+    }
+
     bool all(const std::vector<Entry>& list, qint64 row) {
         for (const Entry& e : list) {
             if (!test(e, row))
@@ -490,10 +504,12 @@ bool verdict(Scan& scan, const List& inAnd, const List& inOr, const List& outAnd
 void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
                              std::vector<std::uint32_t>& out) const {
     Scan scan(*this, store, end);
+    const bool candidatesArePicked = scan.candidatesArePicked(m_inAnd, m_inOr, m_outAnd, m_outOr);
     for (qint64 row = begin; row < end; ++row) {
         row = scan.nextCandidate(m_inAnd, m_inOr, row);
         // 32 bits hold every row number: a load keeps at most RowStore::kMaxRows rows.
-        if (row < end && verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row))
+        if (row < end &&
+            (candidatesArePicked || verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row)))
             out.push_back(std::uint32_t(row));
     }
 }

@@ -109,6 +109,8 @@ private slots:
     void explainEachVerdictPath();
     void explainAgreesWithPickRange_data();
     void explainAgreesWithPickRange();
+    void searchAloneDecides_data();
+    void searchAloneDecides();
     void explainDescribesEveryList();
     void matchSpans_data();
     void matchSpans();
@@ -828,6 +830,44 @@ void tst_pickup::explainAgreesWithPickRange() {
                      qPrintable(QStringLiteral("round %1 row %2").arg(round).arg(row)));
         }
     }
+}
+
+// Shapes of lists where the rows found by the byte search are the picked rows without a verdict,
+// and shapes next to them where they are not; the phrase "\" also sits inside "ソ" (0x83 0x5C),
+// where it must not count.
+void tst_pickup::searchAloneDecides_data() {
+    QTest::addColumn<QString>("lists"); // NOT AND;NOT OR;AND;OR
+    QTest::newRow("one OR phrase") << ";;;0:\\";
+    QTest::newRow("two OR phrases") << ";;;0:東|0:ソa";
+    QTest::newRow("one AND phrase") << ";;0:\\;";
+    QTest::newRow("two AND phrases") << ";;0:\\|0:a;";
+    QTest::newRow("AND and OR") << ";;0:\\;0:a";
+    QTest::newRow("OR on the row and on a column") << ";;;0:\\|2:a";
+    QTest::newRow("OR and NOT OR") << ";0:a;;0:\\";
+    QTest::newRow("AND and NOT AND") << "0:東;;0:\\;";
+}
+
+void tst_pickup::searchAloneDecides() {
+    QFETCH(QString, lists);
+    const QStringList parts = lists.split(u';');
+    const Lists l{entries(parts[0]), entries(parts[1]), entries(parts[2]), entries(parts[3])};
+    std::mt19937 random(5);
+    const QString pieces[] = {"ソ", "\\", "a", "東", "表", "ｱ"};
+    QStringList lines;
+    for (int r = 0; r < 300; ++r) {
+        QString line;
+        for (int k = int(random() % 8); k > 0; --k)
+            line += pieces[random() % std::size(pieces)];
+        line.insert(int(random() % unsigned(line.size() + 1)), u',');
+        lines << line;
+    }
+    const auto store = makeStore(1, lines);
+    std::vector<std::uint32_t> expected;
+    for (qint64 r = 0; r < store->rowCount(); ++r)
+        if (referencePicks(*store, r, l))
+            expected.push_back(std::uint32_t(r));
+    QVERIFY(!expected.empty() && expected.size() < size_t(store->rowCount()));
+    QCOMPARE(pickAll(*store, l), expected);
 }
 
 void tst_pickup::explainDescribesEveryList() {
