@@ -42,18 +42,15 @@ void PickupRun::setPickedLimitForTesting(qint64 rows) {
 }
 
 bool PickupRun::done() const {
-    const std::lock_guard lock(m_mutex);
-    return m_done >= m_rowCount;
+    return m_shownDone >= m_rowCount;
 }
 
 qint64 PickupRun::rowsDone() const {
-    const std::lock_guard lock(m_mutex);
-    return m_done;
+    return m_shownDone;
 }
 
 qint64 PickupRun::pickedCount() const {
-    const std::lock_guard lock(m_mutex);
-    return m_picked;
+    return m_shownPicked;
 }
 
 qint64 PickupRun::splitBatches() const {
@@ -173,6 +170,8 @@ void PickupRun::runSlice(std::chrono::nanoseconds budget) {
         std::unique_lock lock(m_mutex);
         if (m_next >= m_rowCount)
             m_finished.wait(lock, [this] { return m_done >= m_rowCount || m_helperFailed; });
+        m_shownDone = m_done;
+        m_shownPicked = m_picked;
     }
     rethrowHelperFailure();
 }

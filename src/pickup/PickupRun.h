@@ -37,9 +37,11 @@ public:
     // helper (std::bad_alloc) comes out here.
     void runSlice(std::chrono::nanoseconds budget);
 
+    // As the last slice left the run: the helper may have gone on since, but what the caller
+    // sees (and shows) only changes with a slice, so the slice that ends the run is always seen.
     bool done() const;
     qint64 rowCount() const { return m_rowCount; }
-    // Rows of the pieces finished so far (not always the first rows: the threads take turns).
+    // Rows of the pieces finished (not always the first rows: the threads take turns).
     qint64 rowsDone() const;
     qint64 pickedCount() const;
     int threadCount() const { return m_threads; }
@@ -88,6 +90,9 @@ private:
     bool m_stop = false;
     std::exception_ptr m_helperFailed;
     std::vector<Picked> m_pickedPieces;
+    // m_done and m_picked as the last slice ended (the caller's thread only).
+    qint64 m_shownDone = 0;
+    qint64 m_shownPicked = 0;
 
     std::vector<std::uint32_t> m_scratch; // the caller's thread's
     std::thread m_helper;

@@ -1247,10 +1247,12 @@ void tst_pickup::jobOutcomes() {
 
     int slices = 0;
     qint64 lastDone = 0;
+    qint64 lastPicked = 0;
     PickupJob::Hooks hooks;
     hooks.progress = [&](qint64 done, qint64 total, qint64 picked) {
         QVERIFY(done > lastDone && total == store->rowCount() && picked <= done);
         lastDone = done;
+        lastPicked = picked;
     };
     hooks.yield = [&] { return ++slices == stopAfterSlices; };
     PickupRun::setPickedLimitForTesting(pickedLimit);
@@ -1259,6 +1261,10 @@ void tst_pickup::jobOutcomes() {
     PickupRun::setPickedLimitForTesting(0);
     QCOMPARE(result.outcome, outcome);
     QVERIFY(result.rows == (outcome == Outcome::Done ? expected : std::vector<std::uint32_t>{}));
+    if (outcome == Outcome::Done) { // the window shows the last progress: it must be the end
+        QCOMPARE(lastDone, store->rowCount());
+        QCOMPARE(lastPicked, qint64(expected.size()));
+    }
     if (outcome == Outcome::Stopped)
         QCOMPARE(slices, stopAfterSlices);
 }
