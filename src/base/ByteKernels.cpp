@@ -371,6 +371,15 @@ __attribute__((target("popcnt"))) void cutLinesPopcnt(const char* base, std::siz
     cutLinesWide(base, begin, end, want, out);
 }
 
+// The needle's inner bytes at a candidate, compared in place: a call in the scan loop would make
+// the compiler keep the loop's vectors in memory.
+VORNEL_INLINE bool sameBytes(const char* a, const char* b, qsizetype n) {
+    for (qsizetype k = 0; k < n; ++k)
+        if (a[k] != b[k])
+            return false;
+    return true;
+}
+
 qsizetype findBytesSse2(const char* text, qsizetype n, const char* needle, qsizetype m) {
     if (m == 0)
         return 0;
@@ -392,7 +401,7 @@ qsizetype findBytesSse2(const char* text, qsizetype n, const char* needle, qsize
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
         while (mask) {
             const int bit = __builtin_ctz(mask);
-            if (std::memcmp(text + i + bit + 1, needle + 1, size_t(m - 2)) == 0)
+            if (sameBytes(text + i + bit + 1, needle + 1, m - 2))
                 return i + bit;
             mask &= mask - 1;
         }
@@ -692,6 +701,48 @@ qsizetype findUnitsAvx2(const char16_t* text, qsizetype n, const char16_t* needl
     return m == 1 ? findUnitAvx2Body(text, n, needle[0]) : findUnitsAvx2Body(text, n, needle, m);
 }
 
+// Candidates are where both the first and the last byte of the needle sit, 64 starts at a time
+// (a block without one costs two compares and a test); only those are compared in full. The
+// last starts go to the SSE2 kernel.
+__attribute__((target("avx2"))) qsizetype findBytesAvx2Body(const char* text, qsizetype n,
+                                                            const char* needle, qsizetype m) {
+    const __m256i first = _mm256_set1_epi8(needle[0]);
+    const __m256i last = _mm256_set1_epi8(needle[m - 1]);
+    const qsizetype lastStart = n - m;
+    qsizetype i = 0;
+    for (; i + 63 <= lastStart; i += 64) {
+        const char* p = text + i;
+        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + m - 1));
+        const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + m - 1 + 32));
+        const __m256i h0 =
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, first), _mm256_cmpeq_epi8(b0, last));
+        const __m256i h1 =
+            _mm256_and_si256(_mm256_cmpeq_epi8(a1, first), _mm256_cmpeq_epi8(b1, last));
+        const __m256i any = _mm256_or_si256(h0, h1);
+        if (_mm256_testz_si256(any, any))
+            continue;
+        std::uint64_t mask = std::uint64_t(unsigned(_mm256_movemask_epi8(h0))) |
+                             std::uint64_t(unsigned(_mm256_movemask_epi8(h1))) << 32;
+        while (mask != 0) {
+            const int bit = __builtin_ctzll(mask);
+            if (sameBytes(p + bit + 1, needle + 1, m - 2))
+                return i + bit;
+            mask &= mask - 1;
+        }
+    }
+    const qsizetype rest = findBytesSse2(text + i, n - i, needle, m);
+    return rest < 0 ? -1 : i + rest;
+}
+
+// One byte is memchr's; short texts stay with SSE2.
+qsizetype findBytesAvx2(const char* text, qsizetype n, const char* needle, qsizetype m) {
+    if (m < 2 || n < m + 64)
+        return findBytesSse2(text, n, needle, m);
+    return findBytesAvx2Body(text, n, needle, m);
+}
+
 // Bit k set when byte k of lo:hi is c.
 __attribute__((target("avx2"))) VORNEL_INLINE std::uint64_t bitsAvx2(__m256i lo, __m256i hi,
                                                                      char c) {
@@ -733,7 +784,7 @@ cutQuotedAvx2(const char* base, std::size_t begin, std::size_t softEnd, std::siz
 }
 
 constexpr Set kAvx2{
-    "avx2",        true,          countBytePopcnt,    cutLinesPopcnt,      findBytesSse2,
+    "avx2",        true,          countBytePopcnt,    cutLinesPopcnt,      findBytesAvx2,
     findUnitAvx2,  findUnitsAvx2, commaPositionsSse2, structuralMasksAvx2, findEitherSse2,
     cutQuotedAvx2, findAnySse2};
 

@@ -236,7 +236,13 @@ bool startsCharacter(QByteArrayView bytes, qsizetype at) {
     const DecodeTables& tables = decodeTables();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
+    // A byte that is no lead byte ends whatever it belongs to (it stands alone or is a pair's
+    // second byte), so a character begins right after it: the walk starts after the last such
+    // byte before `at`, not at the start, which keeps a search's test of each place it finds
+    // short however long the row.
+    qsizetype i = std::min(at, n);
+    while (i > 0 && isLeadByte(p[i - 1]))
+        --i;
     while (i < at) {
         const unsigned char b = p[i];
         if (isLeadByte(b) && i + 1 < n &&
@@ -250,24 +256,31 @@ bool startsCharacter(QByteArrayView bytes, qsizetype at) {
 
 namespace {
 
-// Every code of every character, from the decoding tables.
+// Every code of every character, from the decoding tables: (character, code) in the order of the
+// codes (single bytes first), sorted by character with that order kept. A few thousand pairs,
+// quick to build the first time a phrase needs them.
 struct CodeTable {
-    std::vector<std::vector<std::uint16_t>> codes =
-        std::vector<std::vector<std::uint16_t>>(0x10000);
+    struct Code {
+        char16_t c;
+        std::uint16_t code;
+    };
+    std::vector<Code> codes;
     CodeTable() {
         const DecodeTables& tables = decodeTables();
         for (int b = 0; b < 256; ++b)
             if (tables.single[b] != kReplacement && !isLeadByte((unsigned char)b))
-                codes[tables.single[b]].push_back(std::uint16_t(b));
+                codes.push_back({tables.single[b], std::uint16_t(b)});
         for (int lead = 0x81; lead <= 0xFC; ++lead) {
             if (!isLeadByte((unsigned char)lead))
                 continue;
             for (int t = 0; t < 256; ++t) {
                 const char16_t c = tables.pair[DecodeTables::leadIndex((unsigned char)lead)][t];
                 if (c != DecodeTables::kLeadAlone && c != kReplacement)
-                    codes[c].push_back(std::uint16_t(lead << 8 | t));
+                    codes.push_back({c, std::uint16_t(lead << 8 | t)});
             }
         }
+        std::stable_sort(codes.begin(), codes.end(),
+                         [](const Code& a, const Code& b) { return a.c < b.c; });
     }
 };
 
@@ -286,8 +299,11 @@ std::vector<QByteArray> codesOf(char16_t c) {
     const EncodeResult usual = encode(QStringView(&c, 1));
     if (usual.ok() && !usual.bytes.isEmpty())
         out.push_back(usual.bytes);
-    for (const std::uint16_t code : table.codes[c]) {
-        const QByteArray bytes = codeBytes(code);
+    const auto [first, last] = std::equal_range(
+        table.codes.begin(), table.codes.end(), CodeTable::Code{c, 0},
+        [](const CodeTable::Code& a, const CodeTable::Code& b) { return a.c < b.c; });
+    for (auto it = first; it != last; ++it) {
+        const QByteArray bytes = codeBytes(it->code);
         if (std::find(out.begin(), out.end(), bytes) == out.end())
             out.push_back(bytes);
     }

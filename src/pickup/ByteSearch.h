@@ -42,5 +42,9 @@ inline bool startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetyp
 #include "base/Cp932.h"
 
 inline bool ByteSearch::startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetype at) {
-    return encoding == TextEncoding::Utf8 || Cp932::startsCharacter(text, at);
+    // After a byte that is no lead byte a character always begins (Cp932::startsCharacter walks
+    // from there); only after a lead byte is there anything to work out.
+    return encoding == TextEncoding::Utf8 || at == 0 ||
+           !Cp932::isLeadByte(static_cast<unsigned char>(text[at - 1])) ||
+           Cp932::startsCharacter(text, at);
 }

@@ -234,6 +234,20 @@ public:
         return first;
     }
 
+    // True when the rows nextCandidate gives are exactly the picked rows, so that they need no
+    // verdict: no exclusion list, and either "OR" entries only or one "AND" entry only, each a
+    // byte search that answers its test by itself (not folded).
+    bool candidatesArePicked(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
+                             const std::vector<Entry>& outAnd,
+                             const std::vector<Entry>& outOr) const {
+        if (!outAnd.empty() || !outOr.empty() || inAnd.size() + inOr.size() == 0 ||
+            (!inAnd.empty() && (inAnd.size() > 1 || !inOr.empty())))
+            return false;
+        const std::vector<Entry>& list = inAnd.empty() ? inOr : inAnd;
+        return std::all_of(list.begin(), list.end(),
+                           [&](const Entry& e) { return searched(e) && !e.folded; });
+    }
+
     bool all(const std::vector<Entry>& list, qint64 row) {
         for (const Entry& e : list) {
             if (!test(e, row))
@@ -453,16 +467,19 @@ private:
         m_rowBegin[0] = 0;
         m_rowEnd[0] = first.size();
         qint64 count = 1;
-        while (count < kWindowRows && row + count < m_end) {
-            const QByteArrayView next = m_store.rowBytes(row + count);
-            const qsizetype offset = next.data() - m_windowText;
+        const qint64 last = std::min(m_end, row + kWindowRows);
+        qsizetype end = m_rowEnd[0];
+        for (qint64 r = row + 1; r < last; ++r) {
             // Another block, or a corrected row kept apart: the window ends before it.
-            if (m_store.rowBlock(row + count) != block ||
-                next.data() < m_windowText + m_rowEnd[count - 1] ||
-                offset > kMaxGap + m_rowEnd[count - 1])
+            if (m_store.rowBlock(r) != block)
                 break;
+            const QByteArrayView next = m_store.rowBytes(r);
+            const qsizetype offset = next.data() - m_windowText;
+            if (offset < end || offset > kMaxGap + end)
+                break;
+            end = offset + next.size();
             m_rowBegin[count] = offset;
-            m_rowEnd[count] = offset + next.size();
+            m_rowEnd[count] = end;
             ++count;
         }
         m_windowBegin = row;
@@ -472,9 +489,10 @@ private:
     // The first row from `row` on whose bytes hold the form starting on a character, or m_end.
     qint64 nextRowWith(const QByteArray& form, qint64 row) {
         const qsizetype m = form.size();
+        const auto findBytes = ByteKernels::active().findBytes;
         return nextRowFound<true>(row, [&](const char* text, qsizetype n, qsizetype& size) {
             size = m;
-            return ByteSearch::find(text, n, form.data(), m);
+            return findBytes(text, n, form.data(), m);
         });
     }
 
@@ -599,10 +617,12 @@ bool verdict(Scan& scan, const List& inAnd, const List& inOr, const List& outAnd
 void PickupEngine::pickRange(const RowStore& store, qint64 begin, qint64 end,
                              std::vector<std::uint32_t>& out) const {
     Scan scan(*this, store, end);
+    const bool candidatesArePicked = scan.candidatesArePicked(m_inAnd, m_inOr, m_outAnd, m_outOr);
     for (qint64 row = begin; row < end; ++row) {
         row = scan.nextCandidate(m_inAnd, m_inOr, row);
         // 32 bits hold every row number: a load keeps at most RowStore::kMaxRows rows.
-        if (row < end && verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row))
+        if (row < end &&
+            (candidatesArePicked || verdict(scan, m_inAnd, m_inOr, m_outAnd, m_outOr, row)))
             out.push_back(std::uint32_t(row));
     }
 }

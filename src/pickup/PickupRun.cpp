@@ -1,20 +1,26 @@
 #include "pickup/PickupRun.h"
 
-#include "base/InParallel.h"
 #include "pickup/PickupEngine.h"
 
 #include <algorithm>
 #include <atomic>
 #include <new>
-#include <thread>
+#include <system_error>
 
 namespace {
 
-// Below this many rows a batch stays on one thread: starting a thread would cost more.
+// Below this many rows a run stays on one thread: starting a thread would cost more.
 constexpr qint64 kMinRowsPerThread = 4096;
-constexpr qint64 kFirstBatch = 2048;
+// The first piece, before the speed is known, and the smallest worth starting late in a slice.
+constexpr qint64 kFirstPiece = 2048;
+constexpr qint64 kMinPiece = 256;
+// About this much work a piece: short enough that a thread waiting for the other's last piece,
+// or a Stop waiting for the helper, hardly notices.
+constexpr double kPieceNs = 2e6;
 
 std::atomic<qint64> pickedLimit{0};
+
+using Clock = std::chrono::steady_clock;
 
 } // namespace
 
@@ -27,90 +33,160 @@ PickupRun::PickupRun(const RowStore& store, const PickupEngine& engine, qint64 r
     m_threads = std::clamp(m_threads, 1, 2);
 }
 
-PickupRun::~PickupRun() = default;
+PickupRun::~PickupRun() {
+    stopHelper();
+}
 
 void PickupRun::setPickedLimitForTesting(qint64 rows) {
     pickedLimit = rows;
 }
 
-void PickupRun::keep(const std::vector<std::uint32_t>& rows) {
-    if (const qint64 limit = pickedLimit.load(std::memory_order_relaxed);
-        limit > 0 && m_picked + qint64(rows.size()) > limit)
-        throw std::bad_alloc();
-    size_t from = 0;
-    while (from < rows.size()) {
-        const size_t used = size_t(m_picked) % kChunk;
-        if (used == 0)
-            m_chunks.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(kChunk));
-        const size_t n = std::min(kChunk - used, rows.size() - from);
-        std::copy_n(rows.data() + from, n, m_chunks.back().get() + used);
-        from += n;
-        m_picked += qint64(n);
+bool PickupRun::done() const {
+    return m_shownDone >= m_rowCount;
+}
+
+qint64 PickupRun::rowsDone() const {
+    return m_shownDone;
+}
+
+qint64 PickupRun::pickedCount() const {
+    return m_shownPicked;
+}
+
+qint64 PickupRun::splitBatches() const {
+    const std::lock_guard lock(m_mutex);
+    return m_helperPieces;
+}
+
+PickupRun::Piece PickupRun::claim(double ns, bool atLeastOne) {
+    const std::lock_guard lock(m_mutex);
+    const qint64 left = m_rowCount - m_next;
+    if (left <= 0 || m_stop)
+        return {m_next, 0};
+    qint64 rows = kFirstPiece;
+    if (m_rowsPerNs > 0) {
+        rows = qint64(m_rowsPerNs * std::max(ns, 0.0));
+        // Rows differ in cost; let a piece grow at most fourfold over the last one. Near the end
+        // the pieces shrink, so that the two threads end close together.
+        rows = std::min({rows, m_lastPiece * 4, std::max(kMinPiece, left / 4)});
+        if (atLeastOne)
+            rows = std::max<qint64>(rows, 1); // every slice gets on
+        else if (rows < kMinPiece)
+            return {m_next, 0}; // too little time left to be worth a piece
+    }
+    rows = std::min(rows, left);
+    const Piece piece{m_next, rows};
+    m_next += rows;
+    return piece;
+}
+
+void PickupRun::search(Piece piece, std::vector<std::uint32_t>& scratch, bool helper) {
+    scratch.clear();
+    const auto t0 = Clock::now();
+    m_engine.pickRange(m_store, piece.begin, piece.begin + piece.rows, scratch);
+    const double ns = double(std::chrono::nanoseconds(Clock::now() - t0).count());
+    Picked picked{piece.begin, scratch.size(), nullptr};
+    if (!scratch.empty()) {
+        picked.rows = std::make_unique_for_overwrite<std::uint32_t[]>(scratch.size());
+        std::copy(scratch.begin(), scratch.end(), picked.rows.get());
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const qint64 limit = pickedLimit.load(std::memory_order_relaxed);
+            limit > 0 && m_picked + qint64(picked.count) > limit)
+            throw std::bad_alloc();
+        m_pickedPieces.push_back(std::move(picked));
+        m_picked += qint64(m_pickedPieces.back().count);
+        m_done += piece.rows;
+        if (helper)
+            ++m_helperPieces;
+        const double speed = double(piece.rows) / std::max(ns, 1000.0);
+        m_rowsPerNs = m_rowsPerNs <= 0 ? speed : 0.5 * (m_rowsPerNs + speed);
+        m_lastPiece = piece.rows;
+    }
+    m_finished.notify_all();
+}
+
+void PickupRun::helperLoop(Piece first) {
+    try {
+        std::vector<std::uint32_t> scratch;
+        for (Piece piece = first; piece.rows > 0; piece = claim(kPieceNs, true))
+            search(piece, scratch, true);
+    } catch (...) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_helperFailed = std::current_exception();
+        }
+        m_finished.notify_all();
     }
 }
 
-void PickupRun::runBatch(qint64 rows) {
-    const qint64 begin = m_next;
-    const qint64 end = begin + rows;
-    if (m_threads < 2 || rows < 2 * kMinRowsPerThread) {
-        m_part[0].clear();
-        m_engine.pickRange(m_store, begin, end, m_part[0]);
-        keep(m_part[0]);
-    } else {
-        const qint64 mid = begin + rows / 2;
-        m_part[0].clear();
-        m_part[1].clear();
-        inParallel([&] { m_engine.pickRange(m_store, begin, mid, m_part[0]); },
-                   [&] { m_engine.pickRange(m_store, mid, end, m_part[1]); });
-        ++m_splitBatches;
-        keep(m_part[0]);
-        keep(m_part[1]);
+void PickupRun::stopHelper() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
     }
-    m_next = end;
+    if (m_helper.joinable())
+        m_helper.join();
+}
+
+void PickupRun::rethrowHelperFailure() {
+    std::exception_ptr failed;
+    {
+        const std::lock_guard lock(m_mutex);
+        failed = m_helperFailed;
+    }
+    if (failed) {
+        stopHelper();
+        std::rethrow_exception(failed);
+    }
 }
 
 void PickupRun::runSlice(std::chrono::nanoseconds budget) {
-    using Clock = std::chrono::steady_clock;
     const auto sliceStart = Clock::now();
     bool first = true;
-    while (!done()) {
-        const double left = double((budget - (Clock::now() - sliceStart)).count());
-        qint64 rows;
-        if (m_rowsPerNs <= 0) {
-            rows = kFirstBatch;
-        } else {
-            rows = qint64(m_rowsPerNs * std::max(left, 0.0));
-            // Rows differ in cost; let a batch grow at most fourfold over the last one.
-            rows = std::min(rows, m_lastBatch * 4);
-            if (first)
-                rows = std::max<qint64>(rows, 1); // every slice gets on
-            else if (rows < 256)
-                break; // too little time left to be worth a batch
+    if (m_threads >= 2 && !m_helper.joinable() && rowsDone() == 0 &&
+        m_rowCount >= 2 * kMinRowsPerThread) {
+        // The helper starts with a piece of its own, and then takes pieces as this thread does.
+        const Piece piece = claim(kPieceNs, true);
+        try {
+            m_helper = std::thread([this, piece] { helperLoop(piece); });
+        } catch (const std::system_error&) {
+            search(piece, m_scratch, false); // no thread to be had: this one goes alone
+            first = false;
         }
-        first = false;
-        rows = std::min(rows, m_rowCount - m_next);
-        const auto t0 = Clock::now();
-        runBatch(rows);
-        const double ns = double(std::chrono::nanoseconds(Clock::now() - t0).count());
-        const double speed = double(rows) / std::max(ns, 1000.0);
-        m_rowsPerNs = m_rowsPerNs <= 0 ? speed : 0.5 * (m_rowsPerNs + speed);
-        m_lastBatch = rows;
     }
+    for (;;) {
+        rethrowHelperFailure();
+        const double left = double((budget - (Clock::now() - sliceStart)).count());
+        const Piece piece = claim(std::min(left, kPieceNs), first);
+        if (piece.rows == 0)
+            break;
+        search(piece, m_scratch, false);
+        first = false;
+    }
+    // Every row taken: the helper's last piece is waited for, so that the run is done.
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_next >= m_rowCount)
+            m_finished.wait(lock, [this] { return m_done >= m_rowCount || m_helperFailed; });
+        m_shownDone = m_done;
+        m_shownPicked = m_picked;
+    }
+    rethrowHelperFailure();
 }
 
 std::vector<std::uint32_t> PickupRun::takeRows() {
-    // The batch buffers go first, so that at the peak only the chunks and the result are held.
-    m_part[0] = {};
-    m_part[1] = {};
+    stopHelper();
+    m_scratch = {}; // first, so that at the peak only the pieces and the result are held
+    std::sort(m_pickedPieces.begin(), m_pickedPieces.end(),
+              [](const Picked& a, const Picked& b) { return a.begin < b.begin; });
     std::vector<std::uint32_t> rows;
     rows.reserve(size_t(m_picked));
-    size_t left = size_t(m_picked);
-    for (auto& chunk : m_chunks) {
-        const size_t n = std::min(left, kChunk);
-        rows.insert(rows.end(), chunk.get(), chunk.get() + n);
-        chunk.reset(); // give each chunk back as soon as it is copied
-        left -= n;
+    for (Picked& piece : m_pickedPieces) {
+        rows.insert(rows.end(), piece.rows.get(), piece.rows.get() + piece.count);
+        piece.rows.reset(); // give each piece back as soon as it is copied
     }
-    m_chunks.clear();
+    m_pickedPieces.clear();
     return rows;
 }

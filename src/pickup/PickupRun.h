@@ -3,40 +3,52 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 class PickupEngine;
 class RowStore;
 
 // One pickup over rows 0 .. rowCount - 1 of a store, done in time slices so that the caller can
-// let the event loop run between them. Inside a slice the rows may be split over two threads;
-// the picked rows stay in source order.
+// let the event loop run between them; the picked rows come out in source order.
 //
-// The picked rows are kept in fixed-size chunks while the run goes (4 bytes a row, no copy when
-// they grow); takeRows() hands them over as one vector of exactly their size.
+// The rows are taken in pieces of a millisecond or two, in order, by whichever thread is free:
+// the caller's thread inside its slices, and with two threads a helper that keeps taking pieces
+// from the first slice until none is left (also while the caller's event loop runs, so the
+// window's own work between slices costs the pickup no search time). Each piece's picked rows
+// are kept in one block of exactly their size (4 bytes a row); takeRows() hands them over as one
+// vector of exactly their size, in source order.
 class PickupRun {
 public:
     // threadCount 0 = as many as the machine has, at most 2.
     PickupRun(const RowStore& store, const PickupEngine& engine, qint64 rowCount,
               int threadCount = 0);
+    // Ends the helper (after its current piece) before the store or the engine may go.
     ~PickupRun();
     PickupRun(const PickupRun&) = delete;
     PickupRun& operator=(const PickupRun&) = delete;
 
-    // Tests rows for about budget (at least one small batch), then returns.
+    // Tests rows for about budget (at least one small piece), then returns. A failure of the
+    // helper (std::bad_alloc) comes out here.
     void runSlice(std::chrono::nanoseconds budget);
 
-    bool done() const { return m_next >= m_rowCount; }
+    // As the last slice left the run: the helper may have gone on since, but what the caller
+    // sees (and shows) only changes with a slice, so the slice that ends the run is always seen.
+    bool done() const;
     qint64 rowCount() const { return m_rowCount; }
-    qint64 rowsDone() const { return m_next; }
-    qint64 pickedCount() const { return m_picked; }
+    // Rows of the pieces finished (not always the first rows: the threads take turns).
+    qint64 rowsDone() const;
+    qint64 pickedCount() const;
     int threadCount() const { return m_threads; }
-    // Batches that were split over two threads so far.
-    qint64 splitBatches() const { return m_splitBatches; }
+    // Pieces the helper thread searched so far.
+    qint64 splitBatches() const;
 
-    // The picked rows in source order; the run keeps none afterwards.
+    // The picked rows in source order; the run keeps none afterwards. Only when done().
     std::vector<std::uint32_t> takeRows();
 
     // Tests: the picked rows any run may keep, beyond which it throws std::bad_alloc as when the
@@ -44,20 +56,44 @@ public:
     static void setPickedLimitForTesting(qint64 rows);
 
 private:
-    void runBatch(qint64 rows);
-    void keep(const std::vector<std::uint32_t>& rows);
+    struct Piece {
+        qint64 begin = 0;
+        qint64 rows = 0;
+    };
+    struct Picked {
+        qint64 begin = 0; // the piece's first row
+        std::size_t count = 0;
+        std::unique_ptr<std::uint32_t[]> rows;
+    };
 
-    static constexpr size_t kChunk = 1 << 16;
+    // The next piece of about `ns` of work (at least one row); rows == 0 when none is left.
+    Piece claim(double ns, bool atLeastOne);
+    // Searches the piece and keeps its picked rows; scratch is the thread's reused buffer.
+    void search(Piece piece, std::vector<std::uint32_t>& scratch, bool helper);
+    void helperLoop(Piece first);
+    void stopHelper();
+    void rethrowHelperFailure();
 
     const RowStore& m_store;
     const PickupEngine& m_engine;
-    qint64 m_rowCount;
+    const qint64 m_rowCount;
     int m_threads;
-    qint64 m_next = 0;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_finished; // a piece was finished, or the helper failed
+    qint64 m_next = 0;                  // the first row no piece holds yet
+    qint64 m_done = 0;                  // rows of the finished pieces
     qint64 m_picked = 0;
-    double m_rowsPerNs = 0; // measured speed, 0 until the first batch
-    qint64 m_lastBatch = 0;
-    qint64 m_splitBatches = 0;
-    std::vector<std::unique_ptr<std::uint32_t[]>> m_chunks;
-    std::vector<std::uint32_t> m_part[2]; // one batch's picks per thread, reused
+    double m_rowsPerNs = 0; // measured speed, 0 until the first piece
+    qint64 m_lastPiece = 0;
+    qint64 m_helperPieces = 0;
+    bool m_stop = false;
+    std::exception_ptr m_helperFailed;
+    std::vector<Picked> m_pickedPieces;
+    // m_done and m_picked as the last slice ended (the caller's thread only).
+    qint64 m_shownDone = 0;
+    qint64 m_shownPicked = 0;
+
+    std::vector<std::uint32_t> m_scratch; // the caller's thread's
+    std::thread m_helper;
 };

@@ -109,6 +109,8 @@ private slots:
     void explainEachVerdictPath();
     void explainAgreesWithPickRange_data();
     void explainAgreesWithPickRange();
+    void searchAloneDecides_data();
+    void searchAloneDecides();
     void explainDescribesEveryList();
     void matchSpans_data();
     void matchSpans();
@@ -832,6 +834,44 @@ void tst_pickup::explainAgreesWithPickRange() {
     }
 }
 
+// Shapes of lists where the rows found by the byte search are the picked rows without a verdict,
+// and shapes next to them where they are not; the phrase "\" also sits inside "ソ" (0x83 0x5C),
+// where it must not count.
+void tst_pickup::searchAloneDecides_data() {
+    QTest::addColumn<QString>("lists"); // NOT AND;NOT OR;AND;OR
+    QTest::newRow("one OR phrase") << ";;;0:\\";
+    QTest::newRow("two OR phrases") << ";;;0:東|0:ソa";
+    QTest::newRow("one AND phrase") << ";;0:\\;";
+    QTest::newRow("two AND phrases") << ";;0:\\|0:a;";
+    QTest::newRow("AND and OR") << ";;0:\\;0:a";
+    QTest::newRow("OR on the row and on a column") << ";;;0:\\|2:a";
+    QTest::newRow("OR and NOT OR") << ";0:a;;0:\\";
+    QTest::newRow("AND and NOT AND") << "0:東;;0:\\;";
+}
+
+void tst_pickup::searchAloneDecides() {
+    QFETCH(QString, lists);
+    const QStringList parts = lists.split(u';');
+    const Lists l{entries(parts[0]), entries(parts[1]), entries(parts[2]), entries(parts[3])};
+    std::mt19937 random(5);
+    const QString pieces[] = {"ソ", "\\", "a", "東", "表", "ｱ"};
+    QStringList lines;
+    for (int r = 0; r < 300; ++r) {
+        QString line;
+        for (int k = int(random() % 8); k > 0; --k)
+            line += pieces[random() % std::size(pieces)];
+        line.insert(int(random() % unsigned(line.size() + 1)), u',');
+        lines << line;
+    }
+    const auto store = makeStore(1, lines);
+    std::vector<std::uint32_t> expected;
+    for (qint64 r = 0; r < store->rowCount(); ++r)
+        if (referencePicks(*store, r, l))
+            expected.push_back(std::uint32_t(r));
+    QVERIFY(!expected.empty() && expected.size() < size_t(store->rowCount()));
+    QCOMPARE(pickAll(*store, l), expected);
+}
+
 void tst_pickup::explainDescribesEveryList() {
     const Lists l{{}, entries("0:z|2:b"), entries("1:a"), {}};
     const auto store = makeStore(2, {"a,b,c"});
@@ -1117,10 +1157,13 @@ void tst_pickup::runInSlicesMatchesOneGo_data() {
     QTest::addColumn<int>("threads");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("sliceMs");
-    QTest::addColumn<bool>("mustSplit"); // a batch has to run on both threads
+    QTest::addColumn<bool>("mustSplit"); // the helper thread has to search pieces
     QTest::newRow("one thread") << 1 << 150000 << 1 << false;
-    QTest::newRow("two threads") << 2 << 150000 << 1 << false;
-    // Long slices let the batches grow past two threads' worth of rows: the split path runs.
+    QTest::newRow("two threads") << 2 << 150000 << 1 << true;
+    // Slices without time: this thread takes a row a slice, the helper nearly all the rest, and
+    // the pieces finish out of order.
+    QTest::newRow("two threads, slices without time") << 2 << 100000 << 0 << true;
+    // One long slice: the run ends inside it, both threads searching.
     QTest::newRow("one thread, long slices") << 1 << 100000 << 3600000 << false;
     QTest::newRow("two threads, long slices") << 2 << 100000 << 3600000 << true;
     QTest::newRow("two threads, few rows") << 2 << 37 << 1 << false;
@@ -1206,10 +1249,12 @@ void tst_pickup::jobOutcomes() {
 
     int slices = 0;
     qint64 lastDone = 0;
+    qint64 lastPicked = 0;
     PickupJob::Hooks hooks;
     hooks.progress = [&](qint64 done, qint64 total, qint64 picked) {
         QVERIFY(done > lastDone && total == store->rowCount() && picked <= done);
         lastDone = done;
+        lastPicked = picked;
     };
     hooks.yield = [&] { return ++slices == stopAfterSlices; };
     PickupRun::setPickedLimitForTesting(pickedLimit);
@@ -1218,6 +1263,10 @@ void tst_pickup::jobOutcomes() {
     PickupRun::setPickedLimitForTesting(0);
     QCOMPARE(result.outcome, outcome);
     QVERIFY(result.rows == (outcome == Outcome::Done ? expected : std::vector<std::uint32_t>{}));
+    if (outcome == Outcome::Done) { // the window shows the last progress: it must be the end
+        QCOMPARE(lastDone, store->rowCount());
+        QCOMPARE(lastPicked, qint64(expected.size()));
+    }
     if (outcome == Outcome::Stopped)
         QCOMPARE(slices, stopAfterSlices);
 }

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -134,6 +135,10 @@ private slots:
     void cp932Unencodable();
     void cp932InvalidBytes_data();
     void cp932InvalidBytes();
+    void cp932CharacterStarts_data();
+    void cp932CharacterStarts();
+    void cp932CodesOf_data();
+    void cp932CodesOf();
 
     void getFileName_data();
     void getFileName();
@@ -281,6 +286,74 @@ void tst_source::cp932InvalidBytes() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(Cp932::decode(bytes), text);
+}
+
+void tst_source::cp932CharacterStarts_data() {
+    QTest::addColumn<QByteArray>("alphabet"); // the bytes the texts are drawn from
+    QTest::addColumn<int>("length");
+    QTest::newRow("kanji and ASCII")
+        << QByteArray("\x93\x8C\x8B\x9E\x90\x5F\xDF\xDE\x90\xEC,a1") << 200;
+    // Long runs of lead bytes: whether a place starts a character depends on every one of them.
+    QTest::newRow("lead bytes only") << QByteArray("\x81\x88\x9F\xE0\xEA\xFC") << 300;
+    QTest::newRow("leads with bytes that pair with none")
+        << QByteArray("\x81\x88\xE0\xFC\x7F\x80\xFD\xFF\x20,") << 200;
+    QTest::newRow("unmapped pairs and kana")
+        << QByteArray("\x85\x86\x40\xA0\xA1\xDF\xEF\xF0") << 200;
+    QTest::newRow("every byte") << QByteArray() << 400;
+}
+
+// Every place of random texts, against the rule spelled out: from the start, a lead byte and the
+// next byte are one character when they decode to one, every other byte is one on its own.
+void tst_source::cp932CharacterStarts() {
+    QFETCH(QByteArray, alphabet);
+    QFETCH(int, length);
+    std::vector<std::array<bool, 256>> pairs(256);
+    for (int lead = 0; lead < 256; ++lead) {
+        for (int next = 0; next < 256; ++next) {
+            const char two[] = {char(lead), char(next)};
+            pairs[size_t(lead)][size_t(next)] = Cp932::isLeadByte(std::uint8_t(lead)) &&
+                                                Cp932::decode(QByteArrayView(two, 2)).size() == 1;
+        }
+    }
+    QRandomGenerator random(20261209);
+    for (int round = 0; round < 40; ++round) {
+        QByteArray text(length - round, '\0');
+        for (char& b : text)
+            b = alphabet.isEmpty() ? char(random.bounded(256))
+                                   : alphabet[random.bounded(int(alphabet.size()))];
+        std::vector<bool> starts(size_t(text.size()) + 1, false);
+        for (qsizetype i = 0; i <= text.size();) {
+            starts[size_t(i)] = true;
+            const bool pair =
+                i + 1 < text.size() && pairs[std::uint8_t(text[i])][std::uint8_t(text[i + 1])];
+            i += pair ? 2 : 1;
+        }
+        for (qsizetype at = 0; at <= text.size(); ++at)
+            QVERIFY2(Cp932::startsCharacter(text, at) == starts[size_t(at)],
+                     qPrintable(QStringLiteral("byte %1 of %2")
+                                    .arg(at)
+                                    .arg(QString::fromLatin1(text.toHex()))));
+    }
+}
+
+void tst_source::cp932CodesOf_data() {
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QByteArrayList>("codes"); // the usual one first
+    QTest::newRow("ASCII") << QStringLiteral("A") << QByteArrayList{"A"};
+    QTest::newRow("half-width katakana") << QStringLiteral("\uFF71") << QByteArrayList{"\xB1"};
+    QTest::newRow("kanji") << QStringLiteral("\u6771") << QByteArrayList{"\x93\x8C"};
+    QTest::newRow("three codes") << QStringLiteral("\u2235")
+                                 << QByteArrayList{"\x81\xE6", "\x87\x9A", "\xFA\x5B"};
+    QTest::newRow("two codes") << QStringLiteral("\u2160")
+                               << QByteArrayList{"\x87\x54", "\xFA\x4A"};
+    QTest::newRow("not in the code page") << QStringLiteral("\u00E9") << QByteArrayList{};
+}
+
+void tst_source::cp932CodesOf() {
+    QFETCH(QString, character);
+    QFETCH(QByteArrayList, codes);
+    const std::vector<QByteArray> got = Cp932::codesOf(character[0].unicode());
+    QCOMPARE(QByteArrayList(got.begin(), got.end()), codes);
 }
 
 void tst_source::getFileName_data() {
