@@ -236,7 +236,8 @@ public:
 
     // True when the rows nextCandidate gives are exactly the picked rows, so that they need no
     // verdict: no exclusion list, and either "OR" entries only or one "AND" entry only, each a
-    // byte search that answers its test by itself (not folded).
+    // byte search of the row text that answers its test by itself (not folded; a column's
+    // search only finds the rows whose field is then tested).
     bool candidatesArePicked(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
                              const std::vector<Entry>& outAnd,
                              const std::vector<Entry>& outOr) const {
@@ -244,8 +245,9 @@ public:
             (!inAnd.empty() && (inAnd.size() > 1 || !inOr.empty())))
             return false;
         const std::vector<Entry>& list = inAnd.empty() ? inOr : inAnd;
-        return std::all_of(list.begin(), list.end(),
-                           [&](const Entry& e) { return searched(e) && !e.folded; });
+        return std::all_of(list.begin(), list.end(), [&](const Entry& e) {
+            return searched(e) && !e.folded && e.column == 0;
+        });
     }
 
     bool all(const std::vector<Entry>& list, qint64 row) {
