@@ -1,0 +1,157 @@
+// The streamed pickup: DataBatchReader, PickupEngine::pickRange and ResultStream in a pipeline.
+#include "app/PickStream.h"
+
+#include "base/InParallel.h"
+#include "results/ResultStream.h"
+#include "results/RowWriter.h"
+#include "source/DataBatchReader.h"
+#include "source/DataLoadJob.h"
+#include "source/RowStore.h"
+
+#include <QFileInfo>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace PickStream {
+namespace {
+
+std::atomic<bool> g_enabled{true};
+std::atomic<qsizetype> g_chunkBytes{0};
+std::atomic<std::size_t> g_largest{0};
+
+constexpr qsizetype kChunkBytes = 8 << 20;
+
+} // namespace
+
+bool enabled() {
+    return g_enabled;
+}
+
+void setEnabledForTesting(bool on) {
+    g_enabled = on;
+}
+
+void setChunkBytesForTesting(qsizetype bytes) {
+    g_chunkBytes = bytes;
+}
+
+std::size_t largestBatchBytes() {
+    return g_largest;
+}
+
+Result run(DataLoadJob& job, const Setup& setup, const PickupEngine& firstEngine, QIODevice& device,
+           const std::function<void(QByteArrayView line, qint64 lineNumber)>& misfit,
+           const std::function<void(qint64 done, qint64 total)>& progress) {
+    Result result;
+    DataBatchReader::Setup read;
+    read.path = setup.data;
+    read.commaCount = job.commaCount();
+    read.encoding = job.encoding();
+    read.encodingForced = setup.encoding.has_value();
+    read.byteOrderMark = job.byteOrderMark();
+    read.fields = setup.fields;
+    read.headerLine = setup.header;
+    const qsizetype chunk = g_chunkBytes;
+    read.chunkBytes = chunk > 0 ? chunk : kChunkBytes;
+    DataBatchReader reader(read);
+    g_largest = 0;
+    if (const std::optional<QString> error = reader.open()) {
+        result.outcome = Result::Outcome::ReadFailed;
+        result.error = *error;
+        return result;
+    }
+    const qint64 size = QFileInfo(setup.data).size();
+
+    std::unique_ptr<ResultStream> output;
+    if (setup.output.isEmpty() || setup.output == u"-")
+        output = std::make_unique<ResultStream>(device);
+    else
+        output = std::make_unique<ResultStream>(setup.output);
+    // Nothing more is picked once the result cannot be written or an entry is refused; the file
+    // is still read to its end for the misfits.
+    bool writing = output->open();
+
+    // The engine as compiled for the first look, until a batch shows another encoding or (quoted)
+    // another comma count.
+    std::optional<PickupEngine> engine;
+    TextEncoding engineEncoding = job.encoding();
+    int engineCommas = job.commaCount();
+    const PickupEngine* picking = &firstEngine;
+    bool refused = false;
+    bool headerDone = false;
+
+    RowStore batches[2];
+    std::vector<std::uint32_t> picked;
+    int current = 0;
+    DataBatchReader::Status status = reader.next(batches[current], misfit);
+    while (status == DataBatchReader::Status::Batch) {
+        RowStore& batch = batches[current];
+        DataBatchReader::Status following = DataBatchReader::Status::Finished;
+        const auto pickAndWrite = [&] {
+            if (!writing)
+                return;
+            if (batch.encoding() != engineEncoding || batch.commaCount() != engineCommas) {
+                engineEncoding = batch.encoding();
+                engineCommas = batch.commaCount();
+                engine = PickupEngine::compile(setup.conditions, engineCommas, &result.refused,
+                                               engineEncoding, setup.match);
+                if (!engine) {
+                    refused = true;
+                    writing = false;
+                    return;
+                }
+                picking = &*engine;
+            }
+            const QByteArrayView mark = RowWriter::mark(batch);
+            if (!headerDone) {
+                headerDone = true;
+                if (reader.hasHeader() && !output->writeHeader(mark, reader.headerBytes())) {
+                    writing = false;
+                    return;
+                }
+            }
+            picked.clear();
+            picking->pickRange(batch, 0, batch.rowCount(), picked);
+            result.picked += qint64(picked.size());
+            if (!output->writeRows(batch, picked, mark))
+                writing = false;
+        };
+        inParallel(pickAndWrite, [&] { following = reader.next(batches[1 - current], misfit); });
+        if (progress)
+            progress(reader.bytesRead(), size);
+        current = 1 - current;
+        status = following;
+    }
+    g_largest = reader.largestBatchBytes();
+    result.rows = reader.rowCount();
+    if (status == DataBatchReader::Status::Failed) {
+        output->cancel();
+        result.outcome = Result::Outcome::ReadFailed;
+        result.error = reader.errorText();
+        return result;
+    }
+    if (job.changedSince(reader.bytesRead())) {
+        output->cancel();
+        result.outcome = Result::Outcome::Changed;
+        return result;
+    }
+    if (refused) {
+        output->cancel();
+        result.outcome = Result::Outcome::Refused;
+        return result;
+    }
+    // A file of a header line alone still gets it.
+    if (writing && !headerDone && reader.hasHeader())
+        writing = output->writeHeader(RowWriter::mark(batches[current]), reader.headerBytes());
+    if (!writing || !output->commit()) {
+        output->cancel();
+        result.outcome = Result::Outcome::WriteFailed;
+        result.writeError = output->error().value_or(ResultFile::Error{});
+        return result;
+    }
+    return result;
+}
+
+} // namespace PickStream
