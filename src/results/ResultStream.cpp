@@ -1,10 +1,18 @@
-// The result written as the rows come: through RowWriter, to a WholeFile or a device.
+// The result written as the rows come (each row's bytes and CR LF), to a WholeFile or a device.
 #include "results/ResultStream.h"
 
-#include "results/RowWriter.h"
 #include "source/RowStore.h"
 
 #include <QFileDevice>
+
+namespace {
+
+// The rows are gathered into pieces of about this size; a run of rows at least kDirectBytes long
+// goes out from the batch itself.
+constexpr qsizetype kPieceBytes = 4 << 20;
+constexpr qsizetype kDirectBytes = 64 << 10;
+
+} // namespace
 
 ResultStream::ResultStream(const QString& path) : m_file(std::make_unique<WholeFile>(path)) {}
 
@@ -52,21 +60,54 @@ bool ResultStream::writeHeader(QByteArrayView mark, QByteArrayView header) {
     return put(line);
 }
 
+bool ResultStream::flush() {
+    if (m_buffer.isEmpty())
+        return true;
+    const bool written = put(m_buffer);
+    m_buffer.resize(0);
+    return written;
+}
+
+bool ResultStream::endRun(const char* from, const char* to) {
+    const qsizetype size = qsizetype(to - from);
+    if (size >= kDirectBytes) {
+        if (!flush() || !put(QByteArrayView(from, size)))
+            return false;
+    } else {
+        m_buffer.append(from, size);
+    }
+    m_buffer.append("\r\n", 2);
+    return m_buffer.size() < kPieceBytes || flush();
+}
+
 bool ResultStream::writeRows(const RowStore& batch, const std::vector<std::uint32_t>& rows,
                              QByteArrayView mark) {
     if (rows.empty())
         return true;
     try {
-        const bool written = RowWriter::write(
-            qint64(rows.size()),
-            [&batch, &rows](qint64 begin, qint64 end, QByteArrayView* out) {
-                for (qint64 i = begin; i < end; ++i)
-                    out[i - begin] = batch.rowBytes(rows[size_t(i)]);
-            },
-            m_marked ? QByteArrayView() : mark,
-            [this](QByteArrayView bytes) { return put(bytes); });
-        m_marked = true;
-        return written;
+        if (!m_marked) {
+            m_marked = true;
+            if (!mark.isEmpty() && !put(mark))
+                return false;
+        }
+        if (m_buffer.capacity() < kPieceBytes)
+            m_buffer.reserve(kPieceBytes + kDirectBytes + 2);
+        // Rows that follow each other in the batch with CR LF between them go out as one run
+        // (RowWriter's rule: the bytes between two rows lie inside the batch).
+        const char* runFrom = nullptr;
+        const char* runTo = nullptr;
+        for (const std::uint32_t row : rows) {
+            const QByteArrayView r = batch.rowBytes(row);
+            if (runFrom && r.data() == runTo + 2 && runTo[0] == '\r' && runTo[1] == '\n') {
+                runTo = r.data() + r.size();
+                continue;
+            }
+            if (runFrom && !endRun(runFrom, runTo))
+                return false;
+            runFrom = r.data();
+            runTo = r.data() + r.size();
+        }
+        return endRun(runFrom, runTo) && flush();
     } catch (const std::bad_alloc&) {
         if (!m_error)
             m_error = ResultFile::Error{ResultFile::OutOfMemory,

@@ -1,11 +1,12 @@
 #pragma once
 
-// A result file written batch by batch (a pickup that streams its rows): the same bytes and the
-// same errors as ResultFile gives for the whole result list at once.
+// A result file written batch by batch (a pickup that streams its rows): the same bytes as
+// RowWriter writes and the same errors as ResultFile gives for the whole result list at once.
 
 #include "base/WholeFile.h"
 #include "results/ResultFile.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include <cstdint>
@@ -43,10 +44,14 @@ public:
 
 private:
     bool put(QByteArrayView bytes);
+    bool flush();
+    // Ends a run of rows [from, to) (CR LF between them): its bytes and the last CR LF.
+    bool endRun(const char* from, const char* to);
     void deviceFailed();
 
     std::unique_ptr<WholeFile> m_file;
     QIODevice* m_device = nullptr;
     bool m_marked = false; // the mark (or the header with it) is written
+    QByteArray m_buffer;   // rows gathered for one write, reused
     std::optional<ResultFile::Error> m_error;
 };

@@ -90,10 +90,10 @@ std::size_t DataBatchReader::takeTail(RowStore& batch, std::size_t room) {
             std::memmove(batch.blockData(0), m_tail, m_tailSize);
         return m_tailSize;
     }
-    // A new block (the tail may lie in the block given back).
+    // A new block (the tail may lie in the block given back), with room for the tails to come.
     const QByteArray tail(m_tail, qsizetype(m_tailSize));
     batch.reset(m_commaCount, m_encoding, m_byteOrderMark);
-    batch.addBlock(need);
+    batch.addBlock(need + room / 4);
     if (!tail.isEmpty())
         std::memcpy(batch.blockData(0), tail.constData(), size_t(tail.size()));
     return m_tailSize;
@@ -315,19 +315,28 @@ DataBatchReader::Status DataBatchReader::nextBatch(RowStore& batch, const Misfit
             batch.takeFirstRowAsHeader();
         }
     }
-    // The lines before each misfit are counted from the batch's start.
+    // The line of each misfit: in plain mode every line is a row or a misfit; a record may span
+    // lines, so in quoted mode the line ends before it are counted.
+    const bool plain = m_fieldMode == FieldMode::Plain;
     std::size_t counted = begin;
     qint64 lines = m_lines;
     for (; nextBad < m_cuts.bad.size(); ++nextBad) {
         const ByteKernels::LineCuts::Bad& line = m_cuts.bad[nextBad];
-        lines += qint64(kernels().countByte(base + counted, line.start - counted, '\n'));
-        counted = line.start;
+        if (plain) {
+            lines = m_lines + qint64(line.before + nextBad);
+        } else {
+            lines += qint64(kernels().countByte(base + counted, line.start - counted, '\n'));
+            counted = line.start;
+        }
         if (line.length > RowStore::kMaxRowBytes && line.commas == std::size_t(m_commaCount))
             return fail(QStringLiteral("%1 行目が長すぎます。").arg(lines + 1));
         if (misfit)
             misfit(QByteArrayView(base + line.start, qsizetype(line.length)), lines + 1);
     }
-    m_lines = lines + qint64(kernels().countByte(base + counted, end - counted, '\n'));
+    if (plain)
+        m_lines += qint64(m_cuts.starts.size() + m_cuts.bad.size());
+    else
+        m_lines = lines + qint64(kernels().countByte(base + counted, end - counted, '\n'));
     m_rows += batch.rowCount();
     if (m_rows > DataLoadJob::maxRowCount())
         return fail(DataLoadJob::tooManyRowsText());
