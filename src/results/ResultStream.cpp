@@ -5,6 +5,8 @@
 
 #include <QFileDevice>
 
+#include <cstring>
+
 namespace {
 
 // The rows are gathered into pieces of about this size; a run of rows at least kDirectBytes long
@@ -61,11 +63,16 @@ bool ResultStream::writeHeader(QByteArrayView mark, QByteArrayView header) {
 }
 
 bool ResultStream::flush() {
-    if (m_buffer.isEmpty())
+    if (m_used == 0)
         return true;
-    const bool written = put(m_buffer);
-    m_buffer.resize(0);
+    const bool written = put(QByteArrayView(m_buffer.constData(), m_used));
+    m_used = 0;
     return written;
+}
+
+void ResultStream::append(const char* bytes, qsizetype size) {
+    std::memcpy(m_buffer.data() + m_used, bytes, std::size_t(size));
+    m_used += size;
 }
 
 bool ResultStream::endRun(const char* from, const char* to) {
@@ -74,10 +81,10 @@ bool ResultStream::endRun(const char* from, const char* to) {
         if (!flush() || !put(QByteArrayView(from, size)))
             return false;
     } else {
-        m_buffer.append(from, size);
+        append(from, size);
     }
-    m_buffer.append("\r\n", 2);
-    return m_buffer.size() < kPieceBytes || flush();
+    append("\r\n", 2);
+    return m_used < kPieceBytes || flush();
 }
 
 bool ResultStream::writeRows(const RowStore& batch, const std::vector<std::uint32_t>& rows,
@@ -90,8 +97,8 @@ bool ResultStream::writeRows(const RowStore& batch, const std::vector<std::uint3
             if (!mark.isEmpty() && !put(mark))
                 return false;
         }
-        if (m_buffer.capacity() < kPieceBytes)
-            m_buffer.reserve(kPieceBytes + kDirectBytes + 2);
+        if (m_buffer.isEmpty()) // a run shorter than kDirectBytes goes on a piece below kPieceBytes
+            m_buffer = QByteArray(kPieceBytes + kDirectBytes + 2, Qt::Uninitialized);
         // Rows that follow each other in the batch with CR LF between them go out as one run
         // (RowWriter's rule: the bytes between two rows lie inside the batch).
         const char* runFrom = nullptr;

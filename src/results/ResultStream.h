@@ -45,6 +45,7 @@ public:
 private:
     bool put(QByteArrayView bytes);
     bool flush();
+    void append(const char* bytes, qsizetype size);
     // Ends a run of rows [from, to) (CR LF between them): its bytes and the last CR LF.
     bool endRun(const char* from, const char* to);
     void deviceFailed();
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<WholeFile> m_file;
     QIODevice* m_device = nullptr;
     bool m_marked = false; // the mark (or the header with it) is written
-    QByteArray m_buffer;   // rows gathered for one write, reused
+    QByteArray m_buffer;   // rows gathered for one write (m_used bytes of it), reused
+    qsizetype m_used = 0;
     std::optional<ResultFile::Error> m_error;
 };
