@@ -50,8 +50,8 @@ struct Result {
 // Runs the pickup of the file that job has taken its first look at (readFirstLine, a file with
 // data), with engine compiled for that first look, writing to setup.output or to device. A
 // failure to write does not end the reading: the misfits of the whole file are still counted, as
-// the whole load counts them before anything is written. misfit and progress (bytes read of the
-// file's size) are called on other threads than this one, one call at a time.
+// the whole load counts them before anything is written. misfit is called on the reading thread,
+// one call at a time and in the file's order; progress (bytes read of the file's size) on this one.
 Result run(DataLoadJob& job, const Setup& setup, const PickupEngine& engine, QIODevice& device,
            const std::function<void(QByteArrayView line, qint64 lineNumber)>& misfit,
            const std::function<void(qint64 done, qint64 total)>& progress);
