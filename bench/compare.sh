@@ -22,6 +22,9 @@
 # too. The same Save after the sorts (its rows all over the store) is sorted_save_over_cp_sync.
 # That whole session (load, the keep-all pickup, both sorts, Save; no Copy) gives the peak memory
 # over the file's size: session_peak_over_file, the median of its three runs.
+# After that, `vornel --pick` itself end to end, writing its lines to a file: the kanji phrase
+# against grep writing its lines, and the mix against the awk program printing its lines
+# (pick_phrase_over_grep, pick_mix_over_awk: medians of three runs, time over time).
 #
 #   bench/compare.sh FILE
 # The driver is taken from $VORNEL_PICK_BENCH, or else from build/release/bin.
@@ -254,3 +257,64 @@ printf 'save_speed_over_cp_sync=%.3f\n' "$(echo "$cp_sync_s / $save_s" | bc -l)"
 printf 'sorted_save_over_cp_sync=%.3f\n' "$(echo "$sorted_save_s / $cp_sync_s" | bc -l)"
 printf 'session_peak_over_file=%.3f\n' \
   "$(echo "$(median3 "${session_peaks[@]}") / $file_mb" | bc -l)"
+
+# ---- vornel --pick, end to end ----
+# The command line (streaming: no sort) over the same file, its standard output written to a file
+# as the reference's is, three times each, taking turns: the kanji phrase against
+# `LC_ALL=C grep -F PHRASE FILE > out` (pick_phrase_over_grep), and the four-list mix against the
+# awk program above printing its lines (pick_mix_over_awk). Each result must be the reference's
+# bytes (the file's lines end in CR LF, as the pickup writes them). The phrase is also written
+# with --output, which puts the file in place whole and syncs it, as Save does
+# (pick_phrase_output_over_grep). The program is taken from $VORNEL_PROGRAM, or else from
+# build/release/bin.
+vornel=${VORNEL_PROGRAM:-$here/../build/release/bin/vornel}
+if [ ! -x "$vornel" ]; then
+  echo "$0: no program at $vornel (build vornel, Release, in build/release, or set VORNEL_PROGRAM)" >&2
+  exit 1
+fi
+same_lines() { # result, reference, what
+  if ! cmp -s "$1" "$2"; then
+    echo "$0: $3: vornel --pick wrote $(wc -l < "$1") lines, the reference $(wc -l < "$2")" >&2
+    exit 1
+  fi
+}
+pick_phrase_runs=()
+pick_output_runs=()
+grep_lines_runs=()
+pick_mix_runs=()
+awk_lines_runs=()
+for _ in 1 2 3; do
+  grep_lines_runs+=("$(seconds env LC_ALL=C grep -F "$(infile "$phrase")" "$file")")
+  mv "$work/out" "$work/grep.txt"
+  pick_phrase_runs+=("$(seconds "$vornel" --pick "$file" --or "$work/kanji.lst" --quiet)")
+  same_lines "$work/out" "$work/grep.txt" "phrase"
+  pick_output_runs+=("$(seconds "$vornel" --pick "$file" --or "$work/kanji.lst" --quiet \
+    --output "$work/picked.txt")")
+  same_lines "$work/picked.txt" "$work/grep.txt" "phrase, --output"
+  rm -f "$work/picked.txt" "$work/grep.txt"
+  awk_lines_runs+=("$(seconds env LC_ALL=C awk -F, -v A="$(infile 田中)" -v B="$(infile 山田)" \
+    -v C="$(infile 東京)" -v D="$(infile 一般)" -v E="$(infile ﾀﾛｳ)" '
+    !($2 ~ /^20[0-9][0-9]\/0[0-9]\// && index($9, "ok")) { next }
+    !(index($3, A) || index($3, B) || index($5, C)) { next }
+    (index($6, D) && $8 ~ /[0-9]5$/) && (index($4, E) || index($7, "-Z")) { next }
+    { print }' "$file")")
+  mv "$work/out" "$work/awk.txt"
+  pick_mix_runs+=("$(seconds "$vornel" --pick "$file" --and "$work/in-and.lst" \
+    --or "$work/in-or.lst" --not-and "$work/out-and.lst" --not-or "$work/out-or.lst" --quiet)")
+  same_lines "$work/out" "$work/awk.txt" "mix"
+  rm -f "$work/awk.txt"
+done
+runs() { printf '%.3f ' "$@"; }
+printf 'pick_phrase_runs_s=%s\ngrep_lines_runs_s=%s\n' "$(runs "${pick_phrase_runs[@]}")" \
+  "$(runs "${grep_lines_runs[@]}")"
+printf 'pick_phrase_output_runs_s=%s\n' "$(runs "${pick_output_runs[@]}")"
+printf 'pick_mix_runs_s=%s\nawk_lines_runs_s=%s\n' "$(runs "${pick_mix_runs[@]}")" \
+  "$(runs "${awk_lines_runs[@]}")"
+pick_phrase_s=$(median3 "${pick_phrase_runs[@]}")
+grep_lines_s=$(median3 "${grep_lines_runs[@]}")
+pick_mix_s=$(median3 "${pick_mix_runs[@]}")
+awk_lines_s=$(median3 "${awk_lines_runs[@]}")
+printf 'pick_phrase_over_grep=%.3f\n' "$(echo "$pick_phrase_s / $grep_lines_s" | bc -l)"
+printf 'pick_phrase_output_over_grep=%.3f\n' \
+  "$(echo "$(median3 "${pick_output_runs[@]}") / $grep_lines_s" | bc -l)"
+printf 'pick_mix_over_awk=%.3f\n' "$(echo "$pick_mix_s / $awk_lines_s" | bc -l)"

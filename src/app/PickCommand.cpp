@@ -1,5 +1,6 @@
 #include "app/PickCommand.h"
 
+#include "app/PickStream.h"
 #include "base/FileKind.h"
 #include "conditions/ConditionList.h"
 #include "conditions/ConditionListFile.h"
@@ -450,19 +451,39 @@ bool outputIsNoInput(const Options& o, Messages& say) {
     return true;
 }
 
+// The lines a load skipped, named (the first few) once it is through.
+struct Skipped {
+    qint64 count = 0;
+    QStringList named;
+
+    void add(qint64 lineNumber) {
+        if (++count <= kNamedSkippedLines)
+            named.append(QString::number(lineNumber));
+    }
+    void report(const QString& path, Messages& say) {
+        if (count == 0)
+            return;
+        if (count > kNamedSkippedLines)
+            named.append(QStringLiteral("..."));
+        say.note(QStringLiteral("%1: skipped %2 %3 whose comma count differs from line 1: %4")
+                     .arg(path)
+                     .arg(count)
+                     .arg(count == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                     .arg(named.join(QStringLiteral(", "))));
+    }
+};
+
 // The load as Open does it, with every line that does not fit skipped and counted. A file without
 // any byte gives no row.
 bool loadData(const QString& path, DataLoadJob& job, RowStore& store, Messages& say) {
-    qint64 skipped = 0;
-    QStringList named;
+    Skipped skipped;
     DataLoadJob::Hooks hooks;
     hooks.progress = [&say](DataLoadJob::Stage stage, qint64 done, qint64 total) {
         if (done > 0 || total == 0)
             say.progress(stage == DataLoadJob::Stage::Reading ? "reading" : "loading", done, total);
     };
     hooks.misfit = [&](QByteArrayView, qint64 lineNumber) {
-        if (++skipped <= kNamedSkippedLines)
-            named.append(QString::number(lineNumber));
+        skipped.add(lineNumber);
         return true;
     };
     const DataLoadJob::Result result = job.run(store, hooks, kSlice);
@@ -474,16 +495,55 @@ bool loadData(const QString& path, DataLoadJob& job, RowStore& store, Messages& 
         say.error(QStringLiteral("%1: %2").arg(path, DataLoadJob::changedText()));
         return false;
     }
-    if (skipped > 0) {
-        if (skipped > kNamedSkippedLines)
-            named.append(QStringLiteral("..."));
-        say.note(QStringLiteral("%1: skipped %2 %3 whose comma count differs from line 1: %4")
-                     .arg(path)
-                     .arg(skipped)
-                     .arg(skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
-                     .arg(named.join(QStringLiteral(", "))));
-    }
+    skipped.report(path, say);
     return true;
+}
+
+// The pickup without a sort: read, picked and written batch by batch (PickStream), with the same
+// messages in the same order as the whole load gives them. -1: an entry was refused (refused).
+int pickStreamed(const Options& o, DataLoadJob& job, const PickupConditions& conditions,
+                 const PickupEngine& engine, QIODevice& out, Messages& say,
+                 PickupCompileError& refused) {
+    const bool toFile = !(o.output.isEmpty() || o.output == u"-");
+    const PickStream::Setup setup{o.data,   o.output,   o.header, o.encoding,
+                                  o.fields, conditions, o.match};
+    Skipped skipped;
+    PickStream::Result streamed;
+    {
+        // The result file is written all along: Ctrl+C waits for it, as for a whole Save.
+        std::optional<InterruptsHeld> held;
+        if (toFile)
+            held.emplace();
+        streamed = PickStream::run(
+            job, setup, engine, out,
+            [&skipped](QByteArrayView, qint64 lineNumber) { skipped.add(lineNumber); },
+            [&say](qint64 done, qint64 total) { say.progress("picking", done, total); });
+    }
+    using Outcome = PickStream::Result::Outcome;
+    if (streamed.outcome == Outcome::ReadFailed) {
+        say.error(QStringLiteral("%1: %2").arg(o.data, oneLine(streamed.error)));
+        return Failed;
+    }
+    if (streamed.outcome == Outcome::Changed) {
+        say.error(QStringLiteral("%1: %2").arg(o.data, DataLoadJob::changedText()));
+        return Failed;
+    }
+    skipped.report(o.data, say);
+    if (streamed.outcome == Outcome::Refused) {
+        refused = streamed.refused;
+        return -1;
+    }
+    if (streamed.outcome == Outcome::WriteFailed) {
+        const QString text = oneLine(ResultFile::message(streamed.writeError));
+        say.error(toFile ? QStringLiteral("%1: %2").arg(o.output, text)
+                         : QStringLiteral("standard output: %1").arg(text));
+        return Failed;
+    }
+    say.finish(QStringLiteral("%1: picked %2 of %3 rows")
+                   .arg(o.data)
+                   .arg(streamed.picked)
+                   .arg(streamed.rows));
+    return Done;
 }
 
 int pick(const Options& o, QIODevice& out, Messages& say) {
@@ -522,6 +582,10 @@ int pick(const Options& o, QIODevice& out, Messages& say) {
     };
     if (!engine)
         return refuse();
+    if (!o.sort && !job.isEmpty() && PickStream::enabled()) {
+        const int status = pickStreamed(o, job, conditions, *engine, out, say, refused);
+        return status < 0 ? refuse() : status;
+    }
 
     RowStore store;
     const TextEncoding guessed = job.encoding();

@@ -13,6 +13,8 @@ class QIODevice;
 //   vornel --pick DATA --set SET [the options above but the four list files]
 //   vornel --help | --version
 //
+// Without --sort the file is read, picked and written batch by batch (PickStream): the memory
+// stays a few batches whatever the file's size, and the result is the same.
 // Lines whose comma count does not fit the first line are skipped (as the data-error dialog's
 // Skip does) and reported on standard error. The result is written as Save writes it, to FILE or
 // to standard output. Exit status: 0 done, 1 a file or an entry failed (one line on standard

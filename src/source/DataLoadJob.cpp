@@ -42,6 +42,14 @@ void DataLoadJob::setRowLimitForTesting(qint64 rows) {
     rowLimit = rows;
 }
 
+qint64 DataLoadJob::maxRowCount() {
+    return maxRows();
+}
+
+bool DataLoadJob::changedSince(qint64 bytesRead) const {
+    return m_start.taken && (bytesRead != m_start.size || !(stamp(m_path) == m_start));
+}
+
 DataLoadJob::Stamp DataLoadJob::stamp(const QString& path) {
     Stamp s;
     struct stat st {};

@@ -66,6 +66,13 @@ public:
     static QString tooManyRowsText();
     // Tests: the most rows a load keeps from now on (0 restores RowStore::kMaxRows).
     static void setRowLimitForTesting(qint64 rows);
+    // The most rows a load keeps (RowStore::kMaxRows unless a test lowered it).
+    static qint64 maxRowCount();
+
+    // For a reader that goes through the file on its own after readFirstLine: whether the file,
+    // of which bytesRead bytes were read, is no longer the one the first look found (as
+    // Result::changed).
+    bool changedSince(qint64 bytesRead) const;
 
     // forced: the encoding the user chose; otherwise all of the file's bytes decide, once the
     // first pass has read them (encoding() is the first megabyte's guess until then).

@@ -71,9 +71,15 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
     for (;;) {
         if (i < end && base[i] == '"') {
             bool closed = false;
+            const std::size_t at = i;
             i = pastClosingQuote(base, i, end, kMaxQuotedBytes, closed);
-            if (!closed)
-                return openRecord(base, begin, end);
+            if (!closed) {
+                Record open = openRecord(base, begin, end);
+                open.atEnd = end < at + 2 + kMaxQuotedBytes || begin + open.length == end;
+                return open;
+            }
+            if (i >= end)
+                r.atEnd = true; // a second quote could follow
             if (i < end && base[i] != ',' && base[i] != '\n' &&
                 !(base[i] == '\r' && i + 1 < end && base[i + 1] == '\n'))
                 r.irregular = true;
@@ -82,6 +88,7 @@ Record record(const char* base, std::size_t begin, std::size_t end) {
         if (i >= end) {
             r.length = end - begin;
             r.next = end;
+            r.atEnd = true;
             return r;
         }
         if (base[i] == '\n') {

@@ -32,6 +32,9 @@ struct Record {
     std::size_t commas = 0; // its fields less one
     bool open = false;      // a quote left open: the record is its first line only
     bool irregular = false; // text after a closing quote
+    // The verdict looked at the end of the bytes: more bytes after them might change it (a
+    // reader that has only part of a file carries such a record on to the next part).
+    bool atEnd = false;
 };
 Record record(const char* base, std::size_t begin, std::size_t end);
 

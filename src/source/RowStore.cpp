@@ -89,6 +89,12 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
     m_hasHeader = false;
 }
 
+void RowStore::clearRows() {
+    m_rowStart.clear();
+    m_rowLength.clear();
+    m_irregularQuotes = false;
+}
+
 void RowStore::reserve(qint64 rows) {
     if (rows <= 0 ||
         (size_t(rows) <= m_rowOffset.capacity() && size_t(rows) <= m_rowLength.capacity()))

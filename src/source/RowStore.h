@@ -47,6 +47,10 @@ public:
     void setIrregularQuotes(bool irregular) { m_irregularQuotes = irregular; }
     bool irregularQuotes() const { return m_irregularQuotes; }
 
+    // Drops the rows (and the quotes' mark) but keeps the blocks and the tables' memory: a reader
+    // that goes through a file batch by batch fills the same memory again.
+    void clearRows();
+
     // Makes room for this many rows, so a load of known length does not regrow its tables.
     void reserve(qint64 rows);
 
@@ -95,6 +99,7 @@ public:
     // For a reader that fills the store's memory itself: a new block of `bytes` bytes (its
     // content undefined) and its index. Rows in it are then added with addRow.
     int addBlock(std::size_t bytes);
+    int blockCount() const { return int(m_blocks.size()); }
     char* blockData(int block) { return m_blocks[size_t(block)].data; }
     std::size_t blockSize(int block) const { return m_blocks[size_t(block)].size; }
     // A row of `length` bytes at `offset` in the block.

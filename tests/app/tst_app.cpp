@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 
 #include "app/PickCommand.h"
+#include "app/PickStream.h"
 #include "base/Cp932.h"
 #include "conditions/ConditionListFile.h"
 #include "results/ResultListModel.h"
@@ -138,6 +139,8 @@ private Q_SLOTS:
     void setPicksAsItsListFiles();
     void tooManyRows_data();
     void tooManyRows();
+    void streamedAsWhole_data();
+    void streamedAsWhole();
 };
 
 void TestApp::statusAndMessages_data() {
@@ -768,6 +771,130 @@ void TestApp::tooManyRows() {
         QVERIFY(w.platform.messages.isEmpty());
         QCOMPARE(w->store().rowCount(), limit);
     }
+}
+
+void TestApp::streamedAsWhole_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("chunk"); // bytes read for each batch
+
+    // Rows with misfits (no comma, empty) spread so that batch ends fall beside them.
+    const auto rows = [](int count, const QString& lineEnd) {
+        QString text = QStringLiteral("名前,番号,印") + lineEnd;
+        for (int i = 1; i <= count; ++i) {
+            if (i % 7 == 3)
+                text += QStringLiteral("bad line %1").arg(i) + lineEnd;
+            else if (i % 11 == 5)
+                text += lineEnd;
+            else
+                text +=
+                    QStringLiteral("%1,%2,x%3").arg(i % 3 ? u"東京" : u"大阪").arg(i).arg(i % 4) +
+                    lineEnd;
+        }
+        return text;
+    };
+    const auto utf8 = [](const QString& text) { return text.toUtf8(); };
+    const QByteArray bom = "\xEF\xBB\xBF";
+    QByteArray ascii;
+    for (int i = 0; ascii.size() < 3000; ++i)
+        ascii += "row " + QByteArray::number(i) + ",9,x" + QByteArray::number(i % 5) + "\r\n";
+
+    QTest::newRow("CR LF") << cp932(rows(300, "\r\n")) << QStringList() << 64;
+    QTest::newRow("LF, no last line end")
+        << cp932(rows(300, "\n")).chopped(1) << QStringList() << 50;
+    QTest::newRow("header, to a file")
+        << cp932(rows(120, "\r\n")) << QStringList{"--header", "-o", "out.csv"} << 40;
+    // An empty line 1: lines without a comma fit it.
+    QTest::newRow("empty header line")
+        << cp932("\r\n" + rows(60, "\r\n")) << QStringList{"--header"} << 40;
+    QTest::newRow("UTF-8 mark") << bom + utf8(rows(200, "\r\n")) << QStringList() << 64;
+    QTest::newRow("UTF-8 mark, header, read as code page 932")
+        << bom + utf8(rows(50, "\r\n")) << QStringList{"--header", "--encoding", "cp932"} << 64;
+    QTest::newRow("UTF-8 settled late") << ascii + utf8(rows(100, "\r\n")) << QStringList() << 64;
+    QTest::newRow("code page 932 settled late")
+        << ascii + cp932(rows(100, "\r\n")) << QStringList() << 64;
+    QTest::newRow("a lone non-ASCII byte late")
+        << ascii + "\xE6,1,x\r\n" + ascii << QStringList() << 64;
+    // Quoted records that span lines and batch ends, misfits among them, one quote left open.
+    QString quoted = QStringLiteral("\"名前\",\"番号\",\"印\"\r\n");
+    for (int i = 1; i <= 80; ++i) {
+        if (i % 9 == 4)
+            quoted += QStringLiteral("\"only\",\"two %1\"\r\n").arg(i);
+        else if (i % 13 == 6)
+            quoted += QStringLiteral("\"東京\r\n%1\",\"a, %2\r\nb\",\"\"\"x\"\"\"\r\n")
+                          .arg(QString(200, u'-'))
+                          .arg(i);
+        else
+            quoted += QStringLiteral("\"%1\",%2,\"x%3\"\r\n")
+                          .arg(i % 3 ? u"東京" : u"大阪")
+                          .arg(i)
+                          .arg(i % 4);
+    }
+    const QString open = QStringLiteral("\"open,1,x\r\n");
+    QTest::newRow("quoted") << cp932(quoted) << QStringList() << 64;
+    QTest::newRow("quoted, given") << cp932(quoted) << QStringList{"--fields", "quoted"} << 100;
+    QTest::newRow("quoted read plain") << cp932(quoted) << QStringList{"--fields", "plain"} << 64;
+    QTest::newRow("quoted, a quote left open")
+        << cp932(quoted + open + quoted) << QStringList() << 64;
+    QTest::newRow("quoted first met late") << ascii + cp932(quoted) << QStringList() << 64;
+    QTest::newRow("quoted, first record across lines")
+        << cp932(QStringLiteral("\"a,b,\r\nc\",d,\"e\r\n%1\"\r\n").arg(QString(300, u'x')) + quoted)
+        << QStringList{"--header"} << 32;
+    QTest::newRow("stray quotes, plain")
+        << cp932(rows(100, "\r\n").replace(u'印', u'"')) << QStringList() << 64;
+    // Much more than a batch: the batch held stays near the batch size.
+    QByteArray large;
+    while (large.size() < (2 << 20))
+        large += cp932(rows(1000, "\r\n"));
+    QTest::newRow("much larger than a batch") << large << QStringList() << 4096;
+}
+
+// The streamed pickup gives what the whole load gives: the same result bytes, the same messages,
+// the same status; and the batch it holds stays near the batch size.
+void TestApp::streamedAsWhole() {
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, options);
+    QFETCH(int, chunk);
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    QVERIFY(writeAll(folder.filePath("data.csv"), data));
+    QVERIFY(writeAll(folder.filePath("or.csv"),
+                     cp932(QStringLiteral("\"1\",\"東京\"\r\n\"0\",\"9\"\r\n\"0\",\"x1\"\r\n"))));
+    const auto restore = qScopeGuard([] {
+        PickStream::setEnabledForTesting(true);
+        PickStream::setChunkBytesForTesting(0);
+    });
+    PickStream::setChunkBytesForTesting(chunk);
+    QStringList arguments{"--pick", folder.filePath("data.csv"), "--or", folder.filePath("or.csv")};
+    const qsizetype output = options.indexOf(QStringLiteral("-o"));
+    if (output >= 0)
+        options[output + 1] = folder.filePath(options[output + 1]);
+    arguments += options;
+    struct Run {
+        int status;
+        QByteArray out, err, file;
+    };
+    const auto run = [&](bool streamed) {
+        PickStream::setEnabledForTesting(streamed);
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        const int status = PickCommand::run(arguments, out, err, false);
+        const QByteArray file = output >= 0 ? readAll(options[output + 1]) : QByteArray();
+        QFile::remove(folder.filePath("out.csv"));
+        return Run{status, out.data(), err.data(), file};
+    };
+    const Run whole = run(false);
+    const Run streamed = run(true);
+    QCOMPARE(streamed.status, whole.status);
+    QCOMPARE(streamed.err, whole.err);
+    QCOMPARE(streamed.out, whole.out);
+    QCOMPARE(streamed.file, whole.file);
+    QVERIFY2(!(whole.out + whole.file).isEmpty(), whole.err.constData());
+    if (data.size() > 100 * chunk)
+        QVERIFY2(PickStream::largestBatchBytes() <= std::size_t(4 * chunk),
+                 qPrintable(QString::number(PickStream::largestBatchBytes())));
 }
 
 QTEST_MAIN(TestApp)

@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "source/DataFileReader.h"
 #include "source/DataLoadJob.h"
+#include "source/FieldModeScan.h"
 #include "source/GetFileName.h"
 #include "source/QuotedFields.h"
 #include "source/RowStore.h"
@@ -196,6 +197,8 @@ private slots:
 
     void quotedLoad_data();
     void quotedLoad();
+    void fieldModeInPieces_data();
+    void fieldModeInPieces();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -1629,6 +1632,45 @@ void tst_source::quotedLoad() {
         QCOMPARE(job.commaCount(), store.commaCount());
         QCOMPARE(store.irregularQuotes(),
                  QByteArray(QTest::currentDataTag()) == "text after the closing quote");
+    }
+}
+
+void tst_source::fieldModeInPieces_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray quoted;
+    for (int i = 0; i < 40; ++i)
+        quoted += "\"a" + QByteArray::number(i) + "\",\"x\"\"y\",\"line\r\nbreak\"\r\n";
+    QTest::newRow("quoted") << quoted;
+    QTest::newRow("plain") << QByteArray("a,b\r\nc,d\r\n");
+    QTest::newRow("quotes inside fields") << QByteArray("a\"b,c\"\r\nd,e\"\"\r\n");
+    QTest::newRow("text after closing quotes")
+        << QByteArray("\"a\"b,\"c\"d\r\n\"e\",f\r\n\"g\"h,i\r\n");
+    QTest::newRow("quotes left open") << QByteArray("\"a,b\r\n\"c,\"d\r\n\"e\",\"f\"\r\n");
+    QTest::newRow("a closing quote before CR alone") << QByteArray("\"a\"\rb,\"c\"\r");
+    QTest::newRow("a closing quote at the end") << QByteArray("\"a\",\"b\"");
+    QTest::newRow("a doubled quote at the end") << QByteArray("\"a\",\"b\"\"");
+    // Open past the limit: the line is skipped, the quotes after it count.
+    QTest::newRow("open past the limit")
+        << "\"" + QByteArray(QuotedFields::kMaxQuotedBytes + 10, 'x') + "\"\r\n\"a\",\"b\"\r\n";
+    QByteArray many;
+    while (many.size() < 70000 * 4)
+        many += "\"a\"\n";
+    QTest::newRow("enough fields, then open quotes") << many + QByteArray(2000, '"');
+}
+
+// FieldModeScan fed the bytes in pieces of any size says what QuotedFields::detect says of them
+// whole.
+void tst_source::fieldModeInPieces() {
+    QFETCH(QByteArray, bytes);
+    const FieldMode whole = QuotedFields::detect(bytes);
+    for (const qsizetype piece :
+         {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(7), qsizetype(4096), bytes.size()}) {
+        if (piece < 4096 && std::size_t(bytes.size()) > QuotedFields::kMaxQuotedBytes)
+            continue; // a quote open for a megabyte is judged again at every small piece
+        FieldModeScan scan;
+        for (qsizetype at = 0; at < bytes.size(); at += piece)
+            scan.feed(QByteArrayView(bytes).sliced(at, std::min(piece, bytes.size() - at)));
+        QVERIFY2(scan.result() == whole, qPrintable(QString::number(piece)));
     }
 }
 
