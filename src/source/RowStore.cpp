@@ -90,8 +90,10 @@ void RowStore::reset(int commaCount, TextEncoding encoding, bool byteOrderMark) 
 }
 
 void RowStore::clearRows() {
-    m_rowStart.clear();
+    m_rowOffset.clear();
     m_rowLength.clear();
+    m_groups.clear();
+    m_far.clear();
     m_irregularQuotes = false;
 }
 
