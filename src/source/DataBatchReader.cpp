@@ -107,30 +107,39 @@ void DataBatchReader::growBlock(RowStore& batch, std::size_t used) {
     std::memcpy(batch.blockData(0), bytes.constData(), used);
 }
 
+template <typename Scan> bool DataBatchReader::readAhead(Scan& scan, bool& endOfFile) {
+    // Read on (without keeping the bytes) until the bytes decide.
+    if (endOfFile || scan.settled())
+        return true;
+    QFile ahead(m_setup.path);
+    if (!ahead.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        fail(readFailureReason(ahead));
+        return false;
+    }
+    QByteArray buffer(m_setup.chunkBytes, Qt::Uninitialized);
+    for (qint64 at = m_offset; !scan.settled();) {
+        const qint64 n = LargeMemory::readAt(ahead.handle(), buffer.data(), buffer.size(), at);
+        if (n < 0) {
+            fail(readFailureReason(ahead));
+            return false;
+        }
+        if (n == 0) {
+            endOfFile = true;
+            break;
+        }
+        scan.feed(QByteArrayView(buffer.constData(), n));
+        at += n;
+    }
+    return true;
+}
+
 bool DataBatchReader::decideFieldMode(const char* base, std::size_t begin, std::size_t used) {
     // Every byte before `begin` was read without a quote: the verdict is that of the rest.
     FieldModeScan scan;
     scan.feed(QByteArrayView(base + begin, qsizetype(used - begin)));
-    if (!m_endOfFile && !scan.settled()) {
-        QFile ahead(m_setup.path);
-        if (!ahead.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            fail(readFailureReason(ahead));
-            return false;
-        }
-        QByteArray buffer(m_setup.chunkBytes, Qt::Uninitialized);
-        qint64 at = m_offset;
-        while (!scan.settled()) {
-            const qint64 n = LargeMemory::readAt(ahead.handle(), buffer.data(), buffer.size(), at);
-            if (n < 0) {
-                fail(readFailureReason(ahead));
-                return false;
-            }
-            if (n == 0)
-                break;
-            scan.feed(QByteArrayView(buffer.constData(), n));
-            at += n;
-        }
-    }
+    bool endOfFile = m_endOfFile;
+    if (!readAhead(scan, endOfFile))
+        return false;
     m_fieldMode = scan.result();
     m_fieldModeDecided = true;
     return true;
@@ -144,32 +153,11 @@ bool DataBatchReader::decideEncoding(const char* base, std::size_t end, std::siz
         m_encodingDecided = true;
         return true;
     }
-    // Read on (without keeping the bytes) until the bytes decide.
     EncodingScan scan = m_encodingScan;
     scan.feed(QByteArrayView(base + end, qsizetype(used - end)));
     bool endOfFile = m_endOfFile;
-    if (!endOfFile && !scan.settled()) {
-        QFile ahead(m_setup.path);
-        if (!ahead.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            fail(readFailureReason(ahead));
-            return false;
-        }
-        QByteArray buffer(m_setup.chunkBytes, Qt::Uninitialized);
-        qint64 at = m_offset;
-        while (!scan.settled()) {
-            const qint64 n = LargeMemory::readAt(ahead.handle(), buffer.data(), buffer.size(), at);
-            if (n < 0) {
-                fail(readFailureReason(ahead));
-                return false;
-            }
-            if (n == 0) {
-                endOfFile = true;
-                break;
-            }
-            scan.feed(QByteArrayView(buffer.constData(), n));
-            at += n;
-        }
-    }
+    if (!readAhead(scan, endOfFile))
+        return false;
     const TextCodec::Detected detected = scan.result(endOfFile);
     m_encoding = detected.encoding;
     m_byteOrderMark = detected.byteOrderMark;

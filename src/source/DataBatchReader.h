@@ -87,6 +87,9 @@ private:
     // of the file read ahead.
     bool decideFieldMode(const char* base, std::size_t begin, std::size_t used);
     bool decideEncoding(const char* base, std::size_t end, std::size_t used);
+    // Feeds the rest of the file to a scan until it settles (or the file ends); false when the
+    // file could not be read.
+    template <typename Scan> bool readAhead(Scan& scan, bool& endOfFile);
     // The end of the rows in the block (0: more bytes are needed first); cuts them into m_cuts.
     std::size_t cut(const char* base, std::size_t begin, std::size_t used, bool& irregular);
     Status fail(const QString& reason);
