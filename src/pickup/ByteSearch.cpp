@@ -45,8 +45,11 @@ std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView 
 namespace {
 
 // Every byte sequence of the encoding whose folded text is the one unit c: single characters that
-// fold to c, and half-width letter and mark pairs that compose to it.
-std::vector<QByteArray> spellings(TextEncoding encoding, MatchOptions options, char16_t c) {
+// fold to c, and half-width letter and mark pairs that compose to it. halfWidth, when given, is
+// set when one of them holds a half-width katakana unit, whose folding may join it to its
+// neighbour.
+std::vector<QByteArray> spellings(TextEncoding encoding, MatchOptions options, char16_t c,
+                                  bool* halfWidth = nullptr) {
     std::vector<QString> texts;
     for (char32_t u = 0; u < 0x10000; ++u) {
         if (u >= 0xD800 && u <= 0xDFFF)
@@ -60,6 +63,9 @@ std::vector<QByteArray> spellings(TextEncoding encoding, MatchOptions options, c
                 texts.push_back(QString(QChar(letter)) + QChar(mark));
     std::vector<QByteArray> out;
     for (const QString& text : texts) {
+        if (halfWidth)
+            for (const QChar unit : text)
+                *halfWidth = *halfWidth || (unit.unicode() >= 0xFF61 && unit.unicode() <= 0xFF9F);
         if (encoding == TextEncoding::Utf8) {
             QByteArray bytes;
             if (TextCodec::encodeAppend(encoding, text, bytes) < 0)
@@ -112,6 +118,28 @@ std::optional<std::vector<QByteArray>> foldedForms(TextEncoding encoding, MatchO
     for (const QByteArray& first : each[size_t(best)])
         for (const QByteArray& second : each[size_t(best) + 1])
             out.push_back(first + second);
+    return out;
+}
+
+std::optional<std::vector<QByteArray>> exactFoldedForms(TextEncoding encoding, MatchOptions options,
+                                                        QStringView foldedPhrase) {
+    if (foldedPhrase.isEmpty())
+        return std::nullopt;
+    std::vector<QByteArray> out{QByteArray()};
+    for (const QChar c : foldedPhrase) {
+        if (c.unicode() == 0xFFFD || c.unicode() == u'\n' || c.isSurrogate())
+            return std::nullopt;
+        bool halfWidth = false;
+        const std::vector<QByteArray> each = spellings(encoding, options, c.unicode(), &halfWidth);
+        if (halfWidth || each.empty() || out.size() * each.size() > kMaxForms)
+            return std::nullopt;
+        std::vector<QByteArray> next;
+        next.reserve(out.size() * each.size());
+        for (const QByteArray& head : out)
+            for (const QByteArray& spelling : each)
+                next.push_back(head + spelling);
+        out = std::move(next);
+    }
     return out;
 }
 

@@ -33,6 +33,15 @@ std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView 
 std::optional<std::vector<QByteArray>> foldedForms(TextEncoding encoding, MatchOptions options,
                                                    QStringView foldedPhrase);
 
+// For matching that ignores width, kana or case, where the bytes alone decide: every spelling of
+// the whole folded phrase, so that a row's folded text holds the phrase exactly when its bytes
+// hold one of them starting on a character. Only for phrases none of whose spellings holds a
+// half-width katakana unit (the one unit whose folding depends on its neighbour: ｶﾞ is ガ, not
+// カ and a mark), so that what stands around a spelling never changes its folding. Nothing
+// otherwise, or when there would be more than a few spellings.
+std::optional<std::vector<QByteArray>> exactFoldedForms(TextEncoding encoding, MatchOptions options,
+                                                        QStringView foldedPhrase);
+
 // True when a match at byte `at` of text starts a character (always so in UTF-8, whose characters
 // never begin with a byte that can continue one).
 inline bool startsCharacter(TextEncoding encoding, QByteArrayView text, qsizetype at);

@@ -105,14 +105,22 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             if (!entry.matcher.isPattern() && !entry.matcher.needle().empty()) {
                 const std::u16string& needle = entry.matcher.needle();
                 const QStringView text(needle.data(), qsizetype(needle.size()));
-                // Folded: the forms only point at the subjects worth testing.
-                if (auto forms = !entry.folded ? ByteSearch::forms(encoding, text)
-                                               : ByteSearch::foldedForms(encoding, options, text))
+                // Folded: the forms decide where they are every spelling of the phrase
+                // (exact); otherwise they only point at the subjects worth testing.
+                if (entry.folded) {
+                    if (auto forms = ByteSearch::exactFoldedForms(encoding, options, text)) {
+                        entry.forms = std::move(*forms);
+                        entry.exact = true;
+                    } else if ((forms = ByteSearch::foldedForms(encoding, options, text))) {
+                        entry.forms = std::move(*forms);
+                    }
+                } else if (auto forms = ByteSearch::forms(encoding, text)) {
                     entry.forms = std::move(*forms);
+                }
                 // A field is searched for one or two forms before it is decoded; for more, the
                 // searches would cost more than decoding it, and only a byte that begins one of
                 // them is looked for.
-                if (entry.folded && entry.column != 0 && entry.forms.size() > 2) {
+                if (entry.folded && !entry.exact && entry.column != 0 && entry.forms.size() > 2) {
                     auto firstBytes = std::make_shared<std::array<bool, 256>>();
                     for (const QByteArray& form : entry.forms)
                         (*firstBytes)[std::uint8_t(form[0])] = true;
@@ -128,7 +136,7 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
             for (const QByteArray& form : entry.forms)
                 if (form.contains('"') || form.contains(','))
                     entry.rawSafe = false;
-            if (entry.column != 0 && !entry.matchesAll && (entry.folded || entry.forms.empty())) {
+            if (entry.column != 0 && !entry.matchesAll && !entry.byBytes()) {
                 const auto at = std::find(slotColumns.begin(), slotColumns.end(), entry.column);
                 entry.textSlot = int(at - slotColumns.begin());
                 if (at == slotColumns.end())
@@ -149,10 +157,11 @@ std::optional<PickupEngine> PickupEngine::compile(const PickupConditions& condit
 
 // Where no row-text search leads the scan (nextCandidate), a column's plain phrase may: a row in
 // whose bytes none of its forms begins cannot hold one in a field either, so only the rows where
-// one begins are candidates (the field's own test then decides). The first such entry of "AND"
-// leads, or, without "AND", the entries of "OR" when every one of them can. Only the leading
-// entries are searched through the rows: a search for an entry that is tested on few rows would
-// look through all the rows between.
+// one begins are candidates (the field's own test then decides). An entry of "AND" leads, or the
+// entries of "OR" together when every one of them can (a picked row holds one of them); of the
+// two, the one with fewer forms to look for, since a search for many forms at once is slower.
+// Only the leading entries are searched through the rows: a search for an entry that is tested on
+// few rows would look through all the rows between.
 void PickupEngine::leadByColumn() {
     const auto searchable = [](const Entry& e) {
         return !e.forms.empty() && e.forms.size() <= size_t(ByteKernels::kMaxNeedles);
@@ -160,14 +169,25 @@ void PickupEngine::leadByColumn() {
     const auto lead = [this](Entry& e) { e.cursor = m_cursors++; }; // all forms in one search
     if (std::any_of(m_inAnd.begin(), m_inAnd.end(), [](const Entry& e) { return e.cursor >= 0; }))
         return;
-    if (const auto first = std::find_if(m_inAnd.begin(), m_inAnd.end(), searchable);
-        first != m_inAnd.end()) {
-        lead(*first);
-    } else if (m_inAnd.empty() && !m_inOr.empty() &&
-               std::all_of(m_inOr.begin(), m_inOr.end(), searchable)) {
+    Entry* andLead = nullptr;
+    for (Entry& e : m_inAnd)
+        if (searchable(e) && (!andLead || e.forms.size() < andLead->forms.size()))
+            andLead = &e;
+    const bool orCan = !m_inOr.empty() && std::all_of(m_inOr.begin(), m_inOr.end(), searchable);
+    size_t orForms = 0;
+    for (const Entry& e : m_inOr)
+        orForms += e.forms.size();
+    // Few forms in one "AND" entry are hard to beat; "OR" leads where "AND" cannot, or where its
+    // searches are cheaper.
+    const bool orLeads =
+        orCan && (!andLead || (andLead->forms.size() > 2 &&
+                               orForms <= std::max<size_t>(4, andLead->forms.size())));
+    if (orLeads) {
         for (Entry& e : m_inOr)
             if (e.cursor < 0)
                 lead(e);
+    } else if (andLead) {
+        lead(*andLead);
     }
 }
 
@@ -190,11 +210,11 @@ public:
         if (searched(e)) {
             if (hitFrom(e, row) != row)
                 return false;
-            if (!e.folded && e.column == 0)
+            if (e.byBytes() && e.column == 0)
                 return true;
         }
         const QByteArrayView subject = e.column == 0 ? rowSubject(row) : field(row, e.column - 1);
-        if (e.folded) {
+        if (e.folded && !e.exact) {
             if (e.column != 0 && !e.forms.empty() &&
                 std::none_of(e.forms.begin(), e.forms.end(),
                              [&](const QByteArray& form) { return holds(subject, form); }))
@@ -216,14 +236,14 @@ public:
                                                : fieldText(e, row, subject));
     }
     // The first row from `row` on that a byte search of the inclusion lists lets through: with a
-    // searched entry in AND, only its rows can be picked; with searched entries only in OR (and no
-    // AND), only theirs. The rows in between need no test at all.
+    // searched entry in AND, only its rows can be picked; else, with every entry of OR searched,
+    // only theirs. The rows in between need no test at all.
     qint64 nextCandidate(const std::vector<Entry>& inAnd, const std::vector<Entry>& inOr,
                          qint64 row) {
         for (const Entry& e : inAnd)
             if (searched(e))
                 return hitFrom(e, row);
-        if (!inAnd.empty() || inOr.empty())
+        if (inOr.empty())
             return row;
         qint64 first = m_end;
         for (const Entry& e : inOr) {
@@ -246,7 +266,7 @@ public:
             return false;
         const std::vector<Entry>& list = inAnd.empty() ? inOr : inAnd;
         return std::all_of(list.begin(), list.end(), [&](const Entry& e) {
-            return searched(e) && !e.folded && e.column == 0;
+            return searched(e) && e.byBytes() && e.column == 0;
         });
     }
 

@@ -103,11 +103,15 @@ private:
         bool matchesAll = false; // a pattern of stars only: every subject, the empty one too
         bool rawSafe = true;     // no form holds '"' or ",": searchable in a quoted record's bytes
         bool folded = false;     // matched on the folded text of the subject
+        bool exact = false;      // folded, but its forms are every spelling: they decide
         // Folded, on a column: the bytes that begin a form (a field without one cannot match).
         std::shared_ptr<const std::array<bool, 256>> firstBytes = nullptr;
         // On a column, matched on its decoded text: the Scan's slot that keeps the row's text of
         // that column (one slot per column), or -1.
         int textSlot = -1;
+
+        // The forms alone answer the test (the subject is never decoded).
+        bool byBytes() const { return !forms.empty() && (!folded || exact); }
     };
     class Scan;
 
