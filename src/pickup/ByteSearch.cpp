@@ -11,6 +11,20 @@ constexpr size_t kMaxForms = 16;
 // (Folded forms are searched together, at most as many as one pass takes.)
 static_assert(kMaxForms <= size_t(ByteKernels::kMaxNeedles));
 
+// Every form in `out` followed by every one of `tails`, in place; false (and out unchanged) when
+// there are none or the forms would be more than kMaxForms.
+bool extend(std::vector<QByteArray>& out, const std::vector<QByteArray>& tails) {
+    if (tails.empty() || out.size() * tails.size() > kMaxForms)
+        return false;
+    std::vector<QByteArray> next;
+    next.reserve(out.size() * tails.size());
+    for (const QByteArray& head : out)
+        for (const QByteArray& tail : tails)
+            next.push_back(head + tail);
+    out = std::move(next);
+    return true;
+}
+
 } // namespace
 
 qsizetype find(const char* text, qsizetype n, const char* needle, qsizetype m) {
@@ -28,17 +42,9 @@ std::optional<std::vector<QByteArray>> forms(TextEncoding encoding, QStringView 
         return std::vector<QByteArray>{bytes};
     }
     std::vector<QByteArray> out{QByteArray()};
-    for (const QChar c : phrase) {
-        const std::vector<QByteArray> codes = Cp932::codesOf(c.unicode());
-        if (codes.empty() || out.size() * codes.size() > kMaxForms)
+    for (const QChar c : phrase)
+        if (!extend(out, Cp932::codesOf(c.unicode())))
             return std::nullopt;
-        std::vector<QByteArray> next;
-        next.reserve(out.size() * codes.size());
-        for (const QByteArray& head : out)
-            for (const QByteArray& code : codes)
-                next.push_back(head + code);
-        out = std::move(next);
-    }
     return out;
 }
 
@@ -130,15 +136,8 @@ std::optional<std::vector<QByteArray>> exactFoldedForms(TextEncoding encoding, M
         if (c.unicode() == 0xFFFD || c.unicode() == u'\n' || c.isSurrogate())
             return std::nullopt;
         bool halfWidth = false;
-        const std::vector<QByteArray> each = spellings(encoding, options, c.unicode(), &halfWidth);
-        if (halfWidth || each.empty() || out.size() * each.size() > kMaxForms)
+        if (!extend(out, spellings(encoding, options, c.unicode(), &halfWidth)) || halfWidth)
             return std::nullopt;
-        std::vector<QByteArray> next;
-        next.reserve(out.size() * each.size());
-        for (const QByteArray& head : out)
-            for (const QByteArray& spelling : each)
-                next.push_back(head + spelling);
-        out = std::move(next);
     }
     return out;
 }
