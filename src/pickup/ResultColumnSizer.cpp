@@ -50,15 +50,10 @@ void ResultColumnSizer::fit() {
     m_widest.clear();
     m_next = 0;
     const std::int64_t count = m_model->count();
-    if (count <= kMeasuredRows) {
-        for (std::int64_t pos = 0; pos < count; ++pos)
-            m_widest.emplace_back(0, pos);
-        apply();
-        return;
-    }
     if (count < slicedFrom) {
-        while (m_next < count)
-            turn();
+        do
+            turn(); // the last turn applies the width, even for no rows
+        while (m_next < count);
         return;
     }
     // Meanwhile the column fills the visible width.
