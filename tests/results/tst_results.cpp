@@ -53,6 +53,14 @@ struct Results {
     void sort(Order order, Collation collation = Collation::Code) {
         ResultSort::apply(model, ResultSort::sortedOrder(model, order, collation));
     }
+    // Sorts ascending, then descending: the descending order is the ascending one reversed.
+    void checkDescendingMirrors(Collation collation) {
+        sort(Order::Ascending, collation);
+        QStringList reversed = texts();
+        std::reverse(reversed.begin(), reversed.end());
+        sort(Order::Descending, collation);
+        QCOMPARE(texts(), reversed);
+    }
 
     RowStore store;
     ResultListModel model;
@@ -60,6 +68,25 @@ struct Results {
 
 std::u16string_view u16(QStringView s) {
     return {s.utf16(), size_t(s.size())};
+}
+
+Order order(bool descending) {
+    return descending ? Order::Descending : Order::Ascending;
+}
+
+// The one column of a test run once ascending and once descending.
+void addOrderRows() {
+    QTest::addColumn<bool>("descending");
+    QTest::newRow("ascending") << false;
+    QTest::newRow("descending") << true;
+}
+
+// Shows the rows in a shuffled order (so positions and source rows differ) and returns it.
+std::vector<std::uint32_t> shuffleRows(ResultListModel& model, unsigned seed) {
+    std::vector<std::uint32_t> rows = model.rows();
+    std::shuffle(rows.begin(), rows.end(), std::mt19937(seed));
+    model.setRows(rows);
+    return rows;
 }
 
 // Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
@@ -171,8 +198,6 @@ private slots:
     // --- result file ---
     void save_data();
     void save();
-    void saveAfterSort();
-    void saveManyBatches();
     void everyOutputWritesTheSameBytes_data();
     void everyOutputWritesTheSameBytes();
     void writeRunsFromTheStore_data();
@@ -226,24 +251,19 @@ void TestResults::sort() {
     QFETCH(bool, descending);
     QFETCH(QStringList, expected);
     Results r(lines);
-    r.sort(descending ? Order::Descending : Order::Ascending);
+    r.sort(order(descending));
     QCOMPARE(r.texts(), expected);
 }
 
 void TestResults::sortAscThenDescReverses() {
     Results r({"c,1", "a,2", "10,x", "b,3", "9,x", "あ,4"});
     r.sort(Order::Ascending);
-    QStringList asc = r.texts();
-    QCOMPARE(asc, (QStringList{"10,x", "9,x", "a,2", "b,3", "c,1", "あ,4"}));
-    r.sort(Order::Descending);
-    std::reverse(asc.begin(), asc.end());
-    QCOMPARE(r.texts(), asc);
+    QCOMPARE(r.texts(), (QStringList{"10,x", "9,x", "a,2", "b,3", "c,1", "あ,4"}));
+    r.checkDescendingMirrors(Collation::Code);
 }
 
 void TestResults::sortIsStable_data() {
-    QTest::addColumn<bool>("descending");
-    QTest::newRow("ascending") << false;
-    QTest::newRow("descending") << true;
+    addOrderRows();
 }
 
 void TestResults::sortIsStable() {
@@ -251,7 +271,7 @@ void TestResults::sortIsStable() {
     // Equal texts on different source rows: their source rows must keep their order.
     const QStringList lines{"b,1", "a,1", "b,1", "a,1", "abcdefgh,1", "b,1", "abcdefgh,1"};
     Results r(lines);
-    r.sort(descending ? Order::Descending : Order::Ascending);
+    r.sort(order(descending));
     const std::vector<std::uint32_t> expected =
         descending ? std::vector<std::uint32_t>{0, 2, 5, 4, 6, 1, 3}
                    : std::vector<std::uint32_t>{1, 3, 4, 6, 0, 2, 5};
@@ -289,10 +309,7 @@ void TestResults::sortMatchesReference() {
     for (QString& line : lines)
         line.prepend(start);
     Results r(lines);
-    // Start from a shuffled order, so positions and source rows differ.
-    std::vector<std::uint32_t> rows = r.model.rows();
-    std::shuffle(rows.begin(), rows.end(), std::mt19937(42));
-    r.model.setRows(rows);
+    const std::vector<std::uint32_t> rows = shuffleRows(r.model, 42);
 
     std::vector<std::uint32_t> expected = rows;
     std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -302,7 +319,7 @@ void TestResults::sortMatchesReference() {
         const auto tb = u16(sb);
         return descending ? tb < ta : ta < tb;
     });
-    r.sort(descending ? Order::Descending : Order::Ascending);
+    r.sort(order(descending));
     QVERIFY(r.model.rows() == expected);
 }
 
@@ -366,7 +383,7 @@ void TestResults::japaneseOrderPairs() {
     for (const bool descending : {false, true}) {
         for (const bool swapped : {false, true}) {
             Results r(swapped ? QStringList{second, first} : QStringList{first, second});
-            r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+            r.sort(order(descending), Collation::Japanese);
             const QStringList expected =
                 descending ? QStringList{second, first} : QStringList{first, second};
             QCOMPARE(r.texts(), expected);
@@ -386,17 +403,11 @@ void TestResults::japaneseOrderList() {
              (QSet<QString>{"ｱｵﾔﾏ,1", "あおやま,1", "アオヤマ,1"}));
     QCOMPARE(texts.mid(3), (QStringList{"愛宕,2丁目", "元赤坂,1丁目", "新橋,1丁目", "六本木,1丁目",
                                         "六本木,2丁目", "六本木,10丁目"}));
-    // Descending is the mirror.
-    QStringList reversed = texts;
-    std::reverse(reversed.begin(), reversed.end());
-    r.sort(Order::Descending, Collation::Japanese);
-    QCOMPARE(r.texts(), reversed);
+    r.checkDescendingMirrors(Collation::Japanese);
 }
 
 void TestResults::japaneseTiesGoByCodeThenRow_data() {
-    QTest::addColumn<bool>("descending");
-    QTest::newRow("ascending") << false;
-    QTest::newRow("descending") << true;
+    addOrderRows();
 }
 
 void TestResults::japaneseTiesGoByCodeThenRow() {
@@ -406,7 +417,7 @@ void TestResults::japaneseTiesGoByCodeThenRow() {
     QCOMPARE(japaneseCollator().compare(QStringLiteral("1丁目"), QStringLiteral("01丁目")), 0);
     const QStringList lines{"1丁目", "01丁目", "1丁目", "あ", "01丁目", "1丁目"};
     Results r(lines);
-    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    r.sort(order(descending), Collation::Japanese);
     const std::vector<std::uint32_t> expected = descending
                                                     ? std::vector<std::uint32_t>{3, 0, 2, 5, 1, 4}
                                                     : std::vector<std::uint32_t>{1, 4, 0, 2, 5, 3};
@@ -566,9 +577,7 @@ void TestResults::japaneseKeyPrefixRandom() {
 }
 
 void TestResults::japaneseManyEqualRows_data() {
-    QTest::addColumn<bool>("descending");
-    QTest::newRow("ascending") << false;
-    QTest::newRow("descending") << true;
+    addOrderRows();
 }
 
 void TestResults::japaneseManyEqualRows() {
@@ -592,7 +601,7 @@ void TestResults::japaneseManyEqualRows() {
         const QString sb = r.store.rowText(b);
         return descending ? japaneseLess(collator, sb, sa) : japaneseLess(collator, sa, sb);
     });
-    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    r.sort(order(descending), Collation::Japanese);
     QVERIFY(r.model.rows() == expected);
 }
 
@@ -614,9 +623,7 @@ void TestResults::japaneseMatchesCollator() {
     QFETCH(bool, utf8);
     Results r(randomJapaneseLines(count, quint32(count) + (descending ? 1 : 0), utf8));
     QCOMPARE(r.store.encoding(), utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932);
-    std::vector<std::uint32_t> rows = r.model.rows();
-    std::shuffle(rows.begin(), rows.end(), std::mt19937(7));
-    r.model.setRows(rows);
+    const std::vector<std::uint32_t> rows = shuffleRows(r.model, 7);
 
     // The reference: QCollator's compare. The UTF-8 rows hold a lone combining voiced mark, for
     // which ICU's compare is not transitive ("\u3099ー10" > "\u3099ーa" but its sort keys say
@@ -638,7 +645,7 @@ void TestResults::japaneseMatchesCollator() {
         const int c = keys[a].compare(keys[b]);
         return c != 0 ? c < 0 : u16(sa) < u16(sb);
     });
-    r.sort(descending ? Order::Descending : Order::Ascending, Collation::Japanese);
+    r.sort(order(descending), Collation::Japanese);
     QVERIFY(r.model.rows() == expected);
 }
 
@@ -706,9 +713,7 @@ void TestResults::copyManyRows() {
     // Enough rows for the two-thread path, in a shuffled order, with selection runs that cut
     // through the middle.
     Results r(randomLines(150000, 7));
-    std::vector<std::uint32_t> rows = r.model.rows();
-    std::shuffle(rows.begin(), rows.end(), std::mt19937(3));
-    r.model.setRows(rows);
+    const std::vector<std::uint32_t> rows = shuffleRows(r.model, 3);
     const std::vector<RowRange> runs{{140000, 149999}, {5, 70000}, {70002, 70002}, {80000, 139999}};
     QStringList expected;
     for (const RowRange& run : ResultSelection::normalised(runs, r.model.count()))
@@ -719,45 +724,21 @@ void TestResults::copyManyRows() {
 
 void TestResults::save_data() {
     QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("descending"); // sorted descending before the save
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("three rows, CR LF after every line")
-        << QStringList{"a,b", "c,d", "e,f"} << QByteArray("a,b\r\nc,d\r\ne,f\r\n");
-    QTest::newRow("empty result, empty file") << QStringList{} << QByteArray();
+        << QStringList{"a,b", "c,d", "e,f"} << false << QByteArray("a,b\r\nc,d\r\ne,f\r\n");
+    QTest::newRow("empty result, empty file") << QStringList{} << false << QByteArray();
     QTest::newRow("japanese as code page 932")
-        << QStringList{"東京,ｱｲｳ,１", "－～∥,ABC"}
+        << QStringList{"東京,ｱｲｳ,１", "－～∥,ABC"} << false
         << QByteArray("\x93\x8c\x8b\x9e,\xb1\xb2\xb3,\x82\x50\r\n"
                       "\x81\x7c\x81\x60\x81\x61,ABC\r\n");
     QTest::newRow("empty rows and controls kept")
-        << QStringList{"", QString("a") + QChar(0x1a) + "b"}
+        << QStringList{"", QString("a") + QChar(0x1a) + "b"} << false
         << QByteArray("\r\na\x1a"
                       "b\r\n");
-}
-
-void TestResults::save() {
-    QFETCH(QStringList, lines);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    Results r(lines);
-    // Over an existing, longer file: it is replaced, not merged.
-    const QString path = dir.filePath("out.xls");
-    QVERIFY(writeAll(path, QByteArray(1000, 'o')));
-    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
-    QVERIFY2(!error, error ? qPrintable(error->description) : "");
-    QCOMPARE(readAll(path), expected);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.xls"});
-}
-
-void TestResults::saveAfterSort() {
-    QTemporaryDir dir;
-    Results r({"b,2", "a,1", "c,3"});
-    r.sort(Order::Descending);
-    const QString path = dir.filePath("out.csv");
-    QVERIFY(!ResultFile::save(path, r.model));
-    QCOMPARE(readAll(path), QByteArray("c,3\r\nb,2\r\na,1\r\n"));
-}
-
-void TestResults::saveManyBatches() {
+    QTest::newRow("in the sorted order")
+        << QStringList{"b,2", "a,1", "c,3"} << true << QByteArray("c,3\r\nb,2\r\na,1\r\n");
     // Several encoding batches on both threads; the order of lines must hold across them.
     QStringList lines;
     QByteArray expected;
@@ -767,13 +748,25 @@ void TestResults::saveManyBatches() {
         expected += QByteArray::number(i) + ",\x8d\x73" + QByteArray::number(i) + ',' +
                     QByteArray(i % 40, 'x') + "\r\n";
     }
-    Results r(lines);
+    QTest::newRow("many batches") << lines << false << expected;
+}
+
+void TestResults::save() {
+    QFETCH(QStringList, lines);
+    QFETCH(bool, descending);
+    QFETCH(QByteArray, expected);
     QTemporaryDir dir;
-    const QString path = dir.filePath("big.txt");
-    QVERIFY(!ResultFile::save(path, r.model));
-    const QByteArray written = readAll(path);
-    QCOMPARE(written.size(), expected.size());
-    QVERIFY(written == expected);
+    QVERIFY(dir.isValid());
+    Results r(lines);
+    if (descending)
+        r.sort(Order::Descending);
+    // Over an existing, longer file: it is replaced, not merged.
+    const QString path = dir.filePath("out.xls");
+    QVERIFY(writeAll(path, QByteArray(1000, 'o')));
+    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
+    QVERIFY2(!error, error ? qPrintable(error->description) : "");
+    QCOMPARE(readAll(path), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.xls"});
 }
 
 void TestResults::writeRunsFromTheStore_data() {
