@@ -99,8 +99,6 @@ private slots:
     void foldedMatcher();
     void foldedEngineAgreesWithModel_data();
     void foldedEngineAgreesWithModel();
-    void foldedQuotedSubjects_data();
-    void foldedQuotedSubjects();
     void findAgreesWithPlainSearch();
     void patternAgreesWithBacktrackingReference();
     void verdictOverListCombinations_data();
@@ -509,63 +507,6 @@ void tst_pickup::foldedEngineAgreesWithModel() {
             for (const std::uint32_t r : kept)
                 QVERIFY(!std::binary_search(expected.begin(), expected.end(), r));
         }
-    }
-}
-
-void tst_pickup::foldedQuotedSubjects_data() {
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<QString>("phrase"); // width and case folded
-    QTest::addColumn<QList<int>>("picked");
-    // The records of quotedSubjects: field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
-    QTest::newRow("a full-width comma is a comma") << "0"
-                                                   << "B，C" << QList<int>{0};
-    QTest::newRow("comma between two fields, ASCII") << "0"
-                                                     << "B,C" << QList<int>{0};
-    QTest::newRow("a doubled quote is one") << "0"
-                                            << "Ｃ＂ｄ" << QList<int>{0};
-    QTest::newRow("quotes left out of the row text") << "0"
-                                                     << "Ｘ,y" << QList<int>{1};
-    QTest::newRow("text after a closing quote") << "0"
-                                                << "ＢＣ" << QList<int>{2};
-    QTest::newRow("through the bytes") << "0"
-                                       << "Ｄ" << QList<int>{0, 2};
-    QTest::newRow("pattern on the row text") << "0"
-                                             << "Ａ,b,*" << QList<int>{0};
-    QTest::newRow("field text") << "2"
-                                << "C\"D" << QList<int>{0};
-    QTest::newRow("comma inside a field") << "1"
-                                          << "Ａ,Ｂ" << QList<int>{0};
-}
-
-void tst_pickup::foldedQuotedSubjects() {
-    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
-    QFETCH(QString, column);
-    QFETCH(QString, phrase);
-    QFETCH(QList<int>, picked);
-    for (const bool irregular : {true, false}) {
-        RowStore store;
-        store.reset(1);
-        store.setFieldMode(FieldMode::Quoted, 1);
-        store.setIrregularQuotes(irregular);
-        QList<int> want;
-        int row = 0;
-        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
-                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
-            // Without the record with text after a closing quote the bytes can be searched.
-            if (!irregular && record.startsWith("\"ab\""))
-                continue;
-            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
-                want.append(row);
-            store.appendLine(QByteArrayView(record));
-            ++row;
-        }
-        const std::vector<ConditionEntry> list{{column, phrase}};
-        const auto engine = PickupEngine::compile(
-            {{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932, MatchOptions{true, false, true});
-        QVERIFY(engine);
-        std::vector<std::uint32_t> rows;
-        engine->pickRange(store, 0, store.rowCount(), rows);
-        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
     }
 }
 
@@ -1487,58 +1428,82 @@ void tst_pickup::longSubjectMatchedInBoundedMemory() {
 void tst_pickup::quotedSubjects_data() {
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("folded"); // width and case folded
     QTest::addColumn<QList<int>>("picked");
     // The records (see quotedSubjects): field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
     QTest::newRow("comma between two fields") << "0"
-                                              << "b,c" << QList<int>{0};
+                                              << "b,c" << false << QList<int>{0};
     QTest::newRow("a doubled quote is one") << "0"
-                                            << "c\"d" << QList<int>{0};
+                                            << "c\"d" << false << QList<int>{0};
     QTest::newRow("quotes left out of the row text") << "0"
-                                                     << "x,y" << QList<int>{1};
+                                                     << "x,y" << false << QList<int>{1};
     QTest::newRow("text after a closing quote") << "0"
-                                                << "bc" << QList<int>{2};
+                                                << "bc" << false << QList<int>{2};
     QTest::newRow("plain phrase through the bytes") << "0"
-                                                    << "d" << QList<int>{0, 2};
+                                                    << "d" << false << QList<int>{0, 2};
     QTest::newRow("pattern on the row text") << "0"
-                                             << "a,b,*" << QList<int>{0};
+                                             << "a,b,*" << false << QList<int>{0};
     QTest::newRow("pattern over a line break") << "1"
-                                               << "p?q" << QList<int>{3};
+                                               << "p?q" << false << QList<int>{3};
     QTest::newRow("field text") << "2"
-                                << "c\"d" << QList<int>{0};
+                                << "c\"d" << false << QList<int>{0};
     QTest::newRow("enclosing quotes are no text") << "1"
-                                                  << "\"" << QList<int>{};
+                                                  << "\"" << false << QList<int>{};
     QTest::newRow("comma inside a field") << "1"
-                                          << "a,b" << QList<int>{0};
+                                          << "a,b" << false << QList<int>{0};
+    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
+    QTest::newRow("folded: a full-width comma is a comma") << "0"
+                                                           << "B，C" << true << QList<int>{0};
+    QTest::newRow("folded: comma between two fields, ASCII") << "0"
+                                                             << "B,C" << true << QList<int>{0};
+    QTest::newRow("folded: a doubled quote is one") << "0"
+                                                    << "Ｃ＂ｄ" << true << QList<int>{0};
+    QTest::newRow("folded: quotes left out of the row text") << "0"
+                                                             << "Ｘ,y" << true << QList<int>{1};
+    QTest::newRow("folded: text after a closing quote") << "0"
+                                                        << "ＢＣ" << true << QList<int>{2};
+    QTest::newRow("folded: through the bytes") << "0"
+                                               << "Ｄ" << true << QList<int>{0, 2};
+    QTest::newRow("folded: pattern on the row text") << "0"
+                                                     << "Ａ,b,*" << true << QList<int>{0};
+    QTest::newRow("folded: field text") << "2"
+                                        << "C\"D" << true << QList<int>{0};
+    QTest::newRow("folded: comma inside a field") << "1"
+                                                  << "Ａ,Ｂ" << true << QList<int>{0};
 }
 
 void tst_pickup::quotedSubjects() {
     QFETCH(QString, column);
     QFETCH(QString, phrase);
+    QFETCH(bool, folded);
     QFETCH(QList<int>, picked);
-    RowStore store;
-    store.reset(1);
-    store.setFieldMode(FieldMode::Quoted, 1);
-    store.setIrregularQuotes(true); // as the reader finds "ab"cd
-    for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
-                                     QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")})
-        store.appendLine(QByteArrayView(record));
-    Lists l;
-    l.inOr.push_back({column, phrase});
-    std::vector<std::uint32_t> rows = pickAll(store, l);
-    QCOMPARE(QList<int>(rows.begin(), rows.end()), picked);
-    // Without text after a closing quote the bytes are searched: the same rows but the one.
-    RowStore regular;
-    regular.reset(1);
-    regular.setFieldMode(FieldMode::Quoted, 1);
-    for (qint64 r = 0; r < store.rowCount(); ++r)
-        if (r != 2)
-            regular.appendLine(store.rowBytes(r));
-    rows = pickAll(regular, l);
-    QList<int> want;
-    for (int r : picked)
-        if (r != 2)
-            want.append(r < 2 ? r : r - 1);
-    QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+    const std::vector<ConditionEntry> list{{column, phrase}};
+    const auto engine =
+        PickupEngine::compile({{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932,
+                              folded ? MatchOptions{true, false, true} : MatchOptions{});
+    QVERIFY(engine);
+    // As the reader finds "ab"cd the quotes are irregular; without that record the bytes are
+    // searched: the same rows but that one.
+    for (const bool irregular : {true, false}) {
+        RowStore store;
+        store.reset(1);
+        store.setFieldMode(FieldMode::Quoted, 1);
+        store.setIrregularQuotes(irregular);
+        QList<int> want;
+        int row = 0;
+        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
+                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
+            if (!irregular && record.startsWith("\"ab\""))
+                continue;
+            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
+                want.append(row);
+            store.appendLine(QByteArrayView(record));
+            ++row;
+        }
+        std::vector<std::uint32_t> rows;
+        engine->pickRange(store, 0, store.rowCount(), rows);
+        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+    }
 }
 
 void tst_pickup::columnMixesAgreeWithModel_data() {
