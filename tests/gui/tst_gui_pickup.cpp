@@ -32,17 +32,6 @@ namespace {
 const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
                                    Command::Sort};
 
-// Puts rows into the source table as a finished load leaves it.
-void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
-    w->store().reset(commaCount);
-    for (const QString& line : lines)
-        w->store().appendLine(line);
-    w->setCommaCount(commaCount);
-    w->sourceModel()->refresh();
-    w->setPanelText(Panel::Original, CountText::sourceRows(lines.size()));
-    w->myStartCheck();
-}
-
 void addEntry(TestWindow& w, ConditionList id, const QString& column, const QString& phrase) {
     w->conditionList(id).model->appendEntry({column, phrase});
     w->myStartCheck();
@@ -51,20 +40,6 @@ void addEntry(TestWindow& w, ConditionList id, const QString& column, const QStr
 void clearLists(TestWindow& w) {
     for (ConditionList id : kConditionListOrder)
         w->conditionList(id).model->clear();
-}
-
-QStringList resultTexts(const TestWindow& w) {
-    QStringList texts;
-    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        texts << w->resultModel()->rowText(i);
-    return texts;
-}
-
-// Presses Start the way the toolbar does: only while the button is enabled.
-void pressStart(TestWindow& w) {
-    QAction* start = w->toolbarButton(Command::Start);
-    QVERIFY(start->isEnabled());
-    start->trigger();
 }
 
 QStringList manyRows(int count) {
