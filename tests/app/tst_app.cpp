@@ -71,6 +71,14 @@ void writeInputs(const QDir& dir) {
                  QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2));
 }
 
+// Every file of the folder, by name, with its bytes.
+QMap<QString, QByteArray> filesIn(const QDir& folder) {
+    QMap<QString, QByteArray> files;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        files[name] = readAll(folder.filePath(name));
+    return files;
+}
+
 QString examples(const char* name) {
     return QStringLiteral(VORNEL_TEST_DATA "/../examples/") + QLatin1String(name);
 }
@@ -621,9 +629,7 @@ void TestApp::outputThatIsAnInput() {
                  0);
     if (output == u"<full>")
         output = folder.filePath(target);
-    QMap<QString, QByteArray> before;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        before[name] = readAll(folder.filePath(name));
+    const QMap<QString, QByteArray> before = filesIn(folder);
 
     const Ran ran =
         runProgram({"--pick", "data.csv", "--and", "and.csv", "-o", output}, dir.path());
@@ -633,10 +639,7 @@ void TestApp::outputThatIsAnInput() {
     QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
                  lines.first().contains(message),
              qPrintable(lines.first()));
-    QMap<QString, QByteArray> after;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        after[name] = readAll(folder.filePath(name));
-    QCOMPARE(after, before);
+    QCOMPARE(filesIn(folder), before);
 }
 
 void TestApp::listFileThatStopsThePick_data() {
