@@ -320,51 +320,29 @@ void tst_pickup::textFold_data() {
     QTest::addColumn<QString>("switches"); // w = width, k = kana, c = case
     QTest::addColumn<QString>("folded");
     QTest::addColumn<QList<qsizetype>>("origin");
+    auto row = [](const char* name, const QString& text, const QString& switches,
+                  const QString& folded, const QList<qsizetype>& origin) {
+        QTest::newRow(name) << text << switches << folded << origin;
+    };
 
-    QTest::newRow("nothing on") << "ｶﾞＡあ"
-                                << ""
-                                << "ｶﾞＡあ" << QList<qsizetype>{0, 1, 2, 3, 4};
-    QTest::newRow("voiced mark joins its letter") << "ｶﾞｷﾞ"
-                                                  << "w"
-                                                  << "ガギ" << QList<qsizetype>{0, 2, 4};
-    QTest::newRow("semi-voiced, vu, wa") << "ﾊﾟｳﾞﾜﾞ"
-                                         << "w"
-                                         << "パヴヷ" << QList<qsizetype>{0, 2, 4, 6};
-    QTest::newRow("mark without a composed form stays")
-        << "ｯﾞﾞﾏﾟ"
-        << "w"
-        << "ッ゛゛マ゜" << QList<qsizetype>{0, 1, 2, 3, 4, 5};
-    QTest::newRow("full-width mark is not composed") << "カﾞ"
-                                                     << "w"
-                                                     << "カ゛" << QList<qsizetype>{0, 1, 2};
-    QTest::newRow("half-width letters and punctuation")
-        << "ﾐﾅﾄｸ｡ｰ"
-        << "w"
-        << "ミナトク。ー" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
-    QTest::newRow("full-width ASCII and the ideographic space")
-        << "ＡＢ１！　～"
-        << "w"
-        << "AB1! ~" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
-    QTest::newRow("width alone keeps case") << "Ａａ"
-                                            << "w"
-                                            << "Aa" << QList<qsizetype>{0, 1, 2};
-    QTest::newRow("hiragana to katakana")
-        << "みなとくゔゝゞ"
-        << "k"
-        << "ミナトクヴヽヾ" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7};
-    QTest::newRow("kana alone keeps half-width") << "ｶﾞか"
-                                                 << "k"
-                                                 << "ｶﾞカ" << QList<qsizetype>{0, 1, 2, 3};
-    QTest::newRow("case: ASCII and full-width Latin")
-        << "AbＺｙ"
-        << "c"
-        << "abｚｙ" << QList<qsizetype>{0, 1, 2, 3, 4};
-    QTest::newRow("all three") << "Ａｶﾞがa　"
-                               << "wkc"
-                               << "aガガa " << QList<qsizetype>{0, 1, 3, 4, 5, 6};
-    QTest::newRow("kanji and other letters stay") << "東京ΑΩ"
-                                                  << "wkc"
-                                                  << "東京ΑΩ" << QList<qsizetype>{0, 1, 2, 3, 4};
+    row("nothing on", "ｶﾞＡあ", "", "ｶﾞＡあ", QList<qsizetype>{0, 1, 2, 3, 4});
+    row("voiced mark joins its letter", "ｶﾞｷﾞ", "w", "ガギ", QList<qsizetype>{0, 2, 4});
+    row("semi-voiced, vu, wa", "ﾊﾟｳﾞﾜﾞ", "w", "パヴヷ", QList<qsizetype>{0, 2, 4, 6});
+    row("mark without a composed form stays", "ｯﾞﾞﾏﾟ", "w", "ッ゛゛マ゜",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5});
+    row("full-width mark is not composed", "カﾞ", "w", "カ゛", QList<qsizetype>{0, 1, 2});
+    row("half-width letters and punctuation", "ﾐﾅﾄｸ｡ｰ", "w", "ミナトク。ー",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6});
+    row("full-width ASCII and the ideographic space", "ＡＢ１！　～", "w", "AB1! ~",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6});
+    row("width alone keeps case", "Ａａ", "w", "Aa", QList<qsizetype>{0, 1, 2});
+    row("hiragana to katakana", "みなとくゔゝゞ", "k", "ミナトクヴヽヾ",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7});
+    row("kana alone keeps half-width", "ｶﾞか", "k", "ｶﾞカ", QList<qsizetype>{0, 1, 2, 3});
+    row("case: ASCII and full-width Latin", "AbＺｙ", "c", "abｚｙ",
+        QList<qsizetype>{0, 1, 2, 3, 4});
+    row("all three", "Ａｶﾞがa　", "wkc", "aガガa ", QList<qsizetype>{0, 1, 3, 4, 5, 6});
+    row("kanji and other letters stay", "東京ΑΩ", "wkc", "東京ΑΩ", QList<qsizetype>{0, 1, 2, 3, 4});
 }
 
 void tst_pickup::textFold() {
@@ -656,43 +634,25 @@ void tst_pickup::explainEachVerdictPath_data() {
     QTest::addColumn<QString>("matched");   // per list, "-" for an empty one
     QTest::addColumn<QString>("satisfied"); // per list
     QTest::addColumn<QString>("sentence");  // of the row "a,b,c"
-    QTest::newRow("picked") << "0:x|2:y;1:z;1:a|0:c;2:q|2:?"
-                            << "00 0 11 01"
-                            << "0011"
-                            << "抽出されます";
-    QTest::newRow("NOT AND alone") << "0:a|3:c;;1:a;"
-                                   << "11 - 1 -"
-                                   << "1010"
-                                   << "除外されます（NOT AND のすべての行に一致）";
-    QTest::newRow("NOT AND, an entry fails") << "0:a|3:x;;;"
-                                             << "10 - - -"
-                                             << "0000"
-                                             << "抽出されます";
-    QTest::newRow("NOT OR alone") << ";1:x|2:b|0:c;;0:a"
-                                  << "- 011 - 1"
-                                  << "0101"
-                                  << "除外されます（NOT OR の 2 行目「b」に一致）";
-    QTest::newRow("both exclusion lists")
-        << "0:a;0:q|3:c;;"
-        << "1 01 - -"
-        << "1100"
-        << "除外されます（NOT AND のすべての行と NOT OR の 2 行目「c」に一致）";
-    QTest::newRow("one of two exclusion lists") << "0:a;0:q;;"
-                                                << "1 0 - -"
-                                                << "1000"
-                                                << "抽出されます";
-    QTest::newRow("removal named before AND") << ";0:b;0:x;"
-                                              << "- 1 0 -"
-                                              << "0100"
-                                              << "除外されます（NOT OR の 1 行目「b」に一致）";
-    QTest::newRow("AND entry fails") << ";;1:a|2:x|3:y;0:c"
-                                     << "- - 100 1"
-                                     << "0001"
-                                     << "抽出されません（AND の 2 行目「x」に不一致）";
-    QTest::newRow("no OR entry") << "0:z;;0:a,*;1:b|2:*#"
-                                 << "0 - 1 00"
-                                 << "0010"
-                                 << "抽出されません（OR のどの行にも不一致）";
+    auto row = [](const char* name, const QString& lists, const QString& matched,
+                  const QString& satisfied, const QString& sentence) {
+        QTest::newRow(name) << lists << matched << satisfied << sentence;
+    };
+    row("picked", "0:x|2:y;1:z;1:a|0:c;2:q|2:?", "00 0 11 01", "0011", "抽出されます");
+    row("NOT AND alone", "0:a|3:c;;1:a;", "11 - 1 -", "1010",
+        "除外されます（NOT AND のすべての行に一致）");
+    row("NOT AND, an entry fails", "0:a|3:x;;;", "10 - - -", "0000", "抽出されます");
+    row("NOT OR alone", ";1:x|2:b|0:c;;0:a", "- 011 - 1", "0101",
+        "除外されます（NOT OR の 2 行目「b」に一致）");
+    row("both exclusion lists", "0:a;0:q|3:c;;", "1 01 - -", "1100",
+        "除外されます（NOT AND のすべての行と NOT OR の 2 行目「c」に一致）");
+    row("one of two exclusion lists", "0:a;0:q;;", "1 0 - -", "1000", "抽出されます");
+    row("removal named before AND", ";0:b;0:x;", "- 1 0 -", "0100",
+        "除外されます（NOT OR の 1 行目「b」に一致）");
+    row("AND entry fails", ";;1:a|2:x|3:y;0:c", "- - 100 1", "0001",
+        "抽出されません（AND の 2 行目「x」に不一致）");
+    row("no OR entry", "0:z;;0:a,*;1:b|2:*#", "0 - 1 00", "0010",
+        "抽出されません（OR のどの行にも不一致）");
 }
 
 void tst_pickup::explainEachVerdictPath() {
@@ -834,54 +794,25 @@ void tst_pickup::matchSpans_data() {
     QTest::addColumn<QString>("lists"); // AND;OR
     QTest::addColumn<QString>("shown"); // the displayed text, spans in brackets
     QTest::addColumn<int>("fold");      // 1 width, 2 kana, 4 case
-    QTest::newRow("every occurrence") << false << "abcab,x"
-                                      << "0:ab;"
-                                      << "[ab]c[ab],x" << 0;
-    QTest::newRow("overlapping") << false << "aaab"
-                                 << "0:aa;"
-                                 << "[aaa]b" << 0;
-    QTest::newRow("the entry's column") << false << "ab,ab,ab"
-                                        << "2:ab;"
-                                        << "ab,[ab],ab" << 0;
-    QTest::newRow("AND and OR, joined") << false << "abcd,cd"
-                                        << "1:ab;0:cd|1:z"
-                                        << "[abcd],[cd]" << 0;
-    QTest::newRow("pattern: its column") << false << "x,abc,y"
-                                         << "2:a*;"
-                                         << "x,[abc],y" << 0;
-    QTest::newRow("pattern: the row") << false << "x,abc"
-                                      << "0:*,abc;"
-                                      << "[x,abc]" << 0;
-    QTest::newRow("pattern fails") << false << "x,abc"
-                                   << "2:b*;"
-                                   << "x,abc" << 0;
-    QTest::newRow("empty phrase") << false << "x,abc"
-                                  << "0:;"
-                                  << "x,abc" << 0;
-    QTest::newRow("exact units") << false << "ABC,ＡＢＣ"
-                                 << "0:ＡＢ;"
-                                 << "ABC,[ＡＢ]Ｃ" << 0;
-    QTest::newRow("plain keeps quotes") << false << "\"a\",b"
-                                        << "1:\"a;"
-                                        << "[\"a]\",b" << 0;
-    QTest::newRow("quoted: comma inside") << true << "\"a,b\",c"
-                                          << "1:a,b;"
-                                          << "\"[a,b]\",c" << 0;
-    QTest::newRow("quoted: doubled quote") << true << "\"c\"\"d\",e"
-                                           << "1:c\"d;"
-                                           << "\"[c\"\"d]\",e" << 0;
-    QTest::newRow("quoted: across fields") << true << "\"x\",y"
-                                           << "0:x,y;"
-                                           << "\"[x\",y]" << 0;
-    QTest::newRow("quoted: pattern") << true << "\"ab\",\"ab\""
-                                     << "2:a*;"
-                                     << "\"ab\",\"[ab]\"" << 0;
-    QTest::newRow("quoted: CR LF") << true << "\"p\r\nq\",rr"
-                                   << "1:p*q;2:r"
-                                   << "\"[p↵q]\",[rr]" << 0;
-    QTest::newRow("quoted: after closing") << true << "\"ab\"cd,e"
-                                           << "0:bc;"
-                                           << "\"a[b\"c]d,e" << 0;
+    auto row = [](const char* name, bool quoted, const QString& record, const QString& lists,
+                  const QString& shown,
+                  int fold) { QTest::newRow(name) << quoted << record << lists << shown << fold; };
+    row("every occurrence", false, "abcab,x", "0:ab;", "[ab]c[ab],x", 0);
+    row("overlapping", false, "aaab", "0:aa;", "[aaa]b", 0);
+    row("the entry's column", false, "ab,ab,ab", "2:ab;", "ab,[ab],ab", 0);
+    row("AND and OR, joined", false, "abcd,cd", "1:ab;0:cd|1:z", "[abcd],[cd]", 0);
+    row("pattern: its column", false, "x,abc,y", "2:a*;", "x,[abc],y", 0);
+    row("pattern: the row", false, "x,abc", "0:*,abc;", "[x,abc]", 0);
+    row("pattern fails", false, "x,abc", "2:b*;", "x,abc", 0);
+    row("empty phrase", false, "x,abc", "0:;", "x,abc", 0);
+    row("exact units", false, "ABC,ＡＢＣ", "0:ＡＢ;", "ABC,[ＡＢ]Ｃ", 0);
+    row("plain keeps quotes", false, "\"a\",b", "1:\"a;", "[\"a]\",b", 0);
+    row("quoted: comma inside", true, "\"a,b\",c", "1:a,b;", "\"[a,b]\",c", 0);
+    row("quoted: doubled quote", true, "\"c\"\"d\",e", "1:c\"d;", "\"[c\"\"d]\",e", 0);
+    row("quoted: across fields", true, "\"x\",y", "0:x,y;", "\"[x\",y]", 0);
+    row("quoted: pattern", true, "\"ab\",\"ab\"", "2:a*;", "\"ab\",\"[ab]\"", 0);
+    row("quoted: CR LF", true, "\"p\r\nq\",rr", "1:p*q;2:r", "\"[p↵q]\",[rr]", 0);
+    row("quoted: after closing", true, "\"ab\"cd,e", "0:bc;", "\"a[b\"c]d,e", 0);
 }
 
 void tst_pickup::matchSpans() {
@@ -996,38 +927,24 @@ void tst_pickup::entryCheck_data() {
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("reason");
+    auto row = [](const char* name, const QString& column, const QString& phrase, bool ok,
+                  int reason) { QTest::newRow(name) << column << phrase << ok << reason; };
     const int bad = int(PickupCompileError::Reason::BadColumn);
     // The table has 3 commas: columns 0..4.
-    QTest::newRow("0") << "0"
-                       << "x" << true << 0;
-    QTest::newRow("last column") << "4"
-                                 << "x" << true << 0;
-    QTest::newRow("leading zeros") << "0004"
-                                   << "x" << true << 0;
-    QTest::newRow("one past last") << "5"
-                                   << "x" << false << bad;
-    QTest::newRow("empty") << ""
-                           << "x" << false << bad;
-    QTest::newRow("letters") << "1a"
-                             << "x" << false << bad;
-    QTest::newRow("sign") << "+1"
-                          << "x" << false << bad;
-    QTest::newRow("minus") << "-1"
-                           << "x" << false << bad;
-    QTest::newRow("blank") << " 1"
-                           << "x" << false << bad;
-    QTest::newRow("full-width digit") << "１"
-                                      << "x" << false << bad;
-    QTest::newRow("huge") << "99999999999999999999999"
-                          << "x" << false << bad;
-    QTest::newRow("unclosed group")
-        << "1"
-        << "[ab*" << false << int(PickupCompileError::Reason::UnclosedGroup);
-    QTest::newRow("reversed range")
-        << "1"
-        << "[b-a]*" << false << int(PickupCompileError::Reason::ReversedRange);
-    QTest::newRow("open bracket substring") << "1"
-                                            << "[ab" << true << 0;
+    row("0", "0", "x", true, 0);
+    row("last column", "4", "x", true, 0);
+    row("leading zeros", "0004", "x", true, 0);
+    row("one past last", "5", "x", false, bad);
+    row("empty", "", "x", false, bad);
+    row("letters", "1a", "x", false, bad);
+    row("sign", "+1", "x", false, bad);
+    row("minus", "-1", "x", false, bad);
+    row("blank", " 1", "x", false, bad);
+    row("full-width digit", "１", "x", false, bad);
+    row("huge", "99999999999999999999999", "x", false, bad);
+    row("unclosed group", "1", "[ab*", false, int(PickupCompileError::Reason::UnclosedGroup));
+    row("reversed range", "1", "[b-a]*", false, int(PickupCompileError::Reason::ReversedRange));
+    row("open bracket substring", "1", "[ab", true, 0);
 }
 
 void tst_pickup::entryCheck() {
@@ -1430,46 +1347,31 @@ void tst_pickup::quotedSubjects_data() {
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<bool>("folded"); // width and case folded
     QTest::addColumn<QList<int>>("picked");
+    auto row = [](const char* name, const QString& column, const QString& phrase, bool folded,
+                  const QList<int>& picked) {
+        QTest::newRow(name) << column << phrase << folded << picked;
+    };
     // The records (see quotedSubjects): field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
-    QTest::newRow("comma between two fields") << "0"
-                                              << "b,c" << false << QList<int>{0};
-    QTest::newRow("a doubled quote is one") << "0"
-                                            << "c\"d" << false << QList<int>{0};
-    QTest::newRow("quotes left out of the row text") << "0"
-                                                     << "x,y" << false << QList<int>{1};
-    QTest::newRow("text after a closing quote") << "0"
-                                                << "bc" << false << QList<int>{2};
-    QTest::newRow("plain phrase through the bytes") << "0"
-                                                    << "d" << false << QList<int>{0, 2};
-    QTest::newRow("pattern on the row text") << "0"
-                                             << "a,b,*" << false << QList<int>{0};
-    QTest::newRow("pattern over a line break") << "1"
-                                               << "p?q" << false << QList<int>{3};
-    QTest::newRow("field text") << "2"
-                                << "c\"d" << false << QList<int>{0};
-    QTest::newRow("enclosing quotes are no text") << "1"
-                                                  << "\"" << false << QList<int>{};
-    QTest::newRow("comma inside a field") << "1"
-                                          << "a,b" << false << QList<int>{0};
+    row("comma between two fields", "0", "b,c", false, QList<int>{0});
+    row("a doubled quote is one", "0", "c\"d", false, QList<int>{0});
+    row("quotes left out of the row text", "0", "x,y", false, QList<int>{1});
+    row("text after a closing quote", "0", "bc", false, QList<int>{2});
+    row("plain phrase through the bytes", "0", "d", false, QList<int>{0, 2});
+    row("pattern on the row text", "0", "a,b,*", false, QList<int>{0});
+    row("pattern over a line break", "1", "p?q", false, QList<int>{3});
+    row("field text", "2", "c\"d", false, QList<int>{0});
+    row("enclosing quotes are no text", "1", "\"", false, QList<int>{});
+    row("comma inside a field", "1", "a,b", false, QList<int>{0});
     // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
-    QTest::newRow("folded: a full-width comma is a comma") << "0"
-                                                           << "B，C" << true << QList<int>{0};
-    QTest::newRow("folded: comma between two fields, ASCII") << "0"
-                                                             << "B,C" << true << QList<int>{0};
-    QTest::newRow("folded: a doubled quote is one") << "0"
-                                                    << "Ｃ＂ｄ" << true << QList<int>{0};
-    QTest::newRow("folded: quotes left out of the row text") << "0"
-                                                             << "Ｘ,y" << true << QList<int>{1};
-    QTest::newRow("folded: text after a closing quote") << "0"
-                                                        << "ＢＣ" << true << QList<int>{2};
-    QTest::newRow("folded: through the bytes") << "0"
-                                               << "Ｄ" << true << QList<int>{0, 2};
-    QTest::newRow("folded: pattern on the row text") << "0"
-                                                     << "Ａ,b,*" << true << QList<int>{0};
-    QTest::newRow("folded: field text") << "2"
-                                        << "C\"D" << true << QList<int>{0};
-    QTest::newRow("folded: comma inside a field") << "1"
-                                                  << "Ａ,Ｂ" << true << QList<int>{0};
+    row("folded: a full-width comma is a comma", "0", "B，C", true, QList<int>{0});
+    row("folded: comma between two fields, ASCII", "0", "B,C", true, QList<int>{0});
+    row("folded: a doubled quote is one", "0", "Ｃ＂ｄ", true, QList<int>{0});
+    row("folded: quotes left out of the row text", "0", "Ｘ,y", true, QList<int>{1});
+    row("folded: text after a closing quote", "0", "ＢＣ", true, QList<int>{2});
+    row("folded: through the bytes", "0", "Ｄ", true, QList<int>{0, 2});
+    row("folded: pattern on the row text", "0", "Ａ,b,*", true, QList<int>{0});
+    row("folded: field text", "2", "C\"D", true, QList<int>{0});
+    row("folded: comma inside a field", "1", "Ａ,Ｂ", true, QList<int>{0});
 }
 
 void tst_pickup::quotedSubjects() {
