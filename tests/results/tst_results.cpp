@@ -326,54 +326,35 @@ void TestResults::sortMatchesReference() {
 void TestResults::japaneseOrderPairs_data() {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
-    QTest::newRow("digit runs as numbers") << "2丁目"
-                                           << "10丁目";
-    QTest::newRow("one before two") << "1丁目"
-                                    << "2丁目";
-    QTest::newRow("number, then the rest of the row") << "9,x"
-                                                      << "10,x";
-    QTest::newRow("full-width digit as a number") << "２丁目"
-                                                  << "10丁目";
-    QTest::newRow("hiragana with its katakana, before the next sound") << "アオヤマ"
-                                                                       << "あか";
-    QTest::newRow("half-width with its full-width, before the next sound") << "ｱｵﾔﾏ"
-                                                                           << "あか";
-    QTest::newRow("half-width kana before every kanji") << "ｱｵﾔﾏ"
-                                                        << "亜";
-    QTest::newRow("last kana before the first kanji") << "ン"
-                                                      << "亜";
-    QTest::newRow("kanji in JIS order: 愛 (あい) before 元 (げん)") << "愛宕"
-                                                                    << "元赤坂";
-    QTest::newRow("kanji in JIS order: 元 before 新 (しん)") << "元赤坂"
-                                                             << "新橋";
-    QTest::newRow("kanji in JIS order: 新 before 六 (ろく)") << "新橋"
-                                                             << "六本木";
-    QTest::newRow("letters before kana") << "Zoo"
-                                         << "あ";
-    QTest::newRow("letters without regard to case first") << "apple"
-                                                          << "Banana";
-    QTest::newRow("shorter first") << "あお"
-                                   << "あおやま";
-    QTest::newRow("empty first") << ""
-                                 << "あ";
+    auto row = [](const char* name, const QString& first, const QString& second) {
+        QTest::newRow(name) << first << second;
+    };
+    row("digit runs as numbers", "2丁目", "10丁目");
+    row("one before two", "1丁目", "2丁目");
+    row("number, then the rest of the row", "9,x", "10,x");
+    row("full-width digit as a number", "２丁目", "10丁目");
+    row("hiragana with its katakana, before the next sound", "アオヤマ", "あか");
+    row("half-width with its full-width, before the next sound", "ｱｵﾔﾏ", "あか");
+    row("half-width kana before every kanji", "ｱｵﾔﾏ", "亜");
+    row("last kana before the first kanji", "ン", "亜");
+    row("kanji in JIS order: 愛 (あい) before 元 (げん)", "愛宕", "元赤坂");
+    row("kanji in JIS order: 元 before 新 (しん)", "元赤坂", "新橋");
+    row("kanji in JIS order: 新 before 六 (ろく)", "新橋", "六本木");
+    row("letters before kana", "Zoo", "あ");
+    row("letters without regard to case first", "apple", "Banana");
+    row("shorter first", "あお", "あおやま");
+    row("empty first", "", "あ");
     // Rows long enough for their first key bytes to be made without ICU; numbers on both sides
     // of each change in ICU's encoding of them.
-    QTest::newRow("two-byte number, three-byte number") << "73,2020/07/06,小林翔"
-                                                        << "74,2020/07/06,小林翔";
-    QTest::newRow("three-byte number, four-byte number") << "10233,2020/07/06,小林"
-                                                         << "10234,2020/07/06,小林";
-    QTest::newRow("four-byte number, digit pairs") << "1042489,2020/07/06,小林"
-                                                   << "1042490,2020/07/06,小林";
-    QTest::newRow("more digit pairs") << "00099999999,2020/07/06"
-                                      << "100000000,2020/07/06";
-    QTest::newRow("trailing 00 pairs") << "12345600,2020/07/06,小林"
-                                       << "12345601,2020/07/06,小林";
-    QTest::newRow("long numbers") << "123456789012345678901234567890,x"
-                                  << "123456789012345678901234567891,x";
-    QTest::newRow("kana by sound, long rows") << "ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ"
-                                              << "さとう みさき,京都府";
-    QTest::newRow("kanji by JIS order, long rows") << "愛宕一丁目二番地三号,東京都"
-                                                   << "元赤坂一丁目二番地三号,東京都";
+    row("two-byte number, three-byte number", "73,2020/07/06,小林翔", "74,2020/07/06,小林翔");
+    row("three-byte number, four-byte number", "10233,2020/07/06,小林", "10234,2020/07/06,小林");
+    row("four-byte number, digit pairs", "1042489,2020/07/06,小林", "1042490,2020/07/06,小林");
+    row("more digit pairs", "00099999999,2020/07/06", "100000000,2020/07/06");
+    row("trailing 00 pairs", "12345600,2020/07/06,小林", "12345601,2020/07/06,小林");
+    row("long numbers", "123456789012345678901234567890,x", "123456789012345678901234567891,x");
+    row("kana by sound, long rows", "ｻﾄｳ ﾀﾛｳ,京都府,ﾃﾞｰﾀ", "さとう みさき,京都府");
+    row("kanji by JIS order, long rows", "愛宕一丁目二番地三号,東京都",
+        "元赤坂一丁目二番地三号,東京都");
 }
 
 void TestResults::japaneseOrderPairs() {
