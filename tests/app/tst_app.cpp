@@ -586,29 +586,19 @@ void TestApp::outputThatIsAnInput_data() {
     QTest::addColumn<QString>("target");  // the input the link or the output names
     QTest::addColumn<QString>("output");  // the -o argument
     QTest::addColumn<QString>("message"); // a piece of the one line said
+    auto row = [](const char* name, const QString& link, const QString& target,
+                  const QString& output, const QString& message) {
+        QTest::newRow(name) << link << target << output << message;
+    };
     const QString data = QStringLiteral("データファイル data.csv と同じ");
     const QString list = QStringLiteral("リストファイル and.csv と同じ");
-    QTest::newRow("the data file") << ""
-                                   << "data.csv"
-                                   << "data.csv" << data;
-    QTest::newRow("the data file as ./") << ""
-                                         << "data.csv"
-                                         << "./data.csv" << data;
-    QTest::newRow("the data file by its full path") << ""
-                                                    << "data.csv"
-                                                    << "<full>" << data;
-    QTest::newRow("a symbolic link to the data file") << "symlink"
-                                                      << "data.csv"
-                                                      << "link.csv" << data;
-    QTest::newRow("a hard link to the data file") << "hardlink"
-                                                  << "data.csv"
-                                                  << "link.csv" << data;
-    QTest::newRow("a list file") << ""
-                                 << "and.csv"
-                                 << "and.csv" << list;
-    QTest::newRow("a symbolic link to a list file") << "symlink"
-                                                    << "and.csv"
-                                                    << "link.csv" << list;
+    row("the data file", "", "data.csv", "data.csv", data);
+    row("the data file as ./", "", "data.csv", "./data.csv", data);
+    row("the data file by its full path", "", "data.csv", "<full>", data);
+    row("a symbolic link to the data file", "symlink", "data.csv", "link.csv", data);
+    row("a hard link to the data file", "hardlink", "data.csv", "link.csv", data);
+    row("a list file", "", "and.csv", "and.csv", list);
+    row("a symbolic link to a list file", "symlink", "and.csv", "link.csv", list);
 }
 
 // The result never replaces a file it is read from, however the output names it: one message,
