@@ -417,18 +417,12 @@ void TestGuiPickup::entryCheckStopsBeforeTheFirstRow_data() {
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("name");
-    QTest::newRow("column past the table") << int(ConditionList::OutAND) << "4"
-                                           << "a"
-                                           << "NOT AND";
-    QTest::newRow("empty column") << int(ConditionList::OutOR) << ""
-                                  << "a"
-                                  << "NOT OR";
-    QTest::newRow("column with a letter") << int(ConditionList::InAND) << "1x"
-                                          << "a"
-                                          << "AND";
-    QTest::newRow("unclosed group") << int(ConditionList::InOR) << "0"
-                                    << "*[ab"
-                                    << "OR";
+    auto row = [](const char* tag, int list, const QString& column, const QString& phrase,
+                  const QString& name) { QTest::newRow(tag) << list << column << phrase << name; };
+    row("column past the table", int(ConditionList::OutAND), "4", "a", "NOT AND");
+    row("empty column", int(ConditionList::OutOR), "", "a", "NOT OR");
+    row("column with a letter", int(ConditionList::InAND), "1x", "a", "AND");
+    row("unclosed group", int(ConditionList::InOR), "0", "*[ab", "OR");
 }
 
 void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
@@ -472,18 +466,13 @@ void TestGuiPickup::matchingSwitches_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("phrase"); // picks row 1 only with this switch on
-    QTest::newRow("width") << "mnuIgnoreWidth"
-                           << "全角/半角を区別しない(&W)"
-                           << "IgnoreWidth"
-                           << "ミナトク";
-    QTest::newRow("kana") << "mnuIgnoreKana"
-                          << "ひらがな/カタカナを区別しない(&K)"
-                          << "IgnoreKana"
-                          << "しながわ";
-    QTest::newRow("case") << "mnuIgnoreCase"
-                          << "大文字/小文字を区別しない(&C)"
-                          << "IgnoreCase"
-                          << "abc";
+    auto row = [](const char* tag, const QString& name, const QString& caption, const QString& key,
+                  const QString& phrase) {
+        QTest::newRow(tag) << name << caption << key << phrase;
+    };
+    row("width", "mnuIgnoreWidth", "全角/半角を区別しない(&W)", "IgnoreWidth", "ミナトク");
+    row("kana", "mnuIgnoreKana", "ひらがな/カタカナを区別しない(&K)", "IgnoreKana", "しながわ");
+    row("case", "mnuIgnoreCase", "大文字/小文字を区別しない(&C)", "IgnoreCase", "abc");
 }
 
 void TestGuiPickup::matchingSwitches() {
