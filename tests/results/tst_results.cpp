@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <chrono>
 #include <numeric>
+#include <span>
 #include <string_view>
 
 using Order = ResultSort::Order;
@@ -89,14 +90,11 @@ std::vector<std::uint32_t> shuffleRows(ResultListModel& model, unsigned seed) {
     return rows;
 }
 
-// Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
-// NUL and characters above the Basic Multilingual Plane, so that every tie-break is exercised.
-QStringList randomLines(int n, quint32 seed) {
+// n texts, each a prefix and up to maxLength - 1 pieces drawn at random, one in eight a copy of
+// an earlier text.
+QStringList randomTexts(int n, quint32 seed, const QStringList& prefixes,
+                        std::span<const QStringView> pieces, int maxLength) {
     QRandomGenerator rng(seed);
-    static const QStringView alphabet[] = {QStringView(u"\0", 1), u"a", u"b", u",", u"\xffff",
-                                           u"\U0001F600",         u"日"};
-    QStringList prefixes{QString(), QStringLiteral("2024/01/01,"),
-                         QString(37, u'x') + QStringLiteral(",common,")};
     QStringList lines;
     lines.reserve(n);
     for (int i = 0; i < n; ++i) {
@@ -105,12 +103,23 @@ QStringList randomLines(int n, quint32 seed) {
             continue;
         }
         QString s = prefixes[int(rng.bounded(qsizetype(prefixes.size())))];
-        const int len = int(rng.bounded(12));
+        const int len = int(rng.bounded(maxLength));
         for (int k = 0; k < len; ++k)
-            s += alphabet[rng.bounded(int(std::size(alphabet)))];
+            s += pieces[rng.bounded(int(pieces.size()))];
         lines << s;
     }
     return lines;
+}
+
+// Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
+// NUL and characters above the Basic Multilingual Plane, so that every tie-break is exercised.
+QStringList randomLines(int n, quint32 seed) {
+    static const QStringView alphabet[] = {QStringView(u"\0", 1), u"a", u"b", u",", u"\xffff",
+                                           u"\U0001F600",         u"日"};
+    return randomTexts(
+        n, seed,
+        {QString(), QStringLiteral("2024/01/01,"), QString(37, u'x') + QStringLiteral(",common,")},
+        alphabet, 12);
 }
 
 // The Japanese order as QCollator gives it, with the ties broken as the sort breaks them: fully
@@ -130,28 +139,15 @@ bool japaneseLess(const QCollator& c, const QString& a, const QString& b) {
 // width, kanji, letters in both cases, shared prefixes long and short, and exact duplicates.
 // With beyondCp932, also a combining voiced mark, an emoji and U+FFFD (a UTF-8 store).
 QStringList randomJapaneseLines(int n, quint32 seed, bool beyondCp932) {
-    QRandomGenerator rng(seed);
     static const QStringView all[] = {
         u"あ", u"ア", u"ｱ",  u"か", u"が", u"カ",   u"ｶﾞ",     u"ゃ",         u"や",     u"ー",
         u"1",  u"01", u"10", u"２", u"9",  u"丁目", u"東京",   u"愛宕",       u"新橋",   u"a",
         u"A",  u"ａ", u",",  u" ",  u"-",  u"ヴ",   u"\u3099", u"\U0001F600", u"\uFFFD", u"ゔ"};
-    const int pieces = int(std::size(all)) - (beyondCp932 ? 0 : 4);
-    const QStringList prefixes{QString(), QStringLiteral("東京都港区,"),
-                               QStringLiteral("2024/01/01,あおやま,アオヤマ,ｱｵﾔﾏ,")};
-    QStringList lines;
-    lines.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && rng.bounded(8) == 0) {
-            lines << lines[int(rng.bounded(i))]; // duplicate
-            continue;
-        }
-        QString s = prefixes[int(rng.bounded(qsizetype(prefixes.size())))];
-        const int len = int(rng.bounded(9));
-        for (int k = 0; k < len; ++k)
-            s += all[rng.bounded(pieces)];
-        lines << s;
-    }
-    return lines;
+    const std::span<const QStringView> pieces(all, std::size(all) - (beyondCp932 ? 0 : 4));
+    return randomTexts(n, seed,
+                       {QString(), QStringLiteral("東京都港区,"),
+                        QStringLiteral("2024/01/01,あおやま,アオヤマ,ｱｵﾔﾏ,")},
+                       pieces, 9);
 }
 
 } // namespace
