@@ -72,6 +72,31 @@ bool referencePicks(const RowStore& store, qint64 row, const Lists& l) {
     return !excluded && inAndVerdict && inOrVerdict;
 }
 
+// Rows of three fields, each of fewer than maxPieces pieces drawn at random, until `rows` rows
+// of two commas are in the store.
+void fillRandomRows(RowStore& store, TextEncoding encoding, const std::vector<QByteArray>& pieces,
+                    unsigned seed, qint64 rows, unsigned maxPieces) {
+    std::mt19937 rng(seed);
+    store.reset(2, encoding);
+    while (store.rowCount() < rows) {
+        QByteArray row;
+        const int length = int(rng() % maxPieces);
+        for (int k = 0; k < length; ++k)
+            row += pieces[rng() % pieces.size()];
+        if (row.count(',') == 2)
+            store.appendLine(QByteArrayView(row));
+    }
+}
+
+QString pickedRowsText(const QString& phrase, int column, const std::vector<std::uint32_t>& picked,
+                       const std::vector<std::uint32_t>& expected) {
+    return QStringLiteral("%1 on column %2: %3 rows, not %4")
+        .arg(phrase)
+        .arg(column)
+        .arg(picked.size())
+        .arg(expected.size());
+}
+
 std::vector<std::uint32_t> pickAll(const RowStore& store, const Lists& l) {
     PickupCompileError error;
     const auto engine = PickupEngine::compile(l.conditions(), store.commaCount(), &error);
@@ -435,17 +460,8 @@ void tst_pickup::foldedEngineAgreesWithModel() {
                                                  : std::vector<const char*>{"\x80", "\x83", "\xFD"};
     for (const char* stray : strays)
         pieces.emplace_back(stray);
-    std::mt19937 rng(23);
     RowStore store;
-    store.reset(2, encoding);
-    while (store.rowCount() < 2000) {
-        QByteArray row;
-        const int length = int(rng() % 10);
-        for (int k = 0; k < length; ++k)
-            row += pieces[rng() % pieces.size()];
-        if (row.count(',') == 2)
-            store.appendLine(QByteArrayView(row));
-    }
+    fillRandomRows(store, encoding, pieces, 23, 2000, 10);
     const QStringList phrases{"ガ",    "ｶﾞ",     "か",  "ｶ",   "ミ", "ﾐ",    "み",   "a",
                               "Ａ",    "ａZ",    " ",   "　",  "0",  "～",   "ヴ",   "ｳﾞ",
                               "ゞ",    "ﾊﾟ",     "ぱ",  "ｯﾞ",  "ﾞ",  "a,ａ", "*ｶﾞ*", "ﾐ?*",
@@ -470,11 +486,7 @@ void tst_pickup::foldedEngineAgreesWithModel() {
                     expected.push_back(std::uint32_t(r));
             }
             QVERIFY2(picked == expected,
-                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
-                                    .arg(phrase)
-                                    .arg(column)
-                                    .arg(picked.size())
-                                    .arg(expected.size())));
+                     qPrintable(pickedRowsText(phrase, column, picked, expected)));
             // In NOT OR the same entry removes exactly those rows.
             const std::optional<PickupEngine> removing =
                 PickupEngine::compile({{}, list, {}, {}}, 2, nullptr, encoding, options);
@@ -1180,17 +1192,8 @@ void tst_pickup::byteSearchAgreesWithDecodedText() {
                                              "\xFF",
                                              ","};
     const std::vector<QByteArray>& pieces = utf8 ? utf8Pieces : cp932Pieces;
-    std::mt19937 rng(11);
     RowStore store;
-    store.reset(2, encoding);
-    while (store.rowCount() < 3000) {
-        QByteArray row;
-        const int length = int(rng() % 12);
-        for (int k = 0; k < length; ++k)
-            row += pieces[rng() % pieces.size()];
-        if (row.count(',') == 2)
-            store.appendLine(QByteArrayView(row));
-    }
+    fillRandomRows(store, encoding, pieces, 11, 3000, 12);
     const QStringList phrases{"\\", "A", "@",  "[",  "ソ",  "ア", "表\\", "ソA",        "Ⅰ", "∵",
                               "¬",  "ｱ", "〜", "～", "ーA", "A,", ",ア",  "\U0001F600", "ⅠⅠ"};
     for (const QString& phrase : phrases) {
@@ -1211,11 +1214,7 @@ void tst_pickup::byteSearchAgreesWithDecodedText() {
                     expected.push_back(std::uint32_t(r));
             }
             QVERIFY2(picked == expected,
-                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
-                                    .arg(phrase)
-                                    .arg(column)
-                                    .arg(picked.size())
-                                    .arg(expected.size())));
+                     qPrintable(pickedRowsText(phrase, column, picked, expected)));
         }
     }
 }
