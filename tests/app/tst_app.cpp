@@ -71,6 +71,14 @@ void writeInputs(const QDir& dir) {
                  QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2));
 }
 
+// Every file of the folder, by name, with its bytes.
+QMap<QString, QByteArray> filesIn(const QDir& folder) {
+    QMap<QString, QByteArray> files;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        files[name] = readAll(folder.filePath(name));
+    return files;
+}
+
 QString examples(const char* name) {
     return QStringLiteral(VORNEL_TEST_DATA "/../examples/") + QLatin1String(name);
 }
@@ -578,29 +586,19 @@ void TestApp::outputThatIsAnInput_data() {
     QTest::addColumn<QString>("target");  // the input the link or the output names
     QTest::addColumn<QString>("output");  // the -o argument
     QTest::addColumn<QString>("message"); // a piece of the one line said
+    auto row = [](const char* name, const QString& link, const QString& target,
+                  const QString& output, const QString& message) {
+        QTest::newRow(name) << link << target << output << message;
+    };
     const QString data = QStringLiteral("データファイル data.csv と同じ");
     const QString list = QStringLiteral("リストファイル and.csv と同じ");
-    QTest::newRow("the data file") << ""
-                                   << "data.csv"
-                                   << "data.csv" << data;
-    QTest::newRow("the data file as ./") << ""
-                                         << "data.csv"
-                                         << "./data.csv" << data;
-    QTest::newRow("the data file by its full path") << ""
-                                                    << "data.csv"
-                                                    << "<full>" << data;
-    QTest::newRow("a symbolic link to the data file") << "symlink"
-                                                      << "data.csv"
-                                                      << "link.csv" << data;
-    QTest::newRow("a hard link to the data file") << "hardlink"
-                                                  << "data.csv"
-                                                  << "link.csv" << data;
-    QTest::newRow("a list file") << ""
-                                 << "and.csv"
-                                 << "and.csv" << list;
-    QTest::newRow("a symbolic link to a list file") << "symlink"
-                                                    << "and.csv"
-                                                    << "link.csv" << list;
+    row("the data file", "", "data.csv", "data.csv", data);
+    row("the data file as ./", "", "data.csv", "./data.csv", data);
+    row("the data file by its full path", "", "data.csv", "<full>", data);
+    row("a symbolic link to the data file", "symlink", "data.csv", "link.csv", data);
+    row("a hard link to the data file", "hardlink", "data.csv", "link.csv", data);
+    row("a list file", "", "and.csv", "and.csv", list);
+    row("a symbolic link to a list file", "symlink", "and.csv", "link.csv", list);
 }
 
 // The result never replaces a file it is read from, however the output names it: one message,
@@ -621,9 +619,7 @@ void TestApp::outputThatIsAnInput() {
                  0);
     if (output == u"<full>")
         output = folder.filePath(target);
-    QMap<QString, QByteArray> before;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        before[name] = readAll(folder.filePath(name));
+    const QMap<QString, QByteArray> before = filesIn(folder);
 
     const Ran ran =
         runProgram({"--pick", "data.csv", "--and", "and.csv", "-o", output}, dir.path());
@@ -633,10 +629,7 @@ void TestApp::outputThatIsAnInput() {
     QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
                  lines.first().contains(message),
              qPrintable(lines.first()));
-    QMap<QString, QByteArray> after;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        after[name] = readAll(folder.filePath(name));
-    QCOMPARE(after, before);
+    QCOMPARE(filesIn(folder), before);
 }
 
 void TestApp::listFileThatStopsThePick_data() {

@@ -35,6 +35,10 @@ public:
         : m_block(
               static_cast<T*>(::operator new(sizeof(T) * size_t(align + n), std::align_val_t(64)))),
           m_align(align), m_n(n) {}
+    // Holding a copy of the first values of `from` (at most n of them).
+    template <typename C> Placed(int align, int n, const C& from) : Placed(align, n) {
+        std::copy(from.begin(), from.end(), data());
+    }
     ~Placed() { ::operator delete(m_block, std::align_val_t(64)); }
     Placed(const Placed&) = delete;
     Placed& operator=(const Placed&) = delete;
@@ -145,8 +149,7 @@ bool checkCountByte(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     for (const char c : {'\n', ',', '\xA0'}) {
         const std::vector<char> bytes = makeBytes(mix, n, c, random);
-        Placed<char> text(align, n);
-        std::copy(bytes.begin(), bytes.end(), text.data());
+        Placed<char> text(align, n, bytes);
         if (set.countByte(text.data(), size_t(n), c) !=
             ByteKernels::plain().countByte(text.data(), size_t(n), c))
             return false;
@@ -157,8 +160,7 @@ bool checkCountByte(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkCutLines(const ByteKernels::Set& set, Mix mix, int align, int n,
                    QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, random.bounded(2) ? '\n' : ',', random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     for (const std::size_t want : {std::size_t(0), std::size_t(1), std::size_t(2)}) {
         ByteKernels::LineCuts got;
         ByteKernels::LineCuts expected;
@@ -195,8 +197,7 @@ std::vector<std::vector<T>> needlesOf(const std::vector<T>& text, QRandomGenerat
 bool checkFindBytes(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     for (const std::vector<char>& needle : needlesOf(bytes, random)) {
         const qsizetype m = qsizetype(needle.size());
         if (set.findBytes(text.data(), n, needle.data(), m) !=
@@ -211,8 +212,7 @@ bool checkFindBytes(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkFindAny(const ByteKernels::Set& set, Mix mix, int align, int n,
                   QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     std::vector<std::vector<char>> needles;
     for (std::vector<char>& needle : needlesOf(bytes, random))
         if (!needle.empty())
@@ -251,8 +251,7 @@ std::vector<char16_t> makeUnits(Mix mix, int n, QRandomGenerator& random) {
 bool checkFindUnit(const ByteKernels::Set& set, Mix mix, int align, int n,
                    QRandomGenerator& random) {
     const std::vector<char16_t> units = makeUnits(mix, n, random);
-    Placed<char16_t> text(align, n);
-    std::copy(units.begin(), units.end(), text.data());
+    Placed<char16_t> text(align, n, units);
     std::vector<char16_t> probes{u',', u'\n', 0x5A5A};
     if (n > 0)
         probes.push_back(units[size_t(n - 1)]);
@@ -266,8 +265,7 @@ bool checkFindUnit(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkFindUnits(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     const std::vector<char16_t> units = makeUnits(mix, n, random);
-    Placed<char16_t> text(align, n);
-    std::copy(units.begin(), units.end(), text.data());
+    Placed<char16_t> text(align, n, units);
     for (const std::vector<char16_t>& needle : needlesOf(units, random)) {
         const qsizetype m = qsizetype(needle.size());
         if (set.findUnits(text.data(), n, needle.data(), m) !=
@@ -280,8 +278,7 @@ bool checkFindUnits(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
                          QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, ',', random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     std::vector<qsizetype> got(static_cast<size_t>(n));
     std::vector<qsizetype> expected(static_cast<size_t>(n));
     const qsizetype count = set.commaPositions(text.data(), n, got.data());
@@ -295,8 +292,7 @@ bool checkCommaPositions(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n,
                           QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     const size_t words = (size_t(n) + 63) / 64;
     std::vector<ByteKernels::StructuralMasks> got(words + 1);
     std::vector<ByteKernels::StructuralMasks> expected(words + 1);
@@ -314,8 +310,7 @@ bool checkStructuralMasks(const ByteKernels::Set& set, Mix mix, int align, int n
 bool checkCutQuoted(const ByteKernels::Set& set, Mix mix, int align, int n,
                     QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     const std::size_t begin = size_t(align);
     const std::size_t end = size_t(align + n);
     for (const std::size_t softEnd : {end, begin + size_t(n / 2)}) {
@@ -346,8 +341,7 @@ bool checkCutQuoted(const ByteKernels::Set& set, Mix mix, int align, int n,
 bool checkFindEither(const ByteKernels::Set& set, Mix mix, int align, int n,
                      QRandomGenerator& random) {
     const std::vector<char> bytes = makeBytes(mix, n, "\",\n"[n % 3], random);
-    Placed<char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<char> text(align, n, bytes);
     static const char pairs[][2] = {{'"', '"'}, {',', ','}, {',', '\n'}, {'\x81', 'a'}};
     for (const auto& pair : pairs) {
         if (set.findEither(text.data(), size_t(n), pair[0], pair[1]) !=
@@ -377,8 +371,7 @@ bool checkAsciiRun(const ByteKernels::Set& set, Mix mix, int align, int n,
     if (!set.wide)
         return true;
     const std::vector<char> bytes = makeBytes(mix, n, '\xC0', random);
-    Placed<unsigned char> text(align, n);
-    std::copy(bytes.begin(), bytes.end(), text.data());
+    Placed<unsigned char> text(align, n, bytes);
     Placed<char16_t> wideOut(0, n); // room for n units and no more
     std::vector<char16_t> plainOut(static_cast<size_t>(n));
     const qsizetype wideUnits = decodeRuns<true>(text.data(), n, wideOut.data());
@@ -593,8 +586,7 @@ void tst_base::fieldCutMatchesPlainCut() {
     QString failed;
     forEveryCase([&](Mix mix, int align, int n, QRandomGenerator& random) {
         const std::vector<char> bytes = makeBytes(mix, n, ',', random);
-        Placed<char> text(align, n);
-        std::copy(bytes.begin(), bytes.end(), text.data());
+        Placed<char> text(align, n, bytes);
         std::vector<qsizetype> all(size_t(n) + 1);
         all.resize(size_t(ByteKernels::plain().commaPositions(text.data(), n, all.data())));
         const qsizetype total = qsizetype(all.size());

@@ -538,33 +538,23 @@ void tst_conditions::typedInput_data() {
     QTest::addColumn<int>("limit");
     QTest::addColumn<QString>("kept");
     QTest::addColumn<int>("cursor");
-    QTest::newRow("typed within the limit") << "1"
-                                            << "12" << 2 << "12" << 2;
-    QTest::newRow("typed past the limit") << "12"
-                                          << "123" << 2 << "12" << 2;
-    QTest::newRow("program's long text kept") << "120"
-                                              << "1205" << 2 << "120" << 3;
-    QTest::newRow("typed in the middle of a long text") << "120"
-                                                        << "1920" << 2 << "120" << 1;
-    QTest::newRow("deleting from a long text") << "120"
-                                               << "12" << 2 << "12" << 2;
-    QTest::newRow("paste cut to the limit") << ""
-                                            << "1234" << 2 << "12" << 2;
-    QTest::newRow("paste over a selection") << "12"
-                                            << "9" << 2 << "9" << 1;
-    QTest::newRow("paste ending in CR LF") << ""
-                                           << "abc\r\n"
-                                           << -1 << "abc" << 3;
-    QTest::newRow("paste of lines in the middle") << "xy"
-                                                  << "xabc\r\ndefy" << -1 << "xabcy" << 4;
-    QTest::newRow("LF") << ""
-                        << "a\nb" << -1 << "a" << 1;
-    QTest::newRow("CR") << "q"
-                        << "qa\rb" << -1 << "qa" << 2;
-    QTest::newRow("typing, no limit") << "abc"
-                                      << "abcd" << -1 << "abcd" << 4;
-    QTest::newRow("line break and limit") << ""
-                                          << "34\r\n5" << 2 << "34" << 2;
+    auto row = [](const char* name, const QString& before, const QString& after, int limit,
+                  const QString& kept, int cursor) {
+        QTest::newRow(name) << before << after << limit << kept << cursor;
+    };
+    row("typed within the limit", "1", "12", 2, "12", 2);
+    row("typed past the limit", "12", "123", 2, "12", 2);
+    row("program's long text kept", "120", "1205", 2, "120", 3);
+    row("typed in the middle of a long text", "120", "1920", 2, "120", 1);
+    row("deleting from a long text", "120", "12", 2, "12", 2);
+    row("paste cut to the limit", "", "1234", 2, "12", 2);
+    row("paste over a selection", "12", "9", 2, "9", 1);
+    row("paste ending in CR LF", "", "abc\r\n", -1, "abc", 3);
+    row("paste of lines in the middle", "xy", "xabc\r\ndefy", -1, "xabcy", 4);
+    row("LF", "", "a\nb", -1, "a", 1);
+    row("CR", "q", "qa\rb", -1, "qa", 2);
+    row("typing, no limit", "abc", "abcd", -1, "abcd", 4);
+    row("line break and limit", "", "34\r\n5", 2, "34", 2);
 }
 
 void tst_conditions::typedInput() {

@@ -2,10 +2,13 @@
 
 #include "ScriptedPlatform.h"
 
+#include "base/CountText.h"
 #include "conditions/ConditionsController.h"
 #include "main_window/QtTranslation.h"
 #include "main_window/frmVNLMain.h"
+#include "results/ResultListModel.h"
 #include "settings/AppPaths.h"
+#include "source/SourceTableModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -94,4 +97,30 @@ inline void onNextModal(std::function<void(QWidget*)> action, int timeoutMs = 10
         }
     });
     timer->start();
+}
+
+// Puts rows into the source table as a finished load leaves it.
+inline void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
+    w->store().reset(commaCount);
+    for (const QString& line : lines)
+        w->store().appendLine(line);
+    w->setCommaCount(commaCount);
+    w->sourceModel()->refresh();
+    w->setPanelText(Panel::Original, CountText::sourceRows(lines.size()));
+    w->myStartCheck();
+}
+
+// The texts of the picked rows, in the order the result list holds them.
+inline QStringList resultTexts(const TestWindow& w) {
+    QStringList texts;
+    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
+        texts << w->resultModel()->rowText(i);
+    return texts;
+}
+
+// Presses Start the way the toolbar does: only while the button is enabled.
+inline void pressStart(TestWindow& w) {
+    QAction* start = w->toolbarButton(Command::Start);
+    QVERIFY(start->isEnabled());
+    start->trigger();
 }

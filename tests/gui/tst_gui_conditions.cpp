@@ -966,24 +966,16 @@ void TestGuiConditions::pasteKeepsTheFirstLine_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("clip");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Ctrl+V, CR LF") << "Ctrl+V" << false << ""
-                                   << "abc\r\n"
-                                   << "abc";
-    QTest::newRow("Shift+Insert, CR LF") << "Shift+Insert" << false << "x"
-                                         << "abc\r\ndef\r\n"
-                                         << "xabc";
-    QTest::newRow("context menu, LF") << "menu" << false << ""
-                                      << "東京\n大阪"
-                                      << "東京";
-    QTest::newRow("Ctrl+V, line break first") << "Ctrl+V" << false << "x"
-                                              << "\r\nabc"
-                                              << "x";
-    QTest::newRow("column box, CR LF") << "Ctrl+V" << true << ""
-                                       << "12\r\n"
-                                       << "12";
-    QTest::newRow("column box, cut to two") << "menu" << true << ""
-                                            << "345\r\n"
-                                            << "34";
+    auto row = [](const char* name, const QString& how, bool columnBox, const QString& before,
+                  const QString& clip, const QString& expected) {
+        QTest::newRow(name) << how << columnBox << before << clip << expected;
+    };
+    row("Ctrl+V, CR LF", "Ctrl+V", false, "", "abc\r\n", "abc");
+    row("Shift+Insert, CR LF", "Shift+Insert", false, "x", "abc\r\ndef\r\n", "xabc");
+    row("context menu, LF", "menu", false, "", "東京\n大阪", "東京");
+    row("Ctrl+V, line break first", "Ctrl+V", false, "x", "\r\nabc", "x");
+    row("column box, CR LF", "Ctrl+V", true, "", "12\r\n", "12");
+    row("column box, cut to two", "menu", true, "", "345\r\n", "34");
 }
 
 void TestGuiConditions::pasteKeepsTheFirstLine() {

@@ -97,13 +97,6 @@ QStringList sourceRows(const TestWindow& w) {
     return rows;
 }
 
-QStringList resultTexts(const TestWindow& w) {
-    QStringList texts;
-    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        texts << w->resultModel()->rowText(i);
-    return texts;
-}
-
 QStringList numberedHeaders(qsizetype count) {
     QStringList h;
     h.reserve(count);

@@ -32,17 +32,6 @@ namespace {
 const Command kResultCommands[] = {Command::Save, Command::Print, Command::AllSelect, Command::Copy,
                                    Command::Sort};
 
-// Puts rows into the source table as a finished load leaves it.
-void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
-    w->store().reset(commaCount);
-    for (const QString& line : lines)
-        w->store().appendLine(line);
-    w->setCommaCount(commaCount);
-    w->sourceModel()->refresh();
-    w->setPanelText(Panel::Original, CountText::sourceRows(lines.size()));
-    w->myStartCheck();
-}
-
 void addEntry(TestWindow& w, ConditionList id, const QString& column, const QString& phrase) {
     w->conditionList(id).model->appendEntry({column, phrase});
     w->myStartCheck();
@@ -51,20 +40,6 @@ void addEntry(TestWindow& w, ConditionList id, const QString& column, const QStr
 void clearLists(TestWindow& w) {
     for (ConditionList id : kConditionListOrder)
         w->conditionList(id).model->clear();
-}
-
-QStringList resultTexts(const TestWindow& w) {
-    QStringList texts;
-    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        texts << w->resultModel()->rowText(i);
-    return texts;
-}
-
-// Presses Start the way the toolbar does: only while the button is enabled.
-void pressStart(TestWindow& w) {
-    QAction* start = w->toolbarButton(Command::Start);
-    QVERIFY(start->isEnabled());
-    start->trigger();
 }
 
 QStringList manyRows(int count) {
@@ -442,18 +417,12 @@ void TestGuiPickup::entryCheckStopsBeforeTheFirstRow_data() {
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<QString>("name");
-    QTest::newRow("column past the table") << int(ConditionList::OutAND) << "4"
-                                           << "a"
-                                           << "NOT AND";
-    QTest::newRow("empty column") << int(ConditionList::OutOR) << ""
-                                  << "a"
-                                  << "NOT OR";
-    QTest::newRow("column with a letter") << int(ConditionList::InAND) << "1x"
-                                          << "a"
-                                          << "AND";
-    QTest::newRow("unclosed group") << int(ConditionList::InOR) << "0"
-                                    << "*[ab"
-                                    << "OR";
+    auto row = [](const char* tag, int list, const QString& column, const QString& phrase,
+                  const QString& name) { QTest::newRow(tag) << list << column << phrase << name; };
+    row("column past the table", int(ConditionList::OutAND), "4", "a", "NOT AND");
+    row("empty column", int(ConditionList::OutOR), "", "a", "NOT OR");
+    row("column with a letter", int(ConditionList::InAND), "1x", "a", "AND");
+    row("unclosed group", int(ConditionList::InOR), "0", "*[ab", "OR");
 }
 
 void TestGuiPickup::entryCheckStopsBeforeTheFirstRow() {
@@ -497,18 +466,13 @@ void TestGuiPickup::matchingSwitches_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("phrase"); // picks row 1 only with this switch on
-    QTest::newRow("width") << "mnuIgnoreWidth"
-                           << "全角/半角を区別しない(&W)"
-                           << "IgnoreWidth"
-                           << "ミナトク";
-    QTest::newRow("kana") << "mnuIgnoreKana"
-                          << "ひらがな/カタカナを区別しない(&K)"
-                          << "IgnoreKana"
-                          << "しながわ";
-    QTest::newRow("case") << "mnuIgnoreCase"
-                          << "大文字/小文字を区別しない(&C)"
-                          << "IgnoreCase"
-                          << "abc";
+    auto row = [](const char* tag, const QString& name, const QString& caption, const QString& key,
+                  const QString& phrase) {
+        QTest::newRow(tag) << name << caption << key << phrase;
+    };
+    row("width", "mnuIgnoreWidth", "全角/半角を区別しない(&W)", "IgnoreWidth", "ミナトク");
+    row("kana", "mnuIgnoreKana", "ひらがな/カタカナを区別しない(&K)", "IgnoreKana", "しながわ");
+    row("case", "mnuIgnoreCase", "大文字/小文字を区別しない(&C)", "IgnoreCase", "abc");
 }
 
 void TestGuiPickup::matchingSwitches() {

@@ -127,6 +127,14 @@ public:
     explicit RecordingPrinter(RecordingEngine* engine) { setEngines(engine, engine); }
 };
 
+// Prints the results through the toolbar's Print onto the recording engine.
+void printWith(TestWindow& w, RecordingEngine& engine) {
+    w.platform.printerFactory = [&engine](QString*) {
+        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
+    };
+    w->toolbarButton(Command::Print)->trigger();
+}
+
 // What was printed, page by page: each page's heading (its first line) and the lines under it.
 struct Printout {
     QList<RecordingEngine::Line> headings;
@@ -198,13 +206,6 @@ void showResults(TestWindow& w, const QStringList& lines) {
     w.cmdSend()->setEnabled(true);
     w.lvwOriginalData()->hide();
     w.lvwPickupData()->show();
-}
-
-QStringList resultTexts(TestWindow& w) {
-    QStringList out;
-    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        out << w->resultModel()->rowText(i);
-    return out;
 }
 
 void selectRows(TestWindow& w, const QList<int>& rows) {
@@ -620,10 +621,7 @@ void TestGuiResults::printLinesAndPages() {
     w->toolbarMenuItem(Command::SortDesc)->trigger(); // printed in the order shown
 
     RecordingEngine engine;
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
-    };
-    w->toolbarButton(Command::Print)->trigger();
+    printWith(w, engine);
 
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.documentsEnded, 1);
@@ -680,10 +678,7 @@ void TestGuiResults::printRepeatsTheHeaderLine() {
     w->resultModel()->setRows(std::move(shown));
 
     RecordingEngine engine;
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
-    };
-    w->toolbarButton(Command::Print)->trigger();
+    printWith(w, engine);
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.documentsEnded, 1);
     QVERIFY(rows < 100 || engine.pages > 1);
@@ -735,10 +730,7 @@ void TestGuiResults::printHeadingNamesTheFile() {
     showResults(w, {"a,b", "c,d"});
     w->setPanelText(Panel::FilePath, path);
     RecordingEngine engine;
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
-    };
-    w->toolbarButton(Command::Print)->trigger();
+    printWith(w, engine);
     QVERIFY(w.platform.messages.isEmpty());
     const Printout printed = splitHeadings(engine);
     QCOMPARE(engine.pages, 1);
@@ -850,10 +842,7 @@ void TestGuiResults::printRefused() {
     showResults(w, {"a,b"});
     RecordingEngine engine;
     engine.refuse = true;
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
-    };
-    w->toolbarButton(Command::Print)->trigger();
+    printWith(w, engine);
     QCOMPARE(w.platform.messages.size(), 1);
     QCOMPARE(w.platform.messages[0].style, 48);
     QVERIFY(w.platform.messages[0].prompt.startsWith(QStringLiteral("印刷できませんでした。")));
@@ -885,10 +874,7 @@ void TestGuiResults::printWrapsLongRows() {
     TestWindow w;
     showResults(w, rows);
     RecordingEngine engine;
-    w.platform.printerFactory = [&](QString*) {
-        return std::unique_ptr<QPagedPaintDevice>(new RecordingPrinter(&engine));
-    };
-    w->toolbarButton(Command::Print)->trigger();
+    printWith(w, engine);
     QVERIFY(w.platform.messages.isEmpty());
     QCOMPARE(engine.property(QPrintEngine::PPK_DocumentName).toString(),
              QStringLiteral("Vornel 実行結果"));

@@ -51,13 +51,6 @@ void showResults(TestWindow& w, const QStringList& rows, int commaCount) {
     w.lvwPickupData()->show();
 }
 
-QStringList resultTexts(TestWindow& w) {
-    QStringList texts;
-    for (qint64 i = 0; i < w->resultModel()->count(); ++i)
-        texts.append(w->resultModel()->rowText(i));
-    return texts;
-}
-
 QString transferPath(const TestWindow& w) {
     return w.dir.filePath(QStringLiteral("zelvo_transfer.txt"));
 }

@@ -23,24 +23,11 @@
 
 namespace {
 
-// Puts rows into the source table as a finished load leaves it.
-void loadRows(TestWindow& w, int commaCount, const QStringList& lines) {
-    w->store().reset(commaCount);
-    for (const QString& line : lines)
-        w->store().appendLine(line);
-    w->setCommaCount(commaCount);
-    w->sourceModel()->refresh();
-    w->setPanelText(Panel::Original, CountText::sourceRows(lines.size()));
-    w->myStartCheck();
-}
-
 void pickWith(TestWindow& w, const QString& column, const QString& phrase) {
     w->conditionList(ConditionList::InOR).model->clear();
     w->conditionList(ConditionList::InOR).model->appendEntry({column, phrase});
     w->myStartCheck();
-    QAction* start = w->toolbarButton(Command::Start);
-    QVERIFY(start->isEnabled());
-    start->trigger();
+    pressStart(w);
 }
 
 // The Open button's recent files as the menu shows them (the texts of mnuRecent0 ...).

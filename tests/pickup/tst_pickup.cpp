@@ -72,6 +72,31 @@ bool referencePicks(const RowStore& store, qint64 row, const Lists& l) {
     return !excluded && inAndVerdict && inOrVerdict;
 }
 
+// Rows of three fields, each of fewer than maxPieces pieces drawn at random, until `rows` rows
+// of two commas are in the store.
+void fillRandomRows(RowStore& store, TextEncoding encoding, const std::vector<QByteArray>& pieces,
+                    unsigned seed, qint64 rows, unsigned maxPieces) {
+    std::mt19937 rng(seed);
+    store.reset(2, encoding);
+    while (store.rowCount() < rows) {
+        QByteArray row;
+        const int length = int(rng() % maxPieces);
+        for (int k = 0; k < length; ++k)
+            row += pieces[rng() % pieces.size()];
+        if (row.count(',') == 2)
+            store.appendLine(QByteArrayView(row));
+    }
+}
+
+QString pickedRowsText(const QString& phrase, int column, const std::vector<std::uint32_t>& picked,
+                       const std::vector<std::uint32_t>& expected) {
+    return QStringLiteral("%1 on column %2: %3 rows, not %4")
+        .arg(phrase)
+        .arg(column)
+        .arg(picked.size())
+        .arg(expected.size());
+}
+
 std::vector<std::uint32_t> pickAll(const RowStore& store, const Lists& l) {
     PickupCompileError error;
     const auto engine = PickupEngine::compile(l.conditions(), store.commaCount(), &error);
@@ -99,8 +124,6 @@ private slots:
     void foldedMatcher();
     void foldedEngineAgreesWithModel_data();
     void foldedEngineAgreesWithModel();
-    void foldedQuotedSubjects_data();
-    void foldedQuotedSubjects();
     void findAgreesWithPlainSearch();
     void patternAgreesWithBacktrackingReference();
     void verdictOverListCombinations_data();
@@ -322,51 +345,29 @@ void tst_pickup::textFold_data() {
     QTest::addColumn<QString>("switches"); // w = width, k = kana, c = case
     QTest::addColumn<QString>("folded");
     QTest::addColumn<QList<qsizetype>>("origin");
+    auto row = [](const char* name, const QString& text, const QString& switches,
+                  const QString& folded, const QList<qsizetype>& origin) {
+        QTest::newRow(name) << text << switches << folded << origin;
+    };
 
-    QTest::newRow("nothing on") << "ｶﾞＡあ"
-                                << ""
-                                << "ｶﾞＡあ" << QList<qsizetype>{0, 1, 2, 3, 4};
-    QTest::newRow("voiced mark joins its letter") << "ｶﾞｷﾞ"
-                                                  << "w"
-                                                  << "ガギ" << QList<qsizetype>{0, 2, 4};
-    QTest::newRow("semi-voiced, vu, wa") << "ﾊﾟｳﾞﾜﾞ"
-                                         << "w"
-                                         << "パヴヷ" << QList<qsizetype>{0, 2, 4, 6};
-    QTest::newRow("mark without a composed form stays")
-        << "ｯﾞﾞﾏﾟ"
-        << "w"
-        << "ッ゛゛マ゜" << QList<qsizetype>{0, 1, 2, 3, 4, 5};
-    QTest::newRow("full-width mark is not composed") << "カﾞ"
-                                                     << "w"
-                                                     << "カ゛" << QList<qsizetype>{0, 1, 2};
-    QTest::newRow("half-width letters and punctuation")
-        << "ﾐﾅﾄｸ｡ｰ"
-        << "w"
-        << "ミナトク。ー" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
-    QTest::newRow("full-width ASCII and the ideographic space")
-        << "ＡＢ１！　～"
-        << "w"
-        << "AB1! ~" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6};
-    QTest::newRow("width alone keeps case") << "Ａａ"
-                                            << "w"
-                                            << "Aa" << QList<qsizetype>{0, 1, 2};
-    QTest::newRow("hiragana to katakana")
-        << "みなとくゔゝゞ"
-        << "k"
-        << "ミナトクヴヽヾ" << QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7};
-    QTest::newRow("kana alone keeps half-width") << "ｶﾞか"
-                                                 << "k"
-                                                 << "ｶﾞカ" << QList<qsizetype>{0, 1, 2, 3};
-    QTest::newRow("case: ASCII and full-width Latin")
-        << "AbＺｙ"
-        << "c"
-        << "abｚｙ" << QList<qsizetype>{0, 1, 2, 3, 4};
-    QTest::newRow("all three") << "Ａｶﾞがa　"
-                               << "wkc"
-                               << "aガガa " << QList<qsizetype>{0, 1, 3, 4, 5, 6};
-    QTest::newRow("kanji and other letters stay") << "東京ΑΩ"
-                                                  << "wkc"
-                                                  << "東京ΑΩ" << QList<qsizetype>{0, 1, 2, 3, 4};
+    row("nothing on", "ｶﾞＡあ", "", "ｶﾞＡあ", QList<qsizetype>{0, 1, 2, 3, 4});
+    row("voiced mark joins its letter", "ｶﾞｷﾞ", "w", "ガギ", QList<qsizetype>{0, 2, 4});
+    row("semi-voiced, vu, wa", "ﾊﾟｳﾞﾜﾞ", "w", "パヴヷ", QList<qsizetype>{0, 2, 4, 6});
+    row("mark without a composed form stays", "ｯﾞﾞﾏﾟ", "w", "ッ゛゛マ゜",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5});
+    row("full-width mark is not composed", "カﾞ", "w", "カ゛", QList<qsizetype>{0, 1, 2});
+    row("half-width letters and punctuation", "ﾐﾅﾄｸ｡ｰ", "w", "ミナトク。ー",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6});
+    row("full-width ASCII and the ideographic space", "ＡＢ１！　～", "w", "AB1! ~",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6});
+    row("width alone keeps case", "Ａａ", "w", "Aa", QList<qsizetype>{0, 1, 2});
+    row("hiragana to katakana", "みなとくゔゝゞ", "k", "ミナトクヴヽヾ",
+        QList<qsizetype>{0, 1, 2, 3, 4, 5, 6, 7});
+    row("kana alone keeps half-width", "ｶﾞか", "k", "ｶﾞカ", QList<qsizetype>{0, 1, 2, 3});
+    row("case: ASCII and full-width Latin", "AbＺｙ", "c", "abｚｙ",
+        QList<qsizetype>{0, 1, 2, 3, 4});
+    row("all three", "Ａｶﾞがa　", "wkc", "aガガa ", QList<qsizetype>{0, 1, 3, 4, 5, 6});
+    row("kanji and other letters stay", "東京ΑΩ", "wkc", "東京ΑΩ", QList<qsizetype>{0, 1, 2, 3, 4});
 }
 
 void tst_pickup::textFold() {
@@ -459,17 +460,8 @@ void tst_pickup::foldedEngineAgreesWithModel() {
                                                  : std::vector<const char*>{"\x80", "\x83", "\xFD"};
     for (const char* stray : strays)
         pieces.emplace_back(stray);
-    std::mt19937 rng(23);
     RowStore store;
-    store.reset(2, encoding);
-    while (store.rowCount() < 2000) {
-        QByteArray row;
-        const int length = int(rng() % 10);
-        for (int k = 0; k < length; ++k)
-            row += pieces[rng() % pieces.size()];
-        if (row.count(',') == 2)
-            store.appendLine(QByteArrayView(row));
-    }
+    fillRandomRows(store, encoding, pieces, 23, 2000, 10);
     const QStringList phrases{"ガ",    "ｶﾞ",     "か",  "ｶ",   "ミ", "ﾐ",    "み",   "a",
                               "Ａ",    "ａZ",    " ",   "　",  "0",  "～",   "ヴ",   "ｳﾞ",
                               "ゞ",    "ﾊﾟ",     "ぱ",  "ｯﾞ",  "ﾞ",  "a,ａ", "*ｶﾞ*", "ﾐ?*",
@@ -494,11 +486,7 @@ void tst_pickup::foldedEngineAgreesWithModel() {
                     expected.push_back(std::uint32_t(r));
             }
             QVERIFY2(picked == expected,
-                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
-                                    .arg(phrase)
-                                    .arg(column)
-                                    .arg(picked.size())
-                                    .arg(expected.size())));
+                     qPrintable(pickedRowsText(phrase, column, picked, expected)));
             // In NOT OR the same entry removes exactly those rows.
             const std::optional<PickupEngine> removing =
                 PickupEngine::compile({{}, list, {}, {}}, 2, nullptr, encoding, options);
@@ -509,63 +497,6 @@ void tst_pickup::foldedEngineAgreesWithModel() {
             for (const std::uint32_t r : kept)
                 QVERIFY(!std::binary_search(expected.begin(), expected.end(), r));
         }
-    }
-}
-
-void tst_pickup::foldedQuotedSubjects_data() {
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<QString>("phrase"); // width and case folded
-    QTest::addColumn<QList<int>>("picked");
-    // The records of quotedSubjects: field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
-    QTest::newRow("a full-width comma is a comma") << "0"
-                                                   << "B，C" << QList<int>{0};
-    QTest::newRow("comma between two fields, ASCII") << "0"
-                                                     << "B,C" << QList<int>{0};
-    QTest::newRow("a doubled quote is one") << "0"
-                                            << "Ｃ＂ｄ" << QList<int>{0};
-    QTest::newRow("quotes left out of the row text") << "0"
-                                                     << "Ｘ,y" << QList<int>{1};
-    QTest::newRow("text after a closing quote") << "0"
-                                                << "ＢＣ" << QList<int>{2};
-    QTest::newRow("through the bytes") << "0"
-                                       << "Ｄ" << QList<int>{0, 2};
-    QTest::newRow("pattern on the row text") << "0"
-                                             << "Ａ,b,*" << QList<int>{0};
-    QTest::newRow("field text") << "2"
-                                << "C\"D" << QList<int>{0};
-    QTest::newRow("comma inside a field") << "1"
-                                          << "Ａ,Ｂ" << QList<int>{0};
-}
-
-void tst_pickup::foldedQuotedSubjects() {
-    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
-    QFETCH(QString, column);
-    QFETCH(QString, phrase);
-    QFETCH(QList<int>, picked);
-    for (const bool irregular : {true, false}) {
-        RowStore store;
-        store.reset(1);
-        store.setFieldMode(FieldMode::Quoted, 1);
-        store.setIrregularQuotes(irregular);
-        QList<int> want;
-        int row = 0;
-        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
-                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
-            // Without the record with text after a closing quote the bytes can be searched.
-            if (!irregular && record.startsWith("\"ab\""))
-                continue;
-            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
-                want.append(row);
-            store.appendLine(QByteArrayView(record));
-            ++row;
-        }
-        const std::vector<ConditionEntry> list{{column, phrase}};
-        const auto engine = PickupEngine::compile(
-            {{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932, MatchOptions{true, false, true});
-        QVERIFY(engine);
-        std::vector<std::uint32_t> rows;
-        engine->pickRange(store, 0, store.rowCount(), rows);
-        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
     }
 }
 
@@ -715,43 +646,25 @@ void tst_pickup::explainEachVerdictPath_data() {
     QTest::addColumn<QString>("matched");   // per list, "-" for an empty one
     QTest::addColumn<QString>("satisfied"); // per list
     QTest::addColumn<QString>("sentence");  // of the row "a,b,c"
-    QTest::newRow("picked") << "0:x|2:y;1:z;1:a|0:c;2:q|2:?"
-                            << "00 0 11 01"
-                            << "0011"
-                            << "抽出されます";
-    QTest::newRow("NOT AND alone") << "0:a|3:c;;1:a;"
-                                   << "11 - 1 -"
-                                   << "1010"
-                                   << "除外されます（NOT AND のすべての行に一致）";
-    QTest::newRow("NOT AND, an entry fails") << "0:a|3:x;;;"
-                                             << "10 - - -"
-                                             << "0000"
-                                             << "抽出されます";
-    QTest::newRow("NOT OR alone") << ";1:x|2:b|0:c;;0:a"
-                                  << "- 011 - 1"
-                                  << "0101"
-                                  << "除外されます（NOT OR の 2 行目「b」に一致）";
-    QTest::newRow("both exclusion lists")
-        << "0:a;0:q|3:c;;"
-        << "1 01 - -"
-        << "1100"
-        << "除外されます（NOT AND のすべての行と NOT OR の 2 行目「c」に一致）";
-    QTest::newRow("one of two exclusion lists") << "0:a;0:q;;"
-                                                << "1 0 - -"
-                                                << "1000"
-                                                << "抽出されます";
-    QTest::newRow("removal named before AND") << ";0:b;0:x;"
-                                              << "- 1 0 -"
-                                              << "0100"
-                                              << "除外されます（NOT OR の 1 行目「b」に一致）";
-    QTest::newRow("AND entry fails") << ";;1:a|2:x|3:y;0:c"
-                                     << "- - 100 1"
-                                     << "0001"
-                                     << "抽出されません（AND の 2 行目「x」に不一致）";
-    QTest::newRow("no OR entry") << "0:z;;0:a,*;1:b|2:*#"
-                                 << "0 - 1 00"
-                                 << "0010"
-                                 << "抽出されません（OR のどの行にも不一致）";
+    auto row = [](const char* name, const QString& lists, const QString& matched,
+                  const QString& satisfied, const QString& sentence) {
+        QTest::newRow(name) << lists << matched << satisfied << sentence;
+    };
+    row("picked", "0:x|2:y;1:z;1:a|0:c;2:q|2:?", "00 0 11 01", "0011", "抽出されます");
+    row("NOT AND alone", "0:a|3:c;;1:a;", "11 - 1 -", "1010",
+        "除外されます（NOT AND のすべての行に一致）");
+    row("NOT AND, an entry fails", "0:a|3:x;;;", "10 - - -", "0000", "抽出されます");
+    row("NOT OR alone", ";1:x|2:b|0:c;;0:a", "- 011 - 1", "0101",
+        "除外されます（NOT OR の 2 行目「b」に一致）");
+    row("both exclusion lists", "0:a;0:q|3:c;;", "1 01 - -", "1100",
+        "除外されます（NOT AND のすべての行と NOT OR の 2 行目「c」に一致）");
+    row("one of two exclusion lists", "0:a;0:q;;", "1 0 - -", "1000", "抽出されます");
+    row("removal named before AND", ";0:b;0:x;", "- 1 0 -", "0100",
+        "除外されます（NOT OR の 1 行目「b」に一致）");
+    row("AND entry fails", ";;1:a|2:x|3:y;0:c", "- - 100 1", "0001",
+        "抽出されません（AND の 2 行目「x」に不一致）");
+    row("no OR entry", "0:z;;0:a,*;1:b|2:*#", "0 - 1 00", "0010",
+        "抽出されません（OR のどの行にも不一致）");
 }
 
 void tst_pickup::explainEachVerdictPath() {
@@ -893,54 +806,25 @@ void tst_pickup::matchSpans_data() {
     QTest::addColumn<QString>("lists"); // AND;OR
     QTest::addColumn<QString>("shown"); // the displayed text, spans in brackets
     QTest::addColumn<int>("fold");      // 1 width, 2 kana, 4 case
-    QTest::newRow("every occurrence") << false << "abcab,x"
-                                      << "0:ab;"
-                                      << "[ab]c[ab],x" << 0;
-    QTest::newRow("overlapping") << false << "aaab"
-                                 << "0:aa;"
-                                 << "[aaa]b" << 0;
-    QTest::newRow("the entry's column") << false << "ab,ab,ab"
-                                        << "2:ab;"
-                                        << "ab,[ab],ab" << 0;
-    QTest::newRow("AND and OR, joined") << false << "abcd,cd"
-                                        << "1:ab;0:cd|1:z"
-                                        << "[abcd],[cd]" << 0;
-    QTest::newRow("pattern: its column") << false << "x,abc,y"
-                                         << "2:a*;"
-                                         << "x,[abc],y" << 0;
-    QTest::newRow("pattern: the row") << false << "x,abc"
-                                      << "0:*,abc;"
-                                      << "[x,abc]" << 0;
-    QTest::newRow("pattern fails") << false << "x,abc"
-                                   << "2:b*;"
-                                   << "x,abc" << 0;
-    QTest::newRow("empty phrase") << false << "x,abc"
-                                  << "0:;"
-                                  << "x,abc" << 0;
-    QTest::newRow("exact units") << false << "ABC,ＡＢＣ"
-                                 << "0:ＡＢ;"
-                                 << "ABC,[ＡＢ]Ｃ" << 0;
-    QTest::newRow("plain keeps quotes") << false << "\"a\",b"
-                                        << "1:\"a;"
-                                        << "[\"a]\",b" << 0;
-    QTest::newRow("quoted: comma inside") << true << "\"a,b\",c"
-                                          << "1:a,b;"
-                                          << "\"[a,b]\",c" << 0;
-    QTest::newRow("quoted: doubled quote") << true << "\"c\"\"d\",e"
-                                           << "1:c\"d;"
-                                           << "\"[c\"\"d]\",e" << 0;
-    QTest::newRow("quoted: across fields") << true << "\"x\",y"
-                                           << "0:x,y;"
-                                           << "\"[x\",y]" << 0;
-    QTest::newRow("quoted: pattern") << true << "\"ab\",\"ab\""
-                                     << "2:a*;"
-                                     << "\"ab\",\"[ab]\"" << 0;
-    QTest::newRow("quoted: CR LF") << true << "\"p\r\nq\",rr"
-                                   << "1:p*q;2:r"
-                                   << "\"[p↵q]\",[rr]" << 0;
-    QTest::newRow("quoted: after closing") << true << "\"ab\"cd,e"
-                                           << "0:bc;"
-                                           << "\"a[b\"c]d,e" << 0;
+    auto row = [](const char* name, bool quoted, const QString& record, const QString& lists,
+                  const QString& shown,
+                  int fold) { QTest::newRow(name) << quoted << record << lists << shown << fold; };
+    row("every occurrence", false, "abcab,x", "0:ab;", "[ab]c[ab],x", 0);
+    row("overlapping", false, "aaab", "0:aa;", "[aaa]b", 0);
+    row("the entry's column", false, "ab,ab,ab", "2:ab;", "ab,[ab],ab", 0);
+    row("AND and OR, joined", false, "abcd,cd", "1:ab;0:cd|1:z", "[abcd],[cd]", 0);
+    row("pattern: its column", false, "x,abc,y", "2:a*;", "x,[abc],y", 0);
+    row("pattern: the row", false, "x,abc", "0:*,abc;", "[x,abc]", 0);
+    row("pattern fails", false, "x,abc", "2:b*;", "x,abc", 0);
+    row("empty phrase", false, "x,abc", "0:;", "x,abc", 0);
+    row("exact units", false, "ABC,ＡＢＣ", "0:ＡＢ;", "ABC,[ＡＢ]Ｃ", 0);
+    row("plain keeps quotes", false, "\"a\",b", "1:\"a;", "[\"a]\",b", 0);
+    row("quoted: comma inside", true, "\"a,b\",c", "1:a,b;", "\"[a,b]\",c", 0);
+    row("quoted: doubled quote", true, "\"c\"\"d\",e", "1:c\"d;", "\"[c\"\"d]\",e", 0);
+    row("quoted: across fields", true, "\"x\",y", "0:x,y;", "\"[x\",y]", 0);
+    row("quoted: pattern", true, "\"ab\",\"ab\"", "2:a*;", "\"ab\",\"[ab]\"", 0);
+    row("quoted: CR LF", true, "\"p\r\nq\",rr", "1:p*q;2:r", "\"[p↵q]\",[rr]", 0);
+    row("quoted: after closing", true, "\"ab\"cd,e", "0:bc;", "\"a[b\"c]d,e", 0);
 }
 
 void tst_pickup::matchSpans() {
@@ -1055,38 +939,24 @@ void tst_pickup::entryCheck_data() {
     QTest::addColumn<QString>("phrase");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("reason");
+    auto row = [](const char* name, const QString& column, const QString& phrase, bool ok,
+                  int reason) { QTest::newRow(name) << column << phrase << ok << reason; };
     const int bad = int(PickupCompileError::Reason::BadColumn);
     // The table has 3 commas: columns 0..4.
-    QTest::newRow("0") << "0"
-                       << "x" << true << 0;
-    QTest::newRow("last column") << "4"
-                                 << "x" << true << 0;
-    QTest::newRow("leading zeros") << "0004"
-                                   << "x" << true << 0;
-    QTest::newRow("one past last") << "5"
-                                   << "x" << false << bad;
-    QTest::newRow("empty") << ""
-                           << "x" << false << bad;
-    QTest::newRow("letters") << "1a"
-                             << "x" << false << bad;
-    QTest::newRow("sign") << "+1"
-                          << "x" << false << bad;
-    QTest::newRow("minus") << "-1"
-                           << "x" << false << bad;
-    QTest::newRow("blank") << " 1"
-                           << "x" << false << bad;
-    QTest::newRow("full-width digit") << "１"
-                                      << "x" << false << bad;
-    QTest::newRow("huge") << "99999999999999999999999"
-                          << "x" << false << bad;
-    QTest::newRow("unclosed group")
-        << "1"
-        << "[ab*" << false << int(PickupCompileError::Reason::UnclosedGroup);
-    QTest::newRow("reversed range")
-        << "1"
-        << "[b-a]*" << false << int(PickupCompileError::Reason::ReversedRange);
-    QTest::newRow("open bracket substring") << "1"
-                                            << "[ab" << true << 0;
+    row("0", "0", "x", true, 0);
+    row("last column", "4", "x", true, 0);
+    row("leading zeros", "0004", "x", true, 0);
+    row("one past last", "5", "x", false, bad);
+    row("empty", "", "x", false, bad);
+    row("letters", "1a", "x", false, bad);
+    row("sign", "+1", "x", false, bad);
+    row("minus", "-1", "x", false, bad);
+    row("blank", " 1", "x", false, bad);
+    row("full-width digit", "１", "x", false, bad);
+    row("huge", "99999999999999999999999", "x", false, bad);
+    row("unclosed group", "1", "[ab*", false, int(PickupCompileError::Reason::UnclosedGroup));
+    row("reversed range", "1", "[b-a]*", false, int(PickupCompileError::Reason::ReversedRange));
+    row("open bracket substring", "1", "[ab", true, 0);
 }
 
 void tst_pickup::entryCheck() {
@@ -1322,17 +1192,8 @@ void tst_pickup::byteSearchAgreesWithDecodedText() {
                                              "\xFF",
                                              ","};
     const std::vector<QByteArray>& pieces = utf8 ? utf8Pieces : cp932Pieces;
-    std::mt19937 rng(11);
     RowStore store;
-    store.reset(2, encoding);
-    while (store.rowCount() < 3000) {
-        QByteArray row;
-        const int length = int(rng() % 12);
-        for (int k = 0; k < length; ++k)
-            row += pieces[rng() % pieces.size()];
-        if (row.count(',') == 2)
-            store.appendLine(QByteArrayView(row));
-    }
+    fillRandomRows(store, encoding, pieces, 11, 3000, 12);
     const QStringList phrases{"\\", "A", "@",  "[",  "ソ",  "ア", "表\\", "ソA",        "Ⅰ", "∵",
                               "¬",  "ｱ", "〜", "～", "ーA", "A,", ",ア",  "\U0001F600", "ⅠⅠ"};
     for (const QString& phrase : phrases) {
@@ -1353,11 +1214,7 @@ void tst_pickup::byteSearchAgreesWithDecodedText() {
                     expected.push_back(std::uint32_t(r));
             }
             QVERIFY2(picked == expected,
-                     qPrintable(QStringLiteral("%1 on column %2: %3 rows, not %4")
-                                    .arg(phrase)
-                                    .arg(column)
-                                    .arg(picked.size())
-                                    .arg(expected.size())));
+                     qPrintable(pickedRowsText(phrase, column, picked, expected)));
         }
     }
 }
@@ -1487,58 +1344,67 @@ void tst_pickup::longSubjectMatchedInBoundedMemory() {
 void tst_pickup::quotedSubjects_data() {
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("phrase");
+    QTest::addColumn<bool>("folded"); // width and case folded
     QTest::addColumn<QList<int>>("picked");
+    auto row = [](const char* name, const QString& column, const QString& phrase, bool folded,
+                  const QList<int>& picked) {
+        QTest::newRow(name) << column << phrase << folded << picked;
+    };
     // The records (see quotedSubjects): field texts a,b | c"d ; x | y ; abcd | e ; p<LF>q | r
-    QTest::newRow("comma between two fields") << "0"
-                                              << "b,c" << QList<int>{0};
-    QTest::newRow("a doubled quote is one") << "0"
-                                            << "c\"d" << QList<int>{0};
-    QTest::newRow("quotes left out of the row text") << "0"
-                                                     << "x,y" << QList<int>{1};
-    QTest::newRow("text after a closing quote") << "0"
-                                                << "bc" << QList<int>{2};
-    QTest::newRow("plain phrase through the bytes") << "0"
-                                                    << "d" << QList<int>{0, 2};
-    QTest::newRow("pattern on the row text") << "0"
-                                             << "a,b,*" << QList<int>{0};
-    QTest::newRow("pattern over a line break") << "1"
-                                               << "p?q" << QList<int>{3};
-    QTest::newRow("field text") << "2"
-                                << "c\"d" << QList<int>{0};
-    QTest::newRow("enclosing quotes are no text") << "1"
-                                                  << "\"" << QList<int>{};
-    QTest::newRow("comma inside a field") << "1"
-                                          << "a,b" << QList<int>{0};
+    row("comma between two fields", "0", "b,c", false, QList<int>{0});
+    row("a doubled quote is one", "0", "c\"d", false, QList<int>{0});
+    row("quotes left out of the row text", "0", "x,y", false, QList<int>{1});
+    row("text after a closing quote", "0", "bc", false, QList<int>{2});
+    row("plain phrase through the bytes", "0", "d", false, QList<int>{0, 2});
+    row("pattern on the row text", "0", "a,b,*", false, QList<int>{0});
+    row("pattern over a line break", "1", "p?q", false, QList<int>{3});
+    row("field text", "2", "c\"d", false, QList<int>{0});
+    row("enclosing quotes are no text", "1", "\"", false, QList<int>{});
+    row("comma inside a field", "1", "a,b", false, QList<int>{0});
+    // Folded phrases see the same subjects as exact ones: the field texts, joined by ",".
+    row("folded: a full-width comma is a comma", "0", "B，C", true, QList<int>{0});
+    row("folded: comma between two fields, ASCII", "0", "B,C", true, QList<int>{0});
+    row("folded: a doubled quote is one", "0", "Ｃ＂ｄ", true, QList<int>{0});
+    row("folded: quotes left out of the row text", "0", "Ｘ,y", true, QList<int>{1});
+    row("folded: text after a closing quote", "0", "ＢＣ", true, QList<int>{2});
+    row("folded: through the bytes", "0", "Ｄ", true, QList<int>{0, 2});
+    row("folded: pattern on the row text", "0", "Ａ,b,*", true, QList<int>{0});
+    row("folded: field text", "2", "C\"D", true, QList<int>{0});
+    row("folded: comma inside a field", "1", "Ａ,Ｂ", true, QList<int>{0});
 }
 
 void tst_pickup::quotedSubjects() {
     QFETCH(QString, column);
     QFETCH(QString, phrase);
+    QFETCH(bool, folded);
     QFETCH(QList<int>, picked);
-    RowStore store;
-    store.reset(1);
-    store.setFieldMode(FieldMode::Quoted, 1);
-    store.setIrregularQuotes(true); // as the reader finds "ab"cd
-    for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
-                                     QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")})
-        store.appendLine(QByteArrayView(record));
-    Lists l;
-    l.inOr.push_back({column, phrase});
-    std::vector<std::uint32_t> rows = pickAll(store, l);
-    QCOMPARE(QList<int>(rows.begin(), rows.end()), picked);
-    // Without text after a closing quote the bytes are searched: the same rows but the one.
-    RowStore regular;
-    regular.reset(1);
-    regular.setFieldMode(FieldMode::Quoted, 1);
-    for (qint64 r = 0; r < store.rowCount(); ++r)
-        if (r != 2)
-            regular.appendLine(store.rowBytes(r));
-    rows = pickAll(regular, l);
-    QList<int> want;
-    for (int r : picked)
-        if (r != 2)
-            want.append(r < 2 ? r : r - 1);
-    QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+    const std::vector<ConditionEntry> list{{column, phrase}};
+    const auto engine =
+        PickupEngine::compile({{}, {}, {}, list}, 1, nullptr, TextEncoding::Cp932,
+                              folded ? MatchOptions{true, false, true} : MatchOptions{});
+    QVERIFY(engine);
+    // As the reader finds "ab"cd the quotes are irregular; without that record the bytes are
+    // searched: the same rows but that one.
+    for (const bool irregular : {true, false}) {
+        RowStore store;
+        store.reset(1);
+        store.setFieldMode(FieldMode::Quoted, 1);
+        store.setIrregularQuotes(irregular);
+        QList<int> want;
+        int row = 0;
+        for (const QByteArray& record : {QByteArray("\"a,b\",\"c\"\"d\""), QByteArray("\"x\",y"),
+                                         QByteArray("\"ab\"cd,e"), QByteArray("\"p\nq\",r")}) {
+            if (!irregular && record.startsWith("\"ab\""))
+                continue;
+            if (picked.contains(row + (!irregular && row >= 2 ? 1 : 0)))
+                want.append(row);
+            store.appendLine(QByteArrayView(record));
+            ++row;
+        }
+        std::vector<std::uint32_t> rows;
+        engine->pickRange(store, 0, store.rowCount(), rows);
+        QCOMPARE(QList<int>(rows.begin(), rows.end()), want);
+    }
 }
 
 void tst_pickup::columnMixesAgreeWithModel_data() {

@@ -293,64 +293,51 @@ void tst_settings::read_data() {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
+    auto row = [](const char* name, const QString& file, const QString& section, const QString& key,
+                  const QString& expected) {
+        QTest::newRow(name) << file << section << key << expected;
+    };
 
     const QString f = QStringLiteral("[Vornel Position]\r\nTop=1500\r\nLeft=900\r\n");
-    QTest::newRow("top") << f << Section << "Top"
-                         << "1500";
-    QTest::newRow("left") << f << Section << "Left"
-                          << "900";
-    QTest::newRow("section case") << f << "VORNEL position"
-                                  << "Top"
-                                  << "1500";
-    QTest::newRow("key case") << f << Section << "tOP"
-                              << "1500";
-    QTest::newRow("missing key") << f << Section << "Width" << QString();
-    QTest::newRow("missing section") << f << "Other"
-                                     << "Top" << QString();
-    QTest::newRow("key of another section")
-        << QStringLiteral("[Other]\r\nTop=1\r\n[Vornel Position]\r\nLeft=2\r\n") << Section << "Top"
-        << QString();
-    QTest::newRow("key before any section")
-        << QStringLiteral("Top=1\r\n[Vornel Position]\r\n") << Section << "Top" << QString();
-    QTest::newRow("blanks around names and value")
-        << QStringLiteral("  [ Vornel Position ]  \r\n  Top  =  1500  \r\n") << Section << "Top"
-        << "1500";
-    QTest::newRow("blanks inside value kept")
-        << QStringLiteral("[Vornel Position]\r\nTop=15 00\r\n") << Section << "Top"
-        << "15 00";
-    QTest::newRow("double quotes")
-        << QStringLiteral("[Vornel Position]\r\nTop=\"1500\"\r\n") << Section << "Top"
-        << "1500";
-    QTest::newRow("single quotes")
-        << QStringLiteral("[Vornel Position]\r\nTop='1500'\r\n") << Section << "Top"
-        << "1500";
-    QTest::newRow("unmatched quote kept")
-        << QStringLiteral("[Vornel Position]\r\nTop=\"1500\r\n") << Section << "Top"
-        << "\"1500";
-    QTest::newRow("first of two keys")
-        << QStringLiteral("[Vornel Position]\r\nTop=1\r\nTOP=2\r\n") << Section << "Top"
-        << "1";
-    QTest::newRow("first of two sections")
-        << QStringLiteral("[Vornel Position]\r\nLeft=1\r\n[vornel position]\r\nTop=2\r\n")
-        << Section << "Top" << QString();
-    QTest::newRow("LF line ends") << QStringLiteral("[Vornel Position]\nTop=1500\nLeft=900")
-                                  << Section << "Left"
-                                  << "900";
-    QTest::newRow("comment is not a key")
-        << QStringLiteral("[Vornel Position]\r\n;Top=1\r\nTop=2\r\n") << Section << "Top"
-        << "2";
-    QTest::newRow("empty value") << QStringLiteral("[Vornel Position]\r\nTop=\r\nLeft=3\r\n")
-                                 << Section << "Top" << QString();
-    QTest::newRow("value with equals sign")
-        << QStringLiteral("[Vornel Position]\r\nTop=a=b\r\n") << Section << "Top"
-        << "a=b";
-    QTest::newRow("japanese names and value")
-        << QStringLiteral("[設定]\r\n位置=左ソ表]\r\n") << QStringLiteral("設定")
-        << QStringLiteral("位置") << QStringLiteral("左ソ表]");
+    row("top", f, Section, "Top", "1500");
+    row("left", f, Section, "Left", "900");
+    row("section case", f, "VORNEL position", "Top", "1500");
+    row("key case", f, Section, "tOP", "1500");
+    row("missing key", f, Section, "Width", QString());
+    row("missing section", f, "Other", "Top", QString());
+    row("key of another section",
+        QStringLiteral("[Other]\r\nTop=1\r\n[Vornel Position]\r\nLeft=2\r\n"), Section, "Top",
+        QString());
+    row("key before any section", QStringLiteral("Top=1\r\n[Vornel Position]\r\n"), Section, "Top",
+        QString());
+    row("blanks around names and value",
+        QStringLiteral("  [ Vornel Position ]  \r\n  Top  =  1500  \r\n"), Section, "Top", "1500");
+    row("blanks inside value kept", QStringLiteral("[Vornel Position]\r\nTop=15 00\r\n"), Section,
+        "Top", "15 00");
+    row("double quotes", QStringLiteral("[Vornel Position]\r\nTop=\"1500\"\r\n"), Section, "Top",
+        "1500");
+    row("single quotes", QStringLiteral("[Vornel Position]\r\nTop='1500'\r\n"), Section, "Top",
+        "1500");
+    row("unmatched quote kept", QStringLiteral("[Vornel Position]\r\nTop=\"1500\r\n"), Section,
+        "Top", "\"1500");
+    row("first of two keys", QStringLiteral("[Vornel Position]\r\nTop=1\r\nTOP=2\r\n"), Section,
+        "Top", "1");
+    row("first of two sections",
+        QStringLiteral("[Vornel Position]\r\nLeft=1\r\n[vornel position]\r\nTop=2\r\n"), Section,
+        "Top", QString());
+    row("LF line ends", QStringLiteral("[Vornel Position]\nTop=1500\nLeft=900"), Section, "Left",
+        "900");
+    row("comment is not a key", QStringLiteral("[Vornel Position]\r\n;Top=1\r\nTop=2\r\n"), Section,
+        "Top", "2");
+    row("empty value", QStringLiteral("[Vornel Position]\r\nTop=\r\nLeft=3\r\n"), Section, "Top",
+        QString());
+    row("value with equals sign", QStringLiteral("[Vornel Position]\r\nTop=a=b\r\n"), Section,
+        "Top", "a=b");
+    row("japanese names and value", QStringLiteral("[設定]\r\n位置=左ソ表]\r\n"),
+        QStringLiteral("設定"), QStringLiteral("位置"), QStringLiteral("左ソ表]"));
     // "ゾ" is 0x83 0x5D in code page 932: its second byte is "]".
-    QTest::newRow("section name with a ']' trail byte")
-        << QStringLiteral("[ゾ]\r\nTop=7\r\n") << QStringLiteral("ゾ") << "Top"
-        << "7";
+    row("section name with a ']' trail byte", QStringLiteral("[ゾ]\r\nTop=7\r\n"),
+        QStringLiteral("ゾ"), "Top", "7");
 }
 
 void tst_settings::read() {
@@ -441,6 +428,10 @@ void tst_settings::write_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QByteArray>("after");
+    auto row = [](const char* name, const QByteArray& before, const QString& section,
+                  const QString& key, const QString& value, const QByteArray& after) {
+        QTest::newRow(name) << before << section << key << value << after;
+    };
 
     const QByteArray others = "; settings of the other tools\r\n"
                               "[Colours]\r\n"
@@ -455,51 +446,45 @@ void tst_settings::write_data() {
                               "File1=C:\\data\\a.csv\r\n";
     QByteArray replaced = others;
     replaced.replace("Top=1\r\n", "Top=1500\r\n");
-    QTest::newRow("other sections, keys and comments kept") << others << Section << "Top"
-                                                            << "1500" << replaced;
+    row("other sections, keys and comments kept", others, Section, "Top", "1500", replaced);
 
     QByteArray added = others;
     added.replace("Width=77\r\n", "Width=77\r\nLeft=900\r\n");
-    QTest::newRow("new key at the end of its section, before the blank line")
-        << others << Section << "Left"
-        << "900" << added;
+    row("new key at the end of its section, before the blank line", others, Section, "Left", "900",
+        added);
 
-    QTest::newRow("case-insensitive names keep the file's spelling")
-        << QByteArray("[vornel POSITION]\r\ntop=1\r\n") << Section << "TOP"
-        << "2" << QByteArray("[vornel POSITION]\r\ntop=2\r\n");
+    row("case-insensitive names keep the file's spelling",
+        QByteArray("[vornel POSITION]\r\ntop=1\r\n"), Section, "TOP", "2",
+        QByteArray("[vornel POSITION]\r\ntop=2\r\n"));
 
-    QTest::newRow("blanks before the equals sign kept")
-        << QByteArray("[Vornel Position]\r\n  Top  = 1 \r\nLeft=3\r\n") << Section << "Top"
-        << "2" << QByteArray("[Vornel Position]\r\n  Top  =2\r\nLeft=3\r\n");
+    row("blanks before the equals sign kept",
+        QByteArray("[Vornel Position]\r\n  Top  = 1 \r\nLeft=3\r\n"), Section, "Top", "2",
+        QByteArray("[Vornel Position]\r\n  Top  =2\r\nLeft=3\r\n"));
 
-    QTest::newRow("only the first matching key changes")
-        << QByteArray("[Vornel Position]\r\nTop=1\r\nTop=2\r\n") << Section << "Top"
-        << "3" << QByteArray("[Vornel Position]\r\nTop=3\r\nTop=2\r\n");
+    row("only the first matching key changes",
+        QByteArray("[Vornel Position]\r\nTop=1\r\nTop=2\r\n"), Section, "Top", "3",
+        QByteArray("[Vornel Position]\r\nTop=3\r\nTop=2\r\n"));
 
-    QTest::newRow("new section appended")
-        << QByteArray("[Colours]\r\nBack=white\r\n") << Section << "Top"
-        << "5" << QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n");
+    row("new section appended", QByteArray("[Colours]\r\nBack=white\r\n"), Section, "Top", "5",
+        QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n"));
 
-    QTest::newRow("file without a final line end")
-        << QByteArray("[Colours]\r\nBack=white") << Section << "Top"
-        << "5" << QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n");
+    row("file without a final line end", QByteArray("[Colours]\r\nBack=white"), Section, "Top", "5",
+        QByteArray("[Colours]\r\nBack=white\r\n[Vornel Position]\r\nTop=5\r\n"));
 
-    QTest::newRow("key added to a last section without a final line end")
-        << QByteArray("[Vornel Position]\r\nTop=1") << Section << "Left"
-        << "5" << QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=5\r\n");
+    row("key added to a last section without a final line end",
+        QByteArray("[Vornel Position]\r\nTop=1"), Section, "Left", "5",
+        QByteArray("[Vornel Position]\r\nTop=1\r\nLeft=5\r\n"));
 
-    QTest::newRow("LF line ends of other lines kept")
-        << QByteArray("[A]\nx=1\n[Vornel Position]\nTop=1\n") << Section << "Top"
-        << "2" << QByteArray("[A]\nx=1\n[Vornel Position]\nTop=2\n");
+    row("LF line ends of other lines kept", QByteArray("[A]\nx=1\n[Vornel Position]\nTop=1\n"),
+        Section, "Top", "2", QByteArray("[A]\nx=1\n[Vornel Position]\nTop=2\n"));
 
     // Bytes that are not valid code page 932 in other lines survive unchanged.
-    QTest::newRow("undecodable bytes elsewhere kept")
-        << QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=1\r\n") << Section << "Top"
-        << "2" << QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=2\r\n");
+    row("undecodable bytes elsewhere kept",
+        QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=1\r\n"), Section, "Top", "2",
+        QByteArray("[A]\r\nx=\x80\xff\xa0\r\n[Vornel Position]\r\nTop=2\r\n"));
 
-    QTest::newRow("japanese value written in code page 932")
-        << QByteArray() << QStringLiteral("設定") << "Key" << QStringLiteral("表示")
-        << QByteArray("[\x90\xdd\x92\xe8]\r\nKey=\x95\x5c\x8e\xa6\r\n");
+    row("japanese value written in code page 932", QByteArray(), QStringLiteral("設定"), "Key",
+        QStringLiteral("表示"), QByteArray("[\x90\xdd\x92\xe8]\r\nKey=\x95\x5c\x8e\xa6\r\n"));
 }
 
 void tst_settings::write() {
