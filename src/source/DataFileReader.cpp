@@ -2,14 +2,12 @@
 
 #include "base/ByteKernels.h"
 #include "base/EncodingScan.h"
-#include "base/FileKind.h"
 #include "base/LargeMemory.h"
+#include "source/DataFileAccess.h"
 #include "source/HelperThread.h"
 #include "source/QuotedFields.h"
 #include "source/QuotedRecordScan.h"
 #include "source/RowStore.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -24,32 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 // The split threshold and the sample size (DataFileReader::Tuning).
 DataFileReader::Tuning g_tuning;
-
-QString openFailureReason(const QString& path, const QFile& file) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("ファイルが見つかりません。");
-    if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
-        return QStringLiteral("ファイルを読み込む権限がありません。");
-    return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
-}
-
-QString readFailureReason(const QFile& file) {
-    return QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString());
-}
-
-// Pipes, devices, folders and the kernel's files are refused before they are opened (opening a
-// pipe would wait for a writer).
-bool openForReading(QFile& file, const QString& path, QString& error) {
-    error = FileKind::notReadableReason(path);
-    if (!error.isEmpty())
-        return false;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        error = openFailureReason(path, file);
-        return false;
-    }
-    return true;
-}
 
 // The kernels this reader runs (ByteKernels::active()).
 const ByteKernels::Set& kernels() {
@@ -66,7 +38,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     const qint64 sampleBytes = g_tuning.sampleBytes;
     FirstLine result;
     QFile file(path);
-    if (!openForReading(file, path, result.error))
+    if (!DataFileAccess::openForReading(file, path, result.error))
         return result;
     // Room for a small file as it is now (one byte more sees its end); more if it grows.
     QByteArray sample(std::min(sampleBytes, std::max<qint64>(file.size(), 0) + 1),
@@ -78,7 +50,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
             sample.resize(std::min(sampleBytes, 2 * total));
         const qint64 n = file.read(sample.data() + total, sample.size() - total);
         if (n < 0) {
-            result.error = readFailureReason(file);
+            result.error = DataFileAccess::readFailureReason(file);
             return result;
         }
         if (n == 0)
@@ -102,7 +74,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     while (!lineEnded && !wholeFile) {
         const qint64 n = file.read(buffer, piece);
         if (n < 0) {
-            result.error = readFailureReason(file);
+            result.error = DataFileAccess::readFailureReason(file);
             return result;
         }
         if (n == 0)
@@ -148,7 +120,7 @@ bool DataFileReader::open(const QString& path, RowStore& store) {
     m_rejected = {};
     m_error.clear();
     m_file.setFileName(path);
-    if (!openForReading(m_file, path, m_error))
+    if (!DataFileAccess::openForReading(m_file, path, m_error))
         return false;
     m_expectedSize = m_file.size();
     if (!m_worker && std::thread::hardware_concurrency() > 1)
@@ -232,7 +204,7 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
                 },
                 g_tuning.helperInline);
             if (first < 0 || second < 0) {
-                fail(readFailureReason(m_file));
+                fail(DataFileAccess::readFailureReason(m_file));
                 return Status::Failed;
             }
             // A file that got shorter meanwhile: only what follows on without a gap counts.
@@ -241,7 +213,7 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
         } else {
             n = readInto(at, std::min(room, chunk), m_bytesRead);
             if (n < 0) {
-                fail(readFailureReason(m_file));
+                fail(DataFileAccess::readFailureReason(m_file));
                 return Status::Failed;
             }
             lineFeeds = n > 0 ? qint64(kernels().countByte(at, std::size_t(n), '\n')) : 0;
@@ -443,9 +415,8 @@ DataFileReader::Status DataFileReader::appendLines() {
         }
         const Scanned::Bad& line = part.bad[m_nextBad++];
         const qint64 lineNumber = m_quoted ? linesBefore(line.start) + 1 : m_linesRead + 1;
-        if (line.length > RowStore::kMaxRowBytes &&
-            line.commas == std::size_t(m_store->commaCount())) {
-            fail(QStringLiteral("%1 行目が長すぎます。").arg(lineNumber));
+        if (DataFileAccess::tooLong(line, std::size_t(m_store->commaCount()))) {
+            fail(DataFileAccess::tooLongText(lineNumber));
             return Status::Failed;
         }
         m_linesRead = lineNumber;
