@@ -5,17 +5,14 @@
 #include "results/RowWriter.h"
 #include "source/DataBatchReader.h"
 #include "source/DataLoadJob.h"
+#include "source/HelperThread.h"
 #include "source/RowStore.h"
 
 #include <QFileInfo>
 
 #include <atomic>
-#include <condition_variable>
-#include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace PickStream {
@@ -30,75 +27,6 @@ std::atomic<std::size_t> g_largest{0};
 constexpr qsizetype kChunkBytes = 1 << 20;
 // Fewer rows than this are picked on one thread.
 constexpr qint64 kSplitRows = 8192;
-
-// A thread that stays for the whole run and does one job at a time for it (a thread of its own
-// for each of a few hundred batches would cost more than some batches' work).
-class Helper {
-public:
-    Helper() : m_thread([this] { loop(); }) {}
-    ~Helper() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-    Helper(const Helper&) = delete;
-    Helper& operator=(const Helper&) = delete;
-
-    // Runs `here` on this thread and `there` on the helper; returns when both are done. An
-    // exception of either (running out of memory) comes out here, once both have ended.
-    template <typename Here> void both(Here&& here, std::function<void()> there) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_job = std::move(there);
-        }
-        m_wake.notify_all();
-        std::exception_ptr failed;
-        try {
-            here();
-        } catch (...) {
-            failed = std::current_exception();
-        }
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_job; });
-        if (!failed)
-            failed = std::exchange(m_failed, nullptr);
-        m_failed = nullptr;
-        if (failed)
-            std::rethrow_exception(failed);
-    }
-
-private:
-    void loop() {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_quit || m_job; });
-            if (m_quit)
-                return;
-            lock.unlock();
-            std::exception_ptr failed;
-            try {
-                m_job();
-            } catch (...) {
-                failed = std::current_exception();
-            }
-            lock.lock();
-            m_failed = failed;
-            m_job = nullptr;
-            m_done.notify_all();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::function<void()> m_job; // set while a job waits or runs
-    std::exception_ptr m_failed;
-    bool m_quit = false;
-    std::thread m_thread; // last: starts once the members above exist
-};
 
 } // namespace
 
@@ -162,8 +90,10 @@ Result run(DataLoadJob& job, const Setup& setup, const PickupEngine& firstEngine
     RowStore batches[2];
     std::vector<std::uint32_t> picked;
     std::vector<std::uint32_t> secondHalf;
-    Helper reading;
-    Helper halves;
+    // Threads that stay for the whole run and do one job at a time for it (a thread of its own
+    // for each of a few hundred batches would cost more than some batches' work).
+    HelperThread reading;
+    HelperThread halves;
     int current = 0;
     DataBatchReader::Status status = reader.next(batches[current], misfit);
     while (status == DataBatchReader::Status::Batch) {

@@ -1,18 +1,16 @@
 // The four condition lists: registration, editing, list files, undo and redo, pasted lines.
 //
 // The handlers are shared by the four lists; each is called with the list whose control fired.
-// The logic they call (column checks, duplicate search, list-file format, the undo history, the
-// cutting of pasted lines) is in ConditionRegistration, ConditionListFile, ConditionUndoStack and
-// ConditionPaste. Every handler that edits a list captures the lists before it and records the
-// edit as one undo step at its end.
+// The logic they call (column checks, duplicate search, list-file format) is in
+// ConditionRegistration and ConditionListFile; undo and redo are ConditionsHistory's, what the
+// text boxes take and several pasted lines ConditionBoxInput's. Every handler that edits a list
+// captures the lists before it and records the edit as one undo step at its end.
 #include "conditions/ConditionsController.h"
 
 #include "base/WholeFile.h"
 #include "conditions/ConditionListFile.h"
 #include "conditions/ConditionListModel.h"
-#include "conditions/ConditionPaste.h"
 #include "conditions/ConditionRegistration.h"
-#include "conditions/TypedInput.h"
 #include "main_window/CommonDialog.h"
 #include "main_window/DropDownButton.h"
 #include "main_window/MainWindowHost.h"
@@ -22,9 +20,7 @@
 #include "settings/StoredLists.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -35,8 +31,6 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include <functional>
-#include <memory>
 #include <new>
 
 namespace {
@@ -45,61 +39,13 @@ const QString kErrorTitle = QStringLiteral("エラー");
 const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
 const QString kListFileFilter = QStringLiteral("*.csv|*.csv|");
 const QString kSetFileFilter = QStringLiteral("条件セット|*.txt|全ファイル|*.*|");
-const QString kPasteTitle = QStringLiteral("複数行の貼り付け");
 constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
 // The column box takes this many characters from the keyboard; text the program puts there (an
 // entry taken back from a list of 100 or more columns) is not cut.
 constexpr qsizetype kColumnKeyboardLimit = 2;
 
-// Keeps of the user's edits in a single-line box only what such a box holds: the inserted piece up
-// to its first line break (a pasted spreadsheet cell ends in CR LF), within the keyboard limit.
-// takeLines, when given, is first offered a paste of the clipboard's text when that holds several
-// lines (Ctrl+V, Shift+Insert, the box's menu), with the box set back to its text before the
-// paste; true: it took them, and the box stays as it was. Only an edit that is exactly the
-// clipboard's text put over the selection counts: what a box shares with a paste cannot say
-// where the pasted text began.
-void keepTypedInput(QLineEdit* box, qsizetype keyboardLimit,
-                    std::function<bool(const QString&)> takeLines = {}) {
-    auto before = std::make_shared<QString>(box->text());
-    // textEdited comes before textChanged, so `before` still holds the text before the edit.
-    QObject::connect(box, &QLineEdit::textEdited, box, [box, before, keyboardLimit, takeLines] {
-        const QString edited = box->text();
-        const QString was = *before;
-        if (takeLines) {
-            const QString clip = QGuiApplication::clipboard()->text();
-            if (ConditionPaste::offersLines(clip) && TypedInput::isInsertionOf(was, edited, clip)) {
-                box->setText(was); // the lines are no text of the box while the question is open
-                if (takeLines(clip))
-                    return;
-                box->setText(edited);
-                *before = was;
-            }
-        }
-        qsizetype cursor = 0;
-        const QString kept = TypedInput::keep(was, box->text(), keyboardLimit, &cursor);
-        if (kept == box->text())
-            return;
-        box->setText(kept);
-        box->setCursorPosition(int(cursor));
-    });
-    QObject::connect(box, &QLineEdit::textChanged, box, [box, before] { *before = box->text(); });
-}
-
 bool isEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
-
-enum class History { None, Undo, Redo };
-
-History historyOf(const QKeyEvent* event) {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->matches(QKeySequence::Undo) ||
-        (event->key() == Qt::Key_Z && modifiers == Qt::ControlModifier))
-        return History::Undo;
-    if (event->matches(QKeySequence::Redo) ||
-        (event->key() == Qt::Key_Y && modifiers == Qt::ControlModifier))
-        return History::Redo;
-    return History::None;
 }
 
 // A key event that types a character into a text box (what reaches the character filter).
@@ -109,7 +55,8 @@ bool typesCharacter(const QKeyEvent* event) {
 
 } // namespace
 
-ConditionsController::ConditionsController(MainWindowHost& host) : m_host(host) {
+ConditionsController::ConditionsController(MainWindowHost& host)
+    : m_host(host), m_history(*this, host), m_boxInput(*this, host) {
     for (int i = 0; i < kConditionListCount; ++i)
         m_lists[size_t(i)].id = ConditionList(i);
 }
@@ -178,9 +125,9 @@ void ConditionsController::connectControls() {
                 [this, id](const QModelIndex& index) { lvw_Click(id, index.row() + 1); });
         connect(list.txtGoku, &QLineEdit::textChanged, this, [this, id] { txtGoku_Change(id); });
         connect(list.txtNo, &QLineEdit::textChanged, this, [this, id] { showColumnName(id); });
-        keepTypedInput(list.txtNo, kColumnKeyboardLimit);
-        keepTypedInput(list.txtGoku, -1,
-                       [this, id](const QString& lines) { return pasteLines(id, lines); });
+        ConditionBoxInput::keepTypedInput(list.txtNo, kColumnKeyboardLimit);
+        ConditionBoxInput::keepTypedInput(
+            list.txtGoku, -1, [this, id](const QString& lines) { return pasteLines(id, lines); });
         // The current item stays in the column "列": the list then never scrolls sideways to show
         // a phrase (a click on one, or the row that moves up after a delete), which would push
         // the column numbers out of sight.
@@ -203,38 +150,8 @@ void ConditionsController::connectControls() {
         for (QPushButton* b :
              {list.cmdTuika, list.cmdSakujo, list.cmdAllSakujo, list.cmdOpen, list.cmdSave})
             b->installEventFilter(this);
-        ListMenu& menu = m_menus[size_t(id)];
-        menu.menu = new QMenu(list.lvw);
-        menu.menu->setObjectName(QStringLiteral("mnu") + list.suffix);
-        menu.undo = menu.menu->addAction(QStringLiteral("元に戻す(&U)\tCtrl+Z"));
-        menu.undo->setObjectName(QStringLiteral("mnu") + list.suffix + QStringLiteral("Undo"));
-        menu.redo = menu.menu->addAction(QStringLiteral("やり直し(&R)\tCtrl+Y"));
-        menu.redo->setObjectName(QStringLiteral("mnu") + list.suffix + QStringLiteral("Redo"));
-        connect(menu.undo, &QAction::triggered, this, [this, id] { undo(id); });
-        connect(menu.redo, &QAction::triggered, this, [this, id] { redo(id); });
-        list.lvw->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(list.lvw, &QWidget::customContextMenuRequested, this,
-                [this, id, lvw](const QPoint& pos) {
-                    lvw_ContextMenu(id, lvw->viewport()->mapToGlobal(pos));
-                });
+        m_history.connectList(list);
     }
-}
-
-bool ConditionsController::historyKey(ConditionList id, QObject* watched, const QKeyEvent* key) {
-    const History history = historyOf(key);
-    if (history == History::None)
-        return false;
-    // In a box with typing of its own to take back (or to do again), the box does it; else the
-    // list's history.
-    if (auto* box = qobject_cast<QLineEdit*>(watched)) {
-        if (history == History::Undo ? box->isUndoAvailable() : box->isRedoAvailable())
-            return false;
-    }
-    if (history == History::Undo)
-        undo(id);
-    else
-        redo(id);
-    return true;
 }
 
 bool ConditionsController::eventFilter(QObject* watched, QEvent* event) {
@@ -258,7 +175,7 @@ bool ConditionsController::eventFilter(QObject* watched, QEvent* event) {
                              watched == list.txtGoku || watched == list.cmdTuika ||
                              watched == list.cmdSakujo || watched == list.cmdAllSakujo ||
                              watched == list.cmdOpen || watched == list.cmdSave;
-            if (own && historyKey(id, watched, static_cast<QKeyEvent*>(event)))
+            if (own && m_history.historyKey(id, watched, static_cast<QKeyEvent*>(event)))
                 return true;
             if (watched == list.lvw)
                 return false;
@@ -638,92 +555,4 @@ QString ConditionsController::columnNameText(ConditionList id) const {
 void ConditionsController::showColumnName(ConditionList id) {
     if (QLabel* label = controls(id).lblColumnName)
         label->setText(columnNameText(id));
-}
-
-// ---------------------------------------------------------------- undo and redo
-
-ConditionsState ConditionsController::captureState() const {
-    ConditionsState state;
-    for (const ConditionListControls& list : m_lists) {
-        ConditionListState& one = state[size_t(list.id)];
-        one.entries = list.model->entries();
-        one.boxes = {list.txtNo->text(), list.txtGoku->text()};
-    }
-    return state;
-}
-
-bool ConditionsController::recordEdit(const ConditionsState& before) {
-    return m_undo.record(before, captureState());
-}
-
-void ConditionsController::applyChange(const ConditionUndoStack::Change& change) {
-    for (ConditionListControls& list : m_lists) {
-        const size_t i = size_t(list.id);
-        if (change.entries[i])
-            list.model->setEntries(*change.entries[i]);
-        if (const std::optional<ConditionBoxes>& boxes = change.boxes[i]) {
-            list.txtNo->setText(boxes->column);
-            list.txtGoku->setText(boxes->phrase); // runs the phrase box's change handling
-        }
-    }
-    mySaveButtonsRefresh();
-    m_host.myStartCheck();
-}
-
-void ConditionsController::undo(ConditionList id) {
-    if (const std::optional<ConditionUndoStack::Change> change = m_undo.undo(id))
-        applyChange(*change);
-}
-
-void ConditionsController::redo(ConditionList id) {
-    if (const std::optional<ConditionUndoStack::Change> change = m_undo.redo(id))
-        applyChange(*change);
-}
-
-QMenu* ConditionsController::listMenu(ConditionList id) {
-    ListMenu& menu = m_menus[size_t(id)];
-    menu.undo->setEnabled(m_undo.canUndo(id));
-    menu.redo->setEnabled(m_undo.canRedo(id));
-    return menu.menu;
-}
-
-void ConditionsController::lvw_ContextMenu(ConditionList id, const QPoint& globalPos) {
-    listMenu(id)->popup(globalPos);
-}
-
-// ---------------------------------------------------------------- pasted lines
-
-bool ConditionsController::pasteLines(ConditionList id, const QString& text) {
-    const std::vector<ConditionPaste::Line> lines = ConditionPaste::nonEmptyLines(text);
-    ConditionListControls& list = controls(id);
-    const QString column = ConditionRegistration::effectiveColumn(list.txtNo->text());
-    if (m_host.platform().messageBox(m_host.hostWidget(),
-                                     ConditionPaste::question(qsizetype(lines.size()), column, id),
-                                     kQuestionStyle, kPasteTitle) != Platform::Yes)
-        return false;
-
-    const ConditionsState before = captureState();
-    if (list.txtNo->text().isEmpty())
-        list.txtNo->setText(column); // as a registration shows the "0" it uses
-    ConditionRegistration::Lists models{};
-    for (const ConditionListControls& l : m_lists)
-        models[size_t(l.id)] = l.model;
-    const ConditionPaste::Result result = ConditionPaste::registerLines(
-        models, id, column, lines, m_host.commaCount(), [this](const QString& question) {
-            return m_host.platform().messageBox(m_host.hostWidget(), question, kQuestionStyle,
-                                                kDuplicateTitle) == Platform::Yes;
-        });
-    recordEdit(before);
-    mySaveButtonsRefresh();
-    m_host.myStartCheck();
-
-    if (!result.columnError.isEmpty())
-        m_host.platform().messageBox(m_host.hostWidget(), result.columnError, Platform::Critical,
-                                     kErrorTitle);
-    else if (const QString skipped =
-                 ConditionPaste::skippedMessage(result, qsizetype(lines.size()));
-             !skipped.isEmpty())
-        m_host.platform().messageBox(m_host.hostWidget(), skipped, Platform::Exclamation,
-                                     kPasteTitle);
-    return true;
 }

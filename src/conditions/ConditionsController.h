@@ -1,13 +1,15 @@
 #pragma once
 
 // The four condition lists' handlers: registration, editing, the text boxes' keys, the list
-// files, undo and redo (Ctrl+Z / Ctrl+Y, each list's menu) and several pasted lines. The window
-// builds the controls; this controller connects them, keeps each list's remembered row and the
-// lists' undo history, and asks the window (MainWindowHost) for the rest.
+// files, undo and redo (Ctrl+Z / Ctrl+Y, each list's menu: ConditionsHistory) and several pasted
+// lines (ConditionBoxInput). The window builds the controls; this controller connects them, keeps
+// each list's remembered row, and asks the window (MainWindowHost) for the rest.
 
+#include "conditions/ConditionBoxInput.h"
 #include "conditions/ConditionListControls.h"
 #include "conditions/ConditionSetFile.h"
 #include "conditions/ConditionUndoStack.h"
+#include "conditions/ConditionsHistory.h"
 
 #include <QObject>
 #include <QRect>
@@ -82,27 +84,31 @@ public:
     // What that list shows now (empty: no name for the typed number).
     QString columnNameText(ConditionList id) const;
 
-    // ---- Undo and redo of the list edits ----
+    // ---- Undo and redo of the list edits (ConditionsHistory) ----
     // The four lists' entries and box texts as they are now.
-    ConditionsState captureState() const;
+    ConditionsState captureState() const { return m_history.captureState(); }
     // Records the edit made since before was captured as one undo step (nothing when no list's
     // entries changed). An edit that replaces several lists at once is recorded the same way:
     //   const ConditionsState before = captureState(); ...change the lists...; recordEdit(before);
-    bool recordEdit(const ConditionsState& before);
+    bool recordEdit(const ConditionsState& before) { return m_history.recordEdit(before); }
     // Undo and redo in list id (its keys and its menu): the lists and boxes the step changed go
     // back (forward), then the save buttons and Start follow.
-    void undo(ConditionList id);
-    void redo(ConditionList id);
-    const ConditionUndoStack& undoStack() const { return m_undo; }
+    void undo(ConditionList id) { m_history.undo(id); }
+    void redo(ConditionList id) { m_history.redo(id); }
+    const ConditionUndoStack& undoStack() const { return m_history.undoStack(); }
     // The list's menu (元に戻す / やり直し), brought up to date; shown by the list's context-menu
     // event.
-    QMenu* listMenu(ConditionList id);
-    void lvw_ContextMenu(ConditionList id, const QPoint& globalPos);
+    QMenu* listMenu(ConditionList id) { return m_history.listMenu(id); }
+    void lvw_ContextMenu(ConditionList id, const QPoint& globalPos) {
+        m_history.lvw_ContextMenu(id, globalPos);
+    }
 
-    // Several lines pasted into the phrase box of list id: asks whether to add each non-empty
-    // line as an entry and does so as one undo step. False: declined (the box keeps what it
-    // keeps of any paste).
-    bool pasteLines(ConditionList id, const QString& text);
+    // Several lines pasted into the phrase box of list id (ConditionBoxInput): asks whether to add
+    // each non-empty line as an entry and does so as one undo step. False: declined (the box
+    // keeps what it keeps of any paste).
+    bool pasteLines(ConditionList id, const QString& text) {
+        return m_boxInput.pasteLines(id, text);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -115,18 +121,10 @@ private:
     QAction* m_setOpen = nullptr; // children of the window
     QAction* m_setSave = nullptr;
 
-    ConditionUndoStack m_undo;
-    struct ListMenu {
-        QMenu* menu = nullptr;
-        QAction* undo = nullptr;
-        QAction* redo = nullptr;
-    };
-    std::array<ListMenu, kConditionListCount> m_menus = {};
+    ConditionsHistory m_history;
+    ConditionBoxInput m_boxInput;
 
     void showColumnName(ConditionList id);
     // A list or set load's failure (Critical) or its skipped lines (Exclamation), if any.
     void showLoadOutcome(const QString& error, const QString& warning);
-    void applyChange(const ConditionUndoStack::Change& change);
-    // Ctrl+Z / Ctrl+Y in a list's controls; false when the key is neither or the box takes it.
-    bool historyKey(ConditionList id, QObject* watched, const QKeyEvent* key);
 };

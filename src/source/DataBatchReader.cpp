@@ -1,17 +1,14 @@
 // The batch reader: a few megabytes of whole lines at a time, the unfinished tail carried on.
 #include "source/DataBatchReader.h"
 
-#include "base/FileKind.h"
 #include "base/LargeMemory.h"
+#include "source/DataFileAccess.h"
 #include "source/DataLoadJob.h"
 #include "source/QuotedFields.h"
 #include "source/RowStore.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <vector>
 
@@ -19,10 +16,6 @@ namespace {
 
 const ByteKernels::Set& kernels() {
     return ByteKernels::active();
-}
-
-QString readFailureReason(const QFile& file) {
-    return QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString());
 }
 
 bool allAscii(const char* p, std::size_t n) {
@@ -55,14 +48,10 @@ DataBatchReader::DataBatchReader(Setup setup)
 }
 
 std::optional<QString> DataBatchReader::open() {
-    if (const QString reason = FileKind::notReadableReason(m_setup.path); !reason.isEmpty())
-        return reason;
     m_file.setFileName(m_setup.path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        if (!QFileInfo::exists(m_setup.path))
-            return QStringLiteral("ファイルが見つかりません。");
-        return QStringLiteral("ファイルを開けません（%1）。").arg(m_file.errorString());
-    }
+    QString error;
+    if (!DataFileAccess::openForReading(m_file, m_setup.path, error))
+        return error;
     return std::nullopt;
 }
 
@@ -113,14 +102,14 @@ template <typename Scan> bool DataBatchReader::readAhead(Scan& scan, bool& endOf
         return true;
     QFile ahead(m_setup.path);
     if (!ahead.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        fail(readFailureReason(ahead));
+        fail(DataFileAccess::readFailureReason(ahead));
         return false;
     }
     QByteArray buffer(m_setup.chunkBytes, Qt::Uninitialized);
     for (qint64 at = m_offset; !scan.settled();) {
         const qint64 n = LargeMemory::readAt(ahead.handle(), buffer.data(), buffer.size(), at);
         if (n < 0) {
-            fail(readFailureReason(ahead));
+            fail(DataFileAccess::readFailureReason(ahead));
             return false;
         }
         if (n == 0) {
@@ -146,18 +135,14 @@ bool DataBatchReader::decideFieldMode(const char* base, std::size_t begin, std::
 }
 
 bool DataBatchReader::decideEncoding(const char* base, std::size_t end, std::size_t used) {
-    if (m_encodingScan.settled()) {
-        const TextCodec::Detected detected = m_encodingScan.result(false);
-        m_encoding = detected.encoding;
-        m_byteOrderMark = detected.byteOrderMark;
-        m_encodingDecided = true;
-        return true;
-    }
     EncodingScan scan = m_encodingScan;
-    scan.feed(QByteArrayView(base + end, qsizetype(used - end)));
-    bool endOfFile = m_endOfFile;
-    if (!readAhead(scan, endOfFile))
-        return false;
+    bool endOfFile = false;
+    if (!scan.settled()) {
+        scan.feed(QByteArrayView(base + end, qsizetype(used - end)));
+        endOfFile = m_endOfFile;
+        if (!readAhead(scan, endOfFile))
+            return false;
+    }
     const TextCodec::Detected detected = scan.result(endOfFile);
     m_encoding = detected.encoding;
     m_byteOrderMark = detected.byteOrderMark;
@@ -236,7 +221,7 @@ DataBatchReader::Status DataBatchReader::nextBatch(RowStore& batch, const Misfit
         if (!m_endOfFile && used < size) {
             const qint64 n = readInto(base + used, size - used);
             if (n < 0)
-                return fail(readFailureReason(m_file));
+                return fail(DataFileAccess::readFailureReason(m_file));
             used += std::size_t(n);
         }
         if (first) {
@@ -264,8 +249,8 @@ DataBatchReader::Status DataBatchReader::nextBatch(RowStore& batch, const Misfit
             }
             const QByteArrayView record(base + begin, qsizetype(r.length));
             const qsizetype commas = r.open ? record.count(',') : qsizetype(r.commas);
-            if (commas >= std::numeric_limits<int>::max())
-                return fail(QStringLiteral("1 行目の列が多すぎます。"));
+            if (DataFileAccess::tooManyColumns(commas))
+                return fail(DataFileAccess::tooManyColumnsText());
             m_commaCount = int(commas);
         }
         end = cut(base, begin, used, irregular);
@@ -316,8 +301,8 @@ DataBatchReader::Status DataBatchReader::nextBatch(RowStore& batch, const Misfit
             lines += qint64(kernels().countByte(base + counted, line.start - counted, '\n'));
             counted = line.start;
         }
-        if (line.length > RowStore::kMaxRowBytes && line.commas == std::size_t(m_commaCount))
-            return fail(QStringLiteral("%1 行目が長すぎます。").arg(lines + 1));
+        if (DataFileAccess::tooLong(line, std::size_t(m_commaCount)))
+            return fail(DataFileAccess::tooLongText(lines + 1));
         if (misfit)
             misfit(QByteArrayView(base + line.start, qsizetype(line.length)), lines + 1);
     }

@@ -2,19 +2,16 @@
 
 #include "base/ByteKernels.h"
 #include "base/EncodingScan.h"
-#include "base/FileKind.h"
 #include "base/LargeMemory.h"
+#include "source/DataFileAccess.h"
+#include "source/HelperThread.h"
 #include "source/QuotedFields.h"
+#include "source/QuotedRecordScan.h"
 #include "source/RowStore.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 static_assert(ByteKernels::LineCuts::kMaxLength == RowStore::kMaxRowBytes);
@@ -26,146 +23,12 @@ using Clock = std::chrono::steady_clock;
 // The split threshold and the sample size (DataFileReader::Tuning).
 DataFileReader::Tuning g_tuning;
 
-QString openFailureReason(const QString& path, const QFile& file) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("ファイルが見つかりません。");
-    if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
-        return QStringLiteral("ファイルを読み込む権限がありません。");
-    return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
-}
-
-QString readFailureReason(const QFile& file) {
-    return QStringLiteral("ファイルを読み込めません（%1）。").arg(file.errorString());
-}
-
-// Pipes, devices, folders and the kernel's files are refused before they are opened (opening a
-// pipe would wait for a writer).
-bool openForReading(QFile& file, const QString& path, QString& error) {
-    error = FileKind::notReadableReason(path);
-    if (!error.isEmpty())
-        return false;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        error = openFailureReason(path, file);
-        return false;
-    }
-    return true;
-}
-
 // The kernels this reader runs (ByteKernels::active()).
 const ByteKernels::Set& kernels() {
     return ByteKernels::active();
 }
 
 } // namespace
-
-// One helper thread that runs one job at a time for the reader.
-class DataFileReader::Worker {
-public:
-    Worker() : m_thread([this] { loop(); }) {}
-    ~Worker() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-    void start(std::function<void()> job) {
-        if (g_tuning.helperInline) {
-            m_inline = std::move(job);
-            return;
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            m_job = std::move(job);
-            m_busy = true;
-        }
-        m_wake.notify_all();
-    }
-    // Waits for the job; an exception it threw (running out of memory) comes out here.
-    void wait() {
-        if (m_inline) {
-            const std::function<void()> job = std::exchange(m_inline, nullptr);
-            job();
-            return;
-        }
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_busy; });
-        if (std::exception_ptr failed = std::exchange(m_failed, nullptr))
-            std::rethrow_exception(failed);
-    }
-
-    // Runs `there` on the helper thread and `here` on this one, and returns when both are done.
-    // When the helper has not taken `there` up by the time `here` is done (on a busy machine it
-    // may wait long for a core), this thread runs it too rather than wait. An exception from
-    // `here` goes on once the helper is done; one from `there` comes out too.
-    void both(const std::function<void()>& here, std::function<void()> there) {
-        start(std::move(there));
-        try {
-            here();
-        } catch (...) {
-            m_inline = nullptr; // a half left for this thread is not run after a failure
-            takeBack();
-            try {
-                wait();
-            } catch (...) {
-            }
-            throw;
-        }
-        if (std::function<void()> job = takeBack()) {
-            job();
-            return;
-        }
-        wait();
-    }
-
-private:
-    // The started job, when the helper has not taken it up yet (nothing otherwise).
-    std::function<void()> takeBack() {
-        std::lock_guard lock(m_mutex);
-        std::function<void()> job = std::exchange(m_job, nullptr);
-        if (job)
-            m_busy = false;
-        return job;
-    }
-
-    void loop() {
-        for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_quit || m_job; });
-                if (m_quit)
-                    return;
-                job = std::move(m_job);
-                m_job = nullptr;
-            }
-            std::exception_ptr failed;
-            try {
-                job();
-            } catch (...) {
-                failed = std::current_exception();
-            }
-            {
-                std::lock_guard lock(m_mutex);
-                m_failed = failed;
-                m_busy = false;
-            }
-            m_done.notify_all();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::function<void()> m_job;
-    std::function<void()> m_inline; // a job left for wait() (Tuning::helperInline)
-    std::exception_ptr m_failed;
-    bool m_busy = false;
-    bool m_quit = false;
-    std::thread m_thread; // last: starts after the members above exist
-};
 
 void DataFileReader::setTuningForTesting(const Tuning& tuning) {
     g_tuning = tuning;
@@ -175,7 +38,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     const qint64 sampleBytes = g_tuning.sampleBytes;
     FirstLine result;
     QFile file(path);
-    if (!openForReading(file, path, result.error))
+    if (!DataFileAccess::openForReading(file, path, result.error))
         return result;
     // Room for a small file as it is now (one byte more sees its end); more if it grows.
     QByteArray sample(std::min(sampleBytes, std::max<qint64>(file.size(), 0) + 1),
@@ -187,7 +50,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
             sample.resize(std::min(sampleBytes, 2 * total));
         const qint64 n = file.read(sample.data() + total, sample.size() - total);
         if (n < 0) {
-            result.error = readFailureReason(file);
+            result.error = DataFileAccess::readFailureReason(file);
             return result;
         }
         if (n == 0)
@@ -211,7 +74,7 @@ DataFileReader::FirstLine DataFileReader::readFirstLine(const QString& path) {
     while (!lineEnded && !wholeFile) {
         const qint64 n = file.read(buffer, piece);
         if (n < 0) {
-            result.error = readFailureReason(file);
+            result.error = DataFileAccess::readFailureReason(file);
             return result;
         }
         if (n == 0)
@@ -257,11 +120,11 @@ bool DataFileReader::open(const QString& path, RowStore& store) {
     m_rejected = {};
     m_error.clear();
     m_file.setFileName(path);
-    if (!openForReading(m_file, path, m_error))
+    if (!DataFileAccess::openForReading(m_file, path, m_error))
         return false;
     m_expectedSize = m_file.size();
     if (!m_worker && std::thread::hardware_concurrency() > 1)
-        m_worker = std::make_unique<Worker>();
+        m_worker = std::make_unique<HelperThread>();
     return true;
 }
 
@@ -338,9 +201,10 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
                     second = readInto(at + chunk, chunk, offset + chunk);
                     if (second > 0)
                         secondFeeds = kernels().countByte(at + chunk, std::size_t(second), '\n');
-                });
+                },
+                g_tuning.helperInline);
             if (first < 0 || second < 0) {
-                fail(readFailureReason(m_file));
+                fail(DataFileAccess::readFailureReason(m_file));
                 return Status::Failed;
             }
             // A file that got shorter meanwhile: only what follows on without a gap counts.
@@ -349,7 +213,7 @@ DataFileReader::Status DataFileReader::readStep(std::chrono::nanoseconds budget)
         } else {
             n = readInto(at, std::min(room, chunk), m_bytesRead);
             if (n < 0) {
-                fail(readFailureReason(m_file));
+                fail(DataFileAccess::readFailureReason(m_file));
                 return Status::Failed;
             }
             lineFeeds = n > 0 ? qint64(kernels().countByte(at, std::size_t(n), '\n')) : 0;
@@ -437,52 +301,14 @@ void DataFileReader::scanQuotedBatch() {
     const std::size_t limit = b.complete;
     const std::size_t softEnd = std::min(limit, begin + m_chunkBytes);
     const std::size_t want = std::size_t(m_store->commaCount());
-    m_lines[0].clear();
-    m_lines[1].clear();
-    bool irregular[2] = {false, false};
-    std::size_t lineEnds[2] = {0, 0};
-    std::size_t end = softEnd;
-    std::size_t firstEnd = softEnd;
-    const void* lf = nullptr;
-    if (m_worker && softEnd - begin >= 2 * g_tuning.splitThreshold) {
-        const std::size_t middle = begin + (softEnd - begin) / 2;
-        lf = std::memchr(base + middle, '\n', softEnd - middle);
-    }
-    if (lf) {
-        // The second half is cut on the guess that a record begins after the line end in the
-        // middle; it holds when the first half's last record ends there.
-        const std::size_t split = std::size_t(static_cast<const char*>(lf) - base) + 1;
-        std::size_t secondEnd = split;
-        Scanned& second = m_lines[1];
-        bool& secondIrregular = irregular[1];
-        std::size_t& secondLineEnds = lineEnds[1];
-        m_worker->both(
-            [&] {
-                firstEnd = QuotedFields::cutRecords(base, begin, split, limit, want, m_lines[0],
-                                                    irregular[0], lineEnds[0]);
-            },
-            [base, split, softEnd, limit, want, &second, &secondEnd, &secondIrregular,
-             &secondLineEnds] {
-                secondEnd = QuotedFields::cutRecords(base, split, softEnd, limit, want, second,
-                                                     secondIrregular, secondLineEnds);
-            });
-        if (firstEnd == split) {
-            end = secondEnd;
-        } else {
-            // A quoted line break across the middle: the first half goes on alone.
-            m_lines[1].clear();
-            irregular[1] = false;
-            lineEnds[1] = 0;
-            end = QuotedFields::cutRecords(base, firstEnd, softEnd, limit, want, m_lines[0],
-                                           irregular[0], lineEnds[0]);
-            firstEnd = end;
-        }
-    } else {
-        end = QuotedFields::cutRecords(base, begin, softEnd, limit, want, m_lines[0], irregular[0],
-                                       lineEnds[0]);
-        firstEnd = end;
-    }
-    if (irregular[0] || irregular[1])
+    HelperThread* helper =
+        m_worker && softEnd - begin >= 2 * g_tuning.splitThreshold ? m_worker.get() : nullptr;
+    const QuotedRecordScan::Batch cut = QuotedRecordScan::cut(
+        base, begin, softEnd, limit, want, m_lines, helper, g_tuning.helperInline);
+    const std::size_t firstEnd = cut.firstEnd;
+    const std::size_t end = cut.end;
+    const std::size_t lineEnds[2] = {cut.lineEnds[0], cut.lineEnds[1]};
+    if (cut.irregular)
         m_store->setIrregularQuotes(true);
     // The lines of each part come from the cut; those before a rejected record are counted from
     // the part's start when one comes.
@@ -542,7 +368,8 @@ void DataFileReader::scanBatch() {
         m_worker->both([&] { cutLines(base, begin, split, want, m_lines[0]); },
                        [cutLines, base, split, end, want, &second] {
                            cutLines(base, split, end, want, second);
-                       });
+                       },
+                       g_tuning.helperInline);
     } else {
         kernels().cutLines(base, begin, end, want, m_lines[0]);
     }
@@ -588,9 +415,8 @@ DataFileReader::Status DataFileReader::appendLines() {
         }
         const Scanned::Bad& line = part.bad[m_nextBad++];
         const qint64 lineNumber = m_quoted ? linesBefore(line.start) + 1 : m_linesRead + 1;
-        if (line.length > RowStore::kMaxRowBytes &&
-            line.commas == std::size_t(m_store->commaCount())) {
-            fail(QStringLiteral("%1 行目が長すぎます。").arg(lineNumber));
+        if (DataFileAccess::tooLong(line, std::size_t(m_store->commaCount()))) {
+            fail(DataFileAccess::tooLongText(lineNumber));
             return Status::Failed;
         }
         m_linesRead = lineNumber;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class HelperThread;
 class RowStore;
 
 // Reads a data file into a RowStore, a time slice at a time, in two passes.
@@ -133,7 +134,6 @@ public:
     using Scanned = ByteKernels::LineCuts;
 
 private:
-    class Worker;
     // Where the complete lines of a block end, and how far the second pass has come in it.
     struct BlockState {
         int block = 0;
@@ -190,5 +190,5 @@ private:
     QByteArrayView m_rejected;
     QString m_error;
 
-    std::unique_ptr<Worker> m_worker;
+    std::unique_ptr<HelperThread> m_worker;
 };

@@ -1,6 +1,7 @@
 // The data-file load job: first line, opening, both read passes, out of memory as a result.
 #include "source/DataLoadJob.h"
 
+#include "source/DataFileAccess.h"
 #include "source/RowStore.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <new>
 
 #include <sys/stat.h>
@@ -78,8 +78,8 @@ std::optional<QString> DataLoadJob::readFirstLine() {
     }
     if (!first.ok)
         return first.error;
-    if (first.commaCount >= std::numeric_limits<int>::max())
-        return QStringLiteral("1 行目の列が多すぎます。");
+    if (DataFileAccess::tooManyColumns(first.commaCount))
+        return DataFileAccess::tooManyColumnsText();
     m_empty = first.empty;
     m_commaCount = m_empty ? 0 : int(first.commaCount);
     m_encoding = m_forced ? *m_forced : first.detected.encoding;
@@ -188,8 +188,8 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     m_fieldMode = m_forcedFields ? *m_forcedFields : m_reader->detectFieldMode();
     if (m_fieldMode == FieldMode::Quoted) {
         const qsizetype commas = m_reader->firstRecordCommas(FieldMode::Quoted);
-        if (commas >= std::numeric_limits<int>::max())
-            return {Result::Outcome::Failed, QStringLiteral("1 行目の列が多すぎます。")};
+        if (DataFileAccess::tooManyColumns(commas))
+            return {Result::Outcome::Failed, DataFileAccess::tooManyColumnsText()};
         m_commaCount = int(commas);
         store.setFieldMode(FieldMode::Quoted, m_commaCount);
     }

@@ -1,4 +1,5 @@
-// The field mode judged piece by piece: QuotedFields::detect's walk, resumable.
+// The field mode judged piece by piece: the one walk that decides it (QuotedFields::detect runs
+// it over the whole file at once).
 #include "source/FieldModeScan.h"
 
 #include "source/QuotedFields.h"
@@ -9,19 +10,24 @@
 void FieldModeScan::feed(QByteArrayView bytes) {
     if (settled() || bytes.isEmpty())
         return;
+    // Without bytes kept from the piece before, the piece is judged where it lies.
+    if (m_tail.isEmpty()) {
+        judge(bytes, false);
+        return;
+    }
     m_tail.append(bytes);
-    judge(false);
+    judge(m_tail, false);
 }
 
 FieldMode FieldModeScan::result() {
     if (!settled())
-        judge(true);
+        judge(m_tail, true);
     return m_good > m_bad ? FieldMode::Quoted : FieldMode::Plain;
 }
 
-void FieldModeScan::judge(bool endOfFile) {
-    const char* const d = m_tail.constData();
-    const std::size_t n = std::size_t(m_tail.size());
+void FieldModeScan::judge(QByteArrayView bytes, bool endOfFile) {
+    const char* const d = bytes.data();
+    const std::size_t n = std::size_t(bytes.size());
     const auto lineEnd = [d, n](std::size_t from) -> const char* {
         return from < n ? static_cast<const char*>(std::memchr(d + from, '\n', n - from)) : nullptr;
     };
@@ -90,10 +96,11 @@ void FieldModeScan::judge(bool endOfFile) {
         return;
     }
     if (keep < n) {
-        if (keep > 0) {
+        if (keep > 0)
             m_before = d[keep - 1];
-            m_tail.remove(0, qsizetype(keep));
-        }
+        // A copy first: the bytes may be those of m_tail itself.
+        QByteArray kept(d + keep, qsizetype(n - keep));
+        m_tail = std::move(kept);
         return;
     }
     if (n > 0)

@@ -1,7 +1,7 @@
 #pragma once
 
-// Deciding a file's field mode (QuotedFields::detect) from its bytes fed piece by piece, for a
-// reader that never holds the whole file.
+// Deciding a file's field mode from its bytes fed piece by piece, for a reader that never holds the
+// whole file; QuotedFields::detect feeds it the whole file at once.
 
 #include "source/FieldMode.h"
 
@@ -10,8 +10,8 @@
 
 #include <cstddef>
 
-// Gives exactly what QuotedFields::detect gives for the bytes fed one after another: the quoted
-// fields are judged as they come, and the bytes of one whose verdict needs what follows (at most
+// The verdict is the same however the bytes are cut into pieces: the quoted fields are judged as
+// they come, and the bytes of one whose verdict needs what follows (at most
 // QuotedFields::kMaxQuotedBytes and a few) are kept until the next piece.
 class FieldModeScan {
 public:
@@ -26,7 +26,8 @@ public:
     FieldMode result();
 
 private:
-    void judge(bool endOfFile);
+    // Judges bytes (m_tail, or a piece when nothing is kept) and keeps what needs the next piece.
+    void judge(QByteArrayView bytes, bool endOfFile);
 
     QByteArray m_tail;       // bytes not judged yet
     char m_before = '\n';    // the byte before them ('\n' at the start: a field begins there)

@@ -1,6 +1,8 @@
 // The quoted field mode's rule on bytes: records, fields, field texts and the mode's detection.
 #include "source/QuotedFields.h"
 
+#include "source/FieldModeScan.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -185,39 +187,9 @@ std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd,
 }
 
 FieldMode detect(QByteArrayView bytes) {
-    const char* const d = bytes.data();
-    const std::size_t n = std::size_t(bytes.size());
-    // Enough quoted fields to tell the two kinds of file apart; the first is wherever in the
-    // file the first quote is.
-    constexpr std::size_t kEnoughFields = 1 << 16;
-    std::size_t good = 0;
-    std::size_t bad = 0;
-    std::size_t pos = 0;
-    while (good + bad < kEnoughFields) {
-        const void* q = pos < n ? std::memchr(d + pos, '"', n - pos) : nullptr;
-        if (!q)
-            break;
-        const std::size_t at = std::size_t(static_cast<const char*>(q) - d);
-        if (at > 0 && d[at - 1] != ',' && d[at - 1] != '\n') {
-            pos = at + 1; // a quote inside a field: an ordinary character
-            continue;
-        }
-        bool closed = false;
-        const std::size_t after = pastClosingQuote(d, at, n, kMaxQuotedBytes, closed);
-        if (!closed) {
-            ++bad;
-            const void* lf = std::memchr(d + at, '\n', n - at);
-            pos = lf ? std::size_t(static_cast<const char*>(lf) - d) + 1 : n;
-            continue;
-        }
-        if (after == n || d[after] == ',' || d[after] == '\n' ||
-            (d[after] == '\r' && after + 1 < n && d[after + 1] == '\n'))
-            ++good;
-        else
-            ++bad;
-        pos = after;
-    }
-    return good > bad ? FieldMode::Quoted : FieldMode::Plain;
+    FieldModeScan scan;
+    scan.feed(bytes);
+    return scan.result();
 }
 
 void fieldEnds(QByteArrayView record, std::vector<qsizetype>& ends) {

@@ -50,7 +50,7 @@ std::size_t cutRecords(const char* base, std::size_t begin, std::size_t softEnd,
 
 // Whether the bytes are a file written in quoted mode: some field begins with '"' and closes
 // properly (its closing quote followed by a comma, a line end or the end) more often than a
-// quoted field is left open or followed by other text.
+// quoted field is left open or followed by other text. FieldModeScan, fed the bytes at once.
 FieldMode detect(QByteArrayView bytes);
 
 // Where the fields of one record's bytes begin and end (ends[i] is just after field i's last
