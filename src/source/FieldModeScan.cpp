@@ -9,6 +9,14 @@
 void FieldModeScan::feed(QByteArrayView bytes) {
     if (settled() || bytes.isEmpty())
         return;
+    if (m_tail.isEmpty()) {
+        // Judged where they lie: only the bytes whose verdict waits for the next piece are copied.
+        const std::size_t n = std::size_t(bytes.size());
+        const std::size_t keep = judge(bytes.data(), n, false);
+        if (!settled() && keep < n)
+            m_tail = QByteArray(bytes.data() + keep, qsizetype(n - keep));
+        return;
+    }
     m_tail.append(bytes);
     judge(false);
 }
@@ -20,8 +28,17 @@ FieldMode FieldModeScan::result() {
 }
 
 void FieldModeScan::judge(bool endOfFile) {
-    const char* const d = m_tail.constData();
     const std::size_t n = std::size_t(m_tail.size());
+    const std::size_t keep = judge(m_tail.constData(), n, endOfFile);
+    if (settled())
+        m_tail = QByteArray();
+    else if (keep >= n)
+        m_tail.clear();
+    else if (keep > 0)
+        m_tail.remove(0, qsizetype(keep));
+}
+
+std::size_t FieldModeScan::judge(const char* const d, const std::size_t n, bool endOfFile) {
     const auto lineEnd = [d, n](std::size_t from) -> const char* {
         return from < n ? static_cast<const char*>(std::memchr(d + from, '\n', n - from)) : nullptr;
     };
@@ -85,18 +102,7 @@ void FieldModeScan::judge(bool endOfFile) {
             ++m_bad;
         pos = i;
     }
-    if (settled()) {
-        m_tail = QByteArray();
-        return;
-    }
-    if (keep < n) {
-        if (keep > 0) {
-            m_before = d[keep - 1];
-            m_tail.remove(0, qsizetype(keep));
-        }
-        return;
-    }
-    if (n > 0)
-        m_before = d[n - 1];
-    m_tail.clear();
+    if (!settled() && keep > 0)
+        m_before = d[keep - 1]; // the byte before those judged next
+    return keep;
 }

@@ -26,7 +26,11 @@ public:
     FieldMode result();
 
 private:
+    // Judges the kept bytes, keeping only those whose verdict waits for more.
     void judge(bool endOfFile);
+    // Judges d[0, n), the bytes that follow those judged so far; returns where the bytes whose
+    // verdict waits for more begin (n: none).
+    std::size_t judge(const char* d, std::size_t n, bool endOfFile);
 
     QByteArray m_tail;       // bytes not judged yet
     char m_before = '\n';    // the byte before them ('\n' at the start: a field begins there)
