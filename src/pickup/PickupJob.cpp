@@ -1,4 +1,5 @@
-// The pickup job: the slice loop over a PickupRun, out of memory as a result.
+// The pickup job: the slice loops over a PickupRun (search, then gather), out of memory as a
+// result.
 #include "pickup/PickupJob.h"
 
 #include "pickup/PickupRun.h"
@@ -15,6 +16,17 @@ PickupJob::Result PickupJob::run(const RowStore& store, const PickupEngine& engi
             run.runSlice(slice);
             if (hooks.progress)
                 hooks.progress(run.rowsDone(), run.rowCount(), run.pickedCount());
+            if (hooks.yield && hooks.yield()) {
+                result.outcome = Result::Outcome::Stopped;
+                return result;
+            }
+        }
+        // The picked rows into one vector in source order, in slices as well: at tens of
+        // millions of rows the copy alone would hold the event loop far too long.
+        for (;;) {
+            run.gatherSlice(slice);
+            if (run.gathered())
+                break;
             if (hooks.yield && hooks.yield()) {
                 result.outcome = Result::Outcome::Stopped;
                 return result;

@@ -18,7 +18,8 @@ public:
     struct Hooks {
         // After each slice: rows tested so far of rowCount, rows picked so far.
         std::function<void(qint64 done, qint64 total, qint64 picked)> progress;
-        // After each slice: lets the caller's event loop turn; true stops the pickup.
+        // After each slice (of the search, and of the gathering of the picked rows that follows
+        // when it takes more than one): lets the caller's event loop turn; true stops the pickup.
         std::function<bool()> yield;
     };
 

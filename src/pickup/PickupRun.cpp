@@ -176,17 +176,30 @@ void PickupRun::runSlice(std::chrono::nanoseconds budget) {
     rethrowHelperFailure();
 }
 
-std::vector<std::uint32_t> PickupRun::takeRows() {
-    stopHelper();
-    m_scratch = {}; // first, so that at the peak only the pieces and the result are held
-    std::sort(m_pickedPieces.begin(), m_pickedPieces.end(),
-              [](const Picked& a, const Picked& b) { return a.begin < b.begin; });
-    std::vector<std::uint32_t> rows;
-    rows.reserve(size_t(m_picked));
-    for (Picked& piece : m_pickedPieces) {
-        rows.insert(rows.end(), piece.rows.get(), piece.rows.get() + piece.count);
-        piece.rows.reset(); // give each piece back as soon as it is copied
+void PickupRun::gatherSlice(std::chrono::nanoseconds budget) {
+    const auto sliceStart = Clock::now();
+    if (!m_gatherStarted) {
+        stopHelper();
+        m_scratch = {}; // first, so that at the peak only the pieces and the result are held
+        std::sort(m_pickedPieces.begin(), m_pickedPieces.end(),
+                  [](const Picked& a, const Picked& b) { return a.begin < b.begin; });
+        m_rows.reserve(size_t(m_picked)); // only touched as the rows are copied in
+        m_gatherStarted = true;
     }
-    m_pickedPieces.clear();
-    return rows;
+    // Pieces are a few milliseconds of search, so a copy of one is far shorter than a slice.
+    while (m_gatherNext < m_pickedPieces.size()) {
+        Picked& piece = m_pickedPieces[m_gatherNext++];
+        m_rows.insert(m_rows.end(), piece.rows.get(), piece.rows.get() + piece.count);
+        piece.rows.reset(); // give each piece back as soon as it is copied
+        if (piece.count > 0 && Clock::now() - sliceStart >= budget)
+            break;
+    }
+}
+
+std::vector<std::uint32_t> PickupRun::takeRows() {
+    while (!gathered())
+        gatherSlice(std::chrono::nanoseconds::max());
+    m_pickedPieces = std::vector<Picked>();
+    m_gatherNext = 0;
+    return std::move(m_rows);
 }

@@ -21,8 +21,9 @@ class RowStore;
 // the caller's thread inside its slices, and with two threads a helper that keeps taking pieces
 // from the first slice until none is left (also while the caller's event loop runs, so the
 // window's own work between slices costs the pickup no search time). Each piece's picked rows
-// are kept in one block of exactly their size (4 bytes a row); takeRows() hands them over as one
-// vector of exactly their size, in source order.
+// are kept in one block of exactly their size (4 bytes a row). Once every row is tested, the
+// pieces are gathered into one vector of exactly their size, in source order, again in slices
+// (gatherSlice), each piece given back as soon as it is copied; takeRows() hands the vector over.
 class PickupRun {
 public:
     // threadCount 0 = as many as the machine has, at most 2.
@@ -48,7 +49,15 @@ public:
     // Pieces the helper thread searched so far.
     qint64 splitBatches() const;
 
-    // The picked rows in source order; the run keeps none afterwards. Only when done().
+    // Only when done(): copies the picked rows of finished pieces, in source order, into the
+    // vector takeRows() hands over, for about budget (at least one piece), then returns. The
+    // first call ends the helper thread and sets aside the vector (std::bad_alloc when it cannot).
+    void gatherSlice(std::chrono::nanoseconds budget);
+    // Every picked row is in that vector.
+    bool gathered() const { return m_gatherStarted && m_gatherNext >= m_pickedPieces.size(); }
+
+    // The picked rows in source order; the run keeps none afterwards. Only when done(); what
+    // gatherSlice() has not gathered yet is gathered here in one go.
     std::vector<std::uint32_t> takeRows();
 
     // Tests: the picked rows any run may keep, beyond which it throws std::bad_alloc as when the
@@ -93,6 +102,11 @@ private:
     // m_done and m_picked as the last slice ended (the caller's thread only).
     qint64 m_shownDone = 0;
     qint64 m_shownPicked = 0;
+
+    // The gathering (the caller's thread only): the pieces up to m_gatherNext are in m_rows.
+    bool m_gatherStarted = false;
+    std::size_t m_gatherNext = 0;
+    std::vector<std::uint32_t> m_rows;
 
     std::vector<std::uint32_t> m_scratch; // the caller's thread's
     std::thread m_helper;

@@ -113,6 +113,8 @@ public:
     // its first record in that mode.
     FieldMode detectFieldMode() const;
     qsizetype firstRecordCommas(FieldMode mode) const;
+    // The bytes detectFieldMode() judges, for a caller that judges them in pieces (FieldModeScan).
+    QByteArrayView fieldModeBytes() const { return firstBlockBytes(); }
 
     // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);

@@ -2,6 +2,7 @@
 #include "source/DataLoadJob.h"
 
 #include "source/DataFileAccess.h"
+#include "source/FieldModeScan.h"
 #include "source/RowStore.h"
 
 #include <QFile>
@@ -25,6 +26,29 @@ QString DataLoadJob::changedText() {
 namespace {
 
 std::atomic<qint64> rowLimit{0}; // 0: RowStore::kMaxRows
+
+// The field mode of a file's bytes (as DataFileReader::detectFieldMode), judged a megabyte at a
+// time for about a slice, the caller's event loop turning in between: a file of gigabytes without
+// quoted fields is looked at to its end. Nothing when a Stop came in between.
+template <class StopWanted>
+std::optional<FieldMode> judgeFieldMode(QByteArrayView bytes, std::chrono::nanoseconds slice,
+                                        const StopWanted& stopWanted) {
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    FieldModeScan scan;
+    qsizetype at = 0;
+    const auto more = [&] { return at < bytes.size() && !scan.settled(); };
+    while (more()) {
+        const auto sliceStart = std::chrono::steady_clock::now();
+        do {
+            const qsizetype n = std::min(kPiece, bytes.size() - at);
+            scan.feed(bytes.sliced(at, n));
+            at += n;
+        } while (more() && std::chrono::steady_clock::now() - sliceStart < slice);
+        if (more() && stopWanted())
+            return std::nullopt;
+    }
+    return scan.result();
+}
 
 qint64 maxRows() {
     const qint64 limit = rowLimit.load(std::memory_order_relaxed);
@@ -185,7 +209,14 @@ DataLoadJob::Result DataLoadJob::readPasses(RowStore& store, const Hooks& hooks,
     decideEncoding(store);
     // Every byte is in memory now: the field mode, and in quoted mode the first record's commas
     // as the fit count.
-    m_fieldMode = m_forcedFields ? *m_forcedFields : m_reader->detectFieldMode();
+    if (m_forcedFields) {
+        m_fieldMode = *m_forcedFields;
+    } else if (const std::optional<FieldMode> mode =
+                   judgeFieldMode(m_reader->fieldModeBytes(), slice, stopWanted)) {
+        m_fieldMode = *mode;
+    } else {
+        return {Result::Outcome::Stopped, {}};
+    }
     if (m_fieldMode == FieldMode::Quoted) {
         const qsizetype commas = m_reader->firstRecordCommas(FieldMode::Quoted);
         if (DataFileAccess::tooManyColumns(commas))

@@ -1028,16 +1028,19 @@ void tst_pickup::runInSlicesMatchesOneGo_data() {
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("sliceMs");
     QTest::addColumn<bool>("mustSplit"); // the helper thread has to search pieces
-    QTest::newRow("one thread") << 1 << 150000 << 1 << false;
-    QTest::newRow("two threads") << 2 << 150000 << 1 << true;
+    // The picked rows are gathered in slices of sliceMs too (else all at once by takeRows()).
+    QTest::addColumn<bool>("gatherInSlices");
+    QTest::newRow("one thread") << 1 << 150000 << 1 << false << false;
+    QTest::newRow("two threads") << 2 << 150000 << 1 << true << true;
     // Slices without time: this thread takes a row a slice, the helper nearly all the rest, and
-    // the pieces finish out of order.
-    QTest::newRow("two threads, slices without time") << 2 << 100000 << 0 << true;
+    // the pieces finish out of order; then every piece is gathered in a slice of its own.
+    QTest::newRow("two threads, slices without time") << 2 << 100000 << 0 << true << true;
+    QTest::newRow("one thread, slices without time") << 1 << 20000 << 0 << false << true;
     // One long slice: the run ends inside it, both threads searching.
-    QTest::newRow("one thread, long slices") << 1 << 100000 << 3600000 << false;
-    QTest::newRow("two threads, long slices") << 2 << 100000 << 3600000 << true;
-    QTest::newRow("two threads, few rows") << 2 << 37 << 1 << false;
-    QTest::newRow("no rows") << 2 << 0 << 1 << false;
+    QTest::newRow("one thread, long slices") << 1 << 100000 << 3600000 << false << false;
+    QTest::newRow("two threads, long slices") << 2 << 100000 << 3600000 << true << true;
+    QTest::newRow("two threads, few rows") << 2 << 37 << 1 << false << true;
+    QTest::newRow("no rows") << 2 << 0 << 1 << false << true;
 }
 
 void tst_pickup::runInSlicesMatchesOneGo() {
@@ -1045,6 +1048,7 @@ void tst_pickup::runInSlicesMatchesOneGo() {
     QFETCH(int, rows);
     QFETCH(int, sliceMs);
     QFETCH(bool, mustSplit);
+    QFETCH(bool, gatherInSlices);
     auto store = std::make_unique<RowStore>();
     store->reset(2);
     std::mt19937 rng(11);
@@ -1079,6 +1083,13 @@ void tst_pickup::runInSlicesMatchesOneGo() {
     }
     QCOMPARE(run.rowsDone(), qint64(rows));
     QCOMPARE(run.pickedCount(), qint64(expected.size()));
+    int gatherSlices = 0;
+    while (gatherInSlices && !run.gathered()) {
+        run.gatherSlice(std::chrono::milliseconds(sliceMs));
+        ++gatherSlices;
+    }
+    if (gatherInSlices && sliceMs == 0 && rows > 10000)
+        QVERIFY(gatherSlices > 1);
     const std::vector<std::uint32_t> got = run.takeRows();
     QCOMPARE(got.size(), expected.size());
     QVERIFY(got == expected);
@@ -1096,9 +1107,15 @@ void tst_pickup::jobOutcomes_data() {
     QTest::addColumn<int>("stopAfterSlices"); // -1: never
     QTest::addColumn<qint64>("pickedLimit");  // 0: none
     QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("done") << -1 << qint64(0) << Outcome::Done;
-    QTest::newRow("stopped after the first slice") << 1 << qint64(0) << Outcome::Stopped;
-    QTest::newRow("out of memory") << -1 << qint64(10) << Outcome::OutOfMemory;
+    QTest::addColumn<int>("sliceMs"); // 0: the picked rows are gathered in several slices
+    // Stop at the first turn of the event loop after the one that followed the last search.
+    QTest::addColumn<bool>("stopWhileGathering");
+    QTest::newRow("done") << -1 << qint64(0) << Outcome::Done << 1 << false;
+    QTest::newRow("stopped after the first slice")
+        << 1 << qint64(0) << Outcome::Stopped << 1 << false;
+    QTest::newRow("out of memory") << -1 << qint64(10) << Outcome::OutOfMemory << 1 << false;
+    QTest::newRow("done, gathered in slices") << -1 << qint64(0) << Outcome::Done << 0 << false;
+    QTest::newRow("stopped while gathering") << -1 << qint64(0) << Outcome::Stopped << 0 << true;
 }
 
 void tst_pickup::jobOutcomes() {
@@ -1106,6 +1123,8 @@ void tst_pickup::jobOutcomes() {
     QFETCH(int, stopAfterSlices);
     QFETCH(qint64, pickedLimit);
     QFETCH(Outcome, outcome);
+    QFETCH(int, sliceMs);
+    QFETCH(bool, stopWhileGathering);
     auto store = std::make_unique<RowStore>();
     store->reset(1);
     for (int i = 0; i < 50000; ++i)
@@ -1126,19 +1145,30 @@ void tst_pickup::jobOutcomes() {
         lastDone = done;
         lastPicked = picked;
     };
-    hooks.yield = [&] { return ++slices == stopAfterSlices; };
+    int turnsAfterSearch = 0;
+    hooks.yield = [&] {
+        if (lastDone == store->rowCount())
+            ++turnsAfterSearch;
+        if (stopWhileGathering)
+            return turnsAfterSearch == 2;
+        return ++slices == stopAfterSlices;
+    };
     PickupRun::setPickedLimitForTesting(pickedLimit);
-    const PickupJob::Result result =
-        PickupJob::run(*store, *engine, store->rowCount(), hooks, 1ms, 2);
+    const PickupJob::Result result = PickupJob::run(*store, *engine, store->rowCount(), hooks,
+                                                    std::chrono::milliseconds(sliceMs), 2);
     PickupRun::setPickedLimitForTesting(0);
     QCOMPARE(result.outcome, outcome);
     QVERIFY(result.rows == (outcome == Outcome::Done ? expected : std::vector<std::uint32_t>{}));
     if (outcome == Outcome::Done) { // the window shows the last progress: it must be the end
         QCOMPARE(lastDone, store->rowCount());
         QCOMPARE(lastPicked, qint64(expected.size()));
+        if (sliceMs == 0) // the event loop turned while the rows were gathered
+            QVERIFY(turnsAfterSearch > 1);
     }
-    if (outcome == Outcome::Stopped)
+    if (outcome == Outcome::Stopped && !stopWhileGathering)
         QCOMPARE(slices, stopAfterSlices);
+    if (stopWhileGathering) // the Stop came after every row was searched, and was kept to
+        QCOMPARE(turnsAfterSearch, 2);
 }
 
 void tst_pickup::runStopsWithinItsBudget() {

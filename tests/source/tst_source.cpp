@@ -199,6 +199,8 @@ private slots:
     void quotedLoad();
     void fieldModeInPieces_data();
     void fieldModeInPieces();
+    void loadJobJudgesFieldModeInTurns_data();
+    void loadJobJudgesFieldModeInTurns();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("data.csv")) {
@@ -1672,6 +1674,49 @@ void tst_source::fieldModeInPieces() {
             scan.feed(QByteArrayView(bytes).sliced(at, std::min(piece, bytes.size() - at)));
         QVERIFY2(scan.result() == whole, qPrintable(QString::number(piece)));
     }
+}
+
+void tst_source::loadJobJudgesFieldModeInTurns_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("stopAtTurn"); // of the turns after the read; 0: none
+    QByteArray plain;
+    while (plain.size() < 3 * 1024 * 1024)
+        plain += "a,b\r\n";
+    // The only quoted fields come after megabytes without any: the verdict waits for them.
+    QTest::newRow("plain") << plain << 0;
+    QTest::newRow("quoted after megabytes of plain lines")
+        << plain + QByteArray("\"c\",\"d\"\r\n").repeated(10) << 0;
+    QTest::newRow("stopped while judged") << plain << 2;
+}
+
+// A file's field mode is judged a piece a turn of the event loop (slices without time: a
+// megabyte each), with the verdict the whole bytes give, and a Stop between the pieces ends the
+// load before any row.
+void tst_source::loadJobJudgesFieldModeInTurns() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, stopAtTurn);
+    DataLoadJob job(write(bytes));
+    QVERIFY(!job.readFirstLine());
+    RowStore store;
+    std::optional<DataLoadJob::Stage> stage;
+    int turnsBeforeRows = 0; // after the read, before the first row
+    DataLoadJob::Hooks hooks;
+    hooks.progress = [&](DataLoadJob::Stage s, qint64, qint64) { stage = s; };
+    hooks.yield = [&] {
+        if (stage == DataLoadJob::Stage::Loading && store.rowCount() == 0)
+            ++turnsBeforeRows;
+        return stopAtTurn > 0 && turnsBeforeRows == stopAtTurn;
+    };
+    const DataLoadJob::Result result = job.run(store, hooks, 0ns);
+    if (stopAtTurn > 0) {
+        QCOMPARE(result.outcome, DataLoadJob::Result::Outcome::Stopped);
+        QCOMPARE(store.rowCount(), qint64(0));
+        return;
+    }
+    QVERIFY(result.done());
+    QCOMPARE(job.fieldMode(), QuotedFields::detect(bytes));
+    QCOMPARE(store.rowCount(), qint64(bytes.count('\n')));
+    QVERIFY(turnsBeforeRows > 2); // the three megabytes took turns
 }
 
 QTEST_GUILESS_MAIN(tst_source)
