@@ -49,12 +49,9 @@ __attribute__((target("avx2"))) qsizetype findUnitsAvx2Body(const char16_t* text
             mask &= mask - 1;
         }
     }
-    for (; i <= lastStart; ++i) {
-        if (text[i] == needle[0] && text[i + m - 1] == needle[m - 1] &&
-            std::memcmp(text + i + 1, needle + 1, middleBytes) == 0)
-            return i;
-    }
-    return -1;
+    // The last few starts: SSE2's kernel, eight at a time, then one by one.
+    const qsizetype rest = findUnitsSse2(text + i, n - i, needle, m);
+    return rest < 0 ? -1 : i + rest;
 }
 
 } // namespace
