@@ -263,11 +263,6 @@ QByteArrayView DataFileReader::firstBlockBytes() const {
     return bytes;
 }
 
-FieldMode DataFileReader::detectFieldMode() const {
-    // The first block holds the whole file unless the file grew while it was read.
-    return QuotedFields::detect(firstBlockBytes());
-}
-
 qsizetype DataFileReader::firstRecordCommas(FieldMode mode) const {
     const QByteArrayView bytes = firstBlockBytes();
     if (mode == FieldMode::Plain) {

@@ -29,7 +29,7 @@ class RowStore;
 // step() again. Big stretches are scanned in two halves on two threads.
 //
 // In the quoted field mode (the store's, which may be set after the first pass, from what
-// detectFieldMode() and firstRecordCommas() tell of the bytes) the second pass cuts records by
+// fieldModeBytes() and firstRecordCommas() tell of the bytes) the second pass cuts records by
 // QuotedFields instead of lines: a record may span lines, its field count is the fit test, and a
 // rejected record's line number is that of its first line. Records lie whole in one block: one
 // still open where a block's bytes end (only when the file grew while it was read) ends there.
@@ -109,12 +109,10 @@ public:
     // The encoding all the bytes read show (EncodingScan), after the first pass.
     TextCodec::Detected detectEncoding() const;
 
-    // After the first pass: the field mode the file's bytes are written in, and the commas of
-    // its first record in that mode.
-    FieldMode detectFieldMode() const;
-    qsizetype firstRecordCommas(FieldMode mode) const;
-    // The bytes detectFieldMode() judges, for a caller that judges them in pieces (FieldModeScan).
+    // After the first pass: the bytes whose field mode decides the file's (FieldModeScan, fed
+    // by the caller in pieces), and the commas of its first record in a mode.
     QByteArrayView fieldModeBytes() const { return firstBlockBytes(); }
+    qsizetype firstRecordCommas(FieldMode mode) const;
 
     // Second pass: makes rows until the time is up, a line is rejected, or every line is handled.
     Status step(std::chrono::nanoseconds budget);

@@ -27,7 +27,7 @@ namespace {
 
 std::atomic<qint64> rowLimit{0}; // 0: RowStore::kMaxRows
 
-// The field mode of a file's bytes (as DataFileReader::detectFieldMode), judged a megabyte at a
+// The field mode of a file's bytes (as QuotedFields::detect), judged a megabyte at a
 // time for about a slice, the caller's event loop turning in between: a file of gigabytes without
 // quoted fields is looked at to its end. Nothing when a Stop came in between.
 template <class StopWanted>

@@ -365,7 +365,8 @@ Outcome read(MemoryFile& file, const Reading& how, TextEncoding encoding, bool b
     FUZZ_CHECK(seen.encoding == whole.encoding && seen.byteOrderMark == whole.byteOrderMark,
                "encoding of the blocks");
     if (!bytes.contains('"'))
-        FUZZ_CHECK(reader.detectFieldMode() == FieldMode::Plain, "quoted without a quote");
+        FUZZ_CHECK(QuotedFields::detect(reader.fieldModeBytes()) == FieldMode::Plain,
+                   "quoted without a quote");
     if (quoted) {
         const qsizetype commas = reader.firstRecordCommas(FieldMode::Quoted);
         FUZZ_CHECK(commas == commaCount,
