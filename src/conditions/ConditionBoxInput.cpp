@@ -20,7 +20,6 @@ namespace {
 const QString kErrorTitle = QStringLiteral("エラー");
 const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
 const QString kPasteTitle = QStringLiteral("複数行の貼り付け");
-constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
 
 } // namespace
 
@@ -67,7 +66,7 @@ bool ConditionBoxInput::pasteLines(ConditionList id, const QString& text) {
     const QString column = ConditionRegistration::effectiveColumn(list.txtNo->text());
     if (m_host.platform().messageBox(m_host.hostWidget(),
                                      ConditionPaste::question(qsizetype(lines.size()), column, id),
-                                     kQuestionStyle, kPasteTitle) != Platform::Yes)
+                                     Platform::YesNoQuestion, kPasteTitle) != Platform::Yes)
         return false;
 
     const ConditionsState before = m_lists.captureState();
@@ -78,7 +77,8 @@ bool ConditionBoxInput::pasteLines(ConditionList id, const QString& text) {
         models[size_t(i)] = m_lists.controls(ConditionList(i)).model;
     const ConditionPaste::Result result = ConditionPaste::registerLines(
         models, id, column, lines, m_host.commaCount(), [this](const QString& question) {
-            return m_host.platform().messageBox(m_host.hostWidget(), question, kQuestionStyle,
+            return m_host.platform().messageBox(m_host.hostWidget(), question,
+                                                Platform::YesNoQuestion,
                                                 kDuplicateTitle) == Platform::Yes;
         });
     m_lists.recordEdit(before);

@@ -39,7 +39,6 @@ const QString kErrorTitle = QStringLiteral("エラー");
 const QString kDuplicateTitle = QStringLiteral("その語句は登録済みです");
 const QString kListFileFilter = QStringLiteral("*.csv|*.csv|");
 const QString kSetFileFilter = QStringLiteral("条件セット|*.txt|全ファイル|*.*|");
-constexpr int kQuestionStyle = Platform::Question + Platform::YesNo; // 36, Yes the default
 // The column box takes this many characters from the keyboard; text the program puts there (an
 // entry taken back from a list of 100 or more columns) is not cut.
 constexpr qsizetype kColumnKeyboardLimit = 2;
@@ -227,7 +226,8 @@ void ConditionsController::cmdTuika_Click(ConditionList id) {
         models[size_t(l.id)] = l.model;
     const ConditionRegistration::Result result = ConditionRegistration::registerEntry(
         models, id, entry, m_host.commaCount(), [this](const QString& question) {
-            return m_host.platform().messageBox(m_host.hostWidget(), question, kQuestionStyle,
+            return m_host.platform().messageBox(m_host.hostWidget(), question,
+                                                Platform::YesNoQuestion,
                                                 kDuplicateTitle) == Platform::Yes;
         });
 
@@ -385,7 +385,8 @@ void ConditionsController::cmdSave_Click(ConditionList id) {
     // agrees to lose it should the write fail.
     if (result.inPlaceOnly) {
         if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
-                                         kQuestionStyle, QStringLiteral("Vornel")) != Platform::Yes)
+                                         Platform::YesNoQuestion,
+                                         QStringLiteral("Vornel")) != Platform::Yes)
             return;
         result = ConditionListFile::save(dialog.FileName, controls(id).model->entries(), true);
     }
@@ -471,7 +472,7 @@ void ConditionsController::mySetSave() {
         // user agrees to lose it should the write fail.
         if (result.inPlaceOnly) {
             if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(dialog.FileName),
-                                             kQuestionStyle,
+                                             Platform::YesNoQuestion,
                                              QStringLiteral("Vornel")) != Platform::Yes)
                 return;
             result = ConditionSetFile::save(dialog.FileName, lists, true);

@@ -21,6 +21,8 @@ public:
     // 0 OK only, 16 stop icon + OK, 36 question icon + Yes/No with Yes the default,
     // 48 exclamation icon + OK.
     enum Style { OkOnly = 0, Critical = 16, YesNo = 4, Question = 32, Exclamation = 48 };
+    // A yes/no question (Yes the default): the style of every question the program asks.
+    static constexpr int YesNoQuestion = Question + YesNo;
 
     virtual ~Platform() = default;
 

@@ -345,8 +345,7 @@ void ResultsController::myResultSave() {
     // agrees to lose it should the write fail.
     if (error && error->inPlaceOnly) {
         if (m_host.platform().messageBox(m_host.hostWidget(), inPlaceQuestion(path),
-                                         Platform::Question + Platform::YesNo,
-                                         kMessageTitle) != Platform::Yes)
+                                         Platform::YesNoQuestion, kMessageTitle) != Platform::Yes)
             return;
         MousePointer::set(MousePointer::Hourglass);
         error = ResultFile::save(path, m_resultModel, true);

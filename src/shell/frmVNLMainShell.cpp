@@ -57,8 +57,7 @@ void frmVNLMain::TransferToZelvo(bool atShutdown) {
     // agrees to lose it should the write fail; declined, nothing is handed over, as after a
     // failure.
     if (result.inPlaceOnly) {
-        if (m_platform->messageBox(this, inPlaceQuestion(result.path),
-                                   Platform::Question + Platform::YesNo,
+        if (m_platform->messageBox(this, inPlaceQuestion(result.path), Platform::YesNoQuestion,
                                    QStringLiteral("Vornel")) != Platform::Yes) {
             m_transferError = result.message();
             return;

@@ -525,7 +525,7 @@ void SourceController::sourceOpen(const QString& path, std::optional<TextEncodin
         m_conditions.controls(ConditionList::InAND).txtNo->setFocus();
     // A file that changed under the load: the rows may mix two versions of it.
     if (result.changed && m_host.platform().messageBox(m_host.hostWidget(), changedQuestion(path),
-                                                       Platform::Question + Platform::YesNo,
+                                                       Platform::YesNoQuestion,
                                                        QStringLiteral("Vornel")) == Platform::Yes)
         sourceOpen(path, forced);
 }
