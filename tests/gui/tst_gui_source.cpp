@@ -1,4 +1,6 @@
-// The Open command through the real window: loading, the data-error dialog, Stop, failures.
+// The Open command through the real window: loading, Stop, failures, files given on the command
+// line or dropped, and the header-line option.
+#include "GuiSourceSupport.h"
 #include "GuiTestSupport.h"
 
 #include "TestFiles.h"
@@ -13,105 +15,18 @@
 #include "source/SourceTableModel.h"
 #include "source/frmVNLError.h"
 
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QToolButton>
 
 #include <QTreeView>
-#include <functional>
 
 namespace {
-
-QStringList sourceRows(frmVNLMain& w) {
-    QStringList rows;
-    for (qint64 r = 0; r < w.store().rowCount(); ++r)
-        rows.append(w.store().rowText(r));
-    return rows;
-}
-
-QStringList headers(frmVNLMain& w) {
-    return w.sourceModel()->headers();
-}
-
-// What a test does with one data-error dialog.
-struct DialogStep {
-    enum Action { Skip, Correct, CorrectRefusedThenSkip, CloseBox, StopLoad, SkipAll };
-    Action action = Skip;
-    QString text; // for Correct / CorrectRefusedThenSkip: the text typed in
-};
-
-// What the dialogs showed.
-struct Seen {
-    QString file;
-    QString row;
-    QString data;
-    QString reason;
-    bool arrowWhileOpen = false;
-    bool hourglassAfter = false;
-    bool refusedStayedOpen = true;
-    bool selected = false; // some text of the line was selected when the dialog opened
-    int cursor = -1;
-};
-
-// Answers the coming data-error dialogs one after the other.
-void answerDialogs(QList<DialogStep> steps, QList<Seen>* seen) {
-    if (steps.isEmpty())
-        return;
-    onNextModal([steps, seen](QWidget* modal) mutable {
-        auto* dialog = qobject_cast<frmVNLError*>(modal);
-        if (!dialog)
-            return;
-        Seen s;
-        s.file = dialog->findChild<QLabel*>("lblErrorFile")->text();
-        s.row = dialog->findChild<QLabel*>("lblErrorRow")->text();
-        auto* txtData = dialog->findChild<QLineEdit*>("txtData");
-        s.data = txtData->text();
-        s.reason = dialog->findChild<QLabel*>("lblErrorReason")->text();
-        s.selected = txtData->hasSelectedText();
-        s.cursor = txtData->cursorPosition();
-        s.arrowWhileOpen = MousePointer::current() == MousePointer::Default;
-        const DialogStep step = steps.takeFirst();
-        auto* cmdOk = dialog->findChild<QPushButton*>("cmdOk");
-        auto* cmdCancel = dialog->findChild<QPushButton*>("cmdCancel");
-        switch (step.action) {
-        case DialogStep::Skip:
-            cmdCancel->click();
-            break;
-        case DialogStep::Correct:
-            txtData->setText(step.text);
-            cmdOk->click();
-            break;
-        case DialogStep::CorrectRefusedThenSkip:
-            txtData->setText(step.text);
-            cmdOk->click();
-            s.refusedStayedOpen = dialog->isVisible() && txtData->text() == step.text &&
-                                  MousePointer::current() == MousePointer::Default;
-            cmdCancel->click();
-            break;
-        case DialogStep::CloseBox:
-            dialog->close();
-            break;
-        case DialogStep::StopLoad:
-            dialog->findChild<QPushButton*>("cmdStop")->click();
-            break;
-        case DialogStep::SkipAll:
-            dialog->findChild<QPushButton*>("cmdSkipAll")->click();
-            break;
-        }
-        s.hourglassAfter = MousePointer::current() == MousePointer::Hourglass;
-        seen->append(s);
-        answerDialogs(steps, seen);
-    });
-}
 
 // Everything a load shows the user, and what the open dialog remembers.
 QStringList outcome(frmVNLMain& w, const QList<Seen>& seen, const ScriptedPlatform& platform) {
@@ -139,50 +54,6 @@ bool dragAndDrop(frmVNLMain& w, const QList<QUrl>& urls) {
     return enter.isAccepted() && drop.isAccepted();
 }
 
-// What a popup menu showed: its items and which of them were checked.
-struct MenuSeen {
-    QStringList items;
-    QList<bool> checked;
-};
-
-// Runs `open`, which pops up a menu; once the menu shows, notes what it holds and lets `choose`
-// pick in it. Returns when the menu has been seen.
-void runPopupMenu(MenuSeen& seen, const std::function<void()>& open,
-                  const std::function<void(QMenu*)>& choose) {
-    seen = {};
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        for (QAction* a : menu->actions()) {
-            seen.items << a->text();
-            seen.checked << a->isChecked();
-        }
-        choose(menu);
-    });
-    poll.start();
-    open();
-    QTRY_VERIFY(!seen.items.isEmpty());
-}
-
-// The file-path panel's reopen menu, by a right click on the panel; its item `item` is clicked.
-void reopenByPanelMenu(MenuSeen& seen, QWidget* panel, int item) {
-    runPopupMenu(
-        seen,
-        [panel] {
-            const QPoint at(2, 2);
-            QContextMenuEvent right(QContextMenuEvent::Mouse, at, panel->mapToGlobal(at));
-            QApplication::sendEvent(panel, &right);
-        },
-        [item](QMenu* menu) {
-            QAction* pick = menu->actions().value(item);
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(pick).center());
-        });
-}
-
 } // namespace
 
 class TestGuiSource : public QObject {
@@ -190,14 +61,6 @@ class TestGuiSource : public QObject {
 private Q_SLOTS:
     void openShowsTheFilterAndCancelChangesNothing();
     void badLinesTwoAndFive();
-    void skipAndCorrect_data();
-    void skipAndCorrect();
-    void correctionTheEncodingCannotHold_data();
-    void correctionTheEncodingCannotHold();
-    void errorDialogLayout();
-    void errorDialogIgnoresEnterAndEsc();
-    void longLineShownInPartNeverCut_data();
-    void longLineShownInPartNeverCut();
     void stopDuringALoad();
     void stopAfterTheLastReadSliceOpensNoDialog();
     void outOfMemoryWhileLoading();
@@ -208,23 +71,12 @@ private Q_SLOTS:
     void emptyFirstLineIsRejectedAsLineOne();
     void clickOnTheSourceListDisablesDelete();
 
-    void errorDialogOpensWithNothingSelected_data();
-    void errorDialogOpensWithNothingSelected();
-    void stopFromTheErrorDialog_data();
-    void stopFromTheErrorDialog();
     void givenFileOpensAsTheDialogDoes_data();
     void givenFileOpensAsTheDialogDoes();
     void refusedDrops_data();
     void refusedDrops();
-    void encodingMenuReopens_data();
-    void encodingMenuReopens();
-    void encodingShownAndReopenedByKeyboard_data();
-    void encodingShownAndReopenedByKeyboard();
-    void fieldModeMenuReopens();
     void systemFolderIsNoStartFolder();
 
-    void skipAllAndTheEndMessage_data();
-    void skipAllAndTheEndMessage();
     void headerLineOption();
 };
 
@@ -278,218 +130,6 @@ void TestGuiSource::badLinesTwoAndFive() {
     QVERIFY(w.enabled(Command::Open));
     QVERIFY(!w.enabled(Command::Stop));
     QCOMPARE(MousePointer::current(), MousePointer::Default);
-}
-
-void TestGuiSource::skipAndCorrect_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QList<DialogStep>>("steps");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QStringList>("shown");
-    using S = QList<DialogStep>;
-    const QByteArray three("a,b\r\nc\r\nd,e\r\n");
-    QTest::newRow("skip") << three << S{{DialogStep::Skip, {}}} << QStringList{"a,b", "d,e"}
-                          << QStringList{"c"};
-    QTest::newRow("correct") << three << S{{DialogStep::Correct, "c,"}}
-                             << QStringList{"a,b", "c,", "d,e"} << QStringList{"c"};
-    QTest::newRow("unchanged text is refused")
-        << three << S{{DialogStep::CorrectRefusedThenSkip, "c"}} << QStringList{"a,b", "d,e"}
-        << QStringList{"c"};
-    QTest::newRow("too many commas refused")
-        << three << S{{DialogStep::CorrectRefusedThenSkip, "c,,"}} << QStringList{"a,b", "d,e"}
-        << QStringList{"c"};
-    QTest::newRow("empty correction refused")
-        << three << S{{DialogStep::CorrectRefusedThenSkip, ""}} << QStringList{"a,b", "d,e"}
-        << QStringList{"c"};
-    QTest::newRow("close box skips")
-        << three << S{{DialogStep::CloseBox, {}}} << QStringList{"a,b", "d,e"} << QStringList{"c"};
-    QTest::newRow("lines 4 and 7 empty, both corrected")
-        << QByteArray("1\r\n2\r\n3\r\n\r\n5\r\n6\r\n\n8")
-        << S{{DialogStep::Correct, "four"}, {DialogStep::Correct, "seven"}}
-        << QStringList{"1", "2", "3", "four", "5", "6", "seven", "8"} << QStringList{"", ""};
-}
-
-void TestGuiSource::skipAndCorrect() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QList<DialogStep>, steps);
-    QFETCH(QStringList, rows);
-    QFETCH(QStringList, shown);
-    TestWindow w;
-    w.platform.openAnswers = {w.writeFile("data.csv", bytes)};
-    QList<Seen> seen;
-    answerDialogs(steps, &seen);
-    w->myFileSelect();
-    QCOMPARE(seen.size(), shown.size());
-    for (qsizetype i = 0; i < seen.size(); ++i) {
-        QCOMPARE(seen[i].data, shown[i]);
-        QVERIFY(seen[i].refusedStayedOpen);
-        QVERIFY(seen[i].hourglassAfter);
-    }
-    QCOMPARE(sourceRows(*w), rows);
-    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows.size()));
-    QCOMPARE(MousePointer::current(), MousePointer::Default);
-}
-
-void TestGuiSource::correctionTheEncodingCannotHold_data() {
-    QTest::addColumn<QString>("correction");
-    QTest::addColumn<QString>("named"); // the character the message names
-    QTest::newRow("hangul") << QStringLiteral("c,x\uD55C") << QStringLiteral("\uD55C");
-    QTest::newRow("a pair of surrogates, named whole")
-        << QStringLiteral("c,\U0001F600y") << QStringLiteral("\U0001F600");
-}
-
-void TestGuiSource::correctionTheEncodingCannotHold() {
-    // A fitting correction that a code page 932 file cannot hold is refused with a message that
-    // names the character and the encoding; the dialog stays open with the text.
-    QFETCH(QString, correction);
-    QFETCH(QString, named);
-    TestWindow w;
-    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc\r\nd,e\r\n")};
-    QList<Seen> seen;
-    answerDialogs({{DialogStep::CorrectRefusedThenSkip, correction}}, &seen);
-    w->myFileSelect();
-    QCOMPARE(seen.size(), 1);
-    QVERIFY(seen[0].refusedStayedOpen);
-    QCOMPARE(w.platform.messages.size(), 1);
-    const ScriptedPlatform::Message& m = w.platform.messages[0];
-    QCOMPARE(m.style, 16);
-    QCOMPARE(m.title, QStringLiteral("エラー"));
-    QCOMPARE(m.prompt, QStringLiteral("文字「%1」はこのデータファイルの文字コード（シフトJIS）で"
-                                      "書けないため、修正できません。")
-                           .arg(named));
-    QCOMPARE(sourceRows(*w), (QStringList{"a,b", "d,e"}));
-}
-
-void TestGuiSource::errorDialogLayout() {
-    RowStore store;
-    store.reset(1);
-    ScriptedPlatform platform;
-    frmVNLError dialog(store, platform);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("データエラー"));
-    QCOMPARE(dialog.size(), QSize(466, 177)); // a row more for 読込中止
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
-    struct Expect {
-        const char* name;
-        QString text;
-        QRect rect;
-    };
-    const Expect expected[] = {
-        {"Label1", QStringLiteral("正しくないデータが見つかりました。"), {16, 8, 425, 17}},
-        {"lblErrorFile", QStringLiteral("ﾌｧｲﾙ名:"), {16, 32, 425, 17}},
-        {"lblErrorRow", QStringLiteral("行 番号:"), {16, 48, 209, 17}},
-        {"lblErrorReason", QString(), {240, 48, 201, 17}},
-        {"txtData", QString(), {16, 72, 433, 18}},
-        {"cmdOk", QStringLiteral("修正(&C)"), {16, 104, 209, 25}},
-        {"cmdCancel", QStringLiteral("スキップ(&S)"), {240, 104, 209, 25}},
-        {"cmdStop", QStringLiteral("読込中止(&E)"), {240, 136, 209, 25}},
-        {"cmdSkipAll", QStringLiteral("以降すべてスキップ(&A)"), {16, 136, 209, 25}},
-    };
-    for (const Expect& e : expected) {
-        auto* widget = dialog.findChild<QWidget*>(e.name);
-        QVERIFY2(widget, e.name);
-        QCOMPARE(widget->geometry(), e.rect);
-        const QVariant text = widget->property("text");
-        QCOMPARE(text.toString(), e.text);
-    }
-    // Tab order: text box, Correct, Skip; the labels take no focus.
-    QCOMPARE(dialog.txtData->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdOk));
-    QCOMPARE(dialog.cmdOk->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdCancel));
-    QCOMPARE(dialog.cmdCancel->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdSkipAll));
-    QCOMPARE(dialog.cmdSkipAll->nextInFocusChain(), static_cast<QWidget*>(dialog.cmdStop));
-    QCOMPARE(dialog.Label1->focusPolicy(), Qt::NoFocus);
-    QVERIFY(!dialog.cmdOk->isDefault() && !dialog.cmdOk->autoDefault());
-    QVERIFY(!dialog.cmdCancel->isDefault() && !dialog.cmdCancel->autoDefault());
-
-    dialog.setErrorLine(QStringLiteral("x,y,z"), QStringLiteral("lotto.csv"), 123456789012);
-    QCOMPARE(dialog.lblErrorFile->text(), QStringLiteral("ﾌｧｲﾙ名: lotto.csv"));
-    QCOMPARE(dialog.lblErrorRow->text(), QStringLiteral("行 番号: 123456789012"));
-    QCOMPARE(dialog.lblErrorReason->text(), QStringLiteral("2 列のはずが 3 列です"));
-    QCOMPARE(dialog.txtData->text(), QStringLiteral("x,y,z"));
-
-    // A long line is shown whole.
-    const QString longLine(100'000, u'x');
-    dialog.setErrorLine(longLine, QStringLiteral("a.csv"), 1);
-    QCOMPARE(dialog.txtData->text(), longLine);
-}
-
-void TestGuiSource::longLineShownInPartNeverCut_data() {
-    QTest::addColumn<qsizetype>("length"); // bytes of the rejected line
-    QTest::addColumn<QByteArray>("unit");  // what it is made of, repeated
-    QTest::addColumn<bool>("whole");       // shown whole and editable
-
-    const qsizetype limit = frmVNLError::MaxWholeLine;
-    QTest::newRow("at the limit") << limit << QByteArray("x") << true;
-    QTest::newRow("one byte over") << limit + 1 << QByteArray("x") << false;
-    QTest::newRow("two-byte characters") << 2 * limit + 2 << QByteArray("\x93\x8c") << false;
-    QTest::newRow("40 MB") << qsizetype(40) * 1024 * 1024 << QByteArray("y") << false;
-}
-
-void TestGuiSource::longLineShownInPartNeverCut() {
-    QFETCH(qsizetype, length);
-    QFETCH(QByteArray, unit);
-    QFETCH(bool, whole);
-
-    TestWindow w;
-    QByteArray bytes("a,b\r\n");
-    bytes.reserve(length + 16);
-    while (bytes.size() < 5 + length)
-        bytes += unit;
-    bytes += "\r\nd,e\r\n";
-    w.platform.openAnswers = {w.writeFile("long.csv", bytes)};
-    bytes.clear();
-    bytes.squeeze();
-
-    qsizetype shown = -1;
-    bool readOnly = false;
-    bool correctOn = false;
-    bool correctDidNothing = false;
-    QString label;
-    onNextModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<frmVNLError*>(modal);
-        shown = dialog->txtData->text().size();
-        readOnly = dialog->txtData->isReadOnly();
-        correctOn = dialog->cmdOk->isEnabled();
-        label = dialog->lblErrorRow->text();
-        if (!whole) {
-            // Correct, even called directly, never takes the cut start for the line.
-            dialog->cmdOk_Click();
-            correctDidNothing = dialog->isVisible() && w->store().rowCount() == 1;
-        }
-        dialog->cmdCancel->click();
-    });
-    w->myFileSelect();
-
-    QCOMPARE(label, QStringLiteral("行 番号: 2"));
-    QCOMPARE(readOnly, !whole);
-    QCOMPARE(correctOn, whole);
-    if (whole) {
-        QCOMPARE(shown, length);
-    } else {
-        QVERIFY(correctDidNothing);
-        // A bounded part and a short note: what the text box lays out does not grow with the
-        // line.
-        QVERIFY2(shown > frmVNLError::ShownPart / 2 && shown <= frmVNLError::ShownPart + 64,
-                 qPrintable(QString::number(shown)));
-    }
-    QCOMPARE(sourceRows(*w), (QStringList{"a,b", "d,e"}));
-}
-
-void TestGuiSource::errorDialogIgnoresEnterAndEsc() {
-    TestWindow w;
-    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\nc\r\n")};
-    bool stayedOpen = false;
-    onNextModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<frmVNLError*>(modal);
-        QTest::keyClick(dialog->txtData, Qt::Key_Escape);
-        QTest::keyClick(dialog->txtData, Qt::Key_Return);
-        QTest::keyClick(dialog, Qt::Key_Escape);
-        QTest::keyClick(dialog->cmdOk, Qt::Key_Enter);
-        stayedOpen = dialog->isVisible() && w->store().rowCount() == 1;
-        dialog->cmdCancel->click();
-    });
-    w->myFileSelect();
-    QVERIFY(stayedOpen);
-    QCOMPARE(sourceRows(*w), QStringList{"a,b"});
 }
 
 void TestGuiSource::stopDuringALoad() {
@@ -738,96 +378,6 @@ void TestGuiSource::clickOnTheSourceListDisablesDelete() {
     QVERIFY(w.enabled(Command::Open));
 }
 
-void TestGuiSource::errorDialogOpensWithNothingSelected_data() {
-    QTest::addColumn<QByteArray>("line"); // the rejected line 2 (code page 932)
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("one field") << QByteArray("c") << "c";
-    QTest::newRow("three fields") << QByteArray("x,y,z") << "x,y,z";
-    QTest::newRow("kanji") << QByteArray("\x93\x8c\x8b\x9e") << "東京";
-    QTest::newRow("long") << QByteArray(300, 'q') << QString(300, u'q');
-}
-
-void TestGuiSource::errorDialogOpensWithNothingSelected() {
-    QFETCH(QByteArray, line);
-    QFETCH(QString, shown);
-    TestWindow w;
-    w->show();
-    w.platform.openAnswers = {w.writeFile("data.csv", "a,b\r\n" + line + "\r\nd,e\r\n")};
-    QList<Seen> seen;
-    answerDialogs({{DialogStep::Skip, {}}}, &seen);
-    w->myFileSelect();
-    QCOMPARE(seen.size(), 1);
-    QCOMPARE(seen[0].data, shown);
-    QVERIFY(!seen[0].selected);
-    QCOMPARE(seen[0].cursor, 0);
-}
-
-void TestGuiSource::stopFromTheErrorDialog_data() {
-    QTest::addColumn<QList<int>>("actions"); // DialogStep::Action, one a dialog
-    QTest::addColumn<bool>("stopWhileCounting");
-    QTest::addColumn<bool>("stopped");
-    QTest::addColumn<int>("rows");
-    using D = DialogStep;
-    QTest::newRow("stop at the first") << QList<int>{D::StopLoad} << false << true << 0;
-    QTest::newRow("skip, then stop") << QList<int>{D::Skip, D::StopLoad} << false << true << 0;
-    QTest::newRow("skip every line")
-        << QList<int>{D::Skip, D::Skip, D::Skip} << false << false << 1;
-    QTest::newRow("close box is skip")
-        << QList<int>{D::CloseBox, D::CloseBox, D::CloseBox} << false << false << 1;
-    QTest::newRow("stop while counting") << QList<int>{} << true << true << 0;
-}
-
-void TestGuiSource::stopFromTheErrorDialog() {
-    QFETCH(QList<int>, actions);
-    QFETCH(bool, stopWhileCounting);
-    QFETCH(bool, stopped);
-    QFETCH(int, rows);
-    TestWindow w;
-    w->show();
-    // A title line: every line after it has another number of commas.
-    w.platform.openAnswers = {w.writeFile("titled.csv", "title\r\na,b\r\nc,d\r\ne,f\r\n")};
-    w->setJobSliceMs(0); // the event loop turns while the lines are counted
-    // Answers each data-error dialog with the next action; any dialog beyond them stops the
-    // load, so that the test ends.
-    int dialogs = 0;
-    QTimer answer;
-    answer.setInterval(5);
-    connect(&answer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<frmVNLError*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        const int action = dialogs < actions.size() ? actions[dialogs] : DialogStep::StopLoad;
-        ++dialogs;
-        if (action == DialogStep::Skip)
-            dialog->cmdCancel->click();
-        else if (action == DialogStep::CloseBox)
-            dialog->close();
-        else
-            dialog->cmdStop->click();
-    });
-    answer.start();
-    bool pressed = false;
-    if (stopWhileCounting)
-        QTimer::singleShot(0, w.window.get(), [&] {
-            pressed = w->isBusy();
-            w->cmdAccessKey_Click(4); // Alt+E
-        });
-    w->myFileSelect();
-    answer.stop();
-    QCOMPARE(pressed, stopWhileCounting);
-    QCOMPARE(dialogs, actions.size());
-    QCOMPARE(w->store().rowCount(), qint64(rows));
-    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows));
-    QCOMPARE(w->panelText(Panel::FilePath).isEmpty(), stopped);
-    QCOMPARE(headers(*w), stopped ? QStringList{QString()} : QStringList{"1"});
-    QVERIFY(!w->isBusy());
-    QVERIFY(w.enabled(Command::Open));
-    QVERIFY(!w.enabled(Command::Stop));
-    QVERIFY(w.lvwOriginalData()->isVisibleTo(w.window.get()));
-    QVERIFY(!w.fraProgressbar()->isVisibleTo(w.window.get()));
-    QCOMPARE(MousePointer::current(), MousePointer::Default);
-}
-
 void TestGuiSource::givenFileOpensAsTheDialogDoes_data() {
     QTest::addColumn<bool>("drop");
     QTest::addColumn<QString>("name");
@@ -917,147 +467,6 @@ void TestGuiSource::refusedDrops() {
     QTRY_COMPARE(w->store().rowCount(), qint64(1));
 }
 
-void TestGuiSource::encodingMenuReopens_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<int>("taken");  // TextEncoding: what the file's bytes decided
-    QTest::addColumn<int>("chosen"); // TextEncoding: the menu item chosen
-    const QByteArray utf8("\xE6\x9D\xB1,\xE4\xBA\xAC");
-    const int cp932 = int(TextEncoding::Cp932);
-    const int utf = int(TextEncoding::Utf8);
-    QTest::newRow("UTF-8 overruled") << utf8 << utf << cp932;
-    QTest::newRow("code page 932 overruled") << QByteArray("\x93\x8c,\x8b\x9e") << cp932 << utf;
-    QTest::newRow("the checked item reopens as before") << utf8 << utf << utf;
-}
-
-void TestGuiSource::encodingMenuReopens() {
-    // A right click on the file-path panel offers both encodings, the one taken checked; the item
-    // chosen opens the file again in it, the columns unchanged.
-    QFETCH(QByteArray, line);
-    QFETCH(int, taken);
-    QFETCH(int, chosen);
-    TestWindow w;
-    w->show();
-    const QString path = w.writeFile("data.csv", line + "\r\n");
-    w.platform.openAnswers << path;
-    w->toolbarButton(Command::Open)->trigger();
-    QCOMPARE(int(w->store().encoding()), taken);
-    auto* panel = w.child<QLabel>("S_FilePath");
-
-    MenuSeen seen;
-    reopenByPanelMenu(seen, panel, chosen);
-    QTRY_VERIFY(!w->isBusy());
-    QCOMPARE(seen.items.first(2), (QStringList{QStringLiteral("シフトJIS で開き直す"),
-                                               QStringLiteral("UTF-8 で開き直す")}));
-    QCOMPARE(seen.checked.first(2),
-             (QList<bool>{taken == int(TextEncoding::Cp932), taken == int(TextEncoding::Utf8)}));
-    const auto encoding = TextEncoding(chosen);
-    QCOMPARE(w->store().encoding(), encoding);
-    QCOMPARE(w->store().rowCount(), qint64(1));
-    QCOMPARE(w->store().rowText(0), TextCodec::decode(encoding, line));
-    QVERIFY2(panel->toolTip().contains(TextCodec::displayName(encoding)),
-             qPrintable(panel->toolTip()));
-    QCOMPARE(w->panelText(Panel::FilePath), path);
-    QVERIFY(w.platform.messages.isEmpty());
-}
-
-void TestGuiSource::encodingShownAndReopenedByKeyboard_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("taken"); // TextEncoding the whole file decides
-    QByteArray ascii;
-    for (int i = 0; ascii.size() < 1'100'000; ++i)
-        ascii += "row " + QByteArray::number(i) + ",x\r\n";
-    QTest::newRow("utf-8 after 1.1 MB of ascii")
-        << ascii + QStringLiteral("東京,渋谷\r\n").toUtf8() << int(TextEncoding::Utf8);
-    QTest::newRow("code page 932")
-        << QByteArray("\x93\x8c,\x8b\x9e\r\n") << int(TextEncoding::Cp932);
-}
-
-void TestGuiSource::encodingShownAndReopenedByKeyboard() {
-    // The encoding taken is shown as text at the file-path panel's end, on a button that Alt+J
-    // (or Space once it has the focus) opens the reopen menu with; the menu is run by keys.
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, taken);
-    TestWindow w;
-    w->show();
-    auto* button = w.child<QToolButton>("cmdEncoding");
-    QVERIFY(!button->isVisibleTo(w.window.get()));
-    const QString path = w.writeFile("data.csv", bytes);
-    w.platform.openAnswers << path;
-    w->toolbarButton(Command::Open)->trigger();
-    QCOMPARE(int(w->store().encoding()), taken);
-    QVERIFY(button->isVisibleTo(w.window.get()));
-    QCOMPARE(button->text(), QStringLiteral("文字コード(&J): %1　項目: 引用符なし")
-                                 .arg(TextCodec::displayName(TextEncoding(taken))));
-    QCOMPARE(button->shortcut(), QKeySequence(Qt::ALT | Qt::Key_J));
-
-    MenuSeen seen;
-    runPopupMenu(
-        seen,
-        [button] {
-            button->setFocus();
-            QTest::keyClick(button, Qt::Key_Space);
-        },
-        [taken](QMenu* menu) {
-            // Down to the item that is not checked (the other encoding), then Enter.
-            const int other = taken == int(TextEncoding::Cp932) ? 1 : 0;
-            for (int k = 0; k <= other; ++k)
-                QTest::keyClick(menu, Qt::Key_Down);
-            QTest::keyClick(menu, Qt::Key_Return);
-        });
-    QTRY_VERIFY(!w->isBusy());
-    const auto other = taken == int(TextEncoding::Cp932) ? TextEncoding::Utf8 : TextEncoding::Cp932;
-    QCOMPARE(w->store().encoding(), other);
-    QCOMPARE(
-        button->text(),
-        QStringLiteral("文字コード(&J): %1　項目: 引用符なし").arg(TextCodec::displayName(other)));
-    QCOMPARE(w->panelText(Panel::FilePath), path);
-}
-
-void TestGuiSource::fieldModeMenuReopens() {
-    // The same menu offers both field modes after the encodings, the one taken checked; the item
-    // chosen opens the file again in it and in the encoding it was read in, with its columns.
-    TestWindow w;
-    w->show();
-    const QString path = w.writeFile("data.csv", "\"a,b\",\x93\x8c\r\nx,\"y,\"\"z\"\"\"\r\n");
-    w.platform.openAnswers << path;
-    w->toolbarButton(Command::Open)->trigger();
-    QCOMPARE(w->store().fieldMode(), FieldMode::Quoted);
-    QCOMPARE(w->commaCount(), 1);
-    QCOMPARE(w.lvwOriginalData()->header()->count(), 2);
-    QAbstractItemModel* model = w.lvwOriginalData()->model();
-    QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("y,\"z\""));
-    auto* panel = w.child<QLabel>("S_FilePath");
-    QVERIFY2(panel->toolTip().contains(QStringLiteral("項目: 引用符付き")),
-             qPrintable(panel->toolTip()));
-
-    MenuSeen seen;
-    const auto reopen = [&](int item) {
-        reopenByPanelMenu(seen, panel, item);
-        QTRY_VERIFY(!w->isBusy());
-    };
-    const QStringList modeItems = {QStringLiteral("引用符なし で開き直す"),
-                                   QStringLiteral("引用符付き で開き直す")};
-    reopen(3);
-    QCOMPARE(seen.items.mid(3), modeItems);
-    QCOMPARE(seen.checked.mid(3), (QList<bool>{false, true}));
-    QCOMPARE(w->store().fieldMode(), FieldMode::Plain);
-    QCOMPARE(w->store().encoding(), TextEncoding::Cp932);
-    QCOMPARE(w->commaCount(), 2);
-    QCOMPARE(w.lvwOriginalData()->header()->count(), 3);
-    QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("\"y"));
-    QVERIFY(panel->toolTip().contains(QStringLiteral("項目: 引用符なし")));
-    // The mode is shown as text too, beside the encoding.
-    QVERIFY(
-        w.child<QToolButton>("cmdEncoding")->text().endsWith(QStringLiteral("項目: 引用符なし")));
-    reopen(4);
-    QCOMPARE(seen.items.mid(3), modeItems);
-    QCOMPARE(seen.checked.mid(3), (QList<bool>{true, false}));
-    QCOMPARE(w->store().fieldMode(), FieldMode::Quoted);
-    QCOMPARE(w->commaCount(), 1);
-    QCOMPARE(w->store().rowText(0), Cp932::decode("\"a,b\",\x93\x8c"));
-    QVERIFY(w.platform.messages.isEmpty());
-}
-
 void TestGuiSource::systemFolderIsNoStartFolder() {
     // A refused kernel file is remembered as the last name; the next dialog does not start there.
     TestWindow w;
@@ -1076,81 +485,6 @@ void TestGuiSource::systemFolderIsNoStartFolder() {
     w->toolbarButton(Command::Open)->trigger();
     QCOMPARE(w.platform.openDialogs.size(), 4);
     QCOMPARE(w.platform.openDialogs[3].fileName, ordinary);
-}
-
-void TestGuiSource::skipAllAndTheEndMessage_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QList<DialogStep>>("steps");
-    QTest::addColumn<QStringList>("reasons"); // what each dialog gave as the reason
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QString>("message"); // after the load; empty: none
-    using S = QList<DialogStep>;
-    const QByteArray file("a,b,c\r\nx\r\nd,e,f\r\n1,2,3,4\r\n\r\ng,h,i\r\n7\r\n");
-    QTest::newRow("skip all at the first misfit")
-        << file << S{{DialogStep::SkipAll, {}}}
-        << QStringList{QStringLiteral("3 列のはずが 1 列です")}
-        << QStringList{"a,b,c", "d,e,f", "g,h,i"}
-        << QStringLiteral("正しくないデータ 4 行をスキップしました。\n行 番号: 2, 4, 5, 7");
-    QTest::newRow("skip, correct, then skip all at an empty line")
-        << file
-        << S{{DialogStep::Skip, {}}, {DialogStep::Correct, "1,2,3"}, {DialogStep::SkipAll, {}}}
-        << QStringList{QStringLiteral("3 列のはずが 1 列です"),
-                       QStringLiteral("3 列のはずが 4 列です"),
-                       QStringLiteral("3 列のはずが空の行です")}
-        << QStringList{"a,b,c", "d,e,f", "1,2,3", "g,h,i"}
-        << QStringLiteral("正しくないデータ 2 行をスキップしました。\n行 番号: 5, 7");
-    QTest::newRow("no skip all, no message")
-        << QByteArray("a,b\r\nc\r\nd,e\r\n") << S{{DialogStep::Skip, {}}}
-        << QStringList{QStringLiteral("2 列のはずが 1 列です")} << QStringList{"a,b", "d,e"}
-        << QString();
-    QByteArray many("a,b\r\n");
-    for (int i = 2; i <= 13; ++i)
-        many += "bad\r\n";
-    many += "c,d";
-    QTest::newRow("the first ten named")
-        << many << S{{DialogStep::SkipAll, {}}}
-        << QStringList{QStringLiteral("2 列のはずが 1 列です")} << QStringList{"a,b", "c,d"}
-        << QStringLiteral("正しくないデータ 12 行をスキップしました。\n"
-                          "行 番号: 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 ほか");
-}
-
-void TestGuiSource::skipAllAndTheEndMessage() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QList<DialogStep>, steps);
-    QFETCH(QStringList, reasons);
-    QFETCH(QStringList, rows);
-    QFETCH(QString, message);
-    TestWindow w;
-    const QString path = w.writeFile("data.csv", bytes);
-    w.platform.openAnswers = {path};
-    QList<Seen> seen;
-    answerDialogs(steps, &seen);
-    w->runCommand(Command::Open);
-    QStringList shown;
-    for (const Seen& s : seen)
-        shown << s.reason;
-    QCOMPARE(shown, reasons);
-    QCOMPARE(sourceRows(*w), rows);
-    QCOMPARE(w->panelText(Panel::Original), CountText::sourceRows(rows.size()));
-    if (message.isEmpty()) {
-        QVERIFY(w.platform.messages.isEmpty());
-    } else {
-        QCOMPARE(w.platform.messages.size(), 1);
-        QCOMPARE(w.platform.messages[0].prompt, message);
-        QCOMPARE(w.platform.messages[0].style, 64);
-        QCOMPARE(w.platform.messages[0].title, QStringLiteral("データエラー"));
-    }
-    QVERIFY(!w->isBusy());
-
-    // Skip all held for that load only: the next load asks again.
-    w.platform.messages.clear();
-    w.platform.openAnswers = {path};
-    QList<Seen> again;
-    answerDialogs({{DialogStep::StopLoad, {}}}, &again);
-    w->runCommand(Command::Open);
-    QCOMPARE(again.size(), 1);
-    QVERIFY(w.platform.messages.isEmpty());
-    QCOMPARE(w->store().rowCount(), qint64(0));
 }
 
 void TestGuiSource::headerLineOption() {
