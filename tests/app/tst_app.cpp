@@ -1,83 +1,39 @@
 // The built program run as a script runs it: `vornel --pick ...` with no display at all (no
 // DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM), its exit status, its standard error, and its
 // result bytes against the window's Save for the same inputs.
+#include "AppTestSupport.h"
 #include "GuiTestSupport.h"
 #include "TestFiles.h"
 
 #include "app/PickCommand.h"
-#include "app/PickStream.h"
 #include "base/Cp932.h"
-#include "conditions/ConditionListFile.h"
 #include "results/ResultListModel.h"
 #include "shell/VersionText.h"
-#include "source/DataLoadJob.h"
 
-#include <QBuffer>
 #include <QDir>
-#include <QProcess>
 #include <QPushButton>
-#include <QScopeGuard>
-#include <QThread>
+#include <QTemporaryDir>
+#include <QTimer>
 
-#include <csignal>
-
-#include <unistd.h>
-
-namespace {
-
-struct Ran {
-    int status = -1; // -1: crashed or did not finish
-    QByteArray out;
-    QByteArray err;
+class TestApp : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void statusAndMessages_data();
+    void statusAndMessages();
+    void sameBytesAsTheWindowsSave_data();
+    void sameBytesAsTheWindowsSave();
+    void headerLine_data();
+    void headerLine();
+    void pickEncoding_data();
+    void pickEncoding();
+    void fieldsOption_data();
+    void fieldsOption();
+    void ignoreOptions_data();
+    void ignoreOptions();
+    void setPicksAsItsListFiles();
 };
 
-Ran runProgram(const QStringList& arguments, const QString& folder) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(VORNEL_PROGRAM), arguments);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return {-1, p.readAllStandardOutput(), p.readAllStandardError()};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
-
-QByteArray cp932(const QString& text) {
-    return Cp932::encode(text).bytes;
-}
-
-// A data file with two lines that do not fit (3: no comma, 5: empty) and the list files.
-void writeInputs(const QDir& dir) {
-    writeAll(dir.filePath("data.csv"),
-             cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\nbad line\r\n大阪,2,y\r\n\r\n名古屋,3,x\r\n"
-                                  "東京,4,y\r\n")));
-    writeAll(dir.filePath("empty.csv"), QByteArray());
-    writeAll(dir.filePath("and.csv"), cp932(QStringLiteral("\"3\",\"x\"\r\n")));
-    writeAll(dir.filePath("notor.csv"), cp932(QStringLiteral("\"0\",\"大阪\"\r\n")));
-    writeAll(dir.filePath("badcol.csv"), cp932(QStringLiteral("\"0\",\"a\"\r\n\"9\",\"x\"\r\n")));
-    writeAll(dir.filePath("badpat.csv"), cp932(QStringLiteral("\"1\",\"[b-a]*\"\r\n")));
-    // Condition sets: and.csv with notor.csv in one file; one with bad lines; one whose entry
-    // Start refuses.
-    writeAll(dir.filePath("set.txt"),
-             cp932(QStringLiteral("# both\r\nAND,3,x\r\nNOTOR,0,大阪\r\n")));
-    writeAll(dir.filePath("badset.txt"),
-             cp932(QStringLiteral("AND,3,x\r\nXOR,1,a\r\n# c\r\nOR,2\r\n")));
-    writeAll(dir.filePath("badcolset.txt"), cp932(QStringLiteral("# c\r\nAND,0,a\r\nAND,9,x\r\n")));
-    const QString unicode = QStringLiteral("東京,1\r\n");
-    writeAll(dir.filePath("utf16.csv"),
-             "\xFF\xFE" +
-                 QByteArray(reinterpret_cast<const char*>(unicode.utf16()), unicode.size() * 2));
-}
-
-// Every file of the folder, by name, with its bytes.
-QMap<QString, QByteArray> filesIn(const QDir& folder) {
-    QMap<QString, QByteArray> files;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        files[name] = readAll(folder.filePath(name));
-    return files;
-}
+namespace {
 
 QString examples(const char* name) {
     return QStringLiteral(VORNEL_TEST_DATA "/../examples/") + QLatin1String(name);
@@ -120,36 +76,6 @@ QByteArray windowSave(const QString& data, const QList<QPair<ConditionList, QStr
 }
 
 } // namespace
-
-class TestApp : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void statusAndMessages_data();
-    void statusAndMessages();
-    void sameBytesAsTheWindowsSave_data();
-    void sameBytesAsTheWindowsSave();
-    void headerLine_data();
-    void headerLine();
-    void pickEncoding_data();
-    void pickEncoding();
-    void fieldsOption_data();
-    void fieldsOption();
-    void ignoreOptions_data();
-    void ignoreOptions();
-    void closedStandardOutput_data();
-    void closedStandardOutput();
-    void interruptWhileWritingTheResult_data();
-    void interruptWhileWritingTheResult();
-    void outputThatIsAnInput_data();
-    void outputThatIsAnInput();
-    void listFileThatStopsThePick_data();
-    void listFileThatStopsThePick();
-    void setPicksAsItsListFiles();
-    void tooManyRows_data();
-    void tooManyRows();
-    void streamedAsWhole_data();
-    void streamedAsWhole();
-};
 
 void TestApp::statusAndMessages_data() {
     QTest::addColumn<QStringList>("arguments");
@@ -484,208 +410,6 @@ void TestApp::ignoreOptions() {
         QVERIFY(ran.err.startsWith("vornel: option --ignore-case takes no value\n"));
 }
 
-namespace {
-
-// The signals a process blocks (its main thread's SigBlk); nothing when it has ended.
-std::optional<quint64> blockedSignals(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("SigBlk:"))
-            return line.mid(7).trimmed().toULongLong(nullptr, 16);
-    return std::nullopt;
-}
-
-} // namespace
-
-void TestApp::closedStandardOutput_data() {
-    QTest::addColumn<bool>("pipe");
-    QTest::newRow("a pipe whose reader has gone") << true;
-    QTest::newRow("no standard output at all") << false;
-}
-
-void TestApp::closedStandardOutput() {
-    // The write fails: one message and status 1, not a silent end by SIGPIPE.
-    QFETCH(bool, pipe);
-    QTemporaryDir dir;
-    writeInputs(QDir(dir.path()));
-    // The pipe's reading end is closed before the program starts.
-    int ends[2] = {-1, -1};
-    QVERIFY(::pipe(ends) == 0);
-    ::close(ends[0]);
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.setChildProcessModifier([pipe, writing = ends[1]] {
-        if (pipe)
-            ::dup2(writing, STDOUT_FILENO);
-        else
-            ::close(STDOUT_FILENO);
-        ::close(writing);
-    });
-    p.start(QStringLiteral(VORNEL_PROGRAM), {"--quiet", "--pick", "data.csv"});
-    ::close(ends[1]);
-    QVERIFY(p.waitForFinished(120000));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 1);
-    const QStringList lines =
-        QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
-    QVERIFY2(lines.size() == 1, qPrintable(lines.join(u'|')));
-    QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: standard output: エラー番号 = ")),
-             qPrintable(lines.first()));
-}
-
-void TestApp::interruptWhileWritingTheResult_data() {
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
-
-void TestApp::interruptWhileWritingTheResult() {
-    // A signal that comes while the result file is written waits until the file is complete,
-    // then ends the program: the file is there whole, and nothing else is left behind.
-    QFETCH(int, signalNumber);
-    QTemporaryDir dir;
-    const QDir folder(dir.path());
-    QByteArray data;
-    const QByteArray line = "12345,abcdefghijklmnopqrstuvwxyz,ABCDEFGHIJKLMNOPQRSTUVWXYZ,"
-                            "0123456789,abcdefghij\r\n";
-    data.reserve(400000 * line.size());
-    for (int i = 0; i < 400000; ++i)
-        data += line;
-    QVERIFY(writeAll(folder.filePath("data.csv"), data));
-
-    const quint64 held = (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
-    const std::optional<quint64> own = blockedSignals(QCoreApplication::applicationPid());
-    QVERIFY(own);
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(QStringLiteral(VORNEL_PROGRAM), {"--pick", "data.csv", "-o", "out.csv"});
-    QVERIFY(p.waitForStarted());
-    // The signals are held exactly while the result file is written.
-    bool sent = false;
-    while (!sent && p.state() == QProcess::Running) {
-        const std::optional<quint64> blocked = blockedSignals(p.processId());
-        if (blocked && *blocked == (held | *own)) {
-            QCOMPARE(::kill(pid_t(p.processId()), signalNumber), 0);
-            sent = true;
-        }
-        QThread::usleep(100);
-    }
-    QVERIFY2(sent, "the result was written before the signal could be sent");
-    QVERIFY(p.waitForFinished(120000));
-    QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by the signal
-    QCOMPARE(p.exitCode(), signalNumber);
-    QVERIFY(readAll(folder.filePath("out.csv")) == data);
-    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"data.csv", "out.csv"}));
-}
-
-void TestApp::outputThatIsAnInput_data() {
-    QTest::addColumn<QString>("link");    // made first: "symlink" or "hardlink" to target
-    QTest::addColumn<QString>("target");  // the input the link or the output names
-    QTest::addColumn<QString>("output");  // the -o argument
-    QTest::addColumn<QString>("message"); // a piece of the one line said
-    auto row = [](const char* name, const QString& link, const QString& target,
-                  const QString& output, const QString& message) {
-        QTest::newRow(name) << link << target << output << message;
-    };
-    const QString data = QStringLiteral("データファイル data.csv と同じ");
-    const QString list = QStringLiteral("リストファイル and.csv と同じ");
-    row("the data file", "", "data.csv", "data.csv", data);
-    row("the data file as ./", "", "data.csv", "./data.csv", data);
-    row("the data file by its full path", "", "data.csv", "<full>", data);
-    row("a symbolic link to the data file", "symlink", "data.csv", "link.csv", data);
-    row("a hard link to the data file", "hardlink", "data.csv", "link.csv", data);
-    row("a list file", "", "and.csv", "and.csv", list);
-    row("a symbolic link to a list file", "symlink", "and.csv", "link.csv", list);
-}
-
-// The result never replaces a file it is read from, however the output names it: one message,
-// status 1, and every file as it was.
-void TestApp::outputThatIsAnInput() {
-    QFETCH(QString, link);
-    QFETCH(QString, target);
-    QFETCH(QString, output);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QDir folder(dir.path());
-    writeInputs(folder);
-    if (link == u"symlink")
-        QVERIFY(QFile::link(folder.filePath(target), folder.filePath(output)));
-    else if (link == u"hardlink")
-        QCOMPARE(::link(QFile::encodeName(folder.filePath(target)).constData(),
-                        QFile::encodeName(folder.filePath(output)).constData()),
-                 0);
-    if (output == u"<full>")
-        output = folder.filePath(target);
-    const QMap<QString, QByteArray> before = filesIn(folder);
-
-    const Ran ran =
-        runProgram({"--pick", "data.csv", "--and", "and.csv", "-o", output}, dir.path());
-    QCOMPARE(ran.status, 1);
-    const QStringList lines = QString::fromUtf8(ran.err).split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
-                 lines.first().contains(message),
-             qPrintable(lines.first()));
-    QCOMPARE(filesIn(folder), before);
-}
-
-void TestApp::listFileThatStopsThePick_data() {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QByteArray>("list");
-    QTest::addColumn<qint64>("memoryLimit"); // the most a list file may take (0: no limit)
-    QTest::addColumn<QString>("message");    // the one line said, after "vornel: <list file>: "
-    const QString badLines = QStringLiteral("形式が正しくない行があるため、中止しました。行番号: ");
-    // Without the stop, a NOT OR list that lost its only line excludes nothing: every row.
-    QTest::newRow("a NOT OR list whose only line is bad")
-        << "--not-or" << QByteArray("\"0\"\r\n") << qint64(0) << badLines + "1";
-    QTest::newRow("an AND list with bad lines among good ones")
-        << "--and" << QByteArray("\"3\",\"x\"\r\nbad\r\n\"0\",\"a\"\r\n\"1\",\"open\r\n")
-        << qint64(0) << badLines + "2, 4";
-    // Named by the list file, not the data file.
-    QTest::newRow("a list file too big for memory")
-        << "--or" << QByteArray("\"0\",\"a\"\r\n\"0\",\"b\"\r\n") << qint64(8)
-        << QStringLiteral("~メモリーが足りません。");
-}
-
-// A list file that cannot be taken whole stops the pick: status 1, one line naming the file, and
-// no result written. Run in this process, so that the list load can be given a memory limit.
-void TestApp::listFileThatStopsThePick() {
-    QFETCH(QString, option);
-    QFETCH(QByteArray, list);
-    QFETCH(qint64, memoryLimit);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QDir folder(dir.path());
-    writeInputs(folder);
-    const QString listFile = folder.filePath("list.csv");
-    QVERIFY(writeAll(listFile, list));
-    const QString output = folder.filePath("out.csv");
-
-    QBuffer out;
-    QBuffer err;
-    QVERIFY(out.open(QIODevice::WriteOnly) && err.open(QIODevice::WriteOnly));
-    ConditionListFile::setMemoryLimitForTesting(memoryLimit);
-    const int status = PickCommand::run(
-        {"--pick", folder.filePath("data.csv"), option, listFile, "-o", output}, out, err, false);
-    ConditionListFile::setMemoryLimitForTesting(0);
-    QCOMPARE(status, int(PickCommand::Failed));
-    const QStringList lines = QString::fromUtf8(err.data()).split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 1);
-    if (message.startsWith(u'~')) {
-        QVERIFY2(lines.first().startsWith(QStringLiteral("vornel: ")) &&
-                     lines.first().contains(QDir::toNativeSeparators(listFile)) &&
-                     lines.first().contains(message.mid(1)) && !lines.first().contains("data.csv"),
-                 qPrintable(lines.first()));
-    } else {
-        QCOMPARE(lines.first(), QStringLiteral("vornel: %1: %2").arg(listFile, message));
-    }
-    QVERIFY(out.data().isEmpty());
-    QVERIFY(!QFile::exists(output));
-}
-
 // A set holding the entries of two list files picks what those list files pick.
 void TestApp::setPicksAsItsListFiles() {
     QTemporaryDir dir;
@@ -697,197 +421,6 @@ void TestApp::setPicksAsItsListFiles() {
     QCOMPARE(set.status, 0);
     QCOMPARE(set.out, cp932(QStringLiteral("a,b,x\r\n東京,1,x\r\n名古屋,3,x\r\n")));
     QCOMPARE(set.out, lists.out);
-}
-
-void TestApp::tooManyRows_data() {
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<bool>("header");
-    QTest::addColumn<qint64>("limit");
-    QTest::addColumn<bool>("refused");
-    const QByteArray three = cp932(QStringLiteral("東京,1\r\n大阪,2\r\n名古屋,3\r\n"));
-    QTest::newRow("at the limit") << three << false << qint64(3) << false;
-    QTest::newRow("one past") << three << false << qint64(2) << true;
-    QTest::newRow("the header is no row")
-        << QByteArray("h,k\r\n") + three << true << qint64(3) << false;
-}
-
-// A data file with more rows than a row number can hold is refused by both front ends, the
-// command line with its one line and status 1, the window with its message, and nothing of it is
-// kept. Run in this process, with a lowered limit.
-void TestApp::tooManyRows() {
-    QFETCH(QByteArray, data);
-    QFETCH(bool, header);
-    QFETCH(qint64, limit);
-    QFETCH(bool, refused);
-    QTemporaryDir dir;
-    const QDir folder(dir.path());
-    const QString dataFile = folder.filePath("data.csv");
-    QVERIFY(writeAll(dataFile, data));
-    const QString output = folder.filePath("out.csv");
-    DataLoadJob::setRowLimitForTesting(limit);
-    const auto restore = qScopeGuard([] { DataLoadJob::setRowLimitForTesting(0); });
-    const QString reason =
-        QStringLiteral("行が多すぎます（最大 %1 行）。ファイルを分けてから開いてください。")
-            .arg(limit);
-
-    QBuffer out;
-    QBuffer err;
-    QVERIFY(out.open(QIODevice::WriteOnly) && err.open(QIODevice::WriteOnly));
-    QStringList arguments{"--pick", dataFile, "-o", output};
-    if (header)
-        arguments.append(QStringLiteral("--header"));
-    const int status = PickCommand::run(arguments, out, err, false);
-    if (refused) {
-        QCOMPARE(status, int(PickCommand::Failed));
-        QCOMPARE(QString::fromUtf8(err.data()),
-                 QStringLiteral("vornel: %1: %2\n").arg(dataFile, reason));
-        QVERIFY(!QFile::exists(output));
-    } else {
-        QCOMPARE(status, 0);
-        QCOMPARE(readAll(output), data); // every row kept, byte for byte
-    }
-
-    TestWindow w;
-    if (header)
-        w->findChild<QAction*>(QStringLiteral("mnuHeaderLine"))->trigger();
-    w->setJobSliceMs(1);
-    w.platform.openAnswers = {dataFile};
-    w->runCommand(Command::Open);
-    if (refused) {
-        QCOMPARE(w.platform.messages.size(), 1);
-        QCOMPARE(w.platform.messages.first().prompt,
-                 QStringLiteral("データファイル「%1」を読み込めませんでした。\n%2")
-                     .arg(QDir::toNativeSeparators(dataFile), reason));
-        QCOMPARE(w.platform.messages.first().title, QStringLiteral("エラー"));
-        QCOMPARE(w->store().rowCount(), qint64(0));
-    } else {
-        QVERIFY(w.platform.messages.isEmpty());
-        QCOMPARE(w->store().rowCount(), limit);
-    }
-}
-
-void TestApp::streamedAsWhole_data() {
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("chunk"); // bytes read for each batch
-
-    // Rows with misfits (no comma, empty) spread so that batch ends fall beside them.
-    const auto rows = [](int count, const QString& lineEnd) {
-        QString text = QStringLiteral("名前,番号,印") + lineEnd;
-        for (int i = 1; i <= count; ++i) {
-            if (i % 7 == 3)
-                text += QStringLiteral("bad line %1").arg(i) + lineEnd;
-            else if (i % 11 == 5)
-                text += lineEnd;
-            else
-                text +=
-                    QStringLiteral("%1,%2,x%3").arg(i % 3 ? u"東京" : u"大阪").arg(i).arg(i % 4) +
-                    lineEnd;
-        }
-        return text;
-    };
-    const auto utf8 = [](const QString& text) { return text.toUtf8(); };
-    const QByteArray bom = "\xEF\xBB\xBF";
-    QByteArray ascii;
-    for (int i = 0; ascii.size() < 3000; ++i)
-        ascii += "row " + QByteArray::number(i) + ",9,x" + QByteArray::number(i % 5) + "\r\n";
-
-    QTest::newRow("CR LF") << cp932(rows(300, "\r\n")) << QStringList() << 64;
-    QTest::newRow("LF, no last line end")
-        << cp932(rows(300, "\n")).chopped(1) << QStringList() << 50;
-    QTest::newRow("header, to a file")
-        << cp932(rows(120, "\r\n")) << QStringList{"--header", "-o", "out.csv"} << 40;
-    // An empty line 1: lines without a comma fit it.
-    QTest::newRow("empty header line")
-        << cp932("\r\n" + rows(60, "\r\n")) << QStringList{"--header"} << 40;
-    QTest::newRow("UTF-8 mark") << bom + utf8(rows(200, "\r\n")) << QStringList() << 64;
-    QTest::newRow("UTF-8 mark, header, read as code page 932")
-        << bom + utf8(rows(50, "\r\n")) << QStringList{"--header", "--encoding", "cp932"} << 64;
-    QTest::newRow("UTF-8 settled late") << ascii + utf8(rows(100, "\r\n")) << QStringList() << 64;
-    QTest::newRow("code page 932 settled late")
-        << ascii + cp932(rows(100, "\r\n")) << QStringList() << 64;
-    QTest::newRow("a lone non-ASCII byte late")
-        << ascii + "\xE6,1,x\r\n" + ascii << QStringList() << 64;
-    // Quoted records that span lines and batch ends, misfits among them, one quote left open.
-    QString quoted = QStringLiteral("\"名前\",\"番号\",\"印\"\r\n");
-    for (int i = 1; i <= 80; ++i) {
-        if (i % 9 == 4)
-            quoted += QStringLiteral("\"only\",\"two %1\"\r\n").arg(i);
-        else if (i % 13 == 6)
-            quoted += QStringLiteral("\"東京\r\n%1\",\"a, %2\r\nb\",\"\"\"x\"\"\"\r\n")
-                          .arg(QString(200, u'-'))
-                          .arg(i);
-        else
-            quoted += QStringLiteral("\"%1\",%2,\"x%3\"\r\n")
-                          .arg(i % 3 ? u"東京" : u"大阪")
-                          .arg(i)
-                          .arg(i % 4);
-    }
-    const QString open = QStringLiteral("\"open,1,x\r\n");
-    QTest::newRow("quoted") << cp932(quoted) << QStringList() << 64;
-    QTest::newRow("quoted, given") << cp932(quoted) << QStringList{"--fields", "quoted"} << 100;
-    QTest::newRow("quoted read plain") << cp932(quoted) << QStringList{"--fields", "plain"} << 64;
-    QTest::newRow("quoted, a quote left open")
-        << cp932(quoted + open + quoted) << QStringList() << 64;
-    QTest::newRow("quoted first met late") << ascii + cp932(quoted) << QStringList() << 64;
-    QTest::newRow("quoted, first record across lines")
-        << cp932(QStringLiteral("\"a,b,\r\nc\",d,\"e\r\n%1\"\r\n").arg(QString(300, u'x')) + quoted)
-        << QStringList{"--header"} << 32;
-    QTest::newRow("stray quotes, plain")
-        << cp932(rows(100, "\r\n").replace(u'印', u'"')) << QStringList() << 64;
-    // Much more than a batch: the batch held stays near the batch size.
-    QByteArray large;
-    while (large.size() < (2 << 20))
-        large += cp932(rows(1000, "\r\n"));
-    QTest::newRow("much larger than a batch") << large << QStringList() << 4096;
-}
-
-// The streamed pickup gives what the whole load gives: the same result bytes, the same messages,
-// the same status; and the batch it holds stays near the batch size.
-void TestApp::streamedAsWhole() {
-    QFETCH(QByteArray, data);
-    QFETCH(QStringList, options);
-    QFETCH(int, chunk);
-    QTemporaryDir dir;
-    const QDir folder(dir.path());
-    QVERIFY(writeAll(folder.filePath("data.csv"), data));
-    QVERIFY(writeAll(folder.filePath("or.csv"),
-                     cp932(QStringLiteral("\"1\",\"東京\"\r\n\"0\",\"9\"\r\n\"0\",\"x1\"\r\n"))));
-    const auto restore = qScopeGuard([] {
-        PickStream::setEnabledForTesting(true);
-        PickStream::setChunkBytesForTesting(0);
-    });
-    PickStream::setChunkBytesForTesting(chunk);
-    QStringList arguments{"--pick", folder.filePath("data.csv"), "--or", folder.filePath("or.csv")};
-    const qsizetype output = options.indexOf(QStringLiteral("-o"));
-    if (output >= 0)
-        options[output + 1] = folder.filePath(options[output + 1]);
-    arguments += options;
-    struct Run {
-        int status;
-        QByteArray out, err, file;
-    };
-    const auto run = [&](bool streamed) {
-        PickStream::setEnabledForTesting(streamed);
-        QBuffer out;
-        QBuffer err;
-        out.open(QIODevice::WriteOnly);
-        err.open(QIODevice::WriteOnly);
-        const int status = PickCommand::run(arguments, out, err, false);
-        const QByteArray file = output >= 0 ? readAll(options[output + 1]) : QByteArray();
-        QFile::remove(folder.filePath("out.csv"));
-        return Run{status, out.data(), err.data(), file};
-    };
-    const Run whole = run(false);
-    const Run streamed = run(true);
-    QCOMPARE(streamed.status, whole.status);
-    QCOMPARE(streamed.err, whole.err);
-    QCOMPARE(streamed.out, whole.out);
-    QCOMPARE(streamed.file, whole.file);
-    QVERIFY2(!(whole.out + whole.file).isEmpty(), whole.err.constData());
-    if (data.size() > 100 * chunk)
-        QVERIFY2(PickStream::largestBatchBytes() <= std::size_t(4 * chunk),
-                 qPrintable(QString::number(PickStream::largestBatchBytes())));
 }
 
 QTEST_MAIN(TestApp)

@@ -1,71 +1,49 @@
-#include "FileSizeLimit.h"
-#include "StoreLines.h"
-#include "TestFiles.h"
+// Sorting the result list: by code units and in the Japanese order, stable, ascending and
+// descending, against plain references; and the Japanese sort keys built from the stored bytes.
+#include "ResultsTestSupport.h"
 #include "base/Cp932.h"
-#include "results/DisplayWidth.h"
 #include "results/JapaneseCollator.h"
 #include "results/JapaneseKeyPrefix.h"
-#include "results/PageHeading.h"
-#include "results/PrintPages.h"
-#include "results/ResultCopy.h"
-#include "results/ResultFile.h"
 #include "results/ResultListModel.h"
-#include "results/ResultSelection.h"
 #include "results/ResultSort.h"
-#include "results/RowWriter.h"
-#include "shell/TransferFile.h"
-#include "source/DataLoadJob.h"
 #include "source/RowStore.h"
 
-#include <QBuffer>
 #include <QCollator>
-#include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
-#include <chrono>
-#include <numeric>
 #include <span>
 #include <string_view>
 
-using Order = ResultSort::Order;
-using Collation = ResultSort::Collation;
+class TestResults : public QObject {
+    Q_OBJECT
+private slots:
+    void sort_data();
+    void sort();
+    void sortAscThenDescReverses();
+    void sortIsStable_data();
+    void sortIsStable();
+    void sortMatchesReference_data();
+    void sortMatchesReference();
+    void japaneseOrderPairs_data();
+    void japaneseOrderPairs();
+    void japaneseOrderList();
+    void japaneseTiesGoByCodeThenRow_data();
+    void japaneseTiesGoByCodeThenRow();
+    void japaneseKeyFromBytes_data();
+    void japaneseKeyFromBytes();
+    void japaneseKeyPrefixIsIcus_data();
+    void japaneseKeyPrefixIsIcus();
+    void japaneseKeyPrefixRandom_data();
+    void japaneseKeyPrefixRandom();
+    void japaneseManyEqualRows_data();
+    void japaneseManyEqualRows();
+    void japaneseMatchesCollator_data();
+    void japaneseMatchesCollator();
+};
 
 namespace {
-
-// A source store holding lines, and a result list showing all of them in that order.
-struct Results {
-    explicit Results(const QStringList& lines) : model(&store) {
-        fillStore(store, lines);
-        std::vector<std::uint32_t> rows(size_t(lines.size()));
-        std::iota(rows.begin(), rows.end(), 0u);
-        model.setRows(std::move(rows));
-    }
-    QStringList texts() const {
-        QStringList out;
-        for (qint64 i = 0; i < model.count(); ++i)
-            out << model.rowText(i);
-        return out;
-    }
-    void sort(Order order, Collation collation = Collation::Code) {
-        ResultSort::apply(model, ResultSort::sortedOrder(model, order, collation));
-    }
-    // Sorts ascending, then descending: the descending order is the ascending one reversed.
-    void checkDescendingMirrors(Collation collation) {
-        sort(Order::Ascending, collation);
-        QStringList reversed = texts();
-        std::reverse(reversed.begin(), reversed.end());
-        sort(Order::Descending, collation);
-        QCOMPARE(texts(), reversed);
-    }
-
-    RowStore store;
-    ResultListModel model;
-};
 
 std::u16string_view u16(QStringView s) {
     return {s.utf16(), size_t(s.size())};
@@ -80,46 +58,6 @@ void addOrderRows() {
     QTest::addColumn<bool>("descending");
     QTest::newRow("ascending") << false;
     QTest::newRow("descending") << true;
-}
-
-// Shows the rows in a shuffled order (so positions and source rows differ) and returns it.
-std::vector<std::uint32_t> shuffleRows(ResultListModel& model, unsigned seed) {
-    std::vector<std::uint32_t> rows = model.rows();
-    std::shuffle(rows.begin(), rows.end(), std::mt19937(seed));
-    model.setRows(rows);
-    return rows;
-}
-
-// n texts, each a prefix and up to maxLength - 1 pieces drawn at random, one in eight a copy of
-// an earlier text.
-QStringList randomTexts(int n, quint32 seed, const QStringList& prefixes,
-                        std::span<const QStringView> pieces, int maxLength) {
-    QRandomGenerator rng(seed);
-    QStringList lines;
-    lines.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && rng.bounded(8) == 0) {
-            lines << lines[int(rng.bounded(i))]; // duplicate
-            continue;
-        }
-        QString s = prefixes[int(rng.bounded(qsizetype(prefixes.size())))];
-        const int len = int(rng.bounded(maxLength));
-        for (int k = 0; k < len; ++k)
-            s += pieces[rng.bounded(int(pieces.size()))];
-        lines << s;
-    }
-    return lines;
-}
-
-// Random texts over a few letters, with shared prefixes, exact duplicates, prefixes of each other,
-// NUL and characters above the Basic Multilingual Plane, so that every tie-break is exercised.
-QStringList randomLines(int n, quint32 seed) {
-    static const QStringView alphabet[] = {QStringView(u"\0", 1), u"a", u"b", u",", u"\xffff",
-                                           u"\U0001F600",         u"日"};
-    return randomTexts(
-        n, seed,
-        {QString(), QStringLiteral("2024/01/01,"), QString(37, u'x') + QStringLiteral(",common,")},
-        alphabet, 12);
 }
 
 // The Japanese order as QCollator gives it, with the ties broken as the sort breaks them: fully
@@ -151,66 +89,6 @@ QStringList randomJapaneseLines(int n, quint32 seed, bool beyondCp932) {
 }
 
 } // namespace
-
-class TestResults : public QObject {
-    Q_OBJECT
-private slots:
-    void displayWidth_data();
-    void displayWidth();
-    // --- sort ---
-    void sort_data();
-    void sort();
-    void sortAscThenDescReverses();
-    void sortIsStable_data();
-    void sortIsStable();
-    void sortMatchesReference_data();
-    void sortMatchesReference();
-    void japaneseOrderPairs_data();
-    void japaneseOrderPairs();
-    void japaneseOrderList();
-    void japaneseTiesGoByCodeThenRow_data();
-    void japaneseTiesGoByCodeThenRow();
-    void japaneseKeyFromBytes_data();
-    void japaneseKeyFromBytes();
-    void japaneseKeyPrefixIsIcus_data();
-    void japaneseKeyPrefixIsIcus();
-    void japaneseKeyPrefixRandom_data();
-    void japaneseKeyPrefixRandom();
-    void japaneseManyEqualRows_data();
-    void japaneseManyEqualRows();
-    void japaneseMatchesCollator_data();
-    void japaneseMatchesCollator();
-
-    // --- selection runs ---
-    void normalised();
-    void afterReorder();
-
-    // --- copy ---
-    void copy_data();
-    void copy();
-    void copyAfterDescendingSort();
-    void copyManyRows();
-
-    // --- result file ---
-    void save_data();
-    void save();
-    void everyOutputWritesTheSameBytes_data();
-    void everyOutputWritesTheSameBytes();
-    void writeRunsFromTheStore_data();
-    void writeRunsFromTheStore();
-    void saveMatchesTheCodec();
-    void saveIntoFolderFails();
-    void saveWriteFailureIsAWriteError();
-    void message();
-
-    // Printing: where the lines go, and the heading of every page.
-    void printPages_data();
-    void printPages();
-    void printPageCount_data();
-    void printPageCount();
-    void pageHeading_data();
-    void pageHeading();
-};
 
 void TestResults::sort_data() {
     QTest::addColumn<QStringList>("lines");
@@ -624,477 +502,6 @@ void TestResults::japaneseMatchesCollator() {
     });
     r.sort(order(descending), Collation::Japanese);
     QVERIFY(r.model.rows() == expected);
-}
-
-void TestResults::normalised() {
-    const std::vector<RowRange> in{{7, 9}, {0, 1}, {2, 3}, {8, 12}, {20, 30}, {-5, -1}};
-    const std::vector<RowRange> expected{{0, 3}, {7, 12}, {20, 24}};
-    QCOMPARE(ResultSelection::normalised(in, 25), expected);
-    QCOMPARE(ResultSelection::rowCount(expected), qint64(4 + 6 + 5));
-    QVERIFY(ResultSelection::normalised({}, 10).empty());
-}
-
-void TestResults::afterReorder() {
-    // Rows 1, 2 and 4 of six selected; the order reverses them.
-    const std::vector<std::uint32_t> order{5, 4, 3, 2, 1, 0};
-    const std::vector<RowRange> expected{{1, 1}, {3, 4}};
-    QCOMPARE(ResultSelection::afterReorder({{1, 2}, {4, 4}}, order), expected);
-    const std::vector<RowRange> all{{0, 5}};
-    QCOMPARE(ResultSelection::afterReorder(all, order), all);
-    QVERIFY(ResultSelection::afterReorder({}, order).empty());
-}
-
-void TestResults::copy_data() {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QList<int>>("ranges"); // first, last pairs
-    QTest::addColumn<QString>("expected");
-    const QStringList three{"a,b", "c,d", "e,f"};
-    QTest::newRow("three rows, no CR LF after the last")
-        << three << QList<int>{0, 2} << QStringLiteral("a,b\r\nc,d\r\ne,f");
-    QTest::newRow("nothing selected") << three << QList<int>{} << QString();
-    QTest::newRow("one row") << three << QList<int>{1, 1} << QStringLiteral("c,d");
-    QTest::newRow("top to bottom, each once")
-        << three << QList<int>{2, 2, 0, 0, 0, 0} << QStringLiteral("a,b\r\ne,f");
-    QTest::newRow("duplicates kept") << QStringList{"x,1", "x,1", "y,2", "x,1"} << QList<int>{0, 3}
-                                     << QStringLiteral("x,1\r\nx,1\r\ny,2\r\nx,1");
-    QTest::newRow("empty row texts kept")
-        << QStringList{"", "", "z"} << QList<int>{0, 2} << QStringLiteral("\r\n\r\nz");
-    QTest::newRow("japanese") << QStringList{"東京,１", "大阪,２"} << QList<int>{0, 1}
-                              << QStringLiteral("東京,１\r\n大阪,２");
-}
-
-void TestResults::copy() {
-    QFETCH(QStringList, lines);
-    QFETCH(QList<int>, ranges);
-    QFETCH(QString, expected);
-    Results r(lines);
-    std::vector<RowRange> runs;
-    for (qsizetype i = 0; i + 1 < ranges.size(); i += 2)
-        runs.push_back({ranges[i], ranges[i + 1]});
-    const QString text = ResultCopy::text(r.model, runs);
-    QCOMPARE(text, expected);
-}
-
-void TestResults::copyAfterDescendingSort() {
-    Results r({"b,2", "d,4", "a,1", "c,3"});
-    // Rows "b,2", "d,4" and "c,3" selected before the sort stay selected after it.
-    const std::vector<RowRange> before{{0, 1}, {3, 3}};
-    const std::vector<std::uint32_t> order = ResultSort::sortedOrder(r.model, Order::Descending);
-    ResultSort::apply(r.model, order);
-    const std::vector<RowRange> after = ResultSelection::afterReorder(before, order);
-    QCOMPARE(ResultCopy::text(r.model, after), QStringLiteral("d,4\r\nc,3\r\nb,2"));
-    QCOMPARE(ResultCopy::text(r.model, {{0, 3}}), QStringLiteral("d,4\r\nc,3\r\nb,2\r\na,1"));
-}
-
-void TestResults::copyManyRows() {
-    // Enough rows for the two-thread path, in a shuffled order, with selection runs that cut
-    // through the middle.
-    Results r(randomLines(150000, 7));
-    const std::vector<std::uint32_t> rows = shuffleRows(r.model, 3);
-    const std::vector<RowRange> runs{{140000, 149999}, {5, 70000}, {70002, 70002}, {80000, 139999}};
-    QStringList expected;
-    for (const RowRange& run : ResultSelection::normalised(runs, r.model.count()))
-        for (qint64 i = run.first; i <= run.last; ++i)
-            expected << r.store.rowText(rows[size_t(i)]);
-    QVERIFY(ResultCopy::text(r.model, runs) == expected.join(QStringLiteral("\r\n")));
-}
-
-void TestResults::save_data() {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<bool>("descending"); // sorted descending before the save
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("three rows, CR LF after every line")
-        << QStringList{"a,b", "c,d", "e,f"} << false << QByteArray("a,b\r\nc,d\r\ne,f\r\n");
-    QTest::newRow("empty result, empty file") << QStringList{} << false << QByteArray();
-    QTest::newRow("japanese as code page 932")
-        << QStringList{"東京,ｱｲｳ,１", "－～∥,ABC"} << false
-        << QByteArray("\x93\x8c\x8b\x9e,\xb1\xb2\xb3,\x82\x50\r\n"
-                      "\x81\x7c\x81\x60\x81\x61,ABC\r\n");
-    QTest::newRow("empty rows and controls kept")
-        << QStringList{"", QString("a") + QChar(0x1a) + "b"} << false
-        << QByteArray("\r\na\x1a"
-                      "b\r\n");
-    QTest::newRow("in the sorted order")
-        << QStringList{"b,2", "a,1", "c,3"} << true << QByteArray("c,3\r\nb,2\r\na,1\r\n");
-    // Several encoding batches on both threads; the order of lines must hold across them.
-    QStringList lines;
-    QByteArray expected;
-    for (int i = 0; i < 120000; ++i) {
-        const QString line = QStringLiteral("%1,行%1,%2").arg(i).arg(QString(i % 40, u'x'));
-        lines << line;
-        expected += QByteArray::number(i) + ",\x8d\x73" + QByteArray::number(i) + ',' +
-                    QByteArray(i % 40, 'x') + "\r\n";
-    }
-    QTest::newRow("many batches") << lines << false << expected;
-}
-
-void TestResults::save() {
-    QFETCH(QStringList, lines);
-    QFETCH(bool, descending);
-    QFETCH(QByteArray, expected);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    Results r(lines);
-    if (descending)
-        r.sort(Order::Descending);
-    // Over an existing, longer file: it is replaced, not merged.
-    const QString path = dir.filePath("out.xls");
-    QVERIFY(writeAll(path, QByteArray(1000, 'o')));
-    const std::optional<ResultFile::Error> error = ResultFile::save(path, r.model);
-    QVERIFY2(!error, error ? qPrintable(error->description) : "");
-    QCOMPARE(readAll(path), expected);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.xls"});
-}
-
-void TestResults::writeRunsFromTheStore_data() {
-    QTest::addColumn<QString>("lineEnds"); // crlf, lf, mixed (with misfits) or quoted
-    QTest::addColumn<QString>("rows");     // which rows, in which order
-    for (const char* ends : {"crlf", "lf", "mixed", "quoted"})
-        for (const char* rows : {"all", "every other", "reversed", "runs with gaps", "middle"})
-            QTest::addRow("%s, %s", ends, rows)
-                << QString::fromLatin1(ends) << QString::fromLatin1(rows);
-}
-
-// Rows read from a file lie in the store as the file held them, line ends between: the writer
-// writes runs of them from the store itself. Whatever the line ends and whichever rows, the bytes
-// are each row's own bytes plus CR LF, across several pieces.
-void TestResults::writeRunsFromTheStore() {
-    QFETCH(QString, lineEnds);
-    QFETCH(QString, rows);
-    QByteArray file;
-    constexpr int kLines = 90000; // about 5 MB: more than one piece
-    for (int i = 0; i < kLines; ++i) {
-        QByteArray line = QByteArray::number(i).rightJustified(6, '0') + ",field " +
-                          QByteArray::number(i % 97) + ",the rest of the row " +
-                          QByteArray(i % 23, 'x');
-        if (lineEnds == u"quoted" && i % 7 == 3)
-            line += ",\"two\r\nlines\"";
-        else if (lineEnds == u"quoted")
-            line += ",\"one\"";
-        if (lineEnds == u"mixed" && i % 5000 == 4999)
-            line += ",a misfit"; // skipped: the store has a gap here
-        file += line;
-        if (lineEnds == u"lf" || (lineEnds == u"mixed" && i % 3000 == 500))
-            file += "\n";
-        else if (!(lineEnds == u"mixed" && i == kLines - 1)) // the last line without its end
-            file += "\r\n";
-    }
-    QTemporaryDir dir;
-    const QString path = dir.filePath("data.csv");
-    QVERIFY(writeAll(path, file));
-    RowStore store;
-    DataLoadJob job(path);
-    QCOMPARE(job.readFirstLine(), std::optional<QString>());
-    if (lineEnds == u"quoted")
-        job.forceFieldMode(FieldMode::Quoted);
-    QVERIFY(job.run(store, {}, std::chrono::nanoseconds(0)).done());
-    QVERIFY(store.rowCount() > kLines - 20);
-
-    const qint64 n = store.rowCount();
-    std::vector<qint64> order;
-    for (qint64 i = 0; i < n; ++i) {
-        if (rows == u"all" || (rows == u"every other" && i % 2 == 0) ||
-            (rows == u"runs with gaps" && i % 3001 != 17 && i % 3001 != 18) ||
-            (rows == u"middle" && i > n / 3 && i < 2 * n / 3))
-            order.push_back(i);
-        else if (rows == u"reversed")
-            order.push_back(n - 1 - i);
-    }
-    QByteArray expected;
-    for (const qint64 row : order)
-        expected += store.rowBytes(row).toByteArray() + "\r\n";
-
-    // Which bytes came straight from the store's blocks.
-    int blocks = 0;
-    for (qint64 i = 0; i < n; ++i)
-        blocks = std::max(blocks, store.rowBlock(i) + 1);
-    qsizetype direct = 0;
-    QByteArray written;
-    const bool ok = RowWriter::write(
-        qint64(order.size()),
-        [&](qint64 begin, qint64 end, QByteArrayView* out) {
-            for (qint64 i = begin; i < end; ++i)
-                out[i - begin] = store.rowBytes(order[size_t(i)]);
-        },
-        {},
-        [&](QByteArrayView bytes) {
-            for (int b = 0; b < blocks; ++b)
-                if (bytes.data() >= store.blockData(b) &&
-                    bytes.data() < store.blockData(b) + store.blockSize(b))
-                    direct += bytes.size();
-            written += bytes;
-            return true;
-        });
-    QVERIFY(ok);
-    QCOMPARE(written.size(), expected.size());
-    QVERIFY(written == expected);
-    // Long runs of CR LF rows in file order are not copied; rows apart or without CR LF are.
-    const bool runs = (lineEnds == u"crlf" || lineEnds == u"mixed" || lineEnds == u"quoted") &&
-                      (rows == u"all" || rows == u"runs with gaps" || rows == u"middle");
-    if (runs)
-        QVERIFY2(direct > expected.size() / 2, qPrintable(QString::number(direct)));
-    else
-        QCOMPARE(direct, qsizetype(0));
-}
-
-void TestResults::saveMatchesTheCodec() {
-    // Every character the codec can write, from several blocks of the Basic Multilingual Plane,
-    // comes out of the result file exactly as the codec writes it.
-    QString chars;
-    for (char32_t from : {0x0000u, 0x00A0u, 0x0370u, 0x2000u, 0x3000u, 0x4E00u, 0x9F00u, 0xE000u,
-                          0xF900u, 0xFF00u}) {
-        for (char32_t c = from; c < from + 0x100; ++c) {
-            const QChar ch(char16_t(c & 0xFFFF));
-            if (c != '\r' && c != '\n' && !ch.isSurrogate() &&
-                Cp932::encode(QStringView(&ch, 1)).ok())
-                chars += ch;
-        }
-    }
-    QVERIFY2(chars.size() > 1000, qPrintable(QString::number(chars.size())));
-    QStringList lines;
-    for (qsizetype i = 0; i < chars.size(); i += 37)
-        lines << chars.mid(i, 37);
-    Results r(lines);
-    const Cp932::EncodeResult expected = Cp932::encode(lines.join(QStringLiteral("\r\n")) + "\r\n");
-    QVERIFY(expected.ok());
-    QTemporaryDir dir;
-    const QString path = dir.filePath("all.txt");
-    QVERIFY(!ResultFile::save(path, r.model));
-    QVERIFY(readAll(path) == expected.bytes);
-}
-
-void TestResults::saveIntoFolderFails() {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("taken");
-    QVERIFY(QDir().mkdir(folder));
-    Results r({"a,b"});
-    const std::optional<ResultFile::Error> error = ResultFile::save(folder, r.model);
-    QVERIFY(error);
-    QVERIFY(error->number > 0);
-    QVERIFY(!error->description.isEmpty());
-}
-
-void TestResults::saveWriteFailureIsAWriteError() {
-    // A failure in the middle of writing (the file size limit of the process, so it works as
-    // root too) is reported with the number of a write error. (That the old file stays is
-    // WholeFile's guarantee, tested with it.)
-    QTemporaryDir dir;
-    QStringList lines;
-    for (int i = 0; i < 20000; ++i)
-        lines << QStringLiteral("row %1 with some text,%1").arg(i);
-    Results r(lines);
-    std::optional<ResultFile::Error> error;
-    {
-        const FileSizeLimit limit(64 * 1024);
-        QVERIFY(limit.active());
-        error = ResultFile::save(dir.filePath("out.csv"), r.model);
-    }
-    QVERIFY(error);
-    QCOMPARE(error->number, int(QFileDevice::WriteError));
-    QVERIFY(!error->description.isEmpty());
-}
-
-void TestResults::message() {
-    QCOMPARE(ResultFile::message({5, QStringLiteral("Is a directory")}),
-             QStringLiteral("エラー番号 = 5\rIs a directory"));
-}
-
-void TestResults::displayWidth_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("columns");
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("ASCII") << "a,b,c" << 5;
-    QTest::newRow("kanji") << "東京,大阪" << 9;
-    QTest::newRow("kana") << "あア" << 4;
-    QTest::newRow("half-width katakana") << "ｱｲｳ" << 3;
-    QTest::newRow("full-width letters and space") << "Ａ　Ｂ" << 6;
-    QTest::newRow("hangul") << "한국" << 4;
-    QTest::newRow("surrogate pair") << QString::fromUcs4(U"\U00020BB7x") << 3;
-    QTest::newRow("lone surrogate") << QString(QChar(0xD842)) << 1;
-    QTest::newRow("accented Latin") << "café" << 4;
-    QTest::newRow("Greek and Cyrillic") << "αЖ" << 2;
-}
-
-void TestResults::displayWidth() {
-    QFETCH(QString, text);
-    QFETCH(int, columns);
-    QCOMPARE(DisplayWidth::columns(text), qsizetype(columns));
-}
-
-void TestResults::everyOutputWritesTheSameBytes_data() {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<bool>("mark");
-    QTest::addColumn<bool>("sorted");
-    QTest::addColumn<bool>("header"); // the first line is the header line
-    QTest::newRow("UTF-8 with a mark") << QStringList{"b,😀", "a,東"} << true << false << false;
-    QTest::newRow("UTF-8 with a mark, no row") << QStringList{} << true << false << false;
-    QTest::newRow("code page 932, sorted")
-        << QStringList{"東,2", "大,1", "名,3"} << false << true << false;
-    QStringList many; // several pieces of the writer
-    for (int i = 0; i < 150000; ++i)
-        many << QStringLiteral("%1,%2,some text to fill the pieces").arg(i % 977).arg(i);
-    QTest::newRow("several pieces, sorted") << many << false << true << false;
-    QTest::newRow("header, code page 932")
-        << QStringList{"市,人口", "東,2", "大,1"} << false << false << true;
-    QTest::newRow("header, sorted rows, header still first")
-        << QStringList{"z,name", "b,2", "a,1"} << false << true << true;
-    QTest::newRow("header, UTF-8 mark before it")
-        << QStringList{"名,😀", "a,東"} << true << false << true;
-    QTest::newRow("header alone, no row") << QStringList{"a,b"} << true << false << true;
-}
-
-void TestResults::everyOutputWritesTheSameBytes() {
-    // Save, standard output and the hand-over to Zelvo: one writer, the same bytes, each row's
-    // own bytes plus CR LF after the data file's mark. Save and standard output put the data
-    // file's header line first (after the mark); the hand-over gets the rows only.
-    QFETCH(QStringList, lines);
-    QFETCH(bool, mark);
-    QFETCH(bool, sorted);
-    QFETCH(bool, header);
-    Results r(lines);
-    if (mark) {
-        r.store.reset(r.store.commaCount(), TextEncoding::Utf8, true);
-        for (const QString& line : lines)
-            r.store.appendLine(QStringView(line));
-    }
-    if (header) {
-        r.store.takeFirstRowAsHeader();
-        std::vector<std::uint32_t> rows(size_t(lines.size() - 1));
-        std::iota(rows.begin(), rows.end(), 0u);
-        r.model.setRows(std::move(rows));
-        QCOMPARE(r.store.rowCount(), qint64(lines.size() - 1));
-        QCOMPARE(r.store.decode(r.store.headerBytes()), lines.first());
-    }
-    if (sorted)
-        r.sort(Order::Ascending);
-
-    QByteArray rowBytes;
-    for (qint64 i = 0; i < r.model.count(); ++i)
-        rowBytes += r.model.rowBytes(i).toByteArray() + "\r\n";
-    const QByteArray bom = mark ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    const QByteArray headerBytes =
-        header ? r.store.headerBytes().toByteArray() + "\r\n" : QByteArray();
-    const QByteArray expected =
-        headerBytes.isEmpty() && rowBytes.isEmpty() ? QByteArray() : bom + headerBytes + rowBytes;
-    const QByteArray handedOverBytes = rowBytes.isEmpty() ? QByteArray() : bom + rowBytes;
-
-    QTemporaryDir dir;
-    const QString saved = dir.filePath("saved.csv");
-    QVERIFY(!ResultFile::save(saved, r.model));
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QVERIFY(!ResultFile::write(out, r.model));
-    const QString handedOver = dir.filePath("zelvo.txt");
-    std::vector<qint64> reports;
-    const mdlShare::TransferFileResult transfer = mdlShare::WriteTransferFile(
-        handedOver, r.model.count(), [&r](qint64 pos) { return r.model.rowBytes(pos); },
-        RowWriter::mark(r.store), [&reports](qint64 done) { reports.push_back(done); }, 0);
-    QVERIFY(transfer.ok());
-    QCOMPARE(readAll(saved), expected);
-    QCOMPARE(out.data(), expected);
-    QCOMPARE(readAll(handedOver), handedOverBytes);
-    QCOMPARE(reports.back(), r.model.count());
-    QVERIFY(std::is_sorted(reports.begin(), reports.end()));
-}
-
-void TestResults::printPages_data() {
-    QTest::addColumn<int>("linesPerPage");
-    QTest::addColumn<int>("headerLines");
-    QTest::addColumn<QList<int>>("rowLines");
-    // "page:line" of every printed line in turn, the header's lines counted in the line.
-    QTest::addColumn<QStringList>("places");
-    QTest::addColumn<int>("usedHeaderLines");
-    QTest::newRow("no row: one page") << 5 << 0 << QList<int>{} << QStringList{} << 0;
-    QTest::newRow("a page filled exactly")
-        << 3 << 0 << QList<int>{1, 1, 1} << QStringList{"1:0", "1:1", "1:2"} << 0;
-    QTest::newRow("the fourth row on the next page")
-        << 3 << 0 << QList<int>{1, 1, 1, 1} << QStringList{"1:0", "1:1", "1:2", "2:0"} << 0;
-    QTest::newRow("the header on every page")
-        << 3 << 1 << QList<int>{1, 1, 1} << QStringList{"1:1", "1:2", "2:1"} << 1;
-    QTest::newRow("a row that fits a page is not split")
-        << 4 << 0 << QList<int>{2, 3} << QStringList{"1:0", "1:1", "2:0", "2:1", "2:2"} << 0;
-    QTest::newRow("a row as long as the room under the header moves on")
-        << 4 << 1 << QList<int>{1, 3} << QStringList{"1:1", "2:1", "2:2", "2:3"} << 1;
-    QTest::newRow("a row longer than a page goes on where it is")
-        << 3 << 0 << QList<int>{1, 5} << QStringList{"1:0", "1:1", "1:2", "2:0", "2:1", "2:2"} << 0;
-    QTest::newRow("a row longer than a page, under the header")
-        << 3 << 1 << QList<int>{5} << QStringList{"1:1", "1:2", "2:1", "2:2", "3:1"} << 1;
-    QTest::newRow("a header that leaves no room is left out")
-        << 2 << 2 << QList<int>{1, 1, 1} << QStringList{"1:0", "1:1", "2:0"} << 0;
-    QTest::newRow("a page of no lines holds one")
-        << 0 << 0 << QList<int>{1, 1} << QStringList{"1:0", "2:0"} << 0;
-}
-
-void TestResults::printPages() {
-    QFETCH(int, linesPerPage);
-    QFETCH(int, headerLines);
-    QFETCH(QList<int>, rowLines);
-    QFETCH(QStringList, places);
-    QFETCH(int, usedHeaderLines);
-    PrintPages pages(linesPerPage, headerLines);
-    QCOMPARE(pages.headerLines(), usedHeaderLines);
-    QStringList placed;
-    for (const int lines : rowLines)
-        pages.addRow(lines, [&placed](qint64 page, qint64 line) {
-            placed << QStringLiteral("%1:%2").arg(page).arg(line);
-        });
-    QCOMPARE(placed, places);
-    // The count is that of the last page used, and the same when nothing is told where.
-    const qint64 last = places.isEmpty() ? 1 : places.last().section(u':', 0, 0).toLongLong();
-    QCOMPARE(pages.pages(), last);
-    PrintPages counted(linesPerPage, headerLines);
-    for (const int lines : rowLines)
-        counted.addRow(lines);
-    QCOMPARE(counted.pages(), last);
-}
-
-void TestResults::printPageCount_data() {
-    QTest::addColumn<int>("linesPerPage");
-    QTest::addColumn<int>("headerLines");
-    QTest::addColumn<qint64>("rows"); // of one line each
-    QTest::addColumn<qint64>("expected");
-    QTest::newRow("no row") << 30 << 1 << qint64(0) << qint64(1);
-    QTest::newRow("29 rows under a header: one page") << 30 << 1 << qint64(29) << qint64(1);
-    QTest::newRow("30 rows under a header: two") << 30 << 1 << qint64(30) << qint64(2);
-    QTest::newRow("100 rows, 29 a page") << 30 << 1 << qint64(100) << qint64(4);
-    QTest::newRow("a million rows, 60 a page") << 60 << 0 << qint64(1000000) << qint64(16667);
-}
-
-void TestResults::printPageCount() {
-    QFETCH(int, linesPerPage);
-    QFETCH(int, headerLines);
-    QFETCH(qint64, rows);
-    QFETCH(qint64, expected);
-    PrintPages pages(linesPerPage, headerLines);
-    for (qint64 i = 0; i < rows; ++i)
-        pages.addRow(1);
-    QCOMPARE(pages.pages(), expected);
-}
-
-void TestResults::pageHeading_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QDate>("date");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("dateText");
-    QTest::newRow("the name without its folders")
-        << "/home/user/とても長いフォルダーの名前/申込者一覧.csv" << QDate(2024, 1, 5)
-        << "申込者一覧.csv"
-        << "2024/01/05";
-    QTest::newRow("a name alone") << "data.csv" << QDate(2026, 12, 31) << "data.csv"
-                                  << "2026/12/31";
-    QTest::newRow("no data file") << QString() << QDate(2025, 10, 9) << QString() << "2025/10/09";
-}
-
-void TestResults::pageHeading() {
-    QFETCH(QString, path);
-    QFETCH(QDate, date);
-    QFETCH(QString, fileName);
-    QFETCH(QString, dateText);
-    const PageHeading heading = PageHeading::make(path, date);
-    QCOMPARE(heading.fileName, fileName);
-    QCOMPARE(heading.date, dateText);
-    QCOMPARE(PageHeading::pageNumber(1, 3), QStringLiteral("1 / 3"));
-    QCOMPARE(PageHeading::pageNumber(12, 120), QStringLiteral("12 / 120"));
 }
 
 QTEST_GUILESS_MAIN(TestResults)
