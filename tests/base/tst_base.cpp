@@ -1,27 +1,18 @@
-// The base layer's kernels and large memory: every vector kernel against its plain twin on
-// random and adversarial bytes at every length and start alignment, and the pre-check that
-// refuses memory the system cannot give.
+// The base layer's byte-scanning kernels: every vector kernel against its plain twin on random
+// and adversarial bytes at every length and start alignment, and the field cut's variants against
+// the plain cut.
 #include "base/AsciiRun.h"
 #include "base/ByteKernels.h"
-#include "base/CountText.h"
 #include "base/FieldCut.h"
-#include "base/LargeMemory.h"
-#include "source/DataFileReader.h"
-#include "source/RowStore.h"
 
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <new>
 #include <vector>
-
 namespace {
 
 constexpr int kMaxLength = 300;
@@ -434,15 +425,6 @@ private slots:
     void activeSetFollowsEnvironment();
     void fieldCutMatchesPlainCut_data();
     void fieldCutMatchesPlainCut();
-    void memoryPreCheck_data();
-    void memoryPreCheck();
-    void rowTablesGrowthIsChecked();
-    void manyShortLinesRefused();
-    void countTexts_data();
-    void countTexts();
-    void countTextParsed_data();
-    void countTextParsed();
-    void cleanup();
 };
 
 void tst_base::kernelMatchesPlainTwin_data() {
@@ -624,166 +606,6 @@ void tst_base::fieldCutMatchesPlainCut() {
         return true;
     });
     QVERIFY2(failed.isEmpty(), qPrintable(failed));
-}
-
-// A request of 64 MiB or more that is larger than the memory the system can still give is
-// refused before it is written (a mapped block is given freely and only fails, by killing the
-// program, when its pages are touched).
-// The row store's tables per row (an offset and a length).
-constexpr qint64 kRowTableBytes = 6;
-
-void tst_base::memoryPreCheck_data() {
-    QTest::addColumn<qint64>("available"); // -1: unknown (the system does not say)
-    QTest::addColumn<bool>("block");       // a block, else room in the row tables
-    QTest::addColumn<qint64>("bytes");     // of the block, or of both row tables
-    QTest::addColumn<bool>("refused");
-    const qint64 mib = 1 << 20;
-    const qint64 rowBytes = kRowTableBytes;
-    QTest::newRow("block larger than available") << 32 * mib << true << 64 * mib << true;
-    QTest::newRow("block just larger than available") << 64 * mib << true << 64 * mib + 1 << true;
-    QTest::newRow("block within available") << 1024 * mib << true << 64 * mib << false;
-    QTest::newRow("small block, little available") << 32 * mib << true << 63 * mib << false;
-    QTest::newRow("block, available unknown") << qint64(-1) << true << 64 * mib << false;
-    QTest::newRow("row tables larger than available")
-        << 32 * mib << false << 12'000'000 * rowBytes << true;
-    QTest::newRow("row tables within available")
-        << 1024 * mib << false << 12'000'000 * rowBytes << false;
-    QTest::newRow("small row tables, little available")
-        << 8 * mib << false << 10'000'000 * rowBytes << false;
-}
-
-void tst_base::memoryPreCheck() {
-    QFETCH(qint64, available);
-    QFETCH(bool, block);
-    QFETCH(qint64, bytes);
-    QFETCH(bool, refused);
-    // (0 is what the system's figure is when it gives none.)
-    LargeMemory::setAvailableForTesting(std::size_t(std::max<qint64>(available, 0)));
-    RowStore store;
-    store.reset(1);
-    store.appendLine(QByteArrayView("a,b"));
-    bool threw = false;
-    try {
-        if (block)
-            store.addBlock(std::size_t(bytes));
-        else
-            store.reserve(bytes / kRowTableBytes);
-    } catch (const std::bad_alloc&) {
-        threw = true;
-    }
-    QCOMPARE(threw, refused);
-    // A refusal leaves the store as it was, and usable.
-    QCOMPARE(store.rowCount(), qint64(1));
-    QCOMPARE(store.rowBytes(0), QByteArrayView("a,b"));
-    store.appendLine(QByteArrayView("c,d"));
-    QCOMPARE(store.rowBytes(1), QByteArrayView("c,d"));
-}
-
-// The fault: a file of many short lines has row tables several times its size, and the tables
-// grow while the rows are added (by doubling). That growth is held against free memory like a
-// block, so the load is refused instead of the system killing the program.
-void tst_base::rowTablesGrowthIsChecked() {
-    LargeMemory::setAvailableForTesting(std::size_t(48) << 20);
-    RowStore store;
-    store.reset(0);
-    const int block = store.addBlock(4);
-    std::memcpy(store.blockData(block), "x\ny\n", 4);
-    constexpr std::size_t kBatch = 1 << 16;
-    const std::vector<std::uint64_t> offsets(kBatch, 2);
-    const std::vector<std::uint32_t> lengths(kBatch, 1);
-    // 6 Mi rows (36 MiB of tables) fit; doubling to 12 Mi rows (72 MiB) does not.
-    store.reserve(qint64(96 * kBatch));
-    for (int k = 0; k < 96; ++k)
-        store.addRows(block, offsets.data(), lengths.data(), kBatch);
-    QVERIFY_THROWS_EXCEPTION(std::bad_alloc,
-                             store.addRows(block, offsets.data(), lengths.data(), kBatch));
-    QCOMPARE(store.rowCount(), qint64(96 * kBatch));
-    QCOMPARE(store.rowBytes(store.rowCount() - 1), QByteArrayView("y"));
-    // With the memory there, the same growth goes through.
-    LargeMemory::setAvailableForTesting(std::size_t(1) << 30);
-    store.addRows(block, offsets.data(), lengths.data(), kBatch);
-    QCOMPARE(store.rowCount(), qint64(97 * kBatch));
-}
-
-// The same fault as a load meets it: a 24 MB file of 12 million lines passes the block check
-// (its block is below 64 MiB), and the room for its rows, 72 MB, is refused.
-void tst_base::manyShortLinesRefused() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("short.csv"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QByteArray lines;
-        for (int k = 0; k < 6'000'000; ++k)
-            lines += "1\n2\n";
-        QCOMPARE(file.write(lines), lines.size());
-    }
-    LargeMemory::setAvailableForTesting(std::size_t(48) << 20);
-    RowStore store;
-    store.reset(0);
-    DataFileReader reader;
-    QVERIFY(reader.open(path, store));
-    DataFileReader::Status status = DataFileReader::Status::More;
-    while (status == DataFileReader::Status::More)
-        status = reader.readStep(std::chrono::hours(1));
-    QCOMPARE(status, DataFileReader::Status::Finished);
-    QCOMPARE(reader.lineEnds(), qint64(12'000'000));
-    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, store.reserve(reader.lineEnds() + 1));
-    QCOMPARE(store.rowCount(), qint64(0));
-}
-
-void tst_base::countTexts_data() {
-    QTest::addColumn<qint64>("count");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("picked");
-    QTest::newRow("none") << qint64(0) << QStringLiteral("全 0 行") << QStringLiteral("抽出 0 行");
-    QTest::newRow("three digits") << qint64(116) << QStringLiteral("全 116 行")
-                                  << QStringLiteral("抽出 116 行");
-    QTest::newRow("one group") << qint64(1000) << QStringLiteral("全 1,000 行")
-                               << QStringLiteral("抽出 1,000 行");
-    QTest::newRow("two groups") << qint64(115955) << QStringLiteral("全 115,955 行")
-                                << QStringLiteral("抽出 115,955 行");
-    QTest::newRow("billions") << qint64(4294967296) << QStringLiteral("全 4,294,967,296 行")
-                              << QStringLiteral("抽出 4,294,967,296 行");
-}
-
-void tst_base::countTexts() {
-    QFETCH(qint64, count);
-    QFETCH(QString, source);
-    QFETCH(QString, picked);
-    QCOMPARE(CountText::sourceRows(count), source);
-    QCOMPARE(CountText::pickedRows(count), picked);
-    // What is written reads back as the same number.
-    QCOMPARE(CountText::parse(source), std::optional<qint64>(count));
-    QCOMPARE(CountText::parse(picked), std::optional<qint64>(count));
-}
-
-void tst_base::countTextParsed_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("value"); // -1: no number
-    QTest::newRow("plain digits") << QStringLiteral("1234") << qint64(1234);
-    QTest::newRow("grouped") << QStringLiteral("1,234,567") << qint64(1234567);
-    QTest::newRow("in words") << QStringLiteral("全 1,234 行") << qint64(1234);
-    QTest::newRow("empty") << QString() << qint64(-1);
-    QTest::newRow("no digits") << QStringLiteral("該当する行はありません") << qint64(-1);
-    QTest::newRow("two numbers") << QStringLiteral("1 2") << qint64(-1);
-    QTest::newRow("trailing comma") << QStringLiteral("12,") << qint64(12);
-    QTest::newRow("largest") << QStringLiteral("9223372036854775807")
-                             << qint64(9223372036854775807);
-    QTest::newRow("too large") << QStringLiteral("9223372036854775808") << qint64(-1);
-    QTest::newRow("full-width digits") << QStringLiteral("１２") << qint64(-1);
-}
-
-void tst_base::countTextParsed() {
-    QFETCH(QString, text);
-    QFETCH(qint64, value);
-    const std::optional<qint64> parsed = CountText::parse(text);
-    QCOMPARE(parsed.value_or(-1), value);
-}
-
-void tst_base::cleanup() {
-    LargeMemory::setAvailableForTesting(std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(tst_base)

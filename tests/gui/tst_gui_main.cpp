@@ -105,7 +105,7 @@ void TestGuiMain::conditionListControlsExist() {
         QVERIFY(no && goku);
         QCOMPARE(no->toolTip(), QStringLiteral("対象となる列の番号を入力して下さい"));
         QCOMPARE(goku->toolTip(), QStringLiteral("リストに登録する語句を入力して下さい。"));
-        // The column box's 2-character limit is the keyboard's only (tst_gui_conditions).
+        // The column box's 2-character limit is the keyboard's only (tst_gui_condition_boxes).
         const QList<QPair<QString, QString>> buttons = {
             {QStringLiteral("Tuika"), QStringLiteral("追加")},
             {QStringLiteral("Sakujo"), QStringLiteral("削除")},
